@@ -1,0 +1,66 @@
+#pragma once
+// The non-blocking TCP client that the main connection and the update
+// connection use. It reports its progress as events on the UI thread:
+//
+//   open()         returns at once; later connected() or errorOccurred()
+//   close()        disconnected() is emitted before close() returns (if a
+//                  connection or attempt existed)
+//   active()       true from connected() until disconnected()
+//   readReady()    bytes have arrived; the handler takes them with takeBytes().
+//                  The bytes are taken off the Qt socket before the handler
+//                  runs, so a handler that waits in a nested event loop is
+//                  entered again for bytes that arrive meanwhile.
+//   errorOccurred(code)  the operating system's error code (111 refused, ...)
+//
+// A failed name lookup gives errorOccurred then disconnected; a refused,
+// unreachable or timed-out connection gives errorOccurred only. A peer that
+// closes or resets an established connection gives disconnected.
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <string>
+#include <string_view>
+
+class QTcpSocket;
+
+class ClientSocket : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit ClientSocket(QObject* parent = nullptr);
+  ~ClientSocket() override;
+
+  // When a host name is set it is resolved and takes precedence; with an
+  // empty host name the address is used.
+  void setHost(const QString& host);
+  QString host() const;
+  void setAddress(const QString& address);
+  QString address() const;
+  void setPort(int port);
+  int port() const;
+
+  void open();
+  void close();
+  bool active() const;
+
+  // Hands the whole byte string to the socket; the result is not looked at.
+  void sendBytes(std::string_view bytes);
+  // Encodes to Windows-1252 and sends.
+  void sendText(const QString& text);
+
+  // All bytes that have arrived and not been taken yet.
+  std::string takeBytes();
+
+  // Maps a Qt socket error to the operating system's error code shown to users.
+  static int osErrorCode(int qtSocketError);
+
+ signals:
+  void connected();
+  void disconnected();
+  void readReady();
+  void errorOccurred(int code);
+
+ private:
+  struct Impl;
+  Impl* d;
+};

@@ -1,0 +1,26 @@
+#pragma once
+// Layered settings: the per-user file, the per-machine file, then the server
+// (first under this computer's address, then globally). A blank value counts
+// as missing; absence reads as "ERROR".
+#include <QString>
+#include <string_view>
+
+QString ReadSetting(const QString& section, const QString& key);
+QString ReadSettingDef(const QString& section, const QString& key, const QString& def);
+QString ReadServerSetting(const QString& section, const QString& key);
+QString ReadServerSettingDef(const QString& section, const QString& key, const QString& def);
+void WriteSetting(const QString& section, const QString& key, const QString& value);
+void WriteServerSetting(const QString& section, const QString& key, const QString& value);
+
+// Start-up: StartFolder, SettingsRootName, LocalDataFolder.
+void InitLocalPaths();
+
+// The value of the last settings reply, and whether one arrived since the
+// current request was sent.
+extern QString PendingSettingValue;
+extern bool SettingReplyArrived;
+extern bool SettingReplyTimedOut;
+
+// The dispatcher's RETINITEXT branch: `payload` is the cut reply in wire
+// bytes ("¤RETINITEXT:" value ":").
+void SettingReplyReceived(std::string_view payload);

@@ -1,0 +1,26 @@
+#include "SharedState.h"
+
+TDAVUClientType OwnClientType = ctAdmin;
+ClientSocket* ServerSocket = nullptr;
+bool WasConnected = false;
+bool UpdateCheckPending = true;
+std::function<void()> ConnectProc;
+QString ServerVersion;
+QString UpdateServerVersion;
+int ReplyTarget = 0;
+bool RegisterMode = false;
+QString StartFolder;
+QString SettingsRootName;
+QString LocalDataFolder;
+
+void ResetSharedState() {
+  OwnClientType = ctAdmin;
+  ServerSocket = nullptr;
+  WasConnected = false;
+  UpdateCheckPending = true;
+  ConnectProc = nullptr;
+  ServerVersion.clear();
+  UpdateServerVersion.clear();
+  ReplyTarget = 0;
+  RegisterMode = false;
+}

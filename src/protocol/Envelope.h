@@ -1,0 +1,28 @@
+#pragma once
+// A message is "¤" TAG SEP field SEP field ... SEP TAG "¤", written back to
+// back with other messages and never escaped. Long messages travel inside
+// "#DATASTART#" ... "#DATAEND#". Everything here is wire bytes (Windows-1252),
+// so "¤" is the byte 0xA4.
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace davu::proto {
+
+inline constexpr char kCurrency = '\xA4';                 // "¤"
+inline constexpr std::string_view kCurrencyStr{"\xA4", 1};
+inline constexpr std::string_view kFrameStart = "#DATASTART#";
+inline constexpr std::string_view kFrameEnd = "#DATAEND#";
+
+// "¤" + tag + sep + fields joined by sep + sep + tag + "¤".
+std::string BuildMessage(std::string_view tag, char sep,
+                         std::initializer_list<std::string_view> fields);
+
+// "#DATASTART#" + message + "#DATAEND#".
+std::string Frame(std::string_view message);
+
+// The opening and closing markers of a tag: "¤TAG:" and ":TAG¤".
+std::string OpeningMarker(std::string_view tag, char sep = ':');
+std::string ClosingMarker(std::string_view tag, char sep = ':');
+
+}  // namespace davu::proto
