@@ -1,0 +1,158 @@
+// The server tab of the register window: where the server and the update
+// server are found, the versions they reported, and the theme.
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+
+#include "ClientSocket.h"
+#include "Dialogs.h"
+#include "SettingsStore.h"
+#include "SharedState.h"
+#include "Themes.h"
+#include "USystReg.h"
+#include "platform/Platform.h"
+
+namespace {
+
+const QString kServerSection = QStringLiteral("ServerSettings");
+
+// A setting's whole-number value; `def` when the text is not one.
+qint64 DecimalValue(const QString& text, qint64 def) {
+  bool ok = false;
+  const qint64 v = text.trimmed().toLongLong(&ok);
+  return ok ? v : def;
+}
+
+QString PortText(const QLineEdit* field) {
+  return QString::number(DecimalValue(field->text(), 0));
+}
+
+QLineEdit* PortField(const char* name) {
+  auto* e = new QLineEdit;
+  e->setObjectName(QString::fromLatin1(name));
+  // Whole numbers without bounds; 18 digits still fit the conversion.
+  e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,18}")), e));
+  e->setMaximumWidth(90);
+  return e;
+}
+
+QLineEdit* TextField(const char* name, bool readOnly = false) {
+  auto* e = new QLineEdit;
+  e->setObjectName(QString::fromLatin1(name));
+  e->setReadOnly(readOnly);
+  return e;
+}
+
+QLabel* Caption(const char* name, const QString& text, QWidget* buddy) {
+  auto* l = new QLabel(text);
+  l->setObjectName(QString::fromLatin1(name));
+  l->setBuddy(buddy);
+  return l;
+}
+
+}  // namespace
+
+QWidget* TfrmSystreg::buildServerTab() {
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("tsServersettings"));
+
+  edServername = TextField("edServername");
+  edServername->setPlaceholderText(
+      QStringLiteral("Ange serverns namn eller IP-adress i formatet ###.###.###.###"));
+  edServerport = PortField("edServerport");
+  edServerver = TextField("edServerver", true);
+  edServerver->setMaximumWidth(160);
+  edUpdateServername = TextField("edUpdateServername");
+  edUpdateServername->setPlaceholderText(
+      QStringLiteral("Ange uppdateringsserverns namn eller IP-adress i formatet ###.###.###.###"));
+  edUpdateServerport = PortField("edUpdateServerport");
+  edUpdateServerver = TextField("edUpdateServerver", true);
+  edUpdateServerver->setMaximumWidth(160);
+  ComboBox1 = new QComboBox;
+  ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+  ComboBox1->setEditable(false);
+  ComboBox1->setMinimumWidth(200);
+  connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
+
+  auto* grid = new QGridLayout(page);
+  grid->setContentsMargins(16, 16, 16, 16);
+  grid->setHorizontalSpacing(10);
+  grid->setVerticalSpacing(6);
+  int row = 0;
+  auto add = [&](QLabel* label, QWidget* field) {
+    grid->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(field, row, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    ++row;
+  };
+  add(Caption("lblServername", QStringLiteral("Servernamn/IP-adress:"), edServername), edServername);
+  add(Caption("lblServerport", QStringLiteral("Serverport:"), edServerport), edServerport);
+  add(Caption("lblServerver", QStringLiteral("Serverversion:"), edServerver), edServerver);
+  grid->setRowMinimumHeight(row++, 14);
+  add(Caption("lblUpdateServername", QStringLiteral("Uppdatering Servernamn/IP-adress:"),
+              edUpdateServername),
+      edUpdateServername);
+  add(Caption("lblUpdateServerport", QStringLiteral("Serverport:"), edUpdateServerport),
+      edUpdateServerport);
+  add(Caption("lblUpdateServerver", QStringLiteral("Serverversion:"), edUpdateServerver),
+      edUpdateServerver);
+  grid->setRowMinimumHeight(row++, 14);
+  add(Caption("lblUtseende", QStringLiteral("Utseende:"), ComboBox1), ComboBox1);
+  grid->setRowStretch(row, 1);
+  grid->setColumnStretch(1, 1);
+  // The name fields take the whole column; the others stay narrow.
+  grid->itemAtPosition(0, 1)->setAlignment(Qt::Alignment());
+  grid->itemAtPosition(4, 1)->setAlignment(Qt::Alignment());
+  return page;
+}
+
+void TfrmSystreg::FillThemeList() {
+  ComboBox1->clear();
+  ComboBox1->addItems(ThemeNames());
+  const int active = ComboBox1->findText(ActiveThemeName());
+  if (active >= 0) ComboBox1->setCurrentIndex(active);
+  FThemeChanged = false;
+}
+
+void TfrmSystreg::ComboBox1Change() { FThemeChanged = true; }
+
+void TfrmSystreg::LoadServerSettings() {
+  // On a first start nothing is stored and the field shows "ERROR".
+  edServername->setText(ReadSetting(kServerSection, QStringLiteral("ServerName")));
+  const qint64 port = DecimalValue(ReadSetting(kServerSection, QStringLiteral("ServerPort")), 0);
+  edServerport->setText(QString::number(port));
+  edServerver->setText(ServerVersion);
+  // The update server's settings live on the server; without a connection
+  // the fields show the server's own values.
+  edUpdateServername->setText(ReadServerSettingDef(kServerSection, QStringLiteral("UpdateServerName"),
+                                                   edServername->text()));
+  edUpdateServerport->setText(QString::number(
+      DecimalValue(ReadServerSetting(kServerSection, QStringLiteral("UpdateServerPort")), port)));
+  edUpdateServerver->setText(UpdateServerVersion);
+}
+
+void TfrmSystreg::SaveServerSettings() {
+  if (FThemeChanged) {
+    WriteSetting(QStringLiteral("KlientSettings"), QStringLiteral("Style"), ComboBox1->currentText());
+    ShowInfoHint(QStringLiteral("Du måste starta om programmet för att temat skall ändras."), this);
+  }
+  WriteSetting(kServerSection, QStringLiteral("ServerName"), edServername->text());
+  WriteSetting(kServerSection, QStringLiteral("ServerPort"), PortText(edServerport));
+  WriteServerSetting(kServerSection, QStringLiteral("UpdateServerName"), edUpdateServername->text());
+  WriteServerSetting(kServerSection, QStringLiteral("UpdateServerPort"), PortText(edUpdateServerport));
+
+  // The writes above went out on the still open connection: give them time
+  // to reach the server before it is closed.
+  platform::sleeper().blockingSleep(1000);
+
+  ServerVersion.clear();
+  UpdateServerVersion.clear();
+  // A failure of the coming attempt is reported with the offer to edit the
+  // settings, and the update check runs again on the new server.
+  WasConnected = false;
+  UpdateCheckPending = true;
+  if (ClientSocket1) ClientSocket1->close();
+  SetTabs(tsServersettings);
+  if (ConnectProc) ConnectProc();
+}
