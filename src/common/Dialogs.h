@@ -7,6 +7,13 @@
 
 class QWidget;
 
+// The shared balloon at the middle of the control's bottom edge, or at a
+// screen point. Kinds: 1 error, 2 information, 3 question, other information.
+void ShowBalloonHint(const QString& title, const QString& text, QWidget* control, int displayMs,
+                     int kind);
+void ShowBalloonHintAt(const QString& title, const QString& text, QPoint screenPos, int displayMs,
+                       int kind);
+// Balloons titled "Information", kind 2, shown for 5000 ms.
 void ShowInfoHint(const QString& text, QWidget* control);
 void ShowInfoHintAt(const QString& text, QPoint screenPos);
 void ShowInfoMessage(const QString& text);

@@ -5,6 +5,8 @@
 #include <QString>
 #include <string_view>
 
+#include "platform/SettingsHive.h"
+
 QString ReadSetting(const QString& section, const QString& key);
 QString ReadSettingDef(const QString& section, const QString& key, const QString& def);
 QString ReadServerSetting(const QString& section, const QString& key);
@@ -20,6 +22,18 @@ void InitLocalPaths();
 extern QString PendingSettingValue;
 extern bool SettingReplyArrived;
 extern bool SettingReplyTimedOut;
+
+// The system's error text of the last failed write to the per-machine file.
+extern QString LastRegistryError;
+
+// One value of a local layer; empty when the file, key or value cannot be
+// read or the value is longer than 1024 characters.
+QString RegReadText(platform::Hive hive, const QString& subKey, const QString& name);
+// Sets one value of a local layer; false when it could not be written or when
+// the sub-key path, name or value is longer than 1024 characters.
+bool RegWriteText(platform::Hive hive, const QString& subKey, const QString& name,
+                  const QString& value);
+inline constexpr int kMaxRegistryText = 1024;
 
 // The dispatcher's RETINITEXT branch: `payload` is the cut reply in wire
 // bytes ("¤RETINITEXT:" value ":").

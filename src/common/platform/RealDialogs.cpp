@@ -1,31 +1,43 @@
 #include "RealDialogs.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QToolTip>
+
+#include "UDAVUcommon.h"
+#include "platform/BalloonHint.h"
 
 namespace platform {
 namespace {
 
+// The standard boxes with the Swedish captions and buttons, "OK" resp. "Ja"
+// as the default button. Closing a question without choosing counts as "Nej".
 class QtDialogs final : public Dialogs {
  public:
   void showInfoMessage(const QString& text) override {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text);
-    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("InfoMessage"));
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
     box.exec();
   }
   int askYesNo(const QString& text) override {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Fråga"), text);
-    QPushButton* yes = box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
-    box.addButton(QStringLiteral("Nej"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Fråga"), text,
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setObjectName(QStringLiteral("AskYesNo"));
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Nej"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
     box.exec();
-    return box.clickedButton() == yes ? 6 : 7;
+    return box.clickedButton() == box.button(QMessageBox::Yes) ? 6 : 7;
   }
   void showBalloon(const QString& title, const QString& text, QPoint screenPos, int displayMs,
-                   int /*kind*/) override {
-    QToolTip::showText(screenPos, QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(), text.toHtmlEscaped()),
-                       nullptr, {}, displayMs);
+                   int kind) override {
+    TfrmDAVUcommon& common = EnsureDAVUcommon();
+    common.PrepareBalloonHint(title, text, kind, displayMs);
+    common.BalloonHint()->showAt(screenPos);
   }
 };
 

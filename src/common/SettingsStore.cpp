@@ -1,0 +1,182 @@
+#include "SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QEventLoop>
+#include <QTimer>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+#include <vector>
+
+#include "ClientIdentity.h"
+#include "ClientSocket.h"
+#include "SharedState.h"
+#include "UDAVUcommon.h"
+#include "WireText.h"
+#include "protocol/Catalogue.h"
+#include "protocol/TextUtil.h"
+
+using platform::Hive;
+
+QString PendingSettingValue;
+bool SettingReplyArrived = false;
+bool SettingReplyTimedOut = false;
+QString LastRegistryError;
+
+namespace {
+
+const QString kPrefix = QStringLiteral("SOFTWARE\\Solvarn\\");
+
+// Trims characters with codes 0 to 32 at both ends.
+QString trimControl(const QString& s) {
+  qsizetype b = 0, e = s.size();
+  while (b < e && s.at(b).unicode() <= 32) ++b;
+  while (e > b && s.at(e - 1).unicode() <= 32) --e;
+  return s.mid(b, e - b);
+}
+
+bool isBlank(const QString& s) { return trimControl(s).isEmpty(); }
+
+QString subKeyFor(const QString& section) { return kPrefix + SettingsRootName + section; }
+
+bool tooLong(const QString& subKey, const QString& name, const QString& value) {
+  return subKey.size() > kMaxRegistryText || name.size() > kMaxRegistryText ||
+         value.size() > kMaxRegistryText;
+}
+
+bool connected() { return ServerSocket && ServerSocket->active(); }
+
+// Sends one request and lets the event loop run until a settings reply has
+// arrived, SocketTimer has fired, or the connection has gone (then no reply
+// can come). Without a reply the result stays `current`.
+QString WaitForSettingReply(const std::string& message, const QString& current) {
+  QTimer* timer = EnsureDAVUcommon().SocketTimer;
+  timer->stop();
+  timer->start(5000);
+  SettingReplyTimedOut = false;
+  ServerSocket->sendBytes(message);
+  while (!SettingReplyArrived && !SettingReplyTimedOut && connected())
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  timer->stop();
+  return SettingReplyArrived ? PendingSettingValue : current;
+}
+
+// The two server steps of a read: this computer's address, then the global one.
+QString askServer(const QString& section, const QString& key, QString result) {
+  const std::string wSection = ToWire(section), wKey = ToWire(key);
+  PendingSettingValue.clear();
+  SettingReplyArrived = false;
+  if (connected()) {
+    const std::string machine = ToWire(GetMachineName());
+    result = WaitForSettingReply(davu::proto::GetIniTextForMachine(machine, wSection, wKey), result);
+  }
+  if (isBlank(result)) {
+    PendingSettingValue.clear();
+    SettingReplyArrived = false;
+    if (connected())
+      result = WaitForSettingReply(davu::proto::GetIniTextGlobal(wSection, wKey), result);
+  }
+  return result;
+}
+
+void sendServerWrites(const QString& section, const QString& key, const QString& value) {
+  if (!connected()) return;
+  const std::string wSection = ToWire(section), wKey = ToWire(key), wValue = ToWire(value);
+  const std::string machine = ToWire(GetMachineName());
+  ServerSocket->sendBytes(davu::proto::SetIniTextForMachine(machine, wSection, wKey, wValue));
+  // The machine-name lookup or the first send may have let a disconnect in.
+  if (connected()) ServerSocket->sendBytes(davu::proto::SetIniTextGlobal(wSection, wKey, wValue));
+}
+
+}  // namespace
+
+QString RegReadText(Hive hive, const QString& subKey, const QString& name) {
+  if (subKey.size() > kMaxRegistryText || name.size() > kMaxRegistryText) return {};
+  std::optional<QString> v = platform::HiveFile(hive).read(subKey, name);
+  if (!v) return {};
+  const qsizetype nul = v->indexOf(QChar(u'\0'));
+  if (nul >= 0) v->truncate(nul);
+  // Longer than the registry's read buffer: not found here.
+  if (v->size() > kMaxRegistryText) return {};
+  return *v;
+}
+
+bool RegWriteText(Hive hive, const QString& subKey, const QString& name, const QString& value) {
+  if (tooLong(subKey, name, value)) return false;
+  QString error;
+  if (platform::HiveFile(hive).write(subKey, name, value, &error)) return true;
+  LastRegistryError = error.left(kMaxRegistryText + 1);
+  return false;
+}
+
+QString ReadSetting(const QString& section, const QString& key) {
+  const QString subKey = subKeyFor(section);
+  QString result = RegReadText(Hive::CurrentUser, subKey, key);
+  if (isBlank(result)) result = RegReadText(Hive::LocalMachine, subKey, key);
+  if (isBlank(result)) result = askServer(section, key, result);
+  if (isBlank(result)) result = QStringLiteral("ERROR");
+  return result;
+}
+
+QString ReadServerSetting(const QString& section, const QString& key) {
+  QString result = askServer(section, key, QString());
+  if (isBlank(result)) result = QStringLiteral("ERROR");
+  return result;
+}
+
+QString ReadSettingDef(const QString& section, const QString& key, const QString& def) {
+  const QString r = ReadSetting(section, key);
+  return trimControl(r) == QLatin1String("ERROR") ? def : r;
+}
+
+QString ReadServerSettingDef(const QString& section, const QString& key, const QString& def) {
+  const QString r = ReadServerSetting(section, key);
+  return trimControl(r) == QLatin1String("ERROR") ? def : r;
+}
+
+void WriteSetting(const QString& section, const QString& key, const QString& value) {
+  const QString subKey = subKeyFor(section);
+  // A value the local layers cannot hold is not written anywhere: otherwise an
+  // older local value would keep hiding the new one on the server.
+  if (tooLong(subKey, key, value)) return;
+  const bool userOk = RegWriteText(Hive::CurrentUser, subKey, key, value);
+  const bool machineOk = RegWriteText(Hive::LocalMachine, subKey, key, value);
+  if (userOk && !machineOk)
+    RegWriteText(Hive::CurrentUser, kPrefix + QStringLiteral("ERROR_WRITING_TO_LOCAL_MACHINE"),
+                 QStringLiteral("ErrorMsg"), LastRegistryError);
+  sendServerWrites(section, key, value);
+}
+
+void WriteServerSetting(const QString& section, const QString& key, const QString& value) {
+  sendServerWrites(section, key, value);
+}
+
+void SettingReplyReceived(std::string_view payload) {
+  PendingSettingValue = FromWire(davu::proto::ExtractField(payload, 1, ':'));
+  SettingReplyArrived = true;
+}
+
+// The working directory names the installation: two installations in
+// different folders keep separate local settings.
+void InitLocalPaths() {
+  std::vector<char> buf(4096);
+  while (!::getcwd(buf.data(), buf.size())) {
+    if (errno != ERANGE || buf.size() > (1u << 20)) throw std::runtime_error("Unable to get Current path");
+    buf.resize(buf.size() * 2);
+  }
+  QString cwd = QFile::decodeName(buf.data());
+  StartFolder = cwd.endsWith(u'/') ? cwd : cwd + u'/';
+
+  QString root = StartFolder.chopped(1);
+  root.replace(u' ', u'_').replace(u'/', u'_').replace(u'\\', u'_').remove(u':');
+  SettingsRootName = root + u'\\';
+
+  LocalDataFolder.clear();
+  QString data = qEnvironmentVariable("XDG_DATA_HOME");
+  if (data.isEmpty() || !QDir::isAbsolutePath(data)) data = QDir::homePath() + QStringLiteral("/.local/share");
+  const QString folder = data + QStringLiteral("/Solvarn/DAVU/");
+  if (QDir().mkpath(folder)) LocalDataFolder = folder;
+}
