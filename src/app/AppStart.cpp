@@ -1,0 +1,35 @@
+#include "AppStart.h"
+
+#include "SettingsStore.h"
+#include "Themes.h"
+
+StartRequest ParseStartArguments(const QStringList& args) {
+  for (const QString& a : args) {
+    if (a == QLatin1String("--version") || a == QLatin1String("-v")) return StartRequest::ShowVersion;
+    if (a == QLatin1String("--help") || a == QLatin1String("-h")) return StartRequest::ShowHelp;
+  }
+  return StartRequest::Run;
+}
+
+QString VersionText(const QString& productVersion) {
+  return QStringLiteral("davu-admin ") + productVersion + u'\n';
+}
+
+QString HelpText() {
+  return QStringLiteral(
+      "Användning: davu-admin [--version] [--help]\n"
+      "\n"
+      "DAVU Admin, administrationsprogrammet för DAVU kallelsesystem.\n"
+      "Servern ställs in under Inställningar... i programmet.\n"
+      "\n"
+      "  --version  visa programmets version och avsluta\n"
+      "  --help     visa denna text och avsluta\n"
+      "\n"
+      "Övriga argument tas emot och används inte.\n"
+      "Programmet avslutas alltid med status 1 när huvudfönstret stängs.\n");
+}
+
+bool ApplyStartTheme() {
+  // No connection exists yet, so only the local settings are consulted.
+  return ApplyTheme(ReadSetting(QStringLiteral("KlientSettings"), QStringLiteral("Style")));
+}

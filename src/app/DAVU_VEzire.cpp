@@ -1,0 +1,48 @@
+// davu-admin: the administration client of the DAVU calling system.
+#include <QApplication>
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "AppStart.h"
+#include "Dialogs.h"
+#include "ProductVersion.h"
+#include "UDavuAdminMain.h"
+
+namespace {
+
+QStringList argumentsOf(int argc, char** argv) {
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  return args;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Answered before any window system is needed.
+  switch (ParseStartArguments(argumentsOf(argc, argv))) {
+    case StartRequest::ShowVersion: {
+      QCoreApplication core(argc, argv);
+      std::fputs(VersionText(ProgramProductVersion()).toLocal8Bit().constData(), stdout);
+      return 0;
+    }
+    case StartRequest::ShowHelp:
+      std::fputs(HelpText().toLocal8Bit().constData(), stdout);
+      return 0;
+    case StartRequest::Run:
+      break;
+  }
+
+  QApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("DAVU Windows Admin"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("davu-admin"));
+  // Only the main window's close ends the program, always with status 1.
+  app.setQuitOnLastWindowClosed(false);
+  LocaliseDialogTexts();
+
+  TfrmDAVUAdmin mainWindow;
+  ApplyStartTheme();
+  mainWindow.show();
+  app.exec();
+  return 1;
+}

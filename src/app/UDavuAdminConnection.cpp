@@ -1,0 +1,177 @@
+// The main window's connection to the server: opening it from the stored
+// settings, the introduction, the retry countdown and the inactivity watchdog.
+#include <QLabel>
+#include <QTimer>
+#include <exception>
+#include <limits>
+
+#include "ClientIdentity.h"
+#include "ClientSocket.h"
+#include "Dialogs.h"
+#include "Records.h"
+#include "SettingsStore.h"
+#include "SharedState.h"
+#include "UDavuAdminMain.h"
+#include "WireText.h"
+#include "platform/Platform.h"
+#include "protocol/Catalogue.h"
+
+namespace {
+
+const QString kServerSettings = QStringLiteral("ServerSettings");
+
+QString countdownText(int ms) {
+  return QStringLiteral("Ej ansluten - nästa försök om ") + QString::number(ms / 1000) +
+         QStringLiteral(" sekunder");
+}
+
+}  // namespace
+
+void TfrmDAVUAdmin::ConnectToServer() {
+  Label1->setText(QStringLiteral("Ej ansluten - försöker ansluta..."));
+  try {
+    if (ClientSocket1->active()) ClientSocket1->close();
+    const QString name = ReadSetting(kServerSettings, QStringLiteral("ServerName"));
+    // Exactly one of host name and address is set, so the question after a
+    // failed attempt names the server once.
+    if (IsIPAddress(name)) {
+      ClientSocket1->setHost(QString());
+      ClientSocket1->setAddress(name);
+    } else {
+      ClientSocket1->setAddress(QString());
+      ClientSocket1->setHost(name);
+    }
+    bool ok = false;
+    const int port = ReadSetting(kServerSettings, QStringLiteral("ServerPort")).trimmed().toInt(&ok);
+    ClientSocket1->setPort(ok ? port : 0);
+    ClientSocket1->open();
+  } catch (const std::exception& e) {
+    ShowInfoMessage(QStringLiteral("Error when connecting to server!\r\r") +
+                    QString::fromLocal8Bit(e.what()));
+  }
+}
+
+void TfrmDAVUAdmin::ClientSocket1Connect() {
+  Timer3->stop();
+  ServerSocket = ClientSocket1;
+  WasConnected = true;
+  // A new connection starts with nothing half-received and reads the
+  // watchdog settings afresh.
+  reassembler_.reset();
+  ++connectionGeneration_;
+  watchdogSettings_ = WatchdogSettings::Unread;
+
+  if (UpdateCheckPending && CheckForUpdate) {
+    UpdateCheckPending = false;
+    if (CheckForUpdate()) {
+      // A newer program has been started: this one ends.
+      ClientSocket1->close();
+      close();
+      return;
+    }
+  }
+  ClientSocket1->sendBytes(davu::proto::GetServerVersion(ToWire(GetClientName()), OwnClientType));
+}
+
+int TfrmDAVUAdmin::drawCountdown() const {
+  const int r = platform::random().below(15000);
+  return (r / 1000) * 1000 + 3000;
+}
+
+void TfrmDAVUAdmin::startRetryCountdown() {
+  Timer3->stop();
+  Timer3Tag = drawCountdown();
+  Timer3->start();
+  Label1->setText(countdownText(Timer3Tag));
+}
+
+void TfrmDAVUAdmin::ClientSocket1Disconnect() {
+  if (WasConnected) {
+    startRetryCountdown();
+  } else {
+    Label1->setText(QStringLiteral("Ej ansluten - kontrollera Serverinställningarna i Systemregistret"));
+  }
+  setConnectedLook(false);
+}
+
+void TfrmDAVUAdmin::ClientSocket1Error(int code) {
+  if (WasConnected) {
+    // Once a connection has come up, errors only restart the countdown.
+    ClientSocket1Disconnect();
+    return;
+  }
+  const QString question = QStringLiteral("Det gick inte att ansluta till ") + ClientSocket1->host() +
+                           ClientSocket1->address() + QStringLiteral(" på port ") +
+                           QString::number(ClientSocket1->port()) + QStringLiteral("!\r\rFelkoden är: ") +
+                           QString::number(code) +
+                           QStringLiteral("\r\rRedigera serverinställningarna?");
+  if (AskYesNo(question) == mrYes) openServerSettings();
+}
+
+void TfrmDAVUAdmin::Timer3Timer() {
+  Timer3->stop();
+  if (Timer3Tag > 0) {
+    Timer3Tag -= 1000;
+    Timer3->start();
+    Label1->setText(countdownText(Timer3Tag));
+  } else if (Timer3Tag == 0 && !ClientSocket1->active()) {
+    ConnectToServer();
+    // The countdown keeps running while the attempt is pending; a failed
+    // attempt draws a fresh one, a successful one stops it.
+    Timer3Tag = drawCountdown();
+    Timer3->start();
+  }
+}
+
+void TfrmDAVUAdmin::ReconnectTimerTimer() {
+  ReconnectTimer->stop();
+  ClientSocket1->close();
+  ConnectToServer();
+}
+
+bool TfrmDAVUAdmin::watchdogSettingsReady() {
+  switch (watchdogSettings_) {
+    case WatchdogSettings::Read:
+      return true;
+    case WatchdogSettings::Reading:
+      return false;
+    case WatchdogSettings::Unread:
+      break;
+  }
+  // A read that asks the server lets the event loop run, and the answer is
+  // dispatched inside it. Marking the read as under way keeps that nested
+  // dispatch from reading again, so a busy connection asks once, not once per
+  // received text.
+  watchdogSettings_ = WatchdogSettings::Reading;
+  const unsigned generation = connectionGeneration_;
+  bool on = false;
+  qint64 intervalMs = 60000;
+  try {
+    on = BoolFromText(ReadSetting(QStringLiteral("DAVU"), QStringLiteral("RefreshConnection")), false);
+    if (on) {
+      bool ok = false;
+      const int minutes =
+          ReadSetting(QStringLiteral("DAVU"), QStringLiteral("RefreshConnectionTimer")).trimmed().toInt(&ok);
+      intervalMs = qint64(ok ? minutes : 1) * 60000;
+    }
+  } catch (...) {
+    if (generation == connectionGeneration_) watchdogSettings_ = WatchdogSettings::Unread;
+    throw;
+  }
+  // A new connection that came up during the read reads its own settings.
+  if (generation != connectionGeneration_) return false;
+  refreshConnection_ = on;
+  refreshIntervalMs_ = intervalMs;
+  watchdogSettings_ = WatchdogSettings::Read;
+  return true;
+}
+
+void TfrmDAVUAdmin::rearmWatchdog() {
+  ReconnectTimer->stop();
+  if (!watchdogSettingsReady() || !refreshConnection_) return;
+  // An interval of 0 minutes (or less) never fires; neither does one beyond
+  // what a timer can hold.
+  if (refreshIntervalMs_ <= 0 || refreshIntervalMs_ > std::numeric_limits<int>::max()) return;
+  ReconnectTimer->setInterval(static_cast<int>(refreshIntervalMs_));
+  ReconnectTimer->start();
+}

@@ -1,0 +1,251 @@
+// The main window: controls, start, activation, the four buttons and the end.
+// The connection handlers are in UDavuAdminConnection.cpp, the read handler
+// and the dispatcher in UDavuAdminDispatch.cpp.
+#include "UDavuAdminMain.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "ButtonPictures.h"
+#include "ClientSocket.h"
+#include "Dialogs.h"
+#include "ProductVersion.h"
+#include "SettingsStore.h"
+#include "SharedState.h"
+#include "TextFormats.h"
+#include "USystReg.h"
+#include "Widgets.h"
+
+#ifdef DAVU_HAVE_CALLLOG
+#include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#endif
+
+namespace {
+
+constexpr int kClientWidth = 471;
+constexpr int kClientHeight = 165;
+constexpr int kBigButtonWidth = 113;
+constexpr int kBigButtonHeight = 136;
+constexpr int kStatusBarHeight = 29;
+
+// Sets RegisterMode for as long as the register is shown through
+// "Systemregister...", also when the showing ends by an exception.
+struct RegisterModeScope {
+  RegisterModeScope() { RegisterMode = true; }
+  ~RegisterModeScope() { RegisterMode = false; }
+};
+
+}  // namespace
+
+TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+  setObjectName(QStringLiteral("frmDAVUAdmin"));
+  ExitProcess = [](int code) { QCoreApplication::exit(code); };
+  ShowModal = [](QDialog* dialog) { dialog->exec(); };
+
+  // FormCreate.
+  OwnClientType = ctAdmin;
+  productVersion_ = ProgramProductVersion();
+  setWindowTitle(QStringLiteral("DAVU Admin  version: ") + productVersion_);
+  InitLocalPaths();
+  ConnectProc = [this] { ConnectToServer(); };
+  textformats::SetProcessTextFormats();
+
+  buildControls();
+
+  ClientSocket1 = new ClientSocket(this);
+  ClientSocket1->setObjectName(QStringLiteral("ClientSocket1"));
+  connect(ClientSocket1, &ClientSocket::connected, this, &TfrmDAVUAdmin::ClientSocket1Connect);
+  connect(ClientSocket1, &ClientSocket::disconnected, this,
+          &TfrmDAVUAdmin::ClientSocket1Disconnect);
+  connect(ClientSocket1, &ClientSocket::errorOccurred, this, &TfrmDAVUAdmin::ClientSocket1Error);
+  connect(ClientSocket1, &ClientSocket::readReady, this, &TfrmDAVUAdmin::ClientSocket1Read);
+
+  Timer3 = new QTimer(this);
+  Timer3->setObjectName(QStringLiteral("Timer3"));
+  Timer3->setInterval(1000);
+  connect(Timer3, &QTimer::timeout, this, &TfrmDAVUAdmin::Timer3Timer);
+
+  ReconnectTimer = new QTimer(this);
+  ReconnectTimer->setObjectName(QStringLiteral("ReconnectTimer"));
+  ReconnectTimer->setInterval(60000);
+  connect(ReconnectTimer, &QTimer::timeout, this, &TfrmDAVUAdmin::ReconnectTimerTimer);
+}
+
+TfrmDAVUAdmin::~TfrmDAVUAdmin() {
+  // The socket is a child and goes with the window; nothing may reach the
+  // handlers of a half-destroyed window.
+  ClientSocket1->disconnect(this);
+  if (ServerSocket == ClientSocket1) ServerSocket = nullptr;
+  ConnectProc = nullptr;
+}
+
+void TfrmDAVUAdmin::buildControls() {
+  setFont(QFont(QStringLiteral("Tahoma"), 8));
+  setFixedSize(kClientWidth, kClientHeight);
+
+  auto bigButton = [this](const char* name, const QString& caption, const QIcon& picture, int x) {
+    auto* b = new TPictureButton(caption, this);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setIcon(picture);
+    b->setGeometry(x, 0, kBigButtonWidth, kBigButtonHeight);
+    return b;
+  };
+  // Four buttons across the width, the outer two against the edges.
+  const int step = (kClientWidth - kBigButtonWidth) / 3;
+  btnSystemregister = bigButton("btnSystemregister", QStringLiteral("Systemregister..."),
+                                buttonpictures::RegisterPicture(), 0);
+  btnStatistik = bigButton("btnStatistik", QStringLiteral("Statistik..."),
+                           buttonpictures::StatisticsPicture(), step);
+  btnKallelser = bigButton("btnKallelser", QStringLiteral("Kallelser..."),
+                           buttonpictures::CallsPicture(), 2 * step);
+  btnSettings = bigButton("btnSettings", QStringLiteral("Inställningar..."),
+                          buttonpictures::SettingsPicture(), kClientWidth - kBigButtonWidth);
+  btnStatistik->setEnabled(false);
+  btnKallelser->setEnabled(false);
+
+  Panel3 = new QFrame(this);
+  Panel3->setObjectName(QStringLiteral("Panel3"));
+  Panel3->setFrameShape(QFrame::StyledPanel);
+  Panel3->setFrameShadow(QFrame::Raised);
+  Panel3->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+
+  shServerConnected = new TStatusCircle(Panel3);
+  shServerConnected->setObjectName(QStringLiteral("shServerConnected"));
+  shServerConnected->move(3, 2);
+
+  Label1 = new QLabel(QStringLiteral("Ej ansluten"), Panel3);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(34, 2, kClientWidth - 34 - 73 - 8, 25);
+  Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  btnClose = new QPushButton(QStringLiteral("&Stäng"), Panel3);
+  btnClose->setObjectName(QStringLiteral("btnClose"));
+  btnClose->setGeometry(kClientWidth - 73 - 2, 1, 73, 27);
+
+  setConnectedLook(false);
+
+  connect(btnSystemregister, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnSystemregisterClick);
+  connect(btnStatistik, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnStatistikClick);
+  connect(btnKallelser, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnKallelserClick);
+  connect(btnSettings, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnSettingsClick);
+  connect(btnClose, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnCloseClick);
+}
+
+void TfrmDAVUAdmin::setConnectedLook(bool connected) {
+  shServerConnected->setBrushColor(connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
+  shServerConnected->setToolTip(connected ? QStringLiteral("Serveranslutning: Ansluten")
+                                          : QStringLiteral("Serveranslutning: Ej ansluten"));
+}
+
+bool TfrmDAVUAdmin::event(QEvent* e) {
+  switch (e->type()) {
+    case QEvent::Show:
+      if (!activatedOnce_) {
+        // Placed in the centre of the screen it opens on.
+        if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+        // Platforms without window activation (offscreen) still get their
+        // first activation.
+        QMetaObject::invokeMethod(this, &TfrmDAVUAdmin::FormActivate, Qt::QueuedConnection);
+      }
+      break;
+    case QEvent::WindowActivate:
+      // Run after the activation has been handled, so that modal windows
+      // opened from here do not nest inside the window system's event.
+      QMetaObject::invokeMethod(this, &TfrmDAVUAdmin::FormActivate, Qt::QueuedConnection);
+      break;
+    default:
+      break;
+  }
+  return QWidget::event(e);
+}
+
+void TfrmDAVUAdmin::createRegisterWindow() {
+  frmSystreg = new TfrmSystreg(this);
+  frmSystreg->setObjectName(QStringLiteral("frmSystreg"));
+  frmSystreg->ClientSocket1 = ClientSocket1;
+}
+
+void TfrmDAVUAdmin::FormActivate() {
+  if (!activatedOnce_) {
+    activatedOnce_ = true;
+    createRegisterWindow();
+    WasConnected = false;
+    if (ReadSettingDef(QStringLiteral("ServerSettings"), QStringLiteral("ServerName"),
+                       QStringLiteral("ERROR")) == QLatin1String("ERROR")) {
+      ShowInfoHintAt(QStringLiteral("Gå till Systemregistret och ställ in servernamn och serverport."),
+                     mapToGlobal(QPoint(0, 0)));
+      openServerSettings();
+    } else {
+      ConnectToServer();
+    }
+  }
+  update();
+}
+
+void TfrmDAVUAdmin::openServerSettings() {
+  if (!frmSystreg) return;
+  frmSystreg->SetTabs(frmSystreg->tsServersettings);
+  if (!frmSystreg->isVisible()) ShowModal(frmSystreg);
+}
+
+void TfrmDAVUAdmin::btnSystemregisterClick() {
+  if (!frmSystreg) return;
+  RegisterModeScope mode;
+  frmSystreg->SetTabs(frmSystreg->tsResurser);
+  if (!frmSystreg->isVisible()) {
+    frmSystreg->setFixedWidth(800);
+    frmSystreg->Splitter1Moved();
+    ShowModal(frmSystreg);
+  }
+}
+
+void TfrmDAVUAdmin::btnSettingsClick() { openServerSettings(); }
+
+void TfrmDAVUAdmin::btnStatistikClick() {
+#ifdef DAVU_HAVE_CALLLOG
+  TfrmDAVUStatistik window(this);
+  window.ClientSocket1 = ClientSocket1;
+  ShowModal(&window);
+#endif
+}
+
+void TfrmDAVUAdmin::btnKallelserClick() {
+#ifdef DAVU_HAVE_CALLLOG
+  TfrmDAVUActiveCalls window(this);
+  window.ClientSocket1 = ClientSocket1;
+  ShowModal(&window);
+#endif
+}
+
+void TfrmDAVUAdmin::btnCloseClick() { close(); }
+
+void TfrmDAVUAdmin::closeEvent(QCloseEvent* e) {
+  e->accept();
+  FormClose();
+}
+
+void TfrmDAVUAdmin::FormClose() {
+  ReconnectTimer->stop();
+  Timer3->stop();
+  if (ClientSocket1->active()) ClientSocket1->close();
+  // The disconnect handling of that close would start a retry countdown.
+  Timer3->stop();
+  if (frmSystreg) {
+    // The register may be the window whose modal loop is running right now.
+    frmSystreg->hide();
+    frmSystreg->deleteLater();
+    frmSystreg = nullptr;
+  }
+  ExitProcess(1);
+}

@@ -1,0 +1,128 @@
+#pragma once
+// The main window: four buttons that lead to the program's work, a status bar
+// that shows the server connection, and the one connection to the server with
+// its retry countdown, inactivity watchdog and reply dispatcher.
+//
+// Connection states, as the status bar shows them:
+//
+//   not connected  --ConnectToServer-->  connecting  --connect event-->  introduced
+//   introduced  --version accepted-->  connected
+//   introduced  --version refused-->   refused (both timers stopped)
+//   any  --disconnect/error after a connection once came up-->  waiting to retry
+//   connecting  --error before any connection came up-->  asking (edit settings?)
+//   connecting  --disconnect before any connection came up-->  needs settings
+//
+// Timers: Timer3 ticks once a second while a retry countdown runs (its tag
+// holds the milliseconds left); ReconnectTimer is the inactivity watchdog,
+// re-armed after every handled text.
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "protocol/Reassembler.h"
+
+class ClientSocket;
+class QDialog;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTimer;
+class TfrmSystreg;
+class TPictureButton;
+class TStatusCircle;
+
+class TfrmDAVUAdmin : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TfrmDAVUAdmin(QWidget* parent = nullptr);
+  ~TfrmDAVUAdmin() override;
+
+  // Controls, under the names the whole program uses.
+  TPictureButton* btnSystemregister;
+  TPictureButton* btnStatistik;
+  TPictureButton* btnKallelser;
+  TPictureButton* btnSettings;
+  QFrame* Panel3;
+  TStatusCircle* shServerConnected;
+  QLabel* Label1;
+  QPushButton* btnClose;
+
+  // Non-visual parts.
+  ClientSocket* ClientSocket1;
+  QTimer* Timer3;
+  int Timer3Tag = 0;  // milliseconds left of the retry countdown
+  QTimer* ReconnectTimer;
+
+  // Created at the first activation, freed when the window closes.
+  TfrmSystreg* frmSystreg = nullptr;
+
+  // Ends the process with the given status. Tests replace it to see the status
+  // without ending the test program.
+  std::function<void(int)> ExitProcess;
+  // Shows a window modally. Tests replace it to see what was opened.
+  std::function<void(QDialog*)> ShowModal;
+  // The update check, run once at the next successful connect while
+  // UpdateCheckPending is set. Returns true when a newer program has been
+  // started and this one must end. Until one is installed, connects go
+  // straight to the introduction and UpdateCheckPending stays as it is.
+  std::function<bool()> CheckForUpdate;
+
+  // The program's product version as the title shows it.
+  const QString& productVersion() const { return productVersion_; }
+
+ public slots:
+  void FormActivate();
+  void btnSystemregisterClick();
+  void btnStatistikClick();
+  void btnKallelserClick();
+  void btnSettingsClick();
+  void btnCloseClick();
+
+  void ConnectToServer();
+  void ClientSocket1Connect();
+  void ClientSocket1Disconnect();
+  void ClientSocket1Error(int code);
+  void ClientSocket1Read();
+  void Timer3Timer();
+  void ReconnectTimerTimer();
+
+ public:
+  // Hands every reply in `text` (wire bytes, frame markers removed) to its
+  // owner, in a fixed order of tags; a second reply of a kind is handled by a
+  // nested pass over what is left.
+  void DispatchReply(std::string text, ClientSocket* socket);
+
+ protected:
+  bool event(QEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void buildControls();
+  void FormClose();
+  void createRegisterWindow();
+  // Selects the server tab and shows the register unless it is visible.
+  void openServerSettings();
+  void setConnectedLook(bool connected);
+  void startRetryCountdown();
+  int drawCountdown() const;
+  // Returns false when the version is refused: the rest of the text is dropped.
+  bool handleServerVersion(const std::string& payload);
+  void handleClinicName(const std::string& payload);
+  void routeListReplies(std::string& text);
+  void rearmWatchdog();
+  // The two watchdog settings, read once per connection. False while they are
+  // being read further out on the stack (a nested dispatch then leaves the
+  // arming to the outer one).
+  bool watchdogSettingsReady();
+
+  QString productVersion_;
+  bool activatedOnce_ = false;
+  davu::proto::Reassembler reassembler_;
+
+  enum class WatchdogSettings { Unread, Reading, Read };
+  WatchdogSettings watchdogSettings_ = WatchdogSettings::Unread;
+  unsigned connectionGeneration_ = 0;
+  bool refreshConnection_ = false;
+  qint64 refreshIntervalMs_ = 60000;
+};

@@ -1,0 +1,55 @@
+#include "Widgets.h"
+
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+TPictureButton::TPictureButton(const QString& caption, QWidget* parent)
+    : QPushButton(caption, parent) {
+  setIconSize(QSize(64, 64));
+}
+
+QSize TPictureButton::sizeHint() const { return {113, 136}; }
+
+void TPictureButton::paintEvent(QPaintEvent*) {
+  QStylePainter p(this);
+  QStyleOptionButton opt;
+  initStyleOption(&opt);
+  // The style draws the frame and focus only; caption and picture are placed here.
+  opt.text.clear();
+  opt.icon = QIcon();
+  p.drawControl(QStyle::CE_PushButton, opt);
+
+  const int shift = isDown() ? 1 : 0;
+  const QRect inner = rect().adjusted(6 + shift, 10 + shift, -6 + shift, -8 + shift);
+  const QFontMetrics fm(font());
+  const QRect textRect(inner.left(), inner.top(), inner.width(), fm.height());
+  p.drawItemText(textRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic, palette(),
+                 isEnabled(), text(), QPalette::ButtonText);
+
+  const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
+  const QPixmap pm = icon().pixmap(iconSize(), devicePixelRatioF(), mode);
+  if (pm.isNull()) return;
+  const QRect picArea(inner.left(), textRect.bottom() + 1, inner.width(),
+                      inner.bottom() - textRect.bottom());
+  const QSize logical = pm.deviceIndependentSize().toSize();
+  const QPoint topLeft(picArea.center().x() - logical.width() / 2 + 1,
+                       picArea.center().y() - logical.height() / 2 + 1);
+  p.drawPixmap(topLeft, pm);
+}
+
+TStatusCircle::TStatusCircle(QWidget* parent) : QWidget(parent) { setFixedSize(25, 25); }
+
+void TStatusCircle::setBrushColor(const QColor& c) {
+  if (brush_ == c) return;
+  brush_ = c;
+  update();
+}
+
+void TStatusCircle::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(40, 40, 40), 1));
+  p.setBrush(brush_);
+  p.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
+}

@@ -1,0 +1,115 @@
+// Renders the program's windows offscreen into PNG files, one per window and
+// tab, so that their look can be checked without a display:
+//
+//   davu-screenshots OUTPUT_FOLDER
+//
+// Settings are read from an empty temporary folder, never from the user's own.
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdio>
+#include <string>
+
+#include "SharedState.h"
+#include "Themes.h"
+#include "UDavuAdminMain.h"
+#include "USystReg.h"
+
+#ifdef DAVU_HAVE_CALLLOG
+#include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#endif
+
+namespace {
+
+QString outDir;
+int written = 0;
+
+bool save(QWidget* w, const QString& name) {
+  w->show();
+  QApplication::processEvents();
+  const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
+  const bool ok = w->grab().toImage().save(path);
+  std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+  if (ok) ++written;
+  w->hide();
+  return ok;
+}
+
+void saveRegisterTabs(TfrmSystreg* reg, const QString& prefix) {
+  QTabWidget* tabs = reg->PageControl1;
+  const struct {
+    QWidget* page;
+    const char* name;
+  } pages[] = {{reg->tsServersettings, "register-server"},
+               {reg->tsResurser, "register-resurser"},
+               {reg->tsStations, "register-klienter"},
+               {reg->tsSMS, "register-sms"}};
+  for (const auto& p : pages) {
+    if (!p.page) continue;
+    const int index = tabs->indexOf(p.page);
+    if (index < 0) continue;
+    // Each tab is shown alone, as the two modes of the window show them.
+    for (int i = 0; i < tabs->count(); ++i) tabs->setTabVisible(i, i == index);
+    tabs->setCurrentIndex(index);
+    if (p.page != reg->tsServersettings) {
+      reg->setFixedWidth(800);
+      reg->Splitter1Moved();
+    }
+    save(reg, prefix + QString::fromLatin1(p.name));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QTemporaryDir settingsDir;
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsDir.filePath(QStringLiteral("user"))));
+  qputenv("DAVU_MACHINE_CONFIG_DIR", QFile::encodeName(settingsDir.filePath(QStringLiteral("machine"))));
+
+  QApplication app(argc, argv);
+  outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+  QDir().mkpath(outDir);
+
+  const QStringList themes = argc > 2 ? QStringList{QString::fromLocal8Bit(argv[2])}
+                                      : QStringList{PlainThemeName()};
+  for (const QString& theme : themes) {
+    ApplyTheme(theme);
+    const QString prefix = theme == PlainThemeName() ? QString() : theme + u'-';
+
+    TfrmDAVUAdmin main;
+    main.ExitProcess = [](int) {};
+    save(&main, prefix + QStringLiteral("main-not-connected"));
+
+    // The same window after an accepted version and a clinic name.
+    main.DispatchReply(std::string("\xA4RETSERVERVERSION:1.10.6:RETSERVERVERSION\xA4"
+                                   "\xA4RETKLINIKNAMN:V\xE5rdcentralen Norr:RETKLINIKNAMN\xA4"),
+                       main.ClientSocket1);
+    save(&main, prefix + QStringLiteral("main-connected"));
+
+    TfrmSystreg reg(&main);
+    reg.ClientSocket1 = main.ClientSocket1;
+    saveRegisterTabs(&reg, prefix);
+
+#ifdef DAVU_HAVE_CALLLOG
+    {
+      TfrmDAVUStatistik stats(&main);
+      stats.ClientSocket1 = main.ClientSocket1;
+      save(&stats, prefix + QStringLiteral("statistik"));
+    }
+    {
+      TfrmDAVUActiveCalls calls(&main);
+      calls.ClientSocket1 = main.ClientSocket1;
+      save(&calls, prefix + QStringLiteral("kallelser"));
+    }
+#endif
+    ResetSharedState();
+  }
+  std::fprintf(stderr, "%d images in %s\n", written, qPrintable(outDir));
+  return written > 0 ? 0 : 1;
+}
