@@ -51,8 +51,10 @@ class ClientSocket : public QObject {
   // All bytes that have arrived and not been taken yet.
   std::string takeBytes();
 
-  // Maps a Qt socket error to the operating system's error code shown to users.
-  static int osErrorCode(int qtSocketError);
+  // The operating system's error code shown to users for a Qt socket error.
+  // Qt reports several system errors as NetworkError; its error text tells
+  // them apart.
+  static int osErrorCode(int qtSocketError, const QString& qtErrorText = {});
 
  signals:
   void connected();
