@@ -104,7 +104,8 @@ QWidget* TfrmSystreg::buildStationsTab() {
   // A wider window widens the resources, not the client list.
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
-  gbKlienter->resize(kClientsPaneWidth, gbKlienter->height());
+  Splitter1->setSizes({kClientsPaneWidth, kDesignWidth - kClientsPaneWidth});
+  gbResurserAttVisa->installEventFilter(this);
 
   auto* layout = new QHBoxLayout(page);
   layout->setContentsMargins(4, 4, 4, 4);
@@ -178,7 +179,19 @@ void TfrmSystreg::Splitter1Moved() {
   const int left = sizes.value(0) > 0 ? sizes.value(0) : kClientsPaneWidth;
   const int right = qMax(0, Splitter1->width() - left - Splitter1->handleWidth());
   Splitter1->setSizes({left, right});
+  UpdateColumnWidth();
+}
+
+// "Alla resurser" takes half the group less the column of move buttons.
+void TfrmSystreg::UpdateColumnWidth() {
   FAllResourcesColumnWidth = gbResurserAttVisa->contentsRect().width() / 2 - kMoveButtonColumnWidth;
+}
+
+bool TfrmSystreg::eventFilter(QObject* watched, QEvent* event) {
+  // A window that was hidden while its width changed gets its real geometry
+  // only when shown; follow every size the group gets.
+  if (watched == gbResurserAttVisa && event->type() == QEvent::Resize) UpdateColumnWidth();
+  return QDialog::eventFilter(watched, event);
 }
 
 void TfrmSystreg::btnSaveClick() {

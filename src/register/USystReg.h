@@ -87,6 +87,7 @@ class TfrmSystreg : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QWidget* buildServerTab();
@@ -96,6 +97,7 @@ class TfrmSystreg : public QDialog {
   void SaveServerSettings();
   void SendRequest(const std::string& bytes);
   void FormClose();
+  void UpdateColumnWidth();
 
   bool FInSetTabs = false;
   int FAllResourcesColumnWidth = 0;

@@ -1,0 +1,237 @@
+// The server tab of the register window: load, save and the theme list.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "ClientSocket.h"
+#include "FakePlatform.h"
+#include "FakeServer.h"
+#include "RegisterTestEnv.h"
+#include "SettingsStore.h"
+#include "SharedState.h"
+#include "Themes.h"
+#include "USystReg.h"
+#include "WireText.h"
+#include "protocol/Catalogue.h"
+
+namespace {
+
+// Lets a test see the state of the program at the moment of the pause.
+struct ProbeSleeper final : platform::Sleeper {
+  std::function<void(int)> onSleep;
+  void blockingSleep(int ms) override { onSleep(ms); }
+};
+
+const std::string kMachine = "RECEPTION01";
+
+std::string Writes(const char* section, const char* key, const std::string& value) {
+  return davu::proto::SetIniTextForMachine(kMachine, section, key, value) +
+         davu::proto::SetIniTextGlobal(section, key, value);
+}
+
+}  // namespace
+
+class ServerTabTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    ResetSharedState();
+    sandbox_.clear();
+    platform_ = std::make_unique<FakePlatform>();
+    server_ = std::make_unique<FakeServer>();
+    socket_ = std::make_unique<ClientSocket>();
+  }
+  void cleanup() {
+    socket_.reset();
+    server_.reset();
+    platform_.reset();
+    ApplyTheme(PlainThemeName());
+    ResetSharedState();
+  }
+
+  void load_data() {
+    QTest::addColumn<QString>("name");  // null: not stored
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QStringList>("fields");  // name, port, update name, update port
+    QTest::newRow("first start") << QString() << QString()
+                                 << QStringList{"ERROR", "0", "ERROR", "0"};
+    QTest::newRow("stored") << "srv.example" << "4000"
+                            << QStringList{"srv.example", "4000", "srv.example", "4000"};
+    QTest::newRow("port not a number") << "10.0.0.5" << "abc"
+                                       << QStringList{"10.0.0.5", "0", "10.0.0.5", "0"};
+    QTest::newRow("port without bounds") << "srv" << "70000"
+                                         << QStringList{"srv", "70000", "srv", "70000"};
+  }
+  void load() {
+    QFETCH(QString, name);
+    QFETCH(QString, port);
+    QFETCH(QStringList, fields);
+    if (!name.isNull()) WriteSetting("ServerSettings", "ServerName", name);
+    if (!port.isNull()) WriteSetting("ServerSettings", "ServerPort", port);
+    ServerVersion = "1.10.6";
+    UpdateServerVersion = "1.0.2";
+
+    TfrmSystreg w;
+    w.SetTabs(w.tsServersettings);
+    QCOMPARE((QStringList{w.edServername->text(), w.edServerport->text(), w.edUpdateServername->text(),
+                          w.edUpdateServerport->text()}),
+             fields);
+    QCOMPARE(w.edServerver->text(), QStringLiteral("1.10.6"));
+    QCOMPARE(w.edUpdateServerver->text(), QStringLiteral("1.0.2"));
+    QVERIFY(w.edServerver->isReadOnly());
+    QVERIFY(w.edUpdateServerver->isReadOnly());
+    QVERIFY(!w.edServername->placeholderText().isEmpty());
+  }
+
+  // While connected the update server's settings come from the server.
+  void loadAsksServerForUpdateServer() {
+    WriteSetting("ServerSettings", "ServerName", "srv.example");
+    WriteSetting("ServerSettings", "ServerPort", "4000");
+    QVERIFY(ConnectTo(*socket_, *server_));
+    ServerSocket = socket_.get();
+    server_->onReceive = [this](const std::string& chunk) {
+      std::string value;
+      if (chunk.find("UpdateServerName") != std::string::npos) value = "upd.example";
+      if (chunk.find("UpdateServerPort") != std::string::npos) value = "8081";
+      server_->send("\xA4RETINITEXT:" + value + ":RETINITEXT\xA4");
+    };
+    // The dispatcher's settings branch, reduced to what this test needs.
+    connect(socket_.get(), &ClientSocket::readReady, this, [this] {
+      const std::string bytes = socket_->takeBytes();
+      const auto end = bytes.find(":RETINITEXT\xA4");
+      if (end != std::string::npos) SettingReplyReceived(std::string_view(bytes).substr(0, end + 1));
+    });
+
+    TfrmSystreg w;
+    w.ClientSocket1 = socket_.get();
+    w.SetTabs(w.tsServersettings);
+    QCOMPARE(w.edUpdateServername->text(), QStringLiteral("upd.example"));
+    QCOMPARE(w.edUpdateServerport->text(), QStringLiteral("8081"));
+    QVERIFY(server_->received().find(davu::proto::GetIniTextForMachine(
+                kMachine, "ServerSettings", "UpdateServerName")) != std::string::npos);
+  }
+
+  void save_data() {
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<bool>("chooseTheme");
+    QTest::newRow("connected, theme chosen") << true << true;
+    QTest::newRow("connected, theme unchanged") << true << false;
+    QTest::newRow("not connected, theme chosen") << false << true;
+    QTest::newRow("not connected, theme unchanged") << false << false;
+  }
+  void save() {
+    QFETCH(bool, connected);
+    QFETCH(bool, chooseTheme);
+    WriteSetting("ServerSettings", "ServerName", "old.example");
+    WriteSetting("ServerSettings", "ServerPort", "4000");
+    ServerVersion = "1.10.6";
+    UpdateServerVersion = "1.0.2";
+    WasConnected = true;
+    UpdateCheckPending = false;
+
+    TfrmSystreg w;
+    w.ClientSocket1 = socket_.get();
+    w.SetTabs(w.tsServersettings);
+    w.show();
+    if (connected) {
+      QVERIFY(ConnectTo(*socket_, *server_));
+      ServerSocket = socket_.get();
+    }
+    w.edServername->setText("new.example");
+    w.edServerport->clear();
+    QTest::keyClicks(w.edServerport, "70000");
+    w.edUpdateServername->setText("upd.example");
+    w.edUpdateServerport->clear();
+    QTest::keyClicks(w.edUpdateServerport, "80a81");  // the letter is refused
+    if (chooseTheme) QTest::keyClick(w.ComboBox1, Qt::Key_Down);
+    QCOMPARE(w.FThemeChanged, chooseTheme);
+    const QString theme = w.ComboBox1->currentText();
+
+    QStringList steps;
+    auto* sleeper = new ProbeSleeper;
+    sleeper->onSleep = [&](int ms) {
+      steps << QStringLiteral("sleep %1").arg(ms);
+      // The writes are out, the connection is still as it was.
+      QCOMPARE(socket_->active(), connected);
+      QCOMPARE(ServerVersion, QStringLiteral("1.10.6"));
+      QVERIFY(WasConnected);
+      QCOMPARE(int(platform_->dialogs->balloons.size()), chooseTheme ? 1 : 0);
+    };
+    platform::install(std::unique_ptr<platform::Sleeper>(sleeper));
+    ConnectProc = [&] {
+      steps << QStringLiteral("connect");
+      QVERIFY(!socket_->active());
+      QVERIFY(ServerVersion.isEmpty());
+      QVERIFY(UpdateServerVersion.isEmpty());
+      QVERIFY(!WasConnected);
+      QVERIFY(UpdateCheckPending);
+      // The tab was applied again and shows what the new attempt will use.
+      QCOMPARE(w.activePage(), w.tsServersettings);
+      QVERIFY(w.edServerver->text().isEmpty());
+      QCOMPARE(ReadSetting("ServerSettings", "ServerName"), QStringLiteral("new.example"));
+      QCOMPARE(ReadSetting("ServerSettings", "ServerPort"), QStringLiteral("70000"));
+    };
+    server_->clearReceived();
+    w.btnSave->click();
+
+    QCOMPARE(steps, (QStringList{"sleep 1000", "connect"}));
+    QVERIFY(w.FClickedSpara);
+    QCOMPARE(w.edServername->text(), QStringLiteral("new.example"));
+    QCOMPARE(w.edServerport->text(), QStringLiteral("70000"));
+
+    if (chooseTheme) {
+      QCOMPARE(platform_->dialogs->balloons.size(), std::size_t(1));
+      QVERIFY(platform_->dialogs->balloons[0].text.startsWith(
+          QStringLiteral("Du måste starta om programmet för att temat skall ändras.")));
+    } else {
+      QVERIFY(platform_->dialogs->balloons.empty());
+    }
+
+    std::string expected;
+    if (connected) {
+      if (chooseTheme) expected += Writes("KlientSettings", "Style", ToWire(theme));
+      expected += Writes("ServerSettings", "ServerName", "new.example") +
+                  Writes("ServerSettings", "ServerPort", "70000") +
+                  Writes("ServerSettings", "UpdateServerName", "upd.example") +
+                  Writes("ServerSettings", "UpdateServerPort", "8081");
+      QVERIFY(server_->waitForReceived(expected));
+    }
+    QCOMPARE(server_->received(), expected);
+
+    // Both local files hold the server's name and port (and the theme);
+    // the update server's settings live on the server only.
+    for (const QString& file : {sandbox_.userFile(), sandbox_.machineFile()}) {
+      const QByteArray text = SettingsSandbox::contents(file);
+      QVERIFY(text.contains("ServerName=new.example"));
+      QVERIFY(text.contains("ServerPort=70000"));
+      QCOMPARE(text.contains(("Style=" + theme).toUtf8()), chooseTheme);
+      QVERIFY(!text.contains("UpdateServer"));
+    }
+  }
+
+  void themeList() {
+    QVERIFY(ApplyTheme(QStringLiteral("Mörk")));
+    TfrmSystreg w;
+    QStringList items;
+    for (int i = 0; i < w.ComboBox1->count(); ++i) items << w.ComboBox1->itemText(i);
+    QCOMPARE(items, ThemeNames());
+    QCOMPARE(w.ComboBox1->currentText(), QStringLiteral("Mörk"));
+    QVERIFY(!w.FThemeChanged);
+    // Loading the tab leaves the choice alone.
+    w.SetTabs(w.tsServersettings);
+    QVERIFY(!w.FThemeChanged);
+    QTest::keyClick(w.ComboBox1, Qt::Key_Up);
+    QVERIFY(w.FThemeChanged);
+  }
+
+ private:
+  SettingsSandbox sandbox_;
+  std::unique_ptr<FakePlatform> platform_;
+  std::unique_ptr<FakeServer> server_;
+  std::unique_ptr<ClientSocket> socket_;
+};
+
+QTEST_MAIN(ServerTabTest)
+#include "USystRegServer_test.moc"

@@ -1,0 +1,303 @@
+// The register window's tabs, modes, load requests and buttons.
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QtTest>
+
+#include "ClientIdentity.h"
+#include "ClientSocket.h"
+#include "FakePlatform.h"
+#include "FakeServer.h"
+#include "RegisterTestEnv.h"
+#include "SettingsStore.h"
+#include "SharedState.h"
+#include "USystReg.h"
+#include "WireText.h"
+
+namespace {
+
+std::string Request(const char* tag) {
+  const std::string name = ToWire(GetClientName());
+  return std::string("\xA4") + tag + ":" + name + ":" + tag + "\xA4";
+}
+
+QWidget* PageNamed(TfrmSystreg& w, const QString& name) {
+  if (name.isEmpty()) return nullptr;
+  return w.PageControl1->findChild<QWidget*>(name);
+}
+
+QStringList ShownTabs(TfrmSystreg& w) {
+  QStringList shown;
+  for (int i = 0; i < w.PageControl1->count(); ++i)
+    if (w.PageControl1->isTabVisible(i)) shown << w.PageControl1->widget(i)->objectName();
+  return shown;
+}
+
+QString Name(QWidget* page) { return page ? page->objectName() : QString(); }
+
+}  // namespace
+
+class SystRegTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    ResetSharedState();
+    sandbox_.clear();
+    platform_ = std::make_unique<FakePlatform>();
+    server_ = std::make_unique<FakeServer>();
+    socket_ = std::make_unique<ClientSocket>();
+    connects_ = 0;
+    ConnectProc = [this] { ++connects_; };
+  }
+  void cleanup() {
+    socket_.reset();
+    server_.reset();
+    platform_.reset();
+    ResetSharedState();
+  }
+
+  void windowAsDesigned() {
+    TfrmSystreg w;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Systemregister"));
+    QCOMPARE(w.size(), QSize(573, 391));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    const QStringList names{"tsServersettings", "tsResurser", "tsStations", "tsSMS"};
+    const QStringList captions{"Serverinställningar/utseende", "Resurser", "Klienter",
+                               "SMS-inställningar"};
+    QCOMPARE(w.PageControl1->count(), 4);
+    for (int i = 0; i < 4; ++i) {
+      QCOMPARE(w.PageControl1->widget(i)->objectName(), names[i]);
+      QCOMPARE(w.PageControl1->tabText(i), captions[i]);
+    }
+    QCOMPARE(w.findChild<QPushButton*>("btnSave")->text(), QStringLiteral("Spara"));
+    QCOMPARE(w.findChild<QPushButton*>("btnCancel")->text(), QStringLiteral("Ångra"));
+    QCOMPARE(w.findChild<QPushButton*>("btnReturn")->text(), QStringLiteral("Återgå"));
+    QVERIFY(!w.FClickedSpara);
+    QVERIFY(!w.FThemeChanged);
+    QCOMPARE(w.Splitter1->widget(0)->property("title").toString(), QStringLiteral("Befintliga klienter"));
+    QCOMPARE(w.Splitter1->widget(1)->property("title").toString(), QStringLiteral("Resurser att visa/kalla"));
+  }
+
+  // prior: a SetTabs before the one under test, in the given mode and
+  // connection state ("" for none). Then SetTabs(page) in `registerMode`
+  // with the connection `connection` ("open", "closed" or "none"); page
+  // "=active" passes the active page, as the version reply does.
+  void setTabs_data() {
+    QTest::addColumn<QString>("priorPage");
+    QTest::addColumn<bool>("priorRegister");
+    QTest::addColumn<bool>("priorOpen");
+    QTest::addColumn<bool>("registerMode");
+    QTest::addColumn<QString>("connection");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("active");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<bool>("saveEnabled");
+
+    const QStringList server{"tsServersettings"};
+    const QStringList reg{"tsResurser", "tsStations", "tsSMS"};
+    QTest::newRow("settings mode, closed") << "" << false << false << false << "closed"
+                                           << "tsServersettings" << server << "tsServersettings" << ""
+                                           << true;
+    QTest::newRow("settings mode, no socket") << "" << false << false << false << "none"
+                                              << "tsServersettings" << server << "tsServersettings"
+                                              << "" << true;
+    QTest::newRow("settings mode after register showing, open")
+        << "tsSMS" << true << true << false << "open" << "tsServersettings" << server
+        << "tsServersettings" << "" << true;
+    QTest::newRow("settings mode asked for a register tab") << "" << false << false << false << "open"
+                                                            << "tsResurser" << server
+                                                            << "tsServersettings" << "" << true;
+    QTest::newRow("register mode, open, Resurser") << "" << false << false << true << "open"
+                                                   << "tsResurser" << reg << "tsResurser"
+                                                   << "GETALLCALLABLES" << false;
+    QTest::newRow("register mode, open, Klienter") << "" << false << false << true << "open"
+                                                   << "tsStations" << reg << "tsStations"
+                                                   << "GETALLMACHINES" << true;
+    QTest::newRow("register mode, open, SMS") << "" << false << false << true << "open" << "tsSMS"
+                                              << reg << "tsSMS" << "GETSMSSETTINGS" << true;
+    QTest::newRow("register mode, open, server tab asked") << "" << false << false << true << "open"
+                                                           << "tsServersettings" << reg
+                                                           << "tsResurser" << "GETALLCALLABLES"
+                                                           << false;
+    QTest::newRow("register mode, closed") << "" << false << false << true << "closed"
+                                           << "tsResurser" << QStringList() << "" << "" << true;
+    QTest::newRow("register mode, no socket") << "" << false << false << true << "none"
+                                              << "tsResurser" << QStringList() << "" << "" << true;
+    QTest::newRow("version reply keeps the active register tab")
+        << "tsSMS" << true << true << true << "open" << "=active" << reg << "tsSMS"
+        << "GETSMSSETTINGS" << true;
+    QTest::newRow("version reply after opening while disconnected")
+        << "tsResurser" << true << false << true << "open" << "=active" << reg << "tsResurser"
+        << "GETALLCALLABLES" << false;
+    QTest::newRow("connection lost, register tabs go") << "tsStations" << true << true << true
+                                                       << "closed" << "=active" << QStringList() << ""
+                                                       << "" << true;
+  }
+  void setTabs() {
+    QFETCH(QString, priorPage);
+    QFETCH(bool, priorRegister);
+    QFETCH(bool, priorOpen);
+    QFETCH(bool, registerMode);
+    QFETCH(QString, connection);
+    QFETCH(QString, page);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, active);
+    QFETCH(QString, request);
+    QFETCH(bool, saveEnabled);
+
+    TfrmSystreg w;
+    w.ClientSocket1 = socket_.get();
+    if (!priorPage.isEmpty()) {
+      if (priorOpen) QVERIFY(ConnectTo(*socket_, *server_));
+      RegisterMode = priorRegister;
+      w.SetTabs(PageNamed(w, priorPage));
+    }
+    if (connection == "open" && !socket_->active()) QVERIFY(ConnectTo(*socket_, *server_));
+    if (connection != "open" && socket_->active()) socket_->close();
+    if (connection == "none") w.ClientSocket1 = nullptr;
+
+    RegisterMode = registerMode;
+    QWidget* target = page == "=active" ? w.activePage() : PageNamed(w, page);
+    std::string sent;
+    if (connection == "open") {
+      sent = SentBy(*socket_, *server_, [&] { w.SetTabs(target); });
+    } else {
+      w.SetTabs(target);
+    }
+
+    QCOMPARE(ShownTabs(w), shown);
+    QCOMPARE(Name(w.activePage()), active);
+    if (w.activePage()) QCOMPARE(w.PageControl1->currentWidget(), w.activePage());
+    QCOMPARE(sent, request.isEmpty() ? std::string() : Request(request.toLatin1().constData()));
+    QCOMPARE(w.btnSave->isEnabled(), saveEnabled);
+    QCOMPARE(w.btnCancel->isEnabled(), saveEnabled);
+  }
+
+  // Picking a tab loads it once; "Ångra" loads the active tab again.
+  void pickingTabsAndCancel() {
+    TfrmSystreg w;
+    w.ClientSocket1 = socket_.get();
+    QVERIFY(ConnectTo(*socket_, *server_));
+    RegisterMode = true;
+    w.SetTabs(w.tsResurser);
+    QVERIFY(!w.btnSave->isEnabled());
+
+    QCOMPARE(SentBy(*socket_, *server_, [&] { w.PageControl1->setCurrentWidget(w.tsSMS); }),
+             Request("GETSMSSETTINGS"));
+    QVERIFY(w.btnSave->isEnabled());
+    QVERIFY(w.btnCancel->isEnabled());
+    QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnCancel->click(); }), Request("GETSMSSETTINGS"));
+    QCOMPARE(SentBy(*socket_, *server_, [&] { w.PageControl1->setCurrentWidget(w.tsStations); }),
+             Request("GETALLMACHINES"));
+    QCOMPARE(SentBy(*socket_, *server_, [&] { w.PageControl1->setCurrentWidget(w.tsResurser); }),
+             Request("GETALLCALLABLES"));
+    // "Ångra" on Resurser asks for the list again (and drops unsent marks).
+    QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnCancelClick(); }), Request("GETALLCALLABLES"));
+    QVERIFY(!w.btnSave->isEnabled());
+  }
+
+  void escapePressesCancel() {
+    WriteSetting("ServerSettings", "ServerName", "stored.example");
+    TfrmSystreg w;
+    w.ClientSocket1 = socket_.get();
+    w.SetTabs(w.tsServersettings);
+    w.show();
+    w.edServername->setText("edited");
+    QTest::keyClick(w.edServername, Qt::Key_Escape);
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.edServername->text(), QStringLiteral("stored.example"));
+
+    // With "Ångra" disabled (Resurser just loaded) Escape does nothing at all.
+    QVERIFY(ConnectTo(*socket_, *server_));
+    RegisterMode = true;
+    w.SetTabs(w.tsResurser);
+    QCOMPARE(SentBy(*socket_, *server_, [&] { QTest::keyClick(&w, Qt::Key_Escape); }), std::string());
+    QVERIFY(w.isVisible());
+    QCOMPARE(connects_, 0);
+  }
+
+  // Closing resets the resource list target; after the first "Spara" every
+  // closing, however it is done, starts a new connection attempt.
+  void closing_data() {
+    QTest::addColumn<bool>("spara");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("connects");
+    QTest::newRow("Återgå without Spara") << false << "return" << 0;
+    QTest::newRow("close box without Spara") << false << "closebox" << 0;
+    QTest::newRow("Återgå after Spara") << true << "return" << 2;
+    QTest::newRow("close box after Spara") << true << "closebox" << 2;
+  }
+  void closing() {
+    QFETCH(bool, spara);
+    QFETCH(QString, how);
+    QFETCH(int, connects);
+
+    TfrmSystreg w;
+    w.ClientSocket1 = socket_.get();
+    QVERIFY(ConnectTo(*socket_, *server_));
+    RegisterMode = true;
+    w.SetTabs(w.tsSMS);
+    for (int round = 0; round < 2; ++round) {
+      w.show();
+      w.ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
+      if (spara && round == 0) {
+        // The SMS tab's own save sends nothing yet; the flag is what counts.
+        QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnSave->click(); }), std::string());
+        QVERIFY(w.FClickedSpara);
+        QCOMPARE(connects_, 0);
+      }
+      if (how == "return") w.btnReturn->click();
+      else w.close();
+      QVERIFY(!w.isVisible());
+      QCOMPARE(w.ResourceListTarget, TfrmSystreg::TResourceListTarget::None);
+    }
+    QCOMPARE(connects_, connects);
+    QCOMPARE(w.FClickedSpara, spara);
+  }
+
+  // As the main window opens it for the register: hidden, 800 wide, split
+  // laid out, then shown. The width stays for later showings.
+  void registerWidthAndSplit() {
+    TfrmSystreg w;
+    w.ClientSocket1 = socket_.get();
+    QVERIFY(ConnectTo(*socket_, *server_));
+    RegisterMode = true;
+    w.SetTabs(w.tsResurser);
+    w.setFixedWidth(800);
+    w.Splitter1Moved();
+    w.show();
+    w.PageControl1->setCurrentWidget(w.tsStations);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCoreApplication::processEvents();
+    w.Splitter1Moved();
+
+    QCOMPARE(w.width(), 800);
+    const QList<int> sizes = w.Splitter1->sizes();
+    QCOMPARE(sizes.value(0), 249);
+    QCOMPARE(sizes.value(0) + sizes.value(1) + w.Splitter1->handleWidth(), w.Splitter1->width());
+    QVERIFY(w.Splitter1->width() > 760);
+    QCOMPARE(w.allResourcesColumnWidth(), w.gbResurserAttVisa->contentsRect().width() / 2 - 30);
+    QVERIFY(w.allResourcesColumnWidth() > 200);
+
+    w.btnReturn->click();
+    RegisterMode = false;
+    w.SetTabs(w.tsServersettings);
+    w.show();
+    QCOMPARE(w.width(), 800);
+    QCOMPARE(Name(w.activePage()), QStringLiteral("tsServersettings"));
+  }
+
+ private:
+  SettingsSandbox sandbox_;
+  std::unique_ptr<FakePlatform> platform_;
+  std::unique_ptr<FakeServer> server_;
+  std::unique_ptr<ClientSocket> socket_;
+  int connects_ = 0;
+};
+
+QTEST_MAIN(SystRegTest)
+#include "USystReg_test.moc"
