@@ -1,0 +1,76 @@
+#pragma once
+// The server's network side: one TCP port for both roles (central server and
+// update server). Each connection has its own reassembler, bounded in size,
+// and a queue of replies; requests are answered in the order they arrive.
+// One thread: Qt's event loop runs everything.
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <cstddef>
+#include <memory>
+#include <unordered_map>
+
+#include "RequestHandler.h"
+#include "ServerDatabase.h"
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace davu::server {
+
+struct ServerOptions {
+  QHostAddress listenAddress = QHostAddress::LocalHost;
+  quint16 port = 0;  // 0: a free port, see DavuServer::port()
+  QString databasePath;
+  QString updateDir;
+  QString version = QStringLiteral("1.10.6");
+  QString clinic;  // stored in the database when given
+  bool demo = false;
+  bool quiet = false;  // no log lines on stderr
+  // Bytes a connection may send without completing a message.
+  std::size_t inputLimit = 8u * 1024u * 1024u;
+  // Replies waiting for a client that does not read; past this it is dropped.
+  std::size_t outputLimit = 256u * 1024u * 1024u;
+  int maxConnections = 1000;
+  // A half message that gets no further for this long ends the connection.
+  int stalledInputMs = 120000;
+  int programFilePauseMs = 200;
+};
+
+class DavuServer : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit DavuServer(ServerOptions options, QObject* parent = nullptr);
+  ~DavuServer() override;
+
+  // Opens the database (creating the schema, and the demo data when asked)
+  // and starts listening. False with a message when either fails.
+  bool start(QString* error);
+  quint16 port() const;
+  int connectionCount() const { return static_cast<int>(connections_.size()); }
+  Database& database() { return *db_; }
+
+ signals:
+  void connectionCountChanged(int count);
+
+ private:
+  struct Connection;
+  void onNewConnection();
+  void onReadyRead(QTcpSocket* socket);
+  void send(Connection& c, std::vector<Reply> replies);
+  void flush(QTcpSocket* socket);
+  void drop(QTcpSocket* socket, const char* why);
+  void forget(QTcpSocket* socket);
+  bool isConnected(const std::string& stationName) const;
+  void log(const QString& line) const;
+
+  ServerOptions options_;
+  std::unique_ptr<Database> db_;
+  std::unique_ptr<RequestHandler> handler_;
+  QTcpServer* server_ = nullptr;
+  std::unordered_map<QTcpSocket*, std::unique_ptr<Connection>> connections_;
+};
+
+}  // namespace davu::server

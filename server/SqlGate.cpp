@@ -1,0 +1,370 @@
+#include "SqlGate.h"
+
+#include <QDate>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <vector>
+
+#include "ServerText.h"
+
+namespace davu::server {
+
+namespace {
+
+const char* const kPrefix = "Servern nekade SQL-satsen: ";
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+bool AllDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "yyyy-MM-dd", "yyyy-MM-dd H:mm" or "yyyy-MM-dd HH:mm:ss" (surrounding blanks allowed).
+bool ParseLiteral(std::string_view lit, std::string& canonical) {
+  while (!lit.empty() && lit.front() == ' ') lit.remove_prefix(1);
+  while (!lit.empty() && lit.back() == ' ') lit.remove_suffix(1);
+  if (lit.size() < 10 || lit[4] != '-' || lit[7] != '-') return false;
+  std::string_view y = lit.substr(0, 4), m = lit.substr(5, 2), d = lit.substr(8, 2);
+  if (!AllDigits(y) || !AllDigits(m) || !AllDigits(d)) return false;
+  int yy = std::stoi(std::string(y)), mm = std::stoi(std::string(m)), dd = std::stoi(std::string(d));
+  if (!QDate::isValid(yy, mm, dd)) return false;
+  int h = 0, mi = 0, s = 0;
+  std::string_view rest = lit.substr(10);
+  if (!rest.empty()) {
+    if (rest.front() != ' ') return false;
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    std::array<std::string_view, 3> parts{};
+    int n = 0;
+    while (n < 3) {
+      std::size_t c = rest.find(':');
+      parts[static_cast<std::size_t>(n++)] = rest.substr(0, c);
+      if (c == std::string_view::npos) {
+        rest = {};
+        break;
+      }
+      rest.remove_prefix(c + 1);
+    }
+    if (!rest.empty() || n < 2) return false;
+    for (int i = 0; i < n; ++i) {
+      auto p = parts[static_cast<std::size_t>(i)];
+      if (!AllDigits(p) || p.size() > 2) return false;
+    }
+    h = std::stoi(std::string(parts[0]));
+    mi = std::stoi(std::string(parts[1]));
+    s = n == 3 ? std::stoi(std::string(parts[2])) : 0;
+    if (h > 23 || mi > 59 || s > 59) return false;
+  }
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", yy, mm, dd, h, mi, s);
+  canonical = buf;
+  return true;
+}
+
+// Functions a report may reasonably use; everything else is refused.
+bool FunctionAllowed(std::string_view name) {
+  static constexpr std::array<std::string_view, 31> kAllowed = {
+      "count", "sum",    "total",   "avg",      "min",       "max",      "group_concat",
+      "lower", "upper",  "length",  "substr",   "substring", "trim",     "ltrim",
+      "rtrim", "coalesce", "ifnull", "nullif",  "iif",       "abs",      "round",
+      "instr", "replace", "date",   "time",     "datetime",  "strftime", "julianday",
+      "like",  "glob",   "unixepoch"};
+  return std::any_of(kAllowed.begin(), kAllowed.end(),
+                     [&](std::string_view a) { return EqualsNoCase(a, name); });
+}
+
+bool TableAllowed(const char* table) {
+  if (table == nullptr) return false;
+  return EqualsNoCase(table, "STATIONS") || EqualsNoCase(table, "CALLABLES") ||
+         EqualsNoCase(table, "CALLLOG");
+}
+
+struct AuthState {
+  bool confirmMode = false;
+  bool sawConfirmUpdate = false;
+  std::string refusal;  // first reason, for the administrator
+};
+
+int Authorize(void* user, int action, const char* a, const char* b, const char* dbName,
+              const char* /*trigger*/) {
+  auto* st = static_cast<AuthState*>(user);
+  auto deny = [&](std::string why) {
+    if (st->refusal.empty()) st->refusal = std::move(why);
+    return SQLITE_DENY;
+  };
+  const bool mainDb = dbName == nullptr || EqualsNoCase(dbName, "main");
+  switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_RECURSIVE:
+      return SQLITE_OK;
+    case SQLITE_READ:
+      if (mainDb && TableAllowed(a)) return SQLITE_OK;
+      return deny(std::string("tabellen ") + (a ? a : "?") +
+                  " får inte läsas. Endast STATIONS, CALLABLES och CALLLOG kan läsas.");
+    case SQLITE_FUNCTION:
+      if (b && FunctionAllowed(b)) return SQLITE_OK;
+      return deny(std::string("funktionen ") + (b ? b : "?") + " är inte tillåten.");
+    case SQLITE_UPDATE:
+      if (st->confirmMode && mainDb && a && b && EqualsNoCase(a, "CALLLOG") &&
+          EqualsNoCase(b, "CONFIRMTSTAMP")) {
+        st->sawConfirmUpdate = true;
+        return SQLITE_OK;
+      }
+      if (!st->confirmMode) return deny("en fråga (OPENSQL) får bara läsa, inte ändra.");
+      return deny(std::string("endast CALLLOG.CONFIRMTSTAMP får ändras, inte ") + (a ? a : "?") +
+                  "." + (b ? b : "?") + ".");
+    default:
+      if (!st->confirmMode)
+        return deny("endast en SELECT-fråga över STATIONS, CALLABLES och CALLLOG är tillåten.");
+      return deny("endast UPDATE CALLLOG SET CONFIRMTSTAMP = ... är tillåten.");
+  }
+}
+
+struct Deadline {
+  std::chrono::steady_clock::time_point until;
+  bool hit = false;
+};
+
+int Progress(void* user) {
+  auto* d = static_cast<Deadline*>(user);
+  if (std::chrono::steady_clock::now() > d->until) {
+    d->hit = true;
+    return 1;
+  }
+  return 0;
+}
+
+// Nothing is left set on the connection when a client statement is done.
+class GuardScope {
+ public:
+  GuardScope(sqlite3* db, AuthState* auth, Deadline* deadline) : db_(db) {
+    sqlite3_set_authorizer(db_, Authorize, auth);
+    sqlite3_progress_handler(db_, 2000, Progress, deadline);
+  }
+  ~GuardScope() {
+    sqlite3_set_authorizer(db_, nullptr, nullptr);
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+  }
+
+ private:
+  sqlite3* db_;
+};
+
+struct StmtHolder {
+  sqlite3_stmt* s = nullptr;
+  ~StmtHolder() { sqlite3_finalize(s); }
+};
+
+std::string BareColumnName(const char* name) {
+  std::string n = name ? name : "";
+  // A qualified name keeps only its last part; the table's columns are bare.
+  std::size_t dot = n.rfind('.');
+  if (dot != std::string::npos && n.find('(') == std::string::npos) n = n.substr(dot + 1);
+  for (char& c : n)
+    if (c == '|' || c == '~' || c == '\xA4' || c == ':') c = '_';
+  return Utf8ToWire(n);
+}
+
+std::string RenderValue(sqlite3_stmt* s, int col, bool booleanColumn) {
+  switch (sqlite3_column_type(s, col)) {
+    case SQLITE_NULL:
+      return {};
+    case SQLITE_INTEGER: {
+      sqlite3_int64 v = sqlite3_column_int64(s, col);
+      if (booleanColumn) return v != 0 ? "Ja" : "Nej";
+      return std::to_string(v);
+    }
+    case SQLITE_FLOAT: {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.15g", sqlite3_column_double(s, col));
+      std::string out = buf;
+      std::replace(out.begin(), out.end(), '.', ',');  // the clients' decimal separator
+      return out;
+    }
+    case SQLITE_BLOB:
+      return Utf8ToWire("(binärt värde)");
+    default: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
+      std::string_view v(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
+      return SqlValueForWire(Utf8ToWire(v));
+    }
+  }
+}
+
+}  // namespace
+
+bool TranslateDialect(std::string_view sql, std::string& out, std::string& error) {
+  out.clear();
+  out.reserve(sql.size() + 32);
+  std::size_t i = 0;
+  const std::size_t n = sql.size();
+  while (i < n) {
+    char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      char close = c == '[' ? ']' : c;
+      std::size_t j = i + 1;
+      while (j < n) {
+        if (sql[j] == close) {
+          if (close != ']' && j + 1 < n && sql[j + 1] == close) {
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        ++j;
+      }
+      std::size_t end = j < n ? j + 1 : n;
+      out.append(sql.substr(i, end - i));
+      i = end;
+    } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+      std::size_t j = sql.find('\n', i);
+      std::size_t end = j == std::string_view::npos ? n : j;
+      out.append(sql.substr(i, end - i));
+      i = end;
+    } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+      std::size_t j = sql.find("*/", i + 2);
+      std::size_t end = j == std::string_view::npos ? n : j + 2;
+      out.append(sql.substr(i, end - i));
+      i = end;
+    } else if (c == '#') {
+      std::size_t j = sql.find('#', i + 1);
+      std::string_view lit =
+          sql.substr(i + 1, (j == std::string_view::npos ? n : j) - i - 1).substr(0, 40);
+      std::string canonical;
+      if (j == std::string_view::npos || !ParseLiteral(lit, canonical)) {
+        error = std::string(kPrefix) + "ogiltigt datum #" + std::string(lit) +
+                (j == std::string_view::npos ? "" : "#") +
+                ". Datum skrivs #ÅÅÅÅ-MM-DD# eller #ÅÅÅÅ-MM-DD TT:MM:SS#.";
+        return false;
+      }
+      out += '\'';
+      out += canonical;
+      out += '\'';
+      i = j + 1;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  return true;
+}
+
+std::string SqlValueForWire(std::string_view wire) {
+  std::string out;
+  out.reserve(wire.size());
+  for (std::size_t i = 0; i < wire.size(); ++i) {
+    char c = wire[i];
+    if (c == '~') {
+      out += '-';  // "~" ends an entry
+    } else if (c == '\xA4') {
+      out += '?';  // "¤" starts every marker ("%¤", ":RETSQL¤")
+    } else if (c == '#' && (wire.substr(i, 11) == "#DATASTART#" || wire.substr(i, 9) == "#DATAEND#")) {
+      out += "# ";  // a frame marker inside a value would cut the frame
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+SqlOutcome SqlGate::openSql(std::string_view sql) { return prepareAndRun(sql, Mode::Query); }
+SqlOutcome SqlGate::execSql(std::string_view sql) { return prepareAndRun(sql, Mode::Confirm); }
+
+SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode) {
+  SqlOutcome r;
+  std::string sql;
+  if (!TranslateDialect(clientSql, sql, r.error)) return r;
+
+  AuthState auth;
+  auth.confirmMode = mode == Mode::Confirm;
+  Deadline deadline{std::chrono::steady_clock::now() + timeLimit_};
+  GuardScope guard(db_, &auth, &deadline);
+
+  auto fail = [&](std::string why) {
+    r.ok = false;
+    r.rows.clear();
+    r.error = std::string(kPrefix) + why;
+    return r;
+  };
+
+  StmtHolder stmt;
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt.s, &tail);
+  if (rc != SQLITE_OK) {
+    if (!auth.refusal.empty()) return fail(auth.refusal);
+    return fail(std::string("SQL-fel: ") + sqlite3_errmsg(db_));
+  }
+  if (stmt.s == nullptr) return fail("SQL-satsen är tom.");
+
+  // Anything but blanks, comments and ";" after the statement is a second one.
+  const char* end = sql.data() + sql.size();
+  while (tail != nullptr && tail < end) {
+    StmtHolder next;
+    const char* nextTail = nullptr;
+    int rc2 = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &next.s, &nextTail);
+    if (rc2 != SQLITE_OK || next.s != nullptr)
+      return fail("endast en SQL-sats i taget är tillåten.");
+    if (nextTail == tail) break;
+    tail = nextTail;
+  }
+  if (!auth.refusal.empty()) return fail(auth.refusal);
+  if (sqlite3_stmt_isexplain(stmt.s) != 0)
+    return fail("endast en vanlig SELECT-fråga är tillåten.");
+
+  if (mode == Mode::Query) {
+    if (!sqlite3_stmt_readonly(stmt.s) || sqlite3_column_count(stmt.s) == 0)
+      return fail("en fråga (OPENSQL) måste vara en SELECT som bara läser.");
+  } else {
+    if (sqlite3_stmt_readonly(stmt.s) || !auth.sawConfirmUpdate)
+      return fail("endast UPDATE CALLLOG SET CONFIRMTSTAMP = ... är tillåten.");
+  }
+
+  const int cols = sqlite3_column_count(stmt.s);
+  std::vector<std::string> names;
+  std::vector<bool> boolean;
+  for (int c = 0; c < cols; ++c) {
+    names.push_back(BareColumnName(sqlite3_column_name(stmt.s, c)));
+    const char* decl = sqlite3_column_decltype(stmt.s, c);
+    boolean.push_back(decl != nullptr && EqualsNoCase(decl, "BOOLEAN"));
+  }
+
+  while (true) {
+    rc = sqlite3_step(stmt.s);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) {
+      if (deadline.hit)
+        return fail("frågan tog för lång tid och avbröts. Välj ett kortare datumintervall.");
+      if ((rc & 0xff) == SQLITE_CONSTRAINT)
+        return fail("ogiltigt värde. Tidsstämplar skrivs #ÅÅÅÅ-MM-DD TT:MM:SS#.");
+      if (!auth.refusal.empty()) return fail(auth.refusal);
+      return fail(std::string("SQL-fel: ") + sqlite3_errmsg(db_));
+    }
+    if (mode == Mode::Confirm) continue;  // rows of a RETURNING clause are not sent
+    if (r.rowCount > 0) r.rows += ':';
+    r.rows += "\xA4%";
+    for (int c = 0; c < cols; ++c) {
+      r.rows += names[static_cast<std::size_t>(c)];
+      r.rows += '|';
+      r.rows += RenderValue(stmt.s, c, boolean[static_cast<std::size_t>(c)]);
+      r.rows += '~';
+    }
+    r.rows += "%\xA4";
+    ++r.rowCount;
+    if (r.rows.size() > replyLimit_)
+      return fail("resultatet är för stort (över " + std::to_string(replyLimit_ / (1024 * 1024)) +
+                  " MB). Välj ett kortare datumintervall eller färre klienter och resurser.");
+  }
+  if (mode == Mode::Confirm) r.changes = sqlite3_changes(db_);
+  r.ok = true;
+  return r;
+}
+
+}  // namespace davu::server
