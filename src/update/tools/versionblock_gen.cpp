@@ -54,7 +54,6 @@ int main(int argc, char** argv) {
   std::ostringstream src;
   src << "// Generated at build time by davu_versionblock_gen; do not edit.\n"
       << "// The version block of this program, read back by TCEVersionInfo.\n"
-      << "__attribute__((section(\".davu_version\"), used, aligned(4)))\n"
       << "extern const unsigned char davu_version_block[" << block.size() << "];\n"
       << "__attribute__((section(\".davu_version\"), used, aligned(4)))\n"
       << "const unsigned char davu_version_block[" << block.size() << "] = {";
