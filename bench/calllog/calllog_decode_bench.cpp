@@ -1,0 +1,186 @@
+// Decoding a RETSQL reply of the statistics columns into the result table.
+// Prints the time, the throughput, the ratio to one memchr pass over the same
+// bytes, the 200,000/100,000 time ratio (linear decoding gives about 2) and
+// the peak memory against the reply's size. Then the grid: the time to paint
+// the view at random places in the 100,000 rows.
+//
+//   calllog_decode_bench [rows]     (default 100000)
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTableView>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "CallLogGrid.h"
+#include "CallLogSql.h"
+#include "TSVVirtualTable.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const kClients[] = {"Reception", "Reception V\xE5rdcentral Norra", "Lab 2",
+                                "Mottagning \xD6ron-N\xE4sa-Hals", "R\xF6ntgen v\xE4ntrum B",
+                                "Barnmottagningen", "Akuten sk\xE4rm 3", "Provtagning"};
+const char* const kResources[] = {"Rum 1", "Dr Anna Andersson, rum 214", "Sk\xF6terska Lena \xC5berg",
+                                  "Provtagning lucka 4", "Dr Per \xD6stlund", "Labb 3",
+                                  "Sjukgymnast Eva Nilsson, sal 2", "Kurator"};
+
+std::string Stamp(int row, int offsetSeconds) {
+  const int secondOfMonth = (row * 37 + offsetSeconds) % (30 * 86400);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "2024-05-%02d %02d:%02d:%02d", 1 + secondOfMonth / 86400,
+                secondOfMonth / 3600 % 24, secondOfMonth / 60 % 60, secondOfMonth % 60);
+  return buf;
+}
+
+// "¤RETSQL:" + one piece per row + ":" as the dispatcher cuts it.
+std::string MakeReply(int rows) {
+  std::string p;
+  p.reserve(static_cast<std::size_t>(rows) * 175 + 16);
+  p += "\xA4RETSQL:";
+  for (int r = 0; r < rows; ++r) {
+    p += "\xA4%FRIENDLYNAME|";
+    p += kClients[r % 8];
+    p += "~FULLNAME|";
+    p += kResources[(r / 3) % 8];
+    p += "~CALLTSTAMP|";
+    p += Stamp(r, 0);
+    p += "~CONFIRMTSTAMP|";
+    if (r % 5 != 0) p += Stamp(r, 95 + r % 400);
+    p += "~SMSSENT|";
+    p += (r % 7 == 0) ? "-1" : "0";
+    p += "~%\xA4:";
+  }
+  return p;
+}
+
+template <typename F>
+double BestSeconds(int runs, F&& f) {
+  double best = 1e9;
+  for (int i = 0; i < runs; ++i) {
+    const auto t0 = Clock::now();
+    f();
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
+  }
+  return best;
+}
+
+std::size_t MemchrPass(const std::string& s) {
+  std::size_t n = 0;
+  const char* p = s.data();
+  const char* end = p + s.size();
+  while ((p = static_cast<const char*>(std::memchr(p, '\xA4', static_cast<std::size_t>(end - p))))) {
+    ++n;
+    ++p;
+  }
+  return n;
+}
+
+double DecodeSeconds(const std::string& reply, int expectRows) {
+  TSVVirtualTable table;
+  table.setSQL(QString::fromLatin1(calllog::kStatisticsTableSql));
+  const double s = BestSeconds(5, [&] { table.LoadSqlReply(reply); });
+  if (table.RecordCount() != expectRows) {
+    std::fprintf(stderr, "decoded %d rows, expected %d\n", table.RecordCount(), expectRows);
+    std::exit(1);
+  }
+  return s;
+}
+
+long MaxRssKb() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+// Peak memory of a fresh process that builds the reply and decodes it once.
+void MemoryInChild(int rows) {
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const long base = MaxRssKb();
+    const std::string reply = MakeReply(rows);
+    const long withReply = MaxRssKb();
+    TSVVirtualTable table;
+    table.setSQL(QString::fromLatin1(calllog::kStatisticsTableSql));
+    table.LoadSqlReply(reply);
+    const long afterDecode = MaxRssKb();
+    const double mb = reply.size() / 1048576.0;
+    std::printf("memory (%d rows): reply %.1f MB; peak RSS grew %.1f MB while decoding = %.2f x reply "
+                "(process peak %.1f MB, %.1f MB before the reply)\n",
+                rows, mb, (afterDecode - withReply) / 1024.0, (afterDecode - withReply) / 1024.0 / mb,
+                afterDecode / 1024.0, base / 1024.0);
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+}
+
+void GridPaint(int rows) {
+  TSVVirtualTable table;
+  table.setSQL(QString::fromLatin1(calllog::kStatisticsTableSql));
+  table.LoadSqlReply(MakeReply(rows));
+  QTableView view;
+  calllog::SetupGrid(&view, &table,
+                     {{"FRIENDLYNAME", 25, "Klientnamn"}, {"FULLNAME", 25, "Resursnamn"},
+                      {"CALLTSTAMP", 18, "P\u00e5kallad"}, {"CONFIRMTSTAMP", 18, "Bekr\u00e4ftad"},
+                      {"SMSSENT", 5, "SMS skickat"}});
+  view.resize(630, 420);
+  view.show();
+  view.grab();
+  QScrollBar* bar = view.verticalScrollBar();
+  QRandomGenerator rnd(7);
+  constexpr int kFrames = 200;
+  QElapsedTimer t;
+  t.start();
+  qint64 worst = 0;
+  for (int i = 0; i < kFrames; ++i) {
+    QElapsedTimer frame;
+    frame.start();
+    bar->setValue(static_cast<int>(rnd.bounded(bar->maximum() + 1)));
+    view.viewport()->grab();
+    worst = std::max(worst, frame.nsecsElapsed());
+  }
+  std::printf("grid (%d rows): %d random scroll positions painted, %.2f ms per frame, worst %.2f ms\n",
+              rows, kFrames, t.nsecsElapsed() / 1e6 / kFrames, worst / 1e6);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
+  MemoryInChild(rows);
+
+  const std::string reply = MakeReply(rows);
+  const std::string reply2 = MakeReply(2 * rows);
+  const double mb = reply.size() / 1048576.0;
+
+  volatile std::size_t sink = 0;
+  const double scan = BestSeconds(5, [&] { sink = sink + MemchrPass(reply); });
+  const double t1 = DecodeSeconds(reply, rows);
+  const double t2 = DecodeSeconds(reply2, 2 * rows);
+
+  std::printf("reply: %d rows, %.1f MB (%.0f bytes per row)\n", rows, mb,
+              static_cast<double>(reply.size()) / rows);
+  std::printf("decode: %.1f ms, %.0f MB/s\n", t1 * 1e3, mb / t1);
+  std::printf("memchr pass: %.2f ms, %.0f MB/s; decode / memchr = %.1f\n", scan * 1e3, mb / scan, t1 / scan);
+  std::printf("decode %d rows: %.1f ms; %d/%d time ratio = %.2f (linear: about 2)\n", 2 * rows, t2 * 1e3,
+              2 * rows, rows, t2 / t1);
+
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  GridPaint(rows);
+  return 0;
+}

@@ -1,0 +1,44 @@
+#include "CallLogGrid.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QTableView>
+
+#include "TSVVirtualTable.h"
+
+namespace calllog {
+
+void SetupGrid(QTableView* grid, TSVVirtualTable* table, const std::vector<GridColumn>& columns) {
+  grid->setModel(table);
+  grid->setWordWrap(false);
+  grid->setCornerButtonEnabled(false);
+  grid->setSortingEnabled(false);
+  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Rows all have the same height: scrolling a long result never measures rows.
+  QHeaderView* rows = grid->verticalHeader();
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+  rows->hide();
+
+  QHeaderView* header = grid->horizontalHeader();
+  header->setSectionsClickable(false);
+  header->setSectionsMovable(false);
+  header->setHighlightSections(false);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(QHeaderView::Interactive);
+
+  const int charWidth = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  for (int c = 0; c < table->columnCount(); ++c) grid->setColumnHidden(c, true);
+  for (const GridColumn& col : columns) {
+    const int c = table->fieldIndex(QLatin1String(col.field));
+    if (c < 0) continue;
+    table->setColumnTitle(QLatin1String(col.field), col.title);
+    grid->setColumnHidden(c, false);
+    grid->setColumnWidth(c, col.widthChars * charWidth + 8);
+  }
+}
+
+QString RecordCountText(int count) { return QStringLiteral("Antal poster: ") + QString::number(count); }
+
+}  // namespace calllog

@@ -1,0 +1,17 @@
+#pragma once
+// Where the dispatcher hands the replies that the call-log windows wait for.
+// ReplyTarget names the window: 1 statistics, 2 active calls, 0 none.
+#include <string_view>
+
+// A cut RETSQL payload ("¤RETSQL:" ... ":"), in wire bytes. With no window
+// waiting the reply is dropped. A reply naming a column the table lacks
+// throws SqlReplyError (a std::runtime_error; what() is the message in UTF-8)
+// after the rows before it have been kept and the grid and count updated.
+void RouteSqlReply(std::string_view payload);
+
+// True while the statistics window takes the resource and client lists.
+bool StatisticsTakesLists();
+// RETALLCALLABLES and RETALLMACHINES payloads into the statistics window's
+// check lists; nothing happens when that window does not take lists.
+void RouteStatisticsCallables(std::string_view payload);
+void RouteStatisticsMachines(std::string_view payload);

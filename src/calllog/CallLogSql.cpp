@@ -1,0 +1,63 @@
+#include "CallLogSql.h"
+
+#include "TextFormats.h"
+
+namespace calllog {
+namespace {
+
+constexpr auto kOrderBy = " ORDER BY CALLTSTAMP, STATIONS.FRIENDLYNAME, CALLABLES.FULLNAME";
+
+// " AND ( X = 3 OR  X = 5)": each number as " X = n OR ", the last " OR "
+// taken off again.
+QString Restriction(const char* column, const std::vector<int>& lopnrs) {
+  if (lopnrs.empty()) return {};
+  QString sql = QStringLiteral(" AND (");
+  for (int n : lopnrs) sql += QLatin1String(column) + QString::number(n) + QLatin1String(" OR ");
+  sql.chop(4);
+  sql += u')';
+  return sql;
+}
+
+}  // namespace
+
+QString ActiveCallsQuery(const QDate& today) {
+  QString sql = QStringLiteral(
+      "SELECT STATIONS.FRIENDLYNAME, CALLABLES.FULLNAME, CALLLOG.LOPNR, CALLLOG.CALLTSTAMP, "
+      "CALLLOG.COMINGTSTAMP, CALLLOG.SMSSENT FROM STATIONS, CALLABLES, CALLLOG WHERE "
+      "STATIONS.LOPNR = CALLLOG.STATIONSLOPNR AND CALLABLES.LOPNR = CALLLOG.CALLABLESLOPNR AND "
+      "CALLLOG.CONFIRMTSTAMP IS NULL ");
+  sql += QLatin1String(" AND CALLTSTAMP >= ") + textformats::SqlDateLiteral(today) +
+         QLatin1String(" AND CALLTSTAMP < ") + textformats::SqlDateLiteral(today.addDays(1)) +
+         QLatin1String(" ");
+  sql += QLatin1String(kOrderBy);
+  return sql;
+}
+
+QString ConfirmCallsStatement(const QDateTime& now, const std::vector<int>& lopnrs) {
+  QString sql = QLatin1String("UPDATE CALLLOG SET CONFIRMTSTAMP = ") +
+                textformats::SqlDateTimeLiteral(now) + QLatin1String(" WHERE ") +
+                QLatin1String(" (");
+  for (int n : lopnrs) sql += QLatin1String(" LOPNR = ") + QString::number(n) + QLatin1String(" OR ");
+  sql.chop(3);  // "OR "; the blank in front of it stays before ")"
+  sql += u')';
+  return sql;
+}
+
+QString StatisticsQuery(const std::vector<int>& stationLopnrs,
+                        const std::vector<int>& callableLopnrs, const QDate& from,
+                        const QDate& to, bool confirmedOnly) {
+  QString sql = QStringLiteral(
+      "SELECT STATIONS.FRIENDLYNAME, CALLABLES.FULLNAME, CALLLOG.CALLTSTAMP, "
+      "CALLLOG.CONFIRMTSTAMP, CALLLOG.SMSSENT FROM STATIONS, CALLABLES, CALLLOG WHERE "
+      "STATIONS.LOPNR = CALLLOG.STATIONSLOPNR AND CALLABLES.LOPNR = CALLLOG.CALLABLESLOPNR");
+  sql += Restriction(" STATIONS.LOPNR = ", stationLopnrs);
+  sql += Restriction(" CALLABLES.LOPNR = ", callableLopnrs);
+  sql += QLatin1String(" AND CALLTSTAMP >= ") + textformats::SqlDateLiteral(from) +
+         QLatin1String(" AND CALLTSTAMP < ") + textformats::SqlDateLiteral(to.addDays(1)) +
+         QLatin1String(" ");
+  if (confirmedOnly) sql += QLatin1String(" AND NOT CONFIRMTSTAMP IS NULL");
+  sql += QLatin1String(kOrderBy);
+  return sql;
+}
+
+}  // namespace calllog

@@ -1,0 +1,262 @@
+#include "TSVVirtualTable.h"
+
+#include <array>
+#include <limits>
+
+#include "WireText.h"
+#include "protocol/SqlRows.h"
+
+namespace {
+
+// The select list may name this column; it holds longer values.
+constexpr auto kLongField = "SOPInstanceUID";
+constexpr int kLongSize = 255;
+constexpr int kDefaultSize = 64;
+constexpr int kMaxSelectItems = 50;
+
+// Letter-case folding of Windows-1252 bytes (ASCII, the Latin-1 letters and
+// the few letters of 0x8A..0x9F), for matching column names as the table's
+// field lookup does.
+const std::array<unsigned char, 256>& FoldTable() {
+  static const std::array<unsigned char, 256> table = [] {
+    std::array<unsigned char, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = static_cast<unsigned char>(i);
+    for (int c = 'a'; c <= 'z'; ++c) t[c] = static_cast<unsigned char>(c - 32);
+    for (int c = 0xE0; c <= 0xFE; ++c)
+      if (c != 0xF7) t[c] = static_cast<unsigned char>(c - 32);
+    t[0x9A] = 0x8A;  // š
+    t[0x9C] = 0x8C;  // œ
+    t[0x9E] = 0x8E;  // ž
+    t[0xFF] = 0x9F;  // ÿ
+    return t;
+  }();
+  return table;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const auto& fold = FoldTable();
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (fold[static_cast<unsigned char>(a[i])] != fold[static_cast<unsigned char>(b[i])])
+      return false;
+  return true;
+}
+
+// Trims characters with codes 0..32, as the select-list items are trimmed.
+QString TrimControl(const QString& s) {
+  qsizetype b = 0, e = s.size();
+  while (b < e && s.at(b).unicode() <= 32) ++b;
+  while (e > b && s.at(e - 1).unicode() <= 32) --e;
+  return s.mid(b, e - b);
+}
+
+}  // namespace
+
+SqlReplyError::SqlReplyError(const QString& text)
+    : std::runtime_error(text.toStdString()), text_(text) {}
+
+TSVVirtualTable::TSVVirtualTable(QObject* parent) : QAbstractTableModel(parent) {}
+
+TSVVirtualTable::~TSVVirtualTable() = default;
+
+void TSVVirtualTable::setSQL(const QStringList& lines) {
+  sql_ = lines;
+  SQLChanged();
+}
+
+// Column definitions from the select list: columns no longer listed go, new
+// items are added in order, existing ones stay as they are.
+void TSVVirtualTable::SQLChanged() {
+  beginResetModel();
+  open_ = false;
+  clearRows();
+
+  const QString text = sql_.join(u'\n');
+  const qsizetype select = text.indexOf(QLatin1String("SELECT"), 0, Qt::CaseInsensitive);
+  if (select >= 0) {
+    // Skip "SELECT" and the one character after it.
+    const QString kept = text.mid(select + 7);
+    const qsizetype from = kept.indexOf(QLatin1String("FROM"), 0, Qt::CaseInsensitive);
+    if (from >= 0) {
+      const QString list = kept.left(from);
+      for (std::size_t i = defs_.size(); i-- > 0;)
+        if (!list.contains(defs_[i].name, Qt::CaseSensitive)) defs_.erase(defs_.begin() + i);
+
+      const QStringList items = list.split(u',');
+      for (qsizetype i = 0; i < items.size() && i < kMaxSelectItems; ++i) {
+        const QString item = TrimControl(items.at(i));
+        if (item.isEmpty()) break;
+        bool known = false;
+        for (const FieldDef& d : defs_) known = known || d.name == item;
+        if (known) continue;
+        defs_.push_back({item, item == QLatin1String(kLongField) ? kLongSize : kDefaultSize, false});
+      }
+    }
+  }
+
+  wireNames_.clear();
+  for (const FieldDef& d : defs_) wireNames_.push_back(ToWire(d.name));
+  checkColumn_ = checkField_.isEmpty() ? -1 : fieldIndex(checkField_);
+  endResetModel();
+}
+
+int TSVVirtualTable::fieldIndex(const QString& name) const {
+  for (std::size_t i = 0; i < defs_.size(); ++i)
+    if (defs_[i].name.compare(name, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+  return -1;
+}
+
+int TSVVirtualTable::findColumn(std::string_view wireName, int hint) const {
+  const int n = static_cast<int>(wireNames_.size());
+  if (hint >= 0 && hint < n && SameIgnoringCase(wireNames_[hint], wireName)) return hint;
+  for (int i = 0; i < n; ++i)
+    if (SameIgnoringCase(wireNames_[i], wireName)) return i;
+  return -1;
+}
+
+void TSVVirtualTable::clearRows() {
+  std::string().swap(arena_);
+  std::vector<Cell>().swap(cells_);
+  rowCount_ = 0;
+}
+
+void TSVVirtualTable::close() {
+  beginResetModel();
+  open_ = false;
+  clearRows();
+  endResetModel();
+}
+
+void TSVVirtualTable::putCell(std::size_t row, int column, std::string_view bytes) {
+  const std::size_t size = static_cast<std::size_t>(defs_[column].size);
+  if (bytes.size() > size) bytes = bytes.substr(0, size);
+  Cell& cell = cells_[row * defs_.size() + static_cast<std::size_t>(column)];
+  cell.offset = static_cast<std::uint32_t>(arena_.size());
+  cell.length = static_cast<std::uint32_t>(bytes.size());
+  arena_.append(bytes);
+}
+
+void TSVVirtualTable::LoadSqlReply(std::string_view payload) {
+  beginResetModel();
+  clearRows();
+  open_ = true;
+  const std::size_t columns = defs_.size();
+  try {
+    // Offsets are 32-bit; a value never grows beyond the reply's bytes.
+    if (payload.size() >= std::numeric_limits<std::uint32_t>::max())
+      throw SqlReplyError(QStringLiteral("Svaret från servern är för stort att visa."));
+    // Values take less room than the reply that carries them, so this is the
+    // only allocation of the arena. Pages never written stay unused.
+    arena_.reserve(payload.size());
+
+    davu::proto::SqlRowReader reader(payload);
+    std::string_view name, value;
+    while (reader.nextRow()) {
+      const std::size_t row = rowCount_;
+      cells_.resize(cells_.size() + columns);
+      int hint = 0;
+      while (reader.nextEntry(name, value)) {
+        const int column = findColumn(name, hint);
+        if (column < 0) {
+          cells_.resize(row * columns);  // the half-read row is not kept
+          throw SqlReplyError(QStringLiteral("Fältet '%1' finns inte i tabellen.").arg(FromWire(name)));
+        }
+        putCell(row, column, value);
+        hint = column + 1;
+      }
+      ++rowCount_;
+    }
+  } catch (...) {
+    endResetModel();
+    throw;
+  }
+  endResetModel();
+}
+
+std::string_view TSVVirtualTable::rawValue(int row, int column) const {
+  if (row < 0 || column < 0 || static_cast<std::size_t>(row) >= rowCount_ ||
+      static_cast<std::size_t>(column) >= defs_.size())
+    return {};
+  const Cell& cell = cells_[static_cast<std::size_t>(row) * defs_.size() + static_cast<std::size_t>(column)];
+  return std::string_view(arena_).substr(cell.offset, cell.length);
+}
+
+QString TSVVirtualTable::value(int row, int column) const { return FromWire(rawValue(row, column)); }
+
+QString TSVVirtualTable::value(int row, const QString& fieldName) const {
+  return value(row, fieldIndex(fieldName));
+}
+
+void TSVVirtualTable::setValue(int row, int column, const QString& text) {
+  if (row < 0 || column < 0 || static_cast<std::size_t>(row) >= rowCount_ ||
+      static_cast<std::size_t>(column) >= defs_.size())
+    return;
+  putCell(static_cast<std::size_t>(row), column, ToWire(text));
+  const QModelIndex i = index(row, column);
+  emit dataChanged(i, i);
+}
+
+void TSVVirtualTable::setColumnTitle(const QString& fieldName, const QString& title) {
+  titles_.insert(fieldName.toUpper(), title);
+  const int c = fieldIndex(fieldName);
+  if (c >= 0) emit headerDataChanged(Qt::Horizontal, c, c);
+}
+
+void TSVVirtualTable::setCheckColumn(const QString& fieldName) {
+  checkField_ = fieldName;
+  checkColumn_ = fieldIndex(fieldName);
+}
+
+int TSVVirtualTable::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rowCount_);
+}
+
+int TSVVirtualTable::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(defs_.size());
+}
+
+QVariant TSVVirtualTable::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  const int row = index.row(), column = index.column();
+  if (column == checkColumn_) {
+    if (role == Qt::CheckStateRole)
+      return rawValue(row, column) == "T" ? Qt::Checked : Qt::Unchecked;
+    if (role == Qt::EditRole) return value(row, column);
+    return {};
+  }
+  if (role == Qt::DisplayRole || role == Qt::EditRole) return value(row, column);
+  return {};
+}
+
+bool TSVVirtualTable::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || index.column() != checkColumn_) return false;
+  if (role == Qt::CheckStateRole) {
+    setValue(index.row(), index.column(),
+             value.toInt() == Qt::Checked ? QStringLiteral("T") : QStringLiteral("F"));
+    return true;
+  }
+  if (role == Qt::EditRole) {
+    setValue(index.row(), index.column(), value.toString());
+    return true;
+  }
+  return false;
+}
+
+Qt::ItemFlags TSVVirtualTable::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (index.column() == checkColumn_) f |= Qt::ItemIsUserCheckable;
+  return f;
+}
+
+QVariant TSVVirtualTable::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Horizontal) {
+    if (section < 0 || static_cast<std::size_t>(section) >= defs_.size()) return {};
+    const QString& name = defs_[static_cast<std::size_t>(section)].name;
+    if (role == Qt::DisplayRole) return titles_.value(name.toUpper(), name);
+    if (role == Qt::TextAlignmentRole) return int(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+  }
+  if (role == Qt::DisplayRole) return section + 1;
+  return {};
+}

@@ -1,0 +1,109 @@
+#pragma once
+// The in-memory result table of an SQL query. Its columns come from the
+// select list of the SELECT text in `SQL`; its rows come from RETSQL replies.
+// Every value is text, cut to its column's size (255 for SOPInstanceUID, 64
+// otherwise), and is kept as the wire bytes it arrived as; the grid decodes
+// only the cells it shows.
+//
+// Storage: one byte arena per reply plus an (offset, length) pair per cell,
+// so a reply of N bytes costs well under N bytes of table, and a reply is
+// loaded in one pass over it. The model is reset once per reply.
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Raised when a reply names a column the table does not have. what() is the
+// message in UTF-8; text() the same as QString.
+class SqlReplyError : public std::runtime_error {
+ public:
+  explicit SqlReplyError(const QString& text);
+  QString text() const { return text_; }
+
+ private:
+  QString text_;
+};
+
+class TSVVirtualTable : public QAbstractTableModel {
+  Q_OBJECT
+  Q_PROPERTY(QStringList SQL READ SQL WRITE setSQL)
+
+ public:
+  struct FieldDef {
+    QString name;
+    int size = 64;
+    bool required = false;
+  };
+
+  explicit TSVVirtualTable(QObject* parent = nullptr);
+  ~TSVVirtualTable() override;
+
+  QStringList SQL() const { return sql_; }
+  // Every change rebuilds the column definitions (SQLChanged).
+  void setSQL(const QStringList& lines);
+  void setSQL(const QString& text) { setSQL(QStringList{text}); }
+
+  const std::vector<FieldDef>& fieldDefs() const { return defs_; }
+  // Column index by name, letter case ignored; -1 when absent.
+  int fieldIndex(const QString& name) const;
+  bool isOpen() const { return open_; }
+  int RecordCount() const { return static_cast<int>(rowCount_); }
+
+  // The stored value of a cell (wire bytes, or decoded).
+  std::string_view rawValue(int row, int column) const;
+  QString value(int row, int column) const;
+  QString value(int row, const QString& fieldName) const;
+  // Stores `text` cut to the column's size.
+  void setValue(int row, int column, const QString& text);
+
+  // Replaces all rows with those of a RETSQL payload ("¤RETSQL:" ... ":").
+  // On a missing column it throws SqlReplyError; the rows decoded before
+  // that entry stay, the half-decoded row is dropped, and the model has been
+  // reset, so views are never left suspended.
+  void LoadSqlReply(std::string_view payload);
+  // Closes the table: no rows, definitions kept.
+  void close();
+
+  // Presentation: the grid titles and the check-box column.
+  void setColumnTitle(const QString& fieldName, const QString& title);
+  // The column shows a check box instead of its text: ticked when the value is
+  // exactly "T"; ticking writes "T", unticking "F".
+  void setCheckColumn(const QString& fieldName);
+  int checkColumn() const { return checkColumn_; }
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+ private:
+  struct Cell {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+  };
+
+  void SQLChanged();
+  void clearRows();
+  void putCell(std::size_t row, int column, std::string_view bytes);
+  int findColumn(std::string_view wireName, int hint) const;
+
+  QStringList sql_;
+  std::vector<FieldDef> defs_;
+  std::vector<std::string> wireNames_;  // column names as wire bytes
+  QHash<QString, QString> titles_;      // field name -> grid title
+  int checkColumn_ = -1;
+  QString checkField_;
+  bool open_ = false;
+
+  std::string arena_;
+  std::vector<Cell> cells_;  // row-major, defs_.size() per row
+  std::size_t rowCount_ = 0;
+};

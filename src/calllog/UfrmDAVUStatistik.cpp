@@ -1,0 +1,264 @@
+#include "UfrmDAVUStatistik.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "CallLogGrid.h"
+#include "CallLogSql.h"
+#include "ClientIdentity.h"
+#include "ClientSocket.h"
+#include "SharedState.h"
+#include "TSVVirtualTable.h"
+#include "TextFormats.h"
+#include "WireText.h"
+#include "platform/Platform.h"
+#include "protocol/Catalogue.h"
+
+namespace {
+TfrmDAVUStatistik* gCurrent = nullptr;
+constexpr int kReplyTarget = 1;
+
+QGroupBox* Group(const QString& title, const char* name, QWidget* parent) {
+  auto* g = new QGroupBox(title, parent);
+  g->setObjectName(QLatin1String(name));
+  return g;
+}
+
+QDateEdit* DatePicker(const char* name, QWidget* parent) {
+  auto* d = new QDateEdit(parent);
+  d->setObjectName(QLatin1String(name));
+  d->setCalendarPopup(true);
+  d->setDisplayFormat(QLatin1String(textformats::kShortDateFormat));
+  return d;
+}
+
+QListWidget* CheckList(const char* name, QWidget* parent) {
+  auto* l = new QListWidget(parent);
+  l->setObjectName(QLatin1String(name));
+  l->setUniformItemSizes(true);
+  return l;
+}
+
+void AddCheckItem(QListWidget* list, const QString& text) {
+  auto* item = new QListWidgetItem(text, list);
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+  item->setCheckState(Qt::Unchecked);
+}
+
+}  // namespace
+
+TfrmDAVUStatistik* TfrmDAVUStatistik::current() { return gCurrent; }
+
+TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmDAVUStatistik"));
+  setWindowTitle(QStringLiteral("DAVU Statistik"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(807, 495);
+
+  SVVirtualTable1 = new TSVVirtualTable(this);
+  SVVirtualTable1->setObjectName(QStringLiteral("SVVirtualTable1"));
+  SVVirtualTable1->setSQL(QString::fromLatin1(calllog::kStatisticsTableSql));
+
+  buildLeftPanel();
+
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  TabSheet1 = new QWidget;
+  TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+  PageControl1->addTab(TabSheet1, QStringLiteral("Text statistik"));
+  DBGrid1 = new QTableView(TabSheet1);
+  DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+  calllog::SetupGrid(DBGrid1, SVVirtualTable1,
+                     {{"FRIENDLYNAME", 25, QStringLiteral("Klientnamn")},
+                      {"FULLNAME", 25, QStringLiteral("Resursnamn")},
+                      {"CALLTSTAMP", 18, QStringLiteral("Påkallad")},
+                      {"CONFIRMTSTAMP", 18, QStringLiteral("Bekräftad")},
+                      {"SMSSENT", 5, QStringLiteral("SMS skickat")}});
+  DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  auto* sheet = new QVBoxLayout(TabSheet1);
+  sheet->setContentsMargins(2, 2, 2, 2);
+  sheet->addWidget(DBGrid1);
+
+  Panel2 = new QWidget(this);
+  Panel2->setObjectName(QStringLiteral("Panel2"));
+  Panel2->setFixedHeight(31);
+  BitBtn1 = new QPushButton(QStringLiteral("Skapa rapport"), Panel2);
+  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+  BitBtn1->setAutoDefault(false);
+  Label3 = new QLabel(calllog::RecordCountText(0), Panel2);
+  Label3->setObjectName(QStringLiteral("Label3"));
+  Avbryt = new QPushButton(QStringLiteral("Återgå"), Panel2);
+  Avbryt->setObjectName(QStringLiteral("Avbryt"));
+  Avbryt->setAutoDefault(false);
+  auto* bottom = new QHBoxLayout(Panel2);
+  bottom->setContentsMargins(4, 2, 4, 2);
+  bottom->addWidget(BitBtn1);
+  bottom->addSpacing(12);
+  bottom->addWidget(Label3);
+  bottom->addStretch(1);
+  bottom->addWidget(Avbryt);
+
+  auto* top = new QHBoxLayout;
+  top->setContentsMargins(0, 0, 0, 0);
+  top->setSpacing(0);
+  top->addWidget(Panel1);
+  top->addWidget(PageControl1, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addLayout(top, 1);
+  layout->addWidget(Panel2);
+
+  connect(BitBtn1, &QPushButton::clicked, this, &TfrmDAVUStatistik::BitBtn1Click);
+  connect(Avbryt, &QPushButton::clicked, this, &TfrmDAVUStatistik::AvbrytClick);
+  connect(this, &QDialog::finished, this, &TfrmDAVUStatistik::FormClose);
+
+  FormCreate();
+}
+
+void TfrmDAVUStatistik::buildLeftPanel() {
+  Panel1 = new QWidget(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFixedWidth(169);
+  GroupBox1 = Group(QStringLiteral("Urval"), "GroupBox1", Panel1);
+
+  GroupBox2 = Group(QStringLiteral("Klienter"), "GroupBox2", GroupBox1);
+  GroupBox2->setFixedHeight(122);
+  CheckListBox2 = CheckList("CheckListBox2", GroupBox2);
+  (new QVBoxLayout(GroupBox2))->addWidget(CheckListBox2);
+
+  GroupBox3 = Group(QStringLiteral("Resurser"), "GroupBox3", GroupBox1);
+  CheckListBox1 = CheckList("CheckListBox1", GroupBox3);
+  (new QVBoxLayout(GroupBox3))->addWidget(CheckListBox1);
+
+  GroupBox4 = Group(QStringLiteral("Datumintervall"), "GroupBox4", GroupBox1);
+  GroupBox4->setFixedHeight(76);
+  Label1 = new QLabel(QStringLiteral("Fr.o.m.:"), GroupBox4);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  DateTimePicker1 = DatePicker("DateTimePicker1", GroupBox4);
+  Label2 = new QLabel(QStringLiteral("T.o.m.:"), GroupBox4);
+  Label2->setObjectName(QStringLiteral("Label2"));
+  DateTimePicker2 = DatePicker("DateTimePicker2", GroupBox4);
+  auto* dates = new QGridLayout(GroupBox4);
+  dates->setContentsMargins(6, 4, 6, 4);
+  dates->addWidget(Label1, 0, 0);
+  dates->addWidget(DateTimePicker1, 0, 1);
+  dates->addWidget(Label2, 1, 0);
+  dates->addWidget(DateTimePicker2, 1, 1);
+
+  GroupBox5 = Group(QStringLiteral("Övrigt"), "GroupBox5", GroupBox1);
+  GroupBox5->setFixedHeight(62);
+  CheckBox1 = new QCheckBox(QStringLiteral("Visa endast bekräftade"), GroupBox5);
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox1->setChecked(false);
+  (new QVBoxLayout(GroupBox5))->addWidget(CheckBox1);
+
+  auto* urval = new QVBoxLayout(GroupBox1);
+  urval->setContentsMargins(4, 4, 4, 4);
+  urval->addWidget(GroupBox2);
+  urval->addWidget(GroupBox3, 1);
+  urval->addWidget(GroupBox4);
+  urval->addWidget(GroupBox5);
+  auto* left = new QVBoxLayout(Panel1);
+  left->setContentsMargins(0, 0, 0, 0);
+  left->addWidget(GroupBox1);
+}
+
+TfrmDAVUStatistik::~TfrmDAVUStatistik() {
+  // A reply that arrives after the window is gone must find nothing to fill.
+  if (gCurrent == this) {
+    gCurrent = nullptr;
+    if (ReplyTarget == kReplyTarget) ReplyTarget = 0;
+  }
+}
+
+// The current month, first to last day.
+void TfrmDAVUStatistik::FormCreate() {
+  activated_ = false;
+  const QDate today = platform::clock().now().date();
+  const QDate first(today.year(), today.month(), 1);
+  DateTimePicker1->setDate(first);
+  DateTimePicker2->setDate(first.addMonths(1).addDays(-1));
+  gCurrent = this;
+  ReplyTarget = kReplyTarget;
+}
+
+void TfrmDAVUStatistik::FormClose() { ReplyTarget = 0; }
+
+void TfrmDAVUStatistik::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TfrmDAVUStatistik::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!centred_) {
+    centred_ = true;
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  }
+  // Some window systems never activate a window; the lists must come anyway.
+  QTimer::singleShot(0, this, &TfrmDAVUStatistik::FormActivate);
+}
+
+void TfrmDAVUStatistik::send(const std::string& bytes) {
+  if (ClientSocket1) ClientSocket1->sendBytes(bytes);
+}
+
+void TfrmDAVUStatistik::FormActivate() {
+  if (activated_) return;
+  activated_ = true;
+  const std::string client = ToWire(GetClientName());
+  send(davu::proto::GetAllCallables(client));
+  send(davu::proto::GetAllMachines(client));
+}
+
+void TfrmDAVUStatistik::BitBtn1Click() {
+  std::vector<int> stations, callables;
+  for (int i = 0; i < CheckListBox2->count() && i < static_cast<int>(machines_.size()); ++i)
+    if (CheckListBox2->item(i)->checkState() == Qt::Checked) stations.push_back(machines_[i]->Lopnr);
+  for (int i = 0; i < CheckListBox1->count() && i < static_cast<int>(callables_.size()); ++i)
+    if (CheckListBox1->item(i)->checkState() == Qt::Checked)
+      callables.push_back(callables_[i]->CallableLopnr);
+  const QString sql = calllog::StatisticsQuery(stations, callables, DateTimePicker1->date(),
+                                               DateTimePicker2->date(), CheckBox1->isChecked());
+  send(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
+}
+
+void TfrmDAVUStatistik::AvbrytClick() { reject(); }
+
+void TfrmDAVUStatistik::LoadSqlReply(std::string_view payload) {
+  try {
+    SVVirtualTable1->LoadSqlReply(payload);
+  } catch (...) {
+    Label3->setText(calllog::RecordCountText(SVVirtualTable1->RecordCount()));
+    throw;
+  }
+  Label3->setText(calllog::RecordCountText(SVVirtualTable1->RecordCount()));
+}
+
+void TfrmDAVUStatistik::LoadCallables(std::vector<CallablePtr> callables) {
+  callables_ = std::move(callables);
+  CheckListBox1->clear();
+  for (const CallablePtr& c : callables_) AddCheckItem(CheckListBox1, CallableItemText(*c));
+}
+
+void TfrmDAVUStatistik::LoadMachines(std::vector<MachinePtr> machines) {
+  machines_ = std::move(machines);
+  CheckListBox2->clear();
+  for (const MachinePtr& m : machines_) AddCheckItem(CheckListBox2, MachineItemText(*m));
+}

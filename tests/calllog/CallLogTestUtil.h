@@ -1,0 +1,46 @@
+#pragma once
+// Helpers shared by the call-log tests: wire bytes written as readable text
+// ("¤" stands for the byte 0xA4), and a client socket connected to the
+// scripted in-process server.
+#include <QString>
+#include <QtTest>
+#include <memory>
+#include <string>
+
+#include "ClientSocket.h"
+#include "FakeServer.h"
+#include "WireText.h"
+
+inline std::string W(const QString& text) { return ToWire(text); }
+
+// A RETSQL payload as the dispatcher cuts it: "¤RETSQL:" + pieces + ":".
+inline std::string SqlPayload(const QStringList& rows) {
+  QString p = QStringLiteral("¤RETSQL:");
+  for (const QString& r : rows) p += QStringLiteral("¤%") + r + QStringLiteral("%¤:");
+  if (rows.isEmpty()) p += u':';
+  return W(p);
+}
+
+struct Connected {
+  FakeServer server;
+  ClientSocket socket;
+
+  bool open() {
+    socket.setAddress(QStringLiteral("127.0.0.1"));
+    socket.setPort(server.port());
+    socket.open();
+    return WaitUntil([this] { return socket.active() && server.hasConnection(); });
+  }
+
+  // Everything sent so far, in order. A marker sent behind it proves that
+  // nothing else is still on its way.
+  std::string sent() {
+    static const std::string marker = "#SYNC#";
+    socket.sendBytes(marker);
+    if (!server.waitForReceived(marker)) return "<no sync>";
+    std::string all = server.received();
+    server.clearReceived();
+    all.erase(all.rfind(marker));
+    return all;
+  }
+};

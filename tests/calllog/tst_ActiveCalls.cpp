@@ -1,0 +1,213 @@
+// The active-calls window against a scripted server: layout, the query at
+// first activation, the confirmation flow and the end of its life.
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTableView>
+#include <QtTest>
+#include <memory>
+
+#include "CallLogRouting.h"
+#include "CallLogSql.h"
+#include "CallLogTestUtil.h"
+#include "ClientIdentity.h"
+#include "FakePlatform.h"
+#include "SharedState.h"
+#include "TSVVirtualTable.h"
+#include "UfrmActiveCalls.h"
+#include "protocol/Catalogue.h"
+
+namespace {
+
+std::string Query(const QDate& day) {
+  return davu::proto::OpenSql(W(GetClientName()), W(calllog::ActiveCallsQuery(day)));
+}
+
+// Three unconfirmed calls, LOPNR 12, 14 and 15.
+std::string ThreeCalls() {
+  return SqlPayload({
+      "FRIENDLYNAME|Reception~FULLNAME|Rum 1~LOPNR|12~CALLTSTAMP|2024-05-03 08:01:00~COMINGTSTAMP|~SMSSENT|0~",
+      "FRIENDLYNAME|Reception~FULLNAME|Rum 2~LOPNR|14~CALLTSTAMP|2024-05-03 08:15:00~COMINGTSTAMP|~SMSSENT|0~",
+      "FRIENDLYNAME|Lab~FULLNAME|Dr Åberg~LOPNR|15~CALLTSTAMP|2024-05-03 09:40:12~COMINGTSTAMP|2024-05-03 09:41:00~SMSSENT|-1~",
+  });
+}
+
+}  // namespace
+
+class ActiveCallsTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<FakePlatform> fake;
+  std::unique_ptr<Connected> net;
+
+  std::unique_ptr<TfrmDAVUActiveCalls> openWindow() {
+    auto w = std::make_unique<TfrmDAVUActiveCalls>();
+    w->ClientSocket1 = &net->socket;
+    return w;
+  }
+
+ private slots:
+  void init() {
+    ResetSharedState();
+    fake = std::make_unique<FakePlatform>();
+    net = std::make_unique<Connected>();
+    QVERIFY(net->open());
+  }
+  void cleanup() {
+    net.reset();
+    fake.reset();
+    ResetSharedState();
+  }
+
+  void layoutAndStartState() {
+    auto w = openWindow();
+    QCOMPARE(w->windowTitle(), QStringLiteral("DAVU Pågående kallelser"));
+    QCOMPARE(w->size(), QSize(671, 440));
+    QCOMPARE(w->minimumSize(), w->maximumSize());
+    QCOMPARE(ReplyTarget, 2);
+    auto* label = w->findChild<QLabel*>(QStringLiteral("Label3"));
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("Antal poster: 0"));
+    QCOMPARE(w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->text(), QStringLiteral("Radera markerade..."));
+    QCOMPARE(w->findChild<QPushButton*>(QStringLiteral("Avbryt"))->text(), QStringLiteral("Återgå"));
+    QCOMPARE(w->findChild<QWidget*>(QStringLiteral("Panel1"))->height(), 31);
+
+    auto* grid = w->findChild<QTableView*>(QStringLiteral("DBGrid1"));
+    QVERIFY(grid);
+    QStringList shown;
+    QList<int> widths;
+    const int zero = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+      if (grid->isColumnHidden(c)) continue;
+      shown << grid->model()->headerData(c, Qt::Horizontal).toString();
+      widths << (grid->columnWidth(c) - 8) / zero;
+    }
+    QCOMPARE(shown, (QStringList{"Radera", "Klientnamn", "Resursnamn", "Påkallad", "På väg", "SMS skickat"}));
+    QCOMPARE(widths, (QList<int>{6, 25, 25, 18, 18, 5}));
+    QVERIFY(!grid->horizontalHeader()->sectionsClickable());
+    QCOMPARE(w->SVVirtualTable1->fieldIndex("LOPNR"), 2);  // held, not shown
+    QVERIFY(grid->isColumnHidden(2));
+  }
+
+  void firstActivationSendsTheQueryOnce() {
+    fake->clock->current = QDateTime(QDate(2024, 5, 3), QTime(10, 22, 33));
+    auto w = openWindow();
+    QCOMPARE(net->sent(), std::string());  // nothing before activation
+    w->FormActivate();
+    w->FormActivate();
+    QCOMPARE(net->sent(), Query(QDate(2024, 5, 3)));
+  }
+
+  void replyFillsGridAndCount() {
+    auto w = openWindow();
+    RouteSqlReply(ThreeCalls());
+    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 3"));
+    QCOMPARE(w->SVVirtualTable1->value(2, QStringLiteral("FULLNAME")), QStringLiteral("Dr Åberg"));
+    QCOMPARE(w->SVVirtualTable1->value(0, QStringLiteral("Radera")), QString());
+  }
+
+  void tickingInTheGridWritesT() {
+    auto w = openWindow();
+    w->show();
+    RouteSqlReply(ThreeCalls());
+    QTableView* grid = w->DBGrid1;
+    const QModelIndex box = grid->model()->index(1, 0);
+    QStyleOptionViewItem opt;
+    opt.initFrom(grid->viewport());
+    opt.rect = grid->visualRect(box);
+    opt.features |= QStyleOptionViewItem::HasCheckIndicator;
+    const QRect indicator = grid->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, grid);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, indicator.center());
+    QCOMPARE(w->SVVirtualTable1->value(1, 0), QStringLiteral("T"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, indicator.center());
+    QCOMPARE(w->SVVirtualTable1->value(1, 0), QStringLiteral("F"));
+    w->reject();
+  }
+
+  void confirmation_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QList<int>>("ticks");       // rows ticked, in click order
+    QTest::addColumn<QList<int>>("unticks");     // rows unticked afterwards
+    QTest::addColumn<QString>("statement");      // empty: nothing is sent
+    QTest::addColumn<bool>("balloon");
+    QTest::newRow("No ends the step") << int(mrNo) << QList<int>{0} << QList<int>{} << QString() << false;
+    QTest::newRow("nothing ticked") << int(mrYes) << QList<int>{} << QList<int>{} << QString() << true;
+    QTest::newRow("ticked then unticked") << int(mrYes) << QList<int>{1} << QList<int>{1} << QString() << true;
+    QTest::newRow("ticked rows in table order")
+        << int(mrYes) << QList<int>{2, 1, 0} << QList<int>{1}
+        << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03 10:22:33# WHERE  ( LOPNR = 12 OR  LOPNR = 15 )" << false;
+  }
+  void confirmation() {
+    QFETCH(int, answer);
+    QFETCH(QList<int>, ticks);
+    QFETCH(QList<int>, unticks);
+    QFETCH(QString, statement);
+    QFETCH(bool, balloon);
+    fake->clock->current = QDateTime(QDate(2024, 5, 3), QTime(9, 0));
+    auto w = openWindow();
+    w->FormActivate();
+    RouteSqlReply(ThreeCalls());
+    for (int r : ticks) w->SVVirtualTable1->setData(w->SVVirtualTable1->index(r, 0), Qt::Checked, Qt::CheckStateRole);
+    for (int r : unticks) w->SVVirtualTable1->setData(w->SVVirtualTable1->index(r, 0), Qt::Unchecked, Qt::CheckStateRole);
+    net->sent();
+
+    fake->clock->current = QDateTime(QDate(2024, 5, 3), QTime(10, 22, 33));
+    fake->dialogs->answers = {answer};
+    w->BitBtn1->click();
+
+    QCOMPARE(fake->dialogs->questions, QStringList{"Markera alla markerade kallelser som bekräftad?"});
+    QCOMPARE(fake->dialogs->balloons.size(), std::size_t(balloon ? 1 : 0));
+    if (balloon) QVERIFY(fake->dialogs->balloons[0].text.startsWith(QStringLiteral("Inga kallelser markerade!")));
+    if (statement.isEmpty()) {
+      QCOMPARE(net->sent(), std::string());
+      QVERIFY(fake->sleeper->sleeps.empty());
+      return;
+    }
+    // One EXECSQL, the one-second pause, then the list is asked for again.
+    const std::string exec = davu::proto::ExecSql(W(GetClientName()), W(statement));
+    QCOMPARE(net->sent(), exec + Query(QDate(2024, 5, 3)));
+    QCOMPARE(fake->sleeper->sleeps, std::vector<int>{1000});
+    RouteSqlReply(SqlPayload({"FRIENDLYNAME|Reception~FULLNAME|Rum 2~LOPNR|14~"}));
+    QCOMPARE(w->SVVirtualTable1->RecordCount(), 1);
+    QCOMPARE(w->SVVirtualTable1->value(0, 0), QString());  // ticks go with the reload
+    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 1"));
+  }
+
+  void unreadableLopnrSendsNothing() {
+    auto w = openWindow();
+    RouteSqlReply(SqlPayload({"LOPNR|12~", "LOPNR|x1~"}));
+    for (int r : {0, 1}) w->SVVirtualTable1->setData(w->SVVirtualTable1->index(r, 0), Qt::Checked, Qt::CheckStateRole);
+    fake->dialogs->answers = {mrYes};
+    w->BitBtn1Click();
+    QCOMPARE(fake->dialogs->infoMessages.size(), 1);
+    QVERIFY(fake->dialogs->infoMessages[0].contains(QStringLiteral("x1")));
+    QCOMPARE(net->sent(), std::string());
+  }
+
+  void closingBeforeTheReply() {
+    auto w = openWindow();
+    w->FormActivate();
+    w->Avbryt->click();
+    QCOMPARE(ReplyTarget, 0);
+    RouteSqlReply(ThreeCalls());
+    QCOMPARE(w->SVVirtualTable1->RecordCount(), 0);
+    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 0"));
+    w.reset();
+    // Even a stale target finds no window once it is gone.
+    ReplyTarget = 2;
+    RouteSqlReply(ThreeCalls());
+  }
+
+  void destroyedWithoutCloseClearsTheTarget() {
+    auto w = openWindow();
+    QCOMPARE(ReplyTarget, 2);
+    w.reset();
+    QCOMPARE(ReplyTarget, 0);
+    QVERIFY(TfrmDAVUActiveCalls::current() == nullptr);
+  }
+};
+
+QTEST_MAIN(ActiveCallsTest)
+#include "tst_ActiveCalls.moc"

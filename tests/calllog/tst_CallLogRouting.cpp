@@ -1,0 +1,74 @@
+// Where RETSQL and list replies go: by ReplyTarget, to a window that exists.
+#include <QLabel>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+#include <stdexcept>
+
+#include "CallLogRouting.h"
+#include "CallLogTestUtil.h"
+#include "FakePlatform.h"
+#include "SharedState.h"
+#include "TSVVirtualTable.h"
+#include "UfrmActiveCalls.h"
+#include "UfrmDAVUStatistik.h"
+
+class CallLogRoutingTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<FakePlatform> fake;
+
+ private slots:
+  void init() {
+    ResetSharedState();
+    fake = std::make_unique<FakePlatform>();
+  }
+  void cleanup() {
+    fake.reset();
+    ResetSharedState();
+  }
+
+  void repliesGoWhereReplyTargetPoints_data() {
+    QTest::addColumn<int>("target");
+    QTest::addColumn<int>("statisticsRows");
+    QTest::addColumn<int>("activeRows");
+    QTest::addColumn<int>("statisticsItems");
+    QTest::newRow("none") << 0 << 0 << 0 << 0;
+    QTest::newRow("statistics") << 1 << 2 << 0 << 1;
+    QTest::newRow("active calls") << 2 << 0 << 2 << 0;
+    QTest::newRow("unknown") << 3 << 0 << 0 << 0;
+  }
+  void repliesGoWhereReplyTargetPoints() {
+    QFETCH(int, target);
+    QFETCH(int, statisticsRows);
+    QFETCH(int, activeRows);
+    QFETCH(int, statisticsItems);
+    TfrmDAVUStatistik statistics;
+    TfrmDAVUActiveCalls active;
+    ReplyTarget = target;
+    RouteSqlReply(SqlPayload({"FULLNAME|Rum 1~", "FULLNAME|Rum 2~"}));
+    RouteStatisticsCallables(W(QStringLiteral("¤RETALLCALLABLES:R1:7:Rum ett:0:0::T:")));
+    QCOMPARE(StatisticsTakesLists(), target == 1);
+    QCOMPARE(statistics.SVVirtualTable1->RecordCount(), statisticsRows);
+    QCOMPARE(active.SVVirtualTable1->RecordCount(), activeRows);
+    QCOMPARE(statistics.CheckListBox1->count(), statisticsItems);
+  }
+
+  void missingColumnKeepsEarlierRowsAndCount() {
+    TfrmDAVUActiveCalls active;
+    QSignalSpy reset(active.SVVirtualTable1, &QAbstractItemModel::modelReset);
+    try {
+      RouteSqlReply(SqlPayload({"LOPNR|1~", "LOPNR|2~", "LOPNR|3~BOGUS|x~"}));
+      QFAIL("a missing column must be reported");
+    } catch (const std::runtime_error& e) {
+      QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("BOGUS")));
+    }
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(active.SVVirtualTable1->RecordCount(), 2);
+    QCOMPARE(active.Label3->text(), QStringLiteral("Antal poster: 2"));
+  }
+};
+
+QTEST_MAIN(CallLogRoutingTest)
+#include "tst_CallLogRouting.moc"

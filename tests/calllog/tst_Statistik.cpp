@@ -1,0 +1,196 @@
+// The statistics window against a scripted server: layout, default range,
+// the two lists, the report query and the end of its life.
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtTest>
+#include <memory>
+
+#include "CallLogRouting.h"
+#include "CallLogSql.h"
+#include "CallLogTestUtil.h"
+#include "ClientIdentity.h"
+#include "FakePlatform.h"
+#include "SharedState.h"
+#include "TSVVirtualTable.h"
+#include "UfrmDAVUStatistik.h"
+#include "protocol/Catalogue.h"
+
+namespace {
+
+// Resources 7 (R1, inactive, sends SMS) and 8; clients 3 and 5.
+const QString kCallables =
+    QStringLiteral("¤RETALLCALLABLES:R1:7:Rum ett:255:-1:0701234567:F:R2:8:Rum två:0:0::T:");
+const QString kMachines =
+    QStringLiteral("¤RETALLMACHINES:PC3:3:Reception:0:0:-1:::PC5:5:Lab:0:1:0:::");
+
+void Tick(QListWidget* list, int row) { list->item(row)->setCheckState(Qt::Checked); }
+
+}  // namespace
+
+class StatistikTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<FakePlatform> fake;
+  std::unique_ptr<Connected> net;
+
+  std::unique_ptr<TfrmDAVUStatistik> openWindow() {
+    auto w = std::make_unique<TfrmDAVUStatistik>();
+    w->ClientSocket1 = &net->socket;
+    return w;
+  }
+
+ private slots:
+  void init() {
+    ResetSharedState();
+    fake = std::make_unique<FakePlatform>();
+    net = std::make_unique<Connected>();
+    QVERIFY(net->open());
+  }
+  void cleanup() {
+    net.reset();
+    fake.reset();
+    ResetSharedState();
+  }
+
+  void layoutAndStartState() {
+    auto w = openWindow();
+    QCOMPARE(w->windowTitle(), QStringLiteral("DAVU Statistik"));
+    QCOMPARE(w->size(), QSize(807, 495));
+    QCOMPARE(w->minimumSize(), w->maximumSize());
+    QCOMPARE(ReplyTarget, 1);
+    QStringList groups;
+    for (const char* name : {"GroupBox1", "GroupBox2", "GroupBox3", "GroupBox4", "GroupBox5"})
+      groups << w->findChild<QGroupBox*>(QLatin1String(name))->title();
+    QCOMPARE(groups, (QStringList{"Urval", "Klienter", "Resurser", "Datumintervall", "Övrigt"}));
+    QCOMPARE(w->findChild<QWidget*>("Panel1")->width(), 169);
+    QCOMPARE(w->findChild<QWidget*>("Panel2")->height(), 31);
+    QVERIFY(w->findChild<QListWidget*>("CheckListBox1"));
+    QVERIFY(w->findChild<QListWidget*>("CheckListBox2"));
+    QVERIFY(w->findChild<QDateEdit*>("DateTimePicker1"));
+    QVERIFY(w->findChild<QDateEdit*>("DateTimePicker2"));
+    auto* box = w->findChild<QCheckBox*>("CheckBox1");
+    QCOMPARE(box->text(), QStringLiteral("Visa endast bekräftade"));
+    QVERIFY(!box->isChecked());
+    auto* pages = w->findChild<QTabWidget*>("PageControl1");
+    QCOMPARE(pages->count(), 1);
+    QCOMPARE(pages->tabText(0), QStringLiteral("Text statistik"));
+    QCOMPARE(w->findChild<QPushButton*>("BitBtn1")->text(), QStringLiteral("Skapa rapport"));
+    QCOMPARE(w->findChild<QPushButton*>("Avbryt")->text(), QStringLiteral("Återgå"));
+    QCOMPARE(w->findChild<QLabel*>("Label3")->text(), QStringLiteral("Antal poster: 0"));
+
+    auto* grid = w->findChild<QTableView*>("DBGrid1");
+    QStringList titles;
+    QList<int> widths;
+    const int zero = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+      QVERIFY(!grid->isColumnHidden(c));
+      titles << grid->model()->headerData(c, Qt::Horizontal).toString();
+      widths << (grid->columnWidth(c) - 8) / zero;
+    }
+    QCOMPARE(titles, (QStringList{"Klientnamn", "Resursnamn", "Påkallad", "Bekräftad", "SMS skickat"}));
+    QCOMPARE(widths, (QList<int>{25, 25, 18, 18, 5}));
+    QCOMPARE(grid->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+  }
+
+  void defaultRangeIsTheCurrentMonth_data() {
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::newRow("leap February") << QDateTime(QDate(2024, 2, 10), QTime(14, 0)) << QDate(2024, 2, 1) << QDate(2024, 2, 29);
+    QTest::newRow("February") << QDateTime(QDate(2023, 2, 28), QTime(23, 59)) << QDate(2023, 2, 1) << QDate(2023, 2, 28);
+    QTest::newRow("December") << QDateTime(QDate(2024, 12, 1), QTime(0, 0)) << QDate(2024, 12, 1) << QDate(2024, 12, 31);
+  }
+  void defaultRangeIsTheCurrentMonth() {
+    QFETCH(QDateTime, now);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    fake->clock->current = now;
+    auto w = openWindow();
+    QCOMPARE(w->DateTimePicker1->date(), from);
+    QCOMPARE(w->DateTimePicker2->date(), to);
+  }
+
+  void firstActivationAsksForTheListsOnce() {
+    auto w = openWindow();
+    QCOMPARE(net->sent(), std::string());
+    w->FormActivate();
+    w->FormActivate();
+    const std::string client = W(GetClientName());
+    QCOMPARE(net->sent(), davu::proto::GetAllCallables(client) + davu::proto::GetAllMachines(client));
+  }
+
+  void listsFillFromRepliesAndNarrowTheReport() {
+    auto w = openWindow();
+    QVERIFY(StatisticsTakesLists());
+    RouteStatisticsCallables(W(kCallables));
+    RouteStatisticsMachines(W(kMachines));
+    QCOMPARE(w->CheckListBox1->count(), 2);
+    QCOMPARE(w->CheckListBox2->count(), 2);
+    QVERIFY(w->CheckListBox1->item(0)->text().contains(QStringLiteral(" (inaktiv)")));
+    QCOMPARE(w->CheckListBox2->item(1)->text(), MachineItemText(*w->machines()[1]));
+    for (int i = 0; i < 2; ++i) {
+      QCOMPARE(w->CheckListBox1->item(i)->checkState(), Qt::Unchecked);
+      QCOMPARE(w->CheckListBox2->item(i)->checkState(), Qt::Unchecked);
+    }
+
+    // Clients 3 and 5, the inactive resource 7, May, confirmed only.
+    Tick(w->CheckListBox2, 0);
+    Tick(w->CheckListBox2, 1);
+    Tick(w->CheckListBox1, 0);
+    w->DateTimePicker1->setDate(QDate(2024, 5, 1));
+    w->DateTimePicker2->setDate(QDate(2024, 5, 31));
+    w->CheckBox1->setChecked(true);
+    w->BitBtn1->click();
+    const QString sql = calllog::StatisticsQuery({3, 5}, {7}, QDate(2024, 5, 1), QDate(2024, 5, 31), true);
+    QVERIFY(sql.contains(QStringLiteral(
+        " AND ( STATIONS.LOPNR = 3 OR  STATIONS.LOPNR = 5) AND ( CALLABLES.LOPNR = 7) AND CALLTSTAMP >= #2024-05-01# "
+        "AND CALLTSTAMP < #2024-06-01#  AND NOT CONFIRMTSTAMP IS NULL ORDER BY")));
+    QCOMPARE(net->sent(), davu::proto::OpenSql(W(GetClientName()), W(sql)));
+
+    // A refill loses the ticks.
+    RouteStatisticsMachines(W(kMachines));
+    QCOMPARE(w->CheckListBox2->item(0)->checkState(), Qt::Unchecked);
+  }
+
+  void eachReportReplacesTheRows() {
+    auto w = openWindow();
+    w->BitBtn1Click();
+    w->BitBtn1Click();
+    const std::string sent = net->sent();
+    int queries = 0;
+    for (std::size_t p = sent.find("OPENSQL:"); p != std::string::npos; p = sent.find("OPENSQL:", p + 1)) ++queries;
+    QCOMPARE(queries, 2);
+    RouteSqlReply(SqlPayload({"FRIENDLYNAME|A~", "FRIENDLYNAME|B~"}));
+    RouteSqlReply(SqlPayload({"FRIENDLYNAME|C~FULLNAME|Rum 1~CALLTSTAMP|2024-05-02 08:00:00~CONFIRMTSTAMP|~SMSSENT|0~"}));
+    QCOMPARE(w->SVVirtualTable1->RecordCount(), 1);
+    QCOMPARE(w->SVVirtualTable1->value(0, 0), QStringLiteral("C"));
+    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 1"));
+  }
+
+  void closingHandsTheListsBack() {
+    auto w = openWindow();
+    w->Avbryt->click();
+    QCOMPARE(ReplyTarget, 0);
+    QVERIFY(!StatisticsTakesLists());
+    RouteStatisticsCallables(W(kCallables));
+    RouteSqlReply(SqlPayload({"FRIENDLYNAME|A~"}));
+    QCOMPARE(w->CheckListBox1->count(), 0);
+    QCOMPARE(w->SVVirtualTable1->RecordCount(), 0);
+    w.reset();
+    ReplyTarget = 1;  // stale: no window is there to take anything
+    QVERIFY(!StatisticsTakesLists());
+    RouteStatisticsMachines(W(kMachines));
+    RouteSqlReply(SqlPayload({"FRIENDLYNAME|A~"}));
+  }
+};
+
+QTEST_MAIN(StatistikTest)
+#include "tst_Statistik.moc"
