@@ -1,0 +1,179 @@
+#include "Reassembler.h"
+
+#include <algorithm>
+
+#include "Envelope.h"
+#include "TextUtil.h"
+
+namespace davu::proto {
+namespace {
+
+constexpr std::string_view kError = "ERROR:";
+constexpr std::size_t kMaxTag = 32;  // longer runs of capitals after "¤" are not tags
+
+bool IsTagChar(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsSeparator(char c) { return c == ':' || c == '~' || c == '$'; }
+
+// True when `rest` is a proper start of `marker`: the next read decides.
+bool IsPartial(std::string_view rest, std::string_view marker) {
+  return rest.size() < marker.size() && marker.substr(0, rest.size()) == rest;
+}
+
+}  // namespace
+
+Reassembler::Reassembler(std::size_t limit) : limit_(limit) {}
+
+std::size_t Reassembler::pendingSize() const { return pending_.size(); }
+
+void Reassembler::reset() {
+  pending_.clear();
+  pending_.shrink_to_fit();
+  scanFrom_ = 0;
+  overflowed_ = false;
+  unit_ = Unit::None;
+  unitStart_ = 0;
+  closing_.clear();
+  skipping_ = false;
+  complete_ = 0;
+  lastFrameEnd_ = 0;
+  cuts_.clear();
+}
+
+std::optional<std::string> Reassembler::feed(std::string_view chunk) {
+  overflowed_ = false;
+  pending_.append(chunk);
+  if (skipping_ && !skipAbandoned()) return std::nullopt;
+  scan();
+
+  const std::size_t size = pending_.size();
+  if (unit_ != Unit::None && size - unitStart_ > limit_) {
+    // Abandon the open unit: hand out what is complete in front of it and
+    // keep only enough of its tail to find its end across the next read.
+    overflowed_ = true;
+    skipping_ = true;
+    std::optional<std::string> text = takeUpTo(unitStart_);
+    pending_.erase(0, std::min(scanFrom_, pending_.size()));
+    scanFrom_ = 0;
+    unitStart_ = 0;
+    complete_ = 0;
+    return text;
+  }
+  // Messages in front of an unfinished frame travel with it.
+  return takeUpTo(unit_ == Unit::Frame ? lastFrameEnd_ : complete_);
+}
+
+// Drops the rest of an abandoned unit. Returns false while its end has not
+// arrived; then pending_ holds only the bytes that may start its end marker.
+bool Reassembler::skipAbandoned() {
+  const std::size_t end = pending_.find(closing_);
+  if (end == std::string::npos) {
+    const std::size_t keep = std::min(pending_.size(), closing_.size() - 1);
+    pending_.erase(0, pending_.size() - keep);
+    return false;
+  }
+  pending_.erase(0, end + closing_.size());
+  skipping_ = false;
+  unit_ = Unit::None;
+  scanFrom_ = 0;
+  return true;
+}
+
+void Reassembler::scan() {
+  const std::string_view buf = pending_;
+  std::size_t p = scanFrom_;
+  for (;;) {
+    if (unit_ != Unit::None) {
+      const std::size_t e = buf.find(closing_, p);
+      if (e == std::string_view::npos) {
+        // Resume where a split end marker could begin.
+        const std::size_t back = closing_.size() - 1;
+        scanFrom_ = std::max(p, buf.size() > back ? buf.size() - back : 0);
+        return;
+      }
+      const std::size_t end = e + closing_.size();
+      if (end - unitStart_ > limit_) {
+        cuts_.emplace_back(unitStart_, end - unitStart_);
+        overflowed_ = true;
+      } else if (unit_ == Unit::Frame) {
+        cuts_.emplace_back(unitStart_, kFrameStart.size());
+        cuts_.emplace_back(e, kFrameEnd.size());
+      }
+      if (unit_ == Unit::Frame) lastFrameEnd_ = end;
+      unit_ = Unit::None;
+      p = complete_ = end;
+      continue;
+    }
+
+    // Top level: everything is other text until a frame or message starts.
+    while (p < buf.size()) {
+      const char c = buf[p];
+      const std::string_view rest = buf.substr(p);
+      if (c == '#') {
+        if (IsPartial(rest, kFrameStart) || IsPartial(rest, kFrameEnd)) break;
+        if (rest.starts_with(kFrameStart)) {
+          unit_ = Unit::Frame;
+          unitStart_ = p;
+          closing_ = kFrameEnd;
+          p += kFrameStart.size();
+          break;
+        }
+        if (rest.starts_with(kFrameEnd)) {  // an end marker without a start
+          cuts_.emplace_back(p, kFrameEnd.size());
+          p += kFrameEnd.size();
+          complete_ = p;
+          continue;
+        }
+      } else if (c == kCurrency) {
+        std::size_t q = p + 1;
+        while (q < buf.size() && q - p - 1 <= kMaxTag && IsTagChar(buf[q])) ++q;
+        const std::size_t tagLen = q - p - 1;
+        if (tagLen <= kMaxTag) {
+          if (q == buf.size()) break;  // the tag or its separator is still to come
+          if (tagLen > 0 && IsSeparator(buf[q])) {
+            unit_ = Unit::Message;
+            unitStart_ = p;
+            closing_.assign(1, buf[q]);
+            closing_.append(buf.substr(p + 1, tagLen));
+            closing_ += kCurrency;
+            p = q;  // the closing marker may share this separator
+            break;
+          }
+        }
+      } else if (c == 'E' && IsPartial(rest, kError)) {
+        break;
+      }
+      complete_ = ++p;
+    }
+    if (unit_ == Unit::None) {
+      scanFrom_ = p;
+      return;
+    }
+  }
+}
+
+// Hands out pending_[0, end) without its cut ranges, and drops it.
+std::optional<std::string> Reassembler::takeUpTo(std::size_t end) {
+  if (end == 0) return std::nullopt;
+  std::string text;
+  text.reserve(end);
+  std::size_t from = 0;
+  std::size_t used = 0;
+  for (; used < cuts_.size() && cuts_[used].first < end; ++used) {
+    text.append(pending_, from, cuts_[used].first - from);
+    from = cuts_[used].first + cuts_[used].second;
+  }
+  text.append(pending_, from, end - from);
+  cuts_.erase(cuts_.begin(), cuts_.begin() + static_cast<std::ptrdiff_t>(used));
+  for (auto& cut : cuts_) cut.first -= end;
+
+  pending_.erase(0, end);
+  scanFrom_ -= end;
+  complete_ -= end;
+  if (unit_ != Unit::None) unitStart_ -= end;
+  lastFrameEnd_ = lastFrameEnd_ > end ? lastFrameEnd_ - end : 0;
+
+  if (TrimControl(text).empty()) return std::nullopt;
+  return text;
+}
+
+}  // namespace davu::proto

@@ -1,0 +1,202 @@
+#include <QTest>
+
+#include "Records.h"
+
+namespace {
+
+// Wire bytes from a UTF-8 literal: "¤" and the Swedish letters become their
+// Windows-1252 bytes.
+std::string W(const char* utf8) {
+  const QString s = QString::fromUtf8(utf8);
+  std::string out;
+  for (QChar c : s) out += static_cast<char>(c.unicode() <= 0xFF ? c.unicode() : '?');
+  return out;
+}
+
+QString Render(const TCallable& c) {
+  return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8")
+      .arg(c.CallableName)
+      .arg(c.CallableLopnr)
+      .arg(c.CallableFriendlyname)
+      .arg(c.CallableColour)
+      .arg(c.CallableSendSMS)
+      .arg(c.CallableMobilnummer)
+      .arg(c.Aktiv)
+      .arg(c.Updated);
+}
+
+QString Render(const TMachine& m) {
+  return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8")
+      .arg(m.Name)
+      .arg(m.Lopnr)
+      .arg(m.FriendlyName)
+      .arg(m.Color)
+      .arg(m.MachineType)
+      .arg(m.Connected)
+      .arg(m.IMEINumber)
+      .arg(m.ExtraText);
+}
+
+}  // namespace
+
+class RecordsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void clientTypeText_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("call") << 0 << "Call";
+    QTest::newRow("show") << 1 << "Show";
+    QTest::newRow("admin") << 2 << "Admin";
+    QTest::newRow("hardware") << 3 << "Hardware";
+    QTest::newRow("unknown") << 9 << "9";
+    QTest::newRow("negative") << -1 << "-1";
+  }
+  void clientTypeText() {
+    QFETCH(int, type);
+    QFETCH(QString, text);
+    QCOMPARE(ClientTypeText(type), text);
+  }
+
+  void callableItemText_data() {
+    QTest::addColumn<bool>("sms");
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("active, no sms") << false << true << "R1, Rum ett";
+    QTest::newRow("inactive, no sms") << false << false << "R1, Rum ett (inaktiv)";
+    QTest::newRow("active, sms") << true << true << "R1, Rum ett - SMS skickas till 0701234567";
+    QTest::newRow("inactive, sms") << true << false << "R1, Rum ett (inaktiv) - SMS skickas till 0701234567";
+  }
+  void callableItemText() {
+    QFETCH(bool, sms);
+    QFETCH(bool, active);
+    QFETCH(QString, text);
+    TCallable c;
+    c.CallableName = "R1";
+    c.CallableFriendlyname = "Rum ett";
+    c.CallableMobilnummer = "0701234567";
+    c.CallableSendSMS = sms;
+    c.Aktiv = active;
+    QCOMPARE(CallableItemText(c), text);
+  }
+
+  void machineItemText() {
+    TMachine m;
+    m.Name = "PC12";
+    m.FriendlyName = "Reception";
+    QCOMPARE(MachineItemText(m), QStringLiteral("PC12, Reception: Call"));
+    m.MachineType = 42;  // a type this program does not know still gives a text
+    QCOMPARE(MachineItemText(m), QStringLiteral("PC12, Reception: 42"));
+  }
+
+  void decodeCallables_data() {
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QStringList>("records");
+    auto row = [](const char* name, const char* payload, QStringList records) {
+      QTest::newRow(name) << QByteArray::fromStdString(W(payload)) << records;
+    };
+    row("empty payload", "", {});
+    row("empty first field", "¤RETALLCALLABLES::", {});
+    row("two records", "¤RETALLCALLABLES:R1:3:Rum ett:255:-1:0701:T:R2:4:Rum två:0:0::F:",
+        {"R1|3|Rum ett|255|1|0701|1|0", "R2|4|Rum två|0|0||0|0"});
+    row("empty first field ends the list", "¤RETALLCALLABLES:R1:1:a:0:0::T::2:b:0:0::T:R3:3:c:0:0::T:",
+        {"R1|1|a|0|0||1|0"});
+    row("active marker only F", "¤RETALLCALLABLES:A:1:a:0:0::f:B:2:b:0:0::0:C:3:c:0:0:::D:4:d:0:0:: F :",
+        {"A|1|a|0|0||1|0", "B|2|b|0|0||1|0", "C|3|c|0|0||1|0", "D|4|d|0|0||0|0"});
+    row("numbers that are not numbers", "¤RETALLCALLABLES:A:12x:a:abc:0::T:B: -7 :b:-16777216:0::T:",
+        {"A|0|a|0|0||1|0", "B|-7|b|-16777216|0||1|0"});
+    row("boolean texts", "¤RETALLCALLABLES:A:1::0:True:::B:2::0:2:::C:3::0:ja:::D:4::0:FALSE:::",
+        {"A|1||0|1||1|0", "B|2||0|1||1|0", "C|3||0|0||1|0", "D|4||0|0||1|0"});
+    row("blanks trimmed", "¤RETALLCALLABLES:  R1 :1:\tRum\r\n:0:0: 07 :T:", {"R1|1|Rum|0|0|07|1|0"});
+    row("colon in a name shifts the fields", "¤RETALLCALLABLES:R:x:1:a:0:0::T:",
+        {"R|0|1|0|0|0|1|0", "T|0||0|0||1|0"});
+    row("cut short", "¤RETALLCALLABLES:R1:5", {"R1|5||0|0||1|0"});
+  }
+  void decodeCallables() {
+    QFETCH(QByteArray, payload);
+    QFETCH(QStringList, records);
+    QStringList got;
+    for (const CallablePtr& c : DecodeCallableList(payload.toStdString())) got << Render(*c);
+    QCOMPARE(got, records);
+  }
+
+  void decodeMachines_data() {
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QStringList>("records");
+    auto row = [](const char* name, const char* payload, QStringList records) {
+      QTest::newRow(name) << QByteArray::fromStdString(W(payload)) << records;
+    };
+    row("empty first field", "¤RETALLMACHINES::1:x:", {});
+    row("two records", "¤RETALLMACHINES:PC12:5:Reception:65280:0:-1:IMEI1:extra:TV1:6:Väntrum:0:1:0:::",
+        {"PC12|5|Reception|65280|0|1|IMEI1|extra", "TV1|6|Väntrum|0|1|0||"});
+    row("unknown type kept", "¤RETALLMACHINES:X:1:a:0:7:true:::", {"X|1|a|0|7|1||"});
+    row("bad numbers give 0", "¤RETALLMACHINES:X:1a:a:red:Show:maybe:::", {"X|0|a|0|0|0||"});
+    row("list ends at empty name", "¤RETALLMACHINES:A:1:a:0:0:0:::: 2:b:0:0:0:::", {"A|1|a|0|0|0||"});
+  }
+  void decodeMachines() {
+    QFETCH(QByteArray, payload);
+    QFETCH(QStringList, records);
+    QStringList got;
+    for (const MachinePtr& m : DecodeMachineList(payload.toStdString())) got << Render(*m);
+    QCOMPARE(got, records);
+  }
+
+  void boolFromText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("withFalseDefault");
+    QTest::addColumn<int>("withTrueDefault");
+    QTest::newRow("-1") << "-1" << 1 << 1;
+    QTest::newRow("0") << "0" << 0 << 0;
+    QTest::newRow("00") << "00" << 0 << 0;
+    QTest::newRow("5") << "5" << 1 << 1;
+    QTest::newRow("True") << "True" << 1 << 1;
+    QTest::newRow("tRUE") << "tRUE" << 1 << 1;
+    QTest::newRow("False") << "False" << 0 << 0;
+    QTest::newRow("false") << "false" << 0 << 0;
+    QTest::newRow("empty") << "" << 0 << 1;
+    QTest::newRow("word") << "Ja" << 0 << 1;
+    QTest::newRow("Truex") << "Truex" << 0 << 1;
+    QTest::newRow("fraction") << "1.5" << 0 << 1;
+    QTest::newRow("sign only") << "-" << 0 << 1;
+  }
+  void boolFromText() {
+    QFETCH(QString, text);
+    QFETCH(int, withFalseDefault);
+    QFETCH(int, withTrueDefault);
+    QCOMPARE(int(BoolFromText(text, false)), withFalseDefault);
+    QCOMPARE(int(BoolFromText(text, true)), withTrueDefault);
+  }
+
+  void intFromText_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("value");
+    QTest::newRow("plain") << QByteArray("12") << 12;
+    QTest::newRow("negative") << QByteArray("-5") << -5;
+    QTest::newRow("plus") << QByteArray("+7") << 7;
+    QTest::newRow("trailing letter") << QByteArray("12x") << 0;
+    QTest::newRow("letters") << QByteArray("abc") << 0;
+    QTest::newRow("empty") << QByteArray("") << 0;
+    QTest::newRow("two signs") << QByteArray("+-1") << 0;
+    QTest::newRow("too big") << QByteArray("2147483648") << 0;
+    QTest::newRow("smallest") << QByteArray("-2147483648") << int(-2147483648LL);
+    QTest::newRow("white") << QByteArray("16777215") << 16777215;
+  }
+  void intFromText() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, value);
+    QCOMPARE(IntFromText(text.toStdString()), value);
+  }
+
+  void decodedRecordsAreFreshAndShareable() {
+    const auto list = DecodeCallableList(W("¤RETALLCALLABLES:R1:1:a:0:0::T:"));
+    QCOMPARE(list.size(), std::size_t(1));
+    QCOMPARE(list[0].use_count(), 1L);
+    CallablePtr shown = list[0];  // a second list showing the same record
+    shown->Aktiv = false;
+    QVERIFY(!list[0]->Aktiv);
+  }
+};
+
+QTEST_APPLESS_MAIN(RecordsTest)
+#include "records_test.moc"

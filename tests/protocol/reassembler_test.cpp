@@ -1,0 +1,323 @@
+#include <QTest>
+
+#include <random>
+
+#include "WireBytes.h"
+#include "protocol/Reassembler.h"
+
+using namespace davu::proto;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+Texts FeedAll(Reassembler& r, const Texts& chunks, bool* overflowed = nullptr) {
+  Texts out;
+  for (const std::string& c : chunks) {
+    if (auto t = r.feed(c)) out.push_back(std::move(*t));
+    if (overflowed && r.overflowed()) *overflowed = true;
+  }
+  return out;
+}
+
+// An independent reading of a dispatched text: its messages, in order.
+Texts MessagesIn(const std::string& text) {
+  Texts out;
+  std::size_t p = 0;
+  while ((p = text.find('\xA4', p)) != std::string::npos) {
+    std::size_t q = p + 1;
+    while (q < text.size() && text[q] >= 'A' && text[q] <= 'Z') ++q;
+    if (q == p + 1 || q == text.size() || std::string_view(":~$").find(text[q]) == std::string::npos) {
+      ++p;
+      continue;
+    }
+    const std::string closing = text[q] + text.substr(p + 1, q - p - 1) + '\xA4';
+    const std::size_t e = text.find(closing, q);
+    if (e == std::string::npos) {
+      out.push_back("<unfinished>" + text.substr(p));
+      break;
+    }
+    out.push_back(text.substr(p, e + closing.size() - p));
+    p = e + closing.size();
+  }
+  return out;
+}
+
+// What the text shows apart from blanks and line breaks, which may fall on
+// either side of a read boundary.
+std::string Visible(std::string_view s) {
+  std::string out;
+  for (char c : s)
+    if (static_cast<unsigned char>(c) > 32) out += c;
+  return out;
+}
+
+struct Stream {
+  std::string bytes;
+  Texts messages;  // the messages it carries, in order
+};
+
+class StreamBuilder {
+ public:
+  StreamBuilder& msg(const std::string& m) {
+    s_.bytes += m;
+    s_.messages.push_back(m);
+    return *this;
+  }
+  StreamBuilder& frame(const std::string& m) {
+    s_.bytes += "#DATASTART#" + m + "#DATAEND#";
+    for (std::string& one : MessagesIn(m)) s_.messages.push_back(std::move(one));
+    return *this;
+  }
+  StreamBuilder& blank(const std::string& b = "\r\n ") {
+    s_.bytes += b;
+    return *this;
+  }
+  Stream done() const { return s_; }
+
+ private:
+  Stream s_;
+};
+
+std::string RetSql(int rows) {
+  std::string m = W("¤RETSQL:");
+  for (int i = 0; i < rows; ++i)
+    m += W("¤%") + std::to_string(i) + ":2026-01-0" + std::to_string(i % 9 + 1) + " 10:00:00:R" +
+         std::to_string(i % 7) + W(":Rum ¤DELETE_ME¤ #DATA:%¤:");
+  return m + W(":RETSQL¤");
+}
+
+std::vector<Stream> SmallStreams() {
+  const std::string clinic = W("¤RETKLINIKNAMN:Kliniken:RETKLINIKNAMN¤");
+  const std::string ini = W("¤RETINITEXT:-1:RETINITEXT¤");
+  const std::string calls = W("¤RETCALLLIST~R1~2~RETCALLLIST¤");
+  const std::string empty = W("¤RETSQL:RETSQL¤");
+  const std::string inner = W("¤DAVUCLIENTDATA:¤¤ADMIN¤¤:2:¤RET:DAVUCLIENTDATA¤");
+  return {
+      StreamBuilder().msg(clinic).msg(ini).blank().msg(calls).msg(empty).done(),
+      StreamBuilder().frame(RetSql(2)).done(),
+      StreamBuilder().msg(ini).frame(RetSql(1)).msg(clinic).done(),
+      StreamBuilder().frame(W("¤RETSQL:a:RETSQL¤")).frame(W("¤RETSQL:b:RETSQL¤")).blank("\r").done(),
+      StreamBuilder().blank().msg(inner).frame(calls + clinic).msg(ini).done(),
+  };
+}
+
+// Feeds `chunks` and checks that exactly the stream's messages come out,
+// each whole within one text, in order, with nothing else lost or added.
+bool Delivers(const Stream& s, const Texts& chunks, QString* why) {
+  Reassembler r;
+  const Texts texts = FeedAll(r, chunks);
+  Texts got;
+  std::string visible;
+  for (const std::string& t : texts) {
+    if (t.find("#DATASTART#") != std::string::npos || t.find("#DATAEND#") != std::string::npos) {
+      *why = "frame marker in " + Show(t);
+      return false;
+    }
+    for (std::string& m : MessagesIn(t)) got.push_back(std::move(m));
+    visible += Visible(t);
+  }
+  std::string expectedVisible;
+  for (const std::string& m : s.messages) expectedVisible += Visible(m);
+  if (got != s.messages || visible != expectedVisible) {
+    *why = QStringLiteral("got %1 messages").arg(got.size());
+    for (const std::string& t : texts) *why += " | " + Show(t);
+    return false;
+  }
+  return true;
+}
+
+QString Cuts(std::initializer_list<std::size_t> at) {
+  QString s;
+  for (std::size_t a : at) s += QString::number(a) + ' ';
+  return s;
+}
+
+}  // namespace
+
+class ReassemblerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void reads_data() {
+    QTest::addColumn<QStringList>("reads");
+    QTest::addColumn<QStringList>("texts");
+    auto row = [](const char* name, QStringList reads, QStringList texts) {
+      QTest::newRow(name) << reads << texts;
+    };
+    row("two replies in one read share a text",
+        {"¤RETKLINIKNAMN:K:RETKLINIKNAMN¤¤RETINITEXT:v:RETINITEXT¤"},
+        {"¤RETKLINIKNAMN:K:RETKLINIKNAMN¤¤RETINITEXT:v:RETINITEXT¤"});
+    row("frame over two reads", {"#DATASTART#¤RETSQL:¤%1:", "a%¤::RETSQL¤#DATAEND#"},
+        {"¤RETSQL:¤%1:a%¤::RETSQL¤"});
+    row("blank read inside a frame is content", {"#DATASTART#¤RETSQL:a", "  \r\n", "b:RETSQL¤#DATAEND#"},
+        {"¤RETSQL:a  \r\nb:RETSQL¤"});
+    row("blank reads give nothing", {" \r\n", "\t", ""}, {});
+    row("end marker split", {"#DATASTART#¤RETSQL:x:RETSQL¤#DATA", "END#"}, {"¤RETSQL:x:RETSQL¤"});
+    row("start marker split", {"#DATAS", "TART#¤RETSQL:x:RETSQL¤#DATAEND#"}, {"¤RETSQL:x:RETSQL¤"});
+    row("message in front of a frame travels with it",
+        {"¤RETINITEXT:v:RETINITEXT¤#DATASTART#¤RETSQL:", "x:RETSQL¤#DATAEND#"},
+        {"¤RETINITEXT:v:RETINITEXT¤¤RETSQL:x:RETSQL¤"});
+    row("two frames in one read lose all markers",
+        {"#DATASTART#¤RETSQL:a:RETSQL¤#DATAEND##DATASTART#¤RETSQL:b:RETSQL¤#DATAEND#"},
+        {"¤RETSQL:a:RETSQL¤¤RETSQL:b:RETSQL¤"});
+    row("read ends one frame and carries a whole second one",
+        {"#DATASTART#¤RETSQL:a", ":RETSQL¤#DATAEND##DATASTART#¤RETSQL:b:RETSQL¤#DATAEND#"},
+        {"¤RETSQL:a:RETSQL¤¤RETSQL:b:RETSQL¤"});
+    row("finished frame goes out before the next unfinished one",
+        {"#DATASTART#¤RETSQL:a:RETSQL¤#DATAEND#¤RETINITEXT:v:RETINITEXT¤#DATASTART#¤RETSQL:b",
+         ":RETSQL¤#DATAEND#"},
+        {"¤RETSQL:a:RETSQL¤", "¤RETINITEXT:v:RETINITEXT¤¤RETSQL:b:RETSQL¤"});
+    row("unframed message over three reads", {"¤RETALLMACHINES:PC1:", "1:Rum:0:0:0:::", ":RETALLMACHINES¤"},
+        {"¤RETALLMACHINES:PC1:1:Rum:0:0:0::::RETALLMACHINES¤"});
+    row("complete part goes out, unfinished part waits",
+        {"¤RETINITEXT:v:RETINITEXT¤¤RETKLINI", "KNAMN:K:RETKLINIKNAMN¤"},
+        {"¤RETINITEXT:v:RETINITEXT¤", "¤RETKLINIKNAMN:K:RETKLINIKNAMN¤"});
+    row("error goes out as it arrives", {"ERROR: 002 Databasen saknas", "¤RETINITEXT:v:RETINITEXT¤"},
+        {"ERROR: 002 Databasen saknas", "¤RETINITEXT:v:RETINITEXT¤"});
+    row("error after a reply shares its text", {"¤RETINITEXT:v:RETINITEXT¤ERROR: 5 x"},
+        {"¤RETINITEXT:v:RETINITEXT¤ERROR: 5 x"});
+    row("split error tag waits", {"ERR", "OR: 001"}, {"ERROR: 001"});
+    row("stray end marker dropped", {"#DATAEND#¤RETINITEXT:v:RETINITEXT¤"}, {"¤RETINITEXT:v:RETINITEXT¤"});
+    row("other text goes out", {"hello ¤¤ ¤abc: ¤ABC!"}, {"hello ¤¤ ¤abc: ¤ABC!"});
+    row("field-free message", {"¤RETSQL:", "RETSQL¤"}, {"¤RETSQL:RETSQL¤"});
+  }
+  void reads() {
+    QFETCH(QStringList, reads);
+    QFETCH(QStringList, texts);
+    Texts chunks;
+    for (const QString& s : reads) chunks.push_back(W(s.toStdString()));
+    Reassembler r;
+    const Texts got = FeedAll(r, chunks);
+    QStringList shown;
+    for (const std::string& t : got) shown << Show(t);
+    QStringList expected;
+    for (const QString& t : texts) expected << Show(W(t.toStdString()));
+    QCOMPARE(shown, expected);
+  }
+
+  void everyTwoAndThreeWaySplitDelivers() {
+    for (const Stream& s : SmallStreams()) {
+      const std::size_t n = s.bytes.size();
+      QString why;
+      for (std::size_t i = 0; i <= n; ++i) {
+        for (std::size_t j = i; j <= n; ++j) {
+          const Texts chunks{s.bytes.substr(0, i), s.bytes.substr(i, j - i), s.bytes.substr(j)};
+          if (!Delivers(s, chunks, &why)) QFAIL(qPrintable(Show(s.bytes) + " cut at " + Cuts({i, j}) + why));
+        }
+      }
+    }
+  }
+
+  void everySplitOfAQueryResultDelivers() {
+    const Stream s = StreamBuilder().msg(W("¤RETINITEXT:v:RETINITEXT¤")).frame(RetSql(120)).done();
+    QVERIFY(s.bytes.size() > 6000);
+    QString why;
+    for (std::size_t i = 0; i <= s.bytes.size(); ++i) {
+      if (!Delivers(s, {s.bytes.substr(0, i), s.bytes.substr(i)}, &why)) QFAIL(qPrintable(Cuts({i}) + why));
+    }
+  }
+
+  void singleBytesDeliver() {
+    for (const Stream& s : SmallStreams()) {
+      Texts chunks;
+      for (char c : s.bytes) chunks.emplace_back(1, c);
+      QString why;
+      QVERIFY2(Delivers(s, chunks, &why), qPrintable(why));
+    }
+  }
+
+  void randomSplitsOfLargeStreamsDeliver() {
+    std::mt19937 rng(20260110);
+    const std::vector<Stream> parts = SmallStreams();
+    StreamBuilder b;
+    for (int i = 0; i < 400; ++i) {
+      const Stream& p = parts[rng() % parts.size()];
+      b.blank(i % 3 ? "" : "\r\n");
+      b.msg(W("¤RETINITEXT:") + std::to_string(i) + W(":RETINITEXT¤"));
+      for (const std::string& m : p.messages) (i % 2 ? b.frame(m) : b.msg(m));
+      if (i % 50 == 0) b.frame(RetSql(3000));
+    }
+    const Stream s = b.done();
+    QVERIFY(s.bytes.size() > 1'000'000);
+    for (int round = 0; round < 12; ++round) {
+      const std::size_t maxRead = std::size_t(1) << (rng() % 17);  // 1 byte .. 64 KiB
+      Texts chunks;
+      for (std::size_t p = 0; p < s.bytes.size();) {
+        const std::size_t len = std::min<std::size_t>(rng() % (maxRead + 1), s.bytes.size() - p);
+        chunks.push_back(s.bytes.substr(p, len));
+        p += len;
+      }
+      QString why;
+      QVERIFY2(Delivers(s, chunks, &why), qPrintable(QString::number(maxRead) + ": " + why.left(300)));
+    }
+  }
+
+  void oversizedUnitIsDroppedAndReported_data() {
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<bool>("overflows");
+    QTest::newRow("fits") << 1000 << false;
+    QTest::newRow("frame too long") << 60 << true;
+  }
+  void oversizedUnitIsDroppedAndReported() {
+    QFETCH(int, limit);
+    QFETCH(bool, overflows);
+    const std::string before = W("¤RETINITEXT:a:RETINITEXT¤");
+    const std::string big = W("¤RETSQL:") + std::string(200, 'x') + W(":RETSQL¤");
+    const std::string after = W("¤RETKLINIKNAMN:K:RETKLINIKNAMN¤");
+    const std::string bytes = before + "#DATASTART#" + big + "#DATAEND#" + after;
+    Texts expected{before};
+    if (!overflows) expected.push_back(big);
+    expected.push_back(after);
+    // However the stream is cut, the oversized frame alone is lost, and
+    // nothing more than the limit and a read is ever held.
+    for (std::size_t i = 0; i <= bytes.size(); i += 7) {
+      for (std::size_t j = i; j <= bytes.size(); j += 5) {
+        Reassembler r(limit);
+        bool reported = false;
+        Texts got;
+        std::size_t largestRead = 0;
+        for (const std::string& c : {bytes.substr(0, i), bytes.substr(i, j - i), bytes.substr(j)}) {
+          largestRead = std::max(largestRead, c.size());
+          if (auto t = r.feed(c)) {
+            for (std::string& m : MessagesIn(*t)) got.push_back(std::move(m));
+          }
+          reported = reported || r.overflowed();
+          QVERIFY2(r.pendingSize() <= std::size_t(limit) + largestRead, qPrintable(Cuts({i, j})));
+        }
+        QVERIFY2(got == expected, qPrintable(Cuts({i, j})));
+        QCOMPARE(reported, overflows);
+      }
+    }
+  }
+
+  void longUnframedMessageIsBoundedToo() {
+    Reassembler r(100);
+    QVERIFY(!r.feed(W("¤RETALLCALLABLES:") + std::string(70, 'a')));
+    QVERIFY(!r.overflowed());
+    QVERIFY(!r.feed(std::string(50, 'b')));
+    QVERIFY(r.overflowed());
+    QVERIFY(r.pendingSize() < 32);
+    for (int i = 0; i < 100; ++i) QVERIFY(!r.feed(std::string(1000, 'c')));  // skipped, not kept
+    QVERIFY(r.pendingSize() < 32);
+    QVERIFY(!r.overflowed());
+    const auto t = r.feed(W("c:RETALLCALL") + W("ABLES¤¤RETINITEXT:v:RETINITEXT¤"));
+    QVERIFY(t);
+    QCOMPARE_BYTES(*t, W("¤RETINITEXT:v:RETINITEXT¤"));
+  }
+
+  void resetStartsEmpty() {
+    Reassembler r;
+    QVERIFY(!r.feed(W("¤RETINITEXT:v:RETINITEXT¤#DATASTART#¤RETSQL:half")));
+    QVERIFY(r.pendingSize() > 0);
+    r.reset();
+    QCOMPARE(r.pendingSize(), std::size_t(0));
+    // The old connection's half frame does not swallow the new connection's replies.
+    const auto t = r.feed(W("¤RETKLINIKNAMN:K:RETKLINIKNAMN¤"));
+    QVERIFY(t);
+    QCOMPARE_BYTES(*t, W("¤RETKLINIKNAMN:K:RETKLINIKNAMN¤"));
+  }
+};
+
+QTEST_APPLESS_MAIN(ReassemblerTest)
+#include "reassembler_test.moc"
