@@ -89,6 +89,9 @@ class ServerTabTest : public QObject {
   void loadAsksServerForUpdateServer() {
     WriteSetting("ServerSettings", "ServerName", "srv.example");
     WriteSetting("ServerSettings", "ServerPort", "4000");
+    // Copies in the local files do not count for the update server.
+    WriteSetting("ServerSettings", "UpdateServerName", "local.example");
+    WriteSetting("ServerSettings", "UpdateServerPort", "1");
     QVERIFY(ConnectTo(*socket_, *server_));
     ServerSocket = socket_.get();
     server_->onReceive = [this](const std::string& chunk) {
