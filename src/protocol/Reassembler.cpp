@@ -151,7 +151,9 @@ void Reassembler::scan() {
   }
 }
 
-// Hands out pending_[0, end) without its cut ranges, and drops it.
+// Hands out pending_[0, end) without its cut ranges, and drops it. pending_
+// keeps its capacity, so a connection that receives large replies does not
+// grow a fresh buffer (and fault in fresh pages) for every one of them.
 std::optional<std::string> Reassembler::takeUpTo(std::size_t end) {
   if (end == 0) return std::nullopt;
   std::string text;

@@ -1,5 +1,7 @@
 #include "TextUtil.h"
 
+#include <algorithm>
+
 namespace davu::proto {
 namespace {
 
@@ -31,6 +33,8 @@ std::string ExtractField(std::string_view text, int index, char sep) {
 }
 
 FieldList::FieldList(std::string_view text, char sep) {
+  // One counting pass sizes the list exactly: no regrowth for large payloads.
+  fields_.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), sep)) + 1);
   std::size_t start = 0;
   for (;;) {
     const std::size_t p = text.find(sep, start);
