@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -24,6 +25,23 @@ constexpr int kDesignHeight = 391;
 // between "Alla resurser" and "Valda resurser".
 constexpr int kClientsPaneWidth = 249;
 constexpr int kMoveButtonColumnWidth = 30;
+
+// The split between the two panes is drawn in red.
+class RedSplitterHandle final : public QSplitterHandle {
+ public:
+  using QSplitterHandle::QSplitterHandle;
+
+ protected:
+  void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(255, 0, 0)); }
+};
+
+class RedSplitter final : public QSplitter {
+ public:
+  using QSplitter::QSplitter;
+
+ protected:
+  QSplitterHandle* createHandle() override { return new RedSplitterHandle(orientation(), this); }
+};
 }  // namespace
 
 TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
@@ -95,10 +113,10 @@ QWidget* TfrmSystreg::buildStationsTab() {
   gbResurserAttVisa = new QGroupBox(QStringLiteral("Resurser att visa/kalla"));
   gbResurserAttVisa->setObjectName(QStringLiteral("gbResurserAttVisa"));
 
-  Splitter1 = new QSplitter(Qt::Horizontal);
+  Splitter1 = new RedSplitter(Qt::Horizontal);
   Splitter1->setObjectName(QStringLiteral("Splitter1"));
   Splitter1->setChildrenCollapsible(false);
-  Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background-color: rgb(255, 0, 0); }"));
+  Splitter1->setHandleWidth(4);
   Splitter1->addWidget(gbKlienter);
   Splitter1->addWidget(gbResurserAttVisa);
   // A wider window widens the resources, not the client list.
