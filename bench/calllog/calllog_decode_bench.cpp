@@ -29,12 +29,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char* const kClients[] = {"Reception", "Reception V\xE5rdcentral Norra", "Lab 2",
-                                "Mottagning \xD6ron-N\xE4sa-Hals", "R\xF6ntgen v\xE4ntrum B",
-                                "Barnmottagningen", "Akuten sk\xE4rm 3", "Provtagning"};
-const char* const kResources[] = {"Rum 1", "Dr Anna Andersson, rum 214", "Sk\xF6terska Lena \xC5berg",
-                                  "Provtagning lucka 4", "Dr Per \xD6stlund", "Labb 3",
-                                  "Sjukgymnast Eva Nilsson, sal 2", "Kurator"};
+const char* const kClients[] = {"Reception V\xE5rdcentralen Norra",   "Lab 2 provtagning plan 3",
+                                "Mottagning \xD6ron-N\xE4sa-Hals",       "R\xF6ntgen v\xE4ntrum B",
+                                "Barnmottagningen entr\xE9 v\xE4st",     "Akuten sk\xE4rm 3",
+                                "Provtagningen v\xE4ntrum 1",            "Kallelseklient Reception 2"};
+const char* const kResources[] = {"Rum 1 Allm\xE4nmedicin",            "Dr Anna Andersson, rum 214",
+                                  "Sk\xF6terska Lena \xC5" "berg, rum 12", "Provtagning lucka 4",
+                                  "Dr Per \xD6stlund, rum 108",          "Laboratoriet plan 3, lucka 2",
+                                  "Sjukgymnast Eva Nilsson, sal 2",     "Kurator Maria Lind, rum 5"};
 
 std::string Stamp(int row, int offsetSeconds) {
   const int secondOfMonth = (row * 37 + offsetSeconds) % (30 * 86400);
@@ -168,9 +170,13 @@ int main(int argc, char** argv) {
   const double mb = reply.size() / 1048576.0;
 
   volatile std::size_t sink = 0;
-  const double scan = BestSeconds(5, [&] { sink = sink + MemchrPass(reply); });
-  const double t1 = DecodeSeconds(reply, rows);
-  const double t2 = DecodeSeconds(reply2, 2 * rows);
+  const double scan = BestSeconds(7, [&] { sink = sink + MemchrPass(reply); });
+  // The two sizes alternate so that both meet the same machine load.
+  double t1 = 1e9, t2 = 1e9;
+  for (int round = 0; round < 3; ++round) {
+    t1 = std::min(t1, DecodeSeconds(reply, rows));
+    t2 = std::min(t2, DecodeSeconds(reply2, 2 * rows));
+  }
 
   std::printf("reply: %d rows, %.1f MB (%.0f bytes per row)\n", rows, mb,
               static_cast<double>(reply.size()) / rows);

@@ -108,7 +108,10 @@ int TSVVirtualTable::fieldIndex(const QString& name) const {
 
 int TSVVirtualTable::findColumn(std::string_view wireName, int hint) const {
   const int n = static_cast<int>(wireNames_.size());
-  if (hint >= 0 && hint < n && SameIgnoringCase(wireNames_[hint], wireName)) return hint;
+  // Servers send the entries in select-list order and in the declared case,
+  // so the column after the previous one usually matches byte for byte.
+  if (hint >= 0 && hint < n && (wireNames_[hint] == wireName || SameIgnoringCase(wireNames_[hint], wireName)))
+    return hint;
   for (int i = 0; i < n; ++i)
     if (SameIgnoringCase(wireNames_[i], wireName)) return i;
   return -1;

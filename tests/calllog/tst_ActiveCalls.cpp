@@ -13,6 +13,7 @@
 #include "CallLogSql.h"
 #include "CallLogTestUtil.h"
 #include "ClientIdentity.h"
+#include "Dialogs.h"
 #include "FakePlatform.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
