@@ -1,6 +1,7 @@
 #include "DavuServer.h"
 
 #include <QDateTime>
+#include <QSaveFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -74,6 +75,13 @@ bool DavuServer::start(QString* error) {
                    .arg(options_.port)
                    .arg(server_->errorString());
     return false;
+  }
+  if (!options_.portFile.isEmpty()) {
+    QSaveFile f(options_.portFile);
+    if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray::number(port()) + '\n') < 0 || !f.commit()) {
+      if (error) *error = QStringLiteral("Kan inte skriva portfilen %1").arg(options_.portFile);
+      return false;
+    }
   }
   log(QStringLiteral("listening on %1:%2, database %3")
           .arg(server_->serverAddress().toString())

@@ -28,6 +28,7 @@ struct ServerOptions {
   QString clinic;  // stored in the database when given
   bool demo = false;
   bool quiet = false;  // no log lines on stderr
+  QString portFile;    // when set, the port listened on is written there before the log says so
   // Bytes a connection may send without completing a message.
   std::size_t inputLimit = 8u * 1024u * 1024u;
   // Replies waiting for a client that does not read; past this it is dropped.

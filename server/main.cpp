@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -63,19 +62,13 @@ int main(int argc, char** argv) {
   o.version = p.value(version);
   o.clinic = p.value(clinic);
   o.demo = p.isSet(demo);
+  o.portFile = p.value(portFile);
 
   davu::server::DavuServer server(o);
   QString error;
   if (!server.start(&error)) {
     std::fprintf(stderr, "davu-server: %s\n", error.toLocal8Bit().constData());
     return 1;
-  }
-  if (p.isSet(portFile)) {
-    QSaveFile f(p.value(portFile));
-    if (f.open(QIODevice::WriteOnly)) {
-      f.write(QByteArray::number(server.port()) + '\n');
-      f.commit();
-    }
   }
   return app.exec();
 }

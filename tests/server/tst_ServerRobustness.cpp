@@ -1,0 +1,142 @@
+// How the server copes with the stream: requests split over reads or run
+// together, garbage, endless input, vanished clients and many connections.
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "ServerHarness.h"
+#include "protocol/Catalogue.h"
+
+using namespace davu::proto;
+
+namespace {
+const std::string kVersionReply = "\xA4RETSERVERVERSION:1.10.6:RETSERVERVERSION\xA4";
+const std::string kVersionEnd = ":RETSERVERVERSION\xA4";
+}  // namespace
+
+class tst_ServerRobustness : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void requestSplitOverReads_data();
+  void requestSplitOverReads();
+  void requestsRunTogetherAreAnsweredInOrder();
+  void garbageAndUnknownTagsDoNotStopTheConnection();
+  void endlessInputIsCutOff();
+  void vanishedClientIsCleanedUp();
+  void twoHundredConnectionsAtOnce();
+  void randomBytesNeverCrash();
+};
+
+void tst_ServerRobustness::requestSplitOverReads_data() {
+  QTest::addColumn<int>("chunk");
+  QTest::newRow("byte by byte") << 1;
+  QTest::newRow("3 bytes") << 3;
+  QTest::newRow("17 bytes") << 17;
+}
+
+void tst_ServerRobustness::requestSplitOverReads() {
+  QFETCH(int, chunk);
+  ServerHarness h;
+  h.db().exec("INSERT INTO STATIONS (LOPNR, NAME) VALUES (1, 'PC')");
+  WireClient c(h.port());
+  // A framed SQL request with ':' in its text, cut at every possible place.
+  std::string req = OpenSql("PC1Admin", "SELECT NAME FROM STATIONS WHERE NAME <> '#:¤' ");
+  for (std::size_t i = 0; i < req.size(); i += static_cast<std::size_t>(chunk)) {
+    c.send(req.substr(i, static_cast<std::size_t>(chunk)));
+    QTest::qWait(0);  // lets the server read each piece on its own
+  }
+  QCOMPARE(c.waitFor("#DATAEND#"), W("#DATASTART#¤RETSQL:¤%NAME|PC~%¤:RETSQL¤#DATAEND#"));
+}
+
+void tst_ServerRobustness::requestsRunTogetherAreAnsweredInOrder() {
+  ServerHarness h;
+  WireClient c(h.port());
+  c.send(GetSmsSettings("A") + GetServerVersion("A", 2) + GetCallList(std::string(kAdminClientName), "2") +
+         GetKliniknamn(std::string(kAdminClientName), "2"));
+  QCOMPARE(c.waitFor(":RETKLINIKNAMN\xA4"),
+           W("¤RETSMSSETTINGS::::RETSMSSETTINGS¤¤RETSERVERVERSION:1.10.6:RETSERVERVERSION¤"
+             "¤RETCALLLIST~~RETCALLLIST¤¤RETKLINIKNAMN:Kliniken:RETKLINIKNAMN¤"));
+}
+
+void tst_ServerRobustness::garbageAndUnknownTagsDoNotStopTheConnection() {
+  ServerHarness h;
+  WireClient c(h.port());
+  QCOMPARE(c.exchange("hello\r\n\xA4\xA4:" + GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  std::string unknown = c.change("\xA4GETFOO:x:GETFOO\xA4");
+  QVERIFY2(unknown.starts_with("ERROR: "), unknown.c_str());
+  QVERIFY(unknown.find("GETFOO") != std::string::npos);
+  // A tag whose separator is wrong is not taken for the request.
+  QVERIFY(c.change("\xA4GETSERVERVERSION$A$2$GETSERVERVERSION\xA4").starts_with("ERROR: "));
+  QVERIFY(c.connected());
+}
+
+void tst_ServerRobustness::endlessInputIsCutOff() {
+  davu::server::ServerOptions o;
+  o.inputLimit = 64 * 1024;
+  ServerHarness h(o);
+  WireClient c(h.port());
+  const std::string junk(16 * 1024, 'x');
+  c.send("#DATASTART#\xA4OPENSQL:A:SELECT ");
+  for (int i = 0; i < 16 && c.connected(); ++i) {
+    c.send(junk);
+    QTest::qWait(0);
+  }
+  QVERIFY(c.waitForClose());
+  QTRY_COMPARE(h.server().connectionCount(), 0);
+  // Others are served as before.
+  WireClient next(h.port());
+  QCOMPARE(next.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+}
+
+void tst_ServerRobustness::vanishedClientIsCleanedUp() {
+  ServerHarness h;
+  {
+    WireClient c(h.port());
+    c.send("#DATASTART#\xA4OPENSQL:A:SELECT LOPNR FR");
+    QTRY_COMPARE(h.server().connectionCount(), 1);
+    c.socket().abort();
+  }
+  QTRY_COMPARE(h.server().connectionCount(), 0);
+}
+
+void tst_ServerRobustness::twoHundredConnectionsAtOnce() {
+  ServerHarness h;
+  std::vector<std::unique_ptr<WireClient>> clients;
+  for (int i = 0; i < 200; ++i) clients.push_back(std::make_unique<WireClient>(h.port()));
+  for (int i = 0; i < 200; ++i) clients[static_cast<std::size_t>(i)]->send(GetServerVersion("PC" + std::to_string(i), 0));
+  for (auto& c : clients) QCOMPARE(c->waitFor(kVersionEnd), kVersionReply);
+  QCOMPARE(h.server().connectionCount(), 200);
+  clients.clear();
+  QTRY_COMPARE(h.server().connectionCount(), 0);
+}
+
+void tst_ServerRobustness::randomBytesNeverCrash() {
+  ServerHarness h;
+  std::mt19937 rng(7);
+  const std::vector<std::string> pieces = {
+      "\xA4", ":", "$", "~", "%\xA4", "\xA4%", "#DATASTART#", "#DATAEND#", "GETALLCALLABLES",
+      "REGISTERUPATECALLABLE", "REGISTERUPATEMACHINE", "POSTCALLABLESLIST", "OPENSQL", "EXECSQL",
+      "SETINITEXT", "GETINITEXT", "\xA4" "DELETE_ME\xA4", "-1", "17", "SELECT * FROM CALLLOG", "#2024-01-01#", "x"};
+  for (int round = 0; round < 50; ++round) {
+    WireClient c(h.port());
+    std::string junk;
+    int n = std::uniform_int_distribution<int>(1, 60)(rng);
+    for (int i = 0; i < n; ++i) {
+      if (rng() % 4 == 0) junk += static_cast<char>(rng() % 256);
+      else junk += pieces[rng() % pieces.size()];
+    }
+    c.send(junk);
+    c.socket().disconnectFromHost();  // the server still reads what was sent
+    QVERIFY(c.waitForClose());
+  }
+  QTRY_COMPARE(h.server().connectionCount(), 0);
+  WireClient c(h.port());
+  QCOMPARE(c.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+}
+
+QTEST_GUILESS_MAIN(tst_ServerRobustness)
+#include "tst_ServerRobustness.moc"
