@@ -6,6 +6,7 @@
 #include "AppStart.h"
 #include "Dialogs.h"
 #include "ProductVersion.h"
+#include "UDAVUcommon.h"
 #include "UDavuAdminMain.h"
 
 namespace {
@@ -38,6 +39,9 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("davu-admin"));
   // Only the main window's close ends the program, always with status 1.
   app.setQuitOnLastWindowClosed(false);
+  // The hidden common window comes first: it carries the shared timers and
+  // the balloon, and hears suspend and resume.
+  TfrmDAVUcommon common;
   LocaliseDialogTexts();
 
   TfrmDAVUAdmin mainWindow;

@@ -59,7 +59,7 @@ void TfrmDAVUAdmin::ClientSocket1Connect() {
   // watchdog settings afresh.
   reassembler_.reset();
   ++connectionGeneration_;
-  watchdogSettings_ = WatchdogSettings::Unread;
+  watchdogSettingsRead_ = false;
 
   if (UpdateCheckPending && CheckForUpdate) {
     UpdateCheckPending = false;
@@ -130,39 +130,27 @@ void TfrmDAVUAdmin::ReconnectTimerTimer() {
 }
 
 bool TfrmDAVUAdmin::watchdogSettingsReady() {
-  switch (watchdogSettings_) {
-    case WatchdogSettings::Read:
-      return true;
-    case WatchdogSettings::Reading:
-      return false;
-    case WatchdogSettings::Unread:
-      break;
-  }
-  // A read that asks the server lets the event loop run, and the answer is
-  // dispatched inside it. Marking the read as under way keeps that nested
-  // dispatch from reading again, so a busy connection asks once, not once per
-  // received text.
-  watchdogSettings_ = WatchdogSettings::Reading;
+  if (watchdogSettingsRead_) return true;
+  // A read that asks the server lets the event loop run, and every reply is
+  // dispatched inside it. Reading here while another read waits would take
+  // that read's answer; the dispatch that ends further out arms the watchdog.
+  // Read once per connection, a busy connection asks once, not once per text.
+  if (SettingReadWaiting()) return false;
   const unsigned generation = connectionGeneration_;
-  bool on = false;
+  const bool on =
+      BoolFromText(ReadSetting(QStringLiteral("DAVU"), QStringLiteral("RefreshConnection")), false);
   qint64 intervalMs = 60000;
-  try {
-    on = BoolFromText(ReadSetting(QStringLiteral("DAVU"), QStringLiteral("RefreshConnection")), false);
-    if (on) {
-      bool ok = false;
-      const int minutes =
-          ReadSetting(QStringLiteral("DAVU"), QStringLiteral("RefreshConnectionTimer")).trimmed().toInt(&ok);
-      intervalMs = qint64(ok ? minutes : 1) * 60000;
-    }
-  } catch (...) {
-    if (generation == connectionGeneration_) watchdogSettings_ = WatchdogSettings::Unread;
-    throw;
+  if (on) {
+    bool ok = false;
+    const int minutes =
+        ReadSetting(QStringLiteral("DAVU"), QStringLiteral("RefreshConnectionTimer")).trimmed().toInt(&ok);
+    intervalMs = qint64(ok ? minutes : 1) * 60000;
   }
   // A new connection that came up during the read reads its own settings.
   if (generation != connectionGeneration_) return false;
   refreshConnection_ = on;
   refreshIntervalMs_ = intervalMs;
-  watchdogSettings_ = WatchdogSettings::Read;
+  watchdogSettingsRead_ = true;
   return true;
 }
 

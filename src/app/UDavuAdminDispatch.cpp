@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <exception>
 
+#include "CallLogRouting.h"
 #include "ClientSocket.h"
 #include "Dialogs.h"
 #include "SettingsStore.h"
@@ -25,10 +26,6 @@
 #include "protocol/Catalogue.h"
 #include "protocol/ReplyCutter.h"
 #include "protocol/TextUtil.h"
-
-#ifdef DAVU_HAVE_CALLLOG
-#include "calllog/CallLogRouting.h"
-#endif
 
 namespace proto = davu::proto;
 
@@ -79,11 +76,7 @@ void TfrmDAVUAdmin::DispatchReply(std::string text, ClientSocket* socket) {
       if (!handleServerVersion(*p)) return;
     }
     if (auto p = proto::CutTaggedReply(text, "RETINITEXT")) SettingReplyReceived(*p);
-    if (auto p = proto::CutTaggedReply(text, "RETSQL")) {
-#ifdef DAVU_HAVE_CALLLOG
-      RouteSqlReply(*p);
-#endif
-    }
+    if (auto p = proto::CutTaggedReply(text, "RETSQL")) RouteSqlReply(*p);
     if (auto p = proto::CutTaggedReply(text, "RETKLINIKNAMN")) handleClinicName(*p);
     if (auto p = proto::CutTaggedReply(text, "RETSMSSETTINGS")) {
       if (frmSystreg) frmSystreg->HandleRetSmsSettings(*p);
@@ -111,16 +104,15 @@ void TfrmDAVUAdmin::DispatchReply(std::string text, ClientSocket* socket) {
 }
 
 void TfrmDAVUAdmin::routeListReplies(std::string& text) {
-#ifdef DAVU_HAVE_CALLLOG
+  // While the statistics window is open it takes the two lists; otherwise
+  // they belong to the register.
   const bool toStatistics = ReplyTarget == 1 && StatisticsTakesLists();
-#else
-  const bool toStatistics = false;
-#endif
   if (auto p = proto::CutTaggedReply(text, "RETALLMACHINES")) {
-#ifdef DAVU_HAVE_CALLLOG
-    if (toStatistics) RouteStatisticsMachines(*p);
-#endif
-    if (!toStatistics && frmSystreg) frmSystreg->HandleRetAllMachines(*p);
+    if (toStatistics) {
+      RouteStatisticsMachines(*p);
+    } else if (frmSystreg) {
+      frmSystreg->HandleRetAllMachines(*p);
+    }
   }
   if (auto p = proto::CutTaggedReply(text, "RETCALLLIST", '~')) {
     if (frmSystreg) frmSystreg->HandleRetCallList(*p);
@@ -129,10 +121,11 @@ void TfrmDAVUAdmin::routeListReplies(std::string& text) {
     if (frmSystreg) frmSystreg->HandleRetStationCallables(*p);
   }
   if (auto p = proto::CutTaggedReply(text, "RETALLCALLABLES")) {
-#ifdef DAVU_HAVE_CALLLOG
-    if (toStatistics) RouteStatisticsCallables(*p);
-#endif
-    if (!toStatistics && frmSystreg) frmSystreg->HandleRetAllCallables(*p);
+    if (toStatistics) {
+      RouteStatisticsCallables(*p);
+    } else if (frmSystreg) {
+      frmSystreg->HandleRetAllCallables(*p);
+    }
   }
 }
 

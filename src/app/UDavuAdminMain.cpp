@@ -21,12 +21,9 @@
 #include "SharedState.h"
 #include "TextFormats.h"
 #include "USystReg.h"
+#include "UfrmActiveCalls.h"
+#include "UfrmDAVUStatistik.h"
 #include "Widgets.h"
-
-#ifdef DAVU_HAVE_CALLLOG
-#include "calllog/UfrmActiveCalls.h"
-#include "calllog/UfrmDAVUStatistik.h"
-#endif
 
 namespace {
 
@@ -213,19 +210,15 @@ void TfrmDAVUAdmin::btnSystemregisterClick() {
 void TfrmDAVUAdmin::btnSettingsClick() { openServerSettings(); }
 
 void TfrmDAVUAdmin::btnStatistikClick() {
-#ifdef DAVU_HAVE_CALLLOG
   TfrmDAVUStatistik window(this);
   window.ClientSocket1 = ClientSocket1;
   ShowModal(&window);
-#endif
 }
 
 void TfrmDAVUAdmin::btnKallelserClick() {
-#ifdef DAVU_HAVE_CALLLOG
   TfrmDAVUActiveCalls window(this);
   window.ClientSocket1 = ClientSocket1;
   ShowModal(&window);
-#endif
 }
 
 void TfrmDAVUAdmin::btnCloseClick() { close(); }

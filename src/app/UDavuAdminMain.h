@@ -111,17 +111,16 @@ class TfrmDAVUAdmin : public QWidget {
   void handleClinicName(const std::string& payload);
   void routeListReplies(std::string& text);
   void rearmWatchdog();
-  // The two watchdog settings, read once per connection. False while they are
-  // being read further out on the stack (a nested dispatch then leaves the
-  // arming to the outer one).
+  // The two watchdog settings, read once per connection. False while another
+  // settings read waits further out on the stack: the dispatch there arms the
+  // watchdog when it ends.
   bool watchdogSettingsReady();
 
   QString productVersion_;
   bool activatedOnce_ = false;
   davu::proto::Reassembler reassembler_;
 
-  enum class WatchdogSettings { Unread, Reading, Read };
-  WatchdogSettings watchdogSettings_ = WatchdogSettings::Unread;
+  bool watchdogSettingsRead_ = false;
   unsigned connectionGeneration_ = 0;
   bool refreshConnection_ = false;
   qint64 refreshIntervalMs_ = 60000;

@@ -49,6 +49,8 @@ bool tooLong(const QString& subKey, const QString& name, const QString& value) {
 
 bool connected() { return ServerSocket && ServerSocket->active(); }
 
+int settingWaitDepth = 0;
+
 // Sends one request and lets the event loop run until a settings reply has
 // arrived, SocketTimer has fired, or the connection has gone (then no reply
 // can come). Without a reply the result stays `current`.
@@ -58,6 +60,10 @@ QString WaitForSettingReply(const std::string& message, const QString& current) 
   timer->start(5000);
   SettingReplyTimedOut = false;
   ServerSocket->sendBytes(message);
+  struct Depth {
+    Depth() { ++settingWaitDepth; }
+    ~Depth() { --settingWaitDepth; }
+  } depth;
   while (!SettingReplyArrived && !SettingReplyTimedOut && connected())
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   timer->stop();
@@ -108,7 +114,7 @@ bool RegWriteText(Hive hive, const QString& subKey, const QString& name, const Q
   if (tooLong(subKey, name, value)) return false;
   QString error;
   if (platform::HiveFile(hive).write(subKey, name, value, &error)) return true;
-  LastRegistryError = error.left(kMaxRegistryText + 1);
+  LastRegistryError = error.left(kMaxRegistryText);  // so that the error record can hold it
   return false;
 }
 
@@ -180,3 +186,5 @@ void InitLocalPaths() {
   const QString folder = data + QStringLiteral("/Solvarn/DAVU/");
   if (QDir().mkpath(folder)) LocalDataFolder = folder;
 }
+
+bool SettingReadWaiting() { return settingWaitDepth > 0; }

@@ -38,3 +38,9 @@ inline constexpr int kMaxRegistryText = 1024;
 // The dispatcher's RETINITEXT branch: `payload` is the cut reply in wire
 // bytes ("¤RETINITEXT:" value ":").
 void SettingReplyReceived(std::string_view payload);
+
+// True while a read waits for the server's answer, at any depth of nesting.
+// Code that runs inside that wait (a reply handler) must not start a server
+// read of its own: its request would clear the shared reply flags and take
+// the waiting read's answer.
+bool SettingReadWaiting();

@@ -33,7 +33,8 @@ QString DateTimeText(const QDateTime& moment);
 QString SqlDateLiteral(const QDate& date);
 QString SqlDateTimeLiteral(const QDateTime& moment);
 
-// "3,5"; whole numbers without a separator ("17").
+// "3,5"; whole numbers without a separator ("17"); "-" as minus sign, where
+// the Swedish locale would write U+2212, which Windows-1252 lacks.
 QString NumberText(double value);
 // Accepts "3,5" (and "3.5", which the server's texts may carry); nullopt when
 // the text is not a number.

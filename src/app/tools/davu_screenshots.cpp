@@ -18,11 +18,8 @@
 #include "Themes.h"
 #include "UDavuAdminMain.h"
 #include "USystReg.h"
-
-#ifdef DAVU_HAVE_CALLLOG
-#include "calllog/UfrmActiveCalls.h"
-#include "calllog/UfrmDAVUStatistik.h"
-#endif
+#include "UfrmActiveCalls.h"
+#include "UfrmDAVUStatistik.h"
 
 namespace {
 
@@ -84,6 +81,9 @@ int main(int argc, char** argv) {
 
     TfrmDAVUAdmin main;
     main.ExitProcess = [](int) {};
+    // The first activation opens the register on its server tab (no server
+    // is set); it is rendered on its own below.
+    main.ShowModal = [](QDialog*) {};
     save(&main, prefix + QStringLiteral("main-not-connected"));
 
     // The same window after an accepted version and a clinic name.
@@ -96,7 +96,6 @@ int main(int argc, char** argv) {
     reg.ClientSocket1 = main.ClientSocket1;
     saveRegisterTabs(&reg, prefix);
 
-#ifdef DAVU_HAVE_CALLLOG
     {
       TfrmDAVUStatistik stats(&main);
       stats.ClientSocket1 = main.ClientSocket1;
@@ -107,7 +106,6 @@ int main(int argc, char** argv) {
       calls.ClientSocket1 = main.ClientSocket1;
       save(&calls, prefix + QStringLiteral("kallelser"));
     }
-#endif
     ResetSharedState();
   }
   std::fprintf(stderr, "%d images in %s\n", written, qPrintable(outDir));

@@ -1,0 +1,240 @@
+// The reply dispatcher and the read handler: order of the tags, nested
+// passes, error replies, routing to the windows, and reassembly of replies
+// that arrive in pieces.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include "AppHarness.h"
+#include "ClientSocket.h"
+#include "ProductVersion.h"
+#include "SettingsStore.h"
+#include "SharedState.h"
+#include "USystReg.h"
+#include "UDavuAdminMain.h"
+#include "UfrmActiveCalls.h"
+#include "UfrmDAVUStatistik.h"
+
+namespace {
+
+void dispatch(TfrmDAVUAdmin& w, const std::string& text) { w.DispatchReply(text, w.ClientSocket1); }
+
+const std::string kCallable = "R1:7:Rum 1:255:0::T";
+const std::string kMachine = "PC1:3:Reception:0:0:0::";
+// Two records follow each other with one separator between them.
+const std::string kTwoCallables = kCallable + ":" + kCallable;
+const std::string kTwoMachines = kMachine + ":" + kMachine;
+
+}  // namespace
+
+class DispatcherTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void errorReplies_data();
+  void errorReplies();
+  void secondReplyOfAKindIsTakenByTheNestedPass();
+  void unknownTagIsNotPassedOnButRearmsWatchdog();
+  void clinicNameSetsTheTitle_data();
+  void clinicNameSetsTheTitle();
+  void clientDataAndCallListAreTakenOut();
+  void listsGoToStatisticsOnlyWhileItTakesThem();
+  void queryRowsGoToTheWaitingWindow();
+  void failureInAReplyIsReportedAndEndsTheText();
+  void versionReplyReloadsVisibleRegister();
+  void splitAndFramedRepliesAreReassembled_data();
+  void splitAndFramedRepliesAreReassembled();
+};
+
+void DispatcherTest::errorReplies_data() {
+  QTest::addColumn<QByteArray>("text");
+  QTest::addColumn<bool>("balloon");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("message after blank") << QByteArray("ERROR: Tabellen saknas") << true << "Tabellen saknas";
+  QTest::newRow("001 suppresses") << QByteArray("ERROR: 001 Inga rader") << false << "";
+  QTest::newRow("001 anywhere suppresses") << QByteArray("ERROR: fel ERROR: 001") << false << "";
+  QTest::newRow("nothing after the marker") << QByteArray("ERROR:") << true << "";
+  QTest::newRow("behind a reply")
+      << QByteArray("\xA4RETKLINIKNAMN:K:RETKLINIKNAMN\xA4" "ERROR: Fel i fr\xE5gan") << true
+      << "Fel i frågan";
+}
+
+void DispatcherTest::errorReplies() {
+  QFETCH(QByteArray, text);
+  QFETCH(bool, balloon);
+  QFETCH(QString, shown);
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeLocal("DAVU", "RefreshConnection", "-1");
+  dispatch(w, text.toStdString());
+  if (!balloon) {
+    QVERIFY(h.fake.dialogs->balloons.empty());
+  } else {
+    QCOMPARE(int(h.fake.dialogs->balloons.size()), 1);
+    QCOMPARE(h.fake.dialogs->balloons[0].text, "Servern svarade med följande fel: " + shown);
+    QCOMPARE(h.fake.dialogs->balloons[0].title, QString("Information"));
+  }
+  if (text.startsWith("\xA4RETKLINIKNAMN")) QVERIFY(w.windowTitle().startsWith("DAVU Admin - K "));
+  // An error text ends the call before the watchdog is armed.
+  QVERIFY(!w.ReconnectTimer->isActive());
+}
+
+void DispatcherTest::secondReplyOfAKindIsTakenByTheNestedPass() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeLocal("DAVU", "RefreshConnection", "0");
+  dispatch(w, Reply("RETINITEXT", "first") + Reply("RETKLINIKNAMN", "A") + Reply("RETINITEXT", "second") +
+                  Reply("RETKLINIKNAMN", "B"));
+  QCOMPARE(PendingSettingValue, QString("second"));
+  QVERIFY(SettingReplyArrived);
+  QVERIFY(w.windowTitle().startsWith("DAVU Admin - B "));
+}
+
+void DispatcherTest::unknownTagIsNotPassedOnButRearmsWatchdog() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeLocal("DAVU", "RefreshConnection", "-1");
+  h.storeLocal("DAVU", "RefreshConnectionTimer", "2");
+  // A text from which nothing is taken would recurse without end if it were
+  // passed on again.
+  dispatch(w, Reply("RETOKANT", "x") + "  \r\n");
+  QVERIFY(w.ReconnectTimer->isActive());
+  QCOMPARE(w.ReconnectTimer->interval(), 120000);
+  QVERIFY(h.fake.dialogs->balloons.empty());
+  QVERIFY(h.fake.dialogs->infoMessages.isEmpty());
+}
+
+void DispatcherTest::clinicNameSetsTheTitle_data() {
+  QTest::addColumn<QByteArray>("name");
+  QTest::addColumn<QString>("title");
+  QTest::newRow("plain") << QByteArray("Kliniken") << "DAVU Admin - Kliniken  version: ";
+  QTest::newRow("Windows-1252 letters") << QByteArray("V\xE5rdcentralen \xD6ster") << "DAVU Admin - Vårdcentralen Öster  version: ";
+  QTest::newRow("empty") << QByteArray("") << "DAVU Admin -   version: ";
+}
+
+void DispatcherTest::clinicNameSetsTheTitle() {
+  QFETCH(QByteArray, name);
+  QFETCH(QString, title);
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  dispatch(w, Reply("RETKLINIKNAMN", name.toStdString()));
+  QCOMPARE(w.windowTitle(), title + ProgramProductVersion());
+}
+
+void DispatcherTest::clientDataAndCallListAreTakenOut() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  // Their payloads hold "ERROR:": had they stayed in the text, it would be
+  // shown as an error reply.
+  dispatch(w, Reply("DAVUCLIENTDATA", "ERROR: x") + "\xA4RETCALLLIST~1~ERROR: y~~RETCALLLIST\xA4" +
+                  Reply("RETKLINIKNAMN", "K"));
+  QVERIFY(h.fake.dialogs->balloons.empty());
+  QVERIFY(w.windowTitle().startsWith("DAVU Admin - K "));
+}
+
+void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  w.FormActivate();  // creates the register
+  {
+    TfrmDAVUStatistik stats(&w);
+    QCOMPARE(ReplyTarget, 1);
+    dispatch(w, Reply("RETALLMACHINES", kMachine) + Reply("RETALLCALLABLES", kCallable));
+    QCOMPARE(stats.CheckListBox2->count(), 1);
+    QCOMPARE(stats.CheckListBox1->count(), 1);
+    ReplyTarget = 0;
+    dispatch(w, Reply("RETALLMACHINES", kTwoMachines) + Reply("RETALLCALLABLES", kTwoCallables));
+    // The register's turn: the statistics lists are left alone.
+    QCOMPARE(stats.CheckListBox2->count(), 1);
+    QCOMPARE(stats.CheckListBox1->count(), 1);
+  }
+}
+
+void DispatcherTest::queryRowsGoToTheWaitingWindow() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  const std::string rows =
+      "\xA4RETSQL:\xA4%FULLNAME|Rum 1~LOPNR|17~%\xA4:\xA4%FULLNAME|Rum 2~LOPNR|18~%\xA4:RETSQL\xA4";
+  {
+    TfrmDAVUActiveCalls calls(&w);
+    dispatch(w, rows + Reply("RETKLINIKNAMN", "K"));
+    QCOMPARE(calls.Label3->text(), QString("Antal poster: 2"));
+    QVERIFY(w.windowTitle().startsWith("DAVU Admin - K "));
+  }
+  // No window waits: taken out and dropped.
+  QCOMPARE(ReplyTarget, 0);
+  dispatch(w, rows + Reply("RETKLINIKNAMN", "L"));
+  QVERIFY(w.windowTitle().startsWith("DAVU Admin - L "));
+  QVERIFY(h.fake.dialogs->infoMessages.isEmpty());
+}
+
+void DispatcherTest::failureInAReplyIsReportedAndEndsTheText() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeLocal("DAVU", "RefreshConnection", "-1");
+  TfrmDAVUActiveCalls calls(&w);
+  const QString before = w.windowTitle();
+  dispatch(w, "\xA4RETSQL:\xA4%OKAND|x~%\xA4:RETSQL\xA4" + Reply("RETKLINIKNAMN", "K"));
+  QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+  QVERIFY2(h.fake.dialogs->infoMessages[0].startsWith("Error in ClientSocket1Read!\r\r"),
+           qPrintable(h.fake.dialogs->infoMessages[0]));
+  QVERIFY(h.fake.dialogs->infoMessages[0].size() > QString("Error in ClientSocket1Read!\r\r").size());
+  // The rest of that text is skipped; the next text is handled as usual.
+  QCOMPARE(w.windowTitle(), before);
+  QVERIFY(!w.ReconnectTimer->isActive());
+  dispatch(w, Reply("RETKLINIKNAMN", "K"));
+  QVERIFY(w.windowTitle().startsWith("DAVU Admin - K "));
+}
+
+void DispatcherTest::versionReplyReloadsVisibleRegister() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  h.storeLocal("DAVU", "RefreshConnection", "0");
+  h.duringModal = [&](QDialog* d) {
+    // While the register is open a connection comes up: its version reply
+    // reloads the server tab, which shows the new version.
+    d->show();
+    QCOMPARE(w.frmSystreg->edServerver->text(), QString());
+    QVERIFY(h.acceptVersion("1.10.7"));
+    QCOMPARE(w.frmSystreg->edServerver->text(), QString("1.10.7"));
+    d->hide();
+  };
+  QVERIFY(h.connectAndIntroduce());
+  w.btnSettingsClick();
+  QCOMPARE(int(h.modals.size()), 1);
+}
+
+void DispatcherTest::splitAndFramedRepliesAreReassembled_data() {
+  QTest::addColumn<QByteArrayList>("chunks");
+  QTest::newRow("split plain reply") << QByteArrayList{"\xA4RETSERVERVER", "SION:1.10.6:RETSERVERVERSION\xA4"};
+  QTest::newRow("framed, split") << QByteArrayList{"#DATASTART#\xA4RETSERVERVERSION:1.1",
+                                                   "0.6:RETSERVERVERSION\xA4#DATAEND#"};
+  QTest::newRow("end marker split") << QByteArrayList{"#DATASTART#\xA4RETSERVERVERSION:1.10.6:RETSERVERVERSION\xA4#DATA",
+                                                      "END#"};
+  QTest::newRow("blank chunk inside frame")
+      << QByteArrayList{"#DATASTART#\xA4RETSERVERVERSION:1.10.6", "\r\n ", ":RETSERVERVERSION\xA4#DATAEND#"};
+}
+
+void DispatcherTest::splitAndFramedRepliesAreReassembled() {
+  QFETCH(QByteArrayList, chunks);
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  QVERIFY(h.connectAndIntroduce());
+  int reads = 0;
+  QObject::connect(w.ClientSocket1, &ClientSocket::readReady, w.ClientSocket1, [&] { ++reads; });
+  for (const QByteArray& c : chunks) {
+    // Each chunk arrives as a read of its own.
+    const int before = reads;
+    h.server.send(c.toStdString());
+    QVERIFY(WaitUntil([&] { return reads > before; }));
+  }
+  QVERIFY(WaitUntil([&] { return h.status() == QString("Ansluten"); }));
+  QCOMPARE(ServerVersion, QString("1.10.6"));
+}
+
+QTEST_MAIN(DispatcherTest)
+#include "dispatcher_test.moc"
