@@ -196,17 +196,14 @@ void RequestHandler::handleMessage(std::string_view tag, char sep, std::string_v
       std::size_t cut = body.find(sep);
       std::string_view sql = cut == std::string_view::npos ? std::string_view() : body.substr(cut + 1);
       std::string sqlUtf8 = WireToUtf8(sql);
-      SqlOutcome r = tag == "OPENSQL" ? gate_.openSql(sqlUtf8) : gate_.execSql(sqlUtf8);
+      std::string head(davu::proto::kFrameStart);
+      head += "\xA4RETSQL:";
+      SqlOutcome r = tag == "OPENSQL" ? gate_.openSql(sqlUtf8, head) : gate_.execSql(sqlUtf8);
       if (!r.ok) throw Refusal(r.error);
       if (tag == "OPENSQL") {
-        std::string msg;
-        msg.reserve(r.rows.size() + 40);
-        msg += davu::proto::kFrameStart;
-        msg += "\xA4RETSQL:";
-        msg += r.rows;
-        msg += ":RETSQL\xA4";
-        msg += davu::proto::kFrameEnd;
-        out.push_back({std::move(msg), 0});
+        r.rows += ":RETSQL\xA4";
+        r.rows += davu::proto::kFrameEnd;
+        out.push_back({std::move(r.rows), 0});
       }
     } else if (tag == "GETNEWCLIENT") {
       programFileReplies(f, out);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <vector>
 
@@ -173,28 +174,43 @@ std::string BareColumnName(const char* name) {
   return Utf8ToWire(n);
 }
 
-std::string RenderValue(sqlite3_stmt* s, int col, bool booleanColumn) {
+// Appends one value as the administrator reads it.
+void AppendValue(std::string& out, sqlite3_stmt* s, int col, bool booleanColumn) {
   switch (sqlite3_column_type(s, col)) {
     case SQLITE_NULL:
-      return {};
+      return;
     case SQLITE_INTEGER: {
       sqlite3_int64 v = sqlite3_column_int64(s, col);
-      if (booleanColumn) return v != 0 ? "Ja" : "Nej";
-      return std::to_string(v);
+      if (booleanColumn) {
+        out += v != 0 ? "Ja" : "Nej";
+        return;
+      }
+      char buf[24];
+      auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+      out.append(buf, end);
+      return;
     }
     case SQLITE_FLOAT: {
       char buf[64];
       std::snprintf(buf, sizeof buf, "%.15g", sqlite3_column_double(s, col));
-      std::string out = buf;
-      std::replace(out.begin(), out.end(), '.', ',');  // the clients' decimal separator
-      return out;
+      std::string v = buf;
+      std::replace(v.begin(), v.end(), '.', ',');  // the clients' decimal separator
+      out += v;
+      return;
     }
     case SQLITE_BLOB:
-      return Utf8ToWire("(binärt värde)");
+      out += Utf8ToWire("(binärt värde)");
+      return;
     default: {
       const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
       std::string_view v(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
-      return SqlValueForWire(Utf8ToWire(v));
+      // Plain ASCII without "~" or "#" travels as it is; anything else is converted.
+      bool plain = std::all_of(v.begin(), v.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80 && c != '~' && c != '#';
+      });
+      if (plain) out.append(v);
+      else out += SqlValueForWire(Utf8ToWire(v));
+      return;
     }
   }
 }
@@ -275,10 +291,12 @@ std::string SqlValueForWire(std::string_view wire) {
   return out;
 }
 
-SqlOutcome SqlGate::openSql(std::string_view sql) { return prepareAndRun(sql, Mode::Query); }
-SqlOutcome SqlGate::execSql(std::string_view sql) { return prepareAndRun(sql, Mode::Confirm); }
+SqlOutcome SqlGate::openSql(std::string_view sql, std::string_view head) {
+  return prepareAndRun(sql, Mode::Query, head);
+}
+SqlOutcome SqlGate::execSql(std::string_view sql) { return prepareAndRun(sql, Mode::Confirm, {}); }
 
-SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode) {
+SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::string_view head) {
   SqlOutcome r;
   std::string sql;
   if (!TranslateDialect(clientSql, sql, r.error)) return r;
@@ -328,14 +346,15 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode) {
   }
 
   const int cols = sqlite3_column_count(stmt.s);
-  std::vector<std::string> names;
+  std::vector<std::string> names;  // "NAME|"
   std::vector<bool> boolean;
   for (int c = 0; c < cols; ++c) {
-    names.push_back(BareColumnName(sqlite3_column_name(stmt.s, c)));
+    names.push_back(BareColumnName(sqlite3_column_name(stmt.s, c)) + '|');
     const char* decl = sqlite3_column_decltype(stmt.s, c);
     boolean.push_back(decl != nullptr && EqualsNoCase(decl, "BOOLEAN"));
   }
 
+  r.rows.assign(head);
   while (true) {
     rc = sqlite3_step(stmt.s);
     if (rc == SQLITE_DONE) break;
@@ -352,8 +371,7 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode) {
     r.rows += "\xA4%";
     for (int c = 0; c < cols; ++c) {
       r.rows += names[static_cast<std::size_t>(c)];
-      r.rows += '|';
-      r.rows += RenderValue(stmt.s, c, boolean[static_cast<std::size_t>(c)]);
+      AppendValue(r.rows, stmt.s, c, boolean[static_cast<std::size_t>(c)]);
       r.rows += '~';
     }
     r.rows += "%\xA4";

@@ -24,7 +24,7 @@ bool TranslateDialect(std::string_view sql, std::string& out, std::string& error
 struct SqlOutcome {
   bool ok = false;
   std::string error;      // for the administrator when !ok
-  std::string rows;       // OPENSQL: the row pieces joined by ":", wire bytes
+  std::string rows;       // OPENSQL: the head, then the row pieces joined by ":", wire bytes
   std::size_t rowCount = 0;
   int changes = 0;        // EXECSQL: rows updated
 };
@@ -39,13 +39,14 @@ class SqlGate {
   // Largest RETSQL reply, in bytes.
   void setReplyLimit(std::size_t bytes) { replyLimit_ = bytes; }
 
-  // `sql` is UTF-8 in the client's dialect.
-  SqlOutcome openSql(std::string_view sql);
+  // `sql` is UTF-8 in the client's dialect. The rows are appended to `head`
+  // in SqlOutcome::rows, so a reply is built in one buffer.
+  SqlOutcome openSql(std::string_view sql, std::string_view head = {});
   SqlOutcome execSql(std::string_view sql);
 
  private:
   enum class Mode { Query, Confirm };
-  SqlOutcome prepareAndRun(std::string_view sql, Mode mode);
+  SqlOutcome prepareAndRun(std::string_view sql, Mode mode, std::string_view head);
 
   sqlite3* db_;
   std::chrono::milliseconds timeLimit_{20000};

@@ -38,11 +38,13 @@ void Fill(const QString& path, int calls) {
   Transaction t(*db);
   for (int i = 1; i <= 40; ++i) {
     Statement s(db->handle(), "INSERT INTO STATIONS (NAME, FRIENDLYNAME) VALUES (?, ?)");
-    s.bind(1, "PC-" + std::to_string(i)).bind(2, "Expedition " + std::to_string(i)).run();
+    std::string n = std::to_string(i);
+    s.bind(1, std::string("PC-").append(n)).bind(2, std::string("Expedition ").append(n)).run();
   }
   for (int i = 1; i <= 60; ++i) {
     Statement s(db->handle(), "INSERT INTO CALLABLES (NAME, FULLNAME) VALUES (?, ?)");
-    s.bind(1, "R" + std::to_string(i)).bind(2, "Mottagningsrum nummer " + std::to_string(i)).run();
+    std::string n = std::to_string(i);
+    s.bind(1, std::string("R").append(n)).bind(2, std::string("Mottagningsrum nummer ").append(n)).run();
   }
   // A year of calls, 2023-06-01 to 2024-05-31, in time order.
   std::mt19937 rng(1);
