@@ -132,7 +132,8 @@ class RecordsTest : public QObject {
         {"PC12|5|Reception|65280|0|1|IMEI1|extra", "TV1|6|Väntrum|0|1|0||"});
     row("unknown type kept", "¤RETALLMACHINES:X:1:a:0:7:true:::", {"X|1|a|0|7|1||"});
     row("bad numbers give 0", "¤RETALLMACHINES:X:1a:a:red:Show:maybe:::", {"X|0|a|0|0|0||"});
-    row("list ends at empty name", "¤RETALLMACHINES:A:1:a:0:0:0:::: 2:b:0:0:0:::", {"A|1|a|0|0|0||"});
+    row("list ends at empty name", "¤RETALLMACHINES:A:1:a:0:0:0:::  :2:b:0:0:0:::C:3:c:0:0:0:::",
+        {"A|1|a|0|0|0||"});
   }
   void decodeMachines() {
     QFETCH(QByteArray, payload);

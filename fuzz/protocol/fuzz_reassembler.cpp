@@ -1,0 +1,58 @@
+// The stream is fed once whole and once cut into reads chosen by the first
+// input bytes. Both must hand out the same text (blanks aside, which may fall
+// on either side of a read boundary), never a text of blanks only, and what
+// is held stays bounded by the limit and one read.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "protocol/Reassembler.h"
+
+namespace {
+
+constexpr std::size_t kLimit = 4096;
+
+void AppendVisible(std::string& out, std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) > 32) out += c;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 4) return 0;
+  std::uint32_t seed = data[0] | (data[1] << 8) | (data[2] << 16) | (std::uint32_t(data[3]) << 24);
+  const std::string_view stream(reinterpret_cast<const char*>(data) + 4, size - 4);
+
+  davu::proto::Reassembler whole(kLimit);
+  std::string expected;
+  if (auto t = whole.feed(stream)) AppendVisible(expected, *t);
+
+  davu::proto::Reassembler split(kLimit);
+  std::string got;
+  std::size_t largest = 0;
+  for (std::size_t p = 0; p < stream.size();) {
+    seed = seed * 1103515245u + 12345u;
+    const std::size_t len = std::min<std::size_t>((seed >> 16) % 97, stream.size() - p);
+    largest = std::max(largest, len);
+    if (auto t = split.feed(stream.substr(p, len))) {
+      bool blank = true;  // texts of blanks only are never handed out
+      for (char c : *t) blank = blank && static_cast<unsigned char>(c) <= 32;
+      if (blank) std::abort();
+      AppendVisible(got, *t);
+    }
+    if (split.pendingSize() > kLimit + largest + 64) std::abort();
+    p += len;
+  }
+  // Complete messages in front of an unfinished frame wait for it, so the two
+  // may differ by what is still held at the end; one is a prefix of the other,
+  // and when the whole feed holds nothing they are equal.
+  const std::size_t common = std::min(got.size(), expected.size());
+  if (got.compare(0, common, expected, 0, common) != 0) std::abort();
+  if (whole.pendingSize() == 0 && got != expected) std::abort();
+  split.reset();
+  if (split.pendingSize() != 0) std::abort();
+  return 0;
+}
