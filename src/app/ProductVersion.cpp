@@ -1,14 +1,11 @@
 #include "ProductVersion.h"
 
-#ifdef DAVU_HAVE_VERSION_INFO
-#include "update/CEVersionInfo.h"
-#endif
+#include "CEVersionInfo.h"
 
-QString ProgramProductVersion() {
-#ifdef DAVU_HAVE_VERSION_INFO
-  TCEVersionInfo info;
-  const QString v = info.ProductVersion().trimmed();
-  if (!v.isEmpty() && v != QLatin1String("<info not available>")) return v;
-#endif
-  return QStringLiteral(DAVU_PRODUCT_VERSION);
+QString ShownProductVersion(const QString& fromVersionBlock) {
+  const QString v = fromVersionBlock.trimmed();
+  if (v.isEmpty() || v == kInfoNotAvailable) return QStringLiteral(DAVU_PRODUCT_VERSION);
+  return v;
 }
+
+QString ProgramProductVersion() { return ShownProductVersion(ProductVersionOfRunningProgram()); }

@@ -1,7 +1,9 @@
 #pragma once
 #include <QString>
 
-// The program's product version, read from the version block embedded in the
-// running program file. A program file without one (a test program) shows the
-// version the build was made with.
+// The product version as the program shows it: the one read from the version
+// block of the running program file, or, for a program file without one (a
+// test program), the version the build was made with.
+QString ShownProductVersion(const QString& fromVersionBlock);
+// ShownProductVersion of the running program's own version block.
 QString ProgramProductVersion();

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "ButtonPictures.h"
+#include "CEVersionInfo.h"
 #include "ClientSocket.h"
 #include "Dialogs.h"
 #include "ProductVersion.h"
@@ -52,7 +53,8 @@ TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
 
   // FormCreate.
   OwnClientType = ctAdmin;
-  productVersion_ = ProgramProductVersion();
+  CEVersionInfo1 = new TCEVersionInfo(this);
+  productVersion_ = ShownProductVersion(CEVersionInfo1->ProductVersion());
   setWindowTitle(QStringLiteral("DAVU Admin  version: ") + productVersion_);
   InitLocalPaths();
   ConnectProc = [this] { ConnectToServer(); };

@@ -27,6 +27,7 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class QTimer;
+class TCEVersionInfo;
 class TfrmSystreg;
 class TPictureButton;
 class TStatusCircle;
@@ -53,6 +54,7 @@ class TfrmDAVUAdmin : public QWidget {
   QTimer* Timer3;
   int Timer3Tag = 0;  // milliseconds left of the retry countdown
   QTimer* ReconnectTimer;
+  TCEVersionInfo* CEVersionInfo1;  // the running program's version block
 
   // Created at the first activation, freed when the window closes.
   TfrmSystreg* frmSystreg = nullptr;
