@@ -51,6 +51,44 @@ std::string elf32BigEndian(const std::string& payload) {
   return b;
 }
 
+// A minimal PE32 (32-bit optional header) whose one section ".rsrc" holds the
+// resource tree RT_VERSION -> 1 -> 0x041D and the block.
+std::string pe32WithVersion(const std::string& block) {
+  std::string b(0x200, '\0');
+  b[0] = 'M';
+  b[1] = 'Z';
+  put(b, 0x3C, 0x40, 4, false);
+  b.replace(0x40, 4, std::string("PE\0\0", 4));
+  put(b, 0x44, 0x14C, 2, false);  // i386
+  put(b, 0x46, 1, 2, false);      // one section
+  put(b, 0x54, 0xE0, 2, false);   // optional header size
+  const std::size_t opt = 0x58;
+  put(b, opt, 0x10B, 2, false);
+  put(b, opt + 92, 16, 4, false);
+  const std::size_t rsrcSize = 0x58 + block.size();
+  put(b, opt + 96 + 16, 0x1000, 4, false);
+  put(b, opt + 96 + 20, rsrcSize, 4, false);
+  const std::size_t sec = opt + 0xE0;
+  b.replace(sec, 5, ".rsrc");
+  put(b, sec + 8, rsrcSize, 4, false);
+  put(b, sec + 12, 0x1000, 4, false);
+  put(b, sec + 16, rsrcSize, 4, false);
+  put(b, sec + 20, 0x200, 4, false);
+  std::string r(0x58, '\0');
+  put(r, 0x0E, 1, 2, false);
+  put(r, 0x10, 16, 4, false);
+  put(r, 0x14, 0x80000018u, 4, false);
+  put(r, 0x18 + 0x0E, 1, 2, false);
+  put(r, 0x18 + 0x10, 1, 4, false);
+  put(r, 0x18 + 0x14, 0x80000030u, 4, false);
+  put(r, 0x30 + 0x0E, 1, 2, false);
+  put(r, 0x30 + 0x10, 0x041D, 4, false);
+  put(r, 0x30 + 0x14, 0x48, 4, false);
+  put(r, 0x48, 0x1000 + 0x58, 4, false);
+  put(r, 0x4C, block.size(), 4, false);
+  return b + r + block;
+}
+
 }  // namespace
 
 class VersionBlockTest : public QObject {
@@ -113,6 +151,22 @@ class VersionBlockTest : public QObject {
       const auto f = FindElfSection(std::string_view(elf).substr(0, n), kElfSectionName);
       QVERIFY(!f || *f == block);
     }
+  }
+
+  void pe32Resource() {
+    const std::string block = BuildVersionBlock(twoTables());
+    const std::string pe = pe32WithVersion(block);
+    const auto found = FindVersionBlock(pe);
+    QVERIFY(found);
+    QCOMPARE(std::string(*found), block);
+    for (std::size_t n = 0; n < pe.size(); ++n) {
+      const auto f = FindPeVersionResource(std::string_view(pe).substr(0, n));
+      QVERIFY(!f || *f == block);
+    }
+    // Not a version resource: RT_STRING (6) instead of RT_VERSION.
+    std::string other = pe;
+    other[0x200 + 0x10] = 6;
+    QVERIFY(!FindPeVersionResource(other));
   }
 
   void utf8Conversion() {

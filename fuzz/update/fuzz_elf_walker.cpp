@@ -1,0 +1,13 @@
+// The ELF section walker on arbitrary files, then the block it finds.
+#include <cstddef>
+#include <cstdint>
+
+#include "ExecutableImage.h"
+#include "FuzzQueries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view file(reinterpret_cast<const char*>(data), size);
+  if (const auto block = davu::version::FindElfSection(file, davu::version::kElfSectionName))
+    QueryEverything(*block);
+  return 0;
+}
