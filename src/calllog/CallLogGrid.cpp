@@ -8,6 +8,11 @@
 
 namespace calllog {
 
+namespace {
+// Room for the cell's margins around the characters.
+constexpr int kCellPadding = 4;
+}  // namespace
+
 void SetupGrid(QTableView* grid, TSVVirtualTable* table, const std::vector<GridColumn>& columns) {
   grid->setModel(table);
   grid->setWordWrap(false);
@@ -35,8 +40,15 @@ void SetupGrid(QTableView* grid, TSVVirtualTable* table, const std::vector<GridC
     if (c < 0) continue;
     table->setColumnTitle(QLatin1String(col.field), col.title);
     grid->setColumnHidden(c, false);
-    grid->setColumnWidth(c, col.widthChars * charWidth + 8);
+    grid->setColumnWidth(c, col.widthChars * charWidth + kCellPadding);
   }
+}
+
+QFont WindowFont() {
+  QFont font(QStringLiteral("Tahoma"), 8);
+  font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
+                    QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial Narrow")});
+  return font;
 }
 
 QString RecordCountText(int count) { return QStringLiteral("Antal poster: ") + QString::number(count); }

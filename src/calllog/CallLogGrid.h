@@ -2,6 +2,7 @@
 // The grids of the call-log windows: which columns of the result table they
 // show, with which titles and widths (given in characters of the grid's
 // font), one-line left-aligned titles that cannot be clicked.
+#include <QFont>
 #include <QString>
 #include <vector>
 
@@ -19,6 +20,11 @@ struct GridColumn {
 // Binds `grid` to `table`, shows `columns` in the table's column order and
 // hides every other column.
 void SetupGrid(QTableView* grid, TSVVirtualTable* table, const std::vector<GridColumn>& columns);
+
+// Tahoma 8 point, the font the windows' fixed sizes are laid out for; where
+// Tahoma is missing a condensed face of similar width stands in, so that the
+// grid's columns still fit the window.
+QFont WindowFont();
 
 // "Antal poster: " + count.
 QString RecordCountText(int count);

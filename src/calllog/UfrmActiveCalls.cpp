@@ -1,6 +1,7 @@
 #include "UfrmActiveCalls.h"
 
 #include <QEvent>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -34,6 +35,7 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
+  setFont(calllog::WindowFont());
   setFixedSize(671, 440);
 
   SVVirtualTable1 = new TSVVirtualTable(this);

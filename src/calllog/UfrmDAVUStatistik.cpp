@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QEvent>
+#include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -37,6 +38,14 @@ QGroupBox* Group(const QString& title, const char* name, QWidget* parent) {
   return g;
 }
 
+// The left panel is narrow: little room around what a group holds.
+QVBoxLayout* TightColumn(QWidget* parent) {
+  auto* l = new QVBoxLayout(parent);
+  l->setContentsMargins(3, 2, 3, 3);
+  l->setSpacing(2);
+  return l;
+}
+
 QDateEdit* DatePicker(const char* name, QWidget* parent) {
   auto* d = new QDateEdit(parent);
   d->setObjectName(QLatin1String(name));
@@ -49,6 +58,10 @@ QListWidget* CheckList(const char* name, QWidget* parent) {
   auto* l = new QListWidget(parent);
   l->setObjectName(QLatin1String(name));
   l->setUniformItemSizes(true);
+  // Long item texts are cut at the list's edge, as a check list does; the
+  // whole text shows as the item's tool tip.
+  l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  l->setTextElideMode(Qt::ElideRight);
   return l;
 }
 
@@ -56,6 +69,7 @@ void AddCheckItem(QListWidget* list, const QString& text) {
   auto* item = new QListWidgetItem(text, list);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
   item->setCheckState(Qt::Unchecked);
+  item->setToolTip(text);
 }
 
 }  // namespace
@@ -68,6 +82,7 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
+  setFont(calllog::WindowFont());
   setFixedSize(807, 495);
 
   SVVirtualTable1 = new TSVVirtualTable(this);
@@ -140,11 +155,11 @@ void TfrmDAVUStatistik::buildLeftPanel() {
   GroupBox2 = Group(QStringLiteral("Klienter"), "GroupBox2", GroupBox1);
   GroupBox2->setFixedHeight(122);
   CheckListBox2 = CheckList("CheckListBox2", GroupBox2);
-  (new QVBoxLayout(GroupBox2))->addWidget(CheckListBox2);
+  TightColumn(GroupBox2)->addWidget(CheckListBox2);
 
   GroupBox3 = Group(QStringLiteral("Resurser"), "GroupBox3", GroupBox1);
   CheckListBox1 = CheckList("CheckListBox1", GroupBox3);
-  (new QVBoxLayout(GroupBox3))->addWidget(CheckListBox1);
+  TightColumn(GroupBox3)->addWidget(CheckListBox1);
 
   GroupBox4 = Group(QStringLiteral("Datumintervall"), "GroupBox4", GroupBox1);
   GroupBox4->setFixedHeight(76);
@@ -155,7 +170,9 @@ void TfrmDAVUStatistik::buildLeftPanel() {
   Label2->setObjectName(QStringLiteral("Label2"));
   DateTimePicker2 = DatePicker("DateTimePicker2", GroupBox4);
   auto* dates = new QGridLayout(GroupBox4);
-  dates->setContentsMargins(6, 4, 6, 4);
+  dates->setContentsMargins(3, 2, 3, 3);
+  dates->setHorizontalSpacing(3);
+  dates->setColumnStretch(1, 1);
   dates->addWidget(Label1, 0, 0);
   dates->addWidget(DateTimePicker1, 0, 1);
   dates->addWidget(Label2, 1, 0);
@@ -166,10 +183,9 @@ void TfrmDAVUStatistik::buildLeftPanel() {
   CheckBox1 = new QCheckBox(QStringLiteral("Visa endast bekräftade"), GroupBox5);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
   CheckBox1->setChecked(false);
-  (new QVBoxLayout(GroupBox5))->addWidget(CheckBox1);
+  TightColumn(GroupBox5)->addWidget(CheckBox1);
 
-  auto* urval = new QVBoxLayout(GroupBox1);
-  urval->setContentsMargins(4, 4, 4, 4);
+  auto* urval = TightColumn(GroupBox1);
   urval->addWidget(GroupBox2);
   urval->addWidget(GroupBox3, 1);
   urval->addWidget(GroupBox4);

@@ -1,0 +1,159 @@
+// The two windows as an administrator uses them, through the real main
+// window and dispatcher, against an in-process davu-server with its demo
+// clinic: confirm two of today's calls and see them gone; report a month for
+// one client and one resource. With DAVU_SCREENSHOT_DIR set, both windows are
+// saved there as PNG files.
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "ClientSocket.h"
+#include "DavuServer.h"
+#include "FakePlatform.h"
+#include "FakeServer.h"
+#include "SharedState.h"
+#include "TSVVirtualTable.h"
+#include "UDavuAdminMain.h"
+#include "UfrmActiveCalls.h"
+#include "UfrmDAVUStatistik.h"
+#include "Widgets.h"
+
+namespace {
+
+void Screenshot(QWidget* w, const char* name) {
+  const QString dir = qEnvironmentVariable("DAVU_SCREENSHOT_DIR");
+  if (dir.isEmpty()) return;
+  QDir().mkpath(dir);
+  w->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
+}
+
+QStringList Column(const TSVVirtualTable* t, const char* field) {
+  QStringList values;
+  for (int r = 0; r < t->RecordCount(); ++r) values << t->value(r, QLatin1String(field));
+  return values;
+}
+
+}  // namespace
+
+class CallLogDemoTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir tmp;
+  std::unique_ptr<FakePlatform> fake;
+  std::unique_ptr<davu::server::DavuServer> server;
+  std::unique_ptr<TfrmDAVUAdmin> main;
+
+ private slots:
+  void init() {
+    ResetSharedState();
+    for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "DAVU_MACHINE_CONFIG_DIR"})
+      qputenv(v, (tmp.path() + "/" + v).toUtf8());
+    fake = std::make_unique<FakePlatform>();
+    fake->clock->current = QDateTime::currentDateTime();  // the demo's calls are made up to now
+
+    davu::server::ServerOptions o;
+    o.databasePath = tmp.path() + "/demo.db";
+    o.demo = true;
+    o.quiet = true;
+    server = std::make_unique<davu::server::DavuServer>(o);
+    QString error;
+    QVERIFY2(server->start(&error), qPrintable(error));
+
+    main = std::make_unique<TfrmDAVUAdmin>();
+    main->ExitProcess = [](int) {};
+    main->ClientSocket1->setAddress(QStringLiteral("127.0.0.1"));
+    main->ClientSocket1->setPort(server->port());
+    main->ClientSocket1->open();
+    QVERIFY(WaitUntil([&] { return main->btnKallelser->isEnabled(); }, 10000));
+  }
+  void cleanup() {
+    main.reset();
+    server.reset();
+    fake.reset();
+    ResetSharedState();
+  }
+
+  void confirmTwoCallsAndSeeThemGone() {
+    bool ran = false;
+    main->ShowModal = [&](QDialog* d) {
+      auto* w = qobject_cast<TfrmDAVUActiveCalls*>(d);
+      QVERIFY(w);
+      w->show();
+      TSVVirtualTable* t = w->SVVirtualTable1;
+      QVERIFY(WaitUntil([&] { return t->RecordCount() >= 2; }, 10000));
+      const int before = t->RecordCount();
+      QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: %1").arg(before));
+      const QString first = t->value(0, QStringLiteral("LOPNR")), second = t->value(1, QStringLiteral("LOPNR"));
+      t->setData(t->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+      t->setData(t->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+      Screenshot(w, "active-calls.png");
+
+      fake->dialogs->answers = {6};
+      QSignalSpy reloaded(t, &QAbstractItemModel::modelReset);
+      w->BitBtn1->click();
+      QVERIFY(WaitUntil([&] { return reloaded.count() > 0; }, 10000));
+      QCOMPARE(t->RecordCount(), before - 2);
+      QVERIFY(!Column(t, "LOPNR").contains(first));
+      QVERIFY(!Column(t, "LOPNR").contains(second));
+      QCOMPARE(fake->sleeper->sleeps, std::vector<int>{1000});
+      w->reject();
+      ran = true;
+    };
+    main->btnKallelserClick();
+    QVERIFY(ran);
+    QCOMPARE(ReplyTarget, 0);
+  }
+
+  void reportForOneClientAndOneResource() {
+    bool ran = false;
+    main->ShowModal = [&](QDialog* d) {
+      auto* w = qobject_cast<TfrmDAVUStatistik*>(d);
+      QVERIFY(w);
+      w->show();
+      QVERIFY(WaitUntil([&] { return w->CheckListBox1->count() > 0 && w->CheckListBox2->count() > 0; }, 10000));
+
+      // The whole month first, to pick a client and resource that made calls.
+      TSVVirtualTable* t = w->SVVirtualTable1;
+      QSignalSpy reports(t, &QAbstractItemModel::modelReset);
+      w->BitBtn1->click();
+      QVERIFY(WaitUntil([&] { return reports.count() == 1; }, 10000));
+      QVERIFY(t->RecordCount() > 0);
+      const QString client = t->value(0, QStringLiteral("FRIENDLYNAME"));
+      const QString resource = t->value(0, QStringLiteral("FULLNAME"));
+      int ci = -1, ri = -1;
+      for (int i = 0; i < int(w->machines().size()); ++i)
+        if (w->machines()[i]->FriendlyName == client) ci = i;
+      for (int i = 0; i < int(w->callables().size()); ++i)
+        if (w->callables()[i]->CallableFriendlyname == resource) ri = i;
+      QVERIFY(ci >= 0 && ri >= 0);
+      w->CheckListBox2->item(ci)->setCheckState(Qt::Checked);
+      w->CheckListBox1->item(ri)->setCheckState(Qt::Checked);
+      w->CheckBox1->setChecked(true);
+      w->BitBtn1->click();
+      QVERIFY(WaitUntil([&] { return reports.count() == 2; }, 10000));
+      QVERIFY(t->RecordCount() > 0);
+      QCOMPARE(Column(t, "FRIENDLYNAME"), QStringList(t->RecordCount(), client));
+      QCOMPARE(Column(t, "FULLNAME"), QStringList(t->RecordCount(), resource));
+      QVERIFY(!Column(t, "CONFIRMTSTAMP").contains(QString()));
+      QStringList stamps = Column(t, "CALLTSTAMP");
+      QStringList sorted = stamps;
+      sorted.sort();
+      QCOMPARE(stamps, sorted);  // earliest call first
+      Screenshot(w, "statistics.png");
+      w->reject();
+      ran = true;
+    };
+    main->btnStatistikClick();
+    QVERIFY(ran);
+    QCOMPARE(ReplyTarget, 0);
+  }
+};
+
+QTEST_MAIN(CallLogDemoTest)
+#include "tst_CallLogDemo.moc"
