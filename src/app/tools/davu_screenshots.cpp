@@ -1,8 +1,10 @@
 // Renders the program's windows offscreen into PNG files, one per window and
 // tab, so that their look can be checked without a display:
 //
-//   davu-screenshots OUTPUT_FOLDER
+//   davu-screenshots OUTPUT_FOLDER [THEME...]
 //
+// Without themes the plain look is rendered; each named theme adds a set of
+// files prefixed with its name.
 // Settings are read from an empty temporary folder, never from the user's own.
 #include <QApplication>
 #include <QDir>
@@ -73,10 +75,14 @@ int main(int argc, char** argv) {
   outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
   QDir().mkpath(outDir);
 
-  const QStringList themes = argc > 2 ? QStringList{QString::fromLocal8Bit(argv[2])}
-                                      : QStringList{PlainThemeName()};
+  QStringList themes;
+  for (int i = 2; i < argc; ++i) themes << QString::fromLocal8Bit(argv[i]);
+  if (themes.isEmpty()) themes << PlainThemeName();
   for (const QString& theme : themes) {
-    ApplyTheme(theme);
+    if (!ApplyTheme(theme)) {
+      std::fprintf(stderr, "unknown theme %s\n", qPrintable(theme));
+      continue;
+    }
     const QString prefix = theme == PlainThemeName() ? QString() : theme + u'-';
 
     TfrmDAVUAdmin main;
