@@ -1,0 +1,108 @@
+// The main window, its connection and dispatcher against a real davu-server
+// process with demo data, both on this machine's loopback.
+#include <QDialog>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "FakePlatform.h"
+#include "FakeServer.h"
+#include "SettingsStore.h"
+#include "SharedState.h"
+#include "UDavuAdminMain.h"
+#include "Widgets.h"
+
+namespace {
+
+// A davu-server child process on a free port, stopped with the object.
+class ServerProcess {
+ public:
+  ServerProcess(const QString& dir, const QString& version) {
+    const QString portFile = dir + "/port";
+    proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    proc_.start(QStringLiteral(DAVU_SERVER_PROGRAM),
+                {"--port", "0", "--db", dir + "/davu.sqlite", "--demo", "--clinic",
+                 QStringLiteral("Vårdcentralen Norr"), "--version", version, "--port-file", portFile});
+    WaitUntil([&] { return QFile::exists(portFile) && QFileInfo(portFile).size() > 0; }, 20000);
+    QFile f(portFile);
+    if (f.open(QIODevice::ReadOnly)) port_ = QString::fromLatin1(f.readAll()).trimmed().toInt();
+  }
+  ~ServerProcess() {
+    proc_.kill();
+    proc_.waitForFinished(5000);
+  }
+  int port() const { return port_; }
+
+ private:
+  QProcess proc_;
+  int port_ = 0;
+};
+
+}  // namespace
+
+class E2eAdminServerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    ResetSharedState();
+    home_ = std::make_unique<QTemporaryDir>();  // fresh settings for every case
+    QVERIFY(home_->isValid());
+    qputenv("XDG_CONFIG_HOME", (home_->path() + "/config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home_->path() + "/data").toLocal8Bit());
+    qputenv("DAVU_MACHINE_CONFIG_DIR", (home_->path() + "/machine").toLocal8Bit());
+  }
+
+  void connectsAndShowsTheClinic_data() {
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("accepted") << "1.10.6" << true;
+    QTest::newRow("refused") << "1.9.9" << false;
+  }
+  void connectsAndShowsTheClinic() {
+    QFETCH(QString, version);
+    QFETCH(bool, accepted);
+    QTemporaryDir serverDir;
+    ServerProcess server(serverDir.path(), version);
+    QVERIFY2(server.port() > 0, "davu-server did not start");
+
+    FakePlatform fakes;
+    InitLocalPaths();
+    WriteSetting("ServerSettings", "ServerName", "127.0.0.1");
+    WriteSetting("ServerSettings", "ServerPort", QString::number(server.port()));
+
+    TfrmDAVUAdmin w;
+    int exitStatus = -1;
+    w.ExitProcess = [&](int status) { exitStatus = status; };
+    w.ShowModal = [](QDialog*) {};
+    w.show();
+    w.FormActivate();
+
+    if (accepted) {
+      const QString title = "DAVU Admin - Vårdcentralen Norr  version: " + w.productVersion();
+      QVERIFY2(WaitUntil([&] { return w.windowTitle() == title; }, 10000),
+               qPrintable(w.windowTitle()));
+      QCOMPARE(w.Label1->text(), QStringLiteral("Ansluten"));
+      QVERIFY(w.btnStatistik->isEnabled());
+      QVERIFY(w.btnKallelser->isEnabled());
+      QCOMPARE(ServerVersion, version);
+    } else {
+      const QString status = "Fel serverversion " + version + " INTE ansluten";
+      QVERIFY2(WaitUntil([&] { return w.Label1->text() == status; }, 10000),
+               qPrintable(w.Label1->text()));
+      QVERIFY(!w.btnStatistik->isEnabled());
+      QVERIFY(!w.Timer3->isActive());
+    }
+    w.close();
+    QCOMPARE(exitStatus, 1);
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> home_;
+};
+
+QTEST_MAIN(E2eAdminServerTest)
+#include "e2e_admin_server_test.moc"
