@@ -10,6 +10,7 @@
 #include <deque>
 
 #include "DemoData.h"
+#include "ServerText.h"
 #include "protocol/Reassembler.h"
 
 namespace davu::server {
@@ -119,7 +120,9 @@ void DavuServer::onNewConnection() {
       log(QStringLiteral("refused connection from %1: %2 connections open")
               .arg(peer)
               .arg(connectionCount()));
-      socket->write("ERROR: Servern har för många anslutningar. Försök igen om en stund.");
+      const std::string busy =
+          Utf8ToWire("ERROR: Servern har för många anslutningar. Försök igen om en stund.");
+      socket->write(busy.data(), static_cast<qint64>(busy.size()));
       socket->disconnectFromHost();
       connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
       continue;
@@ -173,7 +176,7 @@ void DavuServer::onReadyRead(QTcpSocket* socket) {
   if (c.closing) return;
   auto text = c.input.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
   if (c.input.overflowed()) {
-    send(c, {{"ERROR: Begäran är för stor eller saknar slutmarkör. Anslutningen stängs.", 0}});
+    send(c, {{Utf8ToWire("ERROR: Begäran är för stor eller saknar slutmarkör. Anslutningen stängs."), 0}});
     drop(socket, "more input than allowed without a complete message");
     return;
   }

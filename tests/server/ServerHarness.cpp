@@ -97,7 +97,8 @@ bool WireClient::waitForClose(int timeoutMs) {
   QDeadlineTimer deadline(timeoutMs);
   while (socket_.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired()) {
     WaitForActivity(socket_, static_cast<int>(deadline.remainingTime()));
-    socket_.readAll();
+    QByteArray d = socket_.readAll();  // kept for waitFor()
+    buffer_.append(d.constData(), static_cast<std::size_t>(d.size()));
   }
   return socket_.state() == QAbstractSocket::UnconnectedState;
 }

@@ -27,6 +27,8 @@ class tst_ServerRobustness : public QObject {
   void garbageAndUnknownTagsDoNotStopTheConnection();
   void endlessInputIsCutOff();
   void vanishedClientIsCleanedUp();
+  void halfMessageThatStallsIsCutOff();
+  void connectionsBeyondTheLimitAreTurnedAway();
   void twoHundredConnectionsAtOnce();
   void randomBytesNeverCrash();
 };
@@ -87,6 +89,7 @@ void tst_ServerRobustness::endlessInputIsCutOff() {
   }
   QVERIFY(c.waitForClose());
   QTRY_COMPARE(h.server().connectionCount(), 0);
+  QCOMPARE(c.waitFor("."), W("ERROR: Begäran är för stor eller saknar slutmarkör."));
   // Others are served as before.
   WireClient next(h.port());
   QCOMPARE(next.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
@@ -101,6 +104,31 @@ void tst_ServerRobustness::vanishedClientIsCleanedUp() {
     c.socket().abort();
   }
   QTRY_COMPARE(h.server().connectionCount(), 0);
+}
+
+void tst_ServerRobustness::halfMessageThatStallsIsCutOff() {
+  davu::server::ServerOptions o;
+  o.stalledInputMs = 100;
+  ServerHarness h(o);
+  WireClient idle(h.port());  // idle between messages: kept
+  WireClient stalled(h.port());
+  QCOMPARE(idle.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  stalled.send("\xA4GETSERVERVERSION:A:2:GETSERVERVE");
+  QVERIFY(stalled.waitForClose());
+  QCOMPARE(idle.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+}
+
+void tst_ServerRobustness::connectionsBeyondTheLimitAreTurnedAway() {
+  davu::server::ServerOptions o;
+  o.maxConnections = 2;
+  ServerHarness h(o);
+  WireClient a(h.port()), b(h.port());
+  QCOMPARE(a.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  QCOMPARE(b.exchange(GetServerVersion("B", 2), kVersionEnd), kVersionReply);
+  WireClient c(h.port());
+  QCOMPARE(c.waitFor("."), W("ERROR: Servern har för många anslutningar."));
+  QVERIFY(c.waitForClose());
+  QCOMPARE(a.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
 }
 
 void tst_ServerRobustness::twoHundredConnectionsAtOnce() {
