@@ -91,6 +91,7 @@ void SettingsHiveTest::valuesRoundTrip_data() {
   QTest::newRow("name like a section") << "[A]" << "1";
   QTest::newRow("name like a comment") << ";K" << "1";
   QTest::newRow("name with blanks") << " K " << "1";
+  QTest::newRow("byte order mark first") << QStringLiteral("\uFEFFK") << QStringLiteral("\uFEFFv");
   QTest::newRow("file name key") << "davu-admin.exe" << "1.10.6";
 }
 

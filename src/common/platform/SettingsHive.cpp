@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -53,6 +54,12 @@ QByteArray EscapeHiveText(const QString& text, bool isName) {
   return out.toUtf8();
 }
 
+// UTF-8 without dropping a leading U+FEFF: it may be part of a value.
+static QString decodeUtf8(QByteArrayView bytes) {
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+  return decoder.decode(bytes);
+}
+
 static int hexDigit(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
   if (c >= u'a' && c <= u'f') return c - u'a' + 10;
@@ -61,7 +68,7 @@ static int hexDigit(char16_t c) {
 }
 
 QString UnescapeHiveText(QByteArrayView text) {
-  const QString in = QString::fromUtf8(text);
+  const QString in = decodeUtf8(text);
   QString out;
   out.reserve(in.size());
   for (qsizetype i = 0; i < in.size(); ++i) {
@@ -120,7 +127,7 @@ Line classify(const QByteArray& raw, bool first) {
   if (v[0] == '[') {
     if (v.size() >= 2 && v.back() == ']') {
       line.kind = LineKind::Section;
-      line.text = QString::fromUtf8(trimBlanks(v.sliced(1, v.size() - 2)));
+      line.text = decodeUtf8(trimBlanks(v.sliced(1, v.size() - 2)));
     }
     return line;
   }
