@@ -19,19 +19,20 @@ int main(int argc, char** argv) {
       "DAVU-servern: central server och uppdateringsserver för DAVU Admin och DAVU-klienterna."));
   p.addHelpOption();
   QCommandLineOption port(QStringLiteral("port"),
-                          QStringLiteral("TCP-port att lyssna på (0 = valfri ledig port)."),
+                          QStringLiteral("TCP-port att lyssna på, 0 = valfri ledig port (standard 4000)."),
                           QStringLiteral("port"), QStringLiteral("4000"));
-  QCommandLineOption listen(QStringLiteral("listen"), QStringLiteral("Adress att lyssna på."),
+  QCommandLineOption listen(QStringLiteral("listen"), QStringLiteral("Adress att lyssna på (standard 127.0.0.1, bara den egna datorn)."),
                             QStringLiteral("adress"), QStringLiteral("127.0.0.1"));
   QString defaultDb =
       QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/davu-server/davu.db";
-  QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Databasfil (SQLite)."),
+  QCommandLineOption db(QStringLiteral("db"),
+                        QStringLiteral("Databasfil, SQLite (standard %1).").arg(defaultDb),
                         QStringLiteral("fil"), defaultDb);
   QCommandLineOption updateDir(QStringLiteral("update-dir"),
                                QStringLiteral("Katalog med programfiler som klienterna kan hämta."),
                                QStringLiteral("katalog"));
   QCommandLineOption version(QStringLiteral("version"),
-                             QStringLiteral("Serverns versionstext (RETSERVERVERSION)."),
+                             QStringLiteral("Serverns versionstext (standard 1.10.6)."),
                              QStringLiteral("text"), QStringLiteral("1.10.6"));
   QCommandLineOption clinic(QStringLiteral("clinic"),
                             QStringLiteral("Klinikens namn (sparas i databasen)."),
