@@ -346,9 +346,10 @@ bool SettingsHiveFile::write(const QString& subKey, const QString& name, const Q
   mode_t mode = shared_ ? 0666 : 0600;
   struct stat st {};
   if (!shared_ && ::stat(filePath.constData(), &st) == 0) mode = st.st_mode & 07777;
-  bool ok = ::fchmod(fd, mode) == 0 || shared_;
-  ok = ok && writeAll(fd, updated) && ::fsync(fd) == 0;
-  err = errno;
+  (void)::fchmod(fd, mode);  // our own new file: only fails on exotic file systems
+  err = 0;
+  bool ok = writeAll(fd, updated) && ::fsync(fd) == 0;
+  if (!ok) err = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
     err = errno;
