@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr std::size_t kLimit = 4096;
-
 void AppendVisible(std::string& out, std::string_view text) {
   for (char c : text)
     if (static_cast<unsigned char>(c) > 32) out += c;
@@ -23,14 +21,16 @@ void AppendVisible(std::string& out, std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
+  // A small limit, so that abandoning oversized frames and messages is reached.
+  const std::size_t limit = 8 + std::size_t(data[0]) * 8;
   std::uint32_t seed = data[0] | (data[1] << 8) | (data[2] << 16) | (std::uint32_t(data[3]) << 24);
   const std::string_view stream(reinterpret_cast<const char*>(data) + 4, size - 4);
 
-  davu::proto::Reassembler whole(kLimit);
+  davu::proto::Reassembler whole(limit);
   std::string expected;
   if (auto t = whole.feed(stream)) AppendVisible(expected, *t);
 
-  davu::proto::Reassembler split(kLimit);
+  davu::proto::Reassembler split(limit);
   std::string got;
   std::size_t largest = 0;
   for (std::size_t p = 0; p < stream.size();) {
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (blank) std::abort();
       AppendVisible(got, *t);
     }
-    if (split.pendingSize() > kLimit + largest + 64) std::abort();
+    if (split.pendingSize() > limit + largest + 64) std::abort();
     p += len;
   }
   // Complete messages in front of an unfinished frame wait for it, so the two
