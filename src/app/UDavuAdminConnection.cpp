@@ -47,11 +47,20 @@ void TfrmDAVUAdmin::ConnectToServer() {
     ClientSocket1->open();
   } catch (const std::exception& e) {
     ShowInfoMessage(QStringLiteral("Error when connecting to server!\r\r") +
-                    QString::fromLocal8Bit(e.what()));
+                    QString::fromUtf8(e.what()));
   }
 }
 
 void TfrmDAVUAdmin::ClientSocket1Connect() {
+  // Nothing may escape into the event loop; the program carries on.
+  try {
+    introduce();
+  } catch (const std::exception& e) {
+    ShowInfoMessage(QStringLiteral("Error in ClientSocket1Connect!\r\r") + QString::fromUtf8(e.what()));
+  }
+}
+
+void TfrmDAVUAdmin::introduce() {
   Timer3->stop();
   ServerSocket = ClientSocket1;
   WasConnected = true;

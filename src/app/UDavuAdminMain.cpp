@@ -82,8 +82,10 @@ TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
 }
 
 TfrmDAVUAdmin::~TfrmDAVUAdmin() {
-  // The socket is a child and goes with the window; nothing may reach the
-  // handlers of a half-destroyed window.
+  // The register refers to the socket: it goes first. Nothing the socket
+  // emits while it goes may reach the handlers of a half-destroyed window.
+  delete frmSystreg;
+  frmSystreg = nullptr;
   ClientSocket1->disconnect(this);
   if (ServerSocket == ClientSocket1) ServerSocket = nullptr;
   ConnectProc = nullptr;

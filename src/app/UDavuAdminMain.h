@@ -103,6 +103,8 @@ class TfrmDAVUAdmin : public QWidget {
   void buildControls();
   void FormClose();
   void createRegisterWindow();
+  // The connect handler's work: the update check hook, then GETSERVERVERSION.
+  void introduce();
   // Selects the server tab and shows the register unless it is visible.
   void openServerSettings();
   void setConnectedLook(bool connected);

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QTimer>
 #include <QtTest>
+#include <stdexcept>
 
 #include "AppHarness.h"
 #include "ClientSocket.h"
@@ -33,6 +34,8 @@ class ConnectionTest : public QObject {
   void versionIsTestedWithoutDots_data();
   void versionIsTestedWithoutDots();
   void serverHeldClientNameIsReadBeforeTheIntroduction();
+  void updateCheckRunsAtConnectWhilePending_data();
+  void updateCheckRunsAtConnectWhilePending();
   void hostNameOrAddress_data();
   void hostNameOrAddress();
   void refusedConnectionAsksToEditTheSettings_data();
@@ -154,6 +157,52 @@ void ConnectionTest::serverHeldClientNameIsReadBeforeTheIntroduction() {
   QCOMPARE(received.substr(0, received.find(intro)),
            std::string("\xA4GETINITEXT:RECEPTION01\\DAVU:ClientName:GETINITEXT\xA4"));
   QVERIFY(!SettingReplyTimedOut);
+}
+
+void ConnectionTest::updateCheckRunsAtConnectWhilePending_data() {
+  QTest::addColumn<QString>("check");  // "none", "stay", "end", "throw"
+  QTest::newRow("no check installed: flag kept") << "none";
+  QTest::newRow("nothing newer") << "stay";
+  QTest::newRow("newer program started") << "end";
+  QTest::newRow("check fails") << "throw";
+}
+
+void ConnectionTest::updateCheckRunsAtConnectWhilePending() {
+  QFETCH(QString, check);
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  int calls = 0;
+  if (check != "none") {
+    w.CheckForUpdate = [&] {
+      ++calls;
+      if (check == "throw") throw std::runtime_error("Uppdateringsservern svarar inte");
+      return check == "end";
+    };
+  }
+  w.FormActivate();
+  QVERIFY(WaitUntil([&] { return WasConnected; }));
+  QCOMPARE(UpdateCheckPending, check == "none");
+  QCOMPARE(calls, check == "none" ? 0 : 1);
+  if (check == "end") {
+    QCOMPARE(h.exits, std::vector<int>{1});
+    QVERIFY(!w.ClientSocket1->active());
+    QVERIFY(WaitUntil([&] { return !h.server.hasConnection(); }));
+    QCOMPARE(h.server.received(), std::string());
+    return;
+  }
+  if (check == "throw") {
+    QCOMPARE(h.fake.dialogs->infoMessages,
+             QStringList{"Error in ClientSocket1Connect!\r\rUppdateringsservern svarar inte"});
+    return;
+  }
+  QVERIFY(h.server.waitForReceived(Introduction()));
+  // A later connect of the same run does not check again.
+  h.server.dropConnection();
+  QVERIFY(WaitUntil([&] { return !w.ClientSocket1->active(); }));
+  w.ConnectToServer();
+  QVERIFY(h.server.waitForReceived(Introduction()));
+  QCOMPARE(calls, check == "none" ? 0 : 1);
 }
 
 void ConnectionTest::hostNameOrAddress_data() {

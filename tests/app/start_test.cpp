@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "AppStart.h"
+#include "ProductVersion.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "TextFormats.h"
@@ -22,6 +23,8 @@ class StartTest : public QObject {
   void arguments();
   void versionAndHelpOfTheProgram_data();
   void versionAndHelpOfTheProgram();
+  void shownProductVersion_data();
+  void shownProductVersion();
   void startThemeComesFromLocalSettings_data();
   void startThemeComesFromLocalSettings();
   void datesAndTimes_data();
@@ -81,6 +84,20 @@ void StartTest::versionAndHelpOfTheProgram() {
   QVERIFY(p.waitForFinished(20000));
   QCOMPARE(p.exitCode(), 0);
   QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()), expected);
+}
+
+void StartTest::shownProductVersion_data() {
+  QTest::addColumn<QString>("fromBlock");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("from the block") << "1.10.7" << "1.10.7";
+  QTest::newRow("no block: the build's version") << "<info not available>" << DAVU_PROJECT_VERSION;
+  QTest::newRow("empty entry") << "" << DAVU_PROJECT_VERSION;
+}
+
+void StartTest::shownProductVersion() {
+  QFETCH(QString, fromBlock);
+  QFETCH(QString, shown);
+  QCOMPARE(ShownProductVersion(fromBlock), shown);
 }
 
 void StartTest::startThemeComesFromLocalSettings_data() {
