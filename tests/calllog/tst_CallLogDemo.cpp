@@ -15,6 +15,7 @@
 
 #include "ClientSocket.h"
 #include "DavuServer.h"
+#include "ServerDatabase.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "SharedState.h"
@@ -108,6 +109,35 @@ class CallLogDemoTest : public QObject {
     main->btnKallelserClick();
     QVERIFY(ran);
     QCOMPARE(ReplyTarget, 0);
+  }
+
+  // Today runs from midnight to midnight, whatever the time of the call.
+  void todayRunsFromMidnight() {
+    const QDate today = fake->clock->current.date();
+    const auto stamp = [](const QDateTime& t) { return t.toString("yyyy-MM-dd HH:mm:ss").toStdString(); };
+    davu::server::Statement add(server->database().handle(),
+                                "INSERT INTO CALLLOG (LOPNR, STATIONSLOPNR, CALLABLESLOPNR, CALLTSTAMP, SMSSENT)"
+                                " SELECT ?, MIN(S.LOPNR), MIN(C.LOPNR), ?, 0 FROM STATIONS S, CALLABLES C");
+    add.bind(1, std::int64_t(900001)).bind(2, stamp(QDateTime(today.addDays(-1), QTime(23, 59, 59)))).run();
+    add.reset();
+    add.bind(1, std::int64_t(900002)).bind(2, stamp(QDateTime(today, QTime(0, 0)))).run();
+    add.reset();
+    add.bind(1, std::int64_t(900003)).bind(2, stamp(QDateTime(today.addDays(1), QTime(0, 0)))).run();
+
+    QStringList lopnrs;
+    main->ShowModal = [&](QDialog* d) {
+      auto* w = qobject_cast<TfrmDAVUActiveCalls*>(d);
+      QSignalSpy loaded(w->SVVirtualTable1, &QAbstractItemModel::modelReset);
+      w->show();
+      QVERIFY(WaitUntil([&] { return loaded.count() > 0; }, 10000));
+      lopnrs = Column(w->SVVirtualTable1, "LOPNR");
+      w->reject();
+    };
+    main->btnKallelserClick();
+    QVERIFY(lopnrs.contains(QStringLiteral("900002")));
+    QVERIFY(!lopnrs.contains(QStringLiteral("900001")));
+    QVERIFY(!lopnrs.contains(QStringLiteral("900003")));
+    QCOMPARE(lopnrs.first(), QStringLiteral("900002"));  // the earliest call first
   }
 
   void reportForOneClientAndOneResource() {
