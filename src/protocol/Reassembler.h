@@ -23,7 +23,9 @@
 //
 // A frame or message longer than the limit is abandoned: what is pending of
 // it is dropped, the rest of it is skipped as it arrives, and overflowed()
-// tells the caller. Everything runs in time linear in the bytes fed.
+// tells the caller. So at most twice the limit and one read are held: an
+// unfinished frame and a message that ended in the read that started it.
+// Everything runs in time linear in the bytes fed.
 #include <cstddef>
 #include <optional>
 #include <string>

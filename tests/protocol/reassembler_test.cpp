@@ -306,6 +306,21 @@ class ReassemblerTest : public QObject {
     QCOMPARE_BYTES(*t, W("¤RETINITEXT:v:RETINITEXT¤"));
   }
 
+  void messageHeldForAnOversizedFrameIsStillDelivered() {
+    Reassembler r(100);
+    const std::string message = W("¤RETX:") + std::string(80, 'a') + W(":RETX¤");
+    QVERIFY(!r.feed(message.substr(0, 50)));
+    // The message ends in the read that starts a frame, so it waits for it.
+    QVERIFY(!r.feed(message.substr(50) + "#DATASTART#" + std::string(60, 'b')));
+    QVERIFY(r.pendingSize() > 100);
+    const auto t = r.feed(std::string(60, 'b'));
+    QVERIFY(r.overflowed());
+    QVERIFY(t);
+    QCOMPARE_BYTES(*t, message);
+    QVERIFY(r.pendingSize() < 9);
+    QVERIFY(!r.feed("bbb#DATAEND#"));
+  }
+
   void resetStartsEmpty() {
     Reassembler r;
     QVERIFY(!r.feed(W("¤RETINITEXT:v:RETINITEXT¤#DATASTART#¤RETSQL:half")));
