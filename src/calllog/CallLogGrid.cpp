@@ -1,7 +1,10 @@
 #include "CallLogGrid.h"
 
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
 #include <QTableView>
 
 #include "TSVVirtualTable.h"
@@ -52,5 +55,28 @@ QFont WindowFont() {
 }
 
 QString RecordCountText(int count) { return QStringLiteral("Antal poster: ") + QString::number(count); }
+
+BottomPanel MakeBottomPanel(QWidget* parent, const QString& panelName, const QString& actionCaption) {
+  BottomPanel p;
+  p.panel = new QWidget(parent);
+  p.panel->setObjectName(panelName);
+  p.panel->setFixedHeight(31);
+  p.action = new QPushButton(actionCaption, p.panel);
+  p.action->setObjectName(QStringLiteral("BitBtn1"));
+  p.action->setAutoDefault(false);
+  p.count = new QLabel(RecordCountText(0), p.panel);
+  p.count->setObjectName(QStringLiteral("Label3"));
+  p.back = new QPushButton(QStringLiteral("Återgå"), p.panel);
+  p.back->setObjectName(QStringLiteral("Avbryt"));
+  p.back->setAutoDefault(false);
+  auto* row = new QHBoxLayout(p.panel);
+  row->setContentsMargins(4, 2, 4, 2);
+  row->addWidget(p.action);
+  row->addSpacing(12);
+  row->addWidget(p.count);
+  row->addStretch(1);
+  row->addWidget(p.back);
+  return p;
+}
 
 }  // namespace calllog

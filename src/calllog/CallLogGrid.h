@@ -6,7 +6,10 @@
 #include <QString>
 #include <vector>
 
+class QLabel;
+class QPushButton;
 class QTableView;
+class QWidget;
 class TSVVirtualTable;
 
 namespace calllog {
@@ -28,5 +31,16 @@ QFont WindowFont();
 
 // "Antal poster: " + count.
 QString RecordCountText(int count);
+
+// The bottom row both windows share: `panelName` 31 pixels high with the
+// action button BitBtn1 at the left, the record count Label3 beside it and
+// "Återgå" (Avbryt) at the right.
+struct BottomPanel {
+  QWidget* panel;
+  QPushButton* action;
+  QLabel* count;
+  QPushButton* back;
+};
+BottomPanel MakeBottomPanel(QWidget* parent, const QString& panelName, const QString& actionCaption);
 
 }  // namespace calllog

@@ -53,25 +53,12 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : QDialog(parent) {
                       {"COMINGTSTAMP", 18, QStringLiteral("På väg")},
                       {"SMSSENT", 5, QStringLiteral("SMS skickat")}});
 
-  Panel1 = new QWidget(this);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFixedHeight(31);
-  BitBtn1 = new QPushButton(QStringLiteral("Radera markerade..."), Panel1);
-  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setAutoDefault(false);
-  Label3 = new QLabel(calllog::RecordCountText(0), Panel1);
-  Label3->setObjectName(QStringLiteral("Label3"));
-  Avbryt = new QPushButton(QStringLiteral("Återgå"), Panel1);
-  Avbryt->setObjectName(QStringLiteral("Avbryt"));
-  Avbryt->setAutoDefault(false);
-
-  auto* bottom = new QHBoxLayout(Panel1);
-  bottom->setContentsMargins(4, 2, 4, 2);
-  bottom->addWidget(BitBtn1);
-  bottom->addSpacing(12);
-  bottom->addWidget(Label3);
-  bottom->addStretch(1);
-  bottom->addWidget(Avbryt);
+  const calllog::BottomPanel bottom = calllog::MakeBottomPanel(this, QStringLiteral("Panel1"),
+                                                              QStringLiteral("Radera markerade..."));
+  Panel1 = bottom.panel;
+  BitBtn1 = bottom.action;
+  Label3 = bottom.count;
+  Avbryt = bottom.back;
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

@@ -109,24 +109,12 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : QDialog(parent) {
   sheet->setContentsMargins(2, 2, 2, 2);
   sheet->addWidget(DBGrid1);
 
-  Panel2 = new QWidget(this);
-  Panel2->setObjectName(QStringLiteral("Panel2"));
-  Panel2->setFixedHeight(31);
-  BitBtn1 = new QPushButton(QStringLiteral("Skapa rapport"), Panel2);
-  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setAutoDefault(false);
-  Label3 = new QLabel(calllog::RecordCountText(0), Panel2);
-  Label3->setObjectName(QStringLiteral("Label3"));
-  Avbryt = new QPushButton(QStringLiteral("Återgå"), Panel2);
-  Avbryt->setObjectName(QStringLiteral("Avbryt"));
-  Avbryt->setAutoDefault(false);
-  auto* bottom = new QHBoxLayout(Panel2);
-  bottom->setContentsMargins(4, 2, 4, 2);
-  bottom->addWidget(BitBtn1);
-  bottom->addSpacing(12);
-  bottom->addWidget(Label3);
-  bottom->addStretch(1);
-  bottom->addWidget(Avbryt);
+  const calllog::BottomPanel bottom = calllog::MakeBottomPanel(this, QStringLiteral("Panel2"),
+                                                              QStringLiteral("Skapa rapport"));
+  Panel2 = bottom.panel;
+  BitBtn1 = bottom.action;
+  Label3 = bottom.count;
+  Avbryt = bottom.back;
 
   auto* top = new QHBoxLayout;
   top->setContentsMargins(0, 0, 0, 0);

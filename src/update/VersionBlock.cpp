@@ -156,14 +156,14 @@ std::string node(std::u16string_view key, std::uint16_t type, std::string_view v
 
 }  // namespace
 
-std::string BuildVersionBlock(const BlockSpec& spec) {
+std::string BuildVersionBlock(const BlockContents& contents) {
   std::string fixed;
   put32(fixed, 0xFEEF04BD);  // signature
   put32(fixed, 0x00010000);  // structure version
-  put32(fixed, (std::uint32_t(spec.fileVersion[0]) << 16) | spec.fileVersion[1]);
-  put32(fixed, (std::uint32_t(spec.fileVersion[2]) << 16) | spec.fileVersion[3]);
-  put32(fixed, (std::uint32_t(spec.productVersion[0]) << 16) | spec.productVersion[1]);
-  put32(fixed, (std::uint32_t(spec.productVersion[2]) << 16) | spec.productVersion[3]);
+  put32(fixed, (std::uint32_t(contents.fileVersion[0]) << 16) | contents.fileVersion[1]);
+  put32(fixed, (std::uint32_t(contents.fileVersion[2]) << 16) | contents.fileVersion[3]);
+  put32(fixed, (std::uint32_t(contents.productVersion[0]) << 16) | contents.productVersion[1]);
+  put32(fixed, (std::uint32_t(contents.productVersion[2]) << 16) | contents.productVersion[3]);
   put32(fixed, 0x3F);     // file flags mask
   put32(fixed, 0);        // file flags
   put32(fixed, 0x40004);  // VOS_NT_WINDOWS32
@@ -173,7 +173,7 @@ std::string BuildVersionBlock(const BlockSpec& spec) {
   put32(fixed, 0);
 
   std::vector<std::string> tables;
-  for (const BlockSpec::Table& t : spec.tables) {
+  for (const BlockContents::Table& t : contents.tables) {
     std::vector<std::string> strings;
     for (const auto& [k, v] : t.entries) {
       std::string value;
@@ -182,9 +182,9 @@ std::string BuildVersionBlock(const BlockSpec& spec) {
     }
     tables.push_back(node(TableName(t.translation), 1, {}, 0, strings));
   }
-  std::vector<Translation> translations = spec.translations;
+  std::vector<Translation> translations = contents.translations;
   if (translations.empty())
-    for (const BlockSpec::Table& t : spec.tables) translations.push_back(t.translation);
+    for (const BlockContents::Table& t : contents.tables) translations.push_back(t.translation);
   std::string pairs;
   for (Translation t : translations) {
     put16(pairs, t.language);

@@ -41,7 +41,7 @@ std::optional<std::u16string> QueryString(std::string_view block, std::u16string
 // "041d04e4" for language 0x041D and code page 0x04E4.
 std::u16string TableName(Translation t);
 
-struct BlockSpec {
+struct BlockContents {
   std::uint16_t fileVersion[4] = {0, 0, 0, 0};
   std::uint16_t productVersion[4] = {0, 0, 0, 0};
   // Tables in order; the translations list the same pairs unless given.
@@ -54,7 +54,7 @@ struct BlockSpec {
 };
 
 // A complete VS_VERSIONINFO block.
-std::string BuildVersionBlock(const BlockSpec& spec);
+std::string BuildVersionBlock(const BlockContents& contents);
 
 // UTF-8 to UTF-16 for the build tool and tests; invalid bytes become U+FFFD.
 std::u16string Utf16FromUtf8(std::string_view s);

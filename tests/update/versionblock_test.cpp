@@ -9,8 +9,8 @@ using namespace davu::version;
 
 namespace {
 
-BlockSpec twoTables() {
-  BlockSpec s;
+BlockContents twoTables() {
+  BlockContents s;
   s.tables.push_back({{0x041D, 0x04E4}, {{u"CompanyName", u"Solvarn"}, {u"FileVersion", u"1.2.3.4"},
                                          {u"Comments", u""}}});
   s.tables.push_back({{0x0409, 0x04E4}, {{u"CompanyName", u"Other"}}});
@@ -109,7 +109,7 @@ class VersionBlockTest : public QObject {
   }
 
   void blockWithoutTranslationHasNone() {
-    BlockSpec s = twoTables();
+    BlockContents s = twoTables();
     s.translations = {};
     s.tables.clear();
     QVERIFY(!QueryTranslation(BuildVersionBlock(s)));

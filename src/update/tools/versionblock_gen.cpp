@@ -33,9 +33,9 @@ int main(int argc, char** argv) {
   }
   const std::string fileVersion = std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." +
                                   std::to_string(parts[2]) + "." + std::to_string(parts[3]);
-  BlockSpec spec;
-  for (int i = 0; i < 4; ++i) spec.fileVersion[i] = spec.productVersion[i] = parts[i];
-  BlockSpec::Table table;
+  BlockContents contents;
+  for (int i = 0; i < 4; ++i) contents.fileVersion[i] = contents.productVersion[i] = parts[i];
+  BlockContents::Table table;
   table.translation = {0x041D, 0x04E4};  // Swedish, Windows-1252
   auto add = [&](const char* key, const std::string& value) {
     table.entries.emplace_back(Utf16FromUtf8(key), Utf16FromUtf8(value));
@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
   add("OriginalFilename", opt["--original-filename"]);
   add("ProductName", "DAVU Admin");
   add("ProductVersion", version);
-  spec.tables.push_back(table);
-  const std::string block = BuildVersionBlock(spec);
+  contents.tables.push_back(table);
+  const std::string block = BuildVersionBlock(contents);
 
   std::ostringstream src;
   src << "// Generated at build time by davu_versionblock_gen; do not edit.\n"
