@@ -123,6 +123,8 @@ void TfrmDAVUAdmin::routeListReplies(std::string& text) {
   if (auto p = proto::CutTaggedReply(text, "RETALLCALLABLES")) {
     if (toStatistics) {
       RouteStatisticsCallables(*p);
+      // The register's pending choice of list ends with every resource list.
+      if (frmSystreg) frmSystreg->ResourceListTarget = TfrmSystreg::TResourceListTarget::None;
     } else if (frmSystreg) {
       frmSystreg->HandleRetAllCallables(*p);
     }

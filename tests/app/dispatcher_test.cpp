@@ -141,9 +141,12 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
   {
     TfrmDAVUStatistik stats(&w);
     QCOMPARE(ReplyTarget, 1);
+    w.frmSystreg->ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
     dispatch(w, Reply("RETALLMACHINES", kMachine) + Reply("RETALLCALLABLES", kCallable));
     QCOMPARE(stats.CheckListBox2->count(), 1);
     QCOMPARE(stats.CheckListBox1->count(), 1);
+    // A resource list taken by the statistics also ends the register's choice of list.
+    QVERIFY(w.frmSystreg->ResourceListTarget == TfrmSystreg::TResourceListTarget::None);
     ReplyTarget = 0;
     dispatch(w, Reply("RETALLMACHINES", kTwoMachines) + Reply("RETALLCALLABLES", kTwoCallables));
     // The register's turn: the statistics lists are left alone.
