@@ -1,13 +1,10 @@
 #include "UfrmActiveCalls.h"
 
-#include <QEvent>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableView>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <vector>
 
@@ -23,13 +20,14 @@
 #include "protocol/Catalogue.h"
 
 namespace {
-TfrmDAVUActiveCalls* gCurrent = nullptr;
 constexpr int kReplyTarget = 2;
 }  // namespace
 
-TfrmDAVUActiveCalls* TfrmDAVUActiveCalls::current() { return gCurrent; }
+TfrmDAVUActiveCalls* TfrmDAVUActiveCalls::current() {
+  return qobject_cast<TfrmDAVUActiveCalls*>(waiting(kReplyTarget));
+}
 
-TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : QDialog(parent) {
+TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(kReplyTarget, parent) {
   setObjectName(QStringLiteral("frmDAVUActiveCalls"));
   setWindowTitle(QStringLiteral("DAVU Pågående kallelser"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -68,62 +66,14 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : QDialog(parent) {
 
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmDAVUActiveCalls::BitBtn1Click);
   connect(Avbryt, &QPushButton::clicked, this, &TfrmDAVUActiveCalls::AvbrytClick);
-  connect(this, &QDialog::finished, this, &TfrmDAVUActiveCalls::FormClose);
-
-  FormCreate();
 }
 
-TfrmDAVUActiveCalls::~TfrmDAVUActiveCalls() {
-  // A reply that arrives after the window is gone must find nothing to fill.
-  if (gCurrent == this) {
-    gCurrent = nullptr;
-    if (ReplyTarget == kReplyTarget) ReplyTarget = 0;
-  }
-}
+TfrmDAVUActiveCalls::~TfrmDAVUActiveCalls() = default;
 
-void TfrmDAVUActiveCalls::FormCreate() {
-  activated_ = false;
-  gCurrent = this;
-  ReplyTarget = kReplyTarget;
-}
-
-void TfrmDAVUActiveCalls::FormClose() { ReplyTarget = 0; }
-
-void TfrmDAVUActiveCalls::changeEvent(QEvent* event) {
-  QDialog::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
-}
-
-void TfrmDAVUActiveCalls::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  if (!centred_) {
-    centred_ = true;
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-  }
-  // Some window systems never activate a window; the query must go out anyway.
-  QTimer::singleShot(0, this, &TfrmDAVUActiveCalls::FormActivate);
-}
-
-void TfrmDAVUActiveCalls::FormActivate() {
-  if (activated_) return;
-  activated_ = true;
-  SendQuery();
-}
-
-void TfrmDAVUActiveCalls::SendQuery() {
+void TfrmDAVUActiveCalls::firstActivation() {
   if (!ClientSocket1) return;
   const QString sql = calllog::ActiveCallsQuery(platform::clock().now().date());
   ClientSocket1->sendBytes(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
-}
-
-void TfrmDAVUActiveCalls::LoadSqlReply(std::string_view payload) {
-  try {
-    SVVirtualTable1->LoadSqlReply(payload);
-  } catch (...) {
-    Label3->setText(calllog::RecordCountText(SVVirtualTable1->RecordCount()));
-    throw;
-  }
-  Label3->setText(calllog::RecordCountText(SVVirtualTable1->RecordCount()));
 }
 
 // Confirms every ticked call with one UPDATE, waits a second for the server
@@ -159,5 +109,3 @@ void TfrmDAVUActiveCalls::BitBtn1Click() {
   activated_ = false;
   FormActivate();
 }
-
-void TfrmDAVUActiveCalls::AvbrytClick() { reject(); }

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QEvent>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,10 +10,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "CallLogGrid.h"
@@ -29,7 +26,6 @@
 #include "protocol/Catalogue.h"
 
 namespace {
-TfrmDAVUStatistik* gCurrent = nullptr;
 constexpr int kReplyTarget = 1;
 
 QGroupBox* Group(const QString& title, const char* name, QWidget* parent) {
@@ -74,9 +70,11 @@ void AddCheckItem(QListWidget* list, const QString& text) {
 
 }  // namespace
 
-TfrmDAVUStatistik* TfrmDAVUStatistik::current() { return gCurrent; }
+TfrmDAVUStatistik* TfrmDAVUStatistik::current() {
+  return qobject_cast<TfrmDAVUStatistik*>(waiting(kReplyTarget));
+}
 
-TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : QDialog(parent) {
+TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(kReplyTarget, parent) {
   setObjectName(QStringLiteral("frmDAVUStatistik"));
   setWindowTitle(QStringLiteral("DAVU Statistik"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -129,7 +127,6 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : QDialog(parent) {
 
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmDAVUStatistik::BitBtn1Click);
   connect(Avbryt, &QPushButton::clicked, this, &TfrmDAVUStatistik::AvbrytClick);
-  connect(this, &QDialog::finished, this, &TfrmDAVUStatistik::FormClose);
 
   FormCreate();
 }
@@ -183,49 +180,21 @@ void TfrmDAVUStatistik::buildLeftPanel() {
   left->addWidget(GroupBox1);
 }
 
-TfrmDAVUStatistik::~TfrmDAVUStatistik() {
-  // A reply that arrives after the window is gone must find nothing to fill.
-  if (gCurrent == this) {
-    gCurrent = nullptr;
-    if (ReplyTarget == kReplyTarget) ReplyTarget = 0;
-  }
-}
+TfrmDAVUStatistik::~TfrmDAVUStatistik() = default;
 
 // The current month, first to last day.
 void TfrmDAVUStatistik::FormCreate() {
-  activated_ = false;
   const QDate today = platform::clock().now().date();
   const QDate first(today.year(), today.month(), 1);
   DateTimePicker1->setDate(first);
   DateTimePicker2->setDate(first.addMonths(1).addDays(-1));
-  gCurrent = this;
-  ReplyTarget = kReplyTarget;
-}
-
-void TfrmDAVUStatistik::FormClose() { ReplyTarget = 0; }
-
-void TfrmDAVUStatistik::changeEvent(QEvent* event) {
-  QDialog::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
-}
-
-void TfrmDAVUStatistik::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  if (!centred_) {
-    centred_ = true;
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-  }
-  // Some window systems never activate a window; the lists must come anyway.
-  QTimer::singleShot(0, this, &TfrmDAVUStatistik::FormActivate);
 }
 
 void TfrmDAVUStatistik::send(const std::string& bytes) {
   if (ClientSocket1) ClientSocket1->sendBytes(bytes);
 }
 
-void TfrmDAVUStatistik::FormActivate() {
-  if (activated_) return;
-  activated_ = true;
+void TfrmDAVUStatistik::firstActivation() {
   const std::string client = ToWire(GetClientName());
   send(davu::proto::GetAllCallables(client));
   send(davu::proto::GetAllMachines(client));
@@ -241,18 +210,6 @@ void TfrmDAVUStatistik::BitBtn1Click() {
   const QString sql = calllog::StatisticsQuery(stations, callables, DateTimePicker1->date(),
                                                DateTimePicker2->date(), CheckBox1->isChecked());
   send(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
-}
-
-void TfrmDAVUStatistik::AvbrytClick() { reject(); }
-
-void TfrmDAVUStatistik::LoadSqlReply(std::string_view payload) {
-  try {
-    SVVirtualTable1->LoadSqlReply(payload);
-  } catch (...) {
-    Label3->setText(calllog::RecordCountText(SVVirtualTable1->RecordCount()));
-    throw;
-  }
-  Label3->setText(calllog::RecordCountText(SVVirtualTable1->RecordCount()));
 }
 
 void TfrmDAVUStatistik::LoadCallables(std::vector<CallablePtr> callables) {

@@ -1,0 +1,70 @@
+#include "CallLogWindow.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+
+#include "CallLogGrid.h"
+#include "SharedState.h"
+#include "TSVVirtualTable.h"
+
+namespace {
+// The windows waiting for replies, by ReplyTarget number.
+TCallLogWindow* gWaiting[3] = {nullptr, nullptr, nullptr};
+}  // namespace
+
+TCallLogWindow* TCallLogWindow::waiting(int replyTarget) {
+  return replyTarget > 0 && replyTarget < 3 ? gWaiting[replyTarget] : nullptr;
+}
+
+TCallLogWindow::TCallLogWindow(int replyTarget, QWidget* parent)
+    : QDialog(parent), replyTarget_(replyTarget) {
+  gWaiting[replyTarget_] = this;
+  ReplyTarget = replyTarget_;
+  connect(this, &QDialog::finished, this, &TCallLogWindow::FormClose);
+}
+
+TCallLogWindow::~TCallLogWindow() {
+  // A reply that arrives after the window is gone must find nothing to fill.
+  if (gWaiting[replyTarget_] == this) {
+    gWaiting[replyTarget_] = nullptr;
+    if (ReplyTarget == replyTarget_) ReplyTarget = 0;
+  }
+}
+
+void TCallLogWindow::FormClose() { ReplyTarget = 0; }
+
+void TCallLogWindow::AvbrytClick() { reject(); }
+
+void TCallLogWindow::FormActivate() {
+  if (activated_) return;
+  activated_ = true;
+  firstActivation();
+}
+
+void TCallLogWindow::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TCallLogWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!centred_) {
+    centred_ = true;
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  }
+  // Some window systems never activate a window; the first requests must go
+  // out anyway.
+  QTimer::singleShot(0, this, &TCallLogWindow::FormActivate);
+}
+
+void TCallLogWindow::LoadSqlReply(std::string_view payload) {
+  try {
+    SVVirtualTable1->LoadSqlReply(payload);
+  } catch (...) {
+    Label3->setText(calllog::RecordCountText(SVVirtualTable1->RecordCount()));
+    throw;
+  }
+  Label3->setText(calllog::RecordCountText(SVVirtualTable1->RecordCount()));
+}

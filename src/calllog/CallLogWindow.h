@@ -1,0 +1,52 @@
+#pragma once
+// What both call-log windows share. From creation to closing a window waits
+// for query replies under its ReplyTarget number; it sends its first
+// requests at its first activation only, so later activations (after a
+// question box, say) send nothing; and it shows one result table with its
+// record count.
+#include <QDialog>
+#include <string_view>
+
+class ClientSocket;
+class QLabel;
+class TSVVirtualTable;
+
+class TCallLogWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  ~TCallLogWindow() override;
+
+  // The main window's connection, set before the window is shown.
+  ClientSocket* ClientSocket1 = nullptr;
+
+  // The window waiting under `replyTarget` (1 statistics, 2 active calls).
+  static TCallLogWindow* waiting(int replyTarget);
+
+  // Fills the table and the record count; rethrows decoding errors after the
+  // count has been brought up to date.
+  void LoadSqlReply(std::string_view payload);
+
+  TSVVirtualTable* SVVirtualTable1 = nullptr;
+  QLabel* Label3 = nullptr;  // "Antal poster: " + count
+
+ public slots:
+  void FormActivate();
+  void AvbrytClick();
+
+ protected:
+  TCallLogWindow(int replyTarget, QWidget* parent);
+  // The requests of the first activation.
+  virtual void firstActivation() = 0;
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+  bool activated_ = false;  // the first-activation flag
+
+ private slots:
+  void FormClose();
+
+ private:
+  const int replyTarget_;
+  bool centred_ = false;
+};
