@@ -8,7 +8,9 @@
 #include <string>
 
 #include "ClientSocket.h"
+#include "FakePlatform.h"
 #include "FakeServer.h"
+#include "SharedState.h"
 #include "WireText.h"
 
 inline std::string W(const QString& text) { return ToWire(text); }
@@ -42,5 +44,31 @@ struct Connected {
     server.clearReceived();
     all.erase(all.rfind(marker));
     return all;
+  }
+};
+
+// One test case's world for a call-log window: fresh shared state, the
+// platform faked, and a socket connected to the scripted server that the
+// window sends through.
+template <typename Window>
+struct WindowCase {
+  std::unique_ptr<FakePlatform> fake;
+  std::unique_ptr<Connected> net;
+
+  bool start() {
+    ResetSharedState();
+    fake = std::make_unique<FakePlatform>();
+    net = std::make_unique<Connected>();
+    return net->open();
+  }
+  void stop() {
+    net.reset();
+    fake.reset();
+    ResetSharedState();
+  }
+  std::unique_ptr<Window> openWindow() {
+    auto w = std::make_unique<Window>();
+    w->ClientSocket1 = &net->socket;
+    return w;
   }
 };

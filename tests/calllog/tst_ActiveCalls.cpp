@@ -37,30 +37,12 @@ std::string ThreeCalls() {
 
 }  // namespace
 
-class ActiveCallsTest : public QObject {
+class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
   Q_OBJECT
 
-  std::unique_ptr<FakePlatform> fake;
-  std::unique_ptr<Connected> net;
-
-  std::unique_ptr<TfrmDAVUActiveCalls> openWindow() {
-    auto w = std::make_unique<TfrmDAVUActiveCalls>();
-    w->ClientSocket1 = &net->socket;
-    return w;
-  }
-
  private slots:
-  void init() {
-    ResetSharedState();
-    fake = std::make_unique<FakePlatform>();
-    net = std::make_unique<Connected>();
-    QVERIFY(net->open());
-  }
-  void cleanup() {
-    net.reset();
-    fake.reset();
-    ResetSharedState();
-  }
+  void init() { QVERIFY(start()); }
+  void cleanup() { stop(); }
 
   void layoutAndStartState() {
     auto w = openWindow();

@@ -34,30 +34,12 @@ void Tick(QListWidget* list, int row) { list->item(row)->setCheckState(Qt::Check
 
 }  // namespace
 
-class StatistikTest : public QObject {
+class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
   Q_OBJECT
 
-  std::unique_ptr<FakePlatform> fake;
-  std::unique_ptr<Connected> net;
-
-  std::unique_ptr<TfrmDAVUStatistik> openWindow() {
-    auto w = std::make_unique<TfrmDAVUStatistik>();
-    w->ClientSocket1 = &net->socket;
-    return w;
-  }
-
  private slots:
-  void init() {
-    ResetSharedState();
-    fake = std::make_unique<FakePlatform>();
-    net = std::make_unique<Connected>();
-    QVERIFY(net->open());
-  }
-  void cleanup() {
-    net.reset();
-    fake.reset();
-    ResetSharedState();
-  }
+  void init() { QVERIFY(start()); }
+  void cleanup() { stop(); }
 
   void layoutAndStartState() {
     auto w = openWindow();
