@@ -27,24 +27,9 @@ struct Connected {
   FakeServer server;
   ClientSocket socket;
 
-  bool open() {
-    socket.setAddress(QStringLiteral("127.0.0.1"));
-    socket.setPort(server.port());
-    socket.open();
-    return WaitUntil([this] { return socket.active() && server.hasConnection(); });
-  }
-
-  // Everything sent so far, in order. A marker sent behind it proves that
-  // nothing else is still on its way.
-  std::string sent() {
-    static const std::string marker = "#SYNC#";
-    socket.sendBytes(marker);
-    if (!server.waitForReceived(marker)) return "<no sync>";
-    std::string all = server.received();
-    server.clearReceived();
-    all.erase(all.rfind(marker));
-    return all;
-  }
+  bool open() { return server.connectClient(socket); }
+  // Everything sent so far, in order.
+  std::string sent() { return server.takeSent(socket); }
 };
 
 // One test case's world for a call-log window: fresh shared state, the

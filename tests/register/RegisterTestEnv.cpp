@@ -6,10 +6,6 @@
 #include "ClientSocket.h"
 #include "FakeServer.h"
 
-namespace {
-const std::string kMarker = "\xA4" "TESTMARKER\xA4";
-}
-
 SettingsSandbox::SettingsSandbox() {
   qputenv("XDG_CONFIG_HOME", (dir_.path() + QStringLiteral("/user")).toUtf8());
   qputenv("DAVU_MACHINE_CONFIG_DIR", (dir_.path() + QStringLiteral("/machine")).toUtf8());
@@ -33,23 +29,11 @@ QByteArray SettingsSandbox::contents(const QString& path) {
   return f.readAll();
 }
 
-bool ConnectTo(ClientSocket& socket, FakeServer& server) {
-  socket.setHost(QString());
-  socket.setAddress(QStringLiteral("127.0.0.1"));
-  socket.setPort(server.port());
-  socket.open();
-  return WaitUntil([&] { return socket.active() && server.hasConnection(); });
-}
+bool ConnectTo(ClientSocket& socket, FakeServer& server) { return server.connectClient(socket); }
 
 std::string SentBy(ClientSocket& socket, FakeServer& server, const std::function<void()>& send) {
   // Whatever earlier steps sent must not count: let it arrive first.
-  server.clearReceived();
-  socket.sendBytes(kMarker);
-  if (!server.waitForReceived(kMarker)) return "<no marker>";
-  server.clearReceived();
+  server.takeSent(socket);
   send();
-  socket.sendBytes(kMarker);
-  if (!server.waitForReceived(kMarker)) return "<no marker>";
-  std::string all = server.received();
-  return all.substr(0, all.size() - kMarker.size());
+  return server.takeSent(socket);
 }

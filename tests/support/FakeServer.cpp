@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "ClientSocket.h"
+
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
   QDeadlineTimer deadline(timeoutMs);
   while (!done()) {
@@ -77,3 +79,21 @@ void FakeServer::dropConnection() {
 }
 
 void FakeServer::stopListening() { server_.close(); }
+
+bool FakeServer::connectClient(ClientSocket& socket) {
+  socket.setHost(QString());
+  socket.setAddress(QStringLiteral("127.0.0.1"));
+  socket.setPort(port());
+  socket.open();
+  return WaitUntil([&] { return socket.active() && hasConnection(); });
+}
+
+std::string FakeServer::takeSent(ClientSocket& socket) {
+  static const std::string marker = "#SYNC#";
+  socket.sendBytes(marker);
+  if (!waitForReceived(marker)) return "<no sync>";
+  std::string all = received_;
+  received_.clear();
+  all.erase(all.rfind(marker));
+  return all;
+}

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+class ClientSocket;
+
 class FakeServer : public QObject {
   Q_OBJECT
 
@@ -32,6 +34,13 @@ class FakeServer : public QObject {
   // Sends one chunk and flushes it, so that chunks arrive as separate reads
   // as far as the loopback allows.
   void send(std::string_view bytes);
+  // Connects `socket` to this server; true when both ends see the connection.
+  bool connectClient(ClientSocket& socket);
+  // Everything `socket` has sent since the last call, in order. A marker sent
+  // behind it proves that nothing else is still on its way, so a missing
+  // request shows as missing rather than as a time-out.
+  std::string takeSent(ClientSocket& socket);
+
   // Closes the current connection from the server side.
   void dropConnection();
   // Stops listening; later connects are refused.
