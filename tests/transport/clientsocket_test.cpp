@@ -154,12 +154,8 @@ class ClientSocketTest : public QObject {
     ClientSocket s;
     std::string got;
     QObject::connect(&s, &ClientSocket::readReady, [&] { got += s.takeBytes(); });
-    s.setAddress("127.0.0.1");
-    s.setPort(server.port());
     s.sendText(QStringLiteral("ignored before connect"));
-    s.open();
-    QVERIFY(server.waitForConnection());
-    QVERIFY(WaitUntil([&] { return s.active(); }));
+    QVERIFY(server.connectClient(s));
     s.sendText(QStringLiteral("¤GETKLINIKNAMN:åäö:GETKLINIKNAMN¤"));
     QVERIFY(server.waitForReceived("GETKLINIKNAMN\xA4"));
     QCOMPARE(server.received(), std::string("\xA4GETKLINIKNAMN:\xE5\xE4\xF6:GETKLINIKNAMN\xA4"));
@@ -186,11 +182,7 @@ class ClientSocketTest : public QObject {
         innerArrived = true;
       }
     });
-    s.setAddress("127.0.0.1");
-    s.setPort(server.port());
-    s.open();
-    QVERIFY(server.waitForConnection());
-    QVERIFY(WaitUntil([&] { return s.active(); }));
+    QVERIFY(server.connectClient(s));
     server.send("question");
     QVERIFY(WaitUntil([&] { return seen.size() == 2; }));
     QCOMPARE(seen, (QStringList{"question", "answer"}));
