@@ -11,8 +11,15 @@ namespace davu::proto {
 
 inline constexpr char kCurrency = '\xA4';                 // "¤"
 inline constexpr std::string_view kCurrencyStr{"\xA4", 1};
-inline constexpr std::string_view kFrameStart = "#DATASTART#";
-inline constexpr std::string_view kFrameEnd = "#DATAEND#";
+// The frame markers are assembled at start-up rather than spelled as
+// literals: davu-admin's own program file travels inside a frame to the
+// clients that update themselves, so it must not carry the markers in its
+// bytes. Initialised before any namespace-scope value of a file that
+// includes this header.
+std::string_view FrameStartMarker();  // "#DATASTART#"
+std::string_view FrameEndMarker();    // "#DATAEND#"
+inline const std::string_view kFrameStart = FrameStartMarker();
+inline const std::string_view kFrameEnd = FrameEndMarker();
 
 // "¤" + tag + sep + fields joined by sep + sep + tag + "¤".
 std::string BuildMessage(std::string_view tag, char sep,

@@ -1,0 +1,71 @@
+#pragma once
+// Puts the byte stream of the update connection back into replies, however
+// TCP cut it into reads.
+//
+// Stream grammar:
+//   stream  := { frame | other }
+//   frame   := "#DATASTART#" content "#DATAEND#"   (ends at the first "#DATAEND#")
+//   program := "¤RETNEWCLIENT:" file ":RETNEWCLIENT¤" (a frame's whole content)
+//   other   := text outside frames: a version reply, an "ERROR:" text
+//
+// A frame whose content is a program reply gives the file: exactly the bytes
+// between its opening marker and the closing marker in front of "#DATAEND#",
+// kept as bytes. A frame that starts like a program reply but lacks that
+// closing marker is a broken program reply. Any other frame is a reply as it
+// stands. Text outside frames goes through the main connection's
+// Reassembler, so an unframed message split between reads arrives whole.
+//
+// A frame longer than the limit is broken. Once it is surely past the limit
+// its bytes are dropped as they come, up to its end marker. So at most the
+// limit, the few bytes of a split marker and what the Reassembler holds
+// (bounded by its own limit) are kept.
+// Everything runs in time linear in the bytes fed.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Reassembler.h"
+
+namespace davu::proto {
+
+class UpdateStream {
+ public:
+  static constexpr std::size_t kDefaultLimit = 512u * 1024u * 1024u;
+  // Replies outside frames are short: a version text or an error text.
+  static constexpr std::size_t kDefaultOtherLimit = 1024u * 1024u;
+
+  struct Event {
+    enum class Kind { Reply, Program, BrokenProgram };
+    Kind kind;
+    std::string bytes;  // the reply, or the program file; empty when broken
+  };
+
+  explicit UpdateStream(std::size_t frameLimit = kDefaultLimit,
+                        std::size_t otherLimit = kDefaultOtherLimit);
+
+  // Everything completed by this read, in stream order.
+  std::vector<Event> feed(std::string_view chunk);
+  // True while a frame is being collected.
+  bool inFrame() const { return inFrame_; }
+  std::size_t pendingSize() const;
+  // A new connection starts with nothing pending.
+  void reset();
+
+ private:
+  std::size_t feedFrame(std::string_view chunk, std::size_t p, std::vector<Event>& out);
+  std::size_t feedOther(std::string_view chunk, std::size_t p, std::vector<Event>& out);
+  void other(std::string_view text, std::vector<Event>& out);
+  void finishFrame(std::vector<Event>& out);
+
+  std::size_t limit_;
+  Reassembler others_;
+  bool inFrame_ = false;
+  bool abandoned_ = false;  // the open frame passed the limit; its rest is dropped
+  std::string frame_;       // the open frame's content so far (its last bytes when abandoned)
+  std::string held_;        // a proper start of "#DATASTART#" at the end of the last read
+  const std::string programOpen_;
+  const std::string programClose_;
+};
+
+}  // namespace davu::proto
