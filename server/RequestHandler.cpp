@@ -370,7 +370,10 @@ void RequestHandler::programFileReplies(const std::vector<std::string_view>& f,
     throw Refusal("ogiltigt filnamn \"" + name + "\".");
   QString path = QString::fromStdString(config_.updateDir) + "/" + QString::fromStdString(name);
   QFileInfo info(path);
-  if (!info.isFile())
+  // A link that leads out of the folder is not in it.
+  const QString folder = QFileInfo(QString::fromStdString(config_.updateDir)).canonicalFilePath();
+  if (!info.isFile() || folder.isEmpty() ||
+      !info.canonicalFilePath().startsWith(folder + QLatin1Char('/')))
     throw Refusal("programfilen " + name + " finns inte på uppdateringsservern.");
   if (static_cast<std::size_t>(info.size()) > config_.maxProgramFile)
     throw Refusal("programfilen " + name + " är för stor för att skickas.");
@@ -379,9 +382,14 @@ void RequestHandler::programFileReplies(const std::vector<std::string_view>& f,
     throw Refusal("programfilen " + name + " kan inte läsas på servern.");
   QByteArray bytes = file.readAll();
   std::string_view v(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  if (v.find(davu::proto::kFrameEnd) != v.npos || v.find(davu::proto::kFrameStart) != v.npos ||
-      v.find(":RETNEWCLIENT\xA4") != v.npos)
-    throw Refusal("programfilen " + name + " innehåller en protokollmarkör och kan inte skickas.");
+  // A client cuts the reply at the first marker text in it. The reply names
+  // the file only: a marker quoted in it would be taken for one.
+  const std::string markers[] = {std::string(davu::proto::kFrameStart), std::string(davu::proto::kFrameEnd),
+                                 davu::proto::OpeningMarker("RETNEWCLIENT"),
+                                 davu::proto::ClosingMarker("RETNEWCLIENT")};
+  for (const std::string& marker : markers)
+    if (v.find(marker) != v.npos)
+      throw Refusal("programfilen " + name + " innehåller en protokollmarkör och kan inte skickas.");
   // The client stores a program reply only when the start and the end marker
   // reach it in different reads, and it would store any reply that shares
   // the first read. The pauses keep both apart.

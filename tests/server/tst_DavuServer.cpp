@@ -260,6 +260,14 @@ void tst_DavuServer::programFileForUpdate() {
   std::string got = c.waitFor("#DATAEND#", 10000);
   QCOMPARE(got, W("¤RETSERVERVERSION:1.10.6:RETSERVERVERSION¤#DATASTART#¤RETNEWCLIENT:") + program +
                     W(":RETNEWCLIENT¤#DATAEND#"));
+  // A file replaced while the server runs is served as it is now.
+  {
+    QFile f(updates.filePath(QStringLiteral("davu-admin")));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("ny version");
+  }
+  QCOMPARE(c.exchange(GetNewClient("davu-admin", "PC1Admin", 2), "#DATAEND#"),
+           W("#DATASTART#¤RETNEWCLIENT:ny version:RETNEWCLIENT¤#DATAEND#"));
 }
 
 void tst_DavuServer::programFileRefusals_data() {
@@ -272,6 +280,10 @@ void tst_DavuServer::programFileRefusals_data() {
   QTest::newRow("sub folder") << "sub/davu-admin" << QByteArray("x") << true;
   QTest::newRow("hidden file") << ".davu-admin" << QByteArray("x") << true;
   QTest::newRow("holds end marker") << "davu-admin" << QByteArray("ab#DATAEND#cd") << true;
+  QTest::newRow("holds start marker") << "davu-admin" << QByteArray("#DATASTART#") << true;
+  QTest::newRow("holds opening tag") << "davu-admin" << QByteArray("x\xA4RETNEWCLIENT:y") << true;
+  QTest::newRow("holds closing tag") << "davu-admin" << QByteArray("x:RETNEWCLIENT\xA4y") << true;
+  QTest::newRow("link out of the folder") << "outside" << QByteArray("x") << true;
 }
 
 void tst_DavuServer::programFileRefusals() {
@@ -285,6 +297,13 @@ void tst_DavuServer::programFileRefusals() {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(content);
   }
+  QTemporaryDir elsewhere;
+  {
+    QFile f(elsewhere.filePath(QStringLiteral("davu-admin")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+  }
+  QVERIFY(QFile::link(elsewhere.filePath(QStringLiteral("davu-admin")), updates.filePath(QStringLiteral("outside"))));
   davu::server::ServerOptions o;
   if (withFolder) o.updateDir = updates.path();
   ServerHarness h(o);
@@ -292,6 +311,7 @@ void tst_DavuServer::programFileRefusals() {
   std::string got = c.change(GetNewClient(file.toStdString(), "PC1Admin", 2));
   QVERIFY2(got.starts_with("ERROR: "), got.c_str());
   QVERIFY(got.find("RETNEWCLIENT") == std::string::npos);
+  if (withFolder) QVERIFY2(got.find(file.toStdString()) != std::string::npos, got.c_str());
 }
 
 QTEST_GUILESS_MAIN(tst_DavuServer)
