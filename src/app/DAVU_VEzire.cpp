@@ -8,6 +8,7 @@
 #include "ProductVersion.h"
 #include "UDAVUcommon.h"
 #include "UDavuAdminMain.h"
+#include "UpdateCheckHook.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   LocaliseDialogTexts();
 
   TfrmDAVUAdmin mainWindow;
+  InstallUpdateCheck(mainWindow);
   ApplyStartTheme();
   mainWindow.show();
   app.exec();

@@ -11,6 +11,7 @@
 #include "Records.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
+#include "UDAVUcommon.h"
 #include "UDavuAdminMain.h"
 #include "WireText.h"
 #include "platform/Platform.h"
@@ -75,6 +76,7 @@ void TfrmDAVUAdmin::introduce() {
     if (CheckForUpdate()) {
       // A newer program has been started: this one ends.
       ClientSocket1->close();
+      if (frmDAVUcommon) frmDAVUcommon->UpdateTimer->stop();
       close();
       return;
     }

@@ -10,38 +10,11 @@
 
 #include "FakePlatform.h"
 #include "FakeServer.h"
+#include "ServerProcess.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UDavuAdminMain.h"
 #include "Widgets.h"
-
-namespace {
-
-// A davu-server child process on a free port, stopped with the object.
-class ServerProcess {
- public:
-  ServerProcess(const QString& dir, const QString& version) {
-    const QString portFile = dir + "/port";
-    proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    proc_.start(QStringLiteral(DAVU_SERVER_PROGRAM),
-                {"--port", "0", "--db", dir + "/davu.sqlite", "--demo", "--clinic",
-                 QStringLiteral("Vårdcentralen Norr"), "--version", version, "--port-file", portFile});
-    WaitUntil([&] { return QFile::exists(portFile) && QFileInfo(portFile).size() > 0; }, 20000);
-    QFile f(portFile);
-    if (f.open(QIODevice::ReadOnly)) port_ = QString::fromLatin1(f.readAll()).trimmed().toInt();
-  }
-  ~ServerProcess() {
-    proc_.kill();
-    proc_.waitForFinished(5000);
-  }
-  int port() const { return port_; }
-
- private:
-  QProcess proc_;
-  int port_ = 0;
-};
-
-}  // namespace
 
 class E2eAdminServerTest : public QObject {
   Q_OBJECT
@@ -66,7 +39,8 @@ class E2eAdminServerTest : public QObject {
     QFETCH(QString, version);
     QFETCH(bool, accepted);
     QTemporaryDir serverDir;
-    ServerProcess server(serverDir.path(), version);
+    ServerProcess server(serverDir.path(), {"--demo", "--clinic", QStringLiteral("Vårdcentralen Norr"),
+                                            "--version", version});
     QVERIFY2(server.port() > 0, "davu-server did not start");
 
     FakePlatform fakes;

@@ -1,0 +1,22 @@
+#include "UpdateCheckHook.h"
+
+#include <QLineEdit>
+
+#include "ClientSocket.h"
+#include "SharedState.h"
+#include "UDAVUcommon.h"
+#include "UDavuAdminMain.h"
+#include "USystReg.h"
+#include "UUpdateCheck.h"
+
+TUpdateCheck* InstallUpdateCheck(TfrmDAVUAdmin& w) {
+  auto* check = new TUpdateCheck(EnsureDAVUcommon(), &w);
+  w.CheckForUpdate = [check, &w] { return check->CheckForUpdate(*w.ClientSocket1); };
+  QObject::connect(check, &TUpdateCheck::updateServerVersionChanged, &w, [&w] {
+    // The reply may come after the server tab was filled.
+    if (!w.frmSystreg) return;
+    if (auto* field = w.frmSystreg->findChild<QLineEdit*>(QStringLiteral("edUpdateServerver")))
+      field->setText(UpdateServerVersion);
+  });
+  return check;
+}

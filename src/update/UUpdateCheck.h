@@ -1,0 +1,75 @@
+#pragma once
+// The update check. At a connect of the main connection it asks the update
+// server for its version; when the setting "CHECKVERSION" / program file name
+// names a newer version than this program's, it starts the local copy of that
+// version if one is there, and otherwise downloads it, installs it as the
+// local copy and starts it. The caller then ends this program.
+//
+// Phases, each guarded by UpdateTimer (the common window's):
+//   connecting    5000 ms  until the update connection is up
+//   deciding      5000 ms  until UpdateSocketConnect has compared the versions
+//   current       5000 ms  the connection lingers for the version reply; the
+//                          timer then closes it
+//   downloading  60000 ms  until the new program is started or turned away
+//
+// The update connection's bytes are put back together by UpdateStream. A
+// downloaded file is installed only when its own version block carries the
+// announced version (ProgramInstaller), so a cut, corrupt or stale file is
+// never started and an update server that keeps serving an old version can
+// never make the program restart over and over.
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "protocol/UpdateStream.h"
+
+class ClientSocket;
+class TfrmDAVUcommon;
+
+class TUpdateCheck : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TUpdateCheck(TfrmDAVUcommon& common, QObject* parent = nullptr);
+
+  // Runs the whole check, letting the event loop run while it waits. True
+  // when a newer program has been started and this one must end.
+  bool CheckForUpdate(const ClientSocket& mainConnection);
+
+  // The running program by default; tests point them elsewhere.
+  QString programPath;        // its version block gives the own version
+  QString programFileName;    // asked for, and stored, under this name
+  QStringList restartArguments;
+
+  // LocalDataFolder + programFileName.
+  QString localCopy() const;
+
+ public slots:
+  void UpdateSocketConnect();
+  void UpdateSocketRead();
+  void UpdateSocketError(int code);
+  void UpdateTimerTimer();
+
+ signals:
+  // UpdateServerVersion was set from a version reply.
+  void updateServerVersionChanged();
+
+ private:
+  // Lets the event loop run until `done` or UpdateTimedOut; false on time-out.
+  bool waitFor(const std::function<bool()>& done);
+  void restartTimer(int ms);
+  void decide();
+  void startLocalCopy();
+  void handleReply(std::string text);
+  void handleProgram(std::string_view bytes);
+  void turnAway(const QString& foundVersion);
+
+  TfrmDAVUcommon& common_;
+  davu::proto::UpdateStream stream_;
+  int currentNumber_ = 0;     // the announced version of this check
+  bool downloading_ = false;  // a program reply is awaited in this check
+  unsigned generation_ = 0;   // counts checks, so that a late decision of a given-up one is dropped
+};

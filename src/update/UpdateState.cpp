@@ -1,0 +1,21 @@
+#include "UpdateState.h"
+
+int UpdateState = 0;
+bool UpdateStarted = false;
+bool UpdateSaveFailed = false;
+bool UpdateTimedOut = false;
+
+void ResetUpdateState() {
+  UpdateState = 0;
+  UpdateStarted = false;
+  UpdateSaveFailed = false;
+  UpdateTimedOut = false;
+}
+
+int VersionNumber(const QString& productVersion) {
+  QString digits = productVersion;
+  digits.remove(u'.');
+  bool ok = false;
+  const int n = digits.toInt(&ok);
+  return ok ? n : 1000;
+}

@@ -1,0 +1,85 @@
+#include "UpdateHarness.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "SettingsStore.h"
+#include "SharedState.h"
+#include "UDAVUcommon.h"
+#include "UUpdateCheck.h"
+#include "UpdateState.h"
+#include "protocol/Envelope.h"
+
+std::string ProgramReply(std::string_view file) {
+  return davu::proto::Frame("\xA4RETNEWCLIENT:" + std::string(file) + ":RETNEWCLIENT\xA4");
+}
+
+std::string FileBytes(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return "<unreadable>";
+  return f.readAll().toStdString();
+}
+
+UpdateHarness::UpdateHarness() {
+  ResetSharedState();
+  ResetUpdateState();
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
+  qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
+  qputenv("DAVU_MACHINE_CONFIG_DIR", QFile::encodeName(dir.filePath(QStringLiteral("machine"))));
+  InitLocalPaths();
+  common = std::make_unique<TfrmDAVUcommon>(false);
+  check = std::make_unique<TUpdateCheck>(*common);
+  check->programPath = QStringLiteral(DAVU_PROBE_1106);
+  check->programFileName = QStringLiteral("davu-admin");
+  // The client name comes from the local settings, without asking a server.
+  WriteSetting(QStringLiteral("DAVU"), QStringLiteral("ClientNameUseDefault"), QStringLiteral("1"));
+  main.setAddress(QStringLiteral("127.0.0.1"));
+  main.setPort(server.port());
+  poll_.setInterval(1);
+  QObject::connect(&poll_, &QTimer::timeout, [this] {
+    if (inStep_) return;
+    inStep_ = true;
+    while (!steps_.empty() && steps_.front().condition()) {
+      Step s = std::move(steps_.front());
+      steps_.pop_front();
+      s.action();
+    }
+    inStep_ = false;
+  });
+}
+
+UpdateHarness::~UpdateHarness() {
+  check.reset();
+  common.reset();
+  ResetSharedState();
+  ResetUpdateState();
+}
+
+void UpdateHarness::then(std::function<bool()> condition, std::function<void()> action) {
+  steps_.push_back({std::move(condition), std::move(action)});
+}
+
+bool UpdateHarness::pass(int ms) {
+  if (!common->UpdateTimer->isActive() || common->UpdateTimer->interval() > ms) return false;
+  check->UpdateTimerTimer();
+  return true;
+}
+
+bool UpdateHarness::run() {
+  poll_.start();
+  const bool result = check->CheckForUpdate(main);
+  poll_.stop();
+  return result;
+}
+
+void UpdateHarness::setLocalCopy(const QString& from) {
+  QFile::remove(localCopy());
+  QFile::copy(from, localCopy());
+}
+
+QString UpdateHarness::localCopy() const { return check->localCopy(); }
+
+std::string UpdateHarness::sent() {
+  if (!common->UpdateSocket->active()) return server.received();
+  return server.takeSent(*common->UpdateSocket);
+}

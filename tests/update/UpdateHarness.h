@@ -1,0 +1,59 @@
+#pragma once
+// One update check against the scripted update server, with the platform
+// faked, the settings and the local data folder in a fresh temporary folder,
+// and the watchdog's clock in the test's hand: UpdateTimer fires only when
+// the test lets time pass.
+#include <QTemporaryDir>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ClientSocket.h"
+#include "FakePlatform.h"
+#include "FakeServer.h"
+
+class TfrmDAVUcommon;
+class TUpdateCheck;
+
+// "#DATASTART#¤RETNEWCLIENT:" + file + ":RETNEWCLIENT¤#DATAEND#"
+std::string ProgramReply(std::string_view file);
+std::string FileBytes(const QString& path);
+
+class UpdateHarness {
+ public:
+  UpdateHarness();
+  ~UpdateHarness();
+
+  FakePlatform fake;
+  QTemporaryDir dir;
+  FakeServer server;        // the update server
+  ClientSocket main;        // the main connection: gives the update server's default address
+  std::unique_ptr<TfrmDAVUcommon> common;
+  std::unique_ptr<TUpdateCheck> check;
+
+  // Steps run in order while the check waits, each once its condition holds.
+  void then(std::function<bool()> condition, std::function<void()> action);
+  bool stepsDone() const { return steps_.empty(); }
+  // `ms` pass on the watchdog's clock: the timer fires when it is armed for
+  // at most that long. True when it fired.
+  bool pass(int ms);
+  // Runs CheckForUpdate with the steps.
+  bool run();
+
+  // Places a copy of `from` as the local copy.
+  void setLocalCopy(const QString& from);
+  QString localCopy() const;
+  // The update connection's requests so far.
+  std::string sent();
+
+ private:
+  struct Step {
+    std::function<bool()> condition;
+    std::function<void()> action;
+  };
+  std::deque<Step> steps_;
+  QTimer poll_;
+  bool inStep_ = false;
+};

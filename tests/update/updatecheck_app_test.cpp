@@ -1,0 +1,110 @@
+// The real update check in the main window's connect handler: once per run
+// and again after the server settings are saved, the update server's version
+// on the server tab, and the end of the program when a newer one is started.
+#include <QFile>
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "AppHarness.h"
+#include "ClientSocket.h"
+#include "SharedState.h"
+#include "UDAVUcommon.h"
+#include "UDavuAdminMain.h"
+#include "USystReg.h"
+#include "UUpdateCheck.h"
+#include "UpdateCheckHook.h"
+#include "UpdateState.h"
+#include "protocol/Catalogue.h"
+
+namespace {
+
+const std::string kVersionRequest = davu::proto::GetServerVersion("RECEPTION01_Admin", 2);
+
+}  // namespace
+
+class UpdateCheckAppTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    ResetUpdateState();
+    data_ = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data_->path()));
+    // A common window of this case's own, with an idle update socket.
+    delete frmDAVUcommon;
+    common_ = std::make_unique<TfrmDAVUcommon>(false);
+  }
+  void cleanup() {
+    common_.reset();
+    ResetUpdateState();
+  }
+
+  void checksOncePerRunAndAfterSavingShowingTheVersion() {
+    AppHarness h;
+    FakeServer updates;
+    h.serverSettings["ServerSettings:UpdateServerName"] = "127.0.0.1";
+    h.serverSettings["ServerSettings:UpdateServerPort"] = std::to_string(updates.port());
+    TfrmDAVUAdmin& w = h.create();
+    h.storeServer();
+    TUpdateCheck* check = InstallUpdateCheck(w);
+    check->programPath = QStringLiteral(DAVU_PROBE_1106);
+    check->programFileName = QStringLiteral("davu-admin");
+
+    QVERIFY(h.connectAndIntroduce());
+    QVERIFY(updates.waitForReceived(kVersionRequest));
+    QCOMPARE(UpdateState, 1);
+    QVERIFY(h.acceptVersion());
+    updates.send("\xA4RETSERVERVERSION:2.0.1:RETSERVERVERSION\xA4");
+    auto* field = w.frmSystreg->findChild<QLineEdit*>(QStringLiteral("edUpdateServerver"));
+    QVERIFY(field);
+    QTRY_COMPARE(field->text(), QStringLiteral("2.0.1"));
+
+    // A lost connection comes back without a new check.
+    h.server.dropConnection();
+    QVERIFY(WaitUntil([&] { return !w.ClientSocket1->active(); }));
+    h.server.clearReceived();
+    w.ConnectToServer();
+    QVERIFY(h.server.waitForReceived(Introduction()));
+    QCOMPARE(updates.countReceived(kVersionRequest), 1);
+
+    // Saving the server settings clears the version and checks again.
+    w.frmSystreg->SetTabs(w.frmSystreg->tsServersettings);
+    h.server.clearReceived();
+    w.frmSystreg->btnSaveClick();
+    QCOMPARE(field->text(), QString());
+    QVERIFY(h.server.waitForReceived(Introduction()));
+    QVERIFY(updates.waitForReceived(kVersionRequest));
+  }
+
+  void newerProgramStartedEndsThisOne() {
+    AppHarness h;
+    FakeServer updates;
+    h.serverSettings["ServerSettings:UpdateServerName"] = "127.0.0.1";
+    h.serverSettings["ServerSettings:UpdateServerPort"] = std::to_string(updates.port());
+    h.serverSettings["CHECKVERSION:davu-admin"] = "1107";
+    TfrmDAVUAdmin& w = h.create();
+    h.storeServer();
+    TUpdateCheck* check = InstallUpdateCheck(w);
+    check->programPath = QStringLiteral(DAVU_PROBE_1106);
+    check->programFileName = QStringLiteral("davu-admin");
+    QVERIFY(QFile::copy(QStringLiteral(DAVU_PROBE_1107), check->localCopy()));
+
+    w.FormActivate();
+    QVERIFY(WaitUntil([&] { return !h.exits.empty(); }));
+    QCOMPARE(h.exits, std::vector<int>{1});
+    QCOMPARE(h.fake.starter->starts.size(), std::size_t(1));
+    QVERIFY(!w.ClientSocket1->active());
+    QVERIFY(!frmDAVUcommon->UpdateTimer->isActive());
+    // The main server heard settings requests only, never the introduction.
+    QVERIFY(h.server.received().find(Introduction()) == std::string::npos);
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> data_;
+  std::unique_ptr<TfrmDAVUcommon> common_;
+};
+
+QTEST_MAIN(UpdateCheckAppTest)
+#include "updatecheck_app_test.moc"

@@ -1,0 +1,311 @@
+// The update check against the scripted update server: each phase and its
+// wait, the download however it is cut, and the files that are never started.
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QtTest>
+
+#include "ProgramInstaller.h"
+#include "RunningProgram.h"
+#include "SettingsStore.h"
+#include "SharedState.h"
+#include "UDAVUcommon.h"
+#include "UUpdateCheck.h"
+#include "UpdateHarness.h"
+#include "UpdateState.h"
+#include "protocol/Catalogue.h"
+#include "protocol/Envelope.h"
+#include "protocol/ReplyCutter.h"
+
+namespace {
+
+const std::string kVersionRequest = davu::proto::GetServerVersion("RECEPTION01_Admin", 2);
+const std::string kProgramRequest = davu::proto::GetNewClient("davu-admin", "RECEPTION01_Admin", 2);
+const std::string kVersionReply = "\xA4RETSERVERVERSION:1.10.7:RETSERVERVERSION\xA4";
+const QString kNew = QStringLiteral(DAVU_PROBE_1107);
+const QString kOld = QStringLiteral(DAVU_PROBE_1106);
+const QString kTurnedAway = QStringLiteral(
+    "Den nya versionen som hämtades från uppdateringsservern var skadad eller av fel version");
+
+void setCheckVersion(const QString& value) {
+  WriteSetting(QStringLiteral("CHECKVERSION"), QStringLiteral("davu-admin"), value);
+}
+
+// The folder holds the local copy only: no temporary file stays behind.
+QStringList folderEntries() {
+  return QDir(LocalDataFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+}  // namespace
+
+class UpdateCheckTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void versionNumbers_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("number");
+    QTest::newRow("three parts") << "1.10.6" << 1106;
+    QTest::newRow("four parts") << "1.10.7.0" << 11070;
+    QTest::newRow("no version block") << "<info not available>" << 1000;
+    QTest::newRow("empty") << "" << 1000;
+  }
+  void versionNumbers() {
+    QFETCH(QString, text);
+    QFETCH(int, number);
+    QCOMPARE(VersionNumber(text), number);
+  }
+
+  // Nothing newer: the version request only, and the connection lingers five
+  // seconds for a late version reply.
+  void currentProgramAsksVersionOnlyAndLingers_data() {
+    QTest::addColumn<QString>("checkVersion");  // "-": stored nowhere
+    QTest::newRow("same version") << "1106";
+    QTest::newRow("stored nowhere") << "-";
+    QTest::newRow("older") << "1105";
+    QTest::newRow("not a number") << "ny";
+  }
+  void currentProgramAsksVersionOnlyAndLingers() {
+    QFETCH(QString, checkVersion);
+    UpdateHarness h;
+    if (checkVersion != "-") setCheckVersion(checkVersion);
+    QVERIFY(!h.run());
+    QCOMPARE(UpdateState, 1);
+    QCOMPARE(h.sent(), kVersionRequest);
+    QVERIFY(h.common->UpdateTimer->isActive());
+    QCOMPARE(h.common->UpdateTimer->interval(), 5000);
+    h.server.send(kVersionReply);
+    QTRY_COMPARE(UpdateServerVersion, QStringLiteral("1.10.7"));
+    QVERIFY(!h.pass(4999));
+    QVERIFY(h.pass(5000));
+    QVERIFY(!h.common->UpdateSocket->active());
+    QVERIFY(WaitUntil([&] { return !h.server.hasConnection(); }));
+    QVERIFY(h.fake.starter->starts.empty());
+    QVERIFY(h.fake.dialogs->infoMessages.isEmpty());
+  }
+
+  // The newer version is already here: started at once once the update
+  // server answers, without a program request; never when it cannot be reached.
+  void localCopyOfTheNewVersionStartsAtOnce_data() {
+    QTest::addColumn<bool>("reachable");
+    QTest::newRow("update server up") << true;
+    QTest::newRow("update server unreachable") << false;
+  }
+  void localCopyOfTheNewVersionStartsAtOnce() {
+    QFETCH(bool, reachable);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    h.setLocalCopy(kNew);
+    if (!reachable) {
+      h.server.stopListening();
+      h.then([&] { return !h.fake.dialogs->balloons.empty(); }, [&] { h.pass(5000); });
+    }
+    QCOMPARE(h.run(), reachable);
+    if (!reachable) {
+      QVERIFY(h.fake.starter->starts.empty());
+      const Balloon& b = h.fake.dialogs->balloons.front();
+      QCOMPARE(b.text, QStringLiteral("Error in UpdateSocket: 111"));
+      const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+      QCOMPARE(b.pos, QPoint(desktop.width() / 2, desktop.height() / 2));
+      return;
+    }
+    QVERIFY(UpdateStarted);
+    QCOMPARE(h.fake.starter->starts.size(), std::size_t(1));
+    const auto& s = h.fake.starter->starts.front();
+    QCOMPARE(s.program, h.localCopy());
+    QCOMPARE(s.args, RestartArguments());
+    QCOMPARE(s.args.value(0), QStringLiteral("RESTARTING=1"));
+    QCOMPARE(s.workingDir, StartFolder);
+    QCOMPARE(h.sent(), kVersionRequest);
+  }
+
+  // A download replaces the local copy, whatever it was, and starts it,
+  // however the reply is cut into reads.
+  void downloadIsInstalledAndStarted_data() {
+    QTest::addColumn<QString>("localCopy");  // "-" none, "old" 1.10.6, "junk" no version block
+    QTest::addColumn<int>("reads");          // the program reply cut into this many writes
+    QTest::addColumn<bool>("versionInFront"); // the version reply in the same write as the start
+    QTest::newRow("no local copy, one read") << "-" << 1 << false;
+    QTest::newRow("older local copy, a thousand reads") << "old" << 1000 << false;
+    QTest::newRow("unreadable local copy, version reply in front") << "junk" << 3 << true;
+  }
+  void downloadIsInstalledAndStarted() {
+    QFETCH(QString, localCopy);
+    QFETCH(int, reads);
+    QFETCH(bool, versionInFront);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    if (localCopy == "old") h.setLocalCopy(kOld);
+    if (localCopy == "junk") {
+      QFile f(h.localCopy());
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("not a program");
+    }
+    const std::string file = FileBytes(kNew);
+    const std::string stream = (versionInFront ? kVersionReply : std::string()) + ProgramReply(file);
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; }, [&] {
+      const std::size_t piece = stream.size() / std::size_t(reads) + 1;
+      for (std::size_t p = 0; p < stream.size(); p += piece) h.server.send(std::string_view(stream).substr(p, piece));
+    });
+    QVERIFY(h.run());
+    QVERIFY(h.stepsDone());
+    QVERIFY(FileBytes(h.localCopy()) == file);
+    QCOMPARE(QFile::permissions(h.localCopy()) & 0x7777,
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser |
+                 QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    QCOMPARE(folderEntries(), QStringList{"davu-admin"});
+    QCOMPARE(h.fake.starter->starts.size(), std::size_t(1));
+    QCOMPARE(h.fake.starter->starts.front().program, h.localCopy());
+    QCOMPARE(h.fake.starter->starts.front().workingDir, StartFolder);
+    QCOMPARE(h.fake.sleeper->sleeps, std::vector<int>{100});
+    QVERIFY(h.fake.dialogs->infoMessages.isEmpty());
+    if (versionInFront) QCOMPARE(UpdateServerVersion, QStringLiteral("1.10.7"));
+    QCOMPARE(h.sent(), kVersionRequest + kProgramRequest);
+  }
+
+  // A file that is not the announced version is discarded with a message;
+  // the local copy stays as it was and nothing is started.
+  void wrongOrBrokenDownloadIsTurnedAway_data() {
+    QTest::addColumn<QByteArray>("reply");
+    const std::string newFile = FileBytes(kNew);
+    QTest::newRow("older version") << QByteArray::fromStdString(ProgramReply(FileBytes(kOld)));
+    QTest::newRow("cut file") << QByteArray::fromStdString(ProgramReply(newFile.substr(0, newFile.size() / 2)));
+    QTest::newRow("no closing tag")
+        << QByteArray::fromStdString(davu::proto::Frame("\xA4RETNEWCLIENT:" + newFile));
+  }
+  void wrongOrBrokenDownloadIsTurnedAway() {
+    QFETCH(QByteArray, reply);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    {
+      QFile f(h.localCopy());
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("old copy");
+    }
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
+           [&] { h.server.send(reply.toStdString()); });
+    QVERIFY(!h.run());
+    QVERIFY(UpdateSaveFailed);
+    QVERIFY(h.fake.starter->starts.empty());
+    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+    QVERIFY2(h.fake.dialogs->infoMessages.front().startsWith(kTurnedAway),
+             qPrintable(h.fake.dialogs->infoMessages.front()));
+    QCOMPARE(FileBytes(h.localCopy()), std::string("old copy"));
+    QCOMPARE(folderEntries(), QStringList{"davu-admin"});
+    // A second check against the same server turns it away again: no loop.
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
+           [&] { h.server.send(reply.toStdString()); });
+    QVERIFY(!h.run());
+    QVERIFY(h.fake.starter->starts.empty());
+  }
+
+  // Replies that are not the program: the version reply, error texts. The
+  // download then waits its 60 seconds and gives up with nothing stored.
+  void otherRepliesDuringTheDownload_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("message");  // empty: none
+    QTest::addColumn<QString>("version");
+    QTest::newRow("framed version reply in one read")
+        << QByteArray::fromStdString(davu::proto::Frame(kVersionReply)) << "" << "1.10.7";
+    QTest::newRow("error 001") << QByteArray("ERROR: 001") << "" << "";
+    QTest::newRow("error") << QByteArray("ERROR: programfilen davu-admin finns inte p\xE5 servern.")
+                           << "Servern svarade med följande fel: programfilen davu-admin finns inte på servern."
+                           << "";
+    QTest::newRow("stalled in the middle of the file")
+        << QByteArray::fromStdString(ProgramReply(FileBytes(kNew)).substr(0, 5000)) << "" << "";
+  }
+  void otherRepliesDuringTheDownload() {
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, message);
+    QFETCH(QString, version);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    bool firedEarly = false;
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
+           [&] { h.server.send(reply.toStdString()); });
+    h.then([&] { return UpdateServerVersion == version && h.fake.dialogs->infoMessages.size() == !message.isEmpty(); },
+           [&] {
+             firedEarly = h.pass(59999);
+             h.pass(60000);
+           });
+    QVERIFY(!h.run());
+    QVERIFY(!firedEarly);
+    QVERIFY(UpdateTimedOut);
+    QVERIFY(!h.common->UpdateSocket->active());
+    QCOMPARE(h.fake.dialogs->infoMessages, message.isEmpty() ? QStringList() : QStringList{message});
+    QVERIFY(h.fake.starter->starts.empty());
+    QVERIFY(!QFile::exists(h.localCopy()));
+    QCOMPARE(folderEntries(), QStringList());
+  }
+
+  // The local copy's place cannot take the file: the message, and no start
+  // of whatever is there.
+  void downloadThatCannotBeStored() {
+    UpdateHarness h;
+    setCheckVersion("1107");
+    QVERIFY(QDir().mkpath(h.localCopy() + "/in-the-way"));
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
+           [&] { h.server.send(ProgramReply(FileBytes(kNew))); });
+    QVERIFY(!h.run());
+    QVERIFY(UpdateSaveFailed);
+    QCOMPARE(h.fake.dialogs->infoMessages,
+             QStringList{"Det fanns en ny version tillgänglig. Den gick dock inte att spara ner i katalogen \r" +
+                         LocalDataFolder + "!"});
+    QVERIFY(h.fake.starter->starts.empty());
+    QCOMPARE(folderEntries(), QStringList{"davu-admin"});
+  }
+
+  // The decision waits five seconds. A check that gave up while the current
+  // version was still being read from the main server sends nothing and
+  // starts nothing when the answer comes late.
+  void lateDecisionOfAGivenUpCheckDoesNothing() {
+    UpdateHarness h;
+    h.setLocalCopy(kNew);
+    FakeServer mainServer;
+    ClientSocket mainSocket;
+    // The main window's dispatcher hands settings replies to the store.
+    std::string pending;
+    connect(&mainSocket, &ClientSocket::readReady, this, [&] {
+      pending += mainSocket.takeBytes();
+      while (auto payload = davu::proto::CutTaggedReply(pending, "RETINITEXT")) SettingReplyReceived(*payload);
+    });
+    QVERIFY(mainServer.connectClient(mainSocket));
+    ServerSocket = &mainSocket;
+    const std::string empty = "\xA4RETINITEXT::RETINITEXT\xA4";
+    mainServer.onReceive = [&](const std::string& chunk) {
+      if (chunk.find("UpdateServerName") != std::string::npos)
+        mainServer.send("\xA4RETINITEXT:127.0.0.1:RETINITEXT\xA4");
+      else if (chunk.find("UpdateServerPort") != std::string::npos)
+        mainServer.send("\xA4RETINITEXT:" + std::to_string(h.server.port()) + ":RETINITEXT\xA4");
+      else if (chunk.find("CHECKVERSION") == std::string::npos)
+        mainServer.send(empty);
+    };
+    h.main.setPort(1);  // the update server's place comes from the settings
+    h.then([&] { return mainServer.received().find("CHECKVERSION") != std::string::npos; }, [&] {
+      QVERIFY(h.pass(5000));
+      mainServer.send("\xA4RETINITEXT:1107:RETINITEXT\xA4");
+    });
+    QVERIFY(!h.run());
+    QVERIFY(h.stepsDone());
+    QCOMPARE(UpdateState, 0);
+    QVERIFY(h.fake.starter->starts.empty());
+    QCOMPARE(h.server.received(), std::string());
+    ServerSocket = nullptr;
+  }
+
+  // A program reply that this check did not ask for is never installed.
+  void unaskedProgramIsIgnored() {
+    UpdateHarness h;
+    setCheckVersion("1106");
+    QVERIFY(!h.run());
+    h.server.send(ProgramReply(FileBytes(kNew)));
+    h.server.send(kVersionReply);
+    QTRY_COMPARE(UpdateServerVersion, QStringLiteral("1.10.7"));
+    QVERIFY(!QFile::exists(h.localCopy()));
+    QVERIFY(h.fake.starter->starts.empty());
+  }
+};
+
+QTEST_MAIN(UpdateCheckTest)
+#include "updatecheck_test.moc"
