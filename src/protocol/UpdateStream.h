@@ -31,7 +31,8 @@ namespace davu::proto {
 
 class UpdateStream {
  public:
-  static constexpr std::size_t kDefaultLimit = 512u * 1024u * 1024u;
+  // As large a program file as davu-server sends.
+  static constexpr std::size_t kDefaultLimit = 256u * 1024u * 1024u;
   // Replies outside frames are short: a version text or an error text.
   static constexpr std::size_t kDefaultOtherLimit = 1024u * 1024u;
 
