@@ -22,6 +22,20 @@ namespace {
 
 const std::string kVersionRequest = davu::proto::GetServerVersion("RECEPTION01_Admin", 2);
 
+// The main window with the real check, as davu-admin has it; the update
+// server's place and the current version are answered by the main server.
+TUpdateCheck& CreateWithCheck(AppHarness& h, quint16 updatePort, const std::string& checkVersion = {}) {
+  h.serverSettings["ServerSettings:UpdateServerName"] = "127.0.0.1";
+  h.serverSettings["ServerSettings:UpdateServerPort"] = std::to_string(updatePort);
+  if (!checkVersion.empty()) h.serverSettings["CHECKVERSION:davu-admin"] = checkVersion;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  TUpdateCheck* check = InstallUpdateCheck(w);
+  check->programPath = QStringLiteral(DAVU_PROBE_1106);
+  check->programFileName = QStringLiteral("davu-admin");
+  return *check;
+}
+
 }  // namespace
 
 class UpdateCheckAppTest : public QObject {
@@ -44,13 +58,8 @@ class UpdateCheckAppTest : public QObject {
   void checksOncePerRunAndAfterSavingShowingTheVersion() {
     AppHarness h;
     FakeServer updates;
-    h.serverSettings["ServerSettings:UpdateServerName"] = "127.0.0.1";
-    h.serverSettings["ServerSettings:UpdateServerPort"] = std::to_string(updates.port());
-    TfrmDAVUAdmin& w = h.create();
-    h.storeServer();
-    TUpdateCheck* check = InstallUpdateCheck(w);
-    check->programPath = QStringLiteral(DAVU_PROBE_1106);
-    check->programFileName = QStringLiteral("davu-admin");
+    CreateWithCheck(h, updates.port());
+    TfrmDAVUAdmin& w = *h.w;
 
     QVERIFY(h.connectAndIntroduce());
     QVERIFY(updates.waitForReceived(kVersionRequest));
@@ -81,15 +90,9 @@ class UpdateCheckAppTest : public QObject {
   void newerProgramStartedEndsThisOne() {
     AppHarness h;
     FakeServer updates;
-    h.serverSettings["ServerSettings:UpdateServerName"] = "127.0.0.1";
-    h.serverSettings["ServerSettings:UpdateServerPort"] = std::to_string(updates.port());
-    h.serverSettings["CHECKVERSION:davu-admin"] = "1107";
-    TfrmDAVUAdmin& w = h.create();
-    h.storeServer();
-    TUpdateCheck* check = InstallUpdateCheck(w);
-    check->programPath = QStringLiteral(DAVU_PROBE_1106);
-    check->programFileName = QStringLiteral("davu-admin");
-    QVERIFY(QFile::copy(QStringLiteral(DAVU_PROBE_1107), check->localCopy()));
+    TUpdateCheck& check = CreateWithCheck(h, updates.port(), "1107");
+    TfrmDAVUAdmin& w = *h.w;
+    QVERIFY(QFile::copy(QStringLiteral(DAVU_PROBE_1107), check.localCopy()));
 
     w.FormActivate();
     QVERIFY(WaitUntil([&] { return !h.exits.empty(); }));
@@ -99,6 +102,29 @@ class UpdateCheckAppTest : public QObject {
     QVERIFY(!frmDAVUcommon->UpdateTimer->isActive());
     // The main server heard settings requests only, never the introduction.
     QVERIFY(h.server.received().find(Introduction()) == std::string::npos);
+  }
+
+  // The update server cannot be reached: a balloon, and five seconds later
+  // the main connection goes on to its introduction.
+  void unreachableUpdateServerLetsTheIntroductionGoOn() {
+    AppHarness h;
+    FakeServer updates;
+    TUpdateCheck& check = CreateWithCheck(h, updates.port(), "1107");
+    updates.stopListening();
+    QTimer clock;  // the watchdog's five seconds pass once the balloon is up
+    clock.setInterval(1);
+    connect(&clock, &QTimer::timeout, &check, [&] {
+      if (h.fake.dialogs->balloons.empty() || !common_->UpdateTimer->isActive()) return;
+      if (common_->UpdateTimer->interval() != 5000) return;
+      clock.stop();
+      check.UpdateTimerTimer();
+    });
+    clock.start();
+    QVERIFY(h.connectAndIntroduce());
+    QCOMPARE(h.fake.dialogs->balloons.size(), std::size_t(1));
+    QCOMPARE(h.fake.dialogs->balloons.front().text, QStringLiteral("Error in UpdateSocket: 111"));
+    QVERIFY(h.fake.starter->starts.empty());
+    QVERIFY(h.exits.empty());
   }
 
  private:
