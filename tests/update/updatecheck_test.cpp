@@ -256,6 +256,20 @@ class UpdateCheckTest : public QObject {
     QCOMPARE(folderEntries(), QStringList{"davu-admin"});
   }
 
+  // Without a local data folder there is no place for the new version that
+  // is not beside the running program or in some working directory.
+  void noLocalDataFolderAsksForNoProgram() {
+    UpdateHarness h;
+    setCheckVersion("1107");
+    LocalDataFolder.clear();
+    QVERIFY(!h.run());
+    QVERIFY(UpdateSaveFailed);
+    QCOMPARE(h.fake.dialogs->infoMessages,
+             QStringList{"Det fanns en ny version tillgänglig. Den gick dock inte att spara ner i katalogen \r!"});
+    QCOMPARE(h.sent(), kVersionRequest);
+    QVERIFY(h.fake.starter->starts.empty());
+  }
+
   // The decision waits five seconds. A check that gave up while the current
   // version was still being read from the main server sends nothing and
   // starts nothing when the answer comes late.
