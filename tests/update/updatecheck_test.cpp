@@ -14,14 +14,14 @@
 #include "UUpdateCheck.h"
 #include "UpdateHarness.h"
 #include "UpdateState.h"
-#include "protocol/Catalogue.h"
 #include "protocol/Envelope.h"
 #include "protocol/ReplyCutter.h"
 
 namespace {
 
-const std::string kVersionRequest = davu::proto::GetServerVersion("RECEPTION01_Admin", 2);
-const std::string kProgramRequest = davu::proto::GetNewClient("davu-admin", "RECEPTION01_Admin", 2);
+// The two requests, byte for byte.
+const std::string kVersionRequest = "\xA4GETSERVERVERSION:RECEPTION01_Admin:2:GETSERVERVERSION\xA4";
+const std::string kProgramRequest = "\xA4GETNEWCLIENT:davu-admin:RECEPTION01_Admin:2:GETNEWCLIENT\xA4";
 const std::string kVersionReply = "\xA4RETSERVERVERSION:1.10.7:RETSERVERVERSION\xA4";
 const QString kNew = QStringLiteral(DAVU_PROBE_1107);
 const QString kOld = QStringLiteral(DAVU_PROBE_1106);
