@@ -1,6 +1,8 @@
 #include "DavuServer.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -29,7 +31,9 @@ struct DavuServer::Connection {
 DavuServer::DavuServer(ServerOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)) {}
 
-DavuServer::~DavuServer() {
+DavuServer::~DavuServer() { closeConnections(); }
+
+void DavuServer::closeConnections() {
   for (auto& [socket, c] : connections_) {
     socket->disconnect(this);
     socket->abort();
@@ -39,24 +43,11 @@ DavuServer::~DavuServer() {
 }
 
 bool DavuServer::start(QString* error) {
-  std::string dbError;
-  db_ = Database::open(options_.databasePath.toStdString(), &dbError);
-  if (!db_) {
-    if (error)
-      *error = QStringLiteral("Databasen %1 kan inte öppnas: %2")
-                   .arg(options_.databasePath, QString::fromStdString(dbError));
+  if (!listen(error) || !openDatabase(error)) {
+    delete server_;
+    server_ = nullptr;
     return false;
   }
-  try {
-    if (!options_.clinic.isEmpty()) db_->setMeta("KLINIKNAMN", options_.clinic.toStdString());
-    if (options_.demo && FillDemoData(*db_, QDateTime::currentDateTime()))
-      log(QStringLiteral("demo data written to %1").arg(options_.databasePath));
-    if (db_->meta("KLINIKNAMN").empty()) db_->setMeta("KLINIKNAMN", "Kliniken");
-  } catch (const DbError& e) {
-    if (error) *error = QStringLiteral("Databasfel: %1").arg(QString::fromUtf8(e.what()));
-    return false;
-  }
-
   ServerConfig config;
   config.version = options_.version.toStdString();
   config.updateDir = options_.updateDir.toStdString();
@@ -65,30 +56,91 @@ bool DavuServer::start(QString* error) {
   handler_->setConnectedLookup([this](const std::string& name) { return isConnected(name); });
   handler_->setLog([this](const std::string& line) { log(QString::fromStdString(line)); });
 
-  server_ = new QTcpServer(this);
-  server_->setListenBacklogSize(1024);
-  server_->setMaxPendingConnections(1024);
-  connect(server_, &QTcpServer::newConnection, this, &DavuServer::onNewConnection);
-  if (!server_->listen(options_.listenAddress, options_.port)) {
-    if (error)
-      *error = QStringLiteral("Kan inte lyssna på %1:%2: %3")
-                   .arg(options_.listenAddress.toString())
-                   .arg(options_.port)
-                   .arg(server_->errorString());
-    return false;
-  }
   if (!options_.portFile.isEmpty()) {
     QSaveFile f(options_.portFile);
     if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray::number(port()) + '\n') < 0 || !f.commit()) {
-      if (error) *error = QStringLiteral("Kan inte skriva portfilen %1").arg(options_.portFile);
+      if (error)
+        *error = QStringLiteral("cannot write the port file %1: %2").arg(options_.portFile, f.errorString());
       return false;
     }
   }
+  if (!options_.allow.isEmpty())
+    log(QStringLiteral("accepting connections only from %1").arg(options_.allow.describe()));
+  else if (!options_.listenAddress.isLoopback())
+    log(QStringLiteral("WARNING: listening on %1 without --allow: every machine that reaches port %2 "
+                       "can read the call log and change the register. Give the clinic's network "
+                       "with --allow, for example --allow 192.168.1.0/24.")
+            .arg(options_.listenAddress.toString())
+            .arg(port()));
   log(QStringLiteral("listening on %1:%2, database %3")
           .arg(server_->serverAddress().toString())
           .arg(server_->serverPort())
           .arg(options_.databasePath));
   return true;
+}
+
+bool DavuServer::listen(QString* error) {
+  server_ = new QTcpServer(this);
+  server_->setListenBacklogSize(1024);
+  server_->setMaxPendingConnections(1024);
+  connect(server_, &QTcpServer::newConnection, this, &DavuServer::onNewConnection);
+  if (server_->listen(options_.listenAddress, options_.port)) return true;
+  if (error) {
+    const QString where = QStringLiteral("%1 port %2").arg(options_.listenAddress.toString()).arg(options_.port);
+    *error = server_->serverError() == QAbstractSocket::AddressInUseError
+                 ? QStringLiteral("cannot listen on %1: the port is already in use. Stop the program "
+                                  "that uses port %2, or choose another port with --port.")
+                       .arg(where)
+                       .arg(options_.port)
+                 : QStringLiteral("cannot listen on %1: %2. Check the address given with --listen.")
+                       .arg(where, server_->errorString());
+  }
+  return false;
+}
+
+bool DavuServer::openDatabase(QString* error) {
+  const QString path = options_.databasePath;
+  if (path != QLatin1String(":memory:")) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable()) {
+      if (error)
+        *error = QStringLiteral("cannot write to the database folder %1. Create it and let this user "
+                                "write there, or choose another file with --db.")
+                     .arg(folder);
+      return false;
+    }
+  }
+  std::string dbError;
+  db_ = Database::open(path.toStdString(), &dbError);
+  if (!db_) {
+    if (error)
+      *error = QStringLiteral("cannot open the database %1: %2. Check the file, or choose another with --db.")
+                   .arg(path, QString::fromStdString(dbError));
+    return false;
+  }
+  try {
+    if (!options_.clinic.isEmpty()) db_->setMeta("KLINIKNAMN", options_.clinic.toStdString());
+    if (options_.demo && FillDemoData(*db_, QDateTime::currentDateTime()))
+      log(QStringLiteral("demo data written to %1").arg(path));
+    if (db_->meta("KLINIKNAMN").empty()) db_->setMeta("KLINIKNAMN", "Kliniken");
+  } catch (const DbError& e) {
+    if (error) *error = QStringLiteral("database error in %1: %2").arg(path, QString::fromUtf8(e.what()));
+    db_.reset();
+    return false;
+  }
+  return true;
+}
+
+void DavuServer::stop(const QString& why) {
+  log(QStringLiteral("%1: stopping, closing %2 connections").arg(why).arg(connectionCount()));
+  if (server_) server_->close();
+  closeConnections();
+  handler_.reset();
+  // Closing the last connection to the file checkpoints the WAL into it.
+  const bool hadDatabase = db_ != nullptr;
+  db_.reset();
+  log(hadDatabase ? QStringLiteral("stopped; database %1 checkpointed and closed").arg(options_.databasePath)
+                  : QStringLiteral("stopped"));
 }
 
 quint16 DavuServer::port() const { return server_ ? server_->serverPort() : 0; }
@@ -116,6 +168,13 @@ void DavuServer::onNewConnection() {
   while (QTcpSocket* socket = server_->nextPendingConnection()) {
     QString peer = socket->peerAddress().toString() + QLatin1Char(':') +
                    QString::number(socket->peerPort());
+    if (!options_.allow.allows(socket->peerAddress())) {
+      // Not a byte to a machine outside the allowed networks.
+      log(QStringLiteral("refused connection from %1: not in an allowed network").arg(peer));
+      socket->abort();
+      socket->deleteLater();
+      continue;
+    }
     if (connectionCount() >= options_.maxConnections) {
       log(QStringLiteral("refused connection from %1: %2 connections open")
               .arg(peer)

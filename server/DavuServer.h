@@ -11,6 +11,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "AllowList.h"
 #include "RequestHandler.h"
 #include "ServerDatabase.h"
 
@@ -21,6 +22,7 @@ namespace davu::server {
 
 struct ServerOptions {
   QHostAddress listenAddress = QHostAddress::LocalHost;
+  AllowList allow;  // empty: every machine that reaches the port
   quint16 port = 0;  // 0: a free port, see DavuServer::port()
   QString databasePath;
   QString updateDir;
@@ -46,12 +48,19 @@ class DavuServer : public QObject {
   explicit DavuServer(ServerOptions options, QObject* parent = nullptr);
   ~DavuServer() override;
 
-  // Opens the database (creating the schema, and the demo data when asked)
-  // and starts listening. False with a message when either fails.
+  // Starts listening, then opens the database (creating its folder, the
+  // schema, and the demo data when asked), so a port that is taken leaves no
+  // new database behind. False with a message saying what to do when either
+  // fails.
   bool start(QString* error);
+  // Closes every connection and the database (which checkpoints its WAL
+  // into the main file), logging why and what was closed.
+  void stop(const QString& why);
   quint16 port() const;
   int connectionCount() const { return static_cast<int>(connections_.size()); }
   Database& database() { return *db_; }
+  // One line with a time stamp on standard error, unless quiet.
+  void log(const QString& line) const;
 
  signals:
   void connectionCountChanged(int count);
@@ -64,8 +73,10 @@ class DavuServer : public QObject {
   void flush(QTcpSocket* socket);
   void drop(QTcpSocket* socket, const char* why);
   void forget(QTcpSocket* socket);
+  void closeConnections();
   bool isConnected(const std::string& stationName) const;
-  void log(const QString& line) const;
+  bool listen(QString* error);
+  bool openDatabase(QString* error);
 
   ServerOptions options_;
   std::unique_ptr<Database> db_;

@@ -124,7 +124,7 @@ void RequestHandler::refuse(std::string_view tag, const std::string& why, Sessio
                             std::vector<Reply>& out) {
   if (log_)
     log_("refused " + std::string(tag) + " from " + s.peer +
-         (s.clientName.empty() ? "" : " (" + s.clientName + ")") + ": " + why);
+         (s.clientName.empty() ? "" : " (" + s.clientName + ")") + ", answered \"ERROR: " + why + "\"");
   out.push_back({"ERROR: " + Utf8ToWire(why), 0});
 }
 

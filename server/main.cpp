@@ -1,75 +1,68 @@
 // davu-server: the central server and update server of the DAVU calling
 // system, on one TCP port, with its data in one SQLite file.
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
 
 #include <cstdio>
+#include <unistd.h>
 
+#include "DatabaseBackup.h"
 #include "DavuServer.h"
+#include "ServerCommandLine.h"
+#include "StopSignals.h"
 
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("davu-server"));
+using namespace davu::server;
 
-  QCommandLineParser p;
-  p.setApplicationDescription(QStringLiteral(
-      "DAVU-servern: central server och uppdateringsserver för DAVU Admin och DAVU-klienterna."));
-  p.addHelpOption();
-  QCommandLineOption port(QStringLiteral("port"),
-                          QStringLiteral("TCP-port att lyssna på, 0 = valfri ledig port (standard 4000)."),
-                          QStringLiteral("port"), QStringLiteral("4000"));
-  QCommandLineOption listen(QStringLiteral("listen"), QStringLiteral("Adress att lyssna på (standard 127.0.0.1, bara den egna datorn)."),
-                            QStringLiteral("adress"), QStringLiteral("127.0.0.1"));
-  QString defaultDb =
-      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/davu-server/davu.db";
-  QCommandLineOption db(QStringLiteral("db"),
-                        QStringLiteral("Databasfil, SQLite (standard %1).").arg(defaultDb),
-                        QStringLiteral("fil"), defaultDb);
-  QCommandLineOption updateDir(QStringLiteral("update-dir"),
-                               QStringLiteral("Katalog med programfiler som klienterna kan hämta."),
-                               QStringLiteral("katalog"));
-  QCommandLineOption version(QStringLiteral("version"),
-                             QStringLiteral("Serverns versionstext (standard 1.10.6)."),
-                             QStringLiteral("text"), QStringLiteral("1.10.6"));
-  QCommandLineOption clinic(QStringLiteral("clinic"),
-                            QStringLiteral("Klinikens namn (sparas i databasen)."),
-                            QStringLiteral("namn"));
-  QCommandLineOption demo(QStringLiteral("demo"),
-                          QStringLiteral("Fyll en tom databas med en demoklinik."));
-  QCommandLineOption portFile(QStringLiteral("port-file"),
-                              QStringLiteral("Skriv den port servern lyssnar på till denna fil."),
-                              QStringLiteral("fil"));
-  p.addOptions({port, listen, db, updateDir, version, clinic, demo, portFile});
-  p.process(app);
+namespace {
 
-  davu::server::ServerOptions o;
-  bool ok = false;
-  uint portValue = p.value(port).toUInt(&ok);
-  if (!ok || portValue > 65535) {
-    std::fprintf(stderr, "davu-server: ogiltig port %s\n", qPrintable(p.value(port)));
-    return 2;
+int Backup(const ServerCommand& c) {
+  std::string error;
+  if (!BackupDatabase(c.options.databasePath.toStdString(), c.backupFile.toStdString(), &error)) {
+    std::fprintf(stderr, "davu-server: backup of %s to %s failed: %s\n", qPrintable(c.options.databasePath),
+                 qPrintable(c.backupFile), error.c_str());
+    return 1;
   }
-  o.port = static_cast<quint16>(portValue);
-  if (!o.listenAddress.setAddress(p.value(listen))) {
-    std::fprintf(stderr, "davu-server: ogiltig adress %s\n", qPrintable(p.value(listen)));
-    return 2;
-  }
-  o.databasePath = p.value(db);
-  QDir().mkpath(QFileInfo(o.databasePath).absolutePath());
-  o.updateDir = p.value(updateDir);
-  o.version = p.value(version);
-  o.clinic = p.value(clinic);
-  o.demo = p.isSet(demo);
-  o.portFile = p.value(portFile);
+  std::fprintf(stderr, "davu-server: backup of %s written to %s\n", qPrintable(c.options.databasePath),
+               qPrintable(c.backupFile));
+  return 0;
+}
 
-  davu::server::DavuServer server(o);
+int Serve(QCoreApplication& app, const ServerCommand& c) {
+  DavuServer server(c.options);
+  StopSignals stopSignals;
+  QString stopReason;
+  QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&](const QString& name) {
+    stopReason = name + QStringLiteral(" received");
+    app.quit();
+  });
+  server.log(QStringLiteral("davu-server %1 starting, pid %2")
+                 .arg(QCoreApplication::applicationVersion())
+                 .arg(::getpid()));
   QString error;
   if (!server.start(&error)) {
     std::fprintf(stderr, "davu-server: %s\n", error.toLocal8Bit().constData());
     return 1;
   }
-  return app.exec();
+  app.exec();
+  server.stop(stopReason);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("davu-server"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(DAVU_PROJECT_VERSION));
+
+  const ServerCommand c = ParseServerCommandLine(QCoreApplication::arguments());
+  switch (c.action) {
+    case ServerCommand::Action::Exit:
+      if (!c.message.isEmpty()) std::fprintf(stderr, "%s\n", c.message.toLocal8Bit().constData());
+      return c.exitStatus;
+    case ServerCommand::Action::Backup:
+      return Backup(c);
+    case ServerCommand::Action::Serve:
+      return Serve(app, c);
+  }
+  return 1;
 }

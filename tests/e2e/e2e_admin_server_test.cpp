@@ -40,7 +40,7 @@ class E2eAdminServerTest : public QObject {
     QFETCH(bool, accepted);
     QTemporaryDir serverDir;
     ServerProcess server(serverDir.path(), {"--demo", "--clinic", QStringLiteral("Vårdcentralen Norr"),
-                                            "--version", version});
+                                            "--report-version", version});
     QVERIFY2(server.port() > 0, "davu-server did not start");
 
     FakePlatform fakes;

@@ -53,7 +53,8 @@ void WaitForActivity(QTcpSocket& socket, int ms) {
 }
 }  // namespace
 
-WireClient::WireClient(quint16 port) {
+WireClient::WireClient(quint16 port, const QHostAddress& from) {
+  if (!from.isNull()) socket_.bind(from);
   socket_.connectToHost(QHostAddress::LocalHost, port);
   socket_.waitForConnected(5000);
 }

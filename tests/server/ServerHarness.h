@@ -32,7 +32,9 @@ class ServerHarness {
 
 class WireClient {
  public:
-  explicit WireClient(quint16 port);
+  // `from`: the local address to connect from (127.0.0.2 and so on stand
+  // for other machines); null for the system's choice.
+  explicit WireClient(quint16 port, const QHostAddress& from = QHostAddress());
   bool connected() const;
   void send(std::string_view bytes);
   // Reads until everything received since the last take() contains
@@ -47,6 +49,8 @@ class WireClient {
   std::string change(std::string_view request);
   // Waits until the server closes the connection.
   bool waitForClose(int timeoutMs = 5000);
+  // Bytes received and not yet taken by waitFor().
+  const std::string& unread() const { return buffer_; }
   QTcpSocket& socket() { return socket_; }
 
  private:
