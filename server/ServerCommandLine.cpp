@@ -67,7 +67,10 @@ ServerCommand ParseServerCommandLine(const QStringList& arguments) {
     return Refuse(QStringLiteral("davu-server: unexpected argument \"%1\"").arg(p.positionalArguments().first()));
   ServerCommand c;
   if (p.isSet(help)) {
-    std::fputs(qPrintable(p.helpText()), stdout);
+    // "Usage: davu-server", not the path it was started by.
+    QString text = p.helpText();
+    if (!arguments.isEmpty()) text.replace(arguments.first(), QStringLiteral("davu-server"));
+    std::fputs(qPrintable(text), stdout);
     return c;
   }
   if (p.isSet(version)) {

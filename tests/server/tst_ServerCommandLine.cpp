@@ -57,7 +57,8 @@ void tst_ServerCommandLine::answersAndExits_data() {
   QTest::addColumn<QStringList>("args");
   QTest::addColumn<QString>("out");  // a part of standard output
   QTest::newRow("--version") << QStringList{"--version"} << QString("davu-server " DAVU_PROJECT_VERSION "\n");
-  QTest::newRow("--help") << QStringList{"--help"} << "--report-version <text>";
+  QTest::newRow("--help") << QStringList{"--help"} << "Usage: davu-server [options]\n";
+  QTest::newRow("--help options") << QStringList{"--help"} << "--report-version <text>";
   QTest::newRow("-h") << QStringList{"-h"} << "--allow <cidr>";
 }
 
