@@ -1,6 +1,7 @@
 // davu-admin: the administration client of the DAVU calling system.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <cstdio>
 
 #include "AppStart.h"
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("DAVU Windows Admin"));
   QGuiApplication::setDesktopFileName(QStringLiteral("davu-admin"));
+  // The installed icon (hicolor theme); nothing when run from the build tree.
+  QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("davu-admin")));
   // Only the main window's close ends the program, always with status 1.
   app.setQuitOnLastWindowClosed(false);
   // The hidden common window comes first: it carries the shared timers and
