@@ -88,6 +88,8 @@ void tst_ServerCommandLine::refusals_data() {
   QTest::newRow("unknown option") << QStringList{"--verbose"} << 2 << "Unknown option 'verbose'";
   QTest::newRow("old version option") << QStringList{"--version", "1.2.3"} << 2 << "unexpected argument \"1.2.3\"";
   QTest::newRow("stray argument") << QStringList{"start"} << 2 << "unexpected argument";
+  QTest::newRow("address not on this machine") << QStringList{"--listen", "192.0.2.1"} << 1
+                                              << "cannot listen on 192.0.2.1 port 0";
   QTest::newRow("database folder is a file") << QStringList{"--db", "@/file/davu.db"} << 1
                                             << "cannot write to the database folder @/file";
 }
@@ -107,7 +109,8 @@ void tst_ServerCommandLine::refusals() {
   const Run r = run(args);
   QCOMPARE(r.exitCode, exitCode);
   QVERIFY2(r.err.contains(message), qPrintable(r.err));
-  QVERIFY2(r.err.contains("--help") || r.err.contains("--db"), qPrintable(r.err));  // says what to do
+  // Says what to do.
+  QVERIFY2(r.err.contains("--help") || r.err.contains("--db") || r.err.contains("--listen"), qPrintable(r.err));
   QCOMPARE(r.out, QString());
   QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"file"});
 }
