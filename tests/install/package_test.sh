@@ -73,9 +73,11 @@ mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status"
 dpkg --root="$root" --force-depends --force-not-root --unpack "$admin" "$server" >/dev/null 2>"$work/dpkg.err" ||
   fail "dpkg --unpack: $(cat "$work/dpkg.err")"
-for f in usr/bin/davu-admin usr/bin/davu-server lib/systemd/system/davu-server.service etc/default/davu-server; do
+for f in usr/bin/davu-admin usr/bin/davu-server lib/systemd/system/davu-server.service; do
   [ -f "$root/$f" ] || fail "dpkg did not unpack /$f"
 done
+# A conffile waits under .dpkg-new until the package is configured.
+[ -f "$root/etc/default/davu-server.dpkg-new" ] || fail "dpkg did not unpack /etc/default/davu-server as a conffile"
 dpkg --root="$root" -L davu-server | grep -qx /usr/bin/davu-server || fail "dpkg -L davu-server"
 "$root/usr/bin/davu-server" --version | grep -qx "davu-server $version" || fail "the unpacked davu-server does not run"
 
