@@ -79,6 +79,10 @@ bool Copy(const std::string& source, const std::string& temp, std::string* error
 bool BackupDatabase(const std::string& source, const std::string& target, std::string* error) {
   const std::string temp = target + ".part";
   std::error_code ec;
+  if (std::filesystem::equivalent(source, target, ec)) {
+    if (error) *error = "the backup would replace the database itself; give another file";
+    return false;
+  }
   std::filesystem::remove(temp, ec);
   if (!Copy(source, temp, error)) {
     std::filesystem::remove(temp, ec);

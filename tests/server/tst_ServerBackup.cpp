@@ -96,6 +96,7 @@ void tst_ServerBackup::refusals_data() {
   QTest::newRow("no database") << "missing.db" << "copy.db" << "does not exist";
   QTest::newRow("target folder missing") << "ok.db" << "nofolder/copy.db" << "failed";
   QTest::newRow("not a database") << "text.db" << "copy.db" << "failed";
+  QTest::newRow("onto itself") << "ok.db" << "./ok.db" << "would replace the database itself";
 }
 
 void tst_ServerBackup::refusals() {
@@ -120,8 +121,13 @@ void tst_ServerBackup::refusals() {
   QCOMPARE(p.exitCode(), 1);
   const QString err = QString::fromLocal8Bit(p.readAllStandardError());
   QVERIFY2(err.contains(message), qPrintable(err));
-  QVERIFY(!QFile::exists(dir.filePath(target)));
   QVERIFY(!QFile::exists(dir.filePath(target) + ".part"));
+  if (source == QLatin1String("ok.db")) {  // the source is untouched
+    QVERIFY(QFile::exists(dir.filePath(source)));
+    QCOMPARE(Query(dir.filePath(source), "SELECT COUNT(*) FROM T"), std::string("0"));
+  } else {
+    QVERIFY(!QFile::exists(dir.filePath(target)));
+  }
   QVERIFY(!QFile::exists(dir.filePath("missing.db")));  // a backup never creates its source
 }
 
