@@ -47,7 +47,10 @@ out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $ou
 [ -z "$out" ] || fail "desktop-file-validate: $out"
 grep -qx 'Exec=davu-admin' "$desktop" || fail "Exec is not davu-admin"
 grep -qx 'Icon=davu-admin' "$desktop" || fail "Icon is not davu-admin"
-grep -q '^Name\[sv\]=\|^Comment\[sv\]=' "$desktop" || fail "no Swedish name or comment"
+for key in Name Comment; do
+  grep -q "^$key=" "$desktop" || fail "no English $key"
+  grep -q "^$key\[sv\]=" "$desktop" || fail "no Swedish $key"
+done
 
 # Man pages: groff's warnings on, and man itself, both silent.
 for page in share/man/man1/davu-admin.1.gz share/man/man8/davu-server.8.gz; do
