@@ -129,7 +129,8 @@ void tst_ServerCommandLine::portInUseLeavesNoDatabase() {
 }
 
 void tst_ServerCommandLine::openListenerWarns() {
-  // Listening on every address without --allow warns; with it, says whom it accepts.
+  // Listening on every address without --allow warns; with it, the log says
+  // whom it accepts and has one line for each connection it closes.
   for (const bool withAllow : {false, true}) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -138,13 +139,25 @@ void tst_ServerCommandLine::openListenerWarns() {
     p.start(QStringLiteral(DAVU_SERVER_EXE), args);
     QByteArray log;
     QDeadlineTimer deadline(10000);
-    while (!log.contains(", database ") && p.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-      log += p.readAll();
+    const auto readUntil = [&](const QByteArray& text) {
+      while (!log.contains(text) && p.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+        log += p.readAll();
+    };
+    readUntil(", database ");
+    const qsizetype at = log.indexOf("listening on 0.0.0.0:");
+    QVERIFY2(at >= 0, log.constData());
+    const quint16 port = log.mid(at + 21, log.indexOf(',', at) - at - 21).toUShort();
+    {
+      WireClient outsider(port, QHostAddress(QStringLiteral("127.0.0.2")));
+      readUntil("connection from 127.0.0.2");
+    }
     p.terminate();
     QVERIFY(p.waitForFinished(10000));
-    QVERIFY2(log.contains("listening on 0.0.0.0:"), log.constData());
+    log += p.readAll();
     QCOMPARE(log.contains("WARNING: listening on 0.0.0.0 without --allow"), !withAllow);
     QCOMPARE(log.contains("accepting connections only from 127.0.0.1/32"), withAllow);
+    QCOMPARE(log.count("refused connection from 127.0.0.2:"), withAllow ? 1 : 0);
+    QCOMPARE(log.count("connection from 127.0.0.2:"), 1);
   }
 }
 
