@@ -200,9 +200,9 @@ void DispatcherTest::versionReplyReloadsVisibleRegister() {
     // While the register is open a connection comes up: its version reply
     // reloads the server tab, which shows the new version.
     d->show();
-    QCOMPARE(w.frmSystreg->edServerver->text(), QString());
+    QCOMPARE(w.frmSystreg->tsServersettings->edServerver->text(), QString());
     QVERIFY(h.acceptVersion("1.10.7"));
-    QCOMPARE(w.frmSystreg->edServerver->text(), QString("1.10.7"));
+    QCOMPARE(w.frmSystreg->tsServersettings->edServerver->text(), QString("1.10.7"));
     d->hide();
   };
   QVERIFY(h.connectAndIntroduce());

@@ -57,7 +57,7 @@ void saveRegisterTabs(TfrmSystreg* reg, const QString& prefix) {
     tabs->setCurrentIndex(index);
     if (p.page != reg->tsServersettings) {
       reg->setFixedWidth(800);
-      reg->Splitter1Moved();
+      reg->tsStations->Splitter1Moved();
     }
     save(reg, prefix + QString::fromLatin1(p.name));
   }
