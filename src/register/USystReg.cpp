@@ -162,7 +162,21 @@ void TfrmSystreg::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void TfrmSystreg::HandleRetAllCallables(std::string_view) {}
+// The resources reply fills the list the window chose: "Alla resurser" of
+// the clients tab when that tab asked for it, else "Resurser", whose lines
+// the clients tab then shares. Either way the choice ends here.
+void TfrmSystreg::HandleRetAllCallables(std::string_view payload) {
+  const bool forClients = ResourceListTarget == TResourceListTarget::ListBox3;
+  ResourceListTarget = TResourceListTarget::None;
+  TCallableItems items = CallableItems(DecodeCallableList(payload));
+  if (forClients) {
+    tsResurser->Fill({});
+    tsStations->ListBox3Items->append(items);
+    return;
+  }
+  tsResurser->Fill(std::move(items));
+  if (ReplyTarget == 0) tsStations->ListBox3Items->assign(tsResurser->lbResurserItems->items());
+}
 void TfrmSystreg::HandleRetAllMachines(std::string_view p) { tsStations->HandleRetAllMachines(p); }
 void TfrmSystreg::HandleRetCallList(std::string_view p) { tsStations->HandleRetCallList(p); }
 void TfrmSystreg::HandleRetStationCallables(std::string_view p) {

@@ -3,7 +3,10 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLayout>
+#include <QListView>
+#include <QVBoxLayout>
 #include <QPainter>
 #include <QSplitter>
 
@@ -43,6 +46,18 @@ TStationsTab::TStationsTab(QWidget* parent) : TRegisterTab(parent) {
   gbKlienter->setObjectName(QStringLiteral("gbKlienter"));
   gbResurserAttVisa = new QGroupBox(QStringLiteral("Resurser att visa/kalla"));
   gbResurserAttVisa->setObjectName(QStringLiteral("gbResurserAttVisa"));
+  ListBox3Items = new TCallableListModel(false, this);
+  ListBox3 = new QListView;
+  ListBox3->setObjectName(QStringLiteral("ListBox3"));
+  ListBox3->setModel(ListBox3Items);
+  ListBox3->setUniformItemSizes(true);
+  ListBox3->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  auto* all = new QVBoxLayout;
+  all->addWidget(new QLabel(QStringLiteral("Alla resurser")));
+  all->addWidget(ListBox3, 1);
+  auto* resources = new QHBoxLayout(gbResurserAttVisa);
+  resources->addLayout(all, 1);
+  resources->addStretch(1);
 
   Splitter1 = new RedSplitter(Qt::Horizontal);
   Splitter1->setObjectName(QStringLiteral("Splitter1"));
@@ -62,7 +77,10 @@ TStationsTab::TStationsTab(QWidget* parent) : TRegisterTab(parent) {
   layout->addWidget(Splitter1);
 }
 
-void TStationsTab::Load() { emit Request(davu::proto::GetAllMachines(ToWire(GetClientName()))); }
+void TStationsTab::Load() {
+  ListBox3Items->clear();
+  emit Request(davu::proto::GetAllMachines(ToWire(GetClientName())));
+}
 
 // The clients and their chosen resources are saved with the clients tab.
 void TStationsTab::Save() {}

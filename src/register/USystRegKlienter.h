@@ -4,9 +4,11 @@
 // ("Resurser att visa/kalla"), split by a red splitter.
 #include <string_view>
 
+#include "CallableList.h"
 #include "RegisterTab.h"
 
 class QGroupBox;
+class QListView;
 class QSplitter;
 
 class TStationsTab : public TRegisterTab {
@@ -18,8 +20,11 @@ class TStationsTab : public TRegisterTab {
   QSplitter* Splitter1 = nullptr;
   QGroupBox* gbKlienter = nullptr;
   QGroupBox* gbResurserAttVisa = nullptr;
+  // "Alla resurser": every resource, as the resources reply lists them.
+  QListView* ListBox3 = nullptr;
+  TCallableListModel* ListBox3Items = nullptr;
 
-  // Asks for every client.
+  // Empties the resource lists and asks for every client.
   void Load() override;
   void Save() override;
 

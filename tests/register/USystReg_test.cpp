@@ -15,6 +15,7 @@
 #include "SharedState.h"
 #include "USystReg.h"
 #include "WireText.h"
+#include "protocol/Catalogue.h"
 
 namespace {
 
@@ -245,8 +246,9 @@ class SystRegTest : public QObject {
       w.show();
       w.ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
       if (spara && round == 0) {
-        // The SMS tab's own save sends nothing yet; the flag is what counts.
-        QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnSave->click(); }), std::string());
+        // The SMS tab sends its (empty) fields; the flag is what counts here.
+        QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnSave->click(); }),
+                 davu::proto::PostSmsSettings("", "", ""));
         QVERIFY(w.FClickedSpara);
         QCOMPARE(connects_, 0);
       }
