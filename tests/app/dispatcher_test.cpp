@@ -145,6 +145,8 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
     dispatch(w, Reply("RETALLMACHINES", kMachine) + Reply("RETALLCALLABLES", kCallable));
     QCOMPARE(stats.CheckListBox2->count(), 1);
     QCOMPARE(stats.CheckListBox1->count(), 1);
+    QCOMPARE(w.frmSystreg->tsResurser->lbResurserItems->rowCount(), 0);
+    QCOMPARE(w.frmSystreg->tsStations->ListBox3Items->rowCount(), 0);
     // A resource list taken by the statistics also ends the register's choice of list.
     QVERIFY(w.frmSystreg->ResourceListTarget == TfrmSystreg::TResourceListTarget::None);
     ReplyTarget = 0;
@@ -152,6 +154,8 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
     // The register's turn: the statistics lists are left alone.
     QCOMPARE(stats.CheckListBox2->count(), 1);
     QCOMPARE(stats.CheckListBox1->count(), 1);
+    QCOMPARE(w.frmSystreg->tsResurser->lbResurserItems->rowCount(), 2);
+    QCOMPARE(w.frmSystreg->tsStations->ListBox3Items->rowCount(), 2);
   }
 }
 
