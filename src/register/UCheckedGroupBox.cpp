@@ -7,6 +7,27 @@
 
 #include "Themes.h"
 
+namespace {
+
+// Rows the style leaves empty above a group-box frame it draws into a
+// rectangle. Some styles (Fusion) keep room there for a title of their own;
+// the caption here is placed by this box, so that room is taken back.
+int FrameTopInset(const QStyle* style, QStyleOptionFrame option) {
+  option.rect = QRect(0, 0, 24, option.rect.height());
+  QImage probe(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
+  probe.fill(Qt::transparent);
+  {
+    QPainter p(&probe);
+    style->drawPrimitive(QStyle::PE_FrameGroupBox, &option, &p, nullptr);
+  }
+  for (int y = 0; y < probe.height(); ++y)
+    for (int x = 0; x < probe.width(); ++x)
+      if (qAlpha(probe.pixel(x, y)) != 0) return y;
+  return 0;
+}
+
+}  // namespace
+
 TCheckedGroupBox::TCheckedGroupBox(const QString& caption, QWidget* parent)
     : QGroupBox(caption, parent) {
   FCBox = new QCheckBox(this);
@@ -113,11 +134,12 @@ void TCheckedGroupBox::PaintThemed(QPainter& p) {
   frame.lineWidth = 1;
   frame.features = QStyleOptionFrame::None;
   if (!Enabled()) frame.state &= ~QStyle::State_Enabled;
+  frame.rect.setTop(frame.rect.top() - FrameTopInset(style(), frame));
   // The frame runs behind the caption, not through it.
   QRegion clip(rect());
   clip -= caption;
   p.setClipRegion(clip);
-  style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &p, this);
+  style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &p, nullptr);
   p.setClipping(false);
   if (!caption.isEmpty())
     style()->drawItemText(&p, caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
