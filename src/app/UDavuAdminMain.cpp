@@ -206,7 +206,7 @@ void TfrmDAVUAdmin::btnSystemregisterClick() {
   frmSystreg->SetTabs(frmSystreg->tsResurser);
   if (!frmSystreg->isVisible()) {
     frmSystreg->setFixedWidth(800);
-    frmSystreg->Splitter1Moved();
+    frmSystreg->tsStations->Splitter1Moved();
     ShowModal(frmSystreg);
   }
 }

@@ -69,7 +69,7 @@ void LocaliseDialogTexts() {
 
 // Windows system colours (high byte 0xFF, index in the low byte) that the
 // register may have stored, mapped to the current palette.
-static std::uint32_t resolveColour(std::uint32_t colour) {
+std::uint32_t ResolveColour(std::uint32_t colour) {
   if ((colour >> 24) != 0xFF) return colour & 0xFFFFFFu;
   static const QHash<int, QPalette::ColorRole> roles = {
       {1, QPalette::Window},  {4, QPalette::Window},        {5, QPalette::Base},
@@ -84,7 +84,7 @@ static std::uint32_t resolveColour(std::uint32_t colour) {
 }
 
 std::uint32_t ContrastColor(std::uint32_t colour) {
-  const std::uint32_t rgb = resolveColour(colour);
+  const std::uint32_t rgb = ResolveColour(colour);
   std::uint32_t out = 0;
   for (int shift = 0; shift < 24; shift += 8)
     if (((rgb >> shift) & 0xFF) <= 128) out |= 0xFFu << shift;

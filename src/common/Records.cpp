@@ -57,6 +57,12 @@ QString MachineItemText(const TMachine& m) {
          ClientTypeText(m.MachineType);
 }
 
+davu::proto::CallableUpdate ToCallableUpdate(const TCallable& c) {
+  return {c.CallableLopnr,    ToWire(c.CallableName), ToWire(c.CallableFriendlyname),
+          c.CallableColour,   c.CallableSendSMS,      ToWire(c.CallableMobilnummer),
+          c.Aktiv};
+}
+
 std::int32_t IntFromText(std::string_view text) {
   text = TrimControl(text);
   if (!text.empty() && text.front() == '+') {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/Catalogue.h"
+
 enum TDAVUClientType : std::uint8_t { ctCall = 0, ctShow = 1, ctAdmin = 2, ctHardware = 3 };
 
 // "Call", "Show", "Admin", "Hardware"; a value outside 0..3 gives its number.
@@ -47,6 +49,9 @@ QString MachineItemText(const TMachine& m);
 // Payloads as cut by the dispatcher, in wire bytes: "¤RETALLCALLABLES:" ... ":".
 std::vector<CallablePtr> DecodeCallableList(std::string_view payload);
 std::vector<MachinePtr> DecodeMachineList(std::string_view payload);
+
+// A resource as REGISTERUPATECALLABLE sends it, texts in wire bytes.
+davu::proto::CallableUpdate ToCallableUpdate(const TCallable& c);
 
 // The boolean text rule: a number other than 0 or "True" (any case) is true,
 // 0 or "False" is false, anything else gives `def`.

@@ -1,5 +1,6 @@
 #include "WireText.h"
 
+#include "protocol/Envelope.h"
 #include "protocol/WireCodec.h"
 
 QString FromWire(std::string_view bytes) {
@@ -11,4 +12,24 @@ std::string ToWire(const QString& text) {
   return davu::proto::EncodeCp1252(
       std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                           static_cast<std::size_t>(text.size())));
+}
+
+QString FirstUnsendableChar(const QString& text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+      return text.mid(i, 2);
+    const char16_t u = c.unicode();
+    if (!davu::proto::IsCp1252(u)) return QString(c);
+    if (u < 0x100 && davu::proto::kFieldBreakers.find(static_cast<char>(u)) != std::string_view::npos)
+      return QString(c);
+  }
+  return {};
+}
+
+QString UnsendableCharMessage(const QString& label, const QString& bad) {
+  QString text = label + QStringLiteral(" får inte innehålla tecknet '") + bad + u'\'';
+  if (!bad.isEmpty() && !davu::proto::IsCp1252(bad.front().unicode()))
+    text += QStringLiteral(", som inte kan skickas till servern");
+  return text;
 }

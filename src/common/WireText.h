@@ -6,3 +6,11 @@
 
 QString FromWire(std::string_view bytes);
 std::string ToWire(const QString& text);
+
+// The first character of `text` that cannot travel as a field value: one that
+// would split or cut a message (':', '~', '¤') or one Windows-1252 lacks (it
+// would arrive as '?'). Empty when the whole text can be sent.
+QString FirstUnsendableChar(const QString& text);
+// "Namn får inte innehålla tecknet ':'", for the field named `label` and the
+// character `bad` that FirstUnsendableChar found.
+QString UnsendableCharMessage(const QString& label, const QString& bad);

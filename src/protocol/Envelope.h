@@ -21,6 +21,11 @@ std::string_view FrameEndMarker();    // "#DATAEND#"
 inline const std::string_view kFrameStart = FrameStartMarker();
 inline const std::string_view kFrameEnd = FrameEndMarker();
 
+// Bytes a field value must not hold, since nothing is escaped: the field
+// separators ':' and '~' and the tag marker "¤". One of them in a value
+// shifts the fields of its record or cuts the message it travels in.
+inline constexpr std::string_view kFieldBreakers{":~\xA4", 3};
+
 // "¤" + tag + sep + fields joined by sep + sep + tag + "¤".
 std::string BuildMessage(std::string_view tag, char sep,
                          std::initializer_list<std::string_view> fields);

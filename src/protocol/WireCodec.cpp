@@ -33,6 +33,8 @@ std::u16string DecodeCp1252(std::string_view bytes) {
   return out;
 }
 
+bool IsCp1252(char16_t c) { return c == u'?' || EncodeOne(c) != '?'; }
+
 std::string EncodeCp1252(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());

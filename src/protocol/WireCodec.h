@@ -10,5 +10,7 @@ namespace davu::proto {
 
 std::u16string DecodeCp1252(std::string_view bytes);
 std::string EncodeCp1252(std::u16string_view text);
+// True when the code page carries `c` (a surrogate half never counts).
+bool IsCp1252(char16_t c);
 
 }  // namespace davu::proto

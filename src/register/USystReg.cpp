@@ -1,69 +1,33 @@
 #include "USystReg.h"
 
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
-#include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "ClientIdentity.h"
 #include "ClientSocket.h"
 #include "SharedState.h"
-#include "WireText.h"
-#include "protocol/Catalogue.h"
-
-namespace {
-// Client area as designed.
-constexpr int kDesignWidth = 573;
-constexpr int kDesignHeight = 391;
-// "Befintliga klienter" at design, and the narrow column of move buttons
-// between "Alla resurser" and "Valda resurser".
-constexpr int kClientsPaneWidth = 249;
-constexpr int kMoveButtonColumnWidth = 30;
-
-// The split between the two panes is drawn in red.
-class RedSplitterHandle final : public QSplitterHandle {
- public:
-  using QSplitterHandle::QSplitterHandle;
-
- protected:
-  void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(255, 0, 0)); }
-};
-
-class RedSplitter final : public QSplitter {
- public:
-  using QSplitter::QSplitter;
-
- protected:
-  QSplitterHandle* createHandle() override { return new RedSplitterHandle(orientation(), this); }
-};
-}  // namespace
 
 TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmSystreg"));
   setWindowTitle(QStringLiteral("Systemregister"));
   setModal(true);
-  setFixedSize(kDesignWidth, kDesignHeight);
+  setFixedSize(kRegisterDesignWidth, kRegisterDesignHeight);
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
 
-  tsServersettings = buildServerTab();
-  tsResurser = new QWidget;
-  tsResurser->setObjectName(QStringLiteral("tsResurser"));
-  tsStations = buildStationsTab();
-  tsSMS = new QWidget;
-  tsSMS->setObjectName(QStringLiteral("tsSMS"));
-
-  PageControl1->addTab(tsServersettings, QStringLiteral("Serverinställningar/utseende"));
-  PageControl1->addTab(tsResurser, QStringLiteral("Resurser"));
-  PageControl1->addTab(tsStations, QStringLiteral("Klienter"));
-  PageControl1->addTab(tsSMS, QStringLiteral("SMS-inställningar"));
+  tsServersettings = new TServerSettingsTab;
+  tsResurser = new TResourcesTab;
+  tsStations = new TStationsTab;
+  tsSMS = new TSmsSettingsTab;
+  addTab(tsServersettings, QStringLiteral("Serverinställningar/utseende"));
+  addTab(tsResurser, QStringLiteral("Resurser"));
+  addTab(tsStations, QStringLiteral("Klienter"));
+  addTab(tsSMS, QStringLiteral("SMS-inställningar"));
+  connect(tsServersettings, &TServerSettingsTab::ServerChanged, this, &TfrmSystreg::ServerChanged);
 
   btnSave = new QPushButton(QStringLiteral("Spara"), this);
   btnSave->setObjectName(QStringLiteral("btnSave"));
@@ -96,39 +60,18 @@ TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
     // SetTabs loads the tab it settles on once, after all its changes.
     if (!FInSetTabs) PageControl1Change();
   });
-  connect(Splitter1, &QSplitter::splitterMoved, this, [this](int, int) { Splitter1Moved(); });
-
-  FillThemeList();
 }
 
 TfrmSystreg::~TfrmSystreg() = default;
 
-QWidget* TfrmSystreg::buildStationsTab() {
-  auto* page = new QWidget;
-  page->setObjectName(QStringLiteral("tsStations"));
-
-  // The lists and buttons of both panes are filled in by the clients tab.
-  gbKlienter = new QGroupBox(QStringLiteral("Befintliga klienter"));
-  gbKlienter->setObjectName(QStringLiteral("gbKlienter"));
-  gbResurserAttVisa = new QGroupBox(QStringLiteral("Resurser att visa/kalla"));
-  gbResurserAttVisa->setObjectName(QStringLiteral("gbResurserAttVisa"));
-
-  Splitter1 = new RedSplitter(Qt::Horizontal);
-  Splitter1->setObjectName(QStringLiteral("Splitter1"));
-  Splitter1->setChildrenCollapsible(false);
-  Splitter1->setHandleWidth(4);
-  Splitter1->addWidget(gbKlienter);
-  Splitter1->addWidget(gbResurserAttVisa);
-  // A wider window widens the resources, not the client list.
-  Splitter1->setStretchFactor(0, 0);
-  Splitter1->setStretchFactor(1, 1);
-  Splitter1->setSizes({kClientsPaneWidth, kDesignWidth - kClientsPaneWidth});
-  gbResurserAttVisa->installEventFilter(this);
-
-  auto* layout = new QHBoxLayout(page);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->addWidget(Splitter1);
-  return page;
+void TfrmSystreg::addTab(TRegisterTab* tab, const QString& caption) {
+  PageControl1->addTab(tab, caption);
+  connect(tab, &TRegisterTab::Request, this, &TfrmSystreg::SendRequest);
+  connect(tab, &TRegisterTab::ReloadRequested, this, &TfrmSystreg::PageControl1Change);
+  connect(tab, &TRegisterTab::SaveButtonsEnabled, this, [this](bool enabled) {
+    btnSave->setEnabled(enabled);
+    btnCancel->setEnabled(enabled);
+  });
 }
 
 QWidget* TfrmSystreg::activePage() const {
@@ -137,13 +80,16 @@ QWidget* TfrmSystreg::activePage() const {
   return PageControl1->widget(index);
 }
 
+TRegisterTab* TfrmSystreg::activeTab() const { return qobject_cast<TRegisterTab*>(activePage()); }
+
 void TfrmSystreg::SetTabs(QWidget* page) {
   {
     QScopedValueRollback<bool> guard(FInSetTabs, true);
     const bool connected = ClientSocket1 && ClientSocket1->active();
     for (int i = 0; i < PageControl1->count(); ++i) PageControl1->setTabVisible(i, false);
     if (RegisterMode) {
-      for (QWidget* w : {tsResurser, tsStations, tsSMS})
+      for (QWidget* w : {static_cast<QWidget*>(tsResurser), static_cast<QWidget*>(tsStations),
+                         static_cast<QWidget*>(tsSMS)})
         PageControl1->setTabVisible(PageControl1->indexOf(w), connected);
     } else {
       PageControl1->setTabVisible(PageControl1->indexOf(tsServersettings), true);
@@ -167,20 +113,7 @@ void TfrmSystreg::SetTabs(QWidget* page) {
 void TfrmSystreg::PageControl1Change() {
   btnSave->setEnabled(true);
   btnCancel->setEnabled(true);
-  QWidget* page = activePage();
-  if (!page) return;
-  if (page == tsServersettings) {
-    LoadServerSettings();
-  } else if (page == tsResurser) {
-    SendRequest(davu::proto::GetAllCallables(ToWire(GetClientName())));
-    // Enabled again by a change of a resource's active mark.
-    btnSave->setEnabled(false);
-    btnCancel->setEnabled(false);
-  } else if (page == tsStations) {
-    SendRequest(davu::proto::GetAllMachines(ToWire(GetClientName())));
-  } else if (page == tsSMS) {
-    SendRequest(davu::proto::GetSmsSettings(ToWire(GetClientName())));
-  }
+  if (TRegisterTab* tab = activeTab()) tab->Load();
 }
 
 // A request on a connection that dropped after the tabs were shown cannot
@@ -190,37 +123,22 @@ void TfrmSystreg::SendRequest(const std::string& bytes) {
   if (ClientSocket1 && ClientSocket1->active()) ClientSocket1->sendBytes(bytes);
 }
 
-void TfrmSystreg::Splitter1Moved() {
-  if (layout()) layout()->activate();
-  if (QLayout* l = tsStations->layout()) l->activate();
-  const QList<int> sizes = Splitter1->sizes();
-  const int left = sizes.value(0) > 0 ? sizes.value(0) : kClientsPaneWidth;
-  const int right = qMax(0, Splitter1->width() - left - Splitter1->handleWidth());
-  Splitter1->setSizes({left, right});
-  UpdateColumnWidth();
-}
-
-// "Alla resurser" takes half the group less the column of move buttons.
-void TfrmSystreg::UpdateColumnWidth() {
-  FAllResourcesColumnWidth = gbResurserAttVisa->contentsRect().width() / 2 - kMoveButtonColumnWidth;
-}
-
-bool TfrmSystreg::eventFilter(QObject* watched, QEvent* event) {
-  // A window that was hidden while its width changed gets its real geometry
-  // only when shown; follow every size the group gets.
-  if (watched == gbResurserAttVisa && event->type() == QEvent::Resize) UpdateColumnWidth();
-  return QDialog::eventFilter(watched, event);
-}
-
 void TfrmSystreg::btnSaveClick() {
   FClickedSpara = true;
-  if (activePage() == tsServersettings) SaveServerSettings();
-  // The register tabs save their own contents.
+  if (TRegisterTab* tab = activeTab()) tab->Save();
 }
 
 void TfrmSystreg::btnCancelClick() { PageControl1Change(); }
 
 void TfrmSystreg::btnReturnClick() { reject(); }
+
+// The server tab's settings are written: drop the old connection, show the
+// tab with what the new attempt will use, and start that attempt.
+void TfrmSystreg::ServerChanged() {
+  if (ClientSocket1) ClientSocket1->close();
+  SetTabs(tsServersettings);
+  if (ConnectProc) ConnectProc();
+}
 
 void TfrmSystreg::done(int result) {
   FormClose();
@@ -244,9 +162,24 @@ void TfrmSystreg::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-// The contents of the resources, clients and SMS tabs arrive with those tabs.
-void TfrmSystreg::HandleRetAllCallables(std::string_view) {}
-void TfrmSystreg::HandleRetAllMachines(std::string_view) {}
-void TfrmSystreg::HandleRetCallList(std::string_view) {}
-void TfrmSystreg::HandleRetStationCallables(std::string_view) {}
-void TfrmSystreg::HandleRetSmsSettings(std::string_view) {}
+// The resources reply fills the list the window chose: "Alla resurser" of
+// the clients tab when that tab asked for it, else "Resurser", whose lines
+// the clients tab then shares. Either way the choice ends here.
+void TfrmSystreg::HandleRetAllCallables(std::string_view payload) {
+  const bool forClients = ResourceListTarget == TResourceListTarget::ListBox3;
+  ResourceListTarget = TResourceListTarget::None;
+  TCallableItems items = CallableItems(DecodeCallableList(payload));
+  if (forClients) {
+    tsResurser->Fill({});
+    tsStations->ListBox3Items->append(items);
+    return;
+  }
+  tsResurser->Fill(std::move(items));
+  if (ReplyTarget == 0) tsStations->ListBox3Items->assign(tsResurser->lbResurserItems->items());
+}
+void TfrmSystreg::HandleRetAllMachines(std::string_view p) { tsStations->HandleRetAllMachines(p); }
+void TfrmSystreg::HandleRetCallList(std::string_view p) { tsStations->HandleRetCallList(p); }
+void TfrmSystreg::HandleRetStationCallables(std::string_view p) {
+  tsStations->HandleRetStationCallables(p);
+}
+void TfrmSystreg::HandleRetSmsSettings(std::string_view p) { tsSMS->HandleRetSmsSettings(p); }

@@ -4,15 +4,21 @@
 // only while the connection is open), one tab each, with "Spara", "Ångra"
 // and "Återgå" below. Created once by the main window and kept hidden between
 // showings; every request goes out on ClientSocket1, the main connection.
+//
+// The window keeps the buttons and the choice of tab; each tab is its own
+// class that loads and saves its contents. Replies are forwarded to the tab
+// they fill, whichever tab is active.
 #include <QDialog>
+#include <string>
 #include <string_view>
 
+#include "USystRegKlienter.h"
+#include "USystRegResurser.h"
+#include "USystRegSMS.h"
+#include "USystRegServer.h"
+
 class ClientSocket;
-class QComboBox;
-class QGroupBox;
-class QLineEdit;
 class QPushButton;
-class QSplitter;
 class QTabWidget;
 
 class TfrmSystreg : public QDialog {
@@ -29,33 +35,17 @@ class TfrmSystreg : public QDialog {
   ClientSocket* ClientSocket1 = nullptr;
 
   QTabWidget* PageControl1 = nullptr;
-  QWidget* tsServersettings = nullptr;
-  QWidget* tsResurser = nullptr;
-  QWidget* tsStations = nullptr;
-  QWidget* tsSMS = nullptr;
+  TServerSettingsTab* tsServersettings = nullptr;
+  TResourcesTab* tsResurser = nullptr;
+  TStationsTab* tsStations = nullptr;
+  TSmsSettingsTab* tsSMS = nullptr;
 
   QPushButton* btnSave = nullptr;
   QPushButton* btnCancel = nullptr;
   QPushButton* btnReturn = nullptr;
 
-  // Server tab.
-  QLineEdit* edServername = nullptr;
-  QLineEdit* edServerport = nullptr;
-  QLineEdit* edServerver = nullptr;
-  QLineEdit* edUpdateServername = nullptr;
-  QLineEdit* edUpdateServerport = nullptr;
-  QLineEdit* edUpdateServerver = nullptr;
-  QComboBox* ComboBox1 = nullptr;
-
-  // "Klienter" tab: the clients at the left, their resources at the right.
-  QSplitter* Splitter1 = nullptr;
-  QGroupBox* gbKlienter = nullptr;
-  QGroupBox* gbResurserAttVisa = nullptr;
-
   // Set by every "Spara"; never reset, so every later closing reconnects.
   bool FClickedSpara = false;
-  // Set by any choice in the theme list; never reset.
-  bool FThemeChanged = false;
   TResourceListTarget ResourceListTarget = TResourceListTarget::None;
 
   // Shows the tabs the mode and the connection allow, makes `page` (or the
@@ -65,10 +55,6 @@ class TfrmSystreg : public QDialog {
   QWidget* activePage() const;
   // Loads the active tab: its settings, or its request to the server.
   void PageControl1Change();
-  // Lays out the two panes of the "Klienter" tab for the window's width.
-  void Splitter1Moved();
-  // Width of the "Alla resurser" column that the last layout worked out.
-  int allResourcesColumnWidth() const { return FAllResourcesColumnWidth; }
 
   // Replies routed here by the dispatcher, as cut from the received text.
   void HandleRetAllCallables(std::string_view payload);
@@ -80,25 +66,19 @@ class TfrmSystreg : public QDialog {
   void btnSaveClick();
   void btnCancelClick();
   void btnReturnClick();
-  void ComboBox1Change();
 
   // Every closing of the window (Återgå, close box) ends here.
   void done(int result) override;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  QWidget* buildServerTab();
-  QWidget* buildStationsTab();
-  void FillThemeList();
-  void LoadServerSettings();
-  void SaveServerSettings();
+  void addTab(TRegisterTab* tab, const QString& caption);
+  TRegisterTab* activeTab() const;
   void SendRequest(const std::string& bytes);
+  void ServerChanged();
   void FormClose();
-  void UpdateColumnWidth();
 
   bool FInSetTabs = false;
-  int FAllResourcesColumnWidth = 0;
 };

@@ -1,17 +1,14 @@
-// The server tab of the register window: where the server and the update
-// server are found, the versions they reported, and the theme.
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
-#include "ClientSocket.h"
 #include "Dialogs.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "Themes.h"
-#include "USystReg.h"
+#include "USystRegServer.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -54,9 +51,8 @@ QLabel* Caption(const char* name, const QString& text, QWidget* buddy) {
 
 }  // namespace
 
-QWidget* TfrmSystreg::buildServerTab() {
-  auto* page = new QWidget;
-  page->setObjectName(QStringLiteral("tsServersettings"));
+TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
+  setObjectName(QStringLiteral("tsServersettings"));
 
   edServername = TextField("edServername");
   edServername->setPlaceholderText(
@@ -76,7 +72,7 @@ QWidget* TfrmSystreg::buildServerTab() {
   ComboBox1->setMinimumWidth(200);
   connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
 
-  auto* grid = new QGridLayout(page);
+  auto* grid = new QGridLayout(this);
   grid->setContentsMargins(16, 16, 16, 16);
   grid->setHorizontalSpacing(10);
   grid->setVerticalSpacing(6);
@@ -104,10 +100,10 @@ QWidget* TfrmSystreg::buildServerTab() {
   // The name fields take the whole column; the others stay narrow.
   grid->itemAtPosition(0, 1)->setAlignment(Qt::Alignment());
   grid->itemAtPosition(4, 1)->setAlignment(Qt::Alignment());
-  return page;
+  FillThemeList();
 }
 
-void TfrmSystreg::FillThemeList() {
+void TServerSettingsTab::FillThemeList() {
   ComboBox1->clear();
   ComboBox1->addItems(ThemeNames());
   const int active = ComboBox1->findText(ActiveThemeName());
@@ -115,9 +111,9 @@ void TfrmSystreg::FillThemeList() {
   FThemeChanged = false;
 }
 
-void TfrmSystreg::ComboBox1Change() { FThemeChanged = true; }
+void TServerSettingsTab::ComboBox1Change() { FThemeChanged = true; }
 
-void TfrmSystreg::LoadServerSettings() {
+void TServerSettingsTab::Load() {
   // On a first start nothing is stored and the field shows "ERROR".
   edServername->setText(ReadSetting(kServerSection, QStringLiteral("ServerName")));
   const qint64 port = DecimalValue(ReadSetting(kServerSection, QStringLiteral("ServerPort")), 0);
@@ -132,10 +128,10 @@ void TfrmSystreg::LoadServerSettings() {
   edUpdateServerver->setText(UpdateServerVersion);
 }
 
-void TfrmSystreg::SaveServerSettings() {
+void TServerSettingsTab::Save() {
   if (FThemeChanged) {
     WriteSetting(QStringLiteral("KlientSettings"), QStringLiteral("Style"), ComboBox1->currentText());
-    ShowInfoHint(QStringLiteral("Du måste starta om programmet för att temat skall ändras."), this);
+    ShowInfoHint(QStringLiteral("Du måste starta om programmet för att temat skall ändras."), window());
   }
   WriteSetting(kServerSection, QStringLiteral("ServerName"), edServername->text());
   WriteSetting(kServerSection, QStringLiteral("ServerPort"), PortText(edServerport));
@@ -152,7 +148,5 @@ void TfrmSystreg::SaveServerSettings() {
   // settings, and the update check runs again on the new server.
   WasConnected = false;
   UpdateCheckPending = true;
-  if (ClientSocket1) ClientSocket1->close();
-  SetTabs(tsServersettings);
-  if (ConnectProc) ConnectProc();
+  emit ServerChanged();
 }

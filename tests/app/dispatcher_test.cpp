@@ -145,6 +145,8 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
     dispatch(w, Reply("RETALLMACHINES", kMachine) + Reply("RETALLCALLABLES", kCallable));
     QCOMPARE(stats.CheckListBox2->count(), 1);
     QCOMPARE(stats.CheckListBox1->count(), 1);
+    QCOMPARE(w.frmSystreg->tsResurser->lbResurserItems->rowCount(), 0);
+    QCOMPARE(w.frmSystreg->tsStations->ListBox3Items->rowCount(), 0);
     // A resource list taken by the statistics also ends the register's choice of list.
     QVERIFY(w.frmSystreg->ResourceListTarget == TfrmSystreg::TResourceListTarget::None);
     ReplyTarget = 0;
@@ -152,6 +154,8 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
     // The register's turn: the statistics lists are left alone.
     QCOMPARE(stats.CheckListBox2->count(), 1);
     QCOMPARE(stats.CheckListBox1->count(), 1);
+    QCOMPARE(w.frmSystreg->tsResurser->lbResurserItems->rowCount(), 2);
+    QCOMPARE(w.frmSystreg->tsStations->ListBox3Items->rowCount(), 2);
   }
 }
 
@@ -200,9 +204,9 @@ void DispatcherTest::versionReplyReloadsVisibleRegister() {
     // While the register is open a connection comes up: its version reply
     // reloads the server tab, which shows the new version.
     d->show();
-    QCOMPARE(w.frmSystreg->edServerver->text(), QString());
+    QCOMPARE(w.frmSystreg->tsServersettings->edServerver->text(), QString());
     QVERIFY(h.acceptVersion("1.10.7"));
-    QCOMPARE(w.frmSystreg->edServerver->text(), QString("1.10.7"));
+    QCOMPARE(w.frmSystreg->tsServersettings->edServerver->text(), QString("1.10.7"));
     d->hide();
   };
   QVERIFY(h.connectAndIntroduce());

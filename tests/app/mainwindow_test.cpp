@@ -179,8 +179,8 @@ void MainWindowTest::newUserSetsServerAndConnects() {
   h.duringModal = [&](QDialog* d) {
     auto* reg = qobject_cast<TfrmSystreg*>(d);
     QVERIFY(reg);
-    reg->edServername->setText("127.0.0.1");
-    reg->edServerport->setText(QString::number(h.server.port()));
+    reg->tsServersettings->edServername->setText("127.0.0.1");
+    reg->tsServersettings->edServerport->setText(QString::number(h.server.port()));
     reg->btnSaveClick();
     reg->btnReturnClick();
   };

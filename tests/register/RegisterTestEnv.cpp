@@ -4,7 +4,10 @@
 #include <QFile>
 
 #include "ClientSocket.h"
+#include "FakePlatform.h"
 #include "FakeServer.h"
+#include "SharedState.h"
+#include "USystReg.h"
 
 SettingsSandbox::SettingsSandbox() {
   qputenv("XDG_CONFIG_HOME", (dir_.path() + QStringLiteral("/user")).toUtf8());
@@ -36,4 +39,27 @@ std::string SentBy(ClientSocket& socket, FakeServer& server, const std::function
   server.takeSent(socket);
   send();
   return server.takeSent(socket);
+}
+
+RegisterWindowCase::RegisterWindowCase()
+    : platform(std::make_unique<FakePlatform>()),
+      server(std::make_unique<FakeServer>()),
+      socket(std::make_unique<ClientSocket>()) {
+  ResetSharedState();
+  connected = ConnectTo(*socket, *server);
+  w = std::make_unique<TfrmSystreg>();
+  w->ClientSocket1 = socket.get();
+  RegisterMode = true;
+}
+
+RegisterWindowCase::~RegisterWindowCase() {
+  w.reset();
+  socket.reset();
+  server.reset();
+  platform.reset();
+  ResetSharedState();
+}
+
+std::string RegisterWindowCase::sent(const std::function<void()>& action) {
+  return SentBy(*socket, *server, action);
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 #include <string>
 
 class ClientSocket;
@@ -29,3 +30,23 @@ bool ConnectTo(ClientSocket& socket, FakeServer& server);
 // Everything `send` puts on the wire: sends a marker afterwards and waits for
 // it, so that a missing request shows as missing rather than as a time-out.
 std::string SentBy(ClientSocket& socket, FakeServer& server, const std::function<void()>& send);
+
+class FakePlatform;
+class TfrmSystreg;
+
+// One case of the register window in register mode, connected to the
+// scripted server, with the platform faked. Shared state is reset on both
+// ends of the case.
+class RegisterWindowCase {
+ public:
+  RegisterWindowCase();
+  ~RegisterWindowCase();
+  // Everything `action` sends to the server.
+  std::string sent(const std::function<void()>& action);
+
+  std::unique_ptr<FakePlatform> platform;
+  std::unique_ptr<FakeServer> server;
+  std::unique_ptr<ClientSocket> socket;
+  std::unique_ptr<TfrmSystreg> w;
+  bool connected = false;
+};

@@ -75,14 +75,14 @@ class ServerTabTest : public QObject {
 
     TfrmSystreg w;
     w.SetTabs(w.tsServersettings);
-    QCOMPARE((QStringList{w.edServername->text(), w.edServerport->text(), w.edUpdateServername->text(),
-                          w.edUpdateServerport->text()}),
+    QCOMPARE((QStringList{w.tsServersettings->edServername->text(), w.tsServersettings->edServerport->text(), w.tsServersettings->edUpdateServername->text(),
+                          w.tsServersettings->edUpdateServerport->text()}),
              fields);
-    QCOMPARE(w.edServerver->text(), QStringLiteral("1.10.6"));
-    QCOMPARE(w.edUpdateServerver->text(), QStringLiteral("1.0.2"));
-    QVERIFY(w.edServerver->isReadOnly());
-    QVERIFY(w.edUpdateServerver->isReadOnly());
-    QVERIFY(!w.edServername->placeholderText().isEmpty());
+    QCOMPARE(w.tsServersettings->edServerver->text(), QStringLiteral("1.10.6"));
+    QCOMPARE(w.tsServersettings->edUpdateServerver->text(), QStringLiteral("1.0.2"));
+    QVERIFY(w.tsServersettings->edServerver->isReadOnly());
+    QVERIFY(w.tsServersettings->edUpdateServerver->isReadOnly());
+    QVERIFY(!w.tsServersettings->edServername->placeholderText().isEmpty());
   }
 
   // While connected the update server's settings come from the server.
@@ -110,8 +110,8 @@ class ServerTabTest : public QObject {
     TfrmSystreg w;
     w.ClientSocket1 = socket_.get();
     w.SetTabs(w.tsServersettings);
-    QCOMPARE(w.edUpdateServername->text(), QStringLiteral("upd.example"));
-    QCOMPARE(w.edUpdateServerport->text(), QStringLiteral("8081"));
+    QCOMPARE(w.tsServersettings->edUpdateServername->text(), QStringLiteral("upd.example"));
+    QCOMPARE(w.tsServersettings->edUpdateServerport->text(), QStringLiteral("8081"));
     QVERIFY(server_->received().find(davu::proto::GetIniTextForMachine(
                 kMachine, "ServerSettings", "UpdateServerName")) != std::string::npos);
   }
@@ -142,15 +142,15 @@ class ServerTabTest : public QObject {
       QVERIFY(ConnectTo(*socket_, *server_));
       ServerSocket = socket_.get();
     }
-    w.edServername->setText("new.example");
-    w.edServerport->clear();
-    QTest::keyClicks(w.edServerport, "70000");
-    w.edUpdateServername->setText("upd.example");
-    w.edUpdateServerport->clear();
-    QTest::keyClicks(w.edUpdateServerport, "80a81");  // the letter is refused
-    if (chooseTheme) QTest::keyClick(w.ComboBox1, Qt::Key_Down);
-    QCOMPARE(w.FThemeChanged, chooseTheme);
-    const QString theme = w.ComboBox1->currentText();
+    w.tsServersettings->edServername->setText("new.example");
+    w.tsServersettings->edServerport->clear();
+    QTest::keyClicks(w.tsServersettings->edServerport, "70000");
+    w.tsServersettings->edUpdateServername->setText("upd.example");
+    w.tsServersettings->edUpdateServerport->clear();
+    QTest::keyClicks(w.tsServersettings->edUpdateServerport, "80a81");  // the letter is refused
+    if (chooseTheme) QTest::keyClick(w.tsServersettings->ComboBox1, Qt::Key_Down);
+    QCOMPARE(w.tsServersettings->FThemeChanged, chooseTheme);
+    const QString theme = w.tsServersettings->ComboBox1->currentText();
 
     QStringList steps;
     auto* sleeper = new ProbeSleeper;
@@ -172,7 +172,7 @@ class ServerTabTest : public QObject {
       QVERIFY(UpdateCheckPending);
       // The tab was applied again and shows what the new attempt will use.
       QCOMPARE(w.activePage(), w.tsServersettings);
-      QVERIFY(w.edServerver->text().isEmpty());
+      QVERIFY(w.tsServersettings->edServerver->text().isEmpty());
       QCOMPARE(ReadSetting("ServerSettings", "ServerName"), QStringLiteral("new.example"));
       QCOMPARE(ReadSetting("ServerSettings", "ServerPort"), QStringLiteral("70000"));
     };
@@ -181,8 +181,8 @@ class ServerTabTest : public QObject {
 
     QCOMPARE(steps, (QStringList{"sleep 1000", "connect"}));
     QVERIFY(w.FClickedSpara);
-    QCOMPARE(w.edServername->text(), QStringLiteral("new.example"));
-    QCOMPARE(w.edServerport->text(), QStringLiteral("70000"));
+    QCOMPARE(w.tsServersettings->edServername->text(), QStringLiteral("new.example"));
+    QCOMPARE(w.tsServersettings->edServerport->text(), QStringLiteral("70000"));
 
     if (chooseTheme) {
       QCOMPARE(platform_->dialogs->balloons.size(), std::size_t(1));
@@ -218,15 +218,15 @@ class ServerTabTest : public QObject {
     QVERIFY(ApplyTheme(QStringLiteral("Mörk")));
     TfrmSystreg w;
     QStringList items;
-    for (int i = 0; i < w.ComboBox1->count(); ++i) items << w.ComboBox1->itemText(i);
+    for (int i = 0; i < w.tsServersettings->ComboBox1->count(); ++i) items << w.tsServersettings->ComboBox1->itemText(i);
     QCOMPARE(items, ThemeNames());
-    QCOMPARE(w.ComboBox1->currentText(), QStringLiteral("Mörk"));
-    QVERIFY(!w.FThemeChanged);
+    QCOMPARE(w.tsServersettings->ComboBox1->currentText(), QStringLiteral("Mörk"));
+    QVERIFY(!w.tsServersettings->FThemeChanged);
     // Loading the tab leaves the choice alone.
     w.SetTabs(w.tsServersettings);
-    QVERIFY(!w.FThemeChanged);
-    QTest::keyClick(w.ComboBox1, Qt::Key_Up);
-    QVERIFY(w.FThemeChanged);
+    QVERIFY(!w.tsServersettings->FThemeChanged);
+    QTest::keyClick(w.tsServersettings->ComboBox1, Qt::Key_Up);
+    QVERIFY(w.tsServersettings->FThemeChanged);
   }
 
  private:

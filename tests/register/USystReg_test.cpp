@@ -15,6 +15,7 @@
 #include "SharedState.h"
 #include "USystReg.h"
 #include "WireText.h"
+#include "protocol/Catalogue.h"
 
 namespace {
 
@@ -76,9 +77,9 @@ class SystRegTest : public QObject {
     QCOMPARE(w.findChild<QPushButton*>("btnCancel")->text(), QStringLiteral("Ångra"));
     QCOMPARE(w.findChild<QPushButton*>("btnReturn")->text(), QStringLiteral("Återgå"));
     QVERIFY(!w.FClickedSpara);
-    QVERIFY(!w.FThemeChanged);
-    QCOMPARE(w.Splitter1->widget(0)->property("title").toString(), QStringLiteral("Befintliga klienter"));
-    QCOMPARE(w.Splitter1->widget(1)->property("title").toString(), QStringLiteral("Resurser att visa/kalla"));
+    QVERIFY(!w.tsServersettings->FThemeChanged);
+    QCOMPARE(w.tsStations->Splitter1->widget(0)->property("title").toString(), QStringLiteral("Befintliga klienter"));
+    QCOMPARE(w.tsStations->Splitter1->widget(1)->property("title").toString(), QStringLiteral("Resurser att visa/kalla"));
   }
 
   // prior: a SetTabs before the one under test, in the given mode and
@@ -206,10 +207,10 @@ class SystRegTest : public QObject {
     w.ClientSocket1 = socket_.get();
     w.SetTabs(w.tsServersettings);
     w.show();
-    w.edServername->setText("edited");
-    QTest::keyClick(w.edServername, Qt::Key_Escape);
+    w.tsServersettings->edServername->setText("edited");
+    QTest::keyClick(w.tsServersettings->edServername, Qt::Key_Escape);
     QVERIFY(w.isVisible());
-    QCOMPARE(w.edServername->text(), QStringLiteral("stored.example"));
+    QCOMPARE(w.tsServersettings->edServername->text(), QStringLiteral("stored.example"));
 
     // With "Ångra" disabled (Resurser just loaded) Escape does nothing at all.
     QVERIFY(ConnectTo(*socket_, *server_));
@@ -245,8 +246,9 @@ class SystRegTest : public QObject {
       w.show();
       w.ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
       if (spara && round == 0) {
-        // The SMS tab's own save sends nothing yet; the flag is what counts.
-        QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnSave->click(); }), std::string());
+        // The SMS tab sends its (empty) fields; the flag is what counts here.
+        QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnSave->click(); }),
+                 davu::proto::PostSmsSettings("", "", ""));
         QVERIFY(w.FClickedSpara);
         QCOMPARE(connects_, 0);
       }
@@ -268,20 +270,20 @@ class SystRegTest : public QObject {
     RegisterMode = true;
     w.SetTabs(w.tsResurser);
     w.setFixedWidth(800);
-    w.Splitter1Moved();
+    w.tsStations->Splitter1Moved();
     w.show();
     w.PageControl1->setCurrentWidget(w.tsStations);
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCoreApplication::processEvents();
-    w.Splitter1Moved();
+    w.tsStations->Splitter1Moved();
 
     QCOMPARE(w.width(), 800);
-    const QList<int> sizes = w.Splitter1->sizes();
+    const QList<int> sizes = w.tsStations->Splitter1->sizes();
     QCOMPARE(sizes.value(0), 249);
-    QCOMPARE(sizes.value(0) + sizes.value(1) + w.Splitter1->handleWidth(), w.Splitter1->width());
-    QVERIFY(w.Splitter1->width() > 760);
-    QCOMPARE(w.allResourcesColumnWidth(), w.gbResurserAttVisa->contentsRect().width() / 2 - 30);
-    QVERIFY(w.allResourcesColumnWidth() > 200);
+    QCOMPARE(sizes.value(0) + sizes.value(1) + w.tsStations->Splitter1->handleWidth(), w.tsStations->Splitter1->width());
+    QVERIFY(w.tsStations->Splitter1->width() > 760);
+    QCOMPARE(w.tsStations->allResourcesColumnWidth(), w.tsStations->gbResurserAttVisa->contentsRect().width() / 2 - 30);
+    QVERIFY(w.tsStations->allResourcesColumnWidth() > 200);
 
     w.btnReturn->click();
     RegisterMode = false;

@@ -53,6 +53,18 @@ struct FakeDialogs final : platform::Dialogs {
   void showBalloon(const QString& title, const QString& text, QPoint pos, int ms, int kind) override {
     balloons.push_back({title, text, pos, ms, kind});
   }
+  // The picker opens on the colours in `colourRequests`; each answer is the
+  // chosen colour, or an invalid one for "Avbryt" (also when none is left).
+  std::vector<QColor> colourRequests;
+  std::deque<QColor> colourAnswers;
+  bool pickColour(QColor& colour) override {
+    colourRequests.push_back(colour);
+    const QColor answer = colourAnswers.empty() ? QColor() : colourAnswers.front();
+    if (!colourAnswers.empty()) colourAnswers.pop_front();
+    if (!answer.isValid()) return false;
+    colour = answer;
+    return true;
+  }
 };
 
 struct FakeProcessStarter final : platform::ProcessStarter {

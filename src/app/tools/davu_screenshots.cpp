@@ -7,9 +7,11 @@
 // files prefixed with its name.
 // Settings are read from an empty temporary folder, never from the user's own.
 #include <QApplication>
+#include <QGridLayout>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -20,7 +22,9 @@
 #include "Themes.h"
 #include "UDavuAdminMain.h"
 #include "USystReg.h"
+#include "UCheckedGroupBox.h"
 #include "UfrmActiveCalls.h"
+#include "UfrmAddEditResurs.h"
 #include "UfrmDAVUStatistik.h"
 
 namespace {
@@ -37,6 +41,59 @@ bool save(QWidget* w, const QString& name) {
   if (ok) ++written;
   w->hide();
   return ok;
+}
+
+// What a clinic's server sends for the register tabs.
+void fillRegister(TfrmSystreg* reg) {
+  reg->HandleRetAllCallables(
+      "\xA4RETALLCALLABLES:"
+      "Rum 1:1:Dr Anna Andersson, rum 1:16769734:0::T:"
+      "Rum 2:2:Sk\xF6terska Lena \xC5" "berg, rum 2:13828050:-1:0701234567:T:"
+      "Lab:3:Laboratoriet plan 3:8421376:0::T:"
+      "Akut:4:Akutrummet:255:-1:0709876543:T:"
+      "R\xF6ntgen:5:R\xF6ntgen v\xE4ntrum B:4194304:0::F:"
+      "Kurator:6:Kurator Maria Lind, rum 5:16777215:0::T:");
+  reg->HandleRetSmsSettings("\xA4RETSMSSETTINGS:vcnorr:hemligt:100234:");
+}
+
+// The resource dialog on a resource that sends SMS, and one that does not.
+void saveResourceDialogs(const QString& prefix) {
+  for (bool sms : {true, false}) {
+    TfrmAddEditResurs dialog;
+    auto record = std::make_shared<TCallable>();
+    record->CallableLopnr = 2;
+    record->CallableName = QStringLiteral("Rum 2");
+    record->CallableFriendlyname = QStringLiteral("Sköterska Lena Åberg, rum 2");
+    record->CallableColour = 13828050;
+    record->CallableSendSMS = sms;
+    record->CallableMobilnummer = sms ? QStringLiteral("0701234567") : QString();
+    record->Aktiv = true;
+    dialog.cl = record;
+    save(&dialog, prefix + (sms ? QStringLiteral("resurs-dialog") : QStringLiteral("resurs-dialog-utan-sms")));
+  }
+}
+
+// The checked group box with its caption and tick box on either edge, and
+// disabled.
+void saveCheckedGroupBoxes(const QString& prefix) {
+  QWidget panel;
+  panel.setFixedSize(520, 300);
+  auto* grid = new QGridLayout(&panel);
+  int i = 0;
+  for (auto cap : {TCheckedGroupBox::cpTopLeft, TCheckedGroupBox::cpBottomLeft}) {
+    for (auto box : {TCheckedGroupBox::cbpTopLeft, TCheckedGroupBox::cbpBottomLeft}) {
+      auto* g = new TCheckedGroupBox(QStringLiteral("Skicka SMS"));
+      g->setFixedSize(240, 80);
+      g->SetCaptionPosition(cap);
+      g->SetCheckBoxPosition(box);
+      auto* field = new QLineEdit(g);
+      field->setGeometry(20, 28, 150, 24);
+      if (i == 3) g->SetEnabled(false);
+      grid->addWidget(g, i / 2, i % 2);
+      ++i;
+    }
+  }
+  save(&panel, prefix + QStringLiteral("checked-group-box"));
 }
 
 void saveRegisterTabs(TfrmSystreg* reg, const QString& prefix) {
@@ -57,7 +114,7 @@ void saveRegisterTabs(TfrmSystreg* reg, const QString& prefix) {
     tabs->setCurrentIndex(index);
     if (p.page != reg->tsServersettings) {
       reg->setFixedWidth(800);
-      reg->Splitter1Moved();
+      reg->tsStations->Splitter1Moved();
     }
     save(reg, prefix + QString::fromLatin1(p.name));
   }
@@ -100,7 +157,10 @@ int main(int argc, char** argv) {
 
     TfrmSystreg reg(&main);
     reg.ClientSocket1 = main.ClientSocket1;
+    fillRegister(&reg);
     saveRegisterTabs(&reg, prefix);
+    saveResourceDialogs(prefix);
+    saveCheckedGroupBoxes(prefix);
 
     {
       TfrmDAVUStatistik stats(&main);

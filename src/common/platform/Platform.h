@@ -2,6 +2,7 @@
 // The seam to the operating system. Each need is a small interface with one
 // real implementation; tests install fakes (tests/support) so that they can
 // script answers, move the clock and skip real pauses.
+#include <QColor>
 #include <QDateTime>
 #include <QPoint>
 #include <QString>
@@ -42,6 +43,9 @@ class Dialogs {
   virtual int askYesNo(const QString& text) = 0;
   virtual void showBalloon(const QString& title, const QString& text, QPoint screenPos,
                            int displayMs, int kind) = 0;
+  // The colour picker, opened on `colour`; true and the chosen colour when
+  // the user confirms.
+  virtual bool pickColour(QColor& colour) = 0;
 };
 
 class ProcessStarter {

@@ -1,6 +1,8 @@
 #include "RealDialogs.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QColorDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -38,6 +40,12 @@ class QtDialogs final : public Dialogs {
     TfrmDAVUcommon& common = EnsureDAVUcommon();
     common.PrepareBalloonHint(title, text, kind, displayMs);
     common.BalloonHint()->showAt(screenPos);
+  }
+  bool pickColour(QColor& colour) override {
+    const QColor chosen = QColorDialog::getColor(colour, QApplication::activeWindow());
+    if (!chosen.isValid()) return false;
+    colour = chosen;
+    return true;
   }
 };
 

@@ -1,0 +1,118 @@
+#include "USystRegSMS.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QValidator>
+#include <QVBoxLayout>
+
+#include "ClientIdentity.h"
+#include "Dialogs.h"
+#include "WireText.h"
+#include "protocol/Catalogue.h"
+#include "protocol/TextUtil.h"
+
+namespace {
+
+constexpr int kMaxTyped = 10;
+
+int NonDigits(const QString& text) {
+  int n = 0;
+  for (QChar c : text) n += c.isDigit() && c.unicode() < 0x80 ? 0 : 1;
+  return n;
+}
+
+// Limits what is typed, not what is set: a value from the server may be
+// longer than the limit or hold other characters, and can still be
+// shortened. Judges each edit against the text before it.
+class TTypingLimit final : public QValidator {
+ public:
+  TTypingLimit(QLineEdit* edit, bool digitsOnly) : QValidator(edit), digitsOnly_(digitsOnly) {
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { before_ = t; });
+  }
+  State validate(QString& input, int&) const override {
+    const bool fits = input.size() <= kMaxTyped || input.size() <= before_.size();
+    const bool digits = !digitsOnly_ || NonDigits(input) <= NonDigits(before_);
+    return fits && digits ? Acceptable : Invalid;
+  }
+
+ private:
+  bool digitsOnly_;
+  QString before_;
+};
+
+QLineEdit* Field(const char* name, bool digitsOnly) {
+  auto* e = new QLineEdit;
+  e->setObjectName(QLatin1String(name));
+  e->setValidator(new TTypingLimit(e, digitsOnly));
+  e->setToolTip(QStringLiteral("Skriv det kundnummer som erhållits av Sol Varn"));
+  return e;
+}
+
+}  // namespace
+
+TSmsSettingsTab::TSmsSettingsTab(QWidget* parent) : TRegisterTab(parent) {
+  setObjectName(QStringLiteral("tsSMS"));
+  edSMSusername = Field("edSMSusername", false);
+  edSMSpassword = Field("edSMSpassword", false);
+  edSMSpassword->setEchoMode(QLineEdit::Password);
+  // Every character of the password shows as '*'.
+  edSMSpassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+  edSMSkundnr = Field("edSMSkundnr", true);
+
+  auto* outer = new QGroupBox(QStringLiteral("SMS-inställningar (behövs om man valt att skicka SMS-kallelser)"));
+  outer->setObjectName(QStringLiteral("gbSMS"));
+  auto* inner = new QGroupBox(QStringLiteral("Användaruppgifter"));
+  inner->setObjectName(QStringLiteral("gbAnvandaruppgifter"));
+  auto* grid = new QGridLayout(inner);
+  const struct {
+    const char* label;
+    QLineEdit* field;
+  } fields[] = {{"Användarnamn:", edSMSusername}, {"Lösenord:", edSMSpassword},
+                {"DAVU-kundnr:", edSMSkundnr}};
+  for (int i = 0; i < 3; ++i) {
+    auto* label = new QLabel(QString::fromUtf8(fields[i].label));
+    label->setBuddy(fields[i].field);
+    grid->addWidget(label, 0, i);
+    grid->addWidget(fields[i].field, 1, i);
+  }
+  auto* outerLayout = new QVBoxLayout(outer);
+  outerLayout->addWidget(inner);
+  outerLayout->addStretch(1);
+  auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(4, 4, 4, 4);
+  page->addWidget(outer);
+}
+
+void TSmsSettingsTab::Load() { emit Request(davu::proto::GetSmsSettings(ToWire(GetClientName()))); }
+
+void TSmsSettingsTab::HandleRetSmsSettings(std::string_view payload) {
+  const davu::proto::FieldList f(payload, ':');
+  QLineEdit* const fields[] = {edSMSusername, edSMSpassword, edSMSkundnr};
+  for (int i = 0; i < 3; ++i) {
+    FReceived[i] = FromWire(f.field(std::size_t(i) + 1));
+    fields[i]->setText(FReceived[i]);
+  }
+}
+
+void TSmsSettingsTab::Save() {
+  const struct {
+    QLineEdit* field;
+    const char* label;
+  } fields[] = {{edSMSusername, "Användarnamn"}, {edSMSpassword, "Lösenord"},
+                {edSMSkundnr, "DAVU-kundnr"}};
+  // A typed separator would shift the account's fields on the server; the
+  // texts the server sent go back unchanged.
+  for (int i = 0; i < 3; ++i) {
+    const QString text = fields[i].field->text();
+    if (text == FReceived[i]) continue;
+    const QString bad = FirstUnsendableChar(text);
+    if (bad.isEmpty()) continue;
+    ShowInfoHint(UnsendableCharMessage(QString::fromUtf8(fields[i].label), bad), fields[i].field);
+    return;
+  }
+  emit Request(davu::proto::PostSmsSettings(ToWire(edSMSusername->text()),
+                                            ToWire(edSMSpassword->text()),
+                                            ToWire(edSMSkundnr->text())));
+}

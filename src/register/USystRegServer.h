@@ -1,0 +1,41 @@
+#pragma once
+// The server tab "Serverinställningar/utseende": where the server and the
+// update server are found, the versions they reported, and the theme.
+// Everything it shows lives in the settings store; nothing is asked of the
+// server except the update server's settings.
+#include "RegisterTab.h"
+
+class QComboBox;
+class QLineEdit;
+
+class TServerSettingsTab : public TRegisterTab {
+  Q_OBJECT
+
+ public:
+  explicit TServerSettingsTab(QWidget* parent = nullptr);
+
+  QLineEdit* edServername = nullptr;
+  QLineEdit* edServerport = nullptr;
+  QLineEdit* edServerver = nullptr;
+  QLineEdit* edUpdateServername = nullptr;
+  QLineEdit* edUpdateServerport = nullptr;
+  QLineEdit* edUpdateServerver = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+
+  // Set by any choice in the theme list; never reset.
+  bool FThemeChanged = false;
+
+  // Reads the settings into the fields.
+  void Load() override;
+  // Writes the fields, then asks for a new connection with them.
+  void Save() override;
+  void ComboBox1Change();
+
+ signals:
+  // The settings are written and the old connection's versions forgotten:
+  // the window closes the connection, shows this tab again and reconnects.
+  void ServerChanged();
+
+ private:
+  void FillThemeList();
+};
