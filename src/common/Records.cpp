@@ -120,3 +120,27 @@ std::vector<MachinePtr> DecodeMachineList(std::string_view payload) {
   }
   return out;
 }
+
+namespace {
+
+// Field `numberOffset` of every record of `width` fields, up to the first
+// record whose first field is empty.
+std::vector<std::int32_t> RecordNumbers(std::string_view payload, char sep, std::size_t width,
+                                        std::size_t numberOffset) {
+  const FieldList f(payload, sep);
+  std::vector<std::int32_t> out;
+  out.reserve(f.size() / width);
+  for (std::size_t base = 1; !f.field(base).empty(); base += width)
+    out.push_back(IntFromText(f.field(base + numberOffset)));
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::int32_t> DecodeStationCallableNumbers(std::string_view payload) {
+  return RecordNumbers(payload, ':', 2, 0);
+}
+
+std::vector<std::int32_t> DecodeCallListNumbers(std::string_view payload) {
+  return RecordNumbers(payload, '~', 10, 1);
+}

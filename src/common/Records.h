@@ -58,3 +58,11 @@ davu::proto::CallableUpdate ToCallableUpdate(const TCallable& c);
 bool BoolFromText(const QString& text, bool def);
 // Lenient decimal: a text that is not a whole number gives 0.
 std::int32_t IntFromText(std::string_view text);
+
+// The resource numbers of a client's chosen resources, in order, from the
+// payload of RETSTATIONCALLABLES (pairs of number and position, ':') or of
+// RETCALLLIST (ten fields a resource, the number second, '~'). Each list ends
+// at the first record whose first field is empty; a number that is not a
+// number gives 0.
+std::vector<std::int32_t> DecodeStationCallableNumbers(std::string_view payload);
+std::vector<std::int32_t> DecodeCallListNumbers(std::string_view payload);

@@ -28,6 +28,8 @@ TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
   addTab(tsStations, QStringLiteral("Klienter"));
   addTab(tsSMS, QStringLiteral("SMS-inställningar"));
   connect(tsServersettings, &TServerSettingsTab::ServerChanged, this, &TfrmSystreg::ServerChanged);
+  connect(tsStations, &TStationsTab::AllResourcesRequested, this,
+          [this] { ResourceListTarget = TResourceListTarget::ListBox3; });
 
   btnSave = new QPushButton(QStringLiteral("Spara"), this);
   btnSave->setObjectName(QStringLiteral("btnSave"));
@@ -171,15 +173,19 @@ void TfrmSystreg::HandleRetAllCallables(std::string_view payload) {
   TCallableItems items = CallableItems(DecodeCallableList(payload));
   if (forClients) {
     tsResurser->Fill({});
-    tsStations->ListBox3Items->append(items);
+    tsStations->AppendAllResources(items);
     return;
   }
   tsResurser->Fill(std::move(items));
-  if (ReplyTarget == 0) tsStations->ListBox3Items->assign(tsResurser->lbResurserItems->items());
+  if (ReplyTarget == 0) tsStations->CopyAllResources(tsResurser->lbResurserItems->items());
 }
 void TfrmSystreg::HandleRetAllMachines(std::string_view p) { tsStations->HandleRetAllMachines(p); }
-void TfrmSystreg::HandleRetCallList(std::string_view p) { tsStations->HandleRetCallList(p); }
+void TfrmSystreg::HandleRetCallList(std::string_view p) {
+  tsStations->HandleRetCallList(p, tsResurser->lbResurserItems->items());
+}
+// The client's numbers may come before the resource list asked for with
+// them; the tab keeps them until that list is there.
 void TfrmSystreg::HandleRetStationCallables(std::string_view p) {
-  tsStations->HandleRetStationCallables(p);
+  tsStations->HandleRetStationCallables(p, ResourceListTarget == TResourceListTarget::ListBox3);
 }
 void TfrmSystreg::HandleRetSmsSettings(std::string_view p) { tsSMS->HandleRetSmsSettings(p); }

@@ -2,13 +2,25 @@
 // The "Klienter" tab: the clients at the left ("Befintliga klienter"), and
 // at the right the resources the current client shows or calls
 // ("Resurser att visa/kalla"), split by a red splitter.
+//
+// Making a client current asks for its resources; the replies fill "Alla
+// resurser" (ListBox3) and move the client's chosen resources, in order,
+// into "Valda resurser" (ListBox4). "Spara" sends the chosen order. The lists
+// belong to the current client only: choosing another client or loading the
+// tab again discards unsaved changes.
+#include <QDialog>
+#include <functional>
+#include <optional>
 #include <string_view>
+#include <vector>
 
-#include "CallableList.h"
+#include "MachineListModel.h"
 #include "RegisterTab.h"
+#include "CallableList.h"
 
 class QGroupBox;
 class QListView;
+class QPushButton;
 class QSplitter;
 
 class TStationsTab : public TRegisterTab {
@@ -20,29 +32,79 @@ class TStationsTab : public TRegisterTab {
   QSplitter* Splitter1 = nullptr;
   QGroupBox* gbKlienter = nullptr;
   QGroupBox* gbResurserAttVisa = nullptr;
-  // "Alla resurser": every resource, as the resources reply lists them.
-  QListView* ListBox3 = nullptr;
-  TCallableListModel* ListBox3Items = nullptr;
 
-  // Empties the resource lists and asks for every client.
+  QPushButton* BitBtn11 = nullptr;  // "Lägg till"
+  QPushButton* BitBtn12 = nullptr;  // "Ändra"
+  QPushButton* BitBtn13 = nullptr;  // "Radera"
+  QListView* lbmachines = nullptr;
+  QListView* ListBox3 = nullptr;  // "Alla resurser"
+  QListView* ListBox4 = nullptr;  // "Valda resurser", in the order sent
+  TCallableListModel* ListBox3Items = nullptr;
+  TCallableListModel* ListBox4Items = nullptr;
+  QPushButton* BitBtn9 = nullptr;   // to the chosen list
+  QPushButton* BitBtn10 = nullptr;  // back
+  QPushButton* BitBtn7 = nullptr;   // up
+  QPushButton* BitBtn8 = nullptr;   // down
+
+  TMachineListModel* machines() const { return FMachines; }
+  // The current client's record; null when no client is current.
+  MachinePtr currentMachine() const;
+
+  // Shows the client dialog modally and gives its result. Tests replace it
+  // to fill in the dialog.
+  std::function<int(QDialog*)> ShowModal;
+
+  // Empties both resource lists and asks for every client.
   void Load() override;
+  // Sends the current client's chosen resources in their order.
   void Save() override;
 
   // Replies for this tab, as cut from the received text.
   void HandleRetAllMachines(std::string_view payload);
-  void HandleRetCallList(std::string_view payload);
-  void HandleRetStationCallables(std::string_view payload);
+  // `resources` are the items of the "Resurser" tab's list.
+  void HandleRetCallList(std::string_view payload, const TCallableItems& resources);
+  // With `allResourcesPending` (the list asked for with it has not come yet:
+  // both can arrive in one read, the numbers first) the numbers are kept and
+  // moved when that list arrives.
+  void HandleRetStationCallables(std::string_view payload, bool allResourcesPending = false);
+  // A resource list asked for this tab: appended to "Alla resurser"; kept
+  // numbers of the client's resources move then.
+  void AppendAllResources(const TCallableItems& items);
+  // The "Resurser" tab's list, copied into "Alla resurser" in place of what
+  // it held.
+  void CopyAllResources(const TCallableItems& resources);
+
+  void lbmachinesClick();
+  void BitBtn11Click();
+  void BitBtn12Click();
+  void BitBtn13Click();
+  void BitBtn9Click();
+  void BitBtn10Click();
+  void BitBtn7Click();
+  void BitBtn8Click();
 
   // Lays out the two panes for the window's width.
   void Splitter1Moved();
   // Width of the "Alla resurser" column that the last layout worked out.
   int allResourcesColumnWidth() const { return FAllResourcesColumnWidth; }
 
+ signals:
+  // The next resource list is for "Alla resurser".
+  void AllResourcesRequested();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void BuildClientsPane();
+  void BuildResourcesPane();
   void UpdateColumnWidth();
+  // The client dialog on `record`; on "OK" sends the record and reloads.
+  bool EditMachine(const MachinePtr& record);
+  void MoveChosenCurrent(int step);
 
+  TMachineListModel* FMachines = nullptr;
+  QWidget* FAllResourcesColumn = nullptr;
   int FAllResourcesColumnWidth = 0;
+  std::optional<std::vector<std::int32_t>> FHeldChosenNumbers;
 };

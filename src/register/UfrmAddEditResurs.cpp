@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "CallableList.h"
+#include "DialogFields.h"
 #include "Dialogs.h"
 #include "UCheckedGroupBox.h"
 #include "WireText.h"
@@ -117,26 +118,15 @@ void TfrmAddEditResurs::FormShow() {
 
 void TfrmAddEditResurs::SetSwatch(std::int32_t colour) {
   FColour = colour;
-  QPalette p = Panel6->palette();
-  p.setColor(QPalette::Window, ColourOf(colour));
-  Panel6->setPalette(p);
+  ShowSwatchColour(Panel6, colour);
 }
 
 void TfrmAddEditResurs::BitBtn5Click() {
-  QColor colour = ColourOf(FColour);
-  if (platform::dialogs().pickColour(colour)) SetSwatch(ColourValue(colour));
+  if (PickSwatchColour(FColour)) SetSwatch(FColour);
 }
 
-// Nothing is escaped on the wire: a typed separator or tag marker would
-// shift the record's fields, and a character the code page lacks would
-// arrive as '?'. Texts as the server sent them go back unchanged.
 bool TfrmAddEditResurs::Sendable(QLineEdit* field, const QString& label, const QString& loaded) {
-  if (field->text() == loaded) return true;
-  const QString bad = FirstUnsendableChar(field->text());
-  if (bad.isEmpty()) return true;
-  ShowInfoHint(UnsendableCharMessage(label, bad), field);
-  field->setFocus();
-  return false;
+  return SendableField(field, label, loaded);
 }
 
 void TfrmAddEditResurs::BitBtn1Click() {

@@ -143,6 +143,33 @@ class RecordsTest : public QObject {
     QCOMPARE(got, records);
   }
 
+  // A client's chosen resources: pairs of number and position, or call-list
+  // records of ten fields with the number second.
+  void decodeChosenNumbers_data() {
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("callList");
+    QTest::addColumn<QList<int>>("numbers");
+    auto row = [](const char* name, const char* payload, bool callList, QList<int> numbers) {
+      QTest::newRow(name) << QByteArray::fromStdString(W(payload)) << callList << numbers;
+    };
+    row("station, in order", "¤RETSTATIONCALLABLES:7:0:3:1:5:2:", false, {7, 3, 5});
+    row("station, empty", "¤RETSTATIONCALLABLES::", false, {});
+    row("station, not a number gives 0", "¤RETSTATIONCALLABLES:x:0:4:1:", false, {0, 4});
+    row("station, ends at empty number", "¤RETSTATIONCALLABLES:2:0: :1:4:2:", false, {2});
+    row("call list", "¤RETCALLLIST~R3~3~Rum 3~7~0~~T~0~1~PC-A~R1~1~Rum 1~7~0~~T~1~1~PC-A~", true,
+        {3, 1});
+    row("call list, empty", "¤RETCALLLIST~~", true, {});
+    row("call list, ends at empty name", "¤RETCALLLIST~R3~3~~~~~~~~~~9~~~~~~~~~R1~1~", true, {3});
+  }
+  void decodeChosenNumbers() {
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, callList);
+    QFETCH(QList<int>, numbers);
+    const std::vector<std::int32_t> got = callList ? DecodeCallListNumbers(payload.toStdString())
+                                                   : DecodeStationCallableNumbers(payload.toStdString());
+    QCOMPARE(QList<int>(got.begin(), got.end()), numbers);
+  }
+
   void boolFromText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("withFalseDefault");

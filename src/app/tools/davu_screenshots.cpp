@@ -12,10 +12,12 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "SharedState.h"
@@ -24,6 +26,7 @@
 #include "USystReg.h"
 #include "UCheckedGroupBox.h"
 #include "UfrmActiveCalls.h"
+#include "UfrmAddEditKlient.h"
 #include "UfrmAddEditResurs.h"
 #include "UfrmDAVUStatistik.h"
 
@@ -96,6 +99,30 @@ void saveCheckedGroupBoxes(const QString& prefix) {
   save(&panel, prefix + QStringLiteral("checked-group-box"));
 }
 
+// The clinic's clients on the "Klienter" tab, the second one chosen, with
+// three of the resources chosen in their order.
+void fillKlienterExample(TfrmSystreg* reg) {
+  reg->HandleRetAllMachines(
+      "\xA4RETALLMACHINES:RECEPTION01:1:Reception:16763080:0:-1:::"
+      "VANTRUM-TV:2:V\xE4ntrum A:8388608:1:-1:::LAB-PC:3:Provtagning:13158655:0:0:::"
+      "KANSLI:4:Kansli:15790320:2:0:::");
+  TStationsTab* t = reg->tsStations;
+  t->lbmachines->setCurrentIndex(t->machines()->index(1));
+  t->CopyAllResources(reg->tsResurser->lbResurserItems->items());
+  reg->HandleRetStationCallables("\xA4RETSTATIONCALLABLES:3:0:1:1:4:2:");
+}
+
+void saveKlientDialog(QWidget* parent, const QString& prefix) {
+  TfrmAddEditKlient dialog(parent);
+  auto record = std::make_shared<TMachine>();
+  record->Name = QStringLiteral("VANTRUM-TV");
+  record->FriendlyName = QStringLiteral("V\u00E4ntrum A");
+  record->Color = 8388608;
+  record->MachineType = ctShow;
+  dialog.mc = record;
+  save(&dialog, prefix + QStringLiteral("dialog-klient"));
+}
+
 void saveRegisterTabs(TfrmSystreg* reg, const QString& prefix) {
   QTabWidget* tabs = reg->PageControl1;
   const struct {
@@ -116,6 +143,8 @@ void saveRegisterTabs(TfrmSystreg* reg, const QString& prefix) {
       reg->setFixedWidth(800);
       reg->tsStations->Splitter1Moved();
     }
+    // Loading the tab empties its lists: the example goes in afterwards.
+    if (p.page == reg->tsStations) fillKlienterExample(reg);
     save(reg, prefix + QString::fromLatin1(p.name));
   }
 }
@@ -161,6 +190,7 @@ int main(int argc, char** argv) {
     saveRegisterTabs(&reg, prefix);
     saveResourceDialogs(prefix);
     saveCheckedGroupBoxes(prefix);
+    saveKlientDialog(&main, prefix);
 
     {
       TfrmDAVUStatistik stats(&main);

@@ -1,0 +1,441 @@
+// The "Klienter" tab through the register window: clients, the resources each
+// client shows or calls, the client dialog, and what goes on the wire.
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QtTest>
+
+#include "ClientSocket.h"
+#include "FakePlatform.h"
+#include "FakeServer.h"
+#include "RegisterTestEnv.h"
+#include "SharedState.h"
+#include "USystReg.h"
+#include "UfrmAddEditKlient.h"
+
+namespace {
+
+// Wire bytes from UTF-8 text: "¤" and the Swedish letters become their
+// Windows-1252 bytes.
+std::string W(const QString& s) {
+  std::string out;
+  for (QChar c : s) out += static_cast<char>(c.unicode() <= 0xFF ? c.unicode() : '?');
+  return out;
+}
+std::string W(const char* utf8) { return W(QString::fromUtf8(utf8)); }
+
+const char* kMe = "RECEPTION01_Admin";
+
+// PC12 is connected, on red; ADM is an Admin client.
+const char* kMachines =
+    "¤RETALLMACHINES:PC12:12:Reception:255:0:-1:IMEI-1:extra ett:"
+    "TV1:13:Väntrum:16776960:1:0:::ADM:14:Kansli:8421504:2:0:imei2:x:";
+
+// Resources 1 to 9, "R1, Rum 1" and so on.
+std::string Callables() {
+  std::string p = W("¤RETALLCALLABLES:");
+  for (int i = 1; i <= 9; ++i) p += "R" + std::to_string(i) + ":" + std::to_string(i) + ":Rum " +
+                                    std::to_string(i) + ":16777215:0::T:";
+  return p;
+}
+
+QList<int> Numbers(const TCallableListModel* m) {
+  QList<int> out;
+  for (const TCallableItem& i : m->items()) out << i.record->CallableLopnr;
+  return out;
+}
+
+QList<int> Range(int from, int to) {
+  QList<int> out;
+  for (int i = from; i <= to; ++i) out << i;
+  return out;
+}
+
+void Select(QListView* view, const QList<int>& rows) {
+  view->selectionModel()->clear();
+  for (int r : rows)
+    view->selectionModel()->select(view->model()->index(r, 0), QItemSelectionModel::Select);
+}
+
+}  // namespace
+
+class KlienterTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    sandbox_.clear();
+    c_ = std::make_unique<RegisterWindowCase>();
+    QVERIFY(c_->connected);
+    ServerVersion = QStringLiteral("1.10.6");
+    w_ = c_->w.get();
+    w_->setFixedWidth(800);
+    w_->SetTabs(tab());
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_));
+    w_->HandleRetAllMachines(W(kMachines));
+  }
+  void cleanup() {
+    w_ = nullptr;
+    c_.reset();
+  }
+
+  void tabAsLaidOut() {
+    TStationsTab* t = tab();
+    const std::pair<const char*, const char*> buttons[] = {
+        {"BitBtn11", "Lägg till"}, {"BitBtn12", "Ändra"}, {"BitBtn13", "Radera"}};
+    for (const auto& [name, text] : buttons)
+      QCOMPARE(t->findChild<QPushButton*>(name)->text(), QString::fromUtf8(text));
+    for (const char* name : {"lbmachines", "ListBox3", "ListBox4", "BitBtn7", "BitBtn8", "BitBtn9",
+                             "BitBtn10", "Splitter1"})
+      QVERIFY2(t->findChild<QWidget*>(name), name);
+    QCOMPARE(t->ListBox3->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(t->ListBox4->selectionMode(), QAbstractItemView::ExtendedSelection);
+
+    // One line per client: item text, " - Ansluten" when connected, 18 pixels
+    // high, drawn on the client's colour with the contrast colour.
+    QCOMPARE(t->machines()->rowCount(), 3);
+    const QModelIndex pc12 = t->machines()->index(0);
+    QCOMPARE(pc12.data().toString(), QStringLiteral("PC12, Reception: Call - Ansluten"));
+    QCOMPARE(t->machines()->index(1).data().toString(), QStringLiteral("TV1, Väntrum: Show"));
+    QCOMPARE(t->lbmachines->visualRect(pc12).height(), 18);
+    const QImage image = t->lbmachines->viewport()->grab().toImage();
+    const QRect r = t->lbmachines->visualRect(pc12);
+    QCOMPARE(image.pixelColor(r.right() - 3, r.center().y()), QColor(255, 0, 0));
+    QCOMPARE(pc12.data(Qt::ForegroundRole).value<QColor>(), QColor(0, 255, 255));
+    QCOMPARE(image.pixelColor(t->lbmachines->visualRect(t->machines()->index(1)).right() - 3,
+                              r.center().y() + 18),
+             QColor(0, 255, 255));
+    QVERIFY(!t->currentMachine());
+  }
+
+  // The request path follows the server's version, compared as numbers.
+  void requestPathByVersion_data() {
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("stationCallables");
+    QTest::newRow("1.10.3") << "1.10.3" << false;
+    QTest::newRow("1.9") << "1.9" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("unreadable") << "1.x" << false;
+    QTest::newRow("1.10.4") << "1.10.4" << true;
+    QTest::newRow("1.10.10") << "1.10.10" << true;
+    QTest::newRow("1.11") << "1.11" << true;
+  }
+  void requestPathByVersion() {
+    QFETCH(QString, version);
+    QFETCH(bool, stationCallables);
+    ServerVersion = version;
+    tab()->AppendAllResources(CallableItems(DecodeCallableList(Callables())));
+    const std::string sent = c_->sent([&] { clickClient(1); });
+    QCOMPARE(tab()->currentMachine()->Name, QStringLiteral("TV1"));
+    if (stationCallables) {
+      QCOMPARE(sent, W("¤GETALLCALLABLES:TV1:GETALLCALLABLES¤¤GETSTATIONCALLABLES:TV1:GETSTATIONCALLABLES¤"));
+      QCOMPARE(w_->ResourceListTarget, TfrmSystreg::TResourceListTarget::ListBox3);
+      QCOMPARE(tab()->ListBox3Items->rowCount(), 0);
+    } else {
+      QCOMPARE(sent, W("¤GETCALLLIST:TV1:0:GETCALLLIST¤"));
+      QCOMPARE(w_->ResourceListTarget, TfrmSystreg::TResourceListTarget::None);
+      QCOMPARE(tab()->ListBox3Items->rowCount(), 9);
+    }
+    // A click beside the items makes nothing current and sends nothing.
+    w_->HandleRetAllMachines(W(kMachines));
+    QCOMPARE(c_->sent([&] { tab()->lbmachinesClick(); }), std::string());
+  }
+
+  // The newer path: the resource list fills "Alla resurser", then the
+  // client's numbers move there in order; unknown numbers are skipped.
+  void stationCallablesInOrder() {
+    clickClient(0);
+    w_->HandleRetAllCallables(Callables());
+    QCOMPARE(w_->ResourceListTarget, TfrmSystreg::TResourceListTarget::None);
+    QCOMPARE(Numbers(tab()->ListBox3Items), Range(1, 9));
+    w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:7:0:3:1:42:2:5:3:"));
+    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>({7, 3, 5}));
+    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 2, 4, 6, 8, 9}));
+    QCOMPARE(tab()->ListBox4->model()->index(0, 0).data().toString(), QStringLiteral("R7, Rum 7"));
+
+    // A second reply for the same client starts "Valda resurser" afresh.
+    w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:42:0:"));
+    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>());
+    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 2, 4, 6, 8, 9}));
+  }
+
+  // The dispatcher takes the client's numbers before the resource list when
+  // both arrive in one read: the numbers wait for the list.
+  void stationCallablesBeforeTheList() {
+    clickClient(0);
+    w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:7:0:3:1:5:2:"));
+    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>());
+    w_->HandleRetAllCallables(Callables());
+    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>({7, 3, 5}));
+    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 2, 4, 6, 8, 9}));
+    // Once used, the numbers are gone: a later list for the register alone
+    // moves nothing.
+    w_->HandleRetAllCallables(Callables());
+    QCOMPARE(Numbers(tab()->ListBox3Items), Range(1, 9));
+  }
+
+  // The older path: "Alla resurser" is a copy of the "Resurser" list, with the
+  // same records, and the call list's numbers move in order.
+  void callListFromResourcesList() {
+    ServerVersion = QStringLiteral("1.10.3");
+    w_->HandleRetAllCallables(Callables());  // for the register: Resurser and a copy here
+    QCOMPARE(Numbers(tab()->ListBox3Items), Range(1, 9));
+    clickClient(0);
+    tab()->ListBox3Items->clear();
+    w_->HandleRetCallList(W("¤RETCALLLIST~R5~5~Rum 5~7~0~~T~0~12~PC12~"
+                            "R2~2~Rum 2~7~0~~T~1~12~PC12~R77~77~x~0~0~~T~2~12~PC12~"));
+    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>({5, 2}));
+    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 3, 4, 6, 7, 8, 9}));
+    QCOMPARE(tab()->ListBox4Items->item(0)->record, w_->tsResurser->lbResurserItems->items()[4].record);
+
+    // A list taken by the statistics window leaves "Alla resurser" alone.
+    ReplyTarget = 1;
+    w_->HandleRetAllCallables(W("¤RETALLCALLABLES:X:50:x:0:0::T:"));
+    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 3, 4, 6, 7, 8, 9}));
+  }
+
+  // The moves between and within the lists, several items at a time.
+  void moves() {
+    clickClient(0);
+    w_->HandleRetAllCallables(Callables());
+    TStationsTab* t = tab();
+
+    Select(t->ListBox3, {5, 1, 3});
+    t->BitBtn9->click();
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({2, 4, 6}));
+    QCOMPARE(Numbers(t->ListBox3Items), QList<int>({1, 3, 5, 7, 8, 9}));
+
+    // Nothing selected, one current: a copy, also left in "Alla resurser".
+    t->ListBox3->selectionModel()->setCurrentIndex(t->ListBox3Items->index(0),
+                                                   QItemSelectionModel::NoUpdate);
+    t->ListBox3->selectionModel()->clearSelection();
+    t->BitBtn9->click();
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({2, 4, 6, 1}));
+    QCOMPARE(Numbers(t->ListBox3Items), QList<int>({1, 3, 5, 7, 8, 9}));
+
+    // Number 1 is not put back while "Alla resurser" holds it; the others are,
+    // in list order.
+    Select(t->ListBox4, {3, 0, 2});
+    t->BitBtn10->click();
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4}));
+    QCOMPARE(Numbers(t->ListBox3Items), QList<int>({1, 3, 5, 7, 8, 9, 2, 6}));
+    t->ListBox4->selectionModel()->clearSelection();
+    t->BitBtn10->click();
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4}));
+
+    // A double click moves what is selected.
+    Select(t->ListBox3, {1});
+    emit t->ListBox3->doubleClicked(t->ListBox3Items->index(1));
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 3}));
+
+    // Up and down keep the current item on the moved one; the ends stay.
+    Select(t->ListBox3, {0, 1, 2});
+    t->BitBtn9->click();
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 3, 1, 5, 7}));
+    const auto current = [t] {
+      return t->ListBox4Items->item(t->ListBox4->currentIndex().row())->record->CallableLopnr;
+    };
+    t->ListBox4->setCurrentIndex(t->ListBox4Items->index(3));
+    t->BitBtn7->click();
+    t->BitBtn7->click();
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 5, 3, 1, 7}));
+    QCOMPARE(current(), 5);
+    t->BitBtn8->click();
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 3, 5, 1, 7}));
+    QCOMPARE(current(), 5);
+    t->ListBox4->setCurrentIndex(t->ListBox4Items->index(4));
+    t->BitBtn8->click();
+    t->ListBox4->setCurrentIndex(t->ListBox4Items->index(0));
+    t->BitBtn7->click();
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 3, 5, 1, 7}));
+
+    // "Spara": the chosen resources with their positions; no reload after.
+    QCOMPARE(c_->sent([&] { w_->btnSave->click(); }),
+             W(QStringLiteral("¤POSTCALLABLESLIST:%1:2:12:4:0:3:1:5:2:1:3:7:4:POSTCALLABLESLIST¤").arg(kMe)));
+
+    // Another client discards the unsaved lists.
+    clickClient(1);
+    QCOMPARE(t->ListBox3Items->rowCount(), 0);
+  }
+
+  void saveWithoutChosenOrClient() {
+    // No current client: nothing.
+    QCOMPARE(c_->sent([&] { w_->btnSave->click(); }), std::string());
+    clickClient(2);
+    w_->HandleRetAllCallables(Callables());
+    w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES::"));
+    QCOMPARE(c_->sent([&] { w_->btnSave->click(); }),
+             W(QStringLiteral("¤POSTCALLABLESLIST:%1:2:14:POSTCALLABLESLIST¤").arg(kMe)));
+  }
+
+  // "Lägg till": a "-= Ny =-" line while the dialog is open; OK sends the
+  // new client with number -1 and reloads, "Avbryt" removes the line.
+  void addClient_data() {
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK") << true;
+    QTest::newRow("Avbryt") << false;
+  }
+  void addClient() {
+    QFETCH(bool, ok);
+    QString shownLast;
+    QStringList shown;
+    tab()->ShowModal = [&](QDialog* d) {
+      auto* dlg = static_cast<TfrmAddEditKlient*>(d);
+      dlg->show();
+      shownLast = tab()->machines()->index(3).data().toString();
+      shown << dlg->windowTitle() << dlg->Edit1->text() << dlg->Edit2->text()
+            << QString::number(dlg->RadioGroup1ItemIndex()) << QString::number(dlg->SwatchColour());
+      dlg->Edit1->setText(" PC 20");
+      dlg->Edit2->setText("Rum å");
+      dlg->findChild<QRadioButton*>("RadioGroup1Show")->setChecked(true);
+      (ok ? dlg->BitBtn1 : dlg->BitBtn2)->click();
+      return dlg->result();
+    };
+    const std::string sent = c_->sent([&] { tab()->BitBtn11->click(); });
+    QCOMPARE(shownLast, QStringLiteral("-= Ny =-"));
+    QCOMPARE(shown, QStringList({"Lägg till/redigera klient", "", "", "0", "0"}));
+    if (ok) {
+      QCOMPARE(sent, W(QStringLiteral("¤REGISTERUPATEMACHINE: PC 20:1:Rum å:0:::-1::REGISTERUPATEMACHINE¤"
+                                      "¤GETALLMACHINES:%1:GETALLMACHINES¤").arg(kMe)));
+    } else {
+      QCOMPARE(sent, std::string());
+      QCOMPARE(tab()->machines()->rowCount(), 3);
+    }
+  }
+
+  // "Ändra" on an Admin client: "Show" is chosen, the hidden IMEI number and
+  // extra text go back unchanged, the picked colour is sent.
+  void changeAdminClient() {
+    clickClient(2);
+    QString name, location;
+    int colour = 0, type = -1;
+    tab()->ShowModal = [&](QDialog* d) {
+      auto* dlg = static_cast<TfrmAddEditKlient*>(d);
+      dlg->show();
+      name = dlg->Edit1->text();
+      location = dlg->Edit2->text();
+      colour = dlg->SwatchColour();
+      type = dlg->RadioGroup1ItemIndex();
+      c_->platform->dialogs->colourAnswers.push_back(QColor(0, 0, 255));
+      dlg->BitBtn5->click();
+      dlg->BitBtn5->click();  // "Avbryt" in the picker: the swatch stays blue
+      dlg->Edit2->setText("Kansli 2 ");
+      dlg->BitBtn1->click();
+      return dlg->result();
+    };
+    QCOMPARE(c_->sent([&] { tab()->BitBtn12->click(); }),
+             W(QStringLiteral("¤REGISTERUPATEMACHINE:ADM:1:Kansli 2 :16711680:imei2:x:14::REGISTERUPATEMACHINE¤"
+                              "¤GETALLMACHINES:%1:GETALLMACHINES¤").arg(kMe)));
+    QCOMPARE(name, QStringLiteral("ADM"));
+    QCOMPARE(location, QStringLiteral("Kansli"));
+    QCOMPARE(colour, 8421504);
+    QCOMPARE(type, 1);
+    QCOMPARE(c_->platform->dialogs->colourRequests.size(), std::size_t(2));
+    QCOMPARE(c_->platform->dialogs->colourRequests[0], QColor(128, 128, 128));
+
+    // "Avbryt" changes nothing and sends nothing; without a client, nothing opens.
+    w_->HandleRetAllMachines(W(kMachines));
+    clickClient(0);
+    tab()->ShowModal = [](QDialog* d) {
+      d->show();
+      static_cast<TfrmAddEditKlient*>(d)->Edit1->setText("changed");
+      static_cast<TfrmAddEditKlient*>(d)->BitBtn2->click();
+      return d->result();
+    };
+    QCOMPARE(c_->sent([&] { tab()->BitBtn12->click(); }), std::string());
+    QCOMPARE(tab()->currentMachine()->Name, QStringLiteral("PC12"));
+    w_->HandleRetAllMachines(W(kMachines));
+    QCOMPARE(c_->sent([&] { tab()->BitBtn12->click(); }), std::string());
+  }
+
+  // The dialog refuses, with a balloon, what cannot be sent; it stays open.
+  void dialogRefusals_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("balloon");
+    QTest::newRow("blank name") << "  " << "Rum" << "Namn får ej vara tomt!";
+    QTest::newRow("blank location") << "PC" << " " << "Plats får ej vara tom!";
+    QTest::newRow("colon in name") << "PC:1" << "Rum" << "Namn får inte innehålla tecknet ':'";
+    QTest::newRow("tilde in location") << "PC" << "Rum~2" << "Plats får inte innehålla tecknet '~'";
+    QTest::newRow("currency sign") << "PC¤" << "Rum" << "Namn får inte innehålla tecknet '¤'";
+    QTest::newRow("emoji") << "PC 😀" << "Rum" << "Namn får inte innehålla tecknet '😀', som inte kan skickas till servern";
+    QTest::newRow("not Windows-1252") << "PC" << "Ωmega"
+                                      << "Plats får inte innehålla tecknet 'Ω', som inte kan skickas till servern";
+  }
+  void dialogRefusals() {
+    QFETCH(QString, name);
+    QFETCH(QString, location);
+    QFETCH(QString, balloon);
+    clickClient(0);
+    bool stayedOpen = false;
+    tab()->ShowModal = [&](QDialog* d) {
+      auto* dlg = static_cast<TfrmAddEditKlient*>(d);
+      dlg->show();
+      dlg->Edit1->setText(name);
+      dlg->Edit2->setText(location);
+      dlg->BitBtn1->click();
+      stayedOpen = dlg->isVisible();
+      dlg->BitBtn2->click();
+      return dlg->result();
+    };
+    QCOMPARE(c_->sent([&] { tab()->BitBtn12->click(); }), std::string());
+    QVERIFY(stayedOpen);
+    QCOMPARE(c_->platform->dialogs->balloons.size(), std::size_t(1));
+    QCOMPARE(c_->platform->dialogs->balloons[0].text, balloon);
+    QCOMPARE(tab()->currentMachine()->Name, QStringLiteral("PC12"));
+  }
+
+  // "Radera" asks with the location and identifies the client by its name.
+  void deleteClient_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("Ja") << 6;
+    QTest::newRow("Nej") << 7;
+  }
+  void deleteClient() {
+    QFETCH(int, answer);
+    QCOMPARE(c_->sent([&] { tab()->BitBtn13->click(); }), std::string());
+    QVERIFY(c_->platform->dialogs->questions.isEmpty());
+    clickClient(1);
+    c_->platform->dialogs->answers.push_back(answer);
+    const std::string sent = c_->sent([&] { tab()->BitBtn13->click(); });
+    QCOMPARE(c_->platform->dialogs->questions, QStringList{QStringLiteral("Radera klienten Väntrum?")});
+    QCOMPARE(sent, answer == 6 ? W(QStringLiteral("¤REGISTERUPATEMACHINE:TV1:1:¤DELETE_ME¤:16776960:"
+                                                  "REGISTERUPATEMACHINE¤¤GETALLMACHINES:%1:GETALLMACHINES¤")
+                                       .arg(kMe))
+                               : std::string());
+  }
+
+  // "Alla resurser" is half the group less the button column, also after
+  // the window changes width.
+  void splitAfterResize() {
+    TStationsTab* t = tab();
+    t->Splitter1Moved();
+    QCOMPARE(t->Splitter1->sizes().value(0), 249);
+    for (int width : {800, 1000}) {
+      w_->setFixedWidth(width);
+      QTRY_COMPARE(t->allResourcesColumnWidth(), t->gbResurserAttVisa->contentsRect().width() / 2 - 30);
+      QTRY_COMPARE(t->ListBox3->parentWidget()->width(), t->allResourcesColumnWidth());
+    }
+    QVERIFY(t->allResourcesColumnWidth() > 300);
+  }
+
+ private:
+  TStationsTab* tab() const { return w_ ? w_->tsStations : nullptr; }
+  // A mouse click on client `row`, as the administrator makes it current.
+  void clickClient(int row) {
+    QListView* list = tab()->lbmachines;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(tab()->machines()->index(row)).center());
+  }
+
+  SettingsSandbox sandbox_;
+  std::unique_ptr<RegisterWindowCase> c_;
+  TfrmSystreg* w_ = nullptr;
+};
+
+QTEST_MAIN(KlienterTest)
+#include "USystRegKlienter_test.moc"
