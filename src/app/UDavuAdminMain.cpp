@@ -136,6 +136,14 @@ void TfrmDAVUAdmin::buildControls() {
 
   setConnectedLook(false);
 
+  // Enter presses the focused button, as in the program's dialogs; outside a
+  // dialog a push button answers only Space unless it is told to.
+  for (QPushButton* b : {static_cast<QPushButton*>(btnSystemregister),
+                         static_cast<QPushButton*>(btnStatistik),
+                         static_cast<QPushButton*>(btnKallelser),
+                         static_cast<QPushButton*>(btnSettings), btnClose})
+    b->setAutoDefault(true);
+
   connect(btnSystemregister, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnSystemregisterClick);
   connect(btnStatistik, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnStatistikClick);
   connect(btnKallelser, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnKallelserClick);
