@@ -2,14 +2,19 @@
 
 #include <QEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QTimer>
 
 #include "CallLogGrid.h"
+#include "ClientSocket.h"
+#include "Dialogs.h"
+#include "ScreenFit.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
 
 namespace {
+const QString kNotConnected =
+    QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad.");
+
 // The windows waiting for replies, by ReplyTarget number.
 TCallLogWindow* gWaiting[3] = {nullptr, nullptr, nullptr};
 }  // namespace
@@ -52,7 +57,7 @@ void TCallLogWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!centred_) {
     centred_ = true;
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
   }
   // Some window systems never activate a window; the first requests must go
   // out anyway.

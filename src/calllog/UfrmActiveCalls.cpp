@@ -13,6 +13,7 @@
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
 #include "Dialogs.h"
+#include "ScreenFit.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
 #include "WireText.h"
@@ -34,7 +35,7 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(kRepl
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   setFont(calllog::WindowFont());
-  setFixedSize(671, 440);
+  SetFixedSizeOnScreen(this, QSize(671, 440));
 
   SVVirtualTable1 = new TSVVirtualTable(this);
   SVVirtualTable1->setObjectName(QStringLiteral("SVVirtualTable1"));

@@ -18,6 +18,7 @@
 #include "CallLogSql.h"
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
+#include "ScreenFit.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
 #include "TextFormats.h"
@@ -81,7 +82,7 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(kReplyTar
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   setFont(calllog::WindowFont());
-  setFixedSize(807, 495);
+  SetFixedSizeOnScreen(this, QSize(807, 495));
 
   SVVirtualTable1 = new TSVVirtualTable(this);
   SVVirtualTable1->setObjectName(QStringLiteral("SVVirtualTable1"));
