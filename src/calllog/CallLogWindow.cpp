@@ -45,7 +45,23 @@ void TCallLogWindow::AvbrytClick() { reject(); }
 void TCallLogWindow::FormActivate() {
   if (activated_) return;
   activated_ = true;
+  // The main window's connect handler is connected first, so a window's
+  // requests follow the introduction on the new connection.
+  if (ClientSocket1)
+    connect(ClientSocket1, &ClientSocket::connected, this, &TCallLogWindow::ClientSocket1Connect,
+            Qt::UniqueConnection);
   firstActivation();
+}
+
+void TCallLogWindow::ClientSocket1Connect() { connectionRestored(); }
+
+bool TCallLogWindow::sendRequest(const std::string& bytes) {
+  if (!ClientSocket1 || !ClientSocket1->active()) {
+    ShowInfoHint(kNotConnected, this);
+    return false;
+  }
+  ClientSocket1->sendBytes(bytes);
+  return true;
 }
 
 void TCallLogWindow::changeEvent(QEvent* event) {
@@ -65,6 +81,7 @@ void TCallLogWindow::showEvent(QShowEvent* event) {
 }
 
 void TCallLogWindow::LoadSqlReply(std::string_view payload) {
+  loaded_ = true;
   try {
     SVVirtualTable1->LoadSqlReply(payload);
   } catch (...) {
