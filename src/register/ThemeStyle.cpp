@@ -1,9 +1,7 @@
 #include "ThemeStyle.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QStyleOption>
-#include <algorithm>
 
 #include "ColourContrast.h"
 
