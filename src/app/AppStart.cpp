@@ -31,5 +31,8 @@ QString HelpText() {
 
 bool ApplyStartTheme() {
   // No connection exists yet, so only the local settings are consulted.
-  return ApplyTheme(ReadSetting(QStringLiteral("KlientSettings"), QStringLiteral("Style")));
+  if (ApplyTheme(ReadSetting(QStringLiteral("KlientSettings"), QStringLiteral("Style")))) return true;
+  // The default look, drawn readable like every theme.
+  ApplyTheme(PlainThemeName());
+  return false;
 }

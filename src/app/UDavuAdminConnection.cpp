@@ -21,6 +21,9 @@ namespace {
 
 const QString kServerSettings = QStringLiteral("ServerSettings");
 
+const QString kNeedsSettingsText =
+    QStringLiteral("Ej ansluten - kontrollera Serverinställningarna i Systemregistret");
+
 QString countdownText(int ms) {
   return QStringLiteral("Ej ansluten - nästa försök om ") + QString::number(ms / 1000) +
          QStringLiteral(" sekunder");
@@ -100,7 +103,7 @@ void TfrmDAVUAdmin::ClientSocket1Disconnect() {
   if (WasConnected) {
     startRetryCountdown();
   } else {
-    Label1->setText(QStringLiteral("Ej ansluten - kontrollera Serverinställningarna i Systemregistret"));
+    Label1->setText(kNeedsSettingsText);
   }
   setConnectedLook(false);
 }
@@ -116,7 +119,12 @@ void TfrmDAVUAdmin::ClientSocket1Error(int code) {
                            QString::number(ClientSocket1->port()) + QStringLiteral("!\r\rFelkoden är: ") +
                            QString::number(code) +
                            QStringLiteral("\r\rRedigera serverinställningarna?");
-  if (AskYesNo(question) == mrYes) openServerSettings();
+  const bool edit = AskYesNo(question) == mrYes;
+  // No retry follows whatever the answer: "försöker ansluta..." would be
+  // untrue from here on. A save in the register starts a new attempt, which
+  // sets its own text.
+  Label1->setText(kNeedsSettingsText);
+  if (edit) openServerSettings();
 }
 
 void TfrmDAVUAdmin::Timer3Timer() {

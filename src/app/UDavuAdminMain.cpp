@@ -7,10 +7,8 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 #include "ButtonPictures.h"
@@ -18,6 +16,7 @@
 #include "ClientSocket.h"
 #include "Dialogs.h"
 #include "ProductVersion.h"
+#include "ScreenFit.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "TextFormats.h"
@@ -93,7 +92,7 @@ TfrmDAVUAdmin::~TfrmDAVUAdmin() {
 
 void TfrmDAVUAdmin::buildControls() {
   setFont(QFont(QStringLiteral("Tahoma"), 8));
-  setFixedSize(kClientWidth, kClientHeight);
+  SetFixedSizeOnScreen(this, QSize(kClientWidth, kClientHeight));
 
   auto bigButton = [this](const char* name, const QString& caption, const QIcon& picture, int x) {
     auto* b = new TPictureButton(caption, this);
@@ -136,6 +135,14 @@ void TfrmDAVUAdmin::buildControls() {
 
   setConnectedLook(false);
 
+  // Enter presses the focused button, as in the program's dialogs; outside a
+  // dialog a push button answers only Space unless it is told to.
+  for (QPushButton* b : {static_cast<QPushButton*>(btnSystemregister),
+                         static_cast<QPushButton*>(btnStatistik),
+                         static_cast<QPushButton*>(btnKallelser),
+                         static_cast<QPushButton*>(btnSettings), btnClose})
+    b->setAutoDefault(true);
+
   connect(btnSystemregister, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnSystemregisterClick);
   connect(btnStatistik, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnStatistikClick);
   connect(btnKallelser, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnKallelserClick);
@@ -154,7 +161,7 @@ bool TfrmDAVUAdmin::event(QEvent* e) {
     case QEvent::Show:
       if (!activatedOnce_) {
         // Placed in the centre of the screen it opens on.
-        if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+        CentreOnScreen(this);
         // Platforms without window activation (offscreen) still get their
         // first activation.
         QMetaObject::invokeMethod(this, &TfrmDAVUAdmin::FormActivate, Qt::QueuedConnection);

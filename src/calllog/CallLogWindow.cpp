@@ -2,14 +2,19 @@
 
 #include <QEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QTimer>
 
 #include "CallLogGrid.h"
+#include "ClientSocket.h"
+#include "Dialogs.h"
+#include "ScreenFit.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
 
 namespace {
+const QString kNotConnected =
+    QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad.");
+
 // The windows waiting for replies, by ReplyTarget number.
 TCallLogWindow* gWaiting[3] = {nullptr, nullptr, nullptr};
 }  // namespace
@@ -40,7 +45,23 @@ void TCallLogWindow::AvbrytClick() { reject(); }
 void TCallLogWindow::FormActivate() {
   if (activated_) return;
   activated_ = true;
+  // The main window's connect handler is connected first, so a window's
+  // requests follow the introduction on the new connection.
+  if (ClientSocket1)
+    connect(ClientSocket1, &ClientSocket::connected, this, &TCallLogWindow::ClientSocket1Connect,
+            Qt::UniqueConnection);
   firstActivation();
+}
+
+void TCallLogWindow::ClientSocket1Connect() { connectionRestored(); }
+
+bool TCallLogWindow::sendRequest(const std::string& bytes) {
+  if (!ClientSocket1 || !ClientSocket1->active()) {
+    ShowInfoHint(kNotConnected, this);
+    return false;
+  }
+  ClientSocket1->sendBytes(bytes);
+  return true;
 }
 
 void TCallLogWindow::changeEvent(QEvent* event) {
@@ -52,7 +73,7 @@ void TCallLogWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!centred_) {
     centred_ = true;
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
   }
   // Some window systems never activate a window; the first requests must go
   // out anyway.
@@ -60,6 +81,7 @@ void TCallLogWindow::showEvent(QShowEvent* event) {
 }
 
 void TCallLogWindow::LoadSqlReply(std::string_view payload) {
+  loaded_ = true;
   try {
     SVVirtualTable1->LoadSqlReply(payload);
   } catch (...) {

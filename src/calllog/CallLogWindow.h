@@ -3,8 +3,11 @@
 // for query replies under its ReplyTarget number; it sends its first
 // requests at its first activation only, so later activations (after a
 // question box, say) send nothing; and it shows one result table with its
-// record count.
+// record count. A request that cannot go out because the connection is not
+// open is refused with a balloon, never shown as an empty result; when the
+// connection comes up again the window asks for what it still lacks.
 #include <QDialog>
+#include <string>
 #include <string_view>
 
 class ClientSocket;
@@ -38,6 +41,14 @@ class TCallLogWindow : public QDialog {
   TCallLogWindow(int replyTarget, QWidget* parent);
   // The requests of the first activation.
   virtual void firstActivation() = 0;
+  // The connection has come up again while the window is open: ask again
+  // for what could not be fetched.
+  virtual void connectionRestored() = 0;
+  // Sends `bytes` on the open connection. Without one, says so in the
+  // balloon at the window, sends nothing and returns false.
+  bool sendRequest(const std::string& bytes);
+  // True once a query reply has filled the table.
+  bool loaded() const { return loaded_; }
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
@@ -45,8 +56,10 @@ class TCallLogWindow : public QDialog {
 
  private slots:
   void FormClose();
+  void ClientSocket1Connect();
 
  private:
   const int replyTarget_;
   bool centred_ = false;
+  bool loaded_ = false;
 };

@@ -13,6 +13,7 @@
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
 #include "Dialogs.h"
+#include "ScreenFit.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
 #include "WireText.h"
@@ -34,7 +35,7 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(kRepl
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   setFont(calllog::WindowFont());
-  setFixedSize(671, 440);
+  SetFixedSizeOnScreen(this, QSize(671, 440));
 
   SVVirtualTable1 = new TSVVirtualTable(this);
   SVVirtualTable1->setObjectName(QStringLiteral("SVVirtualTable1"));
@@ -71,9 +72,12 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(kRepl
 TfrmDAVUActiveCalls::~TfrmDAVUActiveCalls() = default;
 
 void TfrmDAVUActiveCalls::firstActivation() {
-  if (!ClientSocket1) return;
   const QString sql = calllog::ActiveCallsQuery(platform::clock().now().date());
-  ClientSocket1->sendBytes(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
+  sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
+}
+
+void TfrmDAVUActiveCalls::connectionRestored() {
+  if (!loaded()) firstActivation();
 }
 
 // Confirms every ticked call with one UPDATE, waits a second for the server
@@ -101,10 +105,9 @@ void TfrmDAVUActiveCalls::BitBtn1Click() {
     return;
   }
 
-  if (ClientSocket1) {
-    const QString sql = calllog::ConfirmCallsStatement(now, ticked);
-    ClientSocket1->sendBytes(davu::proto::ExecSql(ToWire(GetClientName()), ToWire(sql)));
-  }
+  // Without a connection the ticks stay, to be confirmed once it is back.
+  const QString sql = calllog::ConfirmCallsStatement(now, ticked);
+  if (!sendRequest(davu::proto::ExecSql(ToWire(GetClientName()), ToWire(sql)))) return;
   platform::sleeper().blockingSleep(1000);
   activated_ = false;
   FormActivate();

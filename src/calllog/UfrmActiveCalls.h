@@ -30,4 +30,6 @@ class TfrmDAVUActiveCalls : public TCallLogWindow {
  protected:
   // The query of today's unconfirmed calls.
   void firstActivation() override;
+  // The query again, when no list has arrived yet.
+  void connectionRestored() override;
 };

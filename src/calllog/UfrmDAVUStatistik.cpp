@@ -18,6 +18,7 @@
 #include "CallLogSql.h"
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
+#include "ScreenFit.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
 #include "TextFormats.h"
@@ -81,7 +82,7 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(kReplyTar
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   setFont(calllog::WindowFont());
-  setFixedSize(807, 495);
+  SetFixedSizeOnScreen(this, QSize(807, 495));
 
   SVVirtualTable1 = new TSVVirtualTable(this);
   SVVirtualTable1->setObjectName(QStringLiteral("SVVirtualTable1"));
@@ -190,14 +191,16 @@ void TfrmDAVUStatistik::FormCreate() {
   DateTimePicker2->setDate(first.addMonths(1).addDays(-1));
 }
 
-void TfrmDAVUStatistik::send(const std::string& bytes) {
-  if (ClientSocket1) ClientSocket1->sendBytes(bytes);
-}
-
 void TfrmDAVUStatistik::firstActivation() {
   const std::string client = ToWire(GetClientName());
-  send(davu::proto::GetAllCallables(client));
-  send(davu::proto::GetAllMachines(client));
+  // One balloon when the connection is not open, not one per list.
+  if (sendRequest(davu::proto::GetAllCallables(client))) sendRequest(davu::proto::GetAllMachines(client));
+}
+
+void TfrmDAVUStatistik::connectionRestored() {
+  const std::string client = ToWire(GetClientName());
+  if (CheckListBox1->count() == 0) sendRequest(davu::proto::GetAllCallables(client));
+  if (CheckListBox2->count() == 0) sendRequest(davu::proto::GetAllMachines(client));
 }
 
 void TfrmDAVUStatistik::BitBtn1Click() {
@@ -209,7 +212,8 @@ void TfrmDAVUStatistik::BitBtn1Click() {
       callables.push_back(callables_[i]->CallableLopnr);
   const QString sql = calllog::StatisticsQuery(stations, callables, DateTimePicker1->date(),
                                                DateTimePicker2->date(), CheckBox1->isChecked());
-  send(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
+  // Without a connection the grid keeps the last report and its count.
+  sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
 }
 
 void TfrmDAVUStatistik::LoadCallables(std::vector<CallablePtr> callables) {

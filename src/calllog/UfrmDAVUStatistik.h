@@ -61,11 +61,12 @@ class TfrmDAVUStatistik : public TCallLogWindow {
  protected:
   // The resource and client lists.
   void firstActivation() override;
+  // Each list again that is still empty.
+  void connectionRestored() override;
 
  private:
   void FormCreate();
   void buildLeftPanel();
-  void send(const std::string& bytes);
 
   std::vector<CallablePtr> callables_;  // CheckListBox1's records, item by item
   std::vector<MachinePtr> machines_;    // CheckListBox2's records, item by item

@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QColor>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+
+#include "ThemeStyle.h"
 
 namespace {
 
@@ -79,7 +82,10 @@ QString& Active() {
 void CapturePlainLook() {
   PlainLook& plain = Plain();
   if (plain.captured || Active() != PlainThemeName()) return;
-  plain.styleKey = QApplication::style()->name();
+  // The program's own style wraps the platform's; the key names the latter.
+  const QStyle* style = QApplication::style();
+  if (const auto* own = qobject_cast<const QProxyStyle*>(style)) style = own->baseStyle();
+  plain.styleKey = style->name();
   plain.palette = QApplication::palette();
   plain.captured = true;
 }
@@ -106,10 +112,10 @@ bool ApplyTheme(const QString& name) {
   CapturePlainLook();
   const PlainLook& plain = Plain();
   const QString styleKey = theme ? QStringLiteral("Fusion") : plain.styleKey;
-  QStyle* style = QStyleFactory::create(styleKey);
-  if (!style) return false;
-  QApplication::setStyle(style);
-  QApplication::setPalette(theme ? PaletteOf(*theme) : plain.palette);
+  QStyle* base = QStyleFactory::create(styleKey);
+  if (!base) return false;
+  QApplication::setStyle(new TThemeStyle(base));
+  QApplication::setPalette(ReadablePalette(theme ? PaletteOf(*theme) : plain.palette));
   Active() = name;
   return true;
 }

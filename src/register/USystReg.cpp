@@ -8,13 +8,14 @@
 #include <QVBoxLayout>
 
 #include "ClientSocket.h"
+#include "ScreenFit.h"
 #include "SharedState.h"
 
 TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmSystreg"));
   setWindowTitle(QStringLiteral("Systemregister"));
   setModal(true);
-  setFixedSize(kRegisterDesignWidth, kRegisterDesignHeight);
+  SetFixedSizeOnScreen(this, QSize(kRegisterDesignWidth, kRegisterDesignHeight));
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));

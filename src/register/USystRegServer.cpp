@@ -26,6 +26,22 @@ QString PortText(const QLineEdit* field) {
   return QString::number(DecimalValue(field->text(), 0));
 }
 
+constexpr qint64 kLowestPort = 1;
+constexpr qint64 kHighestPort = 65535;
+
+bool IsPort(const QString& text) {
+  const qint64 port = DecimalValue(text, 0);
+  return port >= kLowestPort && port <= kHighestPort;
+}
+
+// Refuses the field's value with a balloon at the field, which gets the focus.
+bool Refuse(QLineEdit* field, const QString& text) {
+  field->setFocus(Qt::OtherFocusReason);
+  field->selectAll();
+  ShowInfoHint(text, field);
+  return false;
+}
+
 QLineEdit* PortField(const char* name) {
   auto* e = new QLineEdit;
   e->setObjectName(QString::fromLatin1(name));
@@ -103,6 +119,11 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   FillThemeList();
 }
 
+QString TServerSettingsTab::UpdatePortText() const {
+  const qint64 port = DecimalValue(edUpdateServerport->text(), 0);
+  return port == 0 ? QString() : QString::number(port);
+}
+
 void TServerSettingsTab::FillThemeList() {
   ComboBox1->clear();
   ComboBox1->addItems(ThemeNames());
@@ -128,15 +149,37 @@ void TServerSettingsTab::Load() {
   edUpdateServerver->setText(UpdateServerVersion);
 }
 
+bool TServerSettingsTab::Validate() {
+  const QString name = edServername->text().trimmed();
+  if (name.isEmpty()) return Refuse(edServername, QStringLiteral("Servernamn får ej vara tomt!"));
+  // The settings store's mark for "stored nowhere", shown on a first start.
+  if (name == QLatin1String("ERROR"))
+    return Refuse(edServername, QStringLiteral("Ange serverns namn eller IP-adress!"));
+  if (!IsPort(edServerport->text()))
+    return Refuse(edServerport, QStringLiteral("Serverporten måste vara ett tal mellan 1 och 65535!"));
+  // An empty update port, or the 0 a first start shows, means the server's own port.
+  if (!UpdatePortText().isEmpty() && !IsPort(edUpdateServerport->text()))
+    return Refuse(edUpdateServerport,
+                  QStringLiteral("Uppdateringsserverns port måste vara ett tal mellan 1 och 65535!"));
+  return true;
+}
+
 void TServerSettingsTab::Save() {
+  // Nothing is written until every field holds something to connect to.
+  if (!Validate()) return;
   if (FThemeChanged) {
     WriteSetting(QStringLiteral("KlientSettings"), QStringLiteral("Style"), ComboBox1->currentText());
     ShowInfoHint(QStringLiteral("Du måste starta om programmet för att temat skall ändras."), window());
   }
-  WriteSetting(kServerSection, QStringLiteral("ServerName"), edServername->text());
+  WriteSetting(kServerSection, QStringLiteral("ServerName"), edServername->text().trimmed());
   WriteSetting(kServerSection, QStringLiteral("ServerPort"), PortText(edServerport));
-  WriteServerSetting(kServerSection, QStringLiteral("UpdateServerName"), edUpdateServername->text());
-  WriteServerSetting(kServerSection, QStringLiteral("UpdateServerPort"), PortText(edUpdateServerport));
+  // What means "the same as the server" is stored empty, so that the update
+  // check falls back to the server's name and port instead of connecting to
+  // a host "ERROR" or to port 0.
+  QString updateName = edUpdateServername->text().trimmed();
+  if (updateName == QLatin1String("ERROR")) updateName.clear();
+  WriteServerSetting(kServerSection, QStringLiteral("UpdateServerName"), updateName);
+  WriteServerSetting(kServerSection, QStringLiteral("UpdateServerPort"), UpdatePortText());
 
   // The writes above went out on the still open connection: give them time
   // to reach the server before it is closed.

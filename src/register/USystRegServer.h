@@ -27,7 +27,9 @@ class TServerSettingsTab : public TRegisterTab {
 
   // Reads the settings into the fields.
   void Load() override;
-  // Writes the fields, then asks for a new connection with them.
+  // Writes the fields, then asks for a new connection with them. A blank
+  // server name or a port outside 1-65535 is refused with a balloon at its
+  // field, and nothing is written.
   void Save() override;
   void ComboBox1Change();
 
@@ -38,4 +40,7 @@ class TServerSettingsTab : public TRegisterTab {
 
  private:
   void FillThemeList();
+  bool Validate();
+  // The update port as stored: empty when none is given.
+  QString UpdatePortText() const;
 };

@@ -34,6 +34,8 @@ class MainWindowTest : public QObject {
   void registerModeEndsAlsoOnFailure();
   void settingsButtonShowsServerTab();
   void callLogButtonsOpenTheirWindows();
+  void enterPressesTheFocusedButton_data();
+  void enterPressesTheFocusedButton();
   void closingAlwaysExitsWithStatusOne_data();
   void closingAlwaysExitsWithStatusOne();
 };
@@ -256,6 +258,38 @@ void MainWindowTest::callLogButtonsOpenTheirWindows() {
   // Each window is freed when it closes.
   QCOMPARE(ReplyTarget, 0);
   QCOMPARE(w.findChildren<QDialog*>().size(), 1);  // the register alone
+}
+
+void MainWindowTest::enterPressesTheFocusedButton_data() {
+  QTest::addColumn<QString>("button");
+  QTest::addColumn<int>("key");
+  for (const char* b : {"btnSystemregister", "btnStatistik", "btnKallelser", "btnSettings", "btnClose"}) {
+    QTest::addRow("%s, Return", b) << QString(b) << int(Qt::Key_Return);
+    QTest::addRow("%s, Enter", b) << QString(b) << int(Qt::Key_Enter);
+  }
+}
+
+// As on every other window, Enter presses the button that has the focus.
+void MainWindowTest::enterPressesTheFocusedButton() {
+  QFETCH(QString, button);
+  QFETCH(int, key);
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  QVERIFY(h.connectAndIntroduce());
+  QVERIFY(h.acceptVersion());
+  w.show();
+  w.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  auto* b = w.findChild<QPushButton*>(button);
+  QVERIFY(b);
+  b->setFocus(Qt::TabFocusReason);
+  QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(b));
+  QSignalSpy clicked(b, &QAbstractButton::clicked);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+  QCOMPARE(clicked.count(), 1);
+  // What the button does happened: a window was shown, or the program ended.
+  QCOMPARE(int(h.modals.size() + h.exits.size()), 1);
 }
 
 void MainWindowTest::closingAlwaysExitsWithStatusOne_data() {

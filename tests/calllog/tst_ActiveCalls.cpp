@@ -158,6 +158,47 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 1"));
   }
 
+  // Opened while the connection is down: the window says so, and asks for
+  // the list once the connection is back, but only while none has arrived.
+  void withoutConnectionSaysSoAndAsksAgainWhenBack() {
+    fake->clock->current = QDateTime(QDate(2024, 5, 3), QTime(10, 22, 33));
+    net->socket.close();
+    auto w = openWindow();
+    w->FormActivate();
+    QCOMPARE(fake->dialogs->balloons.size(), std::size_t(1));
+    QCOMPARE(fake->dialogs->balloons[0].text,
+             QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad."));
+    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 0"));
+
+    QVERIFY(net->open());
+    QCOMPARE(net->sent(), Query(QDate(2024, 5, 3)));
+    RouteSqlReply(ThreeCalls());
+    net->socket.close();
+    QVERIFY(net->open());
+    QCOMPARE(net->sent(), std::string());  // the list it has stays until asked for
+    QCOMPARE(w->SVVirtualTable1->RecordCount(), 3);
+  }
+
+  // Confirming without a connection keeps the ticks and the list: nothing
+  // was confirmed, so nothing may look confirmed.
+  void confirmingWithoutConnectionKeepsTheTicks() {
+    auto w = openWindow();
+    w->FormActivate();
+    RouteSqlReply(ThreeCalls());
+    w->SVVirtualTable1->setData(w->SVVirtualTable1->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+    net->socket.close();
+    fake->dialogs->answers = {mrYes};
+    w->BitBtn1->click();
+    QCOMPARE(fake->dialogs->balloons.size(), std::size_t(1));
+    QCOMPARE(fake->dialogs->balloons[0].text,
+             QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad."));
+    QVERIFY(fake->sleeper->sleeps.empty());
+    QCOMPARE(w->SVVirtualTable1->value(1, 0), QStringLiteral("T"));
+    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 3"));
+    QVERIFY(net->open());
+    QCOMPARE(net->sent(), std::string());  // loaded already: nothing to ask again
+  }
+
   void unreadableLopnrSendsNothing() {
     auto w = openWindow();
     RouteSqlReply(SqlPayload({"LOPNR|12~", "LOPNR|x1~"}));

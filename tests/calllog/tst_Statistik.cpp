@@ -157,6 +157,47 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 1"));
   }
 
+  // With the connection down a request says so instead of looking like an
+  // empty result; what was shown stays; the lists that could not be fetched
+  // are asked for again when the connection is back.
+  void withoutConnectionSaysSoAndAsksAgainWhenBack_data() {
+    QTest::addColumn<bool>("listsBefore");  // the lists were asked for while connected
+    QTest::addColumn<bool>("resourcesArrived");
+    QTest::addColumn<int>("expectedAgain");  // 0 none, 1 machines, 2 both lists
+    QTest::newRow("opened while down") << false << false << 2;
+    QTest::newRow("client list never arrived") << true << true << 1;
+  }
+  void withoutConnectionSaysSoAndAsksAgainWhenBack() {
+    QFETCH(bool, listsBefore);
+    QFETCH(bool, resourcesArrived);
+    QFETCH(int, expectedAgain);
+    auto w = openWindow();
+    const std::string client = W(GetClientName());
+    if (listsBefore) w->FormActivate();
+    if (resourcesArrived) RouteStatisticsCallables(W(kCallables));
+    w->BitBtn1->click();
+    RouteSqlReply(SqlPayload({"FRIENDLYNAME|A~", "FRIENDLYNAME|B~"}));
+    net->sent();
+
+    net->socket.close();
+    w->FormActivate();
+    w->BitBtn1->click();
+    const QString notConnected = QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad.");
+    const std::size_t balloons = listsBefore ? 1 : 2;  // one per refused step, not one per list
+    QCOMPARE(fake->dialogs->balloons.size(), balloons);
+    for (const Balloon& b : fake->dialogs->balloons) QCOMPARE(b.text, notConnected);
+    QCOMPARE(fake->dialogs->balloons[0].pos, w->mapToGlobal(QPoint(w->width() / 2, w->height())));
+    QCOMPARE(w->SVVirtualTable1->RecordCount(), 2);
+    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 2"));
+
+    QVERIFY(net->open());
+    std::string again;
+    if (expectedAgain == 2) again = davu::proto::GetAllCallables(client);
+    if (expectedAgain >= 1) again += davu::proto::GetAllMachines(client);
+    QCOMPARE(net->sent(), again);
+    QCOMPARE(fake->dialogs->balloons.size(), balloons);
+  }
+
   void closingHandsTheListsBack() {
     auto w = openWindow();
     w->Avbryt->click();

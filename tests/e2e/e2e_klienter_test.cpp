@@ -49,7 +49,7 @@ class E2eKlienterTest : public QObject {
     qputenv("DAVU_MACHINE_CONFIG_DIR", (home.path() + "/machine").toLocal8Bit());
     ResetSharedState();
     QTemporaryDir serverDir;
-    ServerProcess server(serverDir.path(), {"--demo", "--version", "1.10.10"});
+    ServerProcess server(serverDir.path(), {"--demo", "--report-version", "1.10.10"});
     QVERIFY2(server.port() > 0, "davu-server did not start");
     const QString db = serverDir.path() + "/davu.sqlite";
 

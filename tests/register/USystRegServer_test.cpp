@@ -1,4 +1,5 @@
 // The server tab of the register window: load, save and the theme list.
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -144,7 +145,7 @@ class ServerTabTest : public QObject {
     }
     w.tsServersettings->edServername->setText("new.example");
     w.tsServersettings->edServerport->clear();
-    QTest::keyClicks(w.tsServersettings->edServerport, "70000");
+    QTest::keyClicks(w.tsServersettings->edServerport, "65535");
     w.tsServersettings->edUpdateServername->setText("upd.example");
     w.tsServersettings->edUpdateServerport->clear();
     QTest::keyClicks(w.tsServersettings->edUpdateServerport, "80a81");  // the letter is refused
@@ -174,7 +175,7 @@ class ServerTabTest : public QObject {
       QCOMPARE(w.activePage(), w.tsServersettings);
       QVERIFY(w.tsServersettings->edServerver->text().isEmpty());
       QCOMPARE(ReadSetting("ServerSettings", "ServerName"), QStringLiteral("new.example"));
-      QCOMPARE(ReadSetting("ServerSettings", "ServerPort"), QStringLiteral("70000"));
+      QCOMPARE(ReadSetting("ServerSettings", "ServerPort"), QStringLiteral("65535"));
     };
     server_->clearReceived();
     w.btnSave->click();
@@ -182,7 +183,7 @@ class ServerTabTest : public QObject {
     QCOMPARE(steps, (QStringList{"sleep 1000", "connect"}));
     QVERIFY(w.FClickedSpara);
     QCOMPARE(w.tsServersettings->edServername->text(), QStringLiteral("new.example"));
-    QCOMPARE(w.tsServersettings->edServerport->text(), QStringLiteral("70000"));
+    QCOMPARE(w.tsServersettings->edServerport->text(), QStringLiteral("65535"));
 
     if (chooseTheme) {
       QCOMPARE(platform_->dialogs->balloons.size(), std::size_t(1));
@@ -196,7 +197,7 @@ class ServerTabTest : public QObject {
     if (connected) {
       if (chooseTheme) expected += Writes("KlientSettings", "Style", ToWire(theme));
       expected += Writes("ServerSettings", "ServerName", "new.example") +
-                  Writes("ServerSettings", "ServerPort", "70000") +
+                  Writes("ServerSettings", "ServerPort", "65535") +
                   Writes("ServerSettings", "UpdateServerName", "upd.example") +
                   Writes("ServerSettings", "UpdateServerPort", "8081");
       QVERIFY(server_->waitForReceived(expected));
@@ -208,10 +209,95 @@ class ServerTabTest : public QObject {
     for (const QString& file : {sandbox_.userFile(), sandbox_.machineFile()}) {
       const QByteArray text = SettingsSandbox::contents(file);
       QVERIFY(text.contains("ServerName=new.example"));
-      QVERIFY(text.contains("ServerPort=70000"));
+      QVERIFY(text.contains("ServerPort=65535"));
       QCOMPARE(text.contains(("Style=" + theme).toUtf8()), chooseTheme);
       QVERIFY(!text.contains("UpdateServer"));
     }
+  }
+
+  // Nothing is saved until the server can be named and reached on a port:
+  // the refused field gets a balloon and the focus.
+  void refusesWhatCannotBeConnectedTo_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("updateName");
+    QTest::addColumn<QString>("updatePort");
+    QTest::addColumn<QString>("field");    // empty: accepted
+    QTest::addColumn<QString>("message");  // accepted: the update name and port as stored
+    const QString noName = "Servernamn får ej vara tomt!";
+    const QString badPort = "Serverporten måste vara ett tal mellan 1 och 65535!";
+    const QString badUpdatePort = "Uppdateringsserverns port måste vara ett tal mellan 1 och 65535!";
+    QTest::newRow("empty name") << "" << "4000" << "" << "" << "edServername" << noName;
+    QTest::newRow("blank name") << "   " << "4000" << "" << "" << "edServername" << noName;
+    QTest::newRow("name never stored") << "ERROR" << "4000" << "" << ""
+                                       << "edServername" << "Ange serverns namn eller IP-adress!";
+    QTest::newRow("empty port") << "srv" << "" << "" << "" << "edServerport" << badPort;
+    QTest::newRow("port 0") << "srv" << "0" << "" << "" << "edServerport" << badPort;
+    QTest::newRow("port 65536") << "srv" << "65536" << "" << "" << "edServerport" << badPort;
+    QTest::newRow("port 70000") << "srv" << "70000" << "" << "" << "edServerport" << badPort;
+    QTest::newRow("update port 99999") << "srv" << "4000" << "" << "99999" << "edUpdateServerport" << badUpdatePort;
+    QTest::newRow("lowest port, no update server") << "srv" << "1" << "" << "" << "" << ":";
+    QTest::newRow("first start's update fields") << "srv" << "4000" << "ERROR" << "0" << "" << ":";
+    QTest::newRow("highest ports") << " srv " << "65535" << " upd " << "65535" << "" << "upd:65535";
+  }
+  void refusesWhatCannotBeConnectedTo() {
+    QFETCH(QString, name);
+    QFETCH(QString, port);
+    QFETCH(QString, updateName);
+    QFETCH(QString, updatePort);
+    QFETCH(QString, field);
+    QFETCH(QString, message);
+    WriteSetting("ServerSettings", "ServerName", "old.example");
+    WriteSetting("ServerSettings", "ServerPort", "4000");
+    const QByteArray before = SettingsSandbox::contents(sandbox_.userFile());
+    QVERIFY(ConnectTo(*socket_, *server_));
+    WasConnected = true;
+    int connects = 0;
+    ConnectProc = [&] { ++connects; };
+
+    TfrmSystreg w;
+    w.ClientSocket1 = socket_.get();
+    w.SetTabs(w.tsServersettings);
+    ServerSocket = socket_.get();  // after loading: the fake server answers no settings reads
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    TServerSettingsTab* tab = w.tsServersettings;
+    tab->edServername->setText(name);
+    tab->edServerport->setText(port);
+    tab->edUpdateServername->setText(updateName);
+    tab->edUpdateServerport->setText(updatePort);
+    QTest::keyClick(tab->ComboBox1, Qt::Key_Down);  // a theme change is held back too
+    server_->clearReceived();
+
+    if (field.isEmpty()) {
+      w.btnSave->click();
+      QCOMPARE(connects, 1);
+      QCOMPARE(ReadSetting("ServerSettings", "ServerName"), name.trimmed());
+      // "The same as the server" is stored empty: the update check then
+      // falls back to the server's name and port.
+      QVERIFY(server_->waitForReceived(
+          Writes("ServerSettings", "ServerName", ToWire(name.trimmed())) +
+          Writes("ServerSettings", "ServerPort", ToWire(port)) +
+          Writes("ServerSettings", "UpdateServerName", ToWire(message.section(':', 0, 0))) +
+          Writes("ServerSettings", "UpdateServerPort", ToWire(message.section(':', 1)))));
+      return;
+    }
+    const std::string sent = SentBy(*socket_, *server_, [&] { w.btnSave->click(); });
+    auto* refused = tab->findChild<QLineEdit*>(field);
+    QVERIFY(refused);
+    QCOMPARE(platform_->dialogs->balloons.size(), std::size_t(1));
+    const Balloon& b = platform_->dialogs->balloons[0];
+    QCOMPARE(b.text, message);
+    QCOMPARE(b.pos, refused->mapToGlobal(QPoint(refused->width() / 2, refused->height())));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(refused));
+    // Nothing written anywhere, nothing sent, no new connection, no pause.
+    QCOMPARE(sent, std::string());
+    QCOMPARE(SettingsSandbox::contents(sandbox_.userFile()), before);
+    QCOMPARE(connects, 0);
+    QVERIFY(socket_->active());
+    QVERIFY(WasConnected);
+    QVERIFY(platform_->sleeper->sleeps.empty());
+    QCOMPARE(tab->edServername->text(), name);  // what was typed stays for mending
   }
 
   void themeList() {

@@ -20,7 +20,9 @@
 #include <memory>
 #include <string>
 
+#include "CallLogRouting.h"
 #include "SharedState.h"
+#include "TSVVirtualTable.h"
 #include "Themes.h"
 #include "UDavuAdminMain.h"
 #include "USystReg.h"
@@ -200,6 +202,14 @@ int main(int argc, char** argv) {
     {
       TfrmDAVUActiveCalls calls(&main);
       calls.ClientSocket1 = main.ClientSocket1;
+      // A few calls, one ticked, so that the grid's tick boxes show.
+      RouteSqlReply(
+          "\xA4RETSQL:"
+          "\xA4%FRIENDLYNAME|Reception~FULLNAME|Rum 1~LOPNR|12~CALLTSTAMP|2024-05-03 08:01:00~COMINGTSTAMP|~SMSSENT|0~%\xA4:"
+          "\xA4%FRIENDLYNAME|Reception~FULLNAME|Rum 2~LOPNR|14~CALLTSTAMP|2024-05-03 08:15:00~COMINGTSTAMP|~SMSSENT|0~%\xA4:"
+          "\xA4%FRIENDLYNAME|Lab~FULLNAME|Dr \xC5" "berg~LOPNR|15~CALLTSTAMP|2024-05-03 09:40:12~"
+          "COMINGTSTAMP|2024-05-03 09:41:00~SMSSENT|-1~%\xA4:");
+      calls.SVVirtualTable1->setData(calls.SVVirtualTable1->index(1, 0), Qt::Checked, Qt::CheckStateRole);
       save(&calls, prefix + QStringLiteral("kallelser"));
     }
     ResetSharedState();

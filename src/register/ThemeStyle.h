@@ -1,0 +1,28 @@
+#pragma once
+// The style every look is drawn with: its base style (Fusion for the
+// themes, the platform's for the plain look) with the edges that show where
+// to tick, choose or type drawn in colours that stand out from the
+// background by at least 3:1. The base style takes those edges from the
+// window colour, which on dark themes leaves tick boxes all but invisible.
+#include <QPalette>
+#include <QProxyStyle>
+
+// The edge of check boxes, radio buttons and edit fields.
+QColor ControlEdgeColour(const QPalette& palette);
+// The frame of the control that has the keyboard focus.
+QColor FocusFrameColour(const QPalette& palette);
+// `palette` with every text colour at 4.5:1 or more against its background.
+QPalette ReadablePalette(QPalette palette);
+
+class TThemeStyle : public QProxyStyle {
+  Q_OBJECT
+
+ public:
+  // Takes ownership of `base`.
+  explicit TThemeStyle(QStyle* base);
+
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget = nullptr) const override;
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                          QPainter* painter, const QWidget* widget = nullptr) const override;
+};
