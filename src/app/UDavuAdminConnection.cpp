@@ -68,6 +68,7 @@ void TfrmDAVUAdmin::introduce() {
   // A new connection starts with nothing half-received and reads the
   // watchdog settings afresh.
   reassembler_.reset();
+  ReplyQuietTimer->stop();
   ++connectionGeneration_;
   watchdogSettingsRead_ = false;
 
