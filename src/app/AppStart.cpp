@@ -1,7 +1,11 @@
 #include "AppStart.h"
 
+#include <exception>
+
+#include "Dialogs.h"
 #include "SettingsStore.h"
 #include "Themes.h"
+#include "UDavuAdminMain.h"
 
 StartRequest ParseStartArguments(const QStringList& args) {
   for (const QString& a : args) {
@@ -32,4 +36,15 @@ QString HelpText() {
 bool ApplyStartTheme() {
   // No connection exists yet, so only the local settings are consulted.
   return ApplyTheme(ReadSetting(QStringLiteral("KlientSettings"), QStringLiteral("Style")));
+}
+
+std::unique_ptr<TfrmDAVUAdmin> CreateMainWindow() {
+  try {
+    auto window = std::make_unique<TfrmDAVUAdmin>();
+    ApplyStartTheme();
+    return window;
+  } catch (const std::exception& e) {
+    ShowInfoMessage(QStringLiteral("DAVU Admin kunde inte starta.\r\r") + QString::fromUtf8(e.what()));
+    return nullptr;
+  }
 }

@@ -122,6 +122,10 @@ void TfrmDAVUAdmin::ClientSocket1Error(int code) {
 
 void TfrmDAVUAdmin::Timer3Timer() {
   Timer3->stop();
+  // Saving the server settings clears WasConnected and reconnects itself: a
+  // countdown still running from before would start attempt after attempt,
+  // each failure asking its own question.
+  if (!WasConnected) return;
   if (Timer3Tag > 0) {
     Timer3Tag -= 1000;
     Timer3->start();

@@ -179,8 +179,15 @@ bool TfrmDAVUAdmin::handleServerVersion(std::string_view payload) {
   const QString version = FromWire(proto::ExtractField(payload, 1, ':'));
   ServerVersion = version;
   // The register shows its register tabs as soon as a connection is there,
-  // and reloads the shown tab over it.
-  if (frmSystreg && frmSystreg->isVisible()) frmSystreg->SetTabs(frmSystreg->activePage());
+  // and reloads the shown tab over it. The server tab holds what the
+  // administrator is typing: there only the versions follow the connection.
+  if (frmSystreg && frmSystreg->isVisible()) {
+    if (frmSystreg->activePage() == frmSystreg->tsServersettings) {
+      frmSystreg->tsServersettings->ShowVersions();
+    } else {
+      frmSystreg->SetTabs(frmSystreg->activePage());
+    }
+  }
 
   if (proto::VersionNumber(ToWire(version)) < kMinimumServerVersion) {
     ShowInfoHint(QStringLiteral("Fel serverversion!\r\rDAVU-Servern har version ") + version +

@@ -298,11 +298,19 @@ void DispatcherTest::versionReplyReloadsVisibleRegister() {
   h.storeLocal("DAVU", "RefreshConnection", "0");
   h.duringModal = [&](QDialog* d) {
     // While the register is open a connection comes up: its version reply
-    // reloads the server tab, which shows the new version.
+    // shows the new versions on the server tab, and leaves what the
+    // administrator is typing there, so that "Spara" saves it.
     d->show();
-    QCOMPARE(w.frmSystreg->tsServersettings->edServerver->text(), QString());
+    TServerSettingsTab* tab = w.frmSystreg->tsServersettings;
+    QCOMPARE(tab->edServerver->text(), QString());
+    tab->edServername->setText("nyserver");
+    tab->edServerport->setText("4711");
+    UpdateServerVersion = "2.0.1";
     QVERIFY(h.acceptVersion("1.10.7"));
-    QCOMPARE(w.frmSystreg->tsServersettings->edServerver->text(), QString("1.10.7"));
+    QCOMPARE(tab->edServerver->text(), QString("1.10.7"));
+    QCOMPARE(tab->edUpdateServerver->text(), QString("2.0.1"));
+    QCOMPARE(tab->edServername->text(), QString("nyserver"));
+    QCOMPARE(tab->edServerport->text(), QString("4711"));
     d->hide();
   };
   QVERIFY(h.connectAndIntroduce());
