@@ -80,7 +80,7 @@ class E2eAdminServerTest : public QObject {
   // its error text; the replies behind that error are handled all the same.
   void refusalQuotingAMarkerHoldsNoLaterReply() {
     QTemporaryDir serverDir;
-    ServerProcess server(serverDir.path(), "1.10.6");
+    ServerProcess server(serverDir.path(), {"--demo", "--clinic", QStringLiteral("Vårdcentralen Norr"), "--report-version", "1.10.6"});
     QVERIFY2(server.port() > 0, "davu-server did not start");
     FakePlatform fakes;
     InitLocalPaths();

@@ -88,7 +88,7 @@ class E2eRegisterTest : public QObject {
 
   void keepsResourcesAndSmsAccount() {
     QTemporaryDir serverDir;
-    ServerProcess server(serverDir.path(), {"--demo", "--version", "1.10.6"});
+    ServerProcess server(serverDir.path(), {"--demo", "--report-version", "1.10.6"});
     QVERIFY2(server.port() > 0, "davu-server did not start");
     const QString db = serverDir.path() + "/davu.sqlite";
 
