@@ -1,7 +1,11 @@
 #include "AppStart.h"
 
+#include <exception>
+
+#include "Dialogs.h"
 #include "SettingsStore.h"
 #include "Themes.h"
+#include "UDavuAdminMain.h"
 
 StartRequest ParseStartArguments(const QStringList& args) {
   for (const QString& a : args) {
@@ -35,4 +39,15 @@ bool ApplyStartTheme() {
   // The default look, drawn readable like every theme.
   ApplyTheme(PlainThemeName());
   return false;
+}
+
+std::unique_ptr<TfrmDAVUAdmin> CreateMainWindow() {
+  try {
+    auto window = std::make_unique<TfrmDAVUAdmin>();
+    ApplyStartTheme();
+    return window;
+  } catch (const std::exception& e) {
+    ShowInfoMessage(QStringLiteral("DAVU Admin kunde inte starta.\r\r") + QString::fromUtf8(e.what()));
+    return nullptr;
+  }
 }

@@ -2,6 +2,9 @@
 // Program start: the command line, and the look chosen in the settings.
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+class TfrmDAVUAdmin;
 
 enum class StartRequest { Run, ShowVersion, ShowHelp };
 
@@ -16,3 +19,9 @@ QString HelpText();
 // theme when the program carries it; any other text keeps the plain look.
 // Returns whether a theme was applied.
 bool ApplyStartTheme();
+
+// Creates the main window and applies the start theme. An error on the way
+// (such as a working directory that no longer exists) is shown with
+// ShowInfoMessage and gives nullptr: the program then ends with status 1,
+// as every end of the program does.
+std::unique_ptr<TfrmDAVUAdmin> CreateMainWindow();

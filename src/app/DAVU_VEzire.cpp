@@ -48,10 +48,10 @@ int main(int argc, char** argv) {
   TfrmDAVUcommon common;
   LocaliseDialogTexts();
 
-  TfrmDAVUAdmin mainWindow;
-  InstallUpdateCheck(mainWindow);
-  ApplyStartTheme();
-  mainWindow.show();
+  const std::unique_ptr<TfrmDAVUAdmin> mainWindow = CreateMainWindow();
+  if (!mainWindow) return 1;
+  InstallUpdateCheck(*mainWindow);
+  mainWindow->show();
   app.exec();
   return 1;
 }

@@ -2,10 +2,8 @@
 
 #include "CEVersionInfo.h"
 
-QString ShownProductVersion(const QString& fromVersionBlock) {
-  const QString v = fromVersionBlock.trimmed();
-  if (v.isEmpty() || v == kInfoNotAvailable) return QStringLiteral(DAVU_PRODUCT_VERSION);
-  return v;
-}
+// A program file without a block (a test program) shows the reader's
+// "<info not available>", as the reader returns it.
+QString ShownProductVersion(const QString& fromVersionBlock) { return fromVersionBlock; }
 
 QString ProgramProductVersion() { return ShownProductVersion(ProductVersionOfRunningProgram()); }

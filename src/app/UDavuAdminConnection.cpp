@@ -71,6 +71,7 @@ void TfrmDAVUAdmin::introduce() {
   // A new connection starts with nothing half-received and reads the
   // watchdog settings afresh.
   reassembler_.reset();
+  ReplyQuietTimer->stop();
   ++connectionGeneration_;
   watchdogSettingsRead_ = false;
 
@@ -129,6 +130,10 @@ void TfrmDAVUAdmin::ClientSocket1Error(int code) {
 
 void TfrmDAVUAdmin::Timer3Timer() {
   Timer3->stop();
+  // Saving the server settings clears WasConnected and reconnects itself: a
+  // countdown still running from before would start attempt after attempt,
+  // each failure asking its own question.
+  if (!WasConnected) return;
   if (Timer3Tag > 0) {
     Timer3Tag -= 1000;
     Timer3->start();

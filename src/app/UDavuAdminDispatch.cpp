@@ -7,9 +7,11 @@
 //   text  := { reply | "ERROR:" rest-of-text | other }
 //   reply := "¤" TAG SEP fields SEP TAG "¤"      (SEP ":"; "~" for RETCALLLIST)
 //
-// Replies are found by tag in a fixed order, not in the order of arrival, and
-// only the first of each kind per pass; a nested pass takes the rest. Nothing
-// matches a reply to a request: a reply is handled whenever it arrives.
+// Replies are handed on in a fixed order of tags, not in the order of
+// arrival: the first of each kind, then the second of each kind, and so on.
+// Nothing matches a reply to a request: a reply is handled whenever it
+// arrives. What may hold bytes back (an unfinished message, the first bytes
+// of a marker) holds them at most for the quiet time.
 #include <QLabel>
 #include <QTimer>
 #include <exception>
@@ -24,22 +26,32 @@
 #include "WireText.h"
 #include "Widgets.h"
 #include "protocol/Catalogue.h"
-#include "protocol/ReplyCutter.h"
+#include "protocol/ReplyDispatch.h"
 #include "protocol/TextUtil.h"
 
 namespace proto = davu::proto;
 
 namespace {
 
+// The main connection's replies, by their place in proto::kMainReplies.
+enum MainReply : std::size_t {
+  RetServerVersion,
+  RetIniText,
+  RetSql,
+  RetKlinikNamn,
+  RetSmsSettings,
+  DavuClientData,
+  RetAllMachines,
+  RetCallList,
+  RetStationCallables,
+  RetAllCallables,
+};
+static_assert(proto::kMainReplies[RetServerVersion].tag == "RETSERVERVERSION");
+static_assert(proto::kMainReplies[RetAllCallables].tag == "RETALLCALLABLES");
+static_assert(proto::kMainReplies.size() == RetAllCallables + 1);
+
 // The oldest server version this program works with: "1.10.1" without dots.
 constexpr int kMinimumServerVersion = 1101;
-
-// The version without its dots, read as a whole number; 0 when it is not one.
-int versionNumber(const QString& version) {
-  bool ok = false;
-  const int n = QString(version).remove(u'.').toInt(&ok);
-  return ok ? n : 0;
-}
 
 QString errorText(const std::exception& e) {
   return QStringLiteral("Error in ClientSocket1Read!\r\r") + QString::fromUtf8(e.what());
@@ -48,97 +60,136 @@ QString errorText(const std::exception& e) {
 }  // namespace
 
 void TfrmDAVUAdmin::ClientSocket1Read() {
+  reassemble([this] { return reassembler_.feed(ClientSocket1->takeBytes()); });
+}
+
+void TfrmDAVUAdmin::ReplyQuietTimerTimer() {
+  ReplyQuietTimer->stop();
+  reassemble([this] { return reassembler_.expire(); });
+}
+
+void TfrmDAVUAdmin::reassemble(const std::function<std::optional<std::string>()>& step) {
   std::optional<std::string> text;
   try {
-    const std::string chunk = ClientSocket1->takeBytes();
-    text = reassembler_.feed(chunk);
-    if (reassembler_.overflowed()) {
-      // A reply larger than anything the server sends legitimately: the
-      // partial bytes are gone, the connection and the program carry on.
-      ShowInfoHint(QStringLiteral("Ett svar från servern var för stort och kunde inte tas emot.\r"
-                                  "Försök igen eller kontakta systemansvarig."),
-                   this);
-    }
+    text = step();
+    reportOverflow();
   } catch (const std::exception& e) {
     ShowInfoMessage(errorText(e));
     return;
   }
+  armReplyQuietTimer();
   // The reassembly's own state is settled before dispatching, so a read
   // that arrives while the dispatcher waits is handled in full inside it.
   if (text) DispatchReply(std::move(*text), ClientSocket1);
 }
 
+void TfrmDAVUAdmin::reportOverflow() {
+  if (!reassembler_.overflowed()) return;
+  // A reply larger than anything the server sends legitimately: the partial
+  // bytes are gone, the connection and the program carry on.
+  ShowInfoHint(QStringLiteral("Ett svar från servern var för stort och kunde inte tas emot.\r"
+                              "Försök igen eller kontakta systemansvarig."),
+               this);
+}
+
+void TfrmDAVUAdmin::armReplyQuietTimer() {
+  const std::optional<std::uint64_t> held = reassembler_.heldFrom();
+  if (!held) {
+    ReplyQuietTimer->stop();
+    return;
+  }
+  // The quiet time runs from the moment these bytes began to wait; bytes
+  // that arrive without completing them do not extend it.
+  if (ReplyQuietTimer->isActive() && *held == quietHeldFrom_) return;
+  quietHeldFrom_ = *held;
+  ReplyQuietTimer->start();
+}
+
 void TfrmDAVUAdmin::DispatchReply(std::string text, ClientSocket* socket) {
+  Q_UNUSED(socket);
+  // The replies' owners; a text may be dispatched again inside any of them
+  // (a settings read waits with the event loop running), and this call keeps
+  // its own text.
+  struct Routes final : proto::ReplyRoutes {
+    explicit Routes(TfrmDAVUAdmin& w) : w(w) {}
+    bool reply(std::size_t kind, std::string_view payload) override { return w.routeReply(kind, payload); }
+    void error(std::string_view message) override {
+      ShowInfoHint(QStringLiteral("Servern svarade med följande fel: ") + FromWire(message), &w);
+    }
+    void settled() override { w.rearmWatchdog(); }
+    TfrmDAVUAdmin& w;
+  } routes(*this);
   try {
-    const std::string original = text;
-
-    if (auto p = proto::CutTaggedReply(text, "RETSERVERVERSION")) {
-      if (!handleServerVersion(*p)) return;
-    }
-    if (auto p = proto::CutTaggedReply(text, "RETINITEXT")) SettingReplyReceived(*p);
-    if (auto p = proto::CutTaggedReply(text, "RETSQL")) RouteSqlReply(*p);
-    if (auto p = proto::CutTaggedReply(text, "RETKLINIKNAMN")) handleClinicName(*p);
-    if (auto p = proto::CutTaggedReply(text, "RETSMSSETTINGS")) {
-      if (frmSystreg) frmSystreg->HandleRetSmsSettings(*p);
-    }
-    // Client data is sent to every client; this program has no use for it.
-    proto::CutTaggedReply(text, "DAVUCLIENTDATA");
-    routeListReplies(text);
-
-    if (const auto at = text.find("ERROR:"); at != std::string::npos) {
-      if (text.find("ERROR: 001") == std::string::npos) {
-        // Everything behind "ERROR:" and the one character after it.
-        const std::string message = at + 7 < text.size() ? text.substr(at + 7) : std::string();
-        ShowInfoHint(QStringLiteral("Servern svarade med följande fel: ") + FromWire(message), this);
-      }
-      return;
-    }
-
-    // A second reply of a kind, or one behind it, is taken by a nested pass.
-    // A text from which nothing was taken is not passed on again.
-    if (!proto::TrimControl(text).empty() && text != original) DispatchReply(text, socket);
-    rearmWatchdog();
+    proto::DispatchText(text, proto::kMainReplies, routes);
   } catch (const std::exception& e) {
     ShowInfoMessage(errorText(e));
   }
 }
 
-void TfrmDAVUAdmin::routeListReplies(std::string& text) {
+bool TfrmDAVUAdmin::routeReply(std::size_t kind, std::string_view payload) {
   // While the statistics window is open it takes the two lists; otherwise
   // they belong to the register.
-  const bool toStatistics = ReplyTarget == 1 && StatisticsTakesLists();
-  if (auto p = proto::CutTaggedReply(text, "RETALLMACHINES")) {
-    if (toStatistics) {
-      RouteStatisticsMachines(*p);
-    } else if (frmSystreg) {
-      frmSystreg->HandleRetAllMachines(*p);
-    }
+  const auto toStatistics = [] { return ReplyTarget == 1 && StatisticsTakesLists(); };
+  switch (kind) {
+    case RetServerVersion:
+      return handleServerVersion(payload);
+    case RetIniText:
+      SettingReplyReceived(payload);
+      break;
+    case RetSql:
+      RouteSqlReply(payload);
+      break;
+    case RetKlinikNamn:
+      handleClinicName(payload);
+      break;
+    case RetSmsSettings:
+      if (frmSystreg) frmSystreg->HandleRetSmsSettings(payload);
+      break;
+    case DavuClientData:
+      break;  // sent to every client; this program has no use for it
+    case RetAllMachines:
+      if (toStatistics()) {
+        RouteStatisticsMachines(payload);
+      } else if (frmSystreg) {
+        frmSystreg->HandleRetAllMachines(payload);
+      }
+      break;
+    case RetCallList:
+      if (frmSystreg) frmSystreg->HandleRetCallList(payload);
+      break;
+    case RetStationCallables:
+      if (frmSystreg) frmSystreg->HandleRetStationCallables(payload);
+      break;
+    case RetAllCallables:
+      if (toStatistics()) {
+        RouteStatisticsCallables(payload);
+        // The register's pending choice of list ends with every resource list.
+        if (frmSystreg) frmSystreg->ResourceListTarget = TfrmSystreg::TResourceListTarget::None;
+      } else if (frmSystreg) {
+        frmSystreg->HandleRetAllCallables(payload);
+      }
+      break;
+    default:
+      break;
   }
-  if (auto p = proto::CutTaggedReply(text, "RETCALLLIST", '~')) {
-    if (frmSystreg) frmSystreg->HandleRetCallList(*p);
-  }
-  if (auto p = proto::CutTaggedReply(text, "RETSTATIONCALLABLES")) {
-    if (frmSystreg) frmSystreg->HandleRetStationCallables(*p);
-  }
-  if (auto p = proto::CutTaggedReply(text, "RETALLCALLABLES")) {
-    if (toStatistics) {
-      RouteStatisticsCallables(*p);
-      // The register's pending choice of list ends with every resource list.
-      if (frmSystreg) frmSystreg->ResourceListTarget = TfrmSystreg::TResourceListTarget::None;
-    } else if (frmSystreg) {
-      frmSystreg->HandleRetAllCallables(*p);
-    }
-  }
+  return true;
 }
 
-bool TfrmDAVUAdmin::handleServerVersion(const std::string& payload) {
+bool TfrmDAVUAdmin::handleServerVersion(std::string_view payload) {
   const QString version = FromWire(proto::ExtractField(payload, 1, ':'));
   ServerVersion = version;
   // The register shows its register tabs as soon as a connection is there,
-  // and reloads the shown tab over it.
-  if (frmSystreg && frmSystreg->isVisible()) frmSystreg->SetTabs(frmSystreg->activePage());
+  // and reloads the shown tab over it. The server tab holds what the
+  // administrator is typing: there only the versions follow the connection.
+  if (frmSystreg && frmSystreg->isVisible()) {
+    if (frmSystreg->activePage() == frmSystreg->tsServersettings) {
+      frmSystreg->tsServersettings->ShowVersions();
+    } else {
+      frmSystreg->SetTabs(frmSystreg->activePage());
+    }
+  }
 
-  if (versionNumber(version) < kMinimumServerVersion) {
+  if (proto::VersionNumber(ToWire(version)) < kMinimumServerVersion) {
     ShowInfoHint(QStringLiteral("Fel serverversion!\r\rDAVU-Servern har version ") + version +
                      QStringLiteral("\rMinst version 1.10.1 krävs!"),
                  this);
@@ -161,7 +212,7 @@ bool TfrmDAVUAdmin::handleServerVersion(const std::string& payload) {
   return true;
 }
 
-void TfrmDAVUAdmin::handleClinicName(const std::string& payload) {
+void TfrmDAVUAdmin::handleClinicName(std::string_view payload) {
   setWindowTitle(QStringLiteral("DAVU Admin - ") + FromWire(proto::ExtractField(payload, 1, ':')) +
                  QStringLiteral("  version: ") + productVersion_);
 }

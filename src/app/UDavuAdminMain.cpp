@@ -78,6 +78,14 @@ TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
   ReconnectTimer->setObjectName(QStringLiteral("ReconnectTimer"));
   ReconnectTimer->setInterval(60000);
   connect(ReconnectTimer, &QTimer::timeout, this, &TfrmDAVUAdmin::ReconnectTimerTimer);
+
+  // An unfinished message or a marker's first bytes wait this long for the
+  // bytes that complete them; then they are handled as they stand.
+  ReplyQuietTimer = new QTimer(this);
+  ReplyQuietTimer->setObjectName(QStringLiteral("ReplyQuietTimer"));
+  ReplyQuietTimer->setSingleShot(true);
+  ReplyQuietTimer->setInterval(10000);
+  connect(ReplyQuietTimer, &QTimer::timeout, this, &TfrmDAVUAdmin::ReplyQuietTimerTimer);
 }
 
 TfrmDAVUAdmin::~TfrmDAVUAdmin() {
@@ -241,6 +249,7 @@ void TfrmDAVUAdmin::closeEvent(QCloseEvent* e) {
 
 void TfrmDAVUAdmin::FormClose() {
   ReconnectTimer->stop();
+  ReplyQuietTimer->stop();
   Timer3->stop();
   if (ClientSocket1->active()) ClientSocket1->close();
   // The disconnect handling of that close would start a retry countdown.

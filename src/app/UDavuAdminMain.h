@@ -16,8 +16,11 @@
 // holds the milliseconds left); ReconnectTimer is the inactivity watchdog,
 // re-armed after every handled text.
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "protocol/Reassembler.h"
 
@@ -54,6 +57,8 @@ class TfrmDAVUAdmin : public QWidget {
   QTimer* Timer3;
   int Timer3Tag = 0;  // milliseconds left of the retry countdown
   QTimer* ReconnectTimer;
+  // Ends the wait of bytes that may start a message or marker (single shot).
+  QTimer* ReplyQuietTimer;
   TCEVersionInfo* CEVersionInfo1;  // the running program's version block
 
   // Created at the first activation, freed when the window closes.
@@ -88,11 +93,12 @@ class TfrmDAVUAdmin : public QWidget {
   void ClientSocket1Read();
   void Timer3Timer();
   void ReconnectTimerTimer();
+  void ReplyQuietTimerTimer();
 
  public:
   // Hands every reply in `text` (wire bytes, frame markers removed) to its
-  // owner, in a fixed order of tags; a second reply of a kind is handled by a
-  // nested pass over what is left.
+  // owner, in a fixed order of tags: the first of each kind, then the second
+  // of each kind, and so on; then shows an error reply.
   void DispatchReply(std::string text, ClientSocket* socket);
 
  protected:
@@ -111,9 +117,15 @@ class TfrmDAVUAdmin : public QWidget {
   void startRetryCountdown();
   int drawCountdown() const;
   // Returns false when the version is refused: the rest of the text is dropped.
-  bool handleServerVersion(const std::string& payload);
-  void handleClinicName(const std::string& payload);
-  void routeListReplies(std::string& text);
+  // False when the handing on of the text's replies must stop.
+  bool routeReply(std::size_t kind, std::string_view payload);
+  bool handleServerVersion(std::string_view payload);
+  void handleClinicName(std::string_view payload);
+  // One step of the reassembly (a read, or the end of the quiet time), then
+  // the dispatch of the text it gives.
+  void reassemble(const std::function<std::optional<std::string>()>& step);
+  void reportOverflow();
+  void armReplyQuietTimer();
   void rearmWatchdog();
   // The two watchdog settings, read once per connection. False while another
   // settings read waits further out on the stack: the dispatch there arms the
@@ -122,7 +134,9 @@ class TfrmDAVUAdmin : public QWidget {
 
   QString productVersion_;
   bool activatedOnce_ = false;
-  davu::proto::Reassembler reassembler_;
+  davu::proto::Reassembler reassembler_{davu::proto::Reassembler::kDefaultLimit,
+                                       davu::proto::kMainReplyStream};
+  std::uint64_t quietHeldFrom_ = 0;
 
   bool watchdogSettingsRead_ = false;
   unsigned connectionGeneration_ = 0;

@@ -1,10 +1,13 @@
 #include "CallLogGrid.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 
 #include "TSVVirtualTable.h"
@@ -37,13 +40,18 @@ void SetupGrid(QTableView* grid, TSVVirtualTable* table, const std::vector<GridC
   header->setSectionResizeMode(QHeaderView::Interactive);
 
   const int charWidth = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  // A column is at least as wide as its title: "SMS skickat" over a
+  // five-character value would otherwise read "SMS s".
+  const QFontMetrics titleMetrics(header->font());
+  const int titleRoom = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + kCellPadding;
   for (int c = 0; c < table->columnCount(); ++c) grid->setColumnHidden(c, true);
   for (const GridColumn& col : columns) {
     const int c = table->fieldIndex(QLatin1String(col.field));
     if (c < 0) continue;
     table->setColumnTitle(QLatin1String(col.field), col.title);
     grid->setColumnHidden(c, false);
-    grid->setColumnWidth(c, col.widthChars * charWidth + kCellPadding);
+    grid->setColumnWidth(c, std::max(col.widthChars * charWidth + kCellPadding,
+                                     titleMetrics.horizontalAdvance(col.title) + titleRoom));
   }
 }
 

@@ -54,11 +54,11 @@ QDateEdit* DatePicker(const char* name, QWidget* parent) {
 QListWidget* CheckList(const char* name, QWidget* parent) {
   auto* l = new QListWidget(parent);
   l->setObjectName(QLatin1String(name));
-  l->setUniformItemSizes(true);
-  // Long item texts are cut at the list's edge, as a check list does; the
-  // whole text shows as the item's tool tip.
-  l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  l->setTextElideMode(Qt::ElideRight);
+  // The narrow panel cannot show a long item whole: the list scrolls
+  // sideways, so that " (inaktiv)" and " - SMS skickas till ..." can be
+  // read; the whole text also shows as the item's tool tip.
+  l->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  l->setTextElideMode(Qt::ElideNone);
   return l;
 }
 

@@ -70,9 +70,12 @@ void ClientSocket::open() {
     Retire(d->sock);
     d->sock = nullptr;
   }
+  // Every per-attempt flag starts afresh: a read notice still queued for the
+  // old attempt is dropped by its generation and must not leave this one deaf.
   d->active = false;
   d->opening = true;
   d->inbox.clear();
+  d->readPosted = false;
   const quint64 gen = ++d->generation;
 
   auto* s = new QTcpSocket(this);
@@ -111,9 +114,9 @@ void ClientSocket::open() {
         Qt::QueuedConnection);
   });
   connect(s, &QTcpSocket::errorOccurred, this,
-          [this, s, queued](QAbstractSocket::SocketError err) {
+          [this, s, queued, gen](QAbstractSocket::SocketError err) {
             const int code = osErrorCode(err, s->errorString());
-            queued([this, err, code] {
+            queued([this, err, code, gen] {
               if (d->active) {
                 // A closed or reset connection: Qt cannot tell the two apart,
                 // and both end with disconnected(), reported below, so the
@@ -130,8 +133,10 @@ void ClientSocket::open() {
                 d->sock = nullptr;
               }
               emit errorOccurred(code);
-              // A failed lookup also ends the attempt as a disconnect.
-              if (err == QAbstractSocket::HostNotFoundError) emit disconnected();
+              // A failed lookup also ends the attempt as a disconnect, unless
+              // the error handler has started another attempt meanwhile (the
+              // administrator saved new settings from its question).
+              if (err == QAbstractSocket::HostNotFoundError && gen == d->generation) emit disconnected();
             });
           });
   connect(s, &QTcpSocket::disconnected, this, [this, queued] {
@@ -142,10 +147,13 @@ void ClientSocket::open() {
     });
   });
 
+  // A number outside 1..65535 is not a port: port 0 fails, where a cut-off
+  // number would reach some other service.
+  const quint16 port = d->port >= 1 && d->port <= 65535 ? static_cast<quint16>(d->port) : 0;
   if (!d->host.isEmpty())
-    s->connectToHost(d->host, static_cast<quint16>(d->port));
+    s->connectToHost(d->host, port);
   else
-    s->connectToHost(d->address, static_cast<quint16>(d->port));
+    s->connectToHost(d->address, port);
 }
 
 void ClientSocket::close() {

@@ -10,23 +10,30 @@ using davu::proto::TrimControl;
 
 namespace {
 
-// A decimal whole number with an optional sign; false for anything else.
-// `zero` tells whether its value is 0 (also for numbers too long for 32 bits).
-bool ParseWhole(std::string_view t, bool& zero) {
+// A number in the program's number format: an optional sign, digits, and
+// at most one decimal comma ("1,5"); false for anything else. `zero` tells
+// whether its value is 0 (also for numbers too long for any type).
+bool ParseNumber(std::string_view t, bool& zero) {
   t = TrimControl(t);
   if (!t.empty() && (t.front() == '-' || t.front() == '+')) t.remove_prefix(1);
-  if (t.empty()) return false;
   zero = true;
+  bool digits = false;
+  bool comma = false;
   for (char c : t) {
+    if (c == ',' && !comma) {
+      comma = true;
+      continue;
+    }
     if (c < '0' || c > '9') return false;
+    digits = true;
     if (c != '0') zero = false;
   }
-  return true;
+  return digits;
 }
 
 bool BoolFromWire(std::string_view field, bool def) {
   bool zero = false;
-  if (ParseWhole(field, zero)) return !zero;
+  if (ParseNumber(field, zero)) return !zero;
   const std::string_view t = TrimControl(field);
   if (davu::proto::FindIgnoreCase(t, "true") == 0 && t.size() == 4) return true;
   if (davu::proto::FindIgnoreCase(t, "false") == 0 && t.size() == 5) return false;

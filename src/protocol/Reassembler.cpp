@@ -8,12 +8,6 @@
 namespace davu::proto {
 namespace {
 
-constexpr std::string_view kError = "ERROR:";
-constexpr std::size_t kMaxTag = 32;  // longer runs of capitals after "¤" are not tags
-
-bool IsTagChar(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsSeparator(char c) { return c == ':' || c == '~' || c == '$'; }
-
 // True when `rest` is a proper start of `marker`: the next read decides.
 bool IsPartial(std::string_view rest, std::string_view marker) {
   return rest.size() < marker.size() && marker.substr(0, rest.size()) == rest;
@@ -21,19 +15,21 @@ bool IsPartial(std::string_view rest, std::string_view marker) {
 
 }  // namespace
 
-Reassembler::Reassembler(std::size_t limit) : limit_(limit) {}
+Reassembler::Reassembler(std::size_t limit, StreamGrammar grammar) : limit_(limit), grammar_(grammar) {}
 
 std::size_t Reassembler::pendingSize() const { return pending_.size(); }
 
 void Reassembler::reset() {
   pending_.clear();
   pending_.shrink_to_fit();
+  dropped_ = 0;
   scanFrom_ = 0;
   overflowed_ = false;
   unit_ = Unit::None;
   unitStart_ = 0;
   closing_.clear();
   skipping_ = false;
+  skipFrom_ = 0;
   complete_ = 0;
   lastFrameEnd_ = 0;
   cuts_.clear();
@@ -44,15 +40,39 @@ std::optional<std::string> Reassembler::feed(std::string_view chunk) {
   pending_.append(chunk);
   if (skipping_ && !skipAbandoned()) return std::nullopt;
   scan();
+  return settle();
+}
 
+std::optional<std::uint64_t> Reassembler::heldFrom() const {
+  if (skipping_) return unit_ == Unit::Message ? std::optional(skipFrom_) : std::nullopt;
+  if (unit_ == Unit::Message) return dropped_ + unitStart_;
+  if (unit_ == Unit::None && !pending_.empty()) return dropped_;
+  return std::nullopt;
+}
+
+std::optional<std::string> Reassembler::expire() {
+  if (!heldFrom()) return std::nullopt;
+  overflowed_ = false;
+  // Everything held goes out as it stands, even openings that stand behind
+  // the first one: each of them would otherwise wait its own quiet time.
+  // The dispatcher still finds the complete replies among those bytes.
+  skipping_ = false;
+  unit_ = Unit::None;
+  scanFrom_ = complete_ = pending_.size();
+  return takeUpTo(complete_);
+}
+
+// After a scan: abandons an oversized unit, or hands out what is complete.
+std::optional<std::string> Reassembler::settle() {
   const std::size_t size = pending_.size();
   if (unit_ != Unit::None && size - unitStart_ > limit_) {
     // Abandon the open unit: hand out what is complete in front of it and
     // keep only enough of its tail to find its end across the next read.
     overflowed_ = true;
     skipping_ = true;
+    skipFrom_ = dropped_ + unitStart_;
     std::optional<std::string> text = takeUpTo(unitStart_);
-    pending_.erase(0, std::min(scanFrom_, pending_.size()));
+    dropFront(std::min(scanFrom_, pending_.size()));
     scanFrom_ = 0;
     unitStart_ = 0;
     complete_ = 0;
@@ -62,16 +82,21 @@ std::optional<std::string> Reassembler::feed(std::string_view chunk) {
   return takeUpTo(unit_ == Unit::Frame ? lastFrameEnd_ : complete_);
 }
 
+void Reassembler::dropFront(std::size_t n) {
+  pending_.erase(0, n);
+  dropped_ += n;
+}
+
 // Drops the rest of an abandoned unit. Returns false while its end has not
 // arrived; then pending_ holds only the bytes that may start its end marker.
 bool Reassembler::skipAbandoned() {
   const std::size_t end = pending_.find(closing_);
   if (end == std::string::npos) {
     const std::size_t keep = std::min(pending_.size(), closing_.size() - 1);
-    pending_.erase(0, pending_.size() - keep);
+    dropFront(pending_.size() - keep);
     return false;
   }
-  pending_.erase(0, end + closing_.size());
+  dropFront(end + closing_.size());
   skipping_ = false;
   unit_ = Unit::None;
   scanFrom_ = 0;
@@ -124,23 +149,24 @@ void Reassembler::scan() {
           continue;
         }
       } else if (c == kCurrency) {
-        std::size_t q = p + 1;
-        while (q < buf.size() && q - p - 1 <= kMaxTag && IsTagChar(buf[q])) ++q;
-        const std::size_t tagLen = q - p - 1;
-        if (tagLen <= kMaxTag) {
-          if (q == buf.size()) break;  // the tag or its separator is still to come
-          if (tagLen > 0 && IsSeparator(buf[q])) {
-            unit_ = Unit::Message;
-            unitStart_ = p;
-            closing_.assign(1, buf[q]);
-            closing_.append(buf.substr(p + 1, tagLen));
-            closing_ += kCurrency;
-            p = q;  // the closing marker may share this separator
-            break;
-          }
+        const OpeningMatch m = MatchOpening(buf, p, grammar_.kinds);
+        if (m.state == OpeningMatch::Partial) break;
+        if (m.state == OpeningMatch::Match) {
+          unit_ = Unit::Message;
+          unitStart_ = p;
+          closing_.assign(1, m.sep);
+          closing_.append(buf.substr(p + 1, m.tagLen));
+          closing_ += kCurrency;
+          p += 1 + m.tagLen;  // the closing marker may share this separator
+          break;
         }
-      } else if (c == 'E' && IsPartial(rest, kError)) {
-        break;
+      } else if (c == 'E' && grammar_.errorReplies) {
+        if (IsPartial(rest, kErrorReply)) break;
+        if (rest.starts_with(kErrorReply)) {
+          // An error text quotes whatever it likes and has no end marker.
+          p = complete_ = buf.size();
+          break;
+        }
       }
       complete_ = ++p;
     }
@@ -168,7 +194,7 @@ std::optional<std::string> Reassembler::takeUpTo(std::size_t end) {
   cuts_.erase(cuts_.begin(), cuts_.begin() + static_cast<std::ptrdiff_t>(used));
   for (auto& cut : cuts_) cut.first -= end;
 
-  pending_.erase(0, end);
+  dropFront(end);
   scanFrom_ -= end;
   complete_ -= end;
   if (unit_ != Unit::None) unitStart_ -= end;

@@ -3,23 +3,31 @@
 // dispatcher, however TCP cut it into reads.
 //
 // Stream grammar:
-//   stream  := { frame | message | other }
+//   stream  := { frame | message | error | other }
 //   frame   := "#DATASTART#" bytes "#DATAEND#"   (ends at the first "#DATAEND#";
 //                                                 markers are dropped)
-//   message := "¤" TAG SEP ... SEP TAG "¤"        (TAG = [A-Z]+, SEP in ":~$";
-//                                                 ends at the first SEP TAG "¤")
-//   other   := any byte outside a frame or message: blanks, line breaks, an
-//              "ERROR:" reply (which has no closing marker), stray "#DATAEND#"
+//   message := "¤" TAG SEP ... SEP TAG "¤"        (ends at the first SEP TAG "¤";
+//                                                 TAG and SEP as the grammar says)
+//   error   := "ERROR:" rest-of-read              (replies only: an error text
+//                                                 has no closing marker and is
+//                                                 not searched for starts)
+//   other   := any byte outside these: blanks, line breaks, stray "#DATAEND#"
 //              markers (dropped)
 //
 // feed() hands back at most one text per read: everything complete so far, in
 // stream order, with frame markers removed. Every message reaches exactly one
 // text, whole. An unfinished frame or message stays pending until its end
 // arrives; other text is handed out as it arrives, except a last few bytes
-// that may be the start of "#DATASTART#", "ERROR:" or "¤TAG:", which wait for
-// the next read. Complete messages that arrived in the same read in front of
-// an unfinished frame wait and travel with that frame. Texts of blanks and
-// line breaks only are not handed out.
+// that may be the start of "#DATASTART#", "ERROR:" or an opening marker,
+// which wait for the next read. Complete messages that arrived in the same
+// read in front of an unfinished frame wait and travel with that frame. Texts
+// of blanks and line breaks only are not handed out.
+//
+// What waits outside a frame (an unfinished message, a marker's first bytes)
+// is held only until the caller's quiet time runs out: expire() then hands it
+// out as it stands, and reassembly goes on with the bytes after it. So a
+// server text that merely quotes an opening marker holds later replies for
+// one quiet time at most.
 //
 // A frame or message longer than the limit is abandoned: what is pending of
 // it is dropped, the rest of it is skipped as it arrives, and overflowed()
@@ -27,25 +35,48 @@
 // unfinished frame and a message that ended in the read that started it.
 // Everything runs in time linear in the bytes fed.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "Replies.h"
+
 namespace davu::proto {
+
+// Which messages a stream carries.
+struct StreamGrammar {
+  // The opening markers that start a message; empty: any "¤" TAG SEP.
+  std::span<const ReplyKind> kinds;
+  // Replies: "ERROR:" runs to the end of the read it arrived in.
+  bool errorReplies = false;
+};
+
+// The main connection's replies, as the administration client reads them.
+inline constexpr StreamGrammar kMainReplyStream{kMainReplies, true};
 
 class Reassembler {
  public:
   static constexpr std::size_t kDefaultLimit = 64u * 1024u * 1024u;
 
-  explicit Reassembler(std::size_t limit = kDefaultLimit);
+  explicit Reassembler(std::size_t limit = kDefaultLimit, StreamGrammar grammar = {});
 
   // The text to dispatch after this read, if any.
   std::optional<std::string> feed(std::string_view chunk);
 
-  // True when during the last feed() a frame or message passed the limit and
-  // was abandoned.
+  // Where in the stream (bytes fed since the last reset) the bytes held
+  // outside a frame begin; nullopt when nothing is held that way. The caller
+  // times its quiet time from a change of this value.
+  std::optional<std::uint64_t> heldFrom() const;
+  // The quiet time has run out: all that is held outside a frame goes out as
+  // it stands; the next read starts afresh.
+  std::optional<std::string> expire();
+
+  // True when during the last feed() or expire() a frame or message passed
+  // the limit and was abandoned.
   bool overflowed() const { return overflowed_; }
   std::size_t pendingSize() const;
   // A new connection starts with nothing pending.
@@ -56,10 +87,14 @@ class Reassembler {
 
   void scan();
   bool skipAbandoned();
+  std::optional<std::string> settle();
   std::optional<std::string> takeUpTo(std::size_t end);
+  void dropFront(std::size_t n);
 
   std::size_t limit_;
+  StreamGrammar grammar_;
   std::string pending_;
+  std::uint64_t dropped_ = 0;  // stream offset of pending_[0]
   std::size_t scanFrom_ = 0;  // where scanning, or the search for the open unit's end, resumes
   bool overflowed_ = false;
 
@@ -67,6 +102,7 @@ class Reassembler {
   std::size_t unitStart_ = 0;
   std::string closing_;         // what ends the open unit
   bool skipping_ = false;       // the open unit was abandoned; its rest is dropped
+  std::uint64_t skipFrom_ = 0;  // stream offset where the abandoned unit began
   std::size_t complete_ = 0;    // end of the complete part of pending_
   std::size_t lastFrameEnd_ = 0;  // end of the last complete frame in pending_, or 0
   // Byte ranges of pending_ left out of the handed-out text (frame markers,

@@ -139,13 +139,17 @@ void TServerSettingsTab::Load() {
   edServername->setText(ReadSetting(kServerSection, QStringLiteral("ServerName")));
   const qint64 port = DecimalValue(ReadSetting(kServerSection, QStringLiteral("ServerPort")), 0);
   edServerport->setText(QString::number(port));
-  edServerver->setText(ServerVersion);
   // The update server's settings live on the server; without a connection
   // the fields show the server's own values.
   edUpdateServername->setText(ReadServerSettingDef(kServerSection, QStringLiteral("UpdateServerName"),
                                                    edServername->text()));
   edUpdateServerport->setText(QString::number(
       DecimalValue(ReadServerSetting(kServerSection, QStringLiteral("UpdateServerPort")), port)));
+  ShowVersions();
+}
+
+void TServerSettingsTab::ShowVersions() {
+  edServerver->setText(ServerVersion);
   edUpdateServerver->setText(UpdateServerVersion);
 }
 

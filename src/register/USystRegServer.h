@@ -27,6 +27,9 @@ class TServerSettingsTab : public TRegisterTab {
 
   // Reads the settings into the fields.
   void Load() override;
+  // Fills the two version fields and nothing else: what the administrator
+  // is typing stays.
+  void ShowVersions();
   // Writes the fields, then asks for a new connection with them. A blank
   // server name or a port outside 1-65535 is refused with a balloon at its
   // field, and nothing is written.

@@ -43,6 +43,7 @@ class ConnectionTest : public QObject {
   void failedLookupEndsInNeedsSettings();
   void lostConnectionCountsDownAndReconnects_data();
   void lostConnectionCountsDownAndReconnects();
+  void savingServerSettingsEndsTheCountdown();
   void countdownDoesNothingWhileConnectionIsActive();
   void errorAfterConnectionOnlyRestartsCountdown();
   void watchdogInterval_data();
@@ -338,6 +339,30 @@ void ConnectionTest::lostConnectionCountsDownAndReconnects() {
   QVERIFY(h.server.waitForReceived(Introduction()));
   QVERIFY(!w.Timer3->isActive());
   QVERIFY(h.acceptVersion());
+}
+
+// Saving the server settings while a retry countdown runs ends the
+// countdown: a new server that fails is asked about once, not once more for
+// every attempt the countdown would have started.
+void ConnectionTest::savingServerSettingsEndsTheCountdown() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  h.storeLocal("DAVU", "RefreshConnection", "0");
+  QVERIFY(h.connectAndIntroduce());
+  QVERIFY(h.acceptVersion());
+  h.server.dropConnection();
+  QVERIFY(WaitUntil([&] { return w.Timer3->isActive(); }));
+  h.server.stopListening();
+
+  w.frmSystreg->SetTabs(w.frmSystreg->tsServersettings);
+  w.frmSystreg->btnSaveClick();
+  QVERIFY(!WasConnected);
+  QVERIFY(WaitUntil([&] { return h.fake.dialogs->questions.size() == 1; }));
+  for (int tick = 0; tick < 20; ++tick) w.Timer3Timer();
+  QVERIFY(!w.Timer3->isActive());
+  QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
+  QCOMPARE(h.fake.dialogs->questions.size(), 1);
 }
 
 void ConnectionTest::countdownDoesNothingWhileConnectionIsActive() {

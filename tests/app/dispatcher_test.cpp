@@ -46,7 +46,103 @@ class DispatcherTest : public QObject {
   void versionReplyReloadsVisibleRegister();
   void splitAndFramedRepliesAreReassembled_data();
   void splitAndFramedRepliesAreReassembled();
+  void serverTextsNeverHoldTheVersionReply_data();
+  void serverTextsNeverHoldTheVersionReply();
+  void errorTextIsShownToItsLastLetter();
+  void replyQuotedInAnotherIsLeftInIt();
 };
+
+namespace {
+
+// Connects, sends `reads` as separate reads and waits until the last one was
+// taken by the read handler.
+bool SendReads(AppHarness& h, const QByteArrayList& reads) {
+  TfrmDAVUAdmin& w = *h.w;
+  int taken = 0;
+  auto c = QObject::connect(w.ClientSocket1, &ClientSocket::readReady, w.ClientSocket1, [&] { ++taken; });
+  bool ok = true;
+  for (const QByteArray& r : reads) {
+    const int before = taken;
+    h.server.send(r.toStdString());
+    ok = ok && WaitUntil([&] { return taken > before; });
+  }
+  QObject::disconnect(c);
+  return ok;
+}
+
+}  // namespace
+
+void DispatcherTest::serverTextsNeverHoldTheVersionReply_data() {
+  QTest::addColumn<QByteArrayList>("reads");
+  QTest::addColumn<bool>("afterQuietTime");
+  QTest::addColumn<QString>("error");
+  const QByteArray version = "\xA4RETSERVERVERSION:1.10.6:RETSERVERVERSION\xA4";
+  QTest::newRow("error quoting an unknown request")
+      << QByteArrayList{"ERROR: 012 ok\xE4nd beg\xE4ran \xA4GETFOO:x", version} << false
+      << "012 okänd begäran ¤GETFOO:x";
+  QTest::newRow("error quoting a client name")
+      << QByteArrayList{"ERROR: Klienten \xA4" "AB~x finns inte p\xE5 servern.", version} << false
+      << "Klienten ¤AB~x finns inte på servern.";
+  QTest::newRow("error quoting a reply's opening marker, same read")
+      << QByteArrayList{"ERROR: fel i \xA4RETINITEXT:x " + version} << false << "fel i ¤RETINITEXT:x ";
+  QTest::newRow("error quoting a frame start")
+      << QByteArrayList{"ERROR: fel i #DATASTART#", version} << false << "fel i #DATASTART#";
+  QTest::newRow("unfinished reply waits for the quiet time")
+      << QByteArrayList{"\xA4RETINITEXT:x ", version} << true << "";
+  QTest::newRow("held marker letters wait for the quiet time")
+      << QByteArrayList{version.left(20)} << true << "";
+}
+
+// Whatever a server sends, the replies behind it are handled at the latest
+// when the quiet time runs out.
+void DispatcherTest::serverTextsNeverHoldTheVersionReply() {
+  QFETCH(QByteArrayList, reads);
+  QFETCH(bool, afterQuietTime);
+  QFETCH(QString, error);
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  QVERIFY(h.connectAndIntroduce());
+  QVERIFY(SendReads(h, reads));
+  if (afterQuietTime) {
+    QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
+    QVERIFY(w.ReplyQuietTimer->isActive());
+    QCOMPARE(w.ReplyQuietTimer->interval(), 10000);
+    w.ReplyQuietTimerTimer();
+    if (reads.size() == 1) QVERIFY(SendReads(h, {QByteArray("\xA4RETSERVERVERSION:1.10.6:RETSERVERVERSION\xA4")}));
+  }
+  QVERIFY(WaitUntil([&] { return h.status() == QString("Ansluten"); }));
+  QVERIFY(!w.ReplyQuietTimer->isActive());
+  QCOMPARE(ServerVersion, QString("1.10.6"));
+  if (!error.isEmpty()) {
+    QCOMPARE(int(h.fake.dialogs->balloons.size()), 1);
+    QCOMPARE(h.fake.dialogs->balloons[0].text, "Servern svarade med följande fel: " + error);
+  }
+}
+
+void DispatcherTest::errorTextIsShownToItsLastLetter() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  QVERIFY(h.connectAndIntroduce());
+  QVERIFY(SendReads(h, {"ERROR: Resursen saknas i CALLABLE", "\xA4RETKLINIKNAMN:K:RETKLINIKNAMN\xA4"}));
+  QVERIFY(WaitUntil([&] { return w.windowTitle().startsWith("DAVU Admin - K "); }));
+  QCOMPARE(int(h.fake.dialogs->balloons.size()), 1);
+  QCOMPARE(h.fake.dialogs->balloons[0].text, QString("Servern svarade med följande fel: Resursen saknas i CALLABLE"));
+  QVERIFY(!w.ReplyQuietTimer->isActive());
+}
+
+// Replies are found where they stand: a settings reply quoted in the payload
+// of a client-data message belongs to that message.
+void DispatcherTest::replyQuotedInAnotherIsLeftInIt() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeLocal("DAVU", "RefreshConnection", "0");
+  PendingSettingValue = "orörd";
+  dispatch(w, Reply("DAVUCLIENTDATA", Reply("RETINITEXT", "fel")) + Reply("RETKLINIKNAMN", "K"));
+  QCOMPARE(PendingSettingValue, QString("orörd"));
+  QVERIFY(w.windowTitle().startsWith("DAVU Admin - K "));
+}
 
 void DispatcherTest::errorReplies_data() {
   QTest::addColumn<QByteArray>("text");
@@ -202,11 +298,19 @@ void DispatcherTest::versionReplyReloadsVisibleRegister() {
   h.storeLocal("DAVU", "RefreshConnection", "0");
   h.duringModal = [&](QDialog* d) {
     // While the register is open a connection comes up: its version reply
-    // reloads the server tab, which shows the new version.
+    // shows the new versions on the server tab, and leaves what the
+    // administrator is typing there, so that "Spara" saves it.
     d->show();
-    QCOMPARE(w.frmSystreg->tsServersettings->edServerver->text(), QString());
+    TServerSettingsTab* tab = w.frmSystreg->tsServersettings;
+    QCOMPARE(tab->edServerver->text(), QString());
+    tab->edServername->setText("nyserver");
+    tab->edServerport->setText("4711");
+    UpdateServerVersion = "2.0.1";
     QVERIFY(h.acceptVersion("1.10.7"));
-    QCOMPARE(w.frmSystreg->tsServersettings->edServerver->text(), QString("1.10.7"));
+    QCOMPARE(tab->edServerver->text(), QString("1.10.7"));
+    QCOMPARE(tab->edUpdateServerver->text(), QString("2.0.1"));
+    QCOMPARE(tab->edServername->text(), QString("nyserver"));
+    QCOMPARE(tab->edServerport->text(), QString("4711"));
     d->hide();
   };
   QVERIFY(h.connectAndIntroduce());

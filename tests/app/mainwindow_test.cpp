@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "AppHarness.h"
+#include "AppStart.h"
 #include "ButtonPictures.h"
 #include "ClientSocket.h"
 #include "ProductVersion.h"
@@ -38,6 +39,7 @@ class MainWindowTest : public QObject {
   void enterPressesTheFocusedButton();
   void closingAlwaysExitsWithStatusOne_data();
   void closingAlwaysExitsWithStatusOne();
+  void startInARemovedFolderShowsTheErrorAndEnds();
 };
 
 void MainWindowTest::controlsHaveTheirNamesCaptionsAndSizes_data() {
@@ -320,6 +322,24 @@ void MainWindowTest::closingAlwaysExitsWithStatusOne() {
   QVERIFY(!w.ReconnectTimer->isActive());
   QVERIFY(!w.frmSystreg);
   if (connected) QVERIFY(WaitUntil([&] { return !h.server.hasConnection(); }));
+}
+
+// Started from a folder that was removed, the program cannot name its local
+// settings: it says so and ends, instead of aborting.
+void MainWindowTest::startInARemovedFolderShowsTheErrorAndEnds() {
+  AppHarness h;
+  const QString before = QDir::currentPath();
+  {
+    QTemporaryDir gone;
+    QVERIFY(QDir::setCurrent(gone.path()));
+  }
+  const std::unique_ptr<TfrmDAVUAdmin> w = CreateMainWindow();
+  QVERIFY(QDir::setCurrent(before));
+  QVERIFY(!w);
+  QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+  QVERIFY2(h.fake.dialogs->infoMessages[0].startsWith("DAVU Admin kunde inte starta.\r\r"),
+           qPrintable(h.fake.dialogs->infoMessages[0]));
+  QVERIFY(CreateMainWindow());
 }
 
 QTEST_MAIN(MainWindowTest)

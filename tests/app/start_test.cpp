@@ -2,6 +2,7 @@
 // process-wide text formats.
 #include <QApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,6 +26,7 @@ class StartTest : public QObject {
   void versionAndHelpOfTheProgram();
   void shownProductVersion_data();
   void shownProductVersion();
+  void strippedProgramShowsItsVersion();
   void startThemeComesFromLocalSettings_data();
   void startThemeComesFromLocalSettings();
   void datesAndTimes_data();
@@ -90,14 +92,36 @@ void StartTest::shownProductVersion_data() {
   QTest::addColumn<QString>("fromBlock");
   QTest::addColumn<QString>("shown");
   QTest::newRow("from the block") << "1.10.7" << "1.10.7";
-  QTest::newRow("no block: the build's version") << "<info not available>" << DAVU_PROJECT_VERSION;
-  QTest::newRow("empty entry") << "" << DAVU_PROJECT_VERSION;
+  // What the reader returns, also when it found no block.
+  QTest::newRow("no block") << "<info not available>" << "<info not available>";
+  QTest::newRow("empty entry") << "" << "";
 }
 
 void StartTest::shownProductVersion() {
   QFETCH(QString, fromBlock);
   QFETCH(QString, shown);
   QCOMPARE(ShownProductVersion(fromBlock), shown);
+}
+
+// The program as installed: stripped of symbols, it still carries its
+// version block, and --version shows the version the build was made with.
+void StartTest::strippedProgramShowsItsVersion() {
+  const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy"));
+  QVERIFY2(!objcopy.isEmpty(), "objcopy (binutils) is needed");
+  QTemporaryDir dir;
+  const QString stripped = dir.filePath(QStringLiteral("davu-admin"));
+  QCOMPARE(QProcess::execute(objcopy, {QStringLiteral("--strip-all"), QStringLiteral(DAVU_ADMIN_PROGRAM), stripped}),
+           0);
+  QVERIFY(QFileInfo(stripped).size() < QFileInfo(QStringLiteral(DAVU_ADMIN_PROGRAM)).size());
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_CONFIG_HOME", dir.filePath("user"));
+  env.insert("DAVU_MACHINE_CONFIG_DIR", dir.filePath("machine"));
+  p.setProcessEnvironment(env);
+  p.start(stripped, {QStringLiteral("--version")});
+  QVERIFY(p.waitForFinished(20000));
+  QCOMPARE(p.exitCode(), 0);
+  QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()), QStringLiteral("davu-admin " DAVU_PROJECT_VERSION "\n"));
 }
 
 void StartTest::startThemeComesFromLocalSettings_data() {

@@ -200,6 +200,25 @@ class DialogsTest : public QObject {
     QVERIFY(WaitUntil([balloon] { return !balloon->isVisible(); }));
   }
 
+  // Each showing fits the balloon to its own text: a short text after a long
+  // one gets a narrow balloon, and one line a low one.
+  void balloonFitsEachText() {
+    TfrmDAVUcommon common(false);
+    const QString longText = QStringLiteral("Servern svarade med följande fel: Resursen saknas i tabellen CALLABLES");
+    ShowInfoHintAt(longText, QPoint(20, 30));
+    TBalloonHint* balloon = common.BalloonHint();
+    const QFontMetrics fm(balloon->findChild<QLabel*>(QStringLiteral("lblText"))->font());
+    const int longWidth = balloon->width();
+    QVERIFY2(longWidth >= fm.horizontalAdvance(longText), qPrintable(QString::number(longWidth)));
+    ShowInfoHintAt(QStringLiteral("Sparat"), QPoint(20, 30));
+    QVERIFY2(balloon->width() < longWidth / 2, qPrintable(QString::number(balloon->width())));
+    QVERIFY2(balloon->width() >= fm.horizontalAdvance(QStringLiteral("Information")),
+             qPrintable(QString::number(balloon->width())));
+    // Title, one line and the room below it: well under 100 px.
+    QVERIFY2(balloon->height() < 4 * fm.height() + 20, qPrintable(QString::number(balloon->height())));
+    QVERIFY(balloon->height() >= 2 * fm.height());
+  }
+
   void pictureForKind_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("picture");

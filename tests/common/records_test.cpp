@@ -185,7 +185,13 @@ class RecordsTest : public QObject {
     QTest::newRow("empty") << "" << 0 << 1;
     QTest::newRow("word") << "Ja" << 0 << 1;
     QTest::newRow("Truex") << "Truex" << 0 << 1;
-    QTest::newRow("fraction") << "1.5" << 0 << 1;
+    // Numbers are written with the program's decimal comma.
+    QTest::newRow("fraction") << "1,5" << 1 << 1;
+    QTest::newRow("zero fraction") << "0,0" << 0 << 0;
+    QTest::newRow("small fraction") << "-0,25" << 1 << 1;
+    QTest::newRow("point is not the decimal sign") << "1.5" << 0 << 1;
+    QTest::newRow("two commas") << "1,5,0" << 0 << 1;
+    QTest::newRow("comma only") << "," << 0 << 1;
     QTest::newRow("sign only") << "-" << 0 << 1;
   }
   void boolFromText() {

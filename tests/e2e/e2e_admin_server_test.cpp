@@ -14,7 +14,9 @@
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UDavuAdminMain.h"
+#include "ClientSocket.h"
 #include "Widgets.h"
+#include "protocol/Catalogue.h"
 
 class E2eAdminServerTest : public QObject {
   Q_OBJECT
@@ -72,6 +74,42 @@ class E2eAdminServerTest : public QObject {
     }
     w.close();
     QCOMPARE(exitStatus, 1);
+  }
+
+  // The server refuses a request whose text carries "¤" and may quote it in
+  // its error text; the replies behind that error are handled all the same.
+  void refusalQuotingAMarkerHoldsNoLaterReply() {
+    QTemporaryDir serverDir;
+    ServerProcess server(serverDir.path(), {"--demo", "--clinic", QStringLiteral("Vårdcentralen Norr"), "--report-version", "1.10.6"});
+    QVERIFY2(server.port() > 0, "davu-server did not start");
+    FakePlatform fakes;
+    InitLocalPaths();
+    WriteSetting("ServerSettings", "ServerName", "127.0.0.1");
+    WriteSetting("ServerSettings", "ServerPort", QString::number(server.port()));
+    WriteSetting("DAVU", "RefreshConnection", "0");
+    TfrmDAVUAdmin w;
+    w.ExitProcess = [](int) {};
+    w.ShowModal = [](QDialog*) {};
+    w.show();
+    w.FormActivate();
+    const QString title = "DAVU Admin - Vårdcentralen Norr  version: " + w.productVersion();
+    QVERIFY2(WaitUntil([&] { return w.windowTitle() == title; }, 10000), qPrintable(w.windowTitle()));
+
+    for (int round = 0; round < 3; ++round) {
+      w.setWindowTitle(QString());
+      fakes.dialogs->balloons.clear();
+      // A client named "¤AB~x" does not exist: the refusal names it.
+      const std::string admin(davu::proto::kAdminClientName);
+      w.ClientSocket1->sendBytes(davu::proto::RegisterDeleteMachine("\xA4" "AB~x", 0, 0) +
+                                 davu::proto::GetKliniknamn(admin, "2"));
+      QVERIFY2(WaitUntil([&] { return w.windowTitle() == title; }, 10000), qPrintable(w.windowTitle()));
+      QVERIFY(WaitUntil([&] { return !fakes.dialogs->balloons.empty(); }));
+      QVERIFY2(fakes.dialogs->balloons[0].text.startsWith("Servern svarade med följande fel: Klienten "),
+               qPrintable(fakes.dialogs->balloons[0].text));
+      QVERIFY(fakes.dialogs->balloons[0].text.endsWith("finns inte på servern."));
+      QVERIFY(!w.ReplyQuietTimer->isActive());
+    }
+    QCOMPARE(w.Label1->text(), QStringLiteral("Ansluten"));
   }
 
  private:

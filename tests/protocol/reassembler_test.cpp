@@ -181,16 +181,48 @@ class ReassemblerTest : public QObject {
     row("stray end marker dropped", {"#DATAEND#¤RETINITEXT:v:RETINITEXT¤"}, {"¤RETINITEXT:v:RETINITEXT¤"});
     row("other text goes out", {"hello ¤¤ ¤abc: ¤ABC!"}, {"hello ¤¤ ¤abc: ¤ABC!"});
     row("field-free message", {"¤RETSQL:", "RETSQL¤"}, {"¤RETSQL:RETSQL¤"});
+    // An error text quotes what it likes and has no end: it never holds the
+    // replies behind it, nor its own last letters.
+    row("error quoting an opening marker", {"ERROR: 012 okänd begäran ¤RETINITEXT:x", "¤RETSERVERVERSION:1.10.6:RETSERVERVERSION¤"},
+        {"ERROR: 012 okänd begäran ¤RETINITEXT:x", "¤RETSERVERVERSION:1.10.6:RETSERVERVERSION¤"});
+    row("error quoting a frame start", {"ERROR: ¤AB~x #DATASTART#", "¤RETINITEXT:v:RETINITEXT¤"},
+        {"ERROR: ¤AB~x #DATASTART#", "¤RETINITEXT:v:RETINITEXT¤"});
+    row("error ending like a marker", {"ERROR: Resursen saknas i CALLABLE", "¤RETINITEXT:v:RETINITEXT¤"},
+        {"ERROR: Resursen saknas i CALLABLE", "¤RETINITEXT:v:RETINITEXT¤"});
+    row("error ending in the currency sign", {"ERROR: fel ¤RETSQ"}, {"ERROR: fel ¤RETSQ"});
+    // Only the replies of this program open a message.
+    row("unknown tag is other text", {"x ¤GETFOO:y", "¤RETINITEXT:v:RETINITEXT¤"},
+        {"x ¤GETFOO:y", "¤RETINITEXT:v:RETINITEXT¤"});
+    row("known tag with another separator", {"¤RETSQL~a", "¤RETINITEXT:v:RETINITEXT¤"},
+        {"¤RETSQL~a", "¤RETINITEXT:v:RETINITEXT¤"});
+    // Held bytes go out once, in order, when the quiet time runs out.
+    row("unfinished reply goes out after the quiet time",
+        {"¤RETINITEXT:abc", "¤RETSERVERVERSION:1.10.6:RETSERVERVERSION¤", "<quiet>", "¤RETKLINIKNAMN:K:RETKLINIKNAMN¤"},
+        {"¤RETINITEXT:abc¤RETSERVERVERSION:1.10.6:RETSERVERVERSION¤", "¤RETKLINIKNAMN:K:RETKLINIKNAMN¤"});
+    row("quoted start inside a later unfinished one",
+        {"¤RETSQL:a ¤RETINITEXT:b ¤RETKLINIKNAMN:K:RETKLINIKNAMN¤", "<quiet>", "<quiet>"},
+        {"¤RETSQL:a ¤RETINITEXT:b ¤RETKLINIKNAMN:K:RETKLINIKNAMN¤"});
+    row("held letter goes out after the quiet time", {"klart E", "<quiet>", "RROR: x"}, {"klart ", "E", "RROR: x"});
+    row("held letter goes out with the next read", {"klart E", "¤RETINITEXT:v:RETINITEXT¤"},
+        {"klart ", "E¤RETINITEXT:v:RETINITEXT¤"});
+    row("held opening goes out after the quiet time", {"a¤RETIN", "<quiet>", "ITEXT:v:RETINITEXT¤ "},
+        {"a", "¤RETIN", "ITEXT:v:RETINITEXT¤ "});
+    row("held frame start goes out after the quiet time", {"#DATAST", "<quiet>"}, {"#DATAST"});
+    row("quiet time does not end a frame", {"#DATASTART#¤RETSQL:a", "<quiet>", ":RETSQL¤#DATAEND#"},
+        {"¤RETSQL:a:RETSQL¤"});
+    row("quiet time with nothing held", {"¤RETINITEXT:v:RETINITEXT¤", "<quiet>"}, {"¤RETINITEXT:v:RETINITEXT¤"});
   }
+  // The main connection's reads; "<quiet>" stands for the quiet time running
+  // out before the next read.
   void reads() {
     QFETCH(QStringList, reads);
     QFETCH(QStringList, texts);
-    Texts chunks;
-    for (const QString& s : reads) chunks.push_back(W(s.toStdString()));
-    Reassembler r;
-    const Texts got = FeedAll(r, chunks);
+    Reassembler r(Reassembler::kDefaultLimit, kMainReplyStream);
     QStringList shown;
-    for (const std::string& t : got) shown << Show(t);
+    for (const QString& read : reads) {
+      const auto t = read == "<quiet>" ? r.expire() : r.feed(W(read.toStdString()));
+      if (t) shown << Show(*t);
+    }
     QStringList expected;
     for (const QString& t : texts) expected << Show(W(t.toStdString()));
     QCOMPARE(shown, expected);
@@ -319,6 +351,38 @@ class ReassemblerTest : public QObject {
     QCOMPARE_BYTES(*t, message);
     QVERIFY(r.pendingSize() < 9);
     QVERIFY(!r.feed("bbb#DATAEND#"));
+  }
+
+  // The quiet time is timed from where the held bytes begin: bytes that do
+  // not complete them leave it be, a completed message starts a new one.
+  void heldFromMovesOnlyWithProgress() {
+    Reassembler r(Reassembler::kDefaultLimit, kMainReplyStream);
+    QVERIFY(!r.heldFrom());
+    QVERIFY(r.feed(W("¤RETINITEXT:v:RETINITEXT¤ab¤RETSQL:1")));
+    QCOMPARE(r.heldFrom(), std::optional<std::uint64_t>(27));
+    for (int i = 0; i < 50; ++i) QVERIFY(!r.feed("x:"));
+    QCOMPARE(r.heldFrom(), std::optional<std::uint64_t>(27));
+    QVERIFY(r.feed(W(":RETSQL¤¤RETKLINIKNAMN:")));
+    QCOMPARE(r.heldFrom(), std::optional<std::uint64_t>(27 + 9 + 100 + 8));
+    QVERIFY(r.feed(W("K:RETKLINIKNAMN¤")));
+    QVERIFY(!r.heldFrom());
+    // A frame keeps its byte bound and is not timed.
+    QVERIFY(!r.feed("#DATASTART#x"));
+    QVERIFY(!r.heldFrom());
+  }
+
+  // A message abandoned for its size skips what follows only until the quiet
+  // time runs out.
+  void abandonedMessageStopsSkippingAfterTheQuietTime() {
+    Reassembler r(100, kMainReplyStream);
+    QVERIFY(!r.feed(W("¤RETALLCALLABLES:") + std::string(200, 'a')));
+    QVERIFY(r.overflowed());
+    QVERIFY(r.heldFrom());
+    QVERIFY(!r.feed(std::string(50, 'b')));
+    r.expire();
+    const auto t = r.feed(W("¤RETINITEXT:v:RETINITEXT¤"));
+    QVERIFY(t);
+    QCOMPARE_BYTES(*t, W("¤RETINITEXT:v:RETINITEXT¤"));
   }
 
   void resetStartsEmpty() {

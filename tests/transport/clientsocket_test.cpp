@@ -119,6 +119,77 @@ class ClientSocketTest : public QObject {
     QVERIFY(!s.active());
   }
 
+  // A number outside 1..65535 is not cut down to some other port.
+  void portOutsideTheRangeFails_data() {
+    QTest::addColumn<int>("offset");
+    QTest::newRow("above 65535") << 65536;
+    QTest::newRow("negative") << -131072;
+  }
+  void portOutsideTheRangeFails() {
+    QFETCH(int, offset);
+    FakeServer server;
+    ClientSocket s;
+    Recorder r;
+    r.attach(s);
+    s.setAddress("127.0.0.1");
+    s.setPort(int(server.port()) + offset);
+    s.open();
+    QVERIFY(WaitUntil([&] { return !r.events.isEmpty(); }));
+    QVERIFY2(r.events.first().startsWith("error "), qPrintable(r.events.join(',')));
+    QVERIFY(!s.active());
+    QVERIFY(!server.hasConnection());
+    QCOMPARE(s.port(), int(server.port()) + offset);
+  }
+
+  // The disconnect that follows a failed lookup belongs to that attempt: a
+  // new attempt started from the error handler does not receive it.
+  void lookupDisconnectStaysWithItsAttempt() {
+    FakeServer server;
+    ClientSocket s;
+    Recorder r;
+    r.attach(s);
+    QObject::connect(&s, &ClientSocket::errorOccurred, [&] {
+      s.setHost(QString());
+      s.setAddress("127.0.0.1");
+      s.setPort(server.port());
+      s.open();
+    });
+    s.setHost("no-such-host.invalid");
+    s.setPort(4000);
+    s.open();
+    QVERIFY(WaitUntil([&] { return s.active(); }, 20000));
+    QTest::qWait(50);
+    QCOMPARE(r.events, (QStringList{"error 1", "connect"}));
+  }
+
+  // A read notice still queued for an old attempt when a new one opens
+  // leaves the new connection hearing its bytes.
+  void openAfterAQueuedReadNoticeStillHears() {
+    FakeServer server;
+    ClientSocket s;
+    int notices = 0;
+    QObject::connect(&s, &ClientSocket::readReady, [&] { ++notices; });
+    QVERIFY(server.connectClient(s));
+    server.send("old");
+    // Run the event loop one step at a time until the bytes were taken off
+    // the Qt socket but the notice for them has not been delivered yet.
+    bool queued = false;
+    for (int i = 0; i < 100000 && !queued && notices == 0; ++i) {
+      QCoreApplication::processEvents();
+      queued = !s.takeBytes().empty() && notices == 0;
+    }
+    QVERIFY(queued);
+    s.setAddress("127.0.0.1");
+    s.setPort(server.port());
+    s.open();
+    QVERIFY(WaitUntil([&] { return s.active(); }));
+    QVERIFY(WaitUntil([&] { return server.hasConnection(); }));
+    notices = 0;
+    server.send("new");
+    QVERIFY(WaitUntil([&] { return notices > 0; }, 2000));
+    QCOMPARE(s.takeBytes(), std::string("new"));
+  }
+
   void peerCloseAndPeerResetBothDisconnect_data() {
     QTest::addColumn<bool>("reset");
     QTest::newRow("close") << false;

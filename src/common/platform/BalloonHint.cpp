@@ -68,7 +68,11 @@ void TBalloonHint::setDisplayTime(int ms) {
 }
 
 void TBalloonHint::showAt(QPoint screenPos) {
-  adjustSize();
+  // Fit to this text, every time: adjustSize() keeps the size of a window
+  // that is still shown and gives windows a minimum height of its own.
+  layout()->invalidate();
+  layout()->activate();
+  resize(sizeHint());
   QPoint pos = screenPos;
   // Keep the whole balloon on the screen that holds the point.
   if (QScreen* screen = QGuiApplication::screenAt(screenPos)) {

@@ -1,0 +1,129 @@
+#include "ReplyDispatch.h"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "Envelope.h"
+
+namespace davu::proto {
+namespace {
+
+constexpr std::string_view kErrorSuppressed = "ERROR: 001";
+constexpr std::size_t kNone = std::string_view::npos;
+
+struct Found {
+  std::size_t from;  // opening "¤"
+  std::size_t to;    // the closing marker's separator
+  std::size_t end;   // just behind the message
+};
+
+// Finds each kind's closing markers. A search that found its marker at or
+// behind the next start answers that start too, so the text is searched
+// once per kind, however many openings stand in it.
+class ClosingFinder {
+ public:
+  ClosingFinder(std::string_view text, std::span<const ReplyKind> kinds) : text_(text) {
+    for (const ReplyKind& k : kinds) closing_.push_back(ClosingMarker(k.tag, k.sep));
+    last_.assign(kinds.size(), Search{});
+  }
+  std::size_t find(std::size_t kind, std::size_t from) {
+    Search& s = last_[kind];
+    if (!s.done || s.from > from || (s.at != kNone && s.at < from)) {
+      s = Search{true, from, text_.find(closing_[kind], from)};
+    }
+    return s.at;
+  }
+  std::size_t length(std::size_t kind) const { return closing_[kind].size(); }
+
+ private:
+  struct Search {
+    bool done = false;
+    std::size_t from = 0;
+    std::size_t at = kNone;
+  };
+  std::string_view text_;
+  std::vector<std::string> closing_;
+  std::vector<Search> last_;
+};
+
+}  // namespace
+
+void DispatchText(std::string_view text, std::span<const ReplyKind> kinds, ReplyRoutes& routes) {
+  std::vector<std::vector<Found>> byKind(kinds.size());  // each in the order of the text
+  std::vector<Found> inError;  // the replies behind errorAt, in the order of the text
+  ClosingFinder closings(text, kinds);
+  std::size_t errorAt = kNone;
+  for (std::size_t p = 0; p < text.size();) {
+    const char c = text[p];
+    if (c == kCurrency) {
+      const OpeningMatch m = MatchOpening(text, p, kinds);
+      if (m.state == OpeningMatch::Match) {
+        // The closing marker may share the opening marker's separator.
+        const std::size_t to = closings.find(m.kind, p + 1 + m.tagLen);
+        if (to != kNone) {
+          const std::size_t end = to + closings.length(m.kind);
+          byKind[m.kind].push_back({p, to, end});
+          if (errorAt != kNone) inError.push_back({p, to, end});
+          p = end;
+          continue;
+        }
+      }
+    } else if (c == 'E' && errorAt == kNone && text.substr(p).starts_with(kErrorReply)) {
+      errorAt = p;
+    }
+    ++p;
+  }
+
+  // The error text, with the replies that stand in it taken out.
+  std::string errorText;
+  if (errorAt != kNone) {
+    std::size_t from = errorAt;
+    for (const Found& f : inError) {
+      errorText.append(text, from, f.from - from);
+      from = f.end;
+    }
+    errorText.append(text, from);
+  }
+
+  // Round r hands on the r-th reply of each kind that has one.
+  std::size_t rounds = 0;
+  for (const auto& list : byKind) rounds = std::max(rounds, list.size());
+  for (std::size_t r = 0; r < rounds; ++r) {
+    for (std::size_t kind = 0; kind < byKind.size(); ++kind) {
+      if (r >= byKind[kind].size()) continue;
+      const Found& f = byKind[kind][r];
+      if (!routes.reply(kind, text.substr(f.from, f.to + 1 - f.from))) return;
+    }
+  }
+  if (errorAt == kNone) {
+    routes.settled();
+    return;
+  }
+  if (errorText.find(kErrorSuppressed) != std::string::npos) return;
+  routes.error(std::string_view(errorText).substr(std::min<std::size_t>(7, errorText.size())));
+}
+
+int VersionNumber(std::string_view version) {
+  long long n = 0;
+  bool digits = false;
+  bool negative = false;
+  std::size_t i = 0;
+  if (!version.empty() && (version[0] == '+' || version[0] == '-')) {
+    negative = version[0] == '-';
+    i = 1;
+  }
+  for (; i < version.size(); ++i) {
+    const char c = version[i];
+    if (c == '.') continue;
+    if (c < '0' || c > '9') return 0;
+    n = n * 10 + (c - '0');
+    if (n > std::numeric_limits<int>::max()) return 0;
+    digits = true;
+  }
+  if (!digits) return 0;
+  return static_cast<int>(negative ? -n : n);
+}
+
+}  // namespace davu::proto
