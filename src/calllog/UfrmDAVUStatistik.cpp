@@ -19,6 +19,7 @@
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
 #include "SharedState.h"
+#include "StatistikReports.h"
 #include "TSVVirtualTable.h"
 #include "TextFormats.h"
 #include "WireText.h"
@@ -129,6 +130,7 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(kReplyTar
   connect(Avbryt, &QPushButton::clicked, this, &TfrmDAVUStatistik::AvbrytClick);
 
   FormCreate();
+  Reports = new StatistikReports(this);
 }
 
 void TfrmDAVUStatistik::buildLeftPanel() {

@@ -1,0 +1,47 @@
+#pragma once
+// The statistics window's pages beyond the grid: "Sammanfattning", the
+// summary of the report on show with the choices it was made with, sortable
+// by any column; and "Diagram", its three charts.
+#include <QWidget>
+#include <memory>
+
+class QChartView;
+class QLabel;
+class QTableView;
+class ReportRows;
+class SummaryModel;
+class SummarySortProxy;
+struct ReportFigures;
+
+class SummaryPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit SummaryPage(QWidget* parent = nullptr);
+  void setReport(const ReportRows& rows, std::shared_ptr<const ReportFigures> figures);
+
+  QLabel* lblUrval;
+  QTableView* gridSammanfattning;
+  SummaryModel* model;
+  SummarySortProxy* sorted;
+};
+
+class ChartsPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ChartsPage(QWidget* parent = nullptr);
+  void setFigures(std::shared_ptr<const ReportFigures> figures);
+
+  QChartView* chartPerDag;
+  QChartView* chartPerTimme;
+  QChartView* chartResurser;
+
+ protected:
+  // A new theme redraws the charts in its colours.
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void rebuild();
+  std::shared_ptr<const ReportFigures> figures_;
+};
