@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QHorizontalBarSeries>
 #include <QLegendMarker>
@@ -91,26 +92,56 @@ QChart* CallsChart(QChart* chart, QBarSet* set, const QStringList& categories, c
 
 }  // namespace
 
+void SetFont(QChart* chart, const QFont& font) {
+  QFont title = font;
+  title.setBold(true);
+  title.setPointSizeF(font.pointSizeF() * 1.25);
+  chart->setTitleFont(title);
+  chart->legend()->setFont(font);
+  QFont axisTitle = font;
+  axisTitle.setBold(true);
+  for (QAbstractAxis* axis : chart->axes()) {
+    axis->setLabelsFont(font);
+    axis->setTitleFont(axisTitle);
+  }
+}
+
 QChart* CallsPerDay(const ReportFigures& f, const QPalette& p) {
   QChart* chart = NewChart(QStringLiteral("Kallelser per dag"), p);
   auto* confirmed = Set(kConfirmed, kConfirmedColour);
   auto* unconfirmed = Set(kUnconfirmed, kUnconfirmedColour);
   QStringList days;
   int most = 0;
+  // The day of the month alone when the range is one month: short labels
+  // stay readable; "d/M" when it crosses into another month.
+  const bool oneMonth = !f.days.empty() && f.days.front().day.month() == f.days.back().day.month() &&
+                        f.days.front().day.year() == f.days.back().day.year();
+  const QString format = oneMonth ? QStringLiteral("d") : QStringLiteral("d/M");
   for (const DayCalls& d : f.days) {
     *confirmed << d.confirmed;
     *unconfirmed << d.unconfirmed;
-    days << d.day.toString(QStringLiteral("d/M"));
+    days << d.day.toString(format);
     most = std::max(most, d.confirmed + d.unconfirmed);
   }
   auto* series = new QStackedBarSeries;
   series->append(confirmed);
   series->append(unconfirmed);
   series->setBarWidth(0.8);
-  auto* axis = new QBarCategoryAxis;
-  axis->append(days);
+  if (days.size() <= 16) {
+    auto* axis = new QBarCategoryAxis;
+    axis->append(days);
+    StyleAxis(axis, QStringLiteral("Dag"), p);
+    return Finish(chart, series, axis, CountAxis(most, p), false);
+  }
+  // A long range names every few days only: a label under each narrow bar
+  // would be cut to "…". The bars stand at 0, 1, 2 ... on a value axis.
+  auto* axis = new QCategoryAxis;
+  axis->setRange(-0.5, days.size() - 0.5);
+  axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  const int step = (static_cast<int>(days.size()) + 14) / 15;
+  for (int i = 0; i < days.size(); i += step) axis->append(days[i], i);
+  axis->setGridLineVisible(false);
   StyleAxis(axis, QStringLiteral("Dag"), p);
-  if (days.size() > 16) axis->setLabelsAngle(-90);
   return Finish(chart, series, axis, CountAxis(most, p), false);
 }
 

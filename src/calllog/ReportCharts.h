@@ -7,6 +7,7 @@
 #include <QPalette>
 
 class QChart;
+class QFont;
 struct ReportFigures;
 
 namespace reportcharts {
@@ -14,6 +15,9 @@ namespace reportcharts {
 QChart* CallsPerDay(const ReportFigures& f, const QPalette& palette);
 QChart* CallsPerHour(const ReportFigures& f, const QPalette& palette);
 QChart* TopResources(const ReportFigures& f, const QPalette& palette);
+
+// Sets the texts' font: labels and legend in `font`, titles a little larger.
+void SetFont(QChart* chart, const QFont& font);
 
 // The bar sets' names, also the legends' texts.
 inline constexpr const char16_t* kConfirmed = u"Bekräftade";

@@ -2,10 +2,14 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QEvent>
-#include <QGridLayout>
+#include <QFontMetrics>
+#include <algorithm>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -40,15 +44,28 @@ SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
   QHeaderView* header = gridSammanfattning->horizontalHeader();
   header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   header->setSectionResizeMode(QHeaderView::Interactive);
-  const int zero = fontMetrics().horizontalAdvance(QLatin1Char('0'));
-  const int widths[] = {7, 22, 8, 9, 13, 9, 7, 10, 7};
-  for (int c = 0; c < SummaryModel::ColumnCount; ++c) gridSammanfattning->setColumnWidth(c, widths[c] * zero + 8);
+  // The figures' columns are as wide as their titles or a long time; the
+  // name takes what they leave.
+  const QFontMetrics fm(gridSammanfattning->font());
+  for (int c = 0; c < SummaryModel::ColumnCount; ++c) {
+    if (c == SummaryModel::Name) {
+      header->setSectionResizeMode(c, QHeaderView::Stretch);
+      continue;
+    }
+    const int text = std::max(fm.horizontalAdvance(SummaryModel::title(c)), fm.horizontalAdvance(QStringLiteral("2:00:00")));
+    gridSammanfattning->setColumnWidth(c, text + 10);
+  }
+
+  lblForklaring = new QLabel(SummaryModel::note(), this);
+  lblForklaring->setObjectName(QStringLiteral("lblForklaring"));
+  lblForklaring->setWordWrap(true);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(3);
   layout->addWidget(lblUrval);
   layout->addWidget(gridSammanfattning, 1);
+  layout->addWidget(lblForklaring);
 }
 
 void SummaryPage::setReport(const ReportRows& rows, std::shared_ptr<const ReportFigures> figures) {
@@ -67,14 +84,27 @@ ChartsPage::ChartsPage(QWidget* parent) : QWidget(parent) {
   chartPerDag = view("chartPerDag");
   chartPerTimme = view("chartPerTimme");
   chartResurser = view("chartResurser");
-  auto* layout = new QGridLayout(this);
+  stDiagram = new QStackedWidget(this);
+  stDiagram->setObjectName(QStringLiteral("stDiagram"));
+  cbDiagram = new QComboBox(this);
+  cbDiagram->setObjectName(QStringLiteral("cbDiagram"));
+  for (QChartView* v : {chartPerDag, chartPerTimme, chartResurser}) stDiagram->addWidget(v);
+  cbDiagram->addItems({QStringLiteral("Kallelser per dag"), QStringLiteral("Kallelser per timme"),
+                       QStringLiteral("De tio mest kallade resurserna")});
+  connect(cbDiagram, &QComboBox::currentIndexChanged, stDiagram, &QStackedWidget::setCurrentIndex);
+  auto* label = new QLabel(QStringLiteral("Diagram:"), this);
+  label->setObjectName(QStringLiteral("lblDiagram"));
+  label->setBuddy(cbDiagram);
+
+  auto* choice = new QHBoxLayout;
+  choice->addWidget(label);
+  choice->addWidget(cbDiagram);
+  choice->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
-  layout->setSpacing(2);
-  layout->addWidget(chartPerDag, 0, 0, 1, 2);
-  layout->addWidget(chartPerTimme, 1, 0);
-  layout->addWidget(chartResurser, 1, 1);
-  layout->setColumnStretch(0, 2);
-  layout->setColumnStretch(1, 3);
+  layout->setSpacing(3);
+  layout->addLayout(choice);
+  layout->addWidget(stDiagram, 1);
 }
 
 void ChartsPage::setFigures(std::shared_ptr<const ReportFigures> figures) {
@@ -94,7 +124,7 @@ void ChartsPage::rebuild() {
   for (const auto& c : charts) {
     QChart* old = c.view->chart();
     QChart* chart = c.make(*figures_, p);
-    chart->setFont(font());
+    reportcharts::SetFont(chart, font());
     c.view->setChart(chart);
     c.view->setBackgroundBrush(p.color(QPalette::Base));
     delete old;  // the view gives up the chart it held

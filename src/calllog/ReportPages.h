@@ -1,12 +1,15 @@
 #pragma once
 // The statistics window's pages beyond the grid: "Sammanfattning", the
 // summary of the report on show with the choices it was made with, sortable
-// by any column; and "Diagram", its three charts.
+// by any column; and "Diagram", its three charts, one at a time so that each
+// has the page's room.
 #include <QWidget>
 #include <memory>
 
 class QChartView;
+class QComboBox;
 class QLabel;
+class QStackedWidget;
 class QTableView;
 class ReportRows;
 class SummaryModel;
@@ -22,6 +25,7 @@ class SummaryPage : public QWidget {
 
   QLabel* lblUrval;
   QTableView* gridSammanfattning;
+  QLabel* lblForklaring;
   SummaryModel* model;
   SummarySortProxy* sorted;
 };
@@ -33,6 +37,8 @@ class ChartsPage : public QWidget {
   explicit ChartsPage(QWidget* parent = nullptr);
   void setFigures(std::shared_ptr<const ReportFigures> figures);
 
+  QComboBox* cbDiagram;  // which chart is shown
+  QStackedWidget* stDiagram;
   QChartView* chartPerDag;
   QChartView* chartPerTimme;
   QChartView* chartResurser;

@@ -73,7 +73,7 @@ int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const repor
 
   // The summary, as the "Sammanfattning" page shows it.
   std::vector<Column> summary;
-  const double sw[] = {0.08, 0.27, 0.08, 0.09, 0.1, 0.08, 0.1, 0.11, 0.09};
+  const double sw[] = {0.07, 0.27, 0.1, 0.12, 0.08, 0.06, 0.09, 0.11, 0.1};
   for (int col = 0; col < SummaryModel::ColumnCount; ++col)
     summary.push_back({SummaryModel::title(col), sw[col], col >= SummaryModel::Calls});
   const std::size_t nr = figures_.resources.size(), nc = figures_.clients.size();
@@ -84,6 +84,7 @@ int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const repor
   table(summary, static_cast<int>(nr + nc + 1),
         [&](int r, int col) { return SummaryModel::text(group(r), col); },
         [&](int r) { return group(r).kind == GroupFigures::Total; }, {});
+  line(SummaryModel::note(), false, 0.9);
 
   endPage();
   startPage();
@@ -93,7 +94,7 @@ int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const repor
   startPage();
   std::vector<Column> grid;
   const QStringList titles = ReportRows::titles();
-  const double gw[] = {0.27, 0.27, 0.18, 0.18, 0.1};
+  const double gw[] = {0.24, 0.24, 0.2, 0.2, 0.12};
   for (int col = 0; col < titles.size(); ++col) grid.push_back({titles[col], gw[col], false});
   table(grid, rows_.size(), [&](int r, int col) { return rows_.text(r, ReportRows::Field(col)); },
         [](int) { return false; }, progress);
@@ -197,10 +198,11 @@ void ReportPrinter::charts() {
   const double slot = (height_ - footer_ - y_) / 3;
   // Charts are laid out at a screen-like size and scaled onto the paper, so
   // their fonts keep the proportions they have on screen.
-  const QSizeF logical(900, 900 * slot / width_);
+  const QSizeF logical(1200, 1200 * slot / width_);
   for (auto& chart : made) {
     QGraphicsScene scene;
     scene.addItem(chart.get());
+    reportcharts::SetFont(chart.get(), PaperFont(false, 1.0 / 0.75));
     chart->setGeometry(QRectF(QPointF(0, 0), logical));
     scene.render(painter_, QRectF(0, y_, width_, slot * 0.96), QRectF(QPointF(0, 0), logical));
     scene.removeItem(chart.get());

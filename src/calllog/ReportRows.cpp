@@ -39,7 +39,9 @@ std::string_view Trimmed(std::string_view s) {
   return s;
 }
 
-// The system's truth texts: a number other than 0, or "True" in any case.
+// Whether "SMS skickat" says yes: a number other than 0 (the system's own
+// truth texts, "-1" and "1"), "True", or the words a server shows people,
+// "Ja" (as davu-server sends it), "J", "T", "Yes", "Y"; any letter case.
 bool TrueText(std::string_view s) {
   s = Trimmed(s);
   if (s.empty()) return false;
@@ -52,10 +54,11 @@ bool TrueText(std::string_view s) {
     }
     return nonZero;
   }
-  if (s.size() != 4) return false;
-  for (std::size_t k = 0; k < 4; ++k)
-    if (std::tolower(static_cast<unsigned char>(s[k])) != "true"[k]) return false;
-  return true;
+  std::string lower(s.size(), ' ');
+  for (std::size_t k = 0; k < s.size(); ++k) lower[k] = static_cast<char>(std::tolower(static_cast<unsigned char>(s[k])));
+  for (const char* yes : {"true", "ja", "j", "t", "yes", "y"})
+    if (lower == yes) return true;
+  return false;
 }
 
 }  // namespace

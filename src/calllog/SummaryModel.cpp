@@ -38,10 +38,10 @@ QString SummaryModel::title(int column) {
     case Name: return QStringLiteral("Namn");
     case Calls: return QStringLiteral("Kallelser");
     case Confirmed: return QStringLiteral("Bekräftade");
-    case Share: return QStringLiteral("Andel bekräftade");
-    case Sms: return QStringLiteral("SMS skickat");
+    case Share: return QStringLiteral("Andel");
+    case Sms: return QStringLiteral("SMS");
     case Median: return QStringLiteral("Median");
-    case P90: return QStringLiteral("90:e percentil");
+    case P90: return QStringLiteral("90:e perc.");
     case Longest: return QStringLiteral("Längsta");
   }
   return {};
@@ -70,6 +70,7 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
   const GroupFigures& g = group(index.row());
   const int c = index.column();
   if (role == Qt::DisplayRole) return text(g, c);
+  if (role == Qt::ToolTipRole && c == Name) return g.name;  // a long name is cut in its column
   if (role == Qt::TextAlignmentRole)
     return c >= Calls ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
   if (role == Qt::FontRole && g.kind == GroupFigures::Total) {
@@ -96,9 +97,21 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
 QVariant SummaryModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal) return {};
   if (role == Qt::DisplayRole) return title(section);
-  if (role == Qt::ToolTipRole && section >= Median)
-    return QStringLiteral("Tid från kallelse till bekräftelse, för de bekräftade kallelserna");
+  if (role == Qt::ToolTipRole) {
+    switch (section) {
+      case Share: return QStringLiteral("Andel bekräftade kallelser");
+      case Sms: return QStringLiteral("Kallelser med SMS skickat");
+      case Median:
+      case P90:
+      case Longest: return QStringLiteral("Tid från kallelse till bekräftelse, för de bekräftade kallelserna");
+    }
+  }
   return {};
+}
+
+QString SummaryModel::note() {
+  return QStringLiteral("Andel: andel bekräftade. SMS: kallelser med SMS skickat. Median, 90:e percentil "
+                        "och längsta: tid från kallelse till bekräftelse för de bekräftade kallelserna.");
 }
 
 bool SummarySortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {

@@ -21,6 +21,8 @@ class SummaryModel : public QAbstractTableModel {
   void setFigures(std::shared_ptr<const ReportFigures> figures);
   const GroupFigures& group(int row) const;
   static QString title(int column);
+  // What the short titles stand for, shown under the table.
+  static QString note();
   // The cell's text as the table shows it.
   static QString text(const GroupFigures& g, int column);
 

@@ -84,6 +84,7 @@ void WriteSummary(const Formats& fmt, const ReportRows& rows, const ReportFigure
   for (const GroupFigures& g : f.resources) line(g);
   for (const GroupFigures& g : f.clients) line(g);
   line(f.total);
+  s.text(r + 1, 0, Utf8(SummaryModel::note()));
   worksheet_set_column(s.ws, 0, 0, 9, nullptr);
   worksheet_set_column(s.ws, 1, 1, 32, nullptr);
   worksheet_set_column(s.ws, 2, 8, 15, nullptr);
