@@ -1,6 +1,7 @@
 #include "ReportFigures.h"
 
 #include <algorithm>
+#include <map>
 
 #include "ReportRows.h"
 
@@ -79,21 +80,23 @@ std::vector<const GroupFigures*> ReportFigures::topResources() const {
 
 ReportFigures ReportFigures::compute(const ReportRows& rows) {
   std::vector<Tally> resources(rows.resourceNames().size()), clients(rows.clientNames().size());
+  // Each list of waiting times is made once at its largest: growing them
+  // row by row costs more than the pass itself on a large report.
+  for (std::size_t i = 0; i < resources.size(); ++i) resources[i].waits.reserve(std::size_t(rows.resourceRows()[i]));
+  for (std::size_t i = 0; i < clients.size(); ++i) clients[i].waits.reserve(std::size_t(rows.clientRows()[i]));
   Tally total;
+  total.waits.reserve(static_cast<std::size_t>(rows.size()));
   ReportFigures f;
 
-  // Calls per day are counted by day number first; without a chosen range
-  // the range is known only when every row has been seen.
+  // Calls per day: straight into the chosen range's days. Without a chosen
+  // range (a report made outside the window) the days are gathered by
+  // number and laid out at the end.
   const ReportChoices& c = rows.choices();
-  const bool chosen = c.from.isValid() && c.to.isValid();
-  std::int64_t firstDay = chosen ? c.from.toJulianDay() : INT64_MAX;
-  std::int64_t lastDay = chosen ? c.to.toJulianDay() : INT64_MIN;
-  struct Counted {
-    std::int64_t day;
-    bool confirmed;
-  };
-  std::vector<Counted> perCall;
-  perCall.reserve(static_cast<std::size_t>(rows.size()));
+  const bool chosen = c.from.isValid() && c.to.isValid() && c.from <= c.to;
+  std::int64_t firstDay = chosen ? c.from.toJulianDay() : 0;
+  const std::int64_t chosenDays = chosen ? std::min<std::int64_t>(c.to.toJulianDay() - firstDay + 1, kMostDays) : 0;
+  std::vector<DayCalls> days(static_cast<std::size_t>(chosenDays));
+  std::map<std::int64_t, DayCalls> byDay;
 
   for (int r = 0; r < rows.size(); ++r) {
     const ReportRows::Row& row = rows.row(r);
@@ -102,26 +105,24 @@ ReportFigures ReportFigures::compute(const ReportRows& rows) {
     total.add(row);
     if (row.called == kNoTime) continue;
     ++f.hours[static_cast<std::size_t>(HourOfMoment(row.called))];
-    const std::int64_t day = DayOfMoment(row.called).toJulianDay();
-    if (!chosen) {
-      firstDay = std::min(firstDay, day);
-      lastDay = std::max(lastDay, day);
-    }
-    perCall.push_back({day, row.isConfirmed});
+    const std::int64_t day = JulianDayOfMoment(row.called);
+    DayCalls* d = nullptr;
+    if (!chosen) d = &byDay[day];
+    else if (day >= firstDay && day - firstDay < chosenDays) d = &days[static_cast<std::size_t>(day - firstDay)];
+    if (d) ++(row.isConfirmed ? d->confirmed : d->unconfirmed);
   }
 
-  // A stray year in the data must not make a chart of a million days.
-  lastDay = std::min(lastDay, firstDay + kMostDays - 1);
-  if (firstDay <= lastDay) {
-    f.days.resize(static_cast<std::size_t>(lastDay - firstDay + 1));
-    for (std::size_t i = 0; i < f.days.size(); ++i)
-      f.days[i].day = QDate::fromJulianDay(firstDay + static_cast<std::int64_t>(i));
-    for (const Counted& k : perCall) {
-      if (k.day < firstDay || k.day > lastDay) continue;
-      DayCalls& d = f.days[static_cast<std::size_t>(k.day - firstDay)];
-      ++(k.confirmed ? d.confirmed : d.unconfirmed);
-    }
+  if (!chosen && !byDay.empty()) {
+    // A stray year in the data must not make a chart of a million days.
+    firstDay = byDay.begin()->first;
+    const std::int64_t last = std::min(byDay.rbegin()->first, firstDay + kMostDays - 1);
+    days.resize(static_cast<std::size_t>(last - firstDay + 1));
+    for (const auto& [day, counted] : byDay)
+      if (day <= last) days[static_cast<std::size_t>(day - firstDay)] = counted;
   }
+  for (std::size_t i = 0; i < days.size(); ++i)
+    days[i].day = QDate::fromJulianDay(firstDay + static_cast<std::int64_t>(i));
+  f.days = std::move(days);
   f.resources = Finish(resources, rows.resourceNames(), GroupFigures::Resource);
   f.clients = Finish(clients, rows.clientNames(), GroupFigures::Client);
   f.total = total.finish();

@@ -83,10 +83,12 @@ std::int64_t MomentFromText(std::string_view text) {
   return DaysFromCivil(y, mo, d) * kDay + h * 3600 + mi * 60 + s;
 }
 
-QDate DayOfMoment(std::int64_t moment) {
+std::int64_t JulianDayOfMoment(std::int64_t moment) {
   const std::int64_t days = moment >= 0 ? moment / kDay : (moment - kDay + 1) / kDay;
-  return QDate::fromJulianDay(days + kJulian1970);
+  return days + kJulian1970;
 }
+
+QDate DayOfMoment(std::int64_t moment) { return QDate::fromJulianDay(JulianDayOfMoment(moment)); }
 
 int HourOfMoment(std::int64_t moment) {
   const std::int64_t sod = ((moment % kDay) + kDay) % kDay;
@@ -102,6 +104,10 @@ std::shared_ptr<const ReportRows> ReportRows::fromTable(const TSVVirtualTable& t
   for (int f = 0; f < FieldCount; ++f) col[f] = table.fieldIndex(QLatin1String(kColumns[f]));
   const auto cell = [&](int r, int f) { return col[f] < 0 ? std::string_view() : table.rawValue(r, col[f]); };
   const int n = table.RecordCount();
+  std::size_t bytes = 0;
+  for (int r = 0; r < n; ++r)
+    for (int f = 0; f < FieldCount; ++f) bytes += cell(r, f).size();
+  rows->arena_.reserve(bytes);
   rows->rows_.reserve(static_cast<std::size_t>(n));
   rows->cells_.reserve(static_cast<std::size_t>(n) * FieldCount);
   for (int r = 0; r < n; ++r)
@@ -109,19 +115,24 @@ std::shared_ptr<const ReportRows> ReportRows::fromTable(const TSVVirtualTable& t
   return rows;
 }
 
-std::uint32_t ReportRows::intern(NameIndex& index, std::vector<QString>& names, std::string_view bytes) {
-  if (auto it = index.find(bytes); it != index.end()) return it->second;
+std::uint32_t ReportRows::intern(NameIndex& index, std::vector<QString>& names, std::vector<int>& counts,
+                                 std::string_view bytes) {
+  if (auto it = index.find(bytes); it != index.end()) {
+    ++counts[it->second];
+    return it->second;
+  }
   const auto id = static_cast<std::uint32_t>(names.size());
   index.emplace(std::string(bytes), id);
   names.push_back(FromWire(bytes));
+  counts.push_back(1);
   return id;
 }
 
 void ReportRows::append(std::string_view client, std::string_view resource, std::string_view called,
                         std::string_view confirmed, std::string_view smsSent) {
   Row row;
-  row.client = intern(clientIndex_, clientNames_, client);
-  row.resource = intern(resourceIndex_, resourceNames_, resource);
+  row.client = intern(clientIndex_, clientNames_, clientRows_, client);
+  row.resource = intern(resourceIndex_, resourceNames_, resourceRows_, resource);
   row.called = MomentFromText(called);
   row.isConfirmed = !Trimmed(confirmed).empty();
   row.confirmed = row.isConfirmed ? MomentFromText(confirmed) : kNoTime;

@@ -35,6 +35,7 @@ struct ReportChoices {
 inline constexpr std::int64_t kNoTime = INT64_MIN;
 std::int64_t MomentFromText(std::string_view text);  // kNoTime when unreadable
 QDate DayOfMoment(std::int64_t moment);
+std::int64_t JulianDayOfMoment(std::int64_t moment);
 int HourOfMoment(std::int64_t moment);
 
 class ReportRows {
@@ -68,6 +69,9 @@ class ReportRows {
 
   const std::vector<QString>& clientNames() const { return clientNames_; }
   const std::vector<QString>& resourceNames() const { return resourceNames_; }
+  // Rows per name, by name index: lets the figures size their lists once.
+  const std::vector<int>& clientRows() const { return clientRows_; }
+  const std::vector<int>& resourceRows() const { return resourceRows_; }
   const ReportChoices& choices() const { return choices_; }
 
   // The grid's titles, in Field order.
@@ -83,7 +87,8 @@ class ReportRows {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   using NameIndex = std::unordered_map<std::string, std::uint32_t, BytesHash, std::equal_to<>>;
-  static std::uint32_t intern(NameIndex& index, std::vector<QString>& names, std::string_view bytes);
+  static std::uint32_t intern(NameIndex& index, std::vector<QString>& names, std::vector<int>& counts,
+                              std::string_view bytes);
 
   ReportChoices choices_;
   std::vector<Row> rows_;
@@ -91,4 +96,5 @@ class ReportRows {
   std::vector<Cell> cells_;  // FieldCount per row
   NameIndex clientIndex_, resourceIndex_;
   std::vector<QString> clientNames_, resourceNames_;
+  std::vector<int> clientRows_, resourceRows_;
 };

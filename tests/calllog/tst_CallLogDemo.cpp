@@ -205,7 +205,7 @@ class CallLogDemoTest : public QObject {
     QDir out(shots.isEmpty() ? temp.path() : shots + QStringLiteral("/files"));
     out.removeRecursively();
     QVERIFY(QDir().mkpath(out.path()));
-    for (const QString theme : {QStringLiteral("Ljus"), QStringLiteral("Mörk")}) {
+    for (const QString& theme : {QStringLiteral("Ljus"), QStringLiteral("Mörk")}) {
       QVERIFY(ApplyTheme(theme));
       const QString suffix = theme == QStringLiteral("Ljus") ? QStringLiteral("ljus") : QStringLiteral("mork");
       bool ran = false;
