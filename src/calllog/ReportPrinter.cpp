@@ -6,6 +6,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <memory>
 
 #include "ReportCharts.h"
@@ -165,27 +166,52 @@ void ReportPrinter::table(const std::vector<Column>& columns, int rowCount, cons
   ensureRoom(rowHeight_ * 2);
   tableHeader(columns);
   repeat_ = &columns;
-  const QFont plain = PaperFont(), strong = PaperFont(true);
-  const double pad = rowHeight_ * 0.2;
-  for (int r = 0; r < rowCount; ++r) {
+  for (int r = 0; r < rowCount;) {
     ensureRoom(rowHeight_);
+    const int fit = std::max(1, static_cast<int>((height_ - footer_ - y_) / rowHeight_));
+    const int end = std::min(rowCount, r + fit);
     if (painter_) {
-      painter_->setFont(bold(r) ? strong : plain);
-      if (r % 2) painter_->fillRect(QRectF(0, y_, width_, rowHeight_), QColor(245, 245, 245));
-      double x = 0;
-      for (std::size_t c = 0; c < columns.size(); ++c) {
-        const double w = columns[c].width * width_;
-        // drawText clips to the cell: a long name is cut at its edge.
-        painter_->drawText(QRectF(x + pad, y_, w - 2 * pad, rowHeight_),
-                           (columns[c].right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
-                           text(r, static_cast<int>(c)));
-        x += w;
-      }
-      if (progress && r % 2048 == 2047) progress(r + 1, rowCount);
+      rows(columns, r, end, text, bold);
+      if (progress) progress(end, rowCount);
     }
-    y_ += rowHeight_;
+    y_ += (end - r) * rowHeight_;
+    r = end;
   }
   repeat_ = nullptr;
+}
+
+// The rows `first` to `end` of a table, from y_ down. Column by column, each
+// clipped to its width once, with plain text runs: a long name is cut at its
+// column's edge, and a page of rows costs no text layout.
+void ReportPrinter::rows(const std::vector<Column>& columns, int first, int end, const CellText& text,
+                         const std::function<bool(int)>& bold) {
+  for (int r = first; r < end; ++r)
+    if (r % 2) painter_->fillRect(QRectF(0, y_ + (r - first) * rowHeight_, width_, rowHeight_), QColor(245, 245, 245));
+  const QFont plain = PaperFont(), strong = PaperFont(true);
+  const QFontMetricsF plainMetrics(plain, device_), strongMetrics(strong, device_);
+  const double pad = rowHeight_ * 0.2;
+  const double baseline = (rowHeight_ - plainMetrics.height()) / 2 + plainMetrics.ascent();
+  painter_->setPen(Qt::black);
+  double x = 0;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const double w = columns[c].width * width_;
+    painter_->setClipRect(QRectF(x + pad, y_, w - 2 * pad, (end - first) * rowHeight_));
+    bool isBold = false;
+    painter_->setFont(plain);
+    for (int r = first; r < end; ++r) {
+      if (bold(r) != isBold) {
+        isBold = !isBold;
+        painter_->setFont(isBold ? strong : plain);
+      }
+      const QString t = text(r, static_cast<int>(c));
+      double left = x + pad;
+      if (columns[c].right)
+        left = x + w - pad - (isBold ? strongMetrics : plainMetrics).horizontalAdvance(t);
+      painter_->drawText(QPointF(left, y_ + (r - first) * rowHeight_ + baseline), t);
+    }
+    x += w;
+  }
+  painter_->setClipping(false);
 }
 
 // The three charts, one above the other, drawn as vectors.

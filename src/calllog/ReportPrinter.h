@@ -46,6 +46,8 @@ class ReportPrinter {
   void table(const std::vector<Column>& columns, int rowCount, const CellText& text,
              const std::function<bool(int row)>& bold, const reportfile::Progress& progress);
   void tableHeader(const std::vector<Column>& columns);
+  void rows(const std::vector<Column>& columns, int first, int end, const CellText& text,
+            const std::function<bool(int row)>& bold);
   void charts();
 
   const ReportRows& rows_;
