@@ -20,6 +20,7 @@
 #include "ClientSocket.h"
 #include "ScreenFit.h"
 #include "SharedState.h"
+#include "StatistikReports.h"
 #include "TSVVirtualTable.h"
 #include "TextFormats.h"
 #include "WireText.h"
@@ -130,6 +131,7 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(kReplyTar
   connect(Avbryt, &QPushButton::clicked, this, &TfrmDAVUStatistik::AvbrytClick);
 
   FormCreate();
+  Reports = new StatistikReports(this);
 }
 
 void TfrmDAVUStatistik::buildLeftPanel() {

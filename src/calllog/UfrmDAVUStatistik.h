@@ -17,6 +17,7 @@ class QPushButton;
 class QTabWidget;
 class QTableView;
 class QWidget;
+class StatistikReports;
 
 class TfrmDAVUStatistik : public TCallLogWindow {
   Q_OBJECT
@@ -54,6 +55,8 @@ class TfrmDAVUStatistik : public TCallLogWindow {
   QWidget* Panel2;        // bottom
   QPushButton* BitBtn1;
   QPushButton* Avbryt;
+  // The summary and chart pages, export and print.
+  StatistikReports* Reports;
 
  public slots:
   void BitBtn1Click();

@@ -35,6 +35,24 @@ std::u16string DecodeCp1252(std::string_view bytes) {
 
 bool IsCp1252(char16_t c) { return c == u'?' || EncodeOne(c) != '?'; }
 
+void AppendCp1252AsUtf8(std::string& out, std::string_view bytes) {
+  for (const char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b < 0x80) {
+      out.push_back(ch);
+      continue;
+    }
+    const char16_t c = b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b);
+    if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    }
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
 std::string EncodeCp1252(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -12,5 +12,8 @@ std::u16string DecodeCp1252(std::string_view bytes);
 std::string EncodeCp1252(std::u16string_view text);
 // True when the code page carries `c` (a surrogate half never counts).
 bool IsCp1252(char16_t c);
+// Appends the UTF-8 form of Windows-1252 bytes to `out` (files for other
+// programs are written in UTF-8).
+void AppendCp1252AsUtf8(std::string& out, std::string_view bytes);
 
 }  // namespace davu::proto

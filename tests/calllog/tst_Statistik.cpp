@@ -61,9 +61,14 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     auto* box = w->findChild<QCheckBox*>("CheckBox1");
     QCOMPARE(box->text(), QStringLiteral("Visa endast bekräftade"));
     QVERIFY(!box->isChecked());
+    // "Text statistik" is the first page and the one shown; the report's
+    // summary and charts follow it.
     auto* pages = w->findChild<QTabWidget*>("PageControl1");
-    QCOMPARE(pages->count(), 1);
-    QCOMPARE(pages->tabText(0), QStringLiteral("Text statistik"));
+    QStringList tabs;
+    for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
+    QCOMPARE(tabs, (QStringList{"Text statistik", "Sammanfattning", "Diagram"}));
+    QCOMPARE(pages->currentIndex(), 0);
+    QCOMPARE(pages->widget(0), w->TabSheet1);
     QCOMPARE(w->findChild<QPushButton*>("BitBtn1")->text(), QStringLiteral("Skapa rapport"));
     QCOMPARE(w->findChild<QPushButton*>("Avbryt")->text(), QStringLiteral("Återgå"));
     QCOMPARE(w->findChild<QLabel*>("Label3")->text(), QStringLiteral("Antal poster: 0"));

@@ -16,6 +16,17 @@ class WireCodecTest : public QObject {
     QVERIFY(EncodeCp1252(text) == all);
   }
 
+  // The UTF-8 form of every byte is what the decoded text encodes to.
+  void everyByteAsUtf8() {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    std::string utf8 = "x";
+    AppendCp1252AsUtf8(utf8, all);
+    const std::u16string text = DecodeCp1252(all);
+    QCOMPARE(QByteArray::fromStdString(utf8),
+             "x" + QString::fromUtf16(text.data(), qsizetype(text.size())).toUtf8());
+  }
+
   void knownCharacters_data() {
     QTest::addColumn<int>("byte");
     QTest::addColumn<int>("unicode");

@@ -1,0 +1,27 @@
+#pragma once
+// The report's charts, built from its figures: calls per day split into
+// confirmed and not confirmed, calls per hour of the day, and the ten
+// resources with most calls. Titles, axes and legends are in Swedish; the
+// colours follow the palette given, so the charts read in a light theme, a
+// dark theme and on paper.
+#include <QPalette>
+
+class QChart;
+class QFont;
+struct ReportFigures;
+
+namespace reportcharts {
+
+QChart* CallsPerDay(const ReportFigures& f, const QPalette& palette);
+QChart* CallsPerHour(const ReportFigures& f, const QPalette& palette);
+QChart* TopResources(const ReportFigures& f, const QPalette& palette);
+
+// Sets the texts' font: labels and legend in `font`, titles a little larger.
+void SetFont(QChart* chart, const QFont& font);
+
+// The bar sets' names, also the legends' texts.
+inline constexpr const char16_t* kConfirmed = u"Bekräftade";
+inline constexpr const char16_t* kUnconfirmed = u"Ej bekräftade";
+inline constexpr const char16_t* kCalls = u"Kallelser";
+
+}  // namespace reportcharts

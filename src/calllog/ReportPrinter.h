@@ -1,0 +1,62 @@
+#pragma once
+// The report on paper: the clinic's name, the range and choices, the
+// summary table, the charts and the rows, on A4 pages with the column
+// titles repeated at the top of each page and "Sida n av m" at the foot.
+// Paints on any paged device, so the print preview, a printer and a PDF
+// file all get the same pages.
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "ReportFile.h"
+
+class QPagedPaintDevice;
+class QPainter;
+class ReportRows;
+struct ReportFigures;
+
+class ReportPrinter {
+ public:
+  ReportPrinter(const ReportRows& rows, const ReportFigures& figures);
+
+  // Paints every page; returns the number of pages.
+  int paint(QPagedPaintDevice& device, const reportfile::Progress& progress = {});
+  // The pages that paint() makes on `device`, without painting.
+  int pageCount(QPagedPaintDevice& device);
+
+  // A4 with the report's margins.
+  static void preparePage(QPagedPaintDevice& device);
+  // Writes a PDF file (see reportfile::Save).
+  static bool writePdf(const ReportRows& rows, const ReportFigures& figures, const QString& path,
+                       QString* error, const reportfile::Progress& progress = {});
+
+ private:
+  struct Column {
+    QString title;
+    double width;  // share of the page's width
+    bool right;    // right-aligned (numbers)
+  };
+  using CellText = std::function<QString(int row, int column)>;
+
+  int run(QPagedPaintDevice& device, QPainter* painter, const reportfile::Progress& progress);
+  void startPage();
+  void endPage();
+  void ensureRoom(double height);
+  void line(const QString& text, bool bold, double scale = 1.0);
+  void table(const std::vector<Column>& columns, int rowCount, const CellText& text,
+             const std::function<bool(int row)>& bold, const reportfile::Progress& progress);
+  void tableHeader(const std::vector<Column>& columns);
+  void rows(const std::vector<Column>& columns, int first, int end, const CellText& text,
+            const std::function<bool(int row)>& bold);
+  void charts();
+
+  const ReportRows& rows_;
+  const ReportFigures& figures_;
+
+  // Paging state of one run; painter_ is null when only counting.
+  QPagedPaintDevice* device_ = nullptr;
+  QPainter* painter_ = nullptr;
+  double width_ = 0, height_ = 0, footer_ = 0, rowHeight_ = 0, y_ = 0;
+  int page_ = 0, pages_ = 0;
+  const std::vector<Column>* repeat_ = nullptr;  // the table whose titles a new page repeats
+};

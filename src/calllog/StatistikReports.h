@@ -1,0 +1,71 @@
+#pragma once
+// What the statistics window offers beyond its grid, all worked out from the
+// rows the report's reply brought: the "Sammanfattning" and "Diagram" pages,
+// and "Exportera..." (Excel workbook or CSV) and "Skriv ut..." (print
+// preview or PDF) in the bottom row. The query and the grid are untouched;
+// this listens to the window's table and to "Skapa rapport".
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "ReportFile.h"
+#include "ReportRows.h"
+
+class ChartsPage;
+class QAction;
+class QPrintPreviewDialog;
+class QProgressBar;
+class QPushButton;
+class SummaryPage;
+class TfrmDAVUStatistik;
+struct ReportFigures;
+
+class StatistikReports : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit StatistikReports(TfrmDAVUStatistik* window);
+  ~StatistikReports() override;
+
+  std::shared_ptr<const ReportRows> rows() const { return rows_; }
+  std::shared_ptr<const ReportFigures> figures() const { return figures_; }
+
+  // Asks where to save: from the proposed path and the file types, the
+  // chosen path (empty to cancel) and, in `filter`, the chosen type. Tests
+  // replace it.
+  std::function<QString(const QString& proposed, const QString& filters, QString* filter)> AskSavePath;
+  // Shows the print preview; tests replace it.
+  std::function<void(QPrintPreviewDialog*)> ShowPreview;
+
+  SummaryPage* TabSheet2;  // "Sammanfattning"
+  ChartsPage* TabSheet3;   // "Diagram"
+  QPushButton* btnExportera;
+  QPushButton* btnSkrivUt;
+  QAction* actForhandsgranska;
+  QAction* actSparaPdf;
+  QProgressBar* pbRapport;
+
+  static QString excelFilter();
+  static QString csvFilter();
+
+ public slots:
+  void btnExporteraClick();
+  void actForhandsgranskaTriggered();
+  void actSparaPdfTriggered();
+
+ private:
+  void takeChoices();
+  void reportArrived();
+  // Runs `work` with a busy cursor, the buttons off and the progress bar
+  // showing; false when it failed, after saying why.
+  bool busy(const std::function<bool(const reportfile::Progress&, QString* error)>& work);
+  void saved(const QString& path);
+
+  TfrmDAVUStatistik* window_;
+  ReportChoices choices_;  // as at the last "Skapa rapport"
+  std::shared_ptr<const ReportRows> rows_;
+  std::shared_ptr<const ReportFigures> figures_;
+  QString lastFolder_;
+  bool working_ = false;
+};

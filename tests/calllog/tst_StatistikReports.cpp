@@ -1,0 +1,224 @@
+// The statistics window's summary and chart pages, export and print, against
+// a scripted server and the hand-made report of ReportFixture.h.
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QAbstractBarSeries>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QAction>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QValueAxis>
+#include <QtTest>
+
+#include "CallLogRouting.h"
+#include "CallLogSql.h"
+#include "CallLogTestUtil.h"
+#include "ClientIdentity.h"
+#include "CsvWriter.h"
+#include "ReportFixture.h"
+#include "ReportPages.h"
+#include "ReportText.h"
+#include "StatistikReports.h"
+#include "SummaryModel.h"
+#include "UfrmDAVUStatistik.h"
+#include "protocol/Catalogue.h"
+
+namespace {
+
+const QString kCallables = QStringLiteral("¤RETALLCALLABLES:R1:7:Rum 1:255:-1::F:R2:8:Rum 2:0:0::T:");
+const QString kMachines = QStringLiteral("¤RETALLMACHINES:PC3:3:Lab:0:0:-1:::PC5:5:Reception:0:1:0:::");
+
+QStringList Categories(QChartView* view) {
+  for (QAbstractAxis* a : view->chart()->axes())
+    if (auto* c = qobject_cast<QBarCategoryAxis*>(a)) return c->categories();
+  return {};
+}
+
+QStringList AxisTitles(QChartView* view) {
+  QStringList t;
+  for (QAbstractAxis* a : view->chart()->axes()) t << a->titleText();
+  return t;
+}
+
+QStringList SetNames(QChartView* view) {
+  QStringList names;
+  for (QAbstractSeries* s : view->chart()->series())
+    for (QBarSet* set : static_cast<QAbstractBarSeries*>(s)->barSets()) names << set->label();
+  return names;
+}
+
+QByteArray Head(const QString& path, int n) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.read(n) : QByteArray();
+}
+
+}  // namespace
+
+class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
+  Q_OBJECT
+
+  std::unique_ptr<TfrmDAVUStatistik> w;
+  StatistikReports* r = nullptr;
+
+  // The window with its lists, Rum 1 and Lab ticked, the fixture's range,
+  // and the report's reply handled.
+  void makeReport() {
+    w = openWindow();
+    r = w->Reports;
+    RouteStatisticsCallables(W(kCallables));
+    RouteStatisticsMachines(W(kMachines));
+    w->CheckListBox1->item(0)->setCheckState(Qt::Checked);
+    w->CheckListBox2->item(0)->setCheckState(Qt::Checked);
+    w->DateTimePicker1->setDate(QDate(2024, 5, 30));
+    w->DateTimePicker2->setDate(QDate(2024, 6, 2));
+    w->BitBtn1->click();
+    RouteSqlReply(SqlPayload(fixture::Pieces()));
+  }
+
+ private slots:
+  void init() { QVERIFY(start()); }
+  void cleanup() {
+    w.reset();
+    stop();
+  }
+
+  void nothingToExportBeforeAReport() {
+    w = openWindow();
+    QVERIFY(!w->Reports->btnExportera->isEnabled());
+    QVERIFY(!w->Reports->btnSkrivUt->isEnabled());
+    QVERIFY(w->Reports->pbRapport->isHidden());
+    QCOMPARE(w->Reports->btnExportera->text(), QStringLiteral("Exportera..."));
+    QCOMPARE(w->Reports->btnSkrivUt->text(), QStringLiteral("Skriv ut..."));
+    QCOMPARE(w->Reports->TabSheet2->model->rowCount(), 0);
+  }
+
+  // The query goes out byte for byte as before; the pages fill from its reply.
+  void pagesShowTheReport() {
+    makeReport();
+    const QString sql = calllog::StatisticsQuery({3}, {7}, QDate(2024, 5, 30), QDate(2024, 6, 2), false);
+    QCOMPARE(net->sent(), davu::proto::OpenSql(W(GetClientName()), W(sql)));
+    QCOMPARE(w->PageControl1->currentIndex(), 0);
+    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 24"));
+    QVERIFY(r->btnExportera->isEnabled() && r->btnSkrivUt->isEnabled());
+
+    SummaryPage* page = r->TabSheet2;
+    QCOMPARE(page->lblUrval->text(),
+             QStringLiteral("2024-05-30 – 2024-06-02 · Klienter: Lab · Resurser: Rum 1 · Alla kallelser"));
+    QAbstractItemModel* m = page->gridSammanfattning->model();
+    QCOMPARE(m->rowCount(), 7);
+    QCOMPARE(m->index(6, SummaryModel::Kind).data().toString(), QStringLiteral("Totalt"));
+    QCOMPARE(m->index(6, SummaryModel::Share).data().toString(), QStringLiteral("79,2 %"));
+    page->gridSammanfattning->sortByColumn(SummaryModel::Calls, Qt::DescendingOrder);
+    QCOMPARE(m->index(0, SummaryModel::Name).data().toString(), QStringLiteral("Rum 3"));
+    QCOMPARE(m->index(6, SummaryModel::Kind).data().toString(), QStringLiteral("Totalt"));
+
+    ChartsPage* charts = r->TabSheet3;
+    QCOMPARE(Categories(charts->chartPerDag), (QStringList{"30/5", "31/5", "1/6", "2/6"}));
+    QCOMPARE(SetNames(charts->chartPerDag), (QStringList{"Bekräftade", "Ej bekräftade"}));
+    QCOMPARE(AxisTitles(charts->chartPerDag), (QStringList{"Dag", "Antal kallelser"}));
+    QCOMPARE(Categories(charts->chartPerTimme).first(), QStringLiteral("08"));
+    QCOMPARE(Categories(charts->chartPerTimme).last(), QStringLiteral("23"));
+    QCOMPARE(AxisTitles(charts->chartPerTimme), (QStringList{"Timme", "Antal kallelser"}));
+    QCOMPARE(Categories(charts->chartResurser).last(), QStringLiteral("Rum 3"));  // at the top
+    QCOMPARE(AxisTitles(charts->chartResurser), (QStringList{"Resurs", "Antal kallelser"}));
+    QVERIFY(charts->chartPerDag->chart()->legend()->isVisible());
+
+    // A new reply replaces the figures.
+    RouteSqlReply(SqlPayload(fixture::Pieces({fixture::Calls().front()})));
+    QCOMPARE(m->rowCount(), 3);
+  }
+
+  // The charts take the colours of the theme in use, light or dark.
+  void chartsFollowThePalette() {
+    makeReport();
+    for (const QColor& base : {QColor(30, 30, 30), QColor(255, 255, 255)}) {
+      QPalette p = w->palette();
+      p.setColor(QPalette::Base, base);
+      p.setColor(QPalette::Text, base.lightness() < 128 ? Qt::white : Qt::black);
+      w->setPalette(p);
+      QChart* chart = r->TabSheet3->chartPerDag->chart();
+      QCOMPARE(chart->backgroundBrush().color(), base);
+      QCOMPARE(chart->titleBrush().color(), p.color(QPalette::Text));
+      QCOMPARE(chart->axes().first()->labelsBrush().color(), p.color(QPalette::Text));
+      QCOMPARE(chart->legend()->labelColor(), p.color(QPalette::Text));
+    }
+  }
+
+  void exportsEachKind() {
+    makeReport();
+    QTemporaryDir dir;
+    QStringList proposed;
+    QString answer, answerFilter;
+    r->AskSavePath = [&](const QString& p, const QString&, QString* filter) {
+      proposed << p;
+      if (!answerFilter.isEmpty()) *filter = answerFilter;
+      return answer;
+    };
+    answer = dir.filePath("maj.xlsx");
+    r->btnExportera->click();
+    QVERIFY(proposed.last().endsWith(QStringLiteral("/DAVU statistik 2024-05-30–2024-06-02.xlsx")));
+    QCOMPARE(Head(answer, 2), QByteArray("PK"));
+
+    // No suffix: the chosen type gives it.
+    answer = dir.filePath("maj");
+    answerFilter = StatistikReports::csvFilter();
+    r->btnExportera->click();
+    QFile csv(dir.filePath("maj.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll(), QByteArray::fromStdString(CsvWriter::text(*r->rows())));
+
+    answer = dir.filePath("maj.pdf");
+    answerFilter.clear();
+    r->actSparaPdf->trigger();
+    QVERIFY(proposed.last().endsWith(QStringLiteral("/DAVU statistik 2024-05-30–2024-06-02.pdf")));
+    QCOMPARE(Head(answer, 5), QByteArray("%PDF-"));
+    QCOMPARE(fake->dialogs->balloons.size(), std::size_t(3));
+    QVERIFY(fake->dialogs->infoMessages.isEmpty());
+
+    // Cancelling writes nothing.
+    answer.clear();
+    r->btnExportera->click();
+    QCOMPARE(fake->dialogs->balloons.size(), std::size_t(3));
+    QVERIFY(r->pbRapport->isHidden());
+    QVERIFY(w->BitBtn1->isEnabled() && r->btnExportera->isEnabled() && w->Avbryt->isEnabled());
+  }
+
+  void failedExportSaysWhy() {
+    makeReport();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("saknas/rapport.xlsx");
+    r->AskSavePath = [&](const QString&, const QString&, QString*) { return path; };
+    r->btnExportera->click();
+    QCOMPARE(fake->dialogs->infoMessages,
+             QStringList{"Rapporten kunde inte sparas som\r" + path + "\r\rMappen finns inte."});
+    QVERIFY(fake->dialogs->balloons.empty());
+  }
+
+  void printPreviewShowsTheReport() {
+    makeReport();
+    int pages = -1;
+    r->ShowPreview = [&](QPrintPreviewDialog* d) {
+      QCOMPARE(d->windowTitle(), QStringLiteral("Förhandsgranska rapporten"));
+      d->show();
+      auto* preview = d->findChild<QPrintPreviewWidget*>();
+      QTRY_VERIFY(preview->pageCount() > 0);
+      pages = preview->pageCount();
+      d->close();
+    };
+    r->actForhandsgranska->trigger();
+    QCOMPARE(pages, 3);
+  }
+};
+
+QTEST_MAIN(StatistikReportsTest)
+#include "tst_StatistikReports.moc"
