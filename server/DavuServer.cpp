@@ -8,8 +8,10 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <optional>
 
 #include "DemoData.h"
 #include "ServerText.h"
@@ -17,15 +19,33 @@
 
 namespace davu::server {
 
+namespace {
+// Output is handed to the socket in slices of this size as it drains, so no
+// reply is copied into the socket's buffer all at once.
+constexpr std::size_t kSocketSlice = 256u * 1024u;
+// Bytes a socket reads ahead while its requests wait.
+constexpr qint64 kReadAhead = 64 * 1024;
+// A closing connection's last bytes (an error reply) get a few seconds to
+// leave; more than this is not waited for.
+constexpr qint64 kFarewellBytes = 64 * 1024;
+}  // namespace
+
 struct DavuServer::Connection {
   explicit Connection(std::size_t limit) : input(limit) {}
   QTcpSocket* socket = nullptr;
   davu::proto::Reassembler input;
   Session session;
-  std::deque<Reply> queue;
+  std::string text;         // requests received and not yet handled
+  std::size_t textPos = 0;  // where the next one starts in `text`
+  std::deque<Reply> queue;  // replies not yet handed to the socket
+  std::size_t queued = 0;   // bytes in `queue`, less what of its front was written
+  std::size_t frontSent = 0;
+  std::shared_ptr<SqlJob> job;  // the SQL request in progress; later requests wait
+  std::size_t counted = 0;      // this connection's share of buffered_
   bool pausing = false;
   bool closing = false;
-  QTimer stalled;
+  QTimer stalled;  // a half request that gets no further
+  QTimer unread;   // output the client does not take
 };
 
 DavuServer::DavuServer(ServerOptions options, QObject* parent)
@@ -34,6 +54,7 @@ DavuServer::DavuServer(ServerOptions options, QObject* parent)
 DavuServer::~DavuServer() { closeConnections(); }
 
 void DavuServer::closeConnections() {
+  workers_.reset();  // stops the SQL threads before the connections go
   for (auto& [socket, c] : connections_) {
     socket->disconnect(this);
     socket->abort();
@@ -53,8 +74,17 @@ bool DavuServer::start(QString* error) {
   config.updateDir = options_.updateDir.toStdString();
   config.programFilePauseMs = options_.programFilePauseMs;
   handler_ = std::make_unique<RequestHandler>(*db_, config);
+  handler_->sqlGate().setTimeLimit(std::chrono::milliseconds(options_.sqlTimeLimitMs));
   handler_->setConnectedLookup([this](const std::string& name) { return isConnected(name); });
   handler_->setLog([this](const std::string& line) { log(QString::fromStdString(line)); });
+  if (options_.databasePath != QLatin1String(":memory:")) {
+    SqlWorkers::Options w;
+    w.databasePath = options_.databasePath.toStdString();
+    w.heldOutput = options_.heldOutput;
+    w.maxRunning = options_.maxSqlJobs;
+    w.timeLimit = std::chrono::milliseconds(options_.sqlTimeLimitMs);
+    workers_ = std::make_unique<SqlWorkers>(w);
+  }
 
   if (!options_.portFile.isEmpty()) {
     QSaveFile f(options_.portFile);
@@ -164,6 +194,11 @@ bool DavuServer::isConnected(const std::string& stationName) const {
   return false;
 }
 
+DavuServer::Connection* DavuServer::find(QTcpSocket* socket) const {
+  auto it = connections_.find(socket);
+  return it == connections_.end() ? nullptr : it->second.get();
+}
+
 void DavuServer::onNewConnection() {
   while (QTcpSocket* socket = server_->nextPendingConnection()) {
     QString peer = socket->peerAddress().toString() + QLatin1Char(':') +
@@ -175,13 +210,22 @@ void DavuServer::onNewConnection() {
       socket->deleteLater();
       continue;
     }
+    const char* busy = nullptr;
     if (connectionCount() >= options_.maxConnections) {
       log(QStringLiteral("refused connection from %1: %2 connections open")
               .arg(peer)
               .arg(connectionCount()));
-      const std::string busy =
-          Utf8ToWire("ERROR: Servern har för många anslutningar. Försök igen om en stund.");
-      socket->write(busy.data(), static_cast<qint64>(busy.size()));
+      busy = "ERROR: Servern har för många anslutningar. Försök igen om en stund.";
+    } else if (overBudget()) {
+      log(QStringLiteral("refused connection from %1: %2 MiB held in buffers, over the budget of %3 MiB")
+              .arg(peer)
+              .arg(buffered_ >> 20)
+              .arg(options_.memoryBudget >> 20));
+      busy = "ERROR: Servern är hårt belastad. Försök igen om en stund.";
+    }
+    if (busy) {
+      const std::string text = Utf8ToWire(busy);
+      socket->write(text.data(), static_cast<qint64>(text.size()));
       socket->disconnectFromHost();
       connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
       continue;
@@ -191,17 +235,27 @@ void DavuServer::onNewConnection() {
     c->session.peer = peer.toStdString();
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(kReadAhead);
     c->stalled.setSingleShot(true);
     c->stalled.setInterval(options_.stalledInputMs);
     connect(&c->stalled, &QTimer::timeout, socket, [this, socket] {
-      drop(socket, "a message stayed incomplete too long");
+      drop(socket, QStringLiteral("a message stayed incomplete too long"));
+    });
+    c->unread.setSingleShot(true);
+    c->unread.setInterval(options_.unreadOutputMs);
+    connect(&c->unread, &QTimer::timeout, socket, [this, socket] {
+      drop(socket,
+           QStringLiteral("the client has not read its replies for %1 s")
+               .arg(options_.unreadOutputMs / 1000.0),
+           true);
     });
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { flush(socket); });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { onBytesWritten(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-      auto it = connections_.find(socket);
-      if (it == connections_.end()) return;
-      it->second->closing = true;
+      Connection* c = find(socket);
+      if (!c) return;
+      c->closing = true;
+      release(*c);
       // Erased later: the handler that caused the disconnect may still hold it.
       QMetaObject::invokeMethod(this, [this, socket] { forget(socket); }, Qt::QueuedConnection);
     });
@@ -215,6 +269,7 @@ void DavuServer::onNewConnection() {
 void DavuServer::forget(QTcpSocket* socket) {
   auto it = connections_.find(socket);
   if (it == connections_.end()) return;
+  release(*it->second);
   const Session& s = it->second->session;
   QString who = s.clientName.empty()
                     ? QString()
@@ -228,62 +283,199 @@ void DavuServer::forget(QTcpSocket* socket) {
 }
 
 void DavuServer::onReadyRead(QTcpSocket* socket) {
-  auto it = connections_.find(socket);
-  if (it == connections_.end()) return;
-  Connection& c = *it->second;
+  Connection* found = find(socket);
+  if (!found) return;
+  Connection& c = *found;
+  if (c.closing) {
+    socket->readAll();
+    return;
+  }
+  // Requests still waiting, or all buffers full: the rest stays in the
+  // socket's bounded buffer and then in the peer's until there is room.
+  if (c.job || c.textPos < c.text.size() || overBudget()) return;
   QByteArray data = socket->readAll();
-  if (c.closing) return;
   auto text = c.input.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
   if (c.input.overflowed()) {
     send(c, {{Utf8ToWire("ERROR: Begäran är för stor eller saknar slutmarkör. Anslutningen stängs."), 0}});
-    drop(socket, "more input than allowed without a complete message");
+    drop(socket, QStringLiteral("more input than allowed without a complete message"));
     return;
   }
-  if (text) send(c, handler_->handleText(*text, c.session));
+  if (text) {
+    c.text = std::move(*text);
+    c.textPos = 0;
+  }
   if (c.input.pendingSize() > 0) {
     if (!c.stalled.isActive()) c.stalled.start();
   } else {
     c.stalled.stop();
   }
+  process(c);
+}
+
+void DavuServer::process(Connection& c) {
+  // One request at a time, each only while the output before it is small.
+  while (!c.closing && !c.job && c.textPos < c.text.size() &&
+         unsent(c) <= options_.heldOutput && !overBudget()) {
+    std::vector<Reply> out;
+    std::optional<SqlWork> work;
+    c.textPos = handler_->handleNext(c.text, c.textPos, c.session, out, workers_ ? &work : nullptr);
+    for (Reply& r : out) enqueue(c, std::move(r));
+    if (work) startSql(c, std::move(*work));
+    flush(c.socket);
+  }
+  if (c.textPos >= c.text.size()) {
+    c.text = std::string();
+    c.textPos = 0;
+  }
+  account(c);
+  if (!c.closing && !c.job && c.text.empty() && c.socket->bytesAvailable() > 0) {
+    QTcpSocket* socket = c.socket;
+    QMetaObject::invokeMethod(this, [this, socket] { onReadyRead(socket); }, Qt::QueuedConnection);
+  }
+}
+
+void DavuServer::startSql(Connection& c, SqlWork work) {
+  QTcpSocket* socket = c.socket;
+  const bool exec = work.exec;
+  c.job = workers_->start(
+      std::move(work),
+      [this, socket](std::string piece) {
+        Connection* c = find(socket);
+        if (!c || c->closing) return;
+        enqueue(*c, {std::move(piece), 0});
+        flush(socket);
+        account(*c);
+      },
+      [this, socket, exec](SqlOutcome outcome) { sqlDone(socket, exec, std::move(outcome)); });
+}
+
+void DavuServer::sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome) {
+  Connection* c = find(socket);
+  if (!c) return;
+  c->job.reset();
+  if (c->closing) return;
+  if (outcome.ok) {
+    if (!exec) enqueue(*c, {std::move(outcome.rows) + RetSqlTail(), 0});
+  } else {
+    // Rows already sent keep a well-formed reply; the error follows it.
+    if (outcome.streamed > 0) enqueue(*c, {RetSqlTail(), 0});
+    enqueue(*c, handler_->refusal(exec ? "EXECSQL" : "OPENSQL", outcome.error, c->session));
+  }
+  flush(socket);
+  process(*c);
+}
+
+void DavuServer::enqueue(Connection& c, Reply reply) {
+  c.queued += reply.bytes.size();
+  c.queue.push_back(std::move(reply));
 }
 
 void DavuServer::send(Connection& c, std::vector<Reply> replies) {
-  for (Reply& r : replies) c.queue.push_back(std::move(r));
+  for (Reply& r : replies) enqueue(c, std::move(r));
   flush(c.socket);
 }
 
+std::size_t DavuServer::unsent(const Connection& c) const {
+  return c.queued + static_cast<std::size_t>(c.socket->bytesToWrite());
+}
+
 void DavuServer::flush(QTcpSocket* socket) {
-  auto it = connections_.find(socket);
-  if (it == connections_.end()) return;
-  Connection& c = *it->second;
-  while (!c.queue.empty() && !c.pausing) {
+  Connection* found = find(socket);
+  if (!found) return;
+  Connection& c = *found;
+  while (!c.queue.empty() && !c.pausing && socket->bytesToWrite() < qint64(kSocketSlice)) {
     Reply& r = c.queue.front();
-    if (r.pauseBeforeMs > 0) {
+    if (r.pauseBeforeMs > 0 && c.frontSent == 0) {
       int ms = r.pauseBeforeMs;
       r.pauseBeforeMs = 0;
       c.pausing = true;
       QTimer::singleShot(ms, socket, [this, socket] {
-        auto again = connections_.find(socket);
-        if (again == connections_.end()) return;
-        again->second->pausing = false;
+        Connection* again = find(socket);
+        if (!again) return;
+        again->pausing = false;
         flush(socket);
+        account(*again);
       });
       return;
     }
-    socket->write(r.bytes.data(), static_cast<qint64>(r.bytes.size()));
-    c.queue.pop_front();
+    const std::size_t n = std::min(r.bytes.size() - c.frontSent, kSocketSlice);
+    socket->write(r.bytes.data() + c.frontSent, static_cast<qint64>(n));
+    c.frontSent += n;
+    c.queued -= n;
+    if (c.frontSent == r.bytes.size()) {
+      c.queue.pop_front();
+      c.frontSent = 0;
+    }
   }
-  if (static_cast<std::size_t>(socket->bytesToWrite()) > options_.outputLimit)
-    drop(socket, "the client does not read its replies");
+  if (c.closing) return;
+  if (unsent(c) > options_.outputLimit) {
+    drop(socket, QStringLiteral("the client does not read its replies"), true);
+    return;
+  }
+  if (unsent(c) == 0) c.unread.stop();
+  else if (!c.unread.isActive()) c.unread.start();
 }
 
-void DavuServer::drop(QTcpSocket* socket, const char* why) {
-  auto it = connections_.find(socket);
-  if (it == connections_.end() || it->second->closing) return;
-  it->second->closing = true;
-  it->second->stalled.stop();
-  log(QStringLiteral("closing %1: %2").arg(QString::fromStdString(it->second->session.peer),
-                                             QString::fromLatin1(why)));
+void DavuServer::onBytesWritten(QTcpSocket* socket) {
+  Connection* c = find(socket);
+  if (!c || c->closing) return;
+  c->unread.stop();  // the client reads: it gets its full time again
+  flush(socket);
+  process(*c);
+}
+
+void DavuServer::account(Connection& c) {
+  const bool wasOver = overBudget();
+  const std::size_t now =
+      c.closing ? 0 : unsent(c) + c.input.pendingSize() + (c.text.size() - c.textPos);
+  buffered_ = buffered_ - c.counted + now;
+  c.counted = now;
+  if (c.job && workers_) workers_->setOutputState(*c.job, unsent(c), overBudget());
+  if (wasOver && !overBudget() && !resumeQueued_) {
+    resumeQueued_ = true;
+    QMetaObject::invokeMethod(this, [this] { resumeAll(); }, Qt::QueuedConnection);
+  }
+}
+
+void DavuServer::resumeAll() {
+  resumeQueued_ = false;
+  std::vector<QTcpSocket*> sockets;
+  for (const auto& [socket, c] : connections_)
+    if (!c->closing) sockets.push_back(socket);
+  for (QTcpSocket* socket : sockets) {
+    if (overBudget()) return;
+    if (Connection* c = find(socket)) {
+      if (c->job) workers_->setOutputState(*c->job, unsent(*c), false);
+      process(*c);
+    }
+  }
+}
+
+void DavuServer::release(Connection& c) {
+  if (c.job && workers_) workers_->cancel(c.job);
+  c.job.reset();
+  c.queue.clear();
+  c.queued = 0;
+  c.frontSent = 0;
+  c.text = std::string();
+  c.textPos = 0;
+  c.input.reset();
+  c.stalled.stop();
+  c.unread.stop();
+  account(c);
+}
+
+void DavuServer::drop(QTcpSocket* socket, const QString& why, bool now) {
+  Connection* c = find(socket);
+  if (!c || c->closing) return;
+  c->closing = true;
+  flush(socket);  // a last error reply goes into the socket before the rest is freed
+  release(*c);
+  log(QStringLiteral("closing %1: %2").arg(QString::fromStdString(c->session.peer), why));
+  if (now || socket->bytesToWrite() > kFarewellBytes) {
+    socket->abort();
+    return;
+  }
   socket->disconnectFromHost();
   // A peer that does not read what is still queued is not waited for.
   QTimer::singleShot(5000, socket, [socket] { socket->abort(); });

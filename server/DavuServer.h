@@ -2,7 +2,14 @@
 // The server's network side: one TCP port for both roles (central server and
 // update server). Each connection has its own reassembler, bounded in size,
 // and a queue of replies; requests are answered in the order they arrive.
-// One thread: Qt's event loop runs everything.
+// Qt's event loop serves every connection on one thread; clients' SQL runs
+// on threads of its own (SqlWorkers).
+//
+// Memory is bounded with backpressure: a connection's next request is taken
+// only while its unsent output is below heldOutput, replies go to the socket
+// in slices as it drains, and all buffers together stay within memoryBudget
+// (beyond it requests wait and new connections are turned away). A client
+// that stops reading is closed after unreadOutputMs.
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -14,6 +21,7 @@
 #include "AllowList.h"
 #include "RequestHandler.h"
 #include "ServerDatabase.h"
+#include "SqlWorkers.h"
 
 class QTcpServer;
 class QTcpSocket;
@@ -35,6 +43,15 @@ struct ServerOptions {
   std::size_t inputLimit = 8u * 1024u * 1024u;
   // Replies waiting for a client that does not read; past this it is dropped.
   std::size_t outputLimit = 256u * 1024u * 1024u;
+  // No request of a connection is handled while more than this of its
+  // output is unsent, beyond the reply in progress.
+  std::size_t heldOutput = 1024u * 1024u;
+  // All connections' buffers together.
+  std::size_t memoryBudget = 256u * 1024u * 1024u;
+  // A client that has not taken any of its output for this long is closed.
+  int unreadOutputMs = 30000;
+  int maxSqlJobs = 4;  // SQL requests running at once
+  int sqlTimeLimitMs = 20000;  // a client statement running longer is stopped
   int maxConnections = 1000;
   // A half message that gets no further for this long ends the connection.
   int stalledInputMs = 120000;
@@ -61,6 +78,9 @@ class DavuServer : public QObject {
   Database& database() { return *db_; }
   // One line with a time stamp on standard error, unless quiet.
   void log(const QString& line) const;
+  // Bytes held in all connections' buffers (see memoryBudget).
+  std::size_t bufferedBytes() const { return buffered_; }
+  int sqlJobsRunning() const { return workers_ ? workers_->running() : 0; }
 
  signals:
   void connectionCountChanged(int count);
@@ -68,10 +88,21 @@ class DavuServer : public QObject {
  private:
   struct Connection;
   void onNewConnection();
+  Connection* find(QTcpSocket* socket) const;
   void onReadyRead(QTcpSocket* socket);
+  void onBytesWritten(QTcpSocket* socket);
+  void process(Connection& c);
+  void startSql(Connection& c, SqlWork work);
+  void sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome);
+  void enqueue(Connection& c, Reply reply);
   void send(Connection& c, std::vector<Reply> replies);
   void flush(QTcpSocket* socket);
-  void drop(QTcpSocket* socket, const char* why);
+  std::size_t unsent(const Connection& c) const;
+  void account(Connection& c);
+  bool overBudget() const { return buffered_ > options_.memoryBudget; }
+  void resumeAll();
+  void release(Connection& c);
+  void drop(QTcpSocket* socket, const QString& why, bool now = false);
   void forget(QTcpSocket* socket);
   void closeConnections();
   bool isConnected(const std::string& stationName) const;
@@ -81,7 +112,10 @@ class DavuServer : public QObject {
   ServerOptions options_;
   std::unique_ptr<Database> db_;
   std::unique_ptr<RequestHandler> handler_;
+  std::unique_ptr<SqlWorkers> workers_;  // none for an in-memory database
   QTcpServer* server_ = nullptr;
+  std::size_t buffered_ = 0;
+  bool resumeQueued_ = false;
   std::unordered_map<QTcpSocket*, std::unique_ptr<Connection>> connections_;
 };
 

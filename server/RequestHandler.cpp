@@ -9,6 +9,7 @@
 
 #include "ServerText.h"
 #include "protocol/Envelope.h"
+#include "protocol/NeutralText.h"
 #include "protocol/TextUtil.h"
 
 namespace davu::server {
@@ -62,12 +63,8 @@ bool BoolText(std::string_view s) {
 
 // A stored text as one field of a reply: the separator and "¤" cannot travel.
 std::string WireField(const std::string& utf8, char sep) {
-  std::string w = Utf8ToWire(utf8);
-  for (char& c : w) {
-    if (c == sep) c = sep == ':' ? ';' : '-';
-    else if (c == '\xA4') c = '?';
-  }
-  return w;
+  return davu::proto::NeutralText(Utf8ToWire(utf8), std::string_view(&sep, 1),
+                                  sep == ':' ? ';' : '-');
 }
 
 std::string Envelope(std::string_view tag, char sep, const std::vector<std::string>& fields) {
@@ -90,15 +87,31 @@ bool IsTagChar(char c) { return c >= 'A' && c <= 'Z'; }
 
 }  // namespace
 
+std::string RetSqlHead() {
+  std::string head(davu::proto::kFrameStart);
+  head += davu::proto::OpeningMarker("RETSQL");
+  return head;
+}
+
+std::string RetSqlTail() {
+  return davu::proto::ClosingMarker("RETSQL") + std::string(davu::proto::kFrameEnd);
+}
+
 RequestHandler::RequestHandler(Database& db, ServerConfig config)
     : db_(db), store_(db), gate_(db.handle()), config_(std::move(config)) {}
 
 std::vector<Reply> RequestHandler::handleText(std::string_view text, Session& session) {
   std::vector<Reply> out;
   std::size_t pos = 0;
+  while (pos != std::string_view::npos) pos = handleNext(text, pos, session, out, nullptr);
+  return out;
+}
+
+std::size_t RequestHandler::handleNext(std::string_view text, std::size_t pos, Session& session,
+                                       std::vector<Reply>& out, std::optional<SqlWork>* deferred) {
   while (true) {
     std::size_t p = text.find('\xA4', pos);
-    if (p == std::string_view::npos) break;
+    if (p == std::string_view::npos) return std::string_view::npos;
     std::size_t q = p + 1;
     while (q < text.size() && IsTagChar(text[q])) ++q;
     if (q == p + 1 || q >= text.size() || (text[q] != ':' && text[q] != '$' && text[q] != '~')) {
@@ -112,20 +125,27 @@ std::vector<Reply> RequestHandler::handleText(std::string_view text, Session& se
     closing += '\xA4';
     // The closing marker may share the opening marker's separator ("¤TAG:TAG¤").
     std::size_t e = text.find(closing, q);
-    if (e == std::string_view::npos) break;  // incomplete: the reassembler keeps it
+    if (e == std::string_view::npos) return std::string_view::npos;  // incomplete: the reassembler keeps it
     std::string_view body = e > q ? text.substr(q + 1, e - q - 1) : std::string_view();
+    deferred_ = deferred;
     handleMessage(tag, sep, body, session, out);
-    pos = e + closing.size();
+    deferred_ = nullptr;
+    return e + closing.size();
   }
-  return out;
+}
+
+Reply RequestHandler::refusal(std::string_view tag, const std::string& why, const Session& s) {
+  if (log_)
+    log_("refused " + std::string(tag) + " from " + s.peer +
+         (s.clientName.empty() ? "" : " (" + s.clientName + ")") + ", answered \"ERROR: " + why + "\"");
+  // Whatever the reason quotes from the request or the database, the
+  // error reply has no markers in it: it has no closing marker of its own.
+  return {"ERROR: " + davu::proto::NeutralText(Utf8ToWire(why)), 0};
 }
 
 void RequestHandler::refuse(std::string_view tag, const std::string& why, Session& s,
                             std::vector<Reply>& out) {
-  if (log_)
-    log_("refused " + std::string(tag) + " from " + s.peer +
-         (s.clientName.empty() ? "" : " (" + s.clientName + ")") + ", answered \"ERROR: " + why + "\"");
-  out.push_back({"ERROR: " + Utf8ToWire(why), 0});
+  out.push_back(refusal(tag, why, s));
 }
 
 void RequestHandler::handleMessage(std::string_view tag, char sep, std::string_view body,
@@ -171,8 +191,7 @@ void RequestHandler::handleMessage(std::string_view tag, char sep, std::string_v
       std::string_view address = Field(f, 0);
       if (!address.empty() && address.front() == '\\') address.remove_prefix(1);
       auto v = store_.setting(WireToUtf8(address), WireToUtf8(Field(f, 1)));
-      std::string value = v ? Utf8ToWire(*v) : std::string();
-      std::replace(value.begin(), value.end(), '\xA4', '?');
+      std::string value = v ? davu::proto::NeutralText(Utf8ToWire(*v)) : std::string();
       out.push_back({BuildMessage("RETINITEXT", ':', {value}), 0});
     } else if (tag == "SETINITEXT") {
       std::string_view address = Field(f, 0);
@@ -196,13 +215,14 @@ void RequestHandler::handleMessage(std::string_view tag, char sep, std::string_v
       std::size_t cut = body.find(sep);
       std::string_view sql = cut == std::string_view::npos ? std::string_view() : body.substr(cut + 1);
       std::string sqlUtf8 = WireToUtf8(sql);
-      std::string head(davu::proto::kFrameStart);
-      head += "\xA4RETSQL:";
-      SqlOutcome r = tag == "OPENSQL" ? gate_.openSql(sqlUtf8, head) : gate_.execSql(sqlUtf8);
+      if (deferred_) {
+        *deferred_ = SqlWork{tag == "EXECSQL", std::move(sqlUtf8)};
+        return;
+      }
+      SqlOutcome r = tag == "OPENSQL" ? gate_.openSql(sqlUtf8, RetSqlHead()) : gate_.execSql(sqlUtf8);
       if (!r.ok) throw Refusal(r.error);
       if (tag == "OPENSQL") {
-        r.rows += ":RETSQL\xA4";
-        r.rows += davu::proto::kFrameEnd;
+        r.rows += RetSqlTail();
         out.push_back({std::move(r.rows), 0});
       }
     } else if (tag == "GETNEWCLIENT") {

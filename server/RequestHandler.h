@@ -11,6 +11,7 @@
 // the record terminator "%¤" of REGISTERUPATECALLABLE.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,17 @@ struct Session {
   bool introduced = false;
 };
 
+// An SQL request the caller runs itself, away from the thread that serves
+// connections (see SqlWorkers).
+struct SqlWork {
+  bool exec = false;  // EXECSQL, else OPENSQL
+  std::string sqlUtf8;
+};
+
+// The frame and tag around the rows of a RETSQL reply.
+std::string RetSqlHead();
+std::string RetSqlTail();
+
 class RequestHandler {
  public:
   using ConnectedLookup = std::function<bool(const std::string& stationName)>;
@@ -56,6 +68,13 @@ class RequestHandler {
 
   // Handles every complete message in `text`, in stream order.
   std::vector<Reply> handleText(std::string_view text, Session& session);
+  // Handles the first complete message at or after `pos` and returns the
+  // position after it; npos when there is none. With `deferred`, an SQL
+  // request is not run but handed back there.
+  std::size_t handleNext(std::string_view text, std::size_t pos, Session& session,
+                         std::vector<Reply>& out, std::optional<SqlWork>* deferred);
+  // The error reply to a request that cannot be served, logged.
+  Reply refusal(std::string_view tag, const std::string& why, const Session& s);
 
  private:
   void handleMessage(std::string_view tag, char sep, std::string_view body, Session& s,
@@ -77,6 +96,7 @@ class RequestHandler {
   ServerConfig config_;
   ConnectedLookup connected_;
   Log log_;
+  std::optional<SqlWork>* deferred_ = nullptr;
 };
 
 // A request or reply that cannot be served; what() is for the administrator (UTF-8).

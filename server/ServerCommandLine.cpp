@@ -60,7 +60,11 @@ ServerCommand ParseServerCommandLine(const QStringList& arguments) {
   const QCommandLineOption portFile(QStringLiteral("port-file"),
                                     QStringLiteral("Write the port listened on to this file."),
                                     QStringLiteral("file"));
-  p.addOptions({help, version, port, listen, allow, db, backup, updateDir, reportVersion, clinic, demo, portFile});
+  const QCommandLineOption budget(QStringLiteral("memory-budget"),
+                                  QStringLiteral("MiB that all connections' buffers may hold together (default 256)."),
+                                  QStringLiteral("MiB"), QStringLiteral("256"));
+  p.addOptions({help, version, port, listen, allow, db, backup, updateDir, reportVersion, clinic, demo, portFile,
+                budget});
 
   if (!p.parse(arguments)) return Refuse(QStringLiteral("davu-server: ") + p.errorText());
   if (!p.positionalArguments().isEmpty())
@@ -100,6 +104,12 @@ ServerCommand ParseServerCommandLine(const QStringList& arguments) {
   o.clinic = p.value(clinic);
   o.demo = p.isSet(demo);
   o.portFile = p.value(portFile);
+  const uint budgetMiB = p.value(budget).toUInt(&ok);
+  if (!ok || budgetMiB < 16 || budgetMiB > 1024u * 1024u)
+    return Refuse(QStringLiteral("davu-server: invalid --memory-budget \"%1\": give a number of MiB, "
+                                 "16 or more.")
+                      .arg(p.value(budget)));
+  o.memoryBudget = std::size_t(budgetMiB) * 1024u * 1024u;
   c.backupFile = p.value(backup);
   c.action = p.isSet(backup) ? ServerCommand::Action::Backup : ServerCommand::Action::Serve;
   return c;

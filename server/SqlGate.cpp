@@ -9,7 +9,12 @@
 #include <cstdio>
 #include <vector>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "ServerText.h"
+#include "SqlLimits.h"
+#include "protocol/NeutralText.h"
 
 namespace davu::server {
 
@@ -129,16 +134,31 @@ int Authorize(void* user, int action, const char* a, const char* b, const char* 
   }
 }
 
-struct Deadline {
+// What the progress handler watches while a statement runs.
+struct Watch {
   std::chrono::steady_clock::time_point until;
+  std::chrono::steady_clock::time_point yieldAt;
+  const std::atomic<bool>* cancelled = nullptr;
   bool hit = false;
+  bool stopped = false;  // by the cancel flag
+  bool yielded = false;
 };
 
 int Progress(void* user) {
-  auto* d = static_cast<Deadline*>(user);
-  if (std::chrono::steady_clock::now() > d->until) {
-    d->hit = true;
+  auto* w = static_cast<Watch*>(user);
+  if (w->cancelled && w->cancelled->load(std::memory_order_relaxed)) {
+    w->stopped = true;
     return 1;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (now > w->until) {
+    w->hit = true;
+    return 1;
+  }
+  if (!w->yielded && now > w->yieldAt) {
+    w->yielded = true;
+    // Only this thread: a long report gives way to short ones.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
   }
   return 0;
 }
@@ -146,9 +166,9 @@ int Progress(void* user) {
 // Nothing is left set on the connection when a client statement is done.
 class GuardScope {
  public:
-  GuardScope(sqlite3* db, AuthState* auth, Deadline* deadline) : db_(db) {
+  GuardScope(sqlite3* db, AuthState* auth, Watch* watch) : db_(db), limits_(db) {
     sqlite3_set_authorizer(db_, Authorize, auth);
-    sqlite3_progress_handler(db_, 2000, Progress, deadline);
+    sqlite3_progress_handler(db_, 2000, Progress, watch);
   }
   ~GuardScope() {
     sqlite3_set_authorizer(db_, nullptr, nullptr);
@@ -157,6 +177,7 @@ class GuardScope {
 
  private:
   sqlite3* db_;
+  QueryLimits limits_;
 };
 
 struct StmtHolder {
@@ -169,9 +190,7 @@ std::string BareColumnName(const char* name) {
   // A qualified name keeps only its last part; the table's columns are bare.
   std::size_t dot = n.rfind('.');
   if (dot != std::string::npos && n.find('(') == std::string::npos) n = n.substr(dot + 1);
-  for (char& c : n)
-    if (c == '|' || c == '~' || c == '\xA4' || c == ':') c = '_';
-  return Utf8ToWire(n);
+  return davu::proto::NeutralText(Utf8ToWire(n), "|~:", '_');
 }
 
 // Appends one value as the administrator reads it.
@@ -274,22 +293,10 @@ bool TranslateDialect(std::string_view sql, std::string& out, std::string& error
 }
 
 std::string SqlValueForWire(std::string_view wire) {
-  std::string out;
-  out.reserve(wire.size());
-  for (std::size_t i = 0; i < wire.size(); ++i) {
-    char c = wire[i];
-    if (c == '~') {
-      out += '-';  // "~" ends an entry
-    } else if (c == '\xA4') {
-      out += '?';  // "¤" starts every marker ("%¤", ":RETSQL¤")
-    } else if (c == '#' && (wire.substr(i, 11) == "#DATASTART#" || wire.substr(i, 9) == "#DATAEND#")) {
-      out += "# ";  // a frame marker inside a value would cut the frame
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return davu::proto::NeutralText(wire, "~", '-');  // "~" ends an entry
 }
+
+SqlGate::SqlGate(sqlite3* db) : db_(db) { InstallBoundedFunctions(db_); }
 
 SqlOutcome SqlGate::openSql(std::string_view sql, std::string_view head) {
   return prepareAndRun(sql, Mode::Query, head);
@@ -303,8 +310,12 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::st
 
   AuthState auth;
   auth.confirmMode = mode == Mode::Confirm;
-  Deadline deadline{std::chrono::steady_clock::now() + timeLimit_};
-  GuardScope guard(db_, &auth, &deadline);
+  const auto start = std::chrono::steady_clock::now();
+  Watch watch;
+  watch.until = start + (mode == Mode::Confirm ? std::min(timeLimit_, kConfirmLimit) : timeLimit_);
+  watch.yieldAt = yieldAfter_.count() > 0 ? start + yieldAfter_ : std::chrono::steady_clock::time_point::max();
+  watch.cancelled = cancelled_;
+  GuardScope guard(db_, &auth, &watch);
 
   auto fail = [&](std::string why) {
     r.ok = false;
@@ -359,8 +370,12 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::st
     rc = sqlite3_step(stmt.s);
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) {
-      if (deadline.hit)
+      if (watch.stopped) return fail("frågan avbröts.");
+      if (watch.hit)
         return fail("frågan tog för lång tid och avbröts. Välj ett kortare datumintervall.");
+      if ((rc & 0xff) == SQLITE_TOOBIG)
+        return fail("ett värde i frågan blir längre än " + std::to_string(kMaxValueBytes / 1000000) +
+                    " MB och frågan avbröts.");
       if ((rc & 0xff) == SQLITE_CONSTRAINT)
         return fail("ogiltigt värde. Tidsstämplar skrivs #ÅÅÅÅ-MM-DD TT:MM:SS#.");
       if (!auth.refusal.empty()) return fail(auth.refusal);
@@ -376,9 +391,20 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::st
     }
     r.rows += "%\xA4";
     ++r.rowCount;
-    if (r.rows.size() > replyLimit_)
+    if (r.streamed + r.rows.size() > replyLimit_)
       return fail("resultatet är för stort (över " + std::to_string(replyLimit_ / (1024 * 1024)) +
                   " MB). Välj ett kortare datumintervall eller färre klienter och resurser.");
+    if (sink_ && r.rows.size() >= pieceBytes_) {
+      const auto before = std::chrono::steady_clock::now();
+      const std::size_t size = r.rows.size();
+      if (!sink_(r.rows)) return fail("frågan avbröts.");
+      r.streamed += size;
+      r.rows.clear();
+      // Waiting for a slow reader is not the statement's time.
+      const auto waited = std::chrono::steady_clock::now() - before;
+      watch.until += waited;
+      if (watch.yieldAt != std::chrono::steady_clock::time_point::max()) watch.yieldAt += waited;
+    }
   }
   if (mode == Mode::Confirm) r.changes = sqlite3_changes(db_);
   r.ok = true;

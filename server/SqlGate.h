@@ -9,8 +9,10 @@
 // Refusals carry a message an administrator can act on (Swedish).
 #include <sqlite3.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,19 +27,39 @@ struct SqlOutcome {
   bool ok = false;
   std::string error;      // for the administrator when !ok
   std::string rows;       // OPENSQL: the head, then the row pieces joined by ":", wire bytes
+                          // (what is left of them after the pieces handed out)
   std::size_t rowCount = 0;
+  std::size_t streamed = 0;  // bytes already handed to the piece sink
   int changes = 0;        // EXECSQL: rows updated
 };
 
 class SqlGate {
  public:
-  explicit SqlGate(sqlite3* db) : db_(db) {}
+  // Takes a piece of a reply that is being built; false stops the statement.
+  using PieceSink = std::function<bool(std::string& piece)>;
 
-  // A query that runs longer than this is interrupted, so one report cannot
-  // stall every other connection of the single-threaded server.
+  // Installs the bounded string functions on `db` (see SqlLimits.h).
+  explicit SqlGate(sqlite3* db);
+
+  // A statement that runs longer than this is stopped. A change (EXECSQL)
+  // holds the database's write lock while it runs, so it gets at most
+  // kConfirmLimit: a confirmation takes milliseconds, and register changes
+  // must not wait behind a slow one.
   void setTimeLimit(std::chrono::milliseconds limit) { timeLimit_ = limit; }
+  static constexpr std::chrono::milliseconds kConfirmLimit{2000};
   // Largest RETSQL reply, in bytes.
   void setReplyLimit(std::size_t bytes) { replyLimit_ = bytes; }
+  // Hands the reply out in pieces of about `bytes` as rows come; the time
+  // the sink takes does not count against the time limit.
+  void setPieceSink(std::size_t bytes, PieceSink sink) {
+    pieceBytes_ = bytes;
+    sink_ = std::move(sink);
+  }
+  // Stops the running statement as soon as the flag is set.
+  void setCancelFlag(const std::atomic<bool>* flag) { cancelled_ = flag; }
+  // A statement running longer than this lowers the priority of its thread,
+  // so that short requests on other threads come first. Zero: never.
+  void setYieldAfter(std::chrono::milliseconds after) { yieldAfter_ = after; }
 
   // `sql` is UTF-8 in the client's dialect. The rows are appended to `head`
   // in SqlOutcome::rows, so a reply is built in one buffer.
@@ -51,6 +73,10 @@ class SqlGate {
   sqlite3* db_;
   std::chrono::milliseconds timeLimit_{20000};
   std::size_t replyLimit_ = 48u * 1024u * 1024u;
+  std::size_t pieceBytes_ = 0;
+  PieceSink sink_;
+  const std::atomic<bool>* cancelled_ = nullptr;
+  std::chrono::milliseconds yieldAfter_{0};
 };
 
 // A value as it may stand in a RETSQL entry: the characters that would end an

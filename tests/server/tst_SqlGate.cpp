@@ -5,6 +5,7 @@
 
 #include "ServerHarness.h"
 #include "SqlGate.h"
+#include "SqlLimits.h"
 #include "protocol/Catalogue.h"
 
 using namespace davu::proto;
@@ -21,6 +22,10 @@ class tst_SqlGate : public QObject {
   void legitimateStatementsRun();
   void valuesThatWouldCutTheReplyAreReplaced();
   void runawayQueryIsStopped();
+  void boundedFunctionsGiveTheBuiltInResults_data();
+  void boundedFunctionsGiveTheBuiltInResults();
+  void columnNamesAndErrorTextsCannotCutTheStream_data();
+  void columnNamesAndErrorTextsCannotCutTheStream();
 };
 
 void tst_SqlGate::dialect_data() {
@@ -193,6 +198,72 @@ void tst_SqlGate::runawayQueryIsStopped() {
   QVERIFY2(r.error.find("för lång tid") != std::string::npos, r.error.c_str());
   // The connection is usable afterwards, without the guard left behind.
   QCOMPARE(h.query("SELECT COUNT(*) FROM SMSSETTINGS"), std::string("1"));
+}
+
+void tst_SqlGate::boundedFunctionsGiveTheBuiltInResults_data() {
+  QTest::addColumn<QString>("expr");
+  for (const char* e : {
+           "instr('abcabc', 'ca')", "instr('abc', '')", "instr('', 'a')", "instr(NULL, 'a')",
+           "instr('a', NULL)", "instr('åäöå', 'öå')", "instr('xåx', 'x')", "instr(12345, 34)",
+           "instr(x'00410042', x'42')", "instr(x'4142', 'B')", "instr('ab', x'62')",
+           "instr('aaaaab', 'aab')", "instr('€uro', 'uro')", "instr(x'c3a5c3', x'a5')",
+           "instr('a' || x'a5' || 'b', 'b')",
+           "replace('abcabc', 'bc', 'X')", "replace('aaa', 'aa', 'b')", "replace('abc', '', 'X')",
+           "replace('abc', 'b', '')", "replace(NULL, 'a', 'b')", "replace('a', NULL, 'b')",
+           "replace('a', 'a', NULL)", "replace(123, 2, 'x')", "replace('åäå', 'å', 'o')",
+           "replace('abc', 'abcd', 'x')",
+           "trim('  a b  ')", "ltrim('  a  ')", "rtrim('  a  ')", "trim('xyaxy', 'yx')",
+           "ltrim('åäåäb', 'äå')", "rtrim('bååå', 'å')", "trim('abc', '')", "trim(NULL)",
+           "trim('a', NULL)", "trim('aaa', 'a')", "trim(12300, '0')", "ltrim('ééa', 'é' || 'e')",
+           "trim(x'414243', 'A')", "trim('bbaaa', 'a' || 'b' || 'a')"})
+    QTest::newRow(e) << QString::fromUtf8(e);
+}
+
+void tst_SqlGate::boundedFunctionsGiveTheBuiltInResults() {
+  QFETCH(QString, expr);
+  auto eval = [&](bool bounded) {
+    sqlite3* db = nullptr;
+    sqlite3_open(":memory:", &db);
+    if (bounded) davu::server::InstallBoundedFunctions(db);
+    sqlite3_stmt* s = nullptr;
+    std::string sql = "SELECT quote(" + expr.toStdString() + "), typeof(" + expr.toStdString() + ")";
+    std::string out = "SQL ERROR";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+      out = std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))) + " " +
+            reinterpret_cast<const char*>(sqlite3_column_text(s, 1));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return out;
+  };
+  QCOMPARE(eval(true), eval(false));
+}
+
+void tst_SqlGate::columnNamesAndErrorTextsCannotCutTheStream_data() {
+  QTest::addColumn<QString>("sql");
+  QTest::addColumn<QString>("expect");  // the reply, or its start for an error
+  QTest::newRow("marker as a column")
+      << "SELECT FRIENDLYNAME, '#DATASTART#' FROM STATIONS"
+      << "#DATASTART#¤RETSQL:¤%FRIENDLYNAME|Reception~'# DATASTART#'|# DATASTART#~%¤:RETSQL¤#DATAEND#";
+  QTest::newRow("separators in an alias")
+      << "SELECT 1 AS \"a¤b|c~d:e#DATASTART#\" FROM STATIONS"
+      << "#DATASTART#¤RETSQL:¤%a?b_c_d_e# DATASTART#|1~%¤:RETSQL¤#DATAEND#";
+  QTest::newRow("error quoting markers")
+      << "SELECT LOPNR FROM CALLLOG WHERE [¤x~#DATASTART#] = 1"
+      << "ERROR: Servern nekade SQL-satsen: SQL-fel: no such column: ?x~# DATASTART#";
+  QTest::newRow("error quoting a frame start")
+      << "SELECT LOPNR FROM CALLLOG WHERE CALLTSTAMP > #DATASTART#"
+      << "ERROR: Servern nekade SQL-satsen: ogiltigt datum # DATASTART#";
+}
+
+void tst_SqlGate::columnNamesAndErrorTextsCannotCutTheStream() {
+  QFETCH(QString, sql);
+  QFETCH(QString, expect);
+  ServerHarness h;
+  h.db().exec(kSeed);
+  WireClient c(h.port());
+  std::string got = c.change(OpenSql("PC1Admin", W(sql.toStdString())));
+  QVERIFY2(got.starts_with(W(expect.toStdString())), got.c_str());
+  if (got.starts_with("ERROR: ")) QCOMPARE(got.find('\xA4'), std::string::npos);
 }
 
 QTEST_GUILESS_MAIN(tst_SqlGate)

@@ -1,0 +1,171 @@
+#include "SqlWorkers.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace davu::server {
+
+// What the serving thread and a job's thread share.
+class SqlJob {
+ public:
+  SqlWork work;
+  SqlWorkers::PieceFn onPiece;
+  SqlWorkers::DoneFn onDone;
+  std::thread thread;
+  std::atomic<bool> cancelled{false};
+
+  std::mutex m;
+  std::condition_variable cv;
+  sqlite3* db = nullptr;       // while the job's connection is open
+  bool waiting = false;        // in the piece sink, not running SQL
+  std::size_t inFlight = 0;    // pieces posted, not yet queued by the serving thread
+  std::size_t unsent = 0;      // the client's unsent output
+  bool overBudget = false;
+  // The latest time the statement may still be running (steady clock); the
+  // time spent waiting for the client is added to it.
+  std::chrono::steady_clock::time_point deadline;
+};
+
+namespace {
+// A statement past its limit is interrupted after this much more.
+constexpr auto kWatchdogGrace = std::chrono::milliseconds(1500);
+}  // namespace
+
+SqlWorkers::SqlWorkers(Options options, QObject* parent)
+    : QObject(parent), options_(std::move(options)) {
+  watchdog_.setInterval(500);
+  connect(&watchdog_, &QTimer::timeout, this, &SqlWorkers::watch);
+}
+
+SqlWorkers::~SqlWorkers() {
+  waiting_.clear();
+  for (auto& job : running_) {
+    job->cancelled = true;
+    {
+      std::lock_guard lock(job->m);
+      if (job->db) sqlite3_interrupt(job->db);
+    }
+    job->cv.notify_all();
+  }
+  for (auto& job : running_)
+    if (job->thread.joinable()) job->thread.join();
+}
+
+std::shared_ptr<SqlJob> SqlWorkers::start(SqlWork work, PieceFn onPiece, DoneFn onDone) {
+  auto job = std::make_shared<SqlJob>();
+  job->work = std::move(work);
+  job->onPiece = std::move(onPiece);
+  job->onDone = std::move(onDone);
+  if (static_cast<int>(running_.size()) < options_.maxRunning) launch(job);
+  else waiting_.push_back(job);
+  return job;
+}
+
+void SqlWorkers::setOutputState(SqlJob& job, std::size_t unsent, bool overBudget) {
+  {
+    std::lock_guard lock(job.m);
+    job.unsent = unsent;
+    job.overBudget = overBudget;
+  }
+  job.cv.notify_all();
+}
+
+void SqlWorkers::cancel(const std::shared_ptr<SqlJob>& job) {
+  if (!job) return;
+  job->cancelled = true;
+  job->cv.notify_all();
+  auto queued = std::find(waiting_.begin(), waiting_.end(), job);
+  if (queued != waiting_.end()) waiting_.erase(queued);
+}
+
+void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
+  running_.push_back(job);
+  if (!watchdog_.isActive()) watchdog_.start();
+  job->deadline = std::chrono::steady_clock::now() +
+                  (job->work.exec ? std::min(options_.timeLimit, SqlGate::kConfirmLimit)
+                                  : options_.timeLimit);
+  const Options o = options_;
+  job->thread = std::thread([this, job, o] {
+    SqlOutcome outcome;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(o.databasePath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+      outcome.error = std::string("Servern nekade SQL-satsen: databasen kan inte öppnas: ") +
+                      (db ? sqlite3_errmsg(db) : "slut på minne");
+    } else {
+      sqlite3_busy_timeout(db, 2000);
+      {
+        std::lock_guard lock(job->m);
+        job->db = db;
+      }
+      SqlGate gate(db);
+      gate.setTimeLimit(o.timeLimit);
+      gate.setReplyLimit(o.replyLimit);
+      gate.setCancelFlag(&job->cancelled);
+      gate.setYieldAfter(o.yieldAfter);
+      gate.setPieceSink(o.pieceBytes, [this, job, &o](std::string& rows) {
+        std::unique_lock lock(job->m);
+        const auto since = std::chrono::steady_clock::now();
+        job->inFlight += rows.size();
+        job->waiting = true;
+        QMetaObject::invokeMethod(
+            this,
+            [job, size = rows.size(), piece = std::move(rows)]() mutable {
+              {
+                std::lock_guard inner(job->m);
+                job->inFlight -= size;
+              }
+              if (!job->cancelled) job->onPiece(std::move(piece));
+            },
+            Qt::QueuedConnection);
+        rows = std::string();
+        job->cv.wait(lock, [&] {
+          return job->cancelled.load() ||
+                 (job->inFlight + job->unsent <= o.heldOutput && !job->overBudget);
+        });
+        job->waiting = false;
+        job->deadline += std::chrono::steady_clock::now() - since;
+        return !job->cancelled.load();
+      });
+      outcome = job->work.exec ? gate.execSql(job->work.sqlUtf8)
+                               : gate.openSql(job->work.sqlUtf8, RetSqlHead());
+      {
+        std::lock_guard lock(job->m);
+        job->db = nullptr;
+      }
+      sqlite3_close_v2(db);
+      db = nullptr;
+    }
+    if (db) sqlite3_close_v2(db);
+    QMetaObject::invokeMethod(
+        this, [this, job, outcome = std::move(outcome)]() mutable {
+          finished(job);
+          if (!job->cancelled) job->onDone(std::move(outcome));
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void SqlWorkers::finished(const std::shared_ptr<SqlJob>& job) {
+  if (job->thread.joinable()) job->thread.join();  // it posted this as its last act
+  running_.erase(std::remove(running_.begin(), running_.end(), job), running_.end());
+  while (!waiting_.empty() && static_cast<int>(running_.size()) < options_.maxRunning) {
+    auto next = waiting_.front();
+    waiting_.pop_front();
+    launch(next);
+  }
+  if (running_.empty()) watchdog_.stop();
+}
+
+void SqlWorkers::watch() {
+  const auto now = std::chrono::steady_clock::now();
+  for (auto& job : running_) {
+    std::lock_guard lock(job->m);
+    if (job->db && !job->waiting && (job->cancelled || now > job->deadline + kWatchdogGrace))
+      sqlite3_interrupt(job->db);
+  }
+}
+
+}  // namespace davu::server

@@ -1,0 +1,68 @@
+#pragma once
+// Runs the clients' SQL away from the thread that serves connections, so
+// that a long report never keeps other clients waiting. Each request runs on
+// a thread of its own with its own connection to the database file (WAL lets
+// readers run beside the writer); at most maxRunning run at once and the rest
+// wait in order. A large RETSQL reply comes back in pieces as it is built,
+// and the thread waits while the client's unsent output is above a bound.
+//
+// The SQL time limit is kept twice: by the gate's progress handler between
+// steps, and by a watchdog on the serving thread that interrupts the
+// connection if a statement is still running past the limit.
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "RequestHandler.h"
+#include "SqlGate.h"
+
+namespace davu::server {
+
+class SqlJob;
+
+class SqlWorkers : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Options {
+    std::string databasePath;
+    std::chrono::milliseconds timeLimit{20000};
+    std::size_t replyLimit = 48u * 1024u * 1024u;
+    std::size_t pieceBytes = 256u * 1024u;
+    std::size_t heldOutput = 1024u * 1024u;  // the thread waits above this
+    int maxRunning = 4;
+    std::chrono::milliseconds yieldAfter{300};
+  };
+  using PieceFn = std::function<void(std::string piece)>;
+  using DoneFn = std::function<void(SqlOutcome outcome)>;
+
+  explicit SqlWorkers(Options options, QObject* parent = nullptr);
+  ~SqlWorkers() override;
+
+  // Runs `work` when a thread is free. The callbacks run on this object's
+  // thread, never after cancel().
+  std::shared_ptr<SqlJob> start(SqlWork work, PieceFn onPiece, DoneFn onDone);
+  // The client's unsent output, and whether the server is over its memory
+  // budget; the job goes on building its reply only below the bound.
+  void setOutputState(SqlJob& job, std::size_t unsent, bool overBudget);
+  void cancel(const std::shared_ptr<SqlJob>& job);
+  int running() const { return static_cast<int>(running_.size()); }
+
+ private:
+  void launch(const std::shared_ptr<SqlJob>& job);
+  void finished(const std::shared_ptr<SqlJob>& job);
+  void watch();
+
+  Options options_;
+  std::deque<std::shared_ptr<SqlJob>> waiting_;
+  std::deque<std::shared_ptr<SqlJob>> running_;
+  QTimer watchdog_;
+};
+
+}  // namespace davu::server

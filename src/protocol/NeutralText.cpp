@@ -1,0 +1,26 @@
+#include "NeutralText.h"
+
+#include "Envelope.h"
+
+namespace davu::proto {
+
+std::string NeutralText(std::string_view wire, std::string_view cutters, char standIn) {
+  std::string out;
+  out.reserve(wire.size());
+  for (std::size_t i = 0; i < wire.size(); ++i) {
+    const char c = wire[i];
+    if (c == kCurrency) {
+      out += '?';
+    } else if (cutters.find(c) != std::string_view::npos) {
+      out += standIn;
+    } else if (c == '#' && (wire.compare(i, kFrameStart.size(), kFrameStart) == 0 ||
+                            wire.compare(i, kFrameEnd.size(), kFrameEnd) == 0)) {
+      out += "# ";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace davu::proto
