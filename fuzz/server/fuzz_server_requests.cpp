@@ -1,19 +1,26 @@
 // The server's request handling on arbitrary bytes: reassembly as the
 // connection does it (the first byte picks the read size), then the request
-// handler on a demo database in memory. Every reply must be a whole message,
-// a frame or an error text.
+// handler on a demo database in memory, one message at a time. Oracles:
+// every reply is well framed; a refused request changes nothing in the
+// database; no request takes longer than a bound.
 #include <QDateTime>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string_view>
 
-#include "RequestHandler.h"
 #include "DemoData.h"
+#include "ReplyOracle.h"
+#include "RequestHandler.h"
 #include "protocol/Reassembler.h"
 
 using namespace davu::server;
+using davu::fuzz::DbMark;
+using davu::fuzz::Require;
 
 namespace {
 struct World {
@@ -31,6 +38,9 @@ struct World {
   std::unique_ptr<Database> db;
   std::unique_ptr<RequestHandler> handler;
 };
+
+// Generous against the 50 ms limit: a bound, not a benchmark.
+constexpr auto kMaxPerRequest = std::chrono::milliseconds(1500);
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -43,11 +53,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < bytes.size(); i += step) {
     auto text = input.feed(bytes.substr(i, step));
     if (input.overflowed() || !text) continue;
-    for (const Reply& r : world.handler->handleText(*text, session)) {
-      std::string_view b = r.bytes;
-      bool shaped = b.starts_with("\xA4") || b.starts_with("ERROR: ") ||
-                    b.starts_with("#DATASTART#") || b.starts_with(":RETNEWCLIENT");
-      if (!shaped) std::abort();
+    std::size_t pos = 0;
+    while (pos != std::string_view::npos) {
+      std::vector<Reply> out;
+      const DbMark before(world.db->handle());
+      const auto start = std::chrono::steady_clock::now();
+      pos = world.handler->handleNext(*text, pos, session, out, nullptr);
+      Require(std::chrono::steady_clock::now() - start < kMaxPerRequest, "a request took too long");
+      bool refused = false;
+      for (const Reply& r : out) {
+        Require(davu::fuzz::WellFramed(r.bytes), "reply not well framed", r.bytes);
+        refused = refused || r.bytes.starts_with("ERROR: ");
+      }
+      if (refused) Require(DbMark(world.db->handle()) == before, "a refused request changed the database");
     }
   }
   return 0;
