@@ -1,20 +1,26 @@
 // A month's report over a call log of 1,000,000 calls: the statistics
 // window's SQL sent to a davu-server process and timed from the request to
 // the last byte of the reply, against the same query in the sqlite3 shell on
-// the same file. Prints both medians and their ratio.
+// the same file. Prints both medians and their ratio; then the same report
+// while three other clients each run a slow query (ratio to alone), and the
+// server's peak resident memory under a hostile mix of clients against idle.
 //   bench_server_month [calls] [database file]
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
+#include "HostileMix.h"
 #include "ServerDatabase.h"
 #include "protocol/Catalogue.h"
 
@@ -73,6 +79,32 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+// Sends `request` and reads until `end`; the time in ms.
+double Exchange(QTcpSocket& socket, const std::string& request, const char* end,
+                std::size_t* bytes = nullptr) {
+  QElapsedTimer t;
+  t.start();
+  socket.write(request.data(), static_cast<qint64>(request.size()));
+  QByteArray reply;
+  while (!reply.endsWith(end)) {
+    if (!socket.waitForReadyRead(60000)) qFatal("no reply");
+    reply += socket.readAll();
+  }
+  if (bytes) *bytes = static_cast<std::size_t>(reply.size());
+  return t.nsecsElapsed() / 1e6;
+}
+
+long StatusKiB(qint64 pid, const char* field) {
+  QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  const int skip = static_cast<int>(std::strlen(field));
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith(field)) return line.mid(skip).trimmed().split(' ').value(0).toLong();
+  return 0;
+}
+
+
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +127,7 @@ int main(int argc, char** argv) {
   QFile pf(portFile);
   if (!pf.open(QIODevice::ReadOnly)) qFatal("davu-server did not start: %s", log.constData());
   const quint16 port = static_cast<quint16>(pf.readAll().trimmed().toUInt());
+  const long idleKiB = StatusKiB(server.processId(), "VmRSS:");
 
   const std::string request = davu::proto::OpenSql("BENCH", kMonthSql);
   QTcpSocket socket;
@@ -104,18 +137,23 @@ int main(int argc, char** argv) {
   const int runs = 7;
   std::vector<double> viaServer, viaShell;
   std::size_t replyBytes = 0;
-  for (int r = 0; r < runs; ++r) {
-    QElapsedTimer t;
-    t.start();
-    socket.write(request.data(), static_cast<qint64>(request.size()));
-    QByteArray reply;
-    while (!reply.endsWith("#DATAEND#")) {
-      if (!socket.waitForReadyRead(60000)) qFatal("no reply");
-      reply += socket.readAll();
-    }
-    viaServer.push_back(t.nsecsElapsed() / 1e6);
-    replyBytes = static_cast<std::size_t>(reply.size());
+  for (int r = 0; r < runs; ++r) viaServer.push_back(Exchange(socket, request, "#DATAEND#", &replyBytes));
+
+  // The same report while three other clients each run a slow query (a join
+  // of the call log with itself, which only the time limit ends).
+  const std::string slowRequest = davu::proto::OpenSql(
+      "SLOW", "SELECT COUNT(*) FROM CALLLOG A, CALLLOG B WHERE A.CALLTSTAMP < B.CALLTSTAMP");
+  std::vector<std::unique_ptr<QTcpSocket>> slow;
+  for (int i = 0; i < 3; ++i) {
+    slow.push_back(std::make_unique<QTcpSocket>());
+    slow.back()->connectToHost(QHostAddress::LocalHost, port);
+    if (!slow.back()->waitForConnected(5000)) qFatal("no connection");
+    slow.back()->write(slowRequest.data(), static_cast<qint64>(slowRequest.size()));
+    slow.back()->waitForBytesWritten(5000);
   }
+  std::vector<double> busy;
+  for (int r = 0; r < runs; ++r) busy.push_back(Exchange(socket, request, "#DATAEND#"));
+  for (auto& s : slow) s->abort();
 
   QString shellSql = QString::fromLatin1(kMonthSql)
                          .replace("#2024-05-01#", "'2024-05-01 00:00:00'")
@@ -140,14 +178,16 @@ int main(int argc, char** argv) {
     shellBytes = static_cast<std::size_t>(out.size());
     shellRows = static_cast<std::size_t>(out.count('\n'));
   }
-  server.terminate();
-  server.waitForFinished();
-
-  const double a = Median(viaServer), b = Median(viaShell);
+  const double a = Median(viaServer), b = Median(viaShell), c = Median(busy);
   std::printf("month report 2024-05: %zu rows; RETSQL reply %zu bytes, sqlite3 output %zu bytes\n",
               shellRows, replyBytes, shellBytes);
   std::printf("davu-server end to end: %.1f ms (median of %d)\n", a, runs);
   std::printf("sqlite3 shell:          %.1f ms (median of %d)\n", b, runs);
   std::printf("ratio server/shell:     %.2f\n", a / b);
+  std::printf("with 3 slow queries:    %.1f ms (median of %d), ratio to alone %.2f\n", c, runs, c / a);
+
+  HostileMix(port, server.processId(), idleKiB);
+  server.terminate();
+  server.waitForFinished();
   return 0;
 }
