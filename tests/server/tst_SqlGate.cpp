@@ -239,29 +239,35 @@ void tst_SqlGate::boundedFunctionsGiveTheBuiltInResults() {
 }
 
 void tst_SqlGate::columnNamesAndErrorTextsCannotCutTheStream_data() {
-  QTest::addColumn<QString>("sql");
-  QTest::addColumn<QString>("expect");  // the reply, or its start for an error
+  QTest::addColumn<QByteArray>("request");  // wire bytes
+  QTest::addColumn<QString>("expect");      // the reply, or its start for an error
+  auto sql = [](const char* utf8) {
+    return QByteArray::fromStdString(OpenSql("PC1Admin", W(utf8)));
+  };
   QTest::newRow("marker as a column")
-      << "SELECT FRIENDLYNAME, '#DATASTART#' FROM STATIONS"
+      << sql("SELECT FRIENDLYNAME, '#DATASTART#' FROM STATIONS")
       << "#DATASTART#¤RETSQL:¤%FRIENDLYNAME|Reception~'# DATASTART#'|# DATASTART#~%¤:RETSQL¤#DATAEND#";
   QTest::newRow("separators in an alias")
-      << "SELECT 1 AS \"a¤b|c~d:e#DATASTART#\" FROM STATIONS"
+      << sql("SELECT 1 AS \"a¤b|c~d:e#DATASTART#\" FROM STATIONS")
       << "#DATASTART#¤RETSQL:¤%a?b_c_d_e# DATASTART#|1~%¤:RETSQL¤#DATAEND#";
   QTest::newRow("error quoting markers")
-      << "SELECT LOPNR FROM CALLLOG WHERE [¤x~#DATASTART#] = 1"
+      << sql("SELECT LOPNR FROM CALLLOG WHERE [¤x~#DATASTART#] = 1")
       << "ERROR: Servern nekade SQL-satsen: SQL-fel: no such column: ?x~# DATASTART#";
   QTest::newRow("error quoting a frame start")
-      << "SELECT LOPNR FROM CALLLOG WHERE CALLTSTAMP > #DATASTART#"
+      << sql("SELECT LOPNR FROM CALLLOG WHERE CALLTSTAMP > #DATASTART#")
       << "ERROR: Servern nekade SQL-satsen: ogiltigt datum # DATASTART#";
+  QTest::newRow("register error quoting a name")
+      << QByteArray::fromStdString(W("¤REGISTERUPATEMACHINE:¤AB~x#DATAEND#:1:¤DELETE_ME¤:255:REGISTERUPATEMACHINE¤"))
+      << "ERROR: Klienten ?AB~x# DATAEND# finns inte på servern.";
 }
 
 void tst_SqlGate::columnNamesAndErrorTextsCannotCutTheStream() {
-  QFETCH(QString, sql);
+  QFETCH(QByteArray, request);
   QFETCH(QString, expect);
   ServerHarness h;
   h.db().exec(kSeed);
   WireClient c(h.port());
-  std::string got = c.change(OpenSql("PC1Admin", W(sql.toStdString())));
+  std::string got = c.change(request.toStdString());
   QVERIFY2(got.starts_with(W(expect.toStdString())), got.c_str());
   if (got.starts_with("ERROR: ")) QCOMPARE(got.find('\xA4'), std::string::npos);
 }
