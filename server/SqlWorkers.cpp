@@ -90,11 +90,14 @@ void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
   const Options o = options_;
   job->thread = std::thread([this, job, o] {
     SqlOutcome outcome;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(o.databasePath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-      outcome.error = std::string("Servern nekade SQL-satsen: databasen kan inte öppnas: ") +
-                      (db ? sqlite3_errmsg(db) : "slut på minne");
+    // Opened like the server's own connection: the same safety settings and
+    // the same durability for a confirmation.
+    std::string error;
+    std::unique_ptr<Database> database = Database::open(o.databasePath, &error);
+    if (!database) {
+      outcome.error = "Servern nekade SQL-satsen: databasen kan inte öppnas: " + error;
     } else {
+      sqlite3* db = database->handle();
       sqlite3_busy_timeout(db, 2000);
       {
         std::lock_guard lock(job->m);
@@ -131,14 +134,10 @@ void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
       });
       outcome = job->work.exec ? gate.execSql(job->work.sqlUtf8)
                                : gate.openSql(job->work.sqlUtf8, RetSqlHead());
-      {
-        std::lock_guard lock(job->m);
-        job->db = nullptr;
-      }
-      sqlite3_close_v2(db);
-      db = nullptr;
+      std::lock_guard lock(job->m);
+      job->db = nullptr;  // closed below, when `database` goes
     }
-    if (db) sqlite3_close_v2(db);
+    database.reset();
     QMetaObject::invokeMethod(
         this, [this, job, outcome = std::move(outcome)]() mutable {
           finished(job);
