@@ -328,8 +328,11 @@ void RequestHandler::registerCallables(std::string_view body) {
     if (c.lopnr < -1) throw Refusal("resursen sparades inte: ogiltigt resursnummer.");
     saves.push_back(std::move(c));
   }
+  // All or nothing: a delete that fails undoes the saves before it.
+  Transaction whole(db_);
   if (!saves.empty()) store_.saveCallables(saves);
   for (std::int64_t lopnr : deletes) store_.deleteCallable(lopnr);
+  whole.commit();
 }
 
 void RequestHandler::registerMachine(std::string_view body) {

@@ -183,14 +183,19 @@ void Database::setMeta(std::string_view key, std::string_view value) {
   s.bind(1, key).bind(2, value).run();
 }
 
-Transaction::Transaction(Database& db) : db_(db) { db_.exec("BEGIN IMMEDIATE"); }
+Transaction::Transaction(Database& db)
+    : db_(db), nested_(sqlite3_get_autocommit(db.handle()) == 0) {
+  db_.exec(nested_ ? "SAVEPOINT part" : "BEGIN IMMEDIATE");
+}
 
 Transaction::~Transaction() {
-  if (!done_) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  if (done_) return;
+  sqlite3_exec(db_.handle(), nested_ ? "ROLLBACK TO part; RELEASE part" : "ROLLBACK", nullptr,
+               nullptr, nullptr);
 }
 
 void Transaction::commit() {
-  db_.exec("COMMIT");
+  db_.exec(nested_ ? "RELEASE part" : "COMMIT");
   done_ = true;
 }
 

@@ -65,7 +65,9 @@ class Database {
   sqlite3* db_;
 };
 
-// BEGIN IMMEDIATE ... COMMIT; rolls back unless committed.
+// BEGIN IMMEDIATE ... COMMIT; rolls back unless committed. Inside another
+// transaction it is a savepoint, so that a request of several changes is
+// kept or undone as a whole.
 class Transaction {
  public:
   explicit Transaction(Database& db);
@@ -74,6 +76,7 @@ class Transaction {
 
  private:
   Database& db_;
+  bool nested_;
   bool done_ = false;
 };
 

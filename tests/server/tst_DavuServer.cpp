@@ -6,6 +6,7 @@
 
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
+#include "protocol/Envelope.h"
 
 using namespace davu::proto;
 
@@ -88,6 +89,12 @@ void tst_DavuServer::resourceRecordThatCannotBeReadIsRefused() {
   QVERIFY(c.change(RegisterUpdateCallable(empty)).starts_with("ERROR: "));
   // All or nothing: a bad record in a save keeps the good one out as well.
   QVERIFY(c.change(RegisterUpdateCallables({good, colon})).starts_with("ERROR: "));
+  // So does a delete of a resource that is not there, after the save.
+  std::string save = RegisterUpdateCallables({good});
+  std::string del = RegisterDeleteCallable(99, "Rum", 0);
+  std::string both = save.substr(0, save.size() - ClosingMarker("REGISTERUPATECALLABLE").size()) +
+                     del.substr(OpeningMarker("REGISTERUPATECALLABLE").size());
+  QVERIFY(c.change(both).starts_with("ERROR: "));
   QCOMPARE(Callables(c), W("¤RETALLCALLABLES::RETALLCALLABLES¤"));
 }
 
