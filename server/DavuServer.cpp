@@ -322,6 +322,7 @@ void DavuServer::process(Connection& c) {
     for (Reply& r : out) enqueue(c, std::move(r));
     if (work) startSql(c, std::move(*work));
     flush(c.socket);
+    account(c);
   }
   if (c.textPos >= c.text.size()) {
     c.text = std::string();

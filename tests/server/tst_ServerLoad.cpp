@@ -55,6 +55,7 @@ class tst_ServerLoad : public QObject {
   void stallingFunctionCallsAreBoundedOrRefused_data();
   void stallingFunctionCallsAreBoundedOrRefused();
   void nonReadingClientsDoNotGrowMemory();
+  void overTheMemoryBudgetNewConnectionsAreTurnedAway();
   void largeReportArrivesWholeInPieces();
   void droppedClientCancelsItsStatement();
 };
@@ -162,6 +163,31 @@ void tst_ServerLoad::nonReadingClientsDoNotGrowMemory() {
   QVERIFY2(grewMiB < 64, qPrintable(QStringLiteral("grew %1 MiB").arg(grewMiB)));
   QVERIFY2(peakBuffered < 16u * 1024 * 1024,
            qPrintable(QStringLiteral("%1 bytes buffered").arg(peakBuffered)));
+}
+
+void tst_ServerLoad::overTheMemoryBudgetNewConnectionsAreTurnedAway() {
+  davu::server::ServerOptions o;
+  o.memoryBudget = 512 * 1024;
+  o.heldOutput = std::size_t(64) << 20;  // only the budget holds this client back
+  o.unreadOutputMs = 1500;
+  ServerHarness h(o);
+  h.db().exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600)"
+              " INSERT INTO CALLABLES (NAME, FULLNAME) SELECT 'R' || i, 'Mottagningsrum ' || i FROM n");
+  WireClient flood(h.port());
+  flood.socket().setReadBufferSize(1024);
+  std::string burst;
+  for (int i = 0; i < 3000; ++i) burst += GetAllCallables("X");
+  flood.send(burst);
+  QTRY_VERIFY(h.server().bufferedBytes() > o.memoryBudget);
+  WireClient late(h.port());
+  QCOMPARE(late.waitFor("."), W("ERROR: Servern är hårt belastad."));
+  QVERIFY(late.waitForClose());
+  // Past the budget nothing more is taken on: one reply at most.
+  QVERIFY(h.server().bufferedBytes() < o.memoryBudget + 256 * 1024);
+  // The client that does not read is closed, and then others are served.
+  QTRY_COMPARE_WITH_TIMEOUT(h.server().connectionCount(), 0, 10000);
+  WireClient next(h.port());
+  QCOMPARE(next.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
 }
 
 void tst_ServerLoad::largeReportArrivesWholeInPieces() {
