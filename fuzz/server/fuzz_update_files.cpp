@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -50,8 +51,12 @@ struct World {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static World world;
-  const std::string_view name(reinterpret_cast<const char*>(data), size);
-  const std::string request = "\xA4GETNEWCLIENT:" + std::string(name) + ":PC1:2:GETNEWCLIENT\xA4";
+  // One request: a "¤" in the name would end it and could start another one
+  // that asks for a file by its right name.
+  std::string bytes(reinterpret_cast<const char*>(data), size);
+  std::replace(bytes.begin(), bytes.end(), '\xA4', '?');
+  const std::string_view name = bytes;
+  const std::string request = "\xA4GETNEWCLIENT:" + bytes + ":PC1:2:GETNEWCLIENT\xA4";
   Session session;
   std::string served;
   for (const Reply& r : world.handler->handleText(request, session)) {
