@@ -98,13 +98,20 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
     grid->addWidget(field, row, 1, Qt::AlignLeft | Qt::AlignVCenter);
     ++row;
   };
-  add(Caption("lblServername", QStringLiteral("Servernamn/IP-adress:"), edServername), edServername);
+  // The name fields' hints are long: their captions stand above them, so the
+  // fields take the tab's whole width and show the hint uncut.
+  auto addWide = [&](QLabel* label, QWidget* field) {
+    grid->addWidget(label, row++, 0, 1, 2, Qt::AlignLeft | Qt::AlignBottom);
+    grid->addWidget(field, row++, 0, 1, 2);
+  };
+  addWide(Caption("lblServername", QStringLiteral("Servernamn/IP-adress:"), edServername),
+          edServername);
   add(Caption("lblServerport", QStringLiteral("Serverport:"), edServerport), edServerport);
   add(Caption("lblServerver", QStringLiteral("Serverversion:"), edServerver), edServerver);
   grid->setRowMinimumHeight(row++, 14);
-  add(Caption("lblUpdateServername", QStringLiteral("Uppdatering Servernamn/IP-adress:"),
-              edUpdateServername),
-      edUpdateServername);
+  addWide(Caption("lblUpdateServername", QStringLiteral("Uppdatering Servernamn/IP-adress:"),
+                  edUpdateServername),
+          edUpdateServername);
   add(Caption("lblUpdateServerport", QStringLiteral("Serverport:"), edUpdateServerport),
       edUpdateServerport);
   add(Caption("lblUpdateServerver", QStringLiteral("Serverversion:"), edUpdateServerver),
@@ -113,9 +120,6 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   add(Caption("lblUtseende", QStringLiteral("Utseende:"), ComboBox1), ComboBox1);
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
-  // The name fields take the whole column; the others stay narrow.
-  grid->itemAtPosition(0, 1)->setAlignment(Qt::Alignment());
-  grid->itemAtPosition(4, 1)->setAlignment(Qt::Alignment());
   FillThemeList();
 }
 

@@ -300,6 +300,27 @@ class ServerTabTest : public QObject {
     QCOMPARE(tab->edServername->text(), name);  // what was typed stays for mending
   }
 
+  // The hints inside the empty name fields are read whole, in every look.
+  void nameHintsAreNotCut() {
+    for (const QString& theme : ThemeNames()) {
+      QVERIFY(ApplyTheme(theme));
+      TfrmSystreg w;
+      w.SetTabs(w.tsServersettings);
+      w.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&w));
+      for (QLineEdit* field : {w.tsServersettings->edServername, w.tsServersettings->edUpdateServername}) {
+        QVERIFY(field->text().isEmpty() || field->text() == "ERROR");
+        const int needed = field->fontMetrics().horizontalAdvance(field->placeholderText());
+        // A line edit keeps a few pixels of frame and margin on each side.
+        QVERIFY2(field->width() - 12 >= needed,
+                 qPrintable(QString("%1 in %2: %3 px for a hint of %4 px")
+                                .arg(field->objectName(), theme)
+                                .arg(field->width())
+                                .arg(needed)));
+      }
+    }
+  }
+
   void themeList() {
     QVERIFY(ApplyTheme(QStringLiteral("Mörk")));
     TfrmSystreg w;
