@@ -1,7 +1,10 @@
 #include "DialogFields.h"
 
+#include <QDialog>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include "CallableList.h"
 #include "Dialogs.h"
@@ -28,4 +31,19 @@ bool SendableField(QLineEdit* field, const QString& label, const QString& loaded
   ShowInfoHint(UnsendableCharMessage(label, bad), field);
   field->setFocus();
   return false;
+}
+
+QBoxLayout* OkCancelRow(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel) {
+  ok = new QPushButton(QStringLiteral("OK"));
+  ok->setObjectName(QStringLiteral("BitBtn1"));
+  ok->setDefault(true);
+  cancel = new QPushButton(QStringLiteral("Avbryt"));
+  cancel->setObjectName(QStringLiteral("BitBtn2"));
+  cancel->setAutoDefault(false);
+  QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  return row;
 }

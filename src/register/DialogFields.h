@@ -1,11 +1,19 @@
 #pragma once
-// What the register's edit dialogs share: the colour swatch with its picker,
-// and the check of typed text before it goes on the wire.
+// What the register's edit dialogs share: the OK/Avbryt row, the colour
+// swatch with its picker, and the check of typed text before it goes on the
+// wire.
 #include <QString>
 #include <cstdint>
 
+class QBoxLayout;
+class QDialog;
 class QFrame;
 class QLineEdit;
+class QPushButton;
+
+// The dialog's bottom row: `ok` ("OK", `BitBtn1`, the default button) and
+// `cancel` ("Avbryt", `BitBtn2`, which rejects the dialog), at the right.
+QBoxLayout* OkCancelRow(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel);
 
 // The swatch `swatch` shows the register colour `colour`.
 void ShowSwatchColour(QFrame* swatch, std::int32_t colour);

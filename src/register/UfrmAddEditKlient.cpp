@@ -53,23 +53,13 @@ TfrmAddEditKlient::TfrmAddEditKlient(QWidget* parent) : QDialog(parent) {
   form->addRow(QStringLiteral("Färg"), colourRow);
   form->addRow(RadioGroup1);
 
-  BitBtn1 = new QPushButton(QStringLiteral("OK"));
-  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setDefault(true);
-  BitBtn2 = new QPushButton(QStringLiteral("Avbryt"));
-  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setAutoDefault(false);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
+  QBoxLayout* buttons = OkCancelRow(this, BitBtn1, BitBtn2);
 
   auto* main = new QVBoxLayout(this);
   main->addWidget(group);
   main->addLayout(buttons);
 
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmAddEditKlient::BitBtn1Click);
-  connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
   connect(BitBtn5, &QPushButton::clicked, this, &TfrmAddEditKlient::BitBtn5Click);
 
   resize(380, sizeHint().height());

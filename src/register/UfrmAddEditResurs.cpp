@@ -80,16 +80,7 @@ TfrmAddEditResurs::TfrmAddEditResurs(QWidget* parent) : QDialog(parent) {
   grid->addWidget(CheckedGroupBox1, 4, 0, 1, 2);
   grid->setColumnStretch(1, 1);
 
-  BitBtn1 = new QPushButton(QStringLiteral("OK"));
-  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setDefault(true);
-  BitBtn2 = new QPushButton(QStringLiteral("Avbryt"));
-  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setAutoDefault(false);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
+  QBoxLayout* buttons = OkCancelRow(this, BitBtn1, BitBtn2);
 
   auto* main = new QVBoxLayout(this);
   main->addWidget(GroupBox1);
@@ -97,7 +88,6 @@ TfrmAddEditResurs::TfrmAddEditResurs(QWidget* parent) : QDialog(parent) {
   setFixedSize(420, 300);
 
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmAddEditResurs::BitBtn1Click);
-  connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
   connect(BitBtn5, &QPushButton::clicked, this, &TfrmAddEditResurs::BitBtn5Click);
 }
 
