@@ -1,10 +1,8 @@
 // The two windows as an administrator uses them, through the real main
 // window and dispatcher, against an in-process davu-server with its demo
 // clinic: confirm two of today's calls and see them gone; report a month for
-// one client and one resource; read a month's report as a summary and charts
-// in a light and a dark theme, export it to Excel and CSV and save it as PDF.
-// With DAVU_SCREENSHOT_DIR set, the windows and pages are saved there as PNG
-// files.
+// one client and one resource. With DAVU_SCREENSHOT_DIR set, the windows are
+// saved there as PNG files.
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
@@ -195,71 +193,6 @@ class CallLogDemoTest : public QObject {
     main->btnStatistikClick();
     QVERIFY(ran);
     QCOMPARE(ReplyTarget, 0);
-  }
-
-  // The month so far, as a clinic manager reads and hands it on.
-  void monthReportPagesAndFiles() {
-    // The files go to a temporary folder, or beside the screenshots to be looked at.
-    QTemporaryDir temp;
-    const QString shots = qEnvironmentVariable("DAVU_SCREENSHOT_DIR");
-    QDir out(shots.isEmpty() ? temp.path() : shots + QStringLiteral("/files"));
-    out.removeRecursively();
-    QVERIFY(QDir().mkpath(out.path()));
-    for (const QString& theme : {QStringLiteral("Ljus"), QStringLiteral("Mörk")}) {
-      QVERIFY(ApplyTheme(theme));
-      const QString suffix = theme == QStringLiteral("Ljus") ? QStringLiteral("ljus") : QStringLiteral("mork");
-      bool ran = false;
-      main->ShowModal = [&](QDialog* d) {
-        auto* w = qobject_cast<TfrmDAVUStatistik*>(d);
-        w->show();
-        QSignalSpy reports(w->SVVirtualTable1, &QAbstractItemModel::modelReset);
-        w->BitBtn1->click();
-        QVERIFY(WaitUntil([&] { return reports.count() == 1; }, 10000));
-        StatistikReports* r = w->Reports;
-        const int calls = w->SVVirtualTable1->RecordCount();
-        QVERIFY(calls > 0);
-        QCOMPARE(r->figures()->total.calls, calls);
-        QCOMPARE(int(r->figures()->days.size()), w->DateTimePicker1->date().daysInMonth());
-        QVERIFY(r->TabSheet2->lblUrval->text().startsWith(w->DateTimePicker1->date().toString("yyyy-MM-dd")));
-        QCOMPARE(r->rows()->choices().clinic, QStringLiteral("Vårdcentralen Björkdalen"));
-        const int groups = int(r->figures()->resources.size() + r->figures()->clients.size());
-        QCOMPARE(r->TabSheet2->gridSammanfattning->model()->rowCount(), groups + 1);
-        QCOMPARE(w->PageControl1->currentIndex(), 0);
-        w->PageControl1->setCurrentWidget(r->TabSheet2);
-        Screenshot(w, qPrintable("statistik-sammanfattning-" + suffix + ".png"));
-        w->PageControl1->setCurrentWidget(r->TabSheet3);
-        Screenshot(w, qPrintable("statistik-diagram-" + suffix + ".png"));
-        QCOMPARE(r->TabSheet3->chartPerDag->chart()->backgroundBrush().color(),
-                 r->TabSheet3->palette().color(QPalette::Base));
-
-        // Each kind of file, named as proposed, in the chosen folder.
-        QStringList answers{suffix + ".xlsx", suffix, suffix + ".pdf"};
-        r->AskSavePath = [&](const QString& proposed, const QString&, QString* filter) {
-          if (!QFileInfo(proposed).fileName().startsWith("DAVU statistik ")) return QString();
-          const QString a = answers.takeFirst();
-          if (!a.contains(u'.')) *filter = StatistikReports::csvFilter();
-          return out.filePath("rapport-" + a);
-        };
-        r->btnExportera->click();  // the workbook
-        r->btnExportera->click();  // then CSV, the type chosen without a suffix
-        r->actSparaPdf->trigger();
-        w->reject();
-        ran = true;
-      };
-      main->btnStatistikClick();
-      QVERIFY(ran);
-    }
-    QVERIFY(ApplyTheme(PlainThemeName()));
-    QCOMPARE(fake->dialogs->infoMessages, QStringList());
-    const QStringList files = out.entryList(QDir::Files, QDir::Name);
-    QCOMPARE(files.size(), 6);
-    for (const QString& f : files) {
-      QFile file(out.filePath(f));
-      QVERIFY(file.open(QIODevice::ReadOnly));
-      const QByteArray head = file.read(5);
-      const QByteArray expected = f.endsWith(".pdf") ? "%PDF-" : f.endsWith(".xlsx") ? "PK\x03\x04" : "\xEF\xBB\xBFKl";
-      QVERIFY2(head.startsWith(expected), qPrintable(f));
-    }
   }
 };
 
