@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "ConnectedAdmin.h"
 #include "DatabaseRows.h"
 #include "FakePlatform.h"
 #include "ServerProcess.h"
@@ -54,15 +55,9 @@ class E2eKlienterTest : public QObject {
     const QString db = serverDir.path() + "/davu.sqlite";
 
     FakePlatform fakes;
-    InitLocalPaths();
-    WriteSetting("ServerSettings", "ServerName", "127.0.0.1");
-    WriteSetting("ServerSettings", "ServerPort", QString::number(server.port()));
     TfrmDAVUAdmin main;
-    main.ExitProcess = [](int) {};
     main.ShowModal = [](QDialog* d) { d->show(); };
-    main.show();
-    main.FormActivate();
-    QVERIFY(WaitUntil([&] { return main.Label1->text() == "Ansluten"; }, 10000));
+    QVERIFY(ConnectMainWindow(main, server.port()));
 
     main.btnSystemregisterClick();
     TfrmSystreg* reg = main.frmSystreg;

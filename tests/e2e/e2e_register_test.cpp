@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "ConnectedAdmin.h"
 #include "DatabaseRows.h"
 #include "Dialogs.h"
 #include "FakePlatform.h"
@@ -73,15 +74,9 @@ class E2eRegisterTest : public QObject {
     const QString db = serverDir.path() + "/davu.sqlite";
 
     FakePlatform fakes;
-    InitLocalPaths();
-    WriteSetting("ServerSettings", "ServerName", "127.0.0.1");
-    WriteSetting("ServerSettings", "ServerPort", QString::number(server.port()));
     TfrmDAVUAdmin w;
-    w.ExitProcess = [](int) {};
     w.ShowModal = [](QDialog*) {};
-    w.show();
-    w.FormActivate();
-    QVERIFY(WaitUntil([&] { return w.Label1->text() == QStringLiteral("Ansluten"); }, 10000));
+    QVERIFY(ConnectMainWindow(w, server.port()));
 
     const QStringList before = Rows(db, kCallablesSql);
     const QStringList smsBefore = Rows(db, kSmsSql);
