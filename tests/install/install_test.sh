@@ -58,9 +58,11 @@ for page in share/man/man1/davu-admin.1.gz share/man/man8/davu-server.8.gz; do
   [ -z "$warnings" ] || fail "groff -ww on $page: $warnings"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$dest/$page" 2>&1 >/dev/null) || fail "man -l $page failed"
   [ -z "$warnings" ] || fail "man -l on $page: $warnings"
-  if zcat "$dest/$page" | grep -q '@[A-Z_]*@'; then fail "$page has an unreplaced @VARIABLE@"; fi
+  # Read whole before searching: with pipefail, grep -q stopping early would
+  # fail the pipeline through the writer's SIGPIPE.
+  if grep -q '@[A-Z_]*@' <<<"$(zcat "$dest/$page")"; then fail "$page has an unreplaced @VARIABLE@"; fi
 done
-LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$dest/share/man/man8/davu-server.8.gz" | grep -q -- '--allow' ||
+grep -q -- '--allow' <<<"$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$dest/share/man/man8/davu-server.8.gz")" ||
   fail "davu-server(8) does not describe --allow"
 
 # Every option the server's --help names is in its man page.

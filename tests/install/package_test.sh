@@ -56,11 +56,15 @@ expect_files "$admin" usr/bin/davu-admin usr/share/applications/davu-admin.deskt
 expect_files "$server" usr/bin/davu-server lib/systemd/system/davu-server.service etc/default/davu-server \
   usr/share/man/man8/davu-server.8.gz usr/share/doc/davu-server/copyright \
   usr/share/doc/davu-server/changelog.Debian.gz
-if dpkg-deb -c "$admin" | grep -q davu-server; then fail "davu-admin carries the server"; fi
-dpkg-deb --ctrl-tarfile "$server" | tar -xO ./conffiles | grep -qx /etc/default/davu-server ||
-  fail "/etc/default/davu-server is not a conffile"
+# Listings are read whole before they are searched: with pipefail, a grep -q
+# that stops at its first match would fail the pipeline through the writer's
+# SIGPIPE.
+if grep -q davu-server <<<"$(dpkg-deb -c "$admin")"; then fail "davu-admin carries the server"; fi
+conffiles=$(dpkg-deb --ctrl-tarfile "$server" | tar -xO ./conffiles)
+grep -qx /etc/default/davu-server <<<"$conffiles" || fail "/etc/default/davu-server is not a conffile"
+control=$(dpkg-deb --ctrl-tarfile "$server" | tar -t)
 for script in postinst prerm postrm; do
-  dpkg-deb --ctrl-tarfile "$server" | tar -t | grep -qx "\./$script" || fail "davu-server has no $script"
+  grep -qx "\./$script" <<<"$control" || fail "davu-server has no $script"
 done
 unit=$(dpkg-deb --fsys-tarfile "$server" | tar -xO ./lib/systemd/system/davu-server.service)
 grep -q '^ExecStart=/usr/bin/davu-server ' <<<"$unit" || fail "the packaged unit does not start /usr/bin/davu-server"
@@ -78,7 +82,7 @@ for f in usr/bin/davu-admin usr/bin/davu-server lib/systemd/system/davu-server.s
 done
 # A conffile waits under .dpkg-new until the package is configured.
 [ -f "$root/etc/default/davu-server.dpkg-new" ] || fail "dpkg did not unpack /etc/default/davu-server as a conffile"
-dpkg --root="$root" -L davu-server | grep -qx /usr/bin/davu-server || fail "dpkg -L davu-server"
+grep -qx /usr/bin/davu-server <<<"$(dpkg --root="$root" -L davu-server)" || fail "dpkg -L davu-server"
 "$root/usr/bin/davu-server" --version | grep -qx "davu-server $version" || fail "the unpacked davu-server does not run"
 
 # lintian, when installed: no errors and no warnings.
