@@ -1,58 +1,62 @@
 #include "ClientSocket.h"
 
 #include <QAbstractSocket>
-#include <QPointer>
 #include <QTcpSocket>
 #include <cerrno>
 #include <netdb.h>
 
 #include "WireText.h"
 
+// The states of one ClientSocket and the events that move it:
+//
+//            open()                    Qt: connected
+//   Idle ───────────────► Opening ───────────────────► Active
+//    ▲                      │                            │
+//    │  Qt: error           │                            │ Qt: disconnected
+//    │  errorOccurred       │                            │ (peer closed or reset)
+//    │  (+ disconnected     │                            │ disconnected
+//    │   after a lookup)    │                            │
+//    └──────────────────────┴────────────────────────────┘
+//
+//   close() in Opening or Active: disconnected before close() returns, Idle.
+//   open() in any state: the old Qt socket is let go silently, Opening.
+//   An error in Active is reported and the state stays: the disconnect that
+//   ends a closed or reset connection comes from Qt's disconnected.
+//
 // Qt reports a connection's progress partly synchronously (inside
 // connectToHost) and partly from the event loop. Callers rely on every event
 // arriving after the call that caused it has returned, so all Qt signals are
 // turned into queued events here. Each open() or close() starts a new
 // generation; queued events of an older generation are dropped.
-struct ClientSocket::Impl {
-  QString host;
-  QString address;
-  int port = 0;
-  QTcpSocket* sock = nullptr;
-  bool opening = false;  // an attempt is under way (lookup or connect)
-  bool active = false;   // from the connect event to the disconnect event
-  quint64 generation = 0;
-  std::string inbox;     // bytes taken off the Qt socket, not yet taken by the handler
-  bool readPosted = false;
-};
 
-ClientSocket::ClientSocket(QObject* parent) : QObject(parent), d(new Impl) {}
+ClientSocket::ClientSocket(QObject* parent) : QObject(parent) {}
 
 ClientSocket::~ClientSocket() {
-  if (d->sock) {
-    d->sock->disconnect(this);
-    d->sock->abort();
-    delete d->sock;
+  if (socket_) {
+    socket_->disconnect(this);
+    socket_->abort();
+    delete socket_;
   }
-  delete d;
 }
 
-void ClientSocket::setHost(const QString& host) { d->host = host; }
-QString ClientSocket::host() const { return d->host; }
-void ClientSocket::setAddress(const QString& address) { d->address = address; }
-QString ClientSocket::address() const { return d->address; }
-void ClientSocket::setPort(int port) { d->port = port; }
-int ClientSocket::port() const { return d->port; }
-bool ClientSocket::active() const { return d->active; }
+void ClientSocket::setHost(const QString& host) { host_ = host; }
+QString ClientSocket::host() const { return host_; }
+void ClientSocket::setAddress(const QString& address) { address_ = address; }
+QString ClientSocket::address() const { return address_; }
+void ClientSocket::setPort(int port) { port_ = port; }
+int ClientSocket::port() const { return port_; }
+bool ClientSocket::active() const { return state_ == State::Active; }
 
-namespace {
-
-// Lets a socket that still has bytes to write finish on its own, then go.
-void Retire(QTcpSocket* s) {
-  const auto state = s->state();
-  if (state == QAbstractSocket::ConnectedState) {
+void ClientSocket::retireSocket() {
+  if (!socket_) return;
+  QTcpSocket* s = socket_;
+  socket_ = nullptr;
+  s->disconnect(this);
+  // A connected socket that still has bytes to write finishes on its own.
+  if (s->state() == QAbstractSocket::ConnectedState) {
     s->flush();
-    QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-    QObject::connect(s, &QTcpSocket::errorOccurred, s, &QObject::deleteLater);
+    connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+    connect(s, &QTcpSocket::errorOccurred, s, &QObject::deleteLater);
     s->disconnectFromHost();
     if (s->state() == QAbstractSocket::UnconnectedState) s->deleteLater();
   } else {
@@ -62,127 +66,119 @@ void Retire(QTcpSocket* s) {
   }
 }
 
-}  // namespace
+template <typename Event>
+void ClientSocket::queue(Event event) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, attempt = generation_, event] {
+        if (attempt == generation_) event();
+      },
+      Qt::QueuedConnection);
+}
 
 void ClientSocket::open() {
-  if (d->sock) {
-    d->sock->disconnect(this);
-    Retire(d->sock);
-    d->sock = nullptr;
-  }
-  // Every per-attempt flag starts afresh: a read notice still queued for the
+  retireSocket();
+  // Every per-attempt value starts afresh: a read event still queued for the
   // old attempt is dropped by its generation and must not leave this one deaf.
-  d->active = false;
-  d->opening = true;
-  d->inbox.clear();
-  d->readPosted = false;
-  const quint64 gen = ++d->generation;
+  state_ = State::Opening;
+  inbox_.clear();
+  readPosted_ = false;
+  ++generation_;
 
-  auto* s = new QTcpSocket(this);
-  d->sock = s;
-  auto queued = [this, gen](auto fn) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, gen, fn] {
-          if (gen == d->generation) fn();
-        },
-        Qt::QueuedConnection);
-  };
-
-  connect(s, &QTcpSocket::connected, this, [this, queued] {
-    queued([this] {
-      d->opening = false;
-      d->active = true;
-      emit connected();
-    });
-  });
-  connect(s, &QTcpSocket::readyRead, this, [this, s, gen] {
-    // Take the bytes now and return, so Qt announces later bytes even while a
-    // handler of these ones waits in a nested event loop.
-    const QByteArray bytes = s->readAll();
-    if (gen != d->generation) return;
-    d->inbox.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    if (d->readPosted) return;
-    d->readPosted = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this, gen] {
-          if (gen != d->generation) return;
-          d->readPosted = false;
-          if (!d->inbox.empty()) emit readReady();
-        },
-        Qt::QueuedConnection);
-  });
-  connect(s, &QTcpSocket::errorOccurred, this,
-          [this, s, queued, gen](QAbstractSocket::SocketError err) {
-            const int code = osErrorCode(err, s->errorString());
-            queued([this, err, code, gen] {
-              if (d->active) {
-                // A closed or reset connection: Qt cannot tell the two apart,
-                // and both end with disconnected(), reported below, so the
-                // retry countdown reconnects.
-                if (err == QAbstractSocket::RemoteHostClosedError) return;
-                emit errorOccurred(code);
-                return;
-              }
-              if (!d->opening) return;
-              d->opening = false;
-              if (d->sock) {
-                d->sock->disconnect(this);
-                Retire(d->sock);
-                d->sock = nullptr;
-              }
-              emit errorOccurred(code);
-              // A failed lookup also ends the attempt as a disconnect, unless
-              // the error handler has started another attempt meanwhile (the
-              // administrator saved new settings from its question).
-              if (err == QAbstractSocket::HostNotFoundError && gen == d->generation) emit disconnected();
-            });
-          });
-  connect(s, &QTcpSocket::disconnected, this, [this, queued] {
-    queued([this] {
-      if (!d->active) return;
-      d->active = false;
-      emit disconnected();
-    });
-  });
+  socket_ = new QTcpSocket(this);
+  connect(socket_, &QTcpSocket::connected, this, &ClientSocket::socketConnected);
+  connect(socket_, &QTcpSocket::readyRead, this, &ClientSocket::socketReadyRead);
+  connect(socket_, &QTcpSocket::errorOccurred, this, &ClientSocket::socketError);
+  connect(socket_, &QTcpSocket::disconnected, this, &ClientSocket::socketDisconnected);
 
   // A number outside 1..65535 is not a port: port 0 fails, where a cut-off
   // number would reach some other service.
-  const quint16 port = d->port >= 1 && d->port <= 65535 ? static_cast<quint16>(d->port) : 0;
-  if (!d->host.isEmpty())
-    s->connectToHost(d->host, port);
-  else
-    s->connectToHost(d->address, port);
+  const quint16 port = port_ >= 1 && port_ <= 65535 ? static_cast<quint16>(port_) : 0;
+  socket_->connectToHost(host_.isEmpty() ? address_ : host_, port);
 }
 
 void ClientSocket::close() {
-  ++d->generation;  // drop whatever the old connection still has queued
-  const bool wasOpen = d->active || d->opening;
-  if (d->sock) {
-    d->sock->disconnect(this);
-    Retire(d->sock);
-    d->sock = nullptr;
-  }
-  d->active = false;
-  d->opening = false;
-  d->readPosted = false;
+  ++generation_;  // drop whatever the old connection still has queued
+  const bool wasOpen = state_ != State::Idle;
+  retireSocket();
+  state_ = State::Idle;
+  readPosted_ = false;
   if (wasOpen) emit disconnected();
 }
 
+void ClientSocket::socketConnected() {
+  queue([this] { connectEvent(); });
+}
+
+void ClientSocket::socketReadyRead() {
+  // Take the bytes now and return, so Qt announces later bytes even while a
+  // handler of these ones waits in a nested event loop.
+  const QByteArray bytes = socket_->readAll();
+  inbox_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  if (readPosted_) return;
+  readPosted_ = true;
+  queue([this] { readEvent(); });
+}
+
+void ClientSocket::socketError(QAbstractSocket::SocketError error) {
+  const int code = osErrorCode(error, socket_->errorString());
+  queue([this, error, code, attempt = generation_] { errorEvent(error, code, attempt); });
+}
+
+void ClientSocket::socketDisconnected() {
+  queue([this] { disconnectEvent(); });
+}
+
+void ClientSocket::connectEvent() {
+  state_ = State::Active;
+  emit connected();
+}
+
+void ClientSocket::readEvent() {
+  readPosted_ = false;
+  if (!inbox_.empty()) emit readReady();
+}
+
+void ClientSocket::errorEvent(QAbstractSocket::SocketError error, int code, quint64 attempt) {
+  switch (state_) {
+    case State::Active:
+      // A closed or reset connection: Qt cannot tell the two apart, and both
+      // end with the disconnect event, so the retry countdown reconnects.
+      if (error != QAbstractSocket::RemoteHostClosedError) emit errorOccurred(code);
+      return;
+    case State::Idle:
+      return;
+    case State::Opening:
+      break;
+  }
+  state_ = State::Idle;
+  retireSocket();
+  emit errorOccurred(code);
+  // A failed lookup also ends the attempt as a disconnect, unless the error
+  // handler has started another attempt meanwhile (the administrator saved
+  // new settings from its question).
+  if (error == QAbstractSocket::HostNotFoundError && attempt == generation_) emit disconnected();
+}
+
+void ClientSocket::disconnectEvent() {
+  if (state_ != State::Active) return;
+  state_ = State::Idle;
+  emit disconnected();
+}
+
 void ClientSocket::sendBytes(std::string_view bytes) {
-  if (!d->sock || d->sock->state() != QAbstractSocket::ConnectedState) return;
-  d->sock->write(bytes.data(), static_cast<qint64>(bytes.size()));
+  if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) return;
+  socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
   // Hand the bytes to the system now: a caller may block the UI thread
   // (the pause after saving settings) before the event loop runs again.
-  d->sock->flush();
+  socket_->flush();
 }
 
 void ClientSocket::sendText(const QString& text) { sendBytes(ToWire(text)); }
 
 std::string ClientSocket::takeBytes() {
   std::string out;
-  out.swap(d->inbox);
+  out.swap(inbox_);
   return out;
 }
 

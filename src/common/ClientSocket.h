@@ -15,6 +15,7 @@
 // A failed name lookup gives errorOccurred then disconnected; a refused,
 // unreachable or timed-out connection gives errorOccurred only. A peer that
 // closes or resets an established connection gives disconnected.
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -63,6 +64,32 @@ class ClientSocket : public QObject {
   void errorOccurred(int code);
 
  private:
-  struct Impl;
-  Impl* d;
+  // Where the current attempt stands; the drawing is at the top of the .cpp.
+  enum class State { Idle, Opening, Active };
+
+  // The Qt socket's signals, as they arrive.
+  void socketConnected();
+  void socketReadyRead();
+  void socketError(QAbstractSocket::SocketError error);
+  void socketDisconnected();
+  // The events they turn into, one turn of the event loop later.
+  void connectEvent();
+  void readEvent();
+  void errorEvent(QAbstractSocket::SocketError error, int code, quint64 attempt);
+  void disconnectEvent();
+
+  // Runs `event` from the event loop unless a new generation began meanwhile.
+  template <typename Event>
+  void queue(Event event);
+  // Lets go of the Qt socket; nothing it does later reaches this object.
+  void retireSocket();
+
+  QString host_;
+  QString address_;
+  int port_ = 0;
+  QTcpSocket* socket_ = nullptr;
+  State state_ = State::Idle;
+  quint64 generation_ = 0;
+  std::string inbox_;        // bytes taken off the Qt socket, not yet taken by the handler
+  bool readPosted_ = false;  // a read event is queued
 };
