@@ -19,6 +19,7 @@
 #include "CallLogRouting.h"
 #include "ClientSocket.h"
 #include "Dialogs.h"
+#include "ReplyTarget.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UDavuAdminMain.h"
@@ -129,7 +130,7 @@ void TfrmDAVUAdmin::DispatchReply(std::string text, ClientSocket* socket) {
 bool TfrmDAVUAdmin::routeReply(std::size_t kind, std::string_view payload) {
   // While the statistics window is open it takes the two lists; otherwise
   // they belong to the register.
-  const auto toStatistics = [] { return ReplyTarget == 1 && StatisticsTakesLists(); };
+  const auto toStatistics = [] { return ReplyTarget == rtStatistics && StatisticsTakesLists(); };
   switch (kind) {
     case RetServerVersion:
       return handleServerVersion(payload);

@@ -1,18 +1,19 @@
 #include "CallLogRouting.h"
 
+#include "ReplyTarget.h"
 #include "SharedState.h"
 #include "UfrmActiveCalls.h"
 #include "UfrmDAVUStatistik.h"
 
 void RouteSqlReply(std::string_view payload) {
-  if (ReplyTarget == 1) {
+  if (ReplyTarget == rtStatistics) {
     if (TfrmDAVUStatistik* w = TfrmDAVUStatistik::current()) w->LoadSqlReply(payload);
-  } else if (ReplyTarget == 2) {
+  } else if (ReplyTarget == rtActiveCalls) {
     if (TfrmDAVUActiveCalls* w = TfrmDAVUActiveCalls::current()) w->LoadSqlReply(payload);
   }
 }
 
-bool StatisticsTakesLists() { return ReplyTarget == 1 && TfrmDAVUStatistik::current() != nullptr; }
+bool StatisticsTakesLists() { return ReplyTarget == rtStatistics && TfrmDAVUStatistik::current() != nullptr; }
 
 void RouteStatisticsCallables(std::string_view payload) {
   if (!StatisticsTakesLists()) return;

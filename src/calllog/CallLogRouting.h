@@ -1,6 +1,6 @@
 #pragma once
 // Where the dispatcher hands the replies that the call-log windows wait for.
-// ReplyTarget names the window: 1 statistics, 2 active calls, 0 none.
+// ReplyTarget (a TReplyTarget) names the window.
 #include <string_view>
 
 // A cut RETSQL payload ("¤RETSQL:" ... ":"), in wire bytes. With no window

@@ -16,14 +16,14 @@ const QString kNotConnected =
     QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad.");
 
 // The windows waiting for replies, by ReplyTarget number.
-TCallLogWindow* gWaiting[3] = {nullptr, nullptr, nullptr};
+TCallLogWindow* gWaiting[rtActiveCalls + 1] = {nullptr, nullptr, nullptr};
 }  // namespace
 
-TCallLogWindow* TCallLogWindow::waiting(int replyTarget) {
-  return replyTarget > 0 && replyTarget < 3 ? gWaiting[replyTarget] : nullptr;
+TCallLogWindow* TCallLogWindow::waiting(TReplyTarget replyTarget) {
+  return replyTarget > rtNone && replyTarget <= rtActiveCalls ? gWaiting[replyTarget] : nullptr;
 }
 
-TCallLogWindow::TCallLogWindow(int replyTarget, QWidget* parent)
+TCallLogWindow::TCallLogWindow(TReplyTarget replyTarget, QWidget* parent)
     : QDialog(parent), replyTarget_(replyTarget) {
   gWaiting[replyTarget_] = this;
   ReplyTarget = replyTarget_;
@@ -34,11 +34,11 @@ TCallLogWindow::~TCallLogWindow() {
   // A reply that arrives after the window is gone must find nothing to fill.
   if (gWaiting[replyTarget_] == this) {
     gWaiting[replyTarget_] = nullptr;
-    if (ReplyTarget == replyTarget_) ReplyTarget = 0;
+    if (ReplyTarget == replyTarget_) ReplyTarget = rtNone;
   }
 }
 
-void TCallLogWindow::FormClose() { ReplyTarget = 0; }
+void TCallLogWindow::FormClose() { ReplyTarget = rtNone; }
 
 void TCallLogWindow::AvbrytClick() { reject(); }
 

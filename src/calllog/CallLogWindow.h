@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "ReplyTarget.h"
+
 class ClientSocket;
 class QLabel;
 class TSVVirtualTable;
@@ -23,8 +25,8 @@ class TCallLogWindow : public QDialog {
   // The main window's connection, set before the window is shown.
   ClientSocket* ClientSocket1 = nullptr;
 
-  // The window waiting under `replyTarget` (1 statistics, 2 active calls).
-  static TCallLogWindow* waiting(int replyTarget);
+  // The window waiting under `replyTarget`, if any.
+  static TCallLogWindow* waiting(TReplyTarget replyTarget);
 
   // Fills the table and the record count; rethrows decoding errors after the
   // count has been brought up to date.
@@ -38,7 +40,7 @@ class TCallLogWindow : public QDialog {
   void AvbrytClick();
 
  protected:
-  TCallLogWindow(int replyTarget, QWidget* parent);
+  TCallLogWindow(TReplyTarget replyTarget, QWidget* parent);
   // The requests of the first activation.
   virtual void firstActivation() = 0;
   // The connection has come up again while the window is open: ask again
@@ -59,7 +61,7 @@ class TCallLogWindow : public QDialog {
   void ClientSocket1Connect();
 
  private:
-  const int replyTarget_;
+  const TReplyTarget replyTarget_;
   bool centred_ = false;
   bool loaded_ = false;
 };

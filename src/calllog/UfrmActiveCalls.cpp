@@ -20,15 +20,11 @@
 #include "platform/Platform.h"
 #include "protocol/Catalogue.h"
 
-namespace {
-constexpr int kReplyTarget = 2;
-}  // namespace
-
 TfrmDAVUActiveCalls* TfrmDAVUActiveCalls::current() {
-  return qobject_cast<TfrmDAVUActiveCalls*>(waiting(kReplyTarget));
+  return qobject_cast<TfrmDAVUActiveCalls*>(waiting(rtActiveCalls));
 }
 
-TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(kReplyTarget, parent) {
+TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtActiveCalls, parent) {
   setObjectName(QStringLiteral("frmDAVUActiveCalls"));
   setWindowTitle(QStringLiteral("DAVU Pågående kallelser"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

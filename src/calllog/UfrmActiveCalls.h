@@ -1,7 +1,7 @@
 #pragma once
 // "DAVU Pågående kallelser": today's calls that nobody has confirmed yet. The
 // user ticks rows and confirms them in one UPDATE; the list is then asked for
-// again. The rows arrive as a RETSQL reply while ReplyTarget is 2.
+// again. The rows arrive as a RETSQL reply while ReplyTarget is rtActiveCalls.
 #include "CallLogWindow.h"
 
 class QLabel;
@@ -16,7 +16,7 @@ class TfrmDAVUActiveCalls : public TCallLogWindow {
   explicit TfrmDAVUActiveCalls(QWidget* parent = nullptr);
   ~TfrmDAVUActiveCalls() override;
 
-  // The window that takes RETSQL replies while ReplyTarget is 2, if any.
+  // The window that takes RETSQL replies while ReplyTarget is rtActiveCalls, if any.
   static TfrmDAVUActiveCalls* current();
 
   QTableView* DBGrid1;

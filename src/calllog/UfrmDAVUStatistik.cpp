@@ -28,8 +28,6 @@
 #include "protocol/Catalogue.h"
 
 namespace {
-constexpr int kReplyTarget = 1;
-
 QGroupBox* Group(const QString& title, const char* name, QWidget* parent) {
   auto* g = new QGroupBox(title, parent);
   g->setObjectName(QLatin1String(name));
@@ -73,10 +71,10 @@ void AddCheckItem(QListWidget* list, const QString& text) {
 }  // namespace
 
 TfrmDAVUStatistik* TfrmDAVUStatistik::current() {
-  return qobject_cast<TfrmDAVUStatistik*>(waiting(kReplyTarget));
+  return qobject_cast<TfrmDAVUStatistik*>(waiting(rtStatistics));
 }
 
-TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(kReplyTarget, parent) {
+TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatistics, parent) {
   setObjectName(QStringLiteral("frmDAVUStatistik"));
   setWindowTitle(QStringLiteral("DAVU Statistik"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

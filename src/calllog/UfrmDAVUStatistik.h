@@ -2,7 +2,7 @@
 // "DAVU Statistik": a report of calls over a date range, narrowed to chosen
 // clients and resources and to confirmed calls if wanted. The client and
 // resource lists arrive as RETALLMACHINES and RETALLCALLABLES replies, the
-// report rows as a RETSQL reply, while ReplyTarget is 1.
+// report rows as a RETSQL reply, while ReplyTarget is rtStatistics.
 #include <vector>
 
 #include "CallLogWindow.h"
@@ -26,7 +26,7 @@ class TfrmDAVUStatistik : public TCallLogWindow {
   explicit TfrmDAVUStatistik(QWidget* parent = nullptr);
   ~TfrmDAVUStatistik() override;
 
-  // The window that takes list and RETSQL replies while ReplyTarget is 1.
+  // The window that takes list and RETSQL replies while ReplyTarget is rtStatistics.
   static TfrmDAVUStatistik* current();
 
   // Refill the check lists; earlier ticks are lost.

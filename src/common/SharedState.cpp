@@ -7,7 +7,7 @@ bool UpdateCheckPending = true;
 std::function<void()> ConnectProc;
 QString ServerVersion;
 QString UpdateServerVersion;
-int ReplyTarget = 0;
+int ReplyTarget = rtNone;
 bool RegisterMode = false;
 QString StartFolder;
 QString SettingsRootName;
@@ -21,6 +21,6 @@ void ResetSharedState() {
   ConnectProc = nullptr;
   ServerVersion.clear();
   UpdateServerVersion.clear();
-  ReplyTarget = 0;
+  ReplyTarget = rtNone;
   RegisterMode = false;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "Records.h"
+#include "ReplyTarget.h"
 
 class ClientSocket;
 
@@ -26,8 +27,7 @@ extern QString ServerVersion;
 // The update server's version text.
 extern QString UpdateServerVersion;
 
-// Which window waits for query and list replies: 0 none (the register),
-// 1 statistics, 2 active calls.
+// Which window waits for query and list replies (a TReplyTarget).
 extern int ReplyTarget;
 // True while the register window is shown through "Systemregister...".
 extern bool RegisterMode;

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "ClientSocket.h"
+#include "ReplyTarget.h"
 #include "ScreenFit.h"
 #include "SharedState.h"
 
@@ -178,7 +179,7 @@ void TfrmSystreg::HandleRetAllCallables(std::string_view payload) {
     return;
   }
   tsResurser->Fill(std::move(items));
-  if (ReplyTarget == 0) tsStations->CopyAllResources(tsResurser->lbResurserItems->items());
+  if (ReplyTarget == rtNone) tsStations->CopyAllResources(tsResurser->lbResurserItems->items());
 }
 void TfrmSystreg::HandleRetAllMachines(std::string_view p) { tsStations->HandleRetAllMachines(p); }
 void TfrmSystreg::HandleRetCallList(std::string_view p) {

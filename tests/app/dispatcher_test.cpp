@@ -10,6 +10,7 @@
 #include "AppHarness.h"
 #include "ClientSocket.h"
 #include "ProductVersion.h"
+#include "ReplyTarget.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "USystReg.h"
@@ -236,7 +237,7 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
   w.FormActivate();  // creates the register
   {
     TfrmDAVUStatistik stats(&w);
-    QCOMPARE(ReplyTarget, 1);
+    QCOMPARE(ReplyTarget, rtStatistics);
     w.frmSystreg->ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
     dispatch(w, Reply("RETALLMACHINES", kMachine) + Reply("RETALLCALLABLES", kCallable));
     QCOMPARE(stats.CheckListBox2->count(), 1);
@@ -245,7 +246,7 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
     QCOMPARE(w.frmSystreg->tsStations->ListBox3Items->rowCount(), 0);
     // A resource list taken by the statistics also ends the register's choice of list.
     QVERIFY(w.frmSystreg->ResourceListTarget == TfrmSystreg::TResourceListTarget::None);
-    ReplyTarget = 0;
+    ReplyTarget = rtNone;
     dispatch(w, Reply("RETALLMACHINES", kTwoMachines) + Reply("RETALLCALLABLES", kTwoCallables));
     // The register's turn: the statistics lists are left alone.
     QCOMPARE(stats.CheckListBox2->count(), 1);
@@ -267,7 +268,7 @@ void DispatcherTest::queryRowsGoToTheWaitingWindow() {
     QVERIFY(w.windowTitle().startsWith("DAVU Admin - K "));
   }
   // No window waits: taken out and dropped.
-  QCOMPARE(ReplyTarget, 0);
+  QCOMPARE(ReplyTarget, rtNone);
   dispatch(w, rows + Reply("RETKLINIKNAMN", "L"));
   QVERIFY(w.windowTitle().startsWith("DAVU Admin - L "));
   QVERIFY(h.fake.dialogs->infoMessages.isEmpty());

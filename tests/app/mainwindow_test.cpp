@@ -11,6 +11,7 @@
 #include "ButtonPictures.h"
 #include "ClientSocket.h"
 #include "ProductVersion.h"
+#include "ReplyTarget.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "USystReg.h"
@@ -253,12 +254,12 @@ void MainWindowTest::callLogButtonsOpenTheirWindows() {
   };
   w.btnStatistik->click();
   QVERIFY(statsOk);
-  QCOMPARE(h.modals.back().replyTarget, 1);
+  QCOMPARE(h.modals.back().replyTarget, rtStatistics);
   w.btnKallelser->click();
   QVERIFY(callsOk);
-  QCOMPARE(h.modals.back().replyTarget, 2);
+  QCOMPARE(h.modals.back().replyTarget, rtActiveCalls);
   // Each window is freed when it closes.
-  QCOMPARE(ReplyTarget, 0);
+  QCOMPARE(ReplyTarget, rtNone);
   QCOMPARE(w.findChildren<QDialog*>().size(), 1);  // the register alone
 }
 
