@@ -6,6 +6,7 @@
 #include "SharedState.h"
 #include "UDavuAdminMain.h"
 #include "USystReg.h"
+#include "Widgets.h"
 
 std::string Reply(const std::string& tag, const std::string& value) {
   return "\xA4" + tag + ":" + value + ":" + tag + "\xA4";
@@ -59,6 +60,7 @@ bool AppHarness::acceptVersion(const std::string& version) {
 }
 
 QString AppHarness::status() const { return w->Label1->text(); }
+QString AppHarness::circle() const { return w->shServerConnected->brushColor().name(); }
 
 // Requests may arrive several in one chunk or, in principle, split: scan
 // whole requests only and keep the rest for the next chunk.

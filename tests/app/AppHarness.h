@@ -2,6 +2,7 @@
 // One main window against the scripted in-process server, with the platform
 // faked and the local settings in a fresh temporary folder. Every test case
 // makes its own harness, so nothing is shared between cases.
+#include <QColor>
 #include <QDialog>
 #include <QTemporaryDir>
 #include <map>
@@ -14,6 +15,10 @@
 
 class TfrmDAVUAdmin;
 class QWidget;
+
+// The connection circle's colours, as AppHarness::circle() gives them.
+inline const QString kRed = QColor(255, 0, 0).name();
+inline const QString kGreen = QColor(0, 128, 0).name();
 
 // "¤TAG:" + fields + ":TAG¤" in wire bytes (fields are Latin-1 test texts).
 std::string Reply(const std::string& tag, const std::string& value);
@@ -60,7 +65,9 @@ class AppHarness {
   // Sends the version reply and waits until the status text reacts.
   bool acceptVersion(const std::string& version = "1.10.6");
 
+  // The status bar: its text and the circle's colour.
   QString status() const;
+  QString circle() const;
 
  private:
   QTemporaryDir dir_;
