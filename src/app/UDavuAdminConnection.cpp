@@ -1,5 +1,6 @@
 // The main window's connection to the server: opening it from the stored
-// settings, the introduction, the retry countdown and the inactivity watchdog.
+// settings, the introduction, the retry countdown and the inactivity watchdog,
+// and the status bar drawn from the connection's state.
 #include <QLabel>
 #include <QTimer>
 #include <exception>
@@ -13,6 +14,7 @@
 #include "SharedState.h"
 #include "UDAVUcommon.h"
 #include "UDavuAdminMain.h"
+#include "Widgets.h"
 #include "WireText.h"
 #include "platform/Platform.h"
 #include "protocol/Catalogue.h"
@@ -21,18 +23,44 @@ namespace {
 
 const QString kServerSettings = QStringLiteral("ServerSettings");
 
-const QString kNeedsSettingsText =
-    QStringLiteral("Ej ansluten - kontrollera Serverinställningarna i Systemregistret");
-
-QString countdownText(int ms) {
-  return QStringLiteral("Ej ansluten - nästa försök om ") + QString::number(ms / 1000) +
-         QStringLiteral(" sekunder");
-}
-
 }  // namespace
 
+TfrmDAVUAdmin::StatusLook TfrmDAVUAdmin::lookOf(ConnectionState state, int countdownMs,
+                                                const QString& version) {
+  switch (state) {
+    case ConnectionState::NotConnected:
+      return {false, QStringLiteral("Ej ansluten")};
+    case ConnectionState::Connecting:
+      return {std::nullopt, QStringLiteral("Ej ansluten - försöker ansluta...")};
+    case ConnectionState::Introduced:
+      // Still "försöker ansluta..." or the countdown of the attempt.
+      return {};
+    case ConnectionState::Connected:
+      return {true, QStringLiteral("Ansluten")};
+    case ConnectionState::Refused:
+      return {false, QStringLiteral("Fel serverversion ") + version + QStringLiteral(" INTE ansluten")};
+    case ConnectionState::WaitingToRetry:
+      return {false, QStringLiteral("Ej ansluten - nästa försök om ") + QString::number(countdownMs / 1000) +
+                         QStringLiteral(" sekunder")};
+    case ConnectionState::NeedsSettings:
+      return {false, QStringLiteral("Ej ansluten - kontrollera Serverinställningarna i Systemregistret")};
+  }
+  return {};
+}
+
+void TfrmDAVUAdmin::enterState(ConnectionState state) {
+  connectionState_ = state;
+  const StatusLook look = lookOf(state, Timer3Tag, ServerVersion);
+  if (look.connected) {
+    shServerConnected->setBrushColor(*look.connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
+    shServerConnected->setToolTip(*look.connected ? QStringLiteral("Serveranslutning: Ansluten")
+                                                  : QStringLiteral("Serveranslutning: Ej ansluten"));
+  }
+  if (look.text) Label1->setText(*look.text);
+}
+
 void TfrmDAVUAdmin::ConnectToServer() {
-  Label1->setText(QStringLiteral("Ej ansluten - försöker ansluta..."));
+  enterState(ConnectionState::Connecting);
   try {
     if (ClientSocket1->active()) ClientSocket1->close();
     const QString name = ReadSetting(kServerSettings, QStringLiteral("ServerName"));
@@ -66,6 +94,7 @@ void TfrmDAVUAdmin::ClientSocket1Connect() {
 
 void TfrmDAVUAdmin::introduce() {
   Timer3->stop();
+  enterState(ConnectionState::Introduced);
   ServerSocket = ClientSocket1;
   WasConnected = true;
   // A new connection starts with nothing half-received and reads the
@@ -97,16 +126,15 @@ void TfrmDAVUAdmin::startRetryCountdown() {
   Timer3->stop();
   Timer3Tag = drawCountdown();
   Timer3->start();
-  Label1->setText(countdownText(Timer3Tag));
+  enterState(ConnectionState::WaitingToRetry);
 }
 
 void TfrmDAVUAdmin::ClientSocket1Disconnect() {
   if (WasConnected) {
     startRetryCountdown();
   } else {
-    Label1->setText(kNeedsSettingsText);
+    enterState(ConnectionState::NeedsSettings);
   }
-  setConnectedLook(false);
 }
 
 void TfrmDAVUAdmin::ClientSocket1Error(int code) {
@@ -123,8 +151,8 @@ void TfrmDAVUAdmin::ClientSocket1Error(int code) {
   const bool edit = AskYesNo(question) == mrYes;
   // No retry follows whatever the answer: "försöker ansluta..." would be
   // untrue from here on. A save in the register starts a new attempt, which
-  // sets its own text.
-  Label1->setText(kNeedsSettingsText);
+  // is a state of its own.
+  enterState(ConnectionState::NeedsSettings);
   if (edit) openServerSettings();
 }
 
@@ -137,7 +165,7 @@ void TfrmDAVUAdmin::Timer3Timer() {
   if (Timer3Tag > 0) {
     Timer3Tag -= 1000;
     Timer3->start();
-    Label1->setText(countdownText(Timer3Tag));
+    enterState(ConnectionState::WaitingToRetry);
   } else if (Timer3Tag == 0 && !ClientSocket1->active()) {
     ConnectToServer();
     // The countdown keeps running while the attempt is pending; a failed

@@ -12,7 +12,6 @@
 // Nothing matches a reply to a request: a reply is handled whenever it
 // arrives. What may hold bytes back (an unfinished message, the first bytes
 // of a marker) holds them at most for the quiet time.
-#include <QLabel>
 #include <QTimer>
 #include <exception>
 
@@ -199,17 +198,16 @@ bool TfrmDAVUAdmin::handleServerVersion(std::string_view payload) {
     // or the computer resumes.
     ReconnectTimer->stop();
     Timer3->stop();
-    Label1->setText(QStringLiteral("Fel serverversion ") + version + QStringLiteral(" INTE ansluten"));
+    enterState(ConnectionState::Refused);
     return false;
   }
 
   const std::string admin(proto::kAdminClientName);
   ClientSocket1->sendBytes(proto::GetCallList(admin, "2"));
   ClientSocket1->sendBytes(proto::GetKliniknamn(admin, "2"));
-  setConnectedLook(true);
   btnStatistik->setEnabled(true);
   btnKallelser->setEnabled(true);
-  Label1->setText(QStringLiteral("Ansluten"));
+  enterState(ConnectionState::Connected);
   return true;
 }
 

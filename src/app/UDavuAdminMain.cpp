@@ -132,7 +132,7 @@ void TfrmDAVUAdmin::buildControls() {
   shServerConnected->setObjectName(QStringLiteral("shServerConnected"));
   shServerConnected->move(3, 2);
 
-  Label1 = new QLabel(QStringLiteral("Ej ansluten"), Panel3);
+  Label1 = new QLabel(Panel3);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setGeometry(34, 2, kClientWidth - 34 - 73 - 8, 25);
   Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -141,7 +141,7 @@ void TfrmDAVUAdmin::buildControls() {
   btnClose->setObjectName(QStringLiteral("btnClose"));
   btnClose->setGeometry(kClientWidth - 73 - 2, 1, 73, 27);
 
-  setConnectedLook(false);
+  enterState(ConnectionState::NotConnected);
 
   // Enter presses the focused button, as in the program's dialogs; outside a
   // dialog a push button answers only Space unless it is told to.
@@ -156,12 +156,6 @@ void TfrmDAVUAdmin::buildControls() {
   connect(btnKallelser, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnKallelserClick);
   connect(btnSettings, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnSettingsClick);
   connect(btnClose, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnCloseClick);
-}
-
-void TfrmDAVUAdmin::setConnectedLook(bool connected) {
-  shServerConnected->setBrushColor(connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
-  shServerConnected->setToolTip(connected ? QStringLiteral("Serveranslutning: Ansluten")
-                                          : QStringLiteral("Serveranslutning: Ej ansluten"));
 }
 
 bool TfrmDAVUAdmin::event(QEvent* e) {

@@ -3,18 +3,22 @@
 // that shows the server connection, and the one connection to the server with
 // its retry countdown, inactivity watchdog and reply dispatcher.
 //
-// Connection states, as the status bar shows them:
+// Connection states (ConnectionState); the status bar is drawn from them:
 //
 //   not connected  --ConnectToServer-->  connecting  --connect event-->  introduced
 //   introduced  --version accepted-->  connected
 //   introduced  --version refused-->   refused (both timers stopped)
 //   any  --disconnect/error after a connection once came up-->  waiting to retry
-//   connecting  --error before any connection came up-->  asking (edit settings?)
+//   connecting  --error before any connection came up, once the question
+//                 "edit the settings?" is answered-->  needs settings
 //   connecting  --disconnect before any connection came up-->  needs settings
+//   waiting to retry  --countdown at 0-->  connecting; the countdown goes on
+//                 while the attempt is pending, and each tick is waiting to retry
 //
 // Timers: Timer3 ticks once a second while a retry countdown runs (its tag
 // holds the milliseconds left); ReconnectTimer is the inactivity watchdog,
 // re-armed after every handled text.
+#include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -78,6 +82,27 @@ class TfrmDAVUAdmin : public QWidget {
   // The program's product version as the title shows it.
   const QString& productVersion() const { return productVersion_; }
 
+  enum class ConnectionState {
+    NotConnected,
+    Connecting,
+    Introduced,
+    Connected,
+    Refused,
+    WaitingToRetry,
+    NeedsSettings,
+  };
+  Q_ENUM(ConnectionState)
+  ConnectionState connectionState() const { return connectionState_; }
+
+  // What the status bar shows in a state; an empty part is left as it is.
+  struct StatusLook {
+    std::optional<bool> connected;  // the circle: green "Ansluten", red "Ej ansluten"
+    std::optional<QString> text;    // the status text
+  };
+  // `countdownMs` is the time left while waiting to retry, `version` the
+  // server version a refusal names.
+  static StatusLook lookOf(ConnectionState state, int countdownMs, const QString& version);
+
  public slots:
   void FormActivate();
   void btnSystemregisterClick();
@@ -113,7 +138,8 @@ class TfrmDAVUAdmin : public QWidget {
   void introduce();
   // Selects the server tab and shows the register unless it is visible.
   void openServerSettings();
-  void setConnectedLook(bool connected);
+  // Enters `state` and draws the circle, its hint and the status text.
+  void enterState(ConnectionState state);
   void startRetryCountdown();
   int drawCountdown() const;
   // Returns false when the version is refused: the rest of the text is dropped.
@@ -134,6 +160,7 @@ class TfrmDAVUAdmin : public QWidget {
 
   QString productVersion_;
   bool activatedOnce_ = false;
+  ConnectionState connectionState_ = ConnectionState::NotConnected;
   davu::proto::Reassembler reassembler_{davu::proto::Reassembler::kDefaultLimit,
                                        davu::proto::kMainReplyStream};
   std::uint64_t quietHeldFrom_ = 0;

@@ -56,11 +56,14 @@ bool AppHarness::connectAndIntroduce() {
 
 bool AppHarness::acceptVersion(const std::string& version) {
   server.send(Reply("RETSERVERVERSION", version));
-  return WaitUntil([this] { return status() == QString("Ansluten"); });
+  return WaitUntil([this] {
+    return status() == QString("Ansluten") && state() == ConnectionState::Connected;
+  });
 }
 
 QString AppHarness::status() const { return w->Label1->text(); }
 QString AppHarness::circle() const { return w->shServerConnected->brushColor().name(); }
+ConnectionState AppHarness::state() const { return w->connectionState(); }
 
 // Requests may arrive several in one chunk or, in principle, split: scan
 // whole requests only and keep the rest for the next chunk.

@@ -12,9 +12,11 @@
 
 #include "FakePlatform.h"
 #include "FakeServer.h"
+#include "UDavuAdminMain.h"
 
-class TfrmDAVUAdmin;
 class QWidget;
+
+using ConnectionState = TfrmDAVUAdmin::ConnectionState;
 
 // The connection circle's colours, as AppHarness::circle() gives them.
 inline const QString kRed = QColor(255, 0, 0).name();
@@ -62,12 +64,14 @@ class AppHarness {
 
   // First activation: connects and waits until the introduction arrived.
   bool connectAndIntroduce();
-  // Sends the version reply and waits until the status text reacts.
+  // Sends the version reply and waits until the window is connected.
   bool acceptVersion(const std::string& version = "1.10.6");
 
-  // The status bar: its text and the circle's colour.
+  // The status bar: its text, the circle's colour, and the connection state
+  // they are drawn from.
   QString status() const;
   QString circle() const;
+  ConnectionState state() const;
 
  private:
   QTemporaryDir dir_;

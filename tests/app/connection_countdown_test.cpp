@@ -42,6 +42,7 @@ void ConnectionCountdownTest::lostConnectionCountsDownAndReconnects() {
   h.server.dropConnection();
   QVERIFY(WaitUntil([&] { return !w.ClientSocket1->active(); }));
   QCOMPARE(h.status(), QString("Ej ansluten - nästa försök om %1 sekunder").arg(seconds));
+  QCOMPARE(h.state(), ConnectionState::WaitingToRetry);
   QCOMPARE(h.circle(), kRed);
   QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ej ansluten"));
   QVERIFY(w.Timer3->isActive());
@@ -53,6 +54,7 @@ void ConnectionCountdownTest::lostConnectionCountsDownAndReconnects() {
   for (int left = seconds - 1; left >= 0; --left) {
     w.Timer3Timer();
     QCOMPARE(h.status(), QString("Ej ansluten - nästa försök om %1 sekunder").arg(left));
+    QCOMPARE(h.state(), ConnectionState::WaitingToRetry);
     QVERIFY(w.Timer3->isActive());
   }
   QVERIFY(!h.server.hasConnection());
@@ -60,6 +62,7 @@ void ConnectionCountdownTest::lostConnectionCountsDownAndReconnects() {
   // while it is pending.
   w.Timer3Timer();
   QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
+  QCOMPARE(h.state(), ConnectionState::Connecting);
   QCOMPARE(w.Timer3Tag, 7000);
   QVERIFY(w.Timer3->isActive());
   QVERIFY(h.server.waitForConnection());
@@ -90,6 +93,7 @@ void ConnectionCountdownTest::savingServerSettingsEndsTheCountdown() {
   QVERIFY(!w.Timer3->isActive());
   // The question was answered and nothing tries any more: the status says so.
   QCOMPARE(h.status(), QString("Ej ansluten - kontrollera Serverinställningarna i Systemregistret"));
+  QCOMPARE(h.state(), ConnectionState::NeedsSettings);
   QCOMPARE(h.fake.dialogs->questions.size(), 1);
 }
 
@@ -105,6 +109,7 @@ void ConnectionCountdownTest::countdownDoesNothingWhileConnectionIsActive() {
   w.Timer3Timer();
   QVERIFY(!w.Timer3->isActive());
   QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
+  QCOMPARE(h.state(), ConnectionState::Introduced);
 }
 
 QTEST_MAIN(ConnectionCountdownTest)

@@ -51,6 +51,7 @@ void ConnectionErrorsTest::refusedConnectionAsksToEditTheSettings() {
   }
   // Nothing tries any more, whatever the answer: the status says so.
   QCOMPARE(h.status(), QString("Ej ansluten - kontrollera Serverinställningarna i Systemregistret"));
+  QCOMPARE(h.state(), ConnectionState::NeedsSettings);
   QCOMPARE(h.circle(), kRed);
   QVERIFY(!w.Timer3->isActive());
   QVERIFY(!WasConnected);
@@ -76,6 +77,7 @@ void ConnectionErrorsTest::failedLookupEndsInNeedsSettings() {
   QCOMPARE(h.fake.dialogs->questions.size(), 1);
   QVERIFY(h.fake.dialogs->questions[0].startsWith("Det gick inte att ansluta till nosuchhost.invalid på port 2001!"));
   QCOMPARE(h.circle(), kRed);
+  QCOMPARE(h.state(), ConnectionState::NeedsSettings);
   QVERIFY(!w.Timer3->isActive());
 }
 
@@ -88,6 +90,7 @@ void ConnectionErrorsTest::errorAfterConnectionOnlyRestartsCountdown() {
   emit w.ClientSocket1->errorOccurred(104);
   QVERIFY(h.fake.dialogs->questions.isEmpty());
   QCOMPARE(h.status(), QString("Ej ansluten - nästa försök om 4 sekunder"));
+  QCOMPARE(h.state(), ConnectionState::WaitingToRetry);
   QVERIFY(w.Timer3->isActive());
 }
 

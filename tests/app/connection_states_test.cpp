@@ -1,5 +1,6 @@
 // The main window's connection against the scripted server, from not
-// connected to connected or refused: the introduction and the version check.
+// connected to connected or refused: the introduction, the version check,
+// and what the status bar shows in every state.
 #include <QTimer>
 #include <QtTest>
 #include <stdexcept>
@@ -31,6 +32,8 @@ class ConnectionStatesTest : public QObject {
   void updateCheckRunsAtConnectWhilePending();
   void hostNameOrAddress_data();
   void hostNameOrAddress();
+  void statusBarIsDrawnFromTheState_data();
+  void statusBarIsDrawnFromTheState();
 };
 
 void ConnectionStatesTest::introductionAndFirstRequestsAreExactBytes() {
@@ -40,13 +43,16 @@ void ConnectionStatesTest::introductionAndFirstRequestsAreExactBytes() {
   h.storeLocal("DAVU", "RefreshConnection", "0");
 
   QCOMPARE(h.status(), QString("Ej ansluten"));
+  QCOMPARE(h.state(), ConnectionState::NotConnected);
   w.FormActivate();
   QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
+  QCOMPARE(h.state(), ConnectionState::Connecting);
   QVERIFY(h.server.waitForConnection());
   QVERIFY(h.server.waitForReceived(Introduction()));
   QCOMPARE(h.server.received(), Introduction());
   // Connected at the socket, but not before the version is accepted.
   QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
+  QCOMPARE(h.state(), ConnectionState::Introduced);
   QCOMPARE(h.circle(), kRed);
   QVERIFY(WasConnected);
   QCOMPARE(ServerSocket, w.ClientSocket1);
@@ -94,6 +100,7 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
   QCOMPARE(ServerVersion, version.trimmed());
   if (accepted) {
     QCOMPARE(h.status(), QString("Ansluten"));
+    QCOMPARE(h.state(), ConnectionState::Connected);
     QCOMPARE(h.circle(), kGreen);
     QVERIFY(w.btnStatistik->isEnabled());
     QVERIFY(w.btnKallelser->isEnabled());
@@ -103,6 +110,7 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
     QVERIFY(h.fake.dialogs->balloons.empty());
   } else {
     QCOMPARE(h.status(), "Fel serverversion " + version.trimmed() + " INTE ansluten");
+    QCOMPARE(h.state(), ConnectionState::Refused);
     QCOMPARE(h.circle(), kRed);
     QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ej ansluten"));
     QVERIFY(!w.btnStatistik->isEnabled());
@@ -211,6 +219,32 @@ void ConnectionStatesTest::hostNameOrAddress() {
   QCOMPARE(w.ClientSocket1->address(), address);
   QCOMPARE(w.ClientSocket1->port(), 2001);
   w.ClientSocket1->close();
+}
+
+void ConnectionStatesTest::statusBarIsDrawnFromTheState_data() {
+  QTest::addColumn<ConnectionState>("state");
+  QTest::addColumn<QString>("circle");  // "green", "red", or "" to leave it as it is
+  QTest::addColumn<QString>("text");    // "" leaves the text as it is
+  QTest::newRow("not connected") << ConnectionState::NotConnected << "red" << "Ej ansluten";
+  QTest::newRow("connecting") << ConnectionState::Connecting << "" << "Ej ansluten - försöker ansluta...";
+  QTest::newRow("introduced") << ConnectionState::Introduced << "" << "";
+  QTest::newRow("connected") << ConnectionState::Connected << "green" << "Ansluten";
+  QTest::newRow("refused") << ConnectionState::Refused << "red" << "Fel serverversion 1.9.9 INTE ansluten";
+  QTest::newRow("waiting to retry") << ConnectionState::WaitingToRetry << "red"
+                                    << "Ej ansluten - nästa försök om 12 sekunder";
+  QTest::newRow("needs settings") << ConnectionState::NeedsSettings << "red"
+                                  << "Ej ansluten - kontrollera Serverinställningarna i Systemregistret";
+}
+
+// One function draws the status bar from the state, the countdown (12.5 s
+// left shows 12) and the refused version.
+void ConnectionStatesTest::statusBarIsDrawnFromTheState() {
+  QFETCH(ConnectionState, state);
+  QFETCH(QString, circle);
+  QFETCH(QString, text);
+  const TfrmDAVUAdmin::StatusLook look = TfrmDAVUAdmin::lookOf(state, 12500, "1.9.9");
+  QCOMPARE(look.connected ? QString(*look.connected ? "green" : "red") : QString(), circle);
+  QCOMPARE(look.text.value_or(QString()), text);
 }
 
 QTEST_MAIN(ConnectionStatesTest)

@@ -68,6 +68,7 @@ void ConnectionWatchdogTest::watchdogReplacesASilentConnection() {
   QVERIFY(w.Timer3->isActive());
   QCOMPARE(w.Timer3Tag, 5000);
   QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
+  QCOMPARE(h.state(), ConnectionState::Connecting);
   QVERIFY(h.server.waitForReceived(Introduction()));
   QVERIFY(!w.Timer3->isActive());
   QVERIFY(h.acceptVersion());
@@ -85,6 +86,7 @@ void ConnectionWatchdogTest::errorReplyDoesNotRearmWatchdog() {
   h.server.send(Reply("RETSERVERVERSION", "1.10.6") + "ERROR: Tabellen saknas");
   QVERIFY(WaitUntil([&] { return !h.fake.dialogs->balloons.empty(); }));
   QCOMPARE(h.status(), QString("Ansluten"));
+  QCOMPARE(h.state(), ConnectionState::Connected);
   QCOMPARE(h.fake.dialogs->balloons.back().text, QString("Servern svarade med följande fel: Tabellen saknas"));
   QVERIFY(!w.ReconnectTimer->isActive());
   // The next text without an error arms it.

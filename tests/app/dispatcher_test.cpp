@@ -107,12 +107,14 @@ void DispatcherTest::serverTextsNeverHoldTheVersionReply() {
   QVERIFY(SendReads(h, reads));
   if (afterQuietTime) {
     QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
+    QCOMPARE(h.state(), ConnectionState::Introduced);
     QVERIFY(w.ReplyQuietTimer->isActive());
     QCOMPARE(w.ReplyQuietTimer->interval(), 10000);
     w.ReplyQuietTimerTimer();
     if (reads.size() == 1) QVERIFY(SendReads(h, {QByteArray("\xA4RETSERVERVERSION:1.10.6:RETSERVERVERSION\xA4")}));
   }
   QVERIFY(WaitUntil([&] { return h.status() == QString("Ansluten"); }));
+  QCOMPARE(h.state(), ConnectionState::Connected);
   QVERIFY(!w.ReplyQuietTimer->isActive());
   QCOMPARE(ServerVersion, QString("1.10.6"));
   if (!error.isEmpty()) {
@@ -345,6 +347,7 @@ void DispatcherTest::splitAndFramedRepliesAreReassembled() {
     QVERIFY(WaitUntil([&] { return reads > before; }));
   }
   QVERIFY(WaitUntil([&] { return h.status() == QString("Ansluten"); }));
+  QCOMPARE(h.state(), ConnectionState::Connected);
   QCOMPARE(ServerVersion, QString("1.10.6"));
 }
 

@@ -93,6 +93,7 @@ void MainWindowTest::windowIsFixedWithStatusBarAndTitle() {
   QCOMPARE(w.shServerConnected->size(), QSize(25, 25));
   QCOMPARE(w.shServerConnected->brushColor(), QColor(255, 0, 0));
   QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ej ansluten"));
+  QCOMPARE(w.connectionState(), ConnectionState::NotConnected);
   QVERIFY(w.Label1->x() > w.shServerConnected->geometry().right());
   QCOMPARE(w.btnClose->geometry().right(), 470 - 2);
   QCOMPARE(w.ClientSocket1->objectName(), QString("ClientSocket1"));
@@ -159,6 +160,7 @@ void MainWindowTest::firstStartWithoutServerNameOpensServerTab() {
   QVERIFY(!h.modals[0].registerMode);
   // No attempt was made.
   QCOMPARE(h.status(), QString("Ej ansluten"));
+  QCOMPARE(h.state(), ConnectionState::NotConnected);
   QVERIFY(!w.ClientSocket1->active());
   QVERIFY(!h.server.waitForConnection(200));
 }
