@@ -61,6 +61,8 @@ bool AppHarness::acceptVersion(const std::string& version) {
   });
 }
 
+bool AppHarness::connectAndAccept() { return connectAndIntroduce() && acceptVersion(); }
+
 QString AppHarness::status() const { return w->Label1->text(); }
 QString AppHarness::circle() const { return w->shServerConnected->brushColor().name(); }
 ConnectionState AppHarness::state() const { return w->connectionState(); }

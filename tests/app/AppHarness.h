@@ -66,6 +66,8 @@ class AppHarness {
   bool connectAndIntroduce();
   // Sends the version reply and waits until the window is connected.
   bool acceptVersion(const std::string& version = "1.10.6");
+  // Both of the above: the window connected to the scripted server.
+  bool connectAndAccept();
 
   // The status bar: its text, the circle's colour, and the connection state
   // they are drawn from.

@@ -35,8 +35,7 @@ void ConnectionCountdownTest::lostConnectionCountsDownAndReconnects() {
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
   h.storeLocal("DAVU", "RefreshConnection", "0");
-  QVERIFY(h.connectAndIntroduce());
-  QVERIFY(h.acceptVersion());
+  QVERIFY(h.connectAndAccept());
 
   h.fake.random->next = {random, 4000};
   h.server.dropConnection();
@@ -79,8 +78,7 @@ void ConnectionCountdownTest::savingServerSettingsEndsTheCountdown() {
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
   h.storeLocal("DAVU", "RefreshConnection", "0");
-  QVERIFY(h.connectAndIntroduce());
-  QVERIFY(h.acceptVersion());
+  QVERIFY(h.connectAndAccept());
   h.server.dropConnection();
   QVERIFY(WaitUntil([&] { return w.Timer3->isActive(); }));
   h.server.stopListening();

@@ -44,8 +44,7 @@ void ConnectionWatchdogTest::watchdogInterval() {
   h.storeServer();
   if (refresh != "-") h.storeLocal("DAVU", "RefreshConnection", refresh);
   if (minutes != "-") h.storeLocal("DAVU", "RefreshConnectionTimer", minutes);
-  QVERIFY(h.connectAndIntroduce());
-  QVERIFY(h.acceptVersion());
+  QVERIFY(h.connectAndAccept());
   QCOMPARE(w.ReconnectTimer->isActive(), intervalMs != 0);
   if (intervalMs) QCOMPARE(w.ReconnectTimer->interval(), intervalMs);
 }
@@ -56,8 +55,7 @@ void ConnectionWatchdogTest::watchdogReplacesASilentConnection() {
   h.storeServer();
   h.storeLocal("DAVU", "RefreshConnection", "-1");
   h.storeLocal("DAVU", "RefreshConnectionTimer", "5");
-  QVERIFY(h.connectAndIntroduce());
-  QVERIFY(h.acceptVersion());
+  QVERIFY(h.connectAndAccept());
   QVERIFY(w.ReconnectTimer->isActive());
 
   h.fake.random->next = {2000};
@@ -121,8 +119,7 @@ void ConnectionWatchdogTest::busyConnectionAsksForWatchdogSettingsOncePerConnect
   h.storeServer();
   h.serverSettings["DAVU:RefreshConnection"] = "-1";
   h.serverSettings["DAVU:RefreshConnectionTimer"] = "5";
-  QVERIFY(h.connectAndIntroduce());
-  QVERIFY(h.acceptVersion());
+  QVERIFY(h.connectAndAccept());
   QVERIFY(WaitUntil([&] { return w.ReconnectTimer->isActive(); }));
 
   for (int i = 0; i < 100; ++i) h.server.send(Reply("RETKLINIKNAMN", "Klinik " + std::to_string(i)));

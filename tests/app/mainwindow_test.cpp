@@ -202,8 +202,7 @@ void MainWindowTest::registerButtonShowsRegisterMode() {
   AppHarness h;
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
-  QVERIFY(h.connectAndIntroduce());
-  QVERIFY(h.acceptVersion());
+  QVERIFY(h.connectAndAccept());
   h.server.clearReceived();
 
   QVERIFY(!RegisterMode);
@@ -231,8 +230,7 @@ void MainWindowTest::settingsButtonShowsServerTab() {
   AppHarness h;
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
-  QVERIFY(h.connectAndIntroduce());
-  QVERIFY(h.acceptVersion());
+  QVERIFY(h.connectAndAccept());
   w.btnSystemregister->click();
   w.btnSettings->click();
   QCOMPARE(int(h.modals.size()), 2);
@@ -246,8 +244,7 @@ void MainWindowTest::callLogButtonsOpenTheirWindows() {
   AppHarness h;
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
-  QVERIFY(h.connectAndIntroduce());
-  QVERIFY(h.acceptVersion());
+  QVERIFY(h.connectAndAccept());
 
   bool statsOk = false, callsOk = false;
   h.duringModal = [&](QDialog* d) {
@@ -281,8 +278,7 @@ void MainWindowTest::enterPressesTheFocusedButton() {
   AppHarness h;
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
-  QVERIFY(h.connectAndIntroduce());
-  QVERIFY(h.acceptVersion());
+  QVERIFY(h.connectAndAccept());
   w.show();
   w.activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -312,8 +308,7 @@ void MainWindowTest::closingAlwaysExitsWithStatusOne() {
   h.storeServer();
   w.show();
   if (connected) {
-    QVERIFY(h.connectAndIntroduce());
-    QVERIFY(h.acceptVersion());
+    QVERIFY(h.connectAndAccept());
   }
   if (byButton)
     w.btnClose->click();
