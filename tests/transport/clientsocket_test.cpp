@@ -102,6 +102,7 @@ class ClientSocketTest : public QObject {
     s.setPort(ClosedPort());
     s.open();
     QVERIFY(WaitUntil([&] { return !r.events.isEmpty(); }));
+    // No disconnect follows the error: only a pause can show an absence.
     QTest::qWait(100);
     QCOMPARE(r.events, QStringList{"error 111"});
     QVERIFY(!s.active());
@@ -158,6 +159,7 @@ class ClientSocketTest : public QObject {
     s.setPort(4000);
     s.open();
     QVERIFY(WaitUntil([&] { return s.active(); }, 20000));
+    // Nor does it arrive late, after the new connect.
     QTest::qWait(50);
     QCOMPARE(r.events, (QStringList{"error 1", "connect"}));
   }
@@ -215,6 +217,7 @@ class ClientSocketTest : public QObject {
       peer->disconnectFromHost();
     }
     QVERIFY(WaitUntil([&] { return !s.active(); }));
+    // No error follows the disconnect.
     QTest::qWait(50);
     QCOMPARE(r.events, (QStringList{"connect", "disconnect"}));
     delete peer;
