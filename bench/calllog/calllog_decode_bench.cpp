@@ -41,7 +41,7 @@ std::size_t MemchrPass(const std::string& s) {
 
 double DecodeSeconds(const std::string& reply, int expectRows) {
   TSVVirtualTable table;
-  table.setSQL(QString::fromLatin1(calllog::kStatisticsTableSql));
+  table.setSQL(QString::fromLatin1(davu::calllog::kStatisticsTableSql));
   const double s = BestSeconds(5, [&] { table.LoadSqlReply(reply); });
   if (table.RecordCount() != expectRows) {
     std::fprintf(stderr, "decoded %d rows, expected %d\n", table.RecordCount(), expectRows);
@@ -65,7 +65,7 @@ void MemoryInChild(int rows) {
     const std::string reply = MakeReply(rows);
     const long withReply = MaxRssKb();
     TSVVirtualTable table;
-    table.setSQL(QString::fromLatin1(calllog::kStatisticsTableSql));
+    table.setSQL(QString::fromLatin1(davu::calllog::kStatisticsTableSql));
     table.LoadSqlReply(reply);
     const long afterDecode = MaxRssKb();
     const double mb = reply.size() / 1048576.0;
@@ -82,10 +82,10 @@ void MemoryInChild(int rows) {
 
 void GridPaint(int rows) {
   TSVVirtualTable table;
-  table.setSQL(QString::fromLatin1(calllog::kStatisticsTableSql));
+  table.setSQL(QString::fromLatin1(davu::calllog::kStatisticsTableSql));
   table.LoadSqlReply(MakeReply(rows));
   QTableView view;
-  calllog::SetupGrid(&view, &table,
+  davu::calllog::SetupGrid(&view, &table,
                      {{"FRIENDLYNAME", 25, "Klientnamn"}, {"FULLNAME", 25, "Resursnamn"},
                       {"CALLTSTAMP", 18, "P\u00e5kallad"}, {"CONFIRMTSTAMP", 18, "Bekr\u00e4ftad"},
                       {"SMSSENT", 5, "SMS skickat"}});

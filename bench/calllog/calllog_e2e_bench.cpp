@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
 
   // The same query in the sqlite3 shell, its literals in SQLite's dialect.
   std::string sql, error;
-  davu::server::TranslateDialect(calllog::StatisticsQuery({}, {}, from, to, false).toStdString(), sql, error);
+  davu::server::TranslateDialect(davu::calllog::StatisticsQuery({}, {}, from, to, false).toStdString(), sql, error);
   double shell = 1e9;
   int shellRows = 0;
   for (int run = 0; run < 3; ++run) {
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
     s.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
     s.waitForConnected(5000);
     const std::string request = davu::proto::OpenSql(
-        "BENCH", ToWire(calllog::StatisticsQuery({}, {}, from, to, false)));
+        "BENCH", ToWire(davu::calllog::StatisticsQuery({}, {}, from, to, false)));
     for (int run = 0; run < 3; ++run) {
       QElapsedTimer t;
       t.start();

@@ -30,7 +30,7 @@ namespace {
 struct Loaded {
   TSVVirtualTable table;
   explicit Loaded(int rows) {
-    table.setSQL(QString::fromLatin1(calllog::kStatisticsTableSql));
+    table.setSQL(QString::fromLatin1(davu::calllog::kStatisticsTableSql));
     table.LoadSqlReply(MakeReply(rows));
   }
 };

@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QtMath>
 
-namespace buttonpictures {
+namespace davu::buttonpictures {
 namespace {
 
 constexpr int kSize = 64;
@@ -162,4 +162,4 @@ QIcon StatisticsPicture() { return iconOf(drawStatistics()); }
 QIcon CallsPicture() { return iconOf(drawCalls()); }
 QIcon SettingsPicture() { return iconOf(drawSettings()); }
 
-}  // namespace buttonpictures
+}  // namespace davu::buttonpictures

@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <QImage>
 
-namespace buttonpictures {
+namespace davu::buttonpictures {
 
 QIcon RegisterPicture();    // a card index with a tab and lines of text
 QIcon StatisticsPicture();  // a bar chart over an axis
@@ -14,4 +14,4 @@ QIcon SettingsPicture();    // a cogwheel
 // The disabled image made from an enabled one: grey, lighter, same shape.
 QImage Greyed(const QImage& enabled);
 
-}  // namespace buttonpictures
+}  // namespace davu::buttonpictures

@@ -57,7 +57,7 @@ TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
   setWindowTitle(QStringLiteral("DAVU Admin  version: ") + productVersion_);
   InitLocalPaths();
   ConnectProc = [this] { ConnectToServer(); };
-  textformats::SetProcessTextFormats();
+  davu::textformats::SetProcessTextFormats();
 
   buildControls();
 
@@ -112,13 +112,13 @@ void TfrmDAVUAdmin::buildControls() {
   // Four buttons across the width, the outer two against the edges.
   const int step = (kClientWidth - kBigButtonWidth) / 3;
   btnSystemregister = bigButton("btnSystemregister", QStringLiteral("Systemregister..."),
-                                buttonpictures::RegisterPicture(), 0);
+                                davu::buttonpictures::RegisterPicture(), 0);
   btnStatistik = bigButton("btnStatistik", QStringLiteral("Statistik..."),
-                           buttonpictures::StatisticsPicture(), step);
+                           davu::buttonpictures::StatisticsPicture(), step);
   btnKallelser = bigButton("btnKallelser", QStringLiteral("Kallelser..."),
-                           buttonpictures::CallsPicture(), 2 * step);
+                           davu::buttonpictures::CallsPicture(), 2 * step);
   btnSettings = bigButton("btnSettings", QStringLiteral("Inställningar..."),
-                          buttonpictures::SettingsPicture(), kClientWidth - kBigButtonWidth);
+                          davu::buttonpictures::SettingsPicture(), kClientWidth - kBigButtonWidth);
   btnStatistik->setEnabled(false);
   btnKallelser->setEnabled(false);
 

@@ -12,7 +12,7 @@
 
 #include "TSVVirtualTable.h"
 
-namespace calllog {
+namespace davu::calllog {
 
 namespace {
 // Room for the cell's margins around the characters.
@@ -87,4 +87,4 @@ BottomPanel MakeBottomPanel(QWidget* parent, const QString& panelName, const QSt
   return p;
 }
 
-}  // namespace calllog
+}  // namespace davu::calllog

@@ -12,7 +12,7 @@ class QTableView;
 class QWidget;
 class TSVVirtualTable;
 
-namespace calllog {
+namespace davu::calllog {
 
 struct GridColumn {
   const char* field;
@@ -43,4 +43,4 @@ struct BottomPanel {
 };
 BottomPanel MakeBottomPanel(QWidget* parent, const QString& panelName, const QString& actionCaption);
 
-}  // namespace calllog
+}  // namespace davu::calllog

@@ -2,7 +2,7 @@
 
 #include "TextFormats.h"
 
-namespace calllog {
+namespace davu::calllog {
 namespace {
 
 constexpr auto kOrderBy = " ORDER BY CALLTSTAMP, STATIONS.FRIENDLYNAME, CALLABLES.FULLNAME";
@@ -26,8 +26,8 @@ QString ActiveCallsQuery(const QDate& today) {
       "CALLLOG.COMINGTSTAMP, CALLLOG.SMSSENT FROM STATIONS, CALLABLES, CALLLOG WHERE "
       "STATIONS.LOPNR = CALLLOG.STATIONSLOPNR AND CALLABLES.LOPNR = CALLLOG.CALLABLESLOPNR AND "
       "CALLLOG.CONFIRMTSTAMP IS NULL ");
-  sql += QLatin1String(" AND CALLTSTAMP >= ") + textformats::SqlDateLiteral(today) +
-         QLatin1String(" AND CALLTSTAMP < ") + textformats::SqlDateLiteral(today.addDays(1)) +
+  sql += QLatin1String(" AND CALLTSTAMP >= ") + davu::textformats::SqlDateLiteral(today) +
+         QLatin1String(" AND CALLTSTAMP < ") + davu::textformats::SqlDateLiteral(today.addDays(1)) +
          QLatin1String(" ");
   sql += QLatin1String(kOrderBy);
   return sql;
@@ -35,7 +35,7 @@ QString ActiveCallsQuery(const QDate& today) {
 
 QString ConfirmCallsStatement(const QDateTime& now, const std::vector<int>& lopnrs) {
   QString sql = QLatin1String("UPDATE CALLLOG SET CONFIRMTSTAMP = ") +
-                textformats::SqlDateTimeLiteral(now) + QLatin1String(" WHERE ") +
+                davu::textformats::SqlDateTimeLiteral(now) + QLatin1String(" WHERE ") +
                 QLatin1String(" (");
   for (int n : lopnrs) sql += QLatin1String(" LOPNR = ") + QString::number(n) + QLatin1String(" OR ");
   sql.chop(3);  // "OR "; the blank in front of it stays before ")"
@@ -52,12 +52,12 @@ QString StatisticsQuery(const std::vector<int>& stationLopnrs,
       "STATIONS.LOPNR = CALLLOG.STATIONSLOPNR AND CALLABLES.LOPNR = CALLLOG.CALLABLESLOPNR");
   sql += Restriction(" STATIONS.LOPNR = ", stationLopnrs);
   sql += Restriction(" CALLABLES.LOPNR = ", callableLopnrs);
-  sql += QLatin1String(" AND CALLTSTAMP >= ") + textformats::SqlDateLiteral(from) +
-         QLatin1String(" AND CALLTSTAMP < ") + textformats::SqlDateLiteral(to.addDays(1)) +
+  sql += QLatin1String(" AND CALLTSTAMP >= ") + davu::textformats::SqlDateLiteral(from) +
+         QLatin1String(" AND CALLTSTAMP < ") + davu::textformats::SqlDateLiteral(to.addDays(1)) +
          QLatin1String(" ");
   if (confirmedOnly) sql += QLatin1String(" AND NOT CONFIRMTSTAMP IS NULL");
   sql += QLatin1String(kOrderBy);
   return sql;
 }
 
-}  // namespace calllog
+}  // namespace davu::calllog

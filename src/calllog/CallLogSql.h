@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-namespace calllog {
+namespace davu::calllog {
 
 // The columns of the two windows' result tables.
 inline constexpr const char* kActiveCallsTableSql =
@@ -30,4 +30,4 @@ QString StatisticsQuery(const std::vector<int>& stationLopnrs,
                         const std::vector<int>& callableLopnrs, const QDate& from,
                         const QDate& to, bool confirmedOnly);
 
-}  // namespace calllog
+}  // namespace davu::calllog

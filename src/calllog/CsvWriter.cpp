@@ -61,7 +61,7 @@ std::vector<std::string> Fields(const std::vector<QString>& names) {
 // from one of the file's whole size. Rows are copied with memcpy into the
 // buffer; only a value that needs quoting or converting takes the slow way.
 template <typename Flush>
-void Produce(const ReportRows& rows, const reportfile::Progress& progress, Flush flush) {
+void Produce(const ReportRows& rows, const davu::reportfile::Progress& progress, Flush flush) {
   constexpr std::size_t kChunk = 1 << 20;
   std::string head = "\xEF\xBB\xBF";
   const QStringList titles = ReportRows::titles();
@@ -112,7 +112,7 @@ void Produce(const ReportRows& rows, const reportfile::Progress& progress, Flush
 
 }  // namespace
 
-std::string CsvWriter::text(const ReportRows& rows, const reportfile::Progress& progress) {
+std::string CsvWriter::text(const ReportRows& rows, const davu::reportfile::Progress& progress) {
   std::string whole;
   Produce(rows, progress, [&](std::string_view bytes) {
     whole += bytes;
@@ -122,8 +122,8 @@ std::string CsvWriter::text(const ReportRows& rows, const reportfile::Progress& 
 }
 
 bool CsvWriter::write(const ReportRows& rows, const QString& path, QString* error,
-                      const reportfile::Progress& progress) {
-  return reportfile::Save(
+                      const davu::reportfile::Progress& progress) {
+  return davu::reportfile::Save(
       path,
       [&](const QString& temp, QString* reason) {
         QFile file(temp);
@@ -136,7 +136,7 @@ bool CsvWriter::write(const ReportRows& rows, const QString& path, QString* erro
           });
         if (ok) file.close();
         if (!ok || file.error() != QFileDevice::NoError) {
-          *reason = errno ? reportfile::Reason(errno) : file.errorString();
+          *reason = errno ? davu::reportfile::Reason(errno) : file.errorString();
           return false;
         }
         return true;

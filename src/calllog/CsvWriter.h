@@ -14,10 +14,10 @@ class ReportRows;
 class CsvWriter {
  public:
   // The whole file.
-  static std::string text(const ReportRows& rows, const reportfile::Progress& progress = {});
-  // Writes `path` (see reportfile::Save).
+  static std::string text(const ReportRows& rows, const davu::reportfile::Progress& progress = {});
+  // Writes `path` (see davu::reportfile::Save).
   static bool write(const ReportRows& rows, const QString& path, QString* error,
-                    const reportfile::Progress& progress = {});
+                    const davu::reportfile::Progress& progress = {});
 
   // Appends one field, quoted when it needs to be.
   static void appendField(std::string& out, std::string_view utf8);

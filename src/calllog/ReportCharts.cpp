@@ -13,7 +13,7 @@
 
 #include "ReportFigures.h"
 
-namespace reportcharts {
+namespace davu::reportcharts {
 
 namespace {
 
@@ -182,4 +182,4 @@ QChart* TopResources(const ReportFigures& f, const QPalette& p) {
   return CallsChart(chart, set, names, QStringLiteral("Resurs"), most, true, p);
 }
 
-}  // namespace reportcharts
+}  // namespace davu::reportcharts

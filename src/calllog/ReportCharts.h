@@ -10,7 +10,7 @@ class QChart;
 class QFont;
 struct ReportFigures;
 
-namespace reportcharts {
+namespace davu::reportcharts {
 
 QChart* CallsPerDay(const ReportFigures& f, const QPalette& palette);
 QChart* CallsPerHour(const ReportFigures& f, const QPalette& palette);
@@ -24,4 +24,4 @@ inline constexpr const char16_t* kConfirmed = u"Bekräftade";
 inline constexpr const char16_t* kUnconfirmed = u"Ej bekräftade";
 inline constexpr const char16_t* kCalls = u"Kallelser";
 
-}  // namespace reportcharts
+}  // namespace davu::reportcharts

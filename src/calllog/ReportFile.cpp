@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace reportfile {
+namespace davu::reportfile {
 
 QString Reason(int e) {
   switch (e) {
@@ -61,4 +61,4 @@ bool Save(const QString& path, const std::function<bool(const QString&, QString*
   return true;
 }
 
-}  // namespace reportfile
+}  // namespace davu::reportfile

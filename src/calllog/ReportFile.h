@@ -6,7 +6,7 @@
 #include <QString>
 #include <functional>
 
-namespace reportfile {
+namespace davu::reportfile {
 
 // Rows done of all; the writers call it now and then on long work.
 using Progress = std::function<void(int done, int total)>;
@@ -19,4 +19,4 @@ bool Save(const QString& path, const std::function<bool(const QString& tempPath,
 // A Swedish sentence for the C library's error number.
 QString Reason(int errnoValue);
 
-}  // namespace reportfile
+}  // namespace davu::reportfile

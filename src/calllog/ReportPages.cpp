@@ -69,7 +69,7 @@ SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
 }
 
 void SummaryPage::setReport(const ReportRows& rows, std::shared_ptr<const ReportFigures> figures) {
-  lblUrval->setText(reporttext::Choices(rows.choices()));
+  lblUrval->setText(davu::reporttext::Choices(rows.choices()));
   model->setFigures(std::move(figures));
 }
 
@@ -118,13 +118,13 @@ void ChartsPage::rebuild() {
   const struct {
     QChartView* view;
     QChart* (*make)(const ReportFigures&, const QPalette&);
-  } charts[] = {{chartPerDag, reportcharts::CallsPerDay},
-                {chartPerTimme, reportcharts::CallsPerHour},
-                {chartResurser, reportcharts::TopResources}};
+  } charts[] = {{chartPerDag, davu::reportcharts::CallsPerDay},
+                {chartPerTimme, davu::reportcharts::CallsPerHour},
+                {chartResurser, davu::reportcharts::TopResources}};
   for (const auto& c : charts) {
     QChart* old = c.view->chart();
     QChart* chart = c.make(*figures_, p);
-    reportcharts::SetFont(chart, font());
+    davu::reportcharts::SetFont(chart, font());
     c.view->setChart(chart);
     c.view->setBackgroundBrush(p.color(QPalette::Base));
     delete old;  // the view gives up the chart it held

@@ -43,7 +43,7 @@ ReportPrinter::ReportPrinter(const ReportRows& rows, const ReportFigures& figure
 
 int ReportPrinter::pageCount(QPagedPaintDevice& device) { return run(device, nullptr, {}); }
 
-int ReportPrinter::paint(QPagedPaintDevice& device, const reportfile::Progress& progress) {
+int ReportPrinter::paint(QPagedPaintDevice& device, const davu::reportfile::Progress& progress) {
   pages_ = pageCount(device);
   QPainter painter;
   if (!painter.begin(&device)) return 0;
@@ -52,7 +52,7 @@ int ReportPrinter::paint(QPagedPaintDevice& device, const reportfile::Progress& 
   return n;
 }
 
-int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const reportfile::Progress& progress) {
+int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const davu::reportfile::Progress& progress) {
   device_ = &device;
   painter_ = painter;
   // The painter's origin is the top left corner inside the margins.
@@ -68,7 +68,7 @@ int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const repor
   const ReportChoices& c = rows_.choices();
   line(c.clinic.isEmpty() ? QStringLiteral("DAVU statistik") : c.clinic, true, 1.6);
   line(QStringLiteral("Statistik över kallelser"), true, 1.2);
-  line(reporttext::Choices(c), false);
+  line(davu::reporttext::Choices(c), false);
   line(QStringLiteral("Antal poster: ") + QString::number(rows_.size()), false);
   y_ += rowHeight_ * 0.5;
 
@@ -118,8 +118,8 @@ void ReportPrinter::endPage() {
   const QRectF foot(0, height_ - rowHeight_, width_, rowHeight_);
   const ReportChoices& c = rows_.choices();
   painter_->drawText(foot, Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("DAVU statistik ") + textformats::DateText(c.from) + QStringLiteral(" – ") +
-                         textformats::DateText(c.to));
+                     QStringLiteral("DAVU statistik ") + davu::textformats::DateText(c.from) + QStringLiteral(" – ") +
+                         davu::textformats::DateText(c.to));
   painter_->drawText(foot, Qt::AlignRight | Qt::AlignVCenter,
                      QStringLiteral("Sida %1 av %2").arg(page_).arg(pages_));
 }
@@ -162,7 +162,7 @@ void ReportPrinter::tableHeader(const std::vector<Column>& columns) {
 }
 
 void ReportPrinter::table(const std::vector<Column>& columns, int rowCount, const CellText& text,
-                          const std::function<bool(int)>& bold, const reportfile::Progress& progress) {
+                          const std::function<bool(int)>& bold, const davu::reportfile::Progress& progress) {
   ensureRoom(rowHeight_ * 2);
   tableHeader(columns);
   repeat_ = &columns;
@@ -218,9 +218,9 @@ void ReportPrinter::rows(const std::vector<Column>& columns, int first, int end,
 void ReportPrinter::charts() {
   if (!painter_) return;
   const QPalette paper = PaperPalette();
-  std::unique_ptr<QChart> made[] = {std::unique_ptr<QChart>(reportcharts::CallsPerDay(figures_, paper)),
-                                    std::unique_ptr<QChart>(reportcharts::CallsPerHour(figures_, paper)),
-                                    std::unique_ptr<QChart>(reportcharts::TopResources(figures_, paper))};
+  std::unique_ptr<QChart> made[] = {std::unique_ptr<QChart>(davu::reportcharts::CallsPerDay(figures_, paper)),
+                                    std::unique_ptr<QChart>(davu::reportcharts::CallsPerHour(figures_, paper)),
+                                    std::unique_ptr<QChart>(davu::reportcharts::TopResources(figures_, paper))};
   const double slot = (height_ - footer_ - y_) / 3;
   // Charts are laid out at a screen-like size and scaled onto the paper, so
   // their fonts keep the proportions they have on screen.
@@ -228,7 +228,7 @@ void ReportPrinter::charts() {
   for (auto& chart : made) {
     QGraphicsScene scene;
     scene.addItem(chart.get());
-    reportcharts::SetFont(chart.get(), PaperFont(false, 1.0 / 0.75));
+    davu::reportcharts::SetFont(chart.get(), PaperFont(false, 1.0 / 0.75));
     chart->setGeometry(QRectF(QPointF(0, 0), logical));
     scene.render(painter_, QRectF(0, y_, width_, slot * 0.96), QRectF(QPointF(0, 0), logical));
     scene.removeItem(chart.get());
@@ -242,8 +242,8 @@ void ReportPrinter::preparePage(QPagedPaintDevice& device) {
 }
 
 bool ReportPrinter::writePdf(const ReportRows& rows, const ReportFigures& figures, const QString& path,
-                             QString* error, const reportfile::Progress& progress) {
-  return reportfile::Save(
+                             QString* error, const davu::reportfile::Progress& progress) {
+  return davu::reportfile::Save(
       path,
       [&](const QString& temp, QString* reason) {
         bool painted = false;

@@ -20,15 +20,15 @@ class ReportPrinter {
   ReportPrinter(const ReportRows& rows, const ReportFigures& figures);
 
   // Paints every page; returns the number of pages.
-  int paint(QPagedPaintDevice& device, const reportfile::Progress& progress = {});
+  int paint(QPagedPaintDevice& device, const davu::reportfile::Progress& progress = {});
   // The pages that paint() makes on `device`, without painting.
   int pageCount(QPagedPaintDevice& device);
 
   // A4 with the report's margins.
   static void preparePage(QPagedPaintDevice& device);
-  // Writes a PDF file (see reportfile::Save).
+  // Writes a PDF file (see davu::reportfile::Save).
   static bool writePdf(const ReportRows& rows, const ReportFigures& figures, const QString& path,
-                       QString* error, const reportfile::Progress& progress = {});
+                       QString* error, const davu::reportfile::Progress& progress = {});
 
  private:
   struct Column {
@@ -38,13 +38,13 @@ class ReportPrinter {
   };
   using CellText = std::function<QString(int row, int column)>;
 
-  int run(QPagedPaintDevice& device, QPainter* painter, const reportfile::Progress& progress);
+  int run(QPagedPaintDevice& device, QPainter* painter, const davu::reportfile::Progress& progress);
   void startPage();
   void endPage();
   void ensureRoom(double height);
   void line(const QString& text, bool bold, double scale = 1.0);
   void table(const std::vector<Column>& columns, int rowCount, const CellText& text,
-             const std::function<bool(int row)>& bold, const reportfile::Progress& progress);
+             const std::function<bool(int row)>& bold, const davu::reportfile::Progress& progress);
   void tableHeader(const std::vector<Column>& columns);
   void rows(const std::vector<Column>& columns, int first, int end, const CellText& text,
             const std::function<bool(int row)>& bold);

@@ -5,7 +5,7 @@
 #include "ReportRows.h"
 #include "TextFormats.h"
 
-namespace reporttext {
+namespace davu::reporttext {
 
 QString Duration(double seconds) {
   if (seconds < 0) return QStringLiteral("–");
@@ -18,7 +18,7 @@ QString Duration(double seconds) {
 QString Share(int part, int whole) {
   if (whole <= 0) return QStringLiteral("–");
   const double percent = std::round(1000.0 * part / whole) / 10;
-  return textformats::NumberText(percent) + QStringLiteral(" %");
+  return davu::textformats::NumberText(percent) + QStringLiteral(" %");
 }
 
 namespace {
@@ -26,7 +26,7 @@ QString Names(const QStringList& names) {
   return names.isEmpty() ? QStringLiteral("alla") : names.join(QStringLiteral(", "));
 }
 QString Range(const ReportChoices& c, const QString& dash) {
-  return textformats::DateText(c.from) + dash + textformats::DateText(c.to);
+  return davu::textformats::DateText(c.from) + dash + davu::textformats::DateText(c.to);
 }
 }  // namespace
 
@@ -41,4 +41,4 @@ QString FileName(const ReportChoices& c, const QString& suffix) {
   return QStringLiteral("DAVU statistik ") + Range(c, QStringLiteral("–")) + u'.' + suffix;
 }
 
-}  // namespace reporttext
+}  // namespace davu::reporttext

@@ -4,7 +4,7 @@
 
 struct ReportChoices;
 
-namespace reporttext {
+namespace davu::reporttext {
 
 // "4:05" under an hour, "1:02:03" from an hour; "–" for no time (negative).
 QString Duration(double seconds);
@@ -16,4 +16,4 @@ QString Choices(const ReportChoices& c);
 // The proposed file name: "DAVU statistik 2024-05-01–2024-05-31." + suffix.
 QString FileName(const ReportChoices& c, const QString& suffix);
 
-}  // namespace reporttext
+}  // namespace davu::reporttext

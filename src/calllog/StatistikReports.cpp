@@ -131,7 +131,7 @@ void StatistikReports::reportArrived() {
   btnSkrivUt->setEnabled(!working_);
 }
 
-bool StatistikReports::busy(const std::function<bool(const reportfile::Progress&, QString*)>& work) {
+bool StatistikReports::busy(const std::function<bool(const davu::reportfile::Progress&, QString*)>& work) {
   const auto enable = [this](bool on) {
     for (QWidget* w : std::initializer_list<QWidget*>{window_->BitBtn1, btnExportera, btnSkrivUt, window_->Avbryt})
       w->setEnabled(on);
@@ -145,7 +145,7 @@ bool StatistikReports::busy(const std::function<bool(const reportfile::Progress&
   sinceRepaint.start();
   // Keeps the window painted and the connection read while the work runs;
   // the user's clicks wait until it is done.
-  const reportfile::Progress progress = [&](int done, int total) {
+  const davu::reportfile::Progress progress = [&](int done, int total) {
     if (sinceRepaint.elapsed() < 50) return;
     sinceRepaint.restart();
     pbRapport->setRange(0, total);
@@ -171,7 +171,7 @@ void StatistikReports::btnExporteraClick() {
   if (!rows_ || working_) return;
   if (lastFolder_.isEmpty()) lastFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   QString filter = excelFilter();
-  QString path = AskSavePath(QDir(lastFolder_).filePath(reporttext::FileName(rows_->choices(), QStringLiteral("xlsx"))),
+  QString path = AskSavePath(QDir(lastFolder_).filePath(davu::reporttext::FileName(rows_->choices(), QStringLiteral("xlsx"))),
                              excelFilter() + QStringLiteral(";;") + csvFilter(), &filter);
   if (path.isEmpty()) return;
   // The file's own suffix decides; without one, the chosen type.
@@ -182,7 +182,7 @@ void StatistikReports::btnExporteraClick() {
   }
   const auto rows = rows_;
   const auto figures = figures_;  // kept alive if a new reply arrives meanwhile
-  const bool ok = busy([&](const reportfile::Progress& progress, QString* error) {
+  const bool ok = busy([&](const davu::reportfile::Progress& progress, QString* error) {
     return suffix == QLatin1String("csv") ? CsvWriter::write(*rows, path, error, progress)
                                           : XlsxWriter::write(*rows, *figures, path, error, progress);
   });
@@ -193,13 +193,13 @@ void StatistikReports::actSparaPdfTriggered() {
   if (!rows_ || working_) return;
   if (lastFolder_.isEmpty()) lastFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   QString filter = QStringLiteral("PDF (*.pdf)");
-  QString path = AskSavePath(QDir(lastFolder_).filePath(reporttext::FileName(rows_->choices(), QStringLiteral("pdf"))),
+  QString path = AskSavePath(QDir(lastFolder_).filePath(davu::reporttext::FileName(rows_->choices(), QStringLiteral("pdf"))),
                              filter, &filter);
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().toLower() != QLatin1String("pdf")) path += QStringLiteral(".pdf");
   const auto rows = rows_;
   const auto figures = figures_;
-  const bool ok = busy([&](const reportfile::Progress& progress, QString* error) {
+  const bool ok = busy([&](const davu::reportfile::Progress& progress, QString* error) {
     return ReportPrinter::writePdf(*rows, *figures, path, error, progress);
   });
   if (ok) saved(path);
@@ -211,12 +211,12 @@ void StatistikReports::actForhandsgranskaTriggered() {
   const auto figures = figures_;
   QPrinter printer(QPrinter::HighResolution);
   ReportPrinter::preparePage(printer);
-  printer.setDocName(reporttext::FileName(rows->choices(), QStringLiteral("pdf")).chopped(4));
+  printer.setDocName(davu::reporttext::FileName(rows->choices(), QStringLiteral("pdf")).chopped(4));
   QPrintPreviewDialog preview(&printer, window_);
   preview.setObjectName(QStringLiteral("frmForhandsgranska"));
   preview.setWindowTitle(QStringLiteral("Förhandsgranska rapporten"));
   connect(&preview, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter* p) {
-    busy([&](const reportfile::Progress& progress, QString*) {
+    busy([&](const davu::reportfile::Progress& progress, QString*) {
       ReportPrinter(*rows, *figures).paint(*p, progress);
       return true;
     });

@@ -59,7 +59,7 @@ class StatistikReports : public QObject {
   void reportArrived();
   // Runs `work` with a busy cursor, the buttons off and the progress bar
   // showing; false when it failed, after saying why.
-  bool busy(const std::function<bool(const reportfile::Progress&, QString* error)>& work);
+  bool busy(const std::function<bool(const davu::reportfile::Progress&, QString* error)>& work);
   void saved(const QString& path);
 
   TfrmDAVUStatistik* window_;

@@ -56,11 +56,11 @@ QString SummaryModel::text(const GroupFigures& g, int column) {
     case Name: return g.kind == GroupFigures::Total ? QString() : g.name;
     case Calls: return QString::number(g.calls);
     case Confirmed: return QString::number(g.confirmed);
-    case Share: return reporttext::Share(g.confirmed, g.calls);
+    case Share: return davu::reporttext::Share(g.confirmed, g.calls);
     case Sms: return QString::number(g.smsSent);
-    case Median: return reporttext::Duration(g.medianSeconds);
-    case P90: return reporttext::Duration(g.p90Seconds);
-    case Longest: return reporttext::Duration(g.longestSeconds);
+    case Median: return davu::reporttext::Duration(g.medianSeconds);
+    case P90: return davu::reporttext::Duration(g.p90Seconds);
+    case Longest: return davu::reporttext::Duration(g.longestSeconds);
   }
   return {};
 }

@@ -30,17 +30,17 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtAct
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
-  setFont(calllog::WindowFont());
+  setFont(davu::calllog::WindowFont());
   SetFixedSizeOnScreen(this, QSize(671, 440));
 
   SVVirtualTable1 = new TSVVirtualTable(this);
   SVVirtualTable1->setObjectName(QStringLiteral("SVVirtualTable1"));
-  SVVirtualTable1->setSQL(QString::fromLatin1(calllog::kActiveCallsTableSql));
+  SVVirtualTable1->setSQL(QString::fromLatin1(davu::calllog::kActiveCallsTableSql));
   SVVirtualTable1->setCheckColumn(QStringLiteral("Radera"));
 
   DBGrid1 = new QTableView(this);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-  calllog::SetupGrid(DBGrid1, SVVirtualTable1,
+  davu::calllog::SetupGrid(DBGrid1, SVVirtualTable1,
                      {{"Radera", 6, QStringLiteral("Radera")},
                       {"FRIENDLYNAME", 25, QStringLiteral("Klientnamn")},
                       {"FULLNAME", 25, QStringLiteral("Resursnamn")},
@@ -48,7 +48,7 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtAct
                       {"COMINGTSTAMP", 18, QStringLiteral("På väg")},
                       {"SMSSENT", 5, QStringLiteral("SMS skickat")}});
 
-  const calllog::BottomPanel bottom = calllog::MakeBottomPanel(this, QStringLiteral("Panel1"),
+  const davu::calllog::BottomPanel bottom = davu::calllog::MakeBottomPanel(this, QStringLiteral("Panel1"),
                                                               QStringLiteral("Radera markerade..."));
   Panel1 = bottom.panel;
   BitBtn1 = bottom.action;
@@ -68,7 +68,7 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtAct
 TfrmDAVUActiveCalls::~TfrmDAVUActiveCalls() = default;
 
 void TfrmDAVUActiveCalls::firstActivation() {
-  const QString sql = calllog::ActiveCallsQuery(platform::clock().now().date());
+  const QString sql = davu::calllog::ActiveCallsQuery(platform::clock().now().date());
   sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
 }
 
@@ -102,7 +102,7 @@ void TfrmDAVUActiveCalls::BitBtn1Click() {
   }
 
   // Without a connection the ticks stay, to be confirmed once it is back.
-  const QString sql = calllog::ConfirmCallsStatement(now, ticked);
+  const QString sql = davu::calllog::ConfirmCallsStatement(now, ticked);
   if (!sendRequest(davu::proto::ExecSql(ToWire(GetClientName()), ToWire(sql)))) return;
   platform::sleeper().blockingSleep(1000);
   activated_ = false;

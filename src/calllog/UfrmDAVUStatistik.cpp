@@ -46,7 +46,7 @@ QDateEdit* DatePicker(const char* name, QWidget* parent) {
   auto* d = new QDateEdit(parent);
   d->setObjectName(QLatin1String(name));
   d->setCalendarPopup(true);
-  d->setDisplayFormat(QLatin1String(textformats::kShortDateFormat));
+  d->setDisplayFormat(QLatin1String(davu::textformats::kShortDateFormat));
   return d;
 }
 
@@ -80,12 +80,12 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
-  setFont(calllog::WindowFont());
+  setFont(davu::calllog::WindowFont());
   SetFixedSizeOnScreen(this, QSize(807, 495));
 
   SVVirtualTable1 = new TSVVirtualTable(this);
   SVVirtualTable1->setObjectName(QStringLiteral("SVVirtualTable1"));
-  SVVirtualTable1->setSQL(QString::fromLatin1(calllog::kStatisticsTableSql));
+  SVVirtualTable1->setSQL(QString::fromLatin1(davu::calllog::kStatisticsTableSql));
 
   buildLeftPanel();
 
@@ -96,7 +96,7 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   PageControl1->addTab(TabSheet1, QStringLiteral("Text statistik"));
   DBGrid1 = new QTableView(TabSheet1);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-  calllog::SetupGrid(DBGrid1, SVVirtualTable1,
+  davu::calllog::SetupGrid(DBGrid1, SVVirtualTable1,
                      {{"FRIENDLYNAME", 25, QStringLiteral("Klientnamn")},
                       {"FULLNAME", 25, QStringLiteral("Resursnamn")},
                       {"CALLTSTAMP", 18, QStringLiteral("Påkallad")},
@@ -107,7 +107,7 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   sheet->setContentsMargins(2, 2, 2, 2);
   sheet->addWidget(DBGrid1);
 
-  const calllog::BottomPanel bottom = calllog::MakeBottomPanel(this, QStringLiteral("Panel2"),
+  const davu::calllog::BottomPanel bottom = davu::calllog::MakeBottomPanel(this, QStringLiteral("Panel2"),
                                                               QStringLiteral("Skapa rapport"));
   Panel2 = bottom.panel;
   BitBtn1 = bottom.action;
@@ -210,7 +210,7 @@ void TfrmDAVUStatistik::BitBtn1Click() {
   for (int i = 0; i < CheckListBox1->count() && i < static_cast<int>(callables_.size()); ++i)
     if (CheckListBox1->item(i)->checkState() == Qt::Checked)
       callables.push_back(callables_[i]->CallableLopnr);
-  const QString sql = calllog::StatisticsQuery(stations, callables, DateTimePicker1->date(),
+  const QString sql = davu::calllog::StatisticsQuery(stations, callables, DateTimePicker1->date(),
                                                DateTimePicker2->date(), CheckBox1->isChecked());
   // Without a connection the grid keeps the last report and its count.
   sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));

@@ -62,7 +62,7 @@ void WriteSummary(const Formats& fmt, const ReportRows& rows, const ReportFigure
   const ReportChoices& c = rows.choices();
   int r = 0;
   if (!c.clinic.isEmpty()) s.text(r++, 0, Utf8(c.clinic), fmt.bold);
-  s.text(r++, 0, Utf8(reporttext::Choices(c)));
+  s.text(r++, 0, Utf8(davu::reporttext::Choices(c)));
   ++r;
   for (int col = 0; col < SummaryModel::ColumnCount; ++col)
     s.text(r, col, Utf8(SummaryModel::title(col)), fmt.header);
@@ -90,7 +90,7 @@ void WriteSummary(const Formats& fmt, const ReportRows& rows, const ReportFigure
   worksheet_set_column(s.ws, 2, 8, 15, nullptr);
 }
 
-void WriteRows(const Formats& fmt, const ReportRows& rows, Sheet& s, const reportfile::Progress& progress) {
+void WriteRows(const Formats& fmt, const ReportRows& rows, Sheet& s, const davu::reportfile::Progress& progress) {
   const QStringList titles = ReportRows::titles();
   for (int col = 0; col < titles.size(); ++col) s.text(0, col, Utf8(titles[col]), fmt.header);
   worksheet_freeze_panes(s.ws, 1, 0);
@@ -137,8 +137,8 @@ QString XlsxReason(lxw_error e) {
 }  // namespace
 
 bool XlsxWriter::write(const ReportRows& rows, const ReportFigures& figures, const QString& path,
-                       QString* error, const reportfile::Progress& progress) {
-  return reportfile::Save(
+                       QString* error, const davu::reportfile::Progress& progress) {
+  return davu::reportfile::Save(
       path,
       [&](const QString& temp, QString* reason) {
         // Constant memory: each row goes to disk as it is written, so a large

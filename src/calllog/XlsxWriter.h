@@ -14,5 +14,5 @@ struct ReportFigures;
 class XlsxWriter {
  public:
   static bool write(const ReportRows& rows, const ReportFigures& figures, const QString& path,
-                    QString* error, const reportfile::Progress& progress = {});
+                    QString* error, const davu::reportfile::Progress& progress = {});
 };

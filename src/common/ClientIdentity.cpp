@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "Dialogs.h"
 #include "Records.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
@@ -55,7 +54,7 @@ QString GetMachineName() {
       result = host.terminalServicesClientName();
     } catch (...) {
       note += QStringLiteral("TerminalServer: ") + messageOf(std::current_exception());
-      ShowInfoMessage(QStringLiteral("Det gick inte att hämta datornamnet i fjärrsessionen!") + u'\r' + u'\r' + note);
+      platform::dialogs().showInfoMessage(QStringLiteral("Det gick inte att hämta datornamnet i fjärrsessionen!") + u'\r' + u'\r' + note);
       result.clear();
     }
   }

@@ -14,7 +14,6 @@
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
 #include "SharedState.h"
-#include "UDAVUcommon.h"
 #include "WireText.h"
 #include "protocol/Catalogue.h"
 #include "protocol/TextUtil.h"
@@ -51,11 +50,27 @@ bool connected() { return ServerSocket && ServerSocket->active(); }
 
 int settingWaitDepth = 0;
 
+QTimer* handedInReplyTimer = nullptr;
+
+QTimer* settingReplyTimer() {
+  if (handedInReplyTimer) return handedInReplyTimer;
+  static QTimer* const own = [] {
+    auto* timer = new QTimer;  // kept for the whole run, as the common window's is
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+      SettingReplyTimedOut = true;
+      timer->stop();
+    });
+    return timer;
+  }();
+  return own;
+}
+
 // Sends one request and lets the event loop run until a settings reply has
-// arrived, SocketTimer has fired, or the connection has gone (then no reply
+// arrived, the reply timer has fired, or the connection has gone (then no reply
 // can come). Without a reply the result stays `current`.
 QString WaitForSettingReply(const std::string& message, const QString& current) {
-  QTimer* timer = EnsureDAVUcommon().SocketTimer;
+  QTimer* timer = settingReplyTimer();
   timer->stop();
   timer->start(5000);
   SettingReplyTimedOut = false;
@@ -188,3 +203,5 @@ void InitLocalPaths() {
 }
 
 bool SettingReadWaiting() { return settingWaitDepth > 0; }
+
+void UseSettingReplyTimer(QTimer* timer) { handedInReplyTimer = timer; }

@@ -7,6 +7,8 @@
 
 #include "platform/SettingsHive.h"
 
+class QTimer;
+
 QString ReadSetting(const QString& section, const QString& key);
 QString ReadSettingDef(const QString& section, const QString& key, const QString& def);
 QString ReadServerSetting(const QString& section, const QString& key);
@@ -44,3 +46,8 @@ void SettingReplyReceived(std::string_view payload);
 // read of its own: its request would clear the shared reply flags and take
 // the waiting read's answer.
 bool SettingReadWaiting();
+
+// The watchdog of a server read, 5000 ms: the common window hands in its
+// SocketTimer while it lives (nullptr hands it back); without one the store
+// uses a timer of its own.
+void UseSettingReplyTimer(QTimer* timer);

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-namespace textformats {
+namespace davu::textformats {
 
 void SetProcessTextFormats() {
   // Swedish gives "," as decimal separator and "-"/":" separators; digit
@@ -60,4 +60,4 @@ std::optional<QDateTime> DateTimeFromText(const QString& text) {
   return QDateTime(d, tm);
 }
 
-}  // namespace textformats
+}  // namespace davu::textformats

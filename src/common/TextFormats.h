@@ -9,7 +9,7 @@
 #include <QTime>
 #include <optional>
 
-namespace textformats {
+namespace davu::textformats {
 
 inline constexpr char16_t kDecimalSeparator = u',';
 inline constexpr char16_t kDateSeparator = u'-';
@@ -45,4 +45,4 @@ std::optional<QDate> DateFromText(const QString& text);
 // "2024-05-03 10:22:33" or a date alone (midnight); nullopt for anything else.
 std::optional<QDateTime> DateTimeFromText(const QString& text);
 
-}  // namespace textformats
+}  // namespace davu::textformats

@@ -115,10 +115,10 @@ void MainWindowTest::windowIsFixedWithStatusBarAndTitle() {
 
 void MainWindowTest::buttonPicturesHaveTwoImages_data() {
   QTest::addColumn<QIcon>("icon");
-  QTest::newRow("register") << buttonpictures::RegisterPicture();
-  QTest::newRow("statistics") << buttonpictures::StatisticsPicture();
-  QTest::newRow("calls") << buttonpictures::CallsPicture();
-  QTest::newRow("settings") << buttonpictures::SettingsPicture();
+  QTest::newRow("register") << davu::buttonpictures::RegisterPicture();
+  QTest::newRow("statistics") << davu::buttonpictures::StatisticsPicture();
+  QTest::newRow("calls") << davu::buttonpictures::CallsPicture();
+  QTest::newRow("settings") << davu::buttonpictures::SettingsPicture();
 }
 
 void MainWindowTest::buttonPicturesHaveTwoImages() {

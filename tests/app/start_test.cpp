@@ -13,7 +13,7 @@
 #include "TextFormats.h"
 #include "Themes.h"
 
-using namespace textformats;
+using namespace davu::textformats;
 
 class StartTest : public QObject {
   Q_OBJECT

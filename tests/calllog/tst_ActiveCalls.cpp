@@ -23,7 +23,7 @@
 namespace {
 
 std::string Query(const QDate& day) {
-  return davu::proto::OpenSql(W(GetClientName()), W(calllog::ActiveCallsQuery(day)));
+  return davu::proto::OpenSql(W(GetClientName()), W(davu::calllog::ActiveCallsQuery(day)));
 }
 
 // Three unconfirmed calls, LOPNR 12, 14 and 15.

@@ -37,7 +37,7 @@ class CallLogSqlTest : public QObject {
   void activeCallsCoverToday() {
     QFETCH(QDate, today);
     QFETCH(QString, tail);
-    QCOMPARE(calllog::ActiveCallsQuery(today), kActiveHead + tail + kOrder);
+    QCOMPARE(davu::calllog::ActiveCallsQuery(today), kActiveHead + tail + kOrder);
   }
 
   void confirmStatement_data() {
@@ -57,7 +57,7 @@ class CallLogSqlTest : public QObject {
     QFETCH(QDateTime, now);
     QFETCH(IntList, lopnrs);
     QFETCH(QString, sql);
-    QCOMPARE(calllog::ConfirmCallsStatement(now, lopnrs), sql);
+    QCOMPARE(davu::calllog::ConfirmCallsStatement(now, lopnrs), sql);
   }
 
   void statisticsQuery_data() {
@@ -84,7 +84,7 @@ class CallLogSqlTest : public QObject {
     QFETCH(QDate, to);
     QFETCH(bool, confirmed);
     QFETCH(QString, tail);
-    QCOMPARE(calllog::StatisticsQuery(stations, callables, from, to, confirmed), kStatisticsHead + tail + kOrder);
+    QCOMPARE(davu::calllog::StatisticsQuery(stations, callables, from, to, confirmed), kStatisticsHead + tail + kOrder);
   }
 };
 

@@ -184,24 +184,24 @@ class ReportFiguresTest : public QObject {
   void texts_data() {
     QTest::addColumn<QString>("got");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no time") << reporttext::Duration(-1) << "–";
-    QTest::newRow("zero") << reporttext::Duration(0) << "0:00";
-    QTest::newRow("half second up") << reporttext::Duration(74.5) << "1:15";
-    QTest::newRow("under an hour") << reporttext::Duration(3599) << "59:59";
-    QTest::newRow("hours") << reporttext::Duration(3723) << "1:02:03";
-    QTest::newRow("share") << reporttext::Share(19, 24) << "79,2 %";
-    QTest::newRow("no calls") << reporttext::Share(0, 0) << "–";
+    QTest::newRow("no time") << davu::reporttext::Duration(-1) << "–";
+    QTest::newRow("zero") << davu::reporttext::Duration(0) << "0:00";
+    QTest::newRow("half second up") << davu::reporttext::Duration(74.5) << "1:15";
+    QTest::newRow("under an hour") << davu::reporttext::Duration(3599) << "59:59";
+    QTest::newRow("hours") << davu::reporttext::Duration(3723) << "1:02:03";
+    QTest::newRow("share") << davu::reporttext::Share(19, 24) << "79,2 %";
+    QTest::newRow("no calls") << davu::reporttext::Share(0, 0) << "–";
     QTest::newRow("choices, all")
-        << reporttext::Choices(fixture::Choices())
+        << davu::reporttext::Choices(fixture::Choices())
         << "2024-05-30 – 2024-06-02 · Klienter: alla · Resurser: alla · Alla kallelser";
     ReportChoices some = fixture::Choices();
     some.clients = QStringList{"Lab"};
     some.resources = QStringList{"Rum 1", "Rum 2"};
     some.confirmedOnly = true;
     QTest::newRow("choices, some")
-        << reporttext::Choices(some)
+        << davu::reporttext::Choices(some)
         << "2024-05-30 – 2024-06-02 · Klienter: Lab · Resurser: Rum 1, Rum 2 · Endast bekräftade kallelser";
-    QTest::newRow("file name") << reporttext::FileName(fixture::Choices(), "xlsx")
+    QTest::newRow("file name") << davu::reporttext::FileName(fixture::Choices(), "xlsx")
                                << "DAVU statistik 2024-05-30–2024-06-02.xlsx";
   }
   void texts() {
@@ -245,7 +245,7 @@ class ReportFiguresTest : public QObject {
       old.write("old report");
     }
     QString error;
-    const bool ok = reportfile::Save(
+    const bool ok = davu::reportfile::Save(
         path,
         [](const QString& temp, QString* reason) {
           QFile f(temp);

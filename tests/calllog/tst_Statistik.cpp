@@ -151,7 +151,7 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     w->DateTimePicker2->setDate(QDate(2024, 5, 31));
     w->CheckBox1->setChecked(true);
     w->BitBtn1->click();
-    const QString sql = calllog::StatisticsQuery({3, 5}, {7}, QDate(2024, 5, 1), QDate(2024, 5, 31), true);
+    const QString sql = davu::calllog::StatisticsQuery({3, 5}, {7}, QDate(2024, 5, 1), QDate(2024, 5, 31), true);
     QVERIFY(sql.contains(QStringLiteral(
         " AND ( STATIONS.LOPNR = 3 OR  STATIONS.LOPNR = 5) AND ( CALLABLES.LOPNR = 7) AND CALLTSTAMP >= #2024-05-01# "
         "AND CALLTSTAMP < #2024-06-01#  AND NOT CONFIRMTSTAMP IS NULL ORDER BY")));

@@ -105,7 +105,7 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
   // The query goes out byte for byte as before; the pages fill from its reply.
   void pagesShowTheReport() {
     makeReport();
-    const QString sql = calllog::StatisticsQuery({3}, {7}, QDate(2024, 5, 30), QDate(2024, 6, 2), false);
+    const QString sql = davu::calllog::StatisticsQuery({3}, {7}, QDate(2024, 5, 30), QDate(2024, 6, 2), false);
     QCOMPARE(net->sent(), davu::proto::OpenSql(W(GetClientName()), W(sql)));
     QCOMPARE(w->PageControl1->currentIndex(), 0);
     QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 24"));

@@ -1,6 +1,7 @@
 #pragma once
 // Fakes of the platform seam. FakePlatform installs all of them for the
 // lifetime of one test case and restores the real ones afterwards.
+#include <QColor>
 #include <QDateTime>
 #include <QStringList>
 #include <deque>

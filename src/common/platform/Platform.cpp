@@ -4,8 +4,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
-
-#include "RealDialogs.h"
+#include <QtGlobal>
 
 namespace platform {
 namespace {
@@ -66,6 +65,8 @@ struct Installed {
   std::unique_ptr<HostIdentity> host;
 };
 
+std::unique_ptr<Dialogs> (*realDialogsMaker)() = nullptr;
+
 Installed& installed() {
   static Installed s;
   return s;
@@ -84,13 +85,18 @@ RandomSource& random() { return getOrMake<RandomSource, SeededRandom>(installed(
 Sleeper& sleeper() { return getOrMake<Sleeper, ThreadSleeper>(installed().sleeper); }
 Dialogs& dialogs() {
   auto& slot = installed().dialogs;
-  if (!slot) slot = MakeRealDialogs();
+  if (!slot) {
+    if (!realDialogsMaker) qFatal("platform::dialogs(): no dialogs installed and no real ones linked");
+    slot = realDialogsMaker();
+  }
   return *slot;
 }
 ProcessStarter& processStarter() {
   return getOrMake<ProcessStarter, DetachedStarter>(installed().starter);
 }
 HostIdentity& hostIdentity() { return getOrMake<HostIdentity, LinuxHostIdentity>(installed().host); }
+
+void setRealDialogs(std::unique_ptr<Dialogs> (*maker)()) { realDialogsMaker = maker; }
 
 void install(std::unique_ptr<Clock> p) { installed().clock = std::move(p); }
 void install(std::unique_ptr<RandomSource> p) { installed().random = std::move(p); }

@@ -2,14 +2,13 @@
 // The seam to the operating system. Each need is a small interface with one
 // real implementation; tests install fakes (tests/support) so that they can
 // script answers, move the clock and skip real pauses.
-#include <QColor>
 #include <QDateTime>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
-class QWidget;
+class QColor;
 
 namespace platform {
 
@@ -34,7 +33,8 @@ class Sleeper {
 };
 
 // Message boxes and balloons. Kinds of balloon: 1 error, 2 information,
-// 3 question, anything else information.
+// 3 question, anything else information. The real ones are widgets, a layer
+// above this seam: the widgets library hands in their maker (setRealDialogs).
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
@@ -66,6 +66,10 @@ class HostIdentity {
   // Terminal-services query: the client name, empty when not available; may throw.
   virtual QString terminalServicesClientName() = 0;
 };
+
+// Used by dialogs() while no other is installed. Without a maker (a program
+// without the widgets library) asking for dialogs is a programming error.
+void setRealDialogs(std::unique_ptr<Dialogs> (*maker)());
 
 Clock& clock();
 RandomSource& random();

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "update/VersionBlock.h"
+#include "VersionBlock.h"
 
 using namespace davu::version;
 

@@ -7,7 +7,27 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include "UDAVUcommon.h"
+#include "platform/BalloonHint.h"
 #include "platform/Platform.h"
+#include "platform/RealDialogs.h"
+
+namespace {
+
+// The seam below cannot make widgets: a program that links these helpers gets
+// the real boxes, with the common window's balloon, as the seam's default.
+std::unique_ptr<platform::Dialogs> makeRealDialogs() {
+  return platform::MakeRealDialogs(
+      [](const QString& title, const QString& text, QPoint screenPos, int displayMs, int kind) {
+        TfrmDAVUcommon& common = EnsureDAVUcommon();
+        common.PrepareBalloonHint(title, text, kind, displayMs);
+        common.BalloonHint()->showAt(screenPos);
+      });
+}
+
+[[maybe_unused]] const bool realDialogsKnown = (platform::setRealDialogs(&makeRealDialogs), true);
+
+}  // namespace
 
 void ShowBalloonHint(const QString& title, const QString& text, QWidget* control, int displayMs,
                      int kind) {

@@ -6,9 +6,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "UDAVUcommon.h"
-#include "platform/BalloonHint.h"
-
 namespace platform {
 namespace {
 
@@ -16,6 +13,7 @@ namespace {
 // as the default button. Closing a question without choosing counts as "Nej".
 class QtDialogs final : public Dialogs {
  public:
+  explicit QtDialogs(BalloonShow showBalloon) : showBalloon_(std::move(showBalloon)) {}
   void showInfoMessage(const QString& text) override {
     QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok);
     box.setObjectName(QStringLiteral("InfoMessage"));
@@ -37,9 +35,7 @@ class QtDialogs final : public Dialogs {
   }
   void showBalloon(const QString& title, const QString& text, QPoint screenPos, int displayMs,
                    int kind) override {
-    TfrmDAVUcommon& common = EnsureDAVUcommon();
-    common.PrepareBalloonHint(title, text, kind, displayMs);
-    common.BalloonHint()->showAt(screenPos);
+    showBalloon_(title, text, screenPos, displayMs, kind);
   }
   bool pickColour(QColor& colour) override {
     const QColor chosen = QColorDialog::getColor(colour, QApplication::activeWindow());
@@ -47,10 +43,15 @@ class QtDialogs final : public Dialogs {
     colour = chosen;
     return true;
   }
+
+ private:
+  BalloonShow showBalloon_;
 };
 
 }  // namespace
 
-std::unique_ptr<Dialogs> MakeRealDialogs() { return std::make_unique<QtDialogs>(); }
+std::unique_ptr<Dialogs> MakeRealDialogs(BalloonShow showBalloon) {
+  return std::make_unique<QtDialogs>(std::move(showBalloon));
+}
 
 }  // namespace platform

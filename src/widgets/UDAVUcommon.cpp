@@ -79,7 +79,10 @@ TfrmDAVUcommon::TfrmDAVUcommon(bool listenForPower, QWidget* parent)
   UpdateSocket->setPort(0);
   UpdateTimer->setObjectName(QStringLiteral("UpdateTimer"));
   UpdateTimer->setInterval(5000);
-  if (!frmDAVUcommon) frmDAVUcommon = this;
+  if (!frmDAVUcommon) {
+    frmDAVUcommon = this;
+    UseSettingReplyTimer(SocketTimer);
+  }
   if (listenForPower) {
     sleepWatcher_ = new SleepWatcher(QDBusConnection::systemBus(),
                                      QStringLiteral("org.freedesktop.login1"), this);
@@ -89,7 +92,10 @@ TfrmDAVUcommon::TfrmDAVUcommon(bool listenForPower, QWidget* parent)
 }
 
 TfrmDAVUcommon::~TfrmDAVUcommon() {
-  if (frmDAVUcommon == this) frmDAVUcommon = nullptr;
+  if (frmDAVUcommon == this) {
+    frmDAVUcommon = nullptr;
+    UseSettingReplyTimer(nullptr);
+  }
 }
 
 void TfrmDAVUcommon::SocketTimerTimer() {
