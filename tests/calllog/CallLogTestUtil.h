@@ -11,9 +11,7 @@
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "SharedState.h"
-#include "WireText.h"
-
-inline std::string W(const QString& text) { return ToWire(text); }
+#include "WireLiteral.h"
 
 // A RETSQL payload as the dispatcher cuts it: "¤RETSQL:" + pieces + ":".
 inline std::string SqlPayload(const QStringList& rows) {

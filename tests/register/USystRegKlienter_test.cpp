@@ -15,17 +15,9 @@
 #include "SharedState.h"
 #include "USystReg.h"
 #include "UfrmAddEditKlient.h"
+#include "WireLiteral.h"
 
 namespace {
-
-// Wire bytes from UTF-8 text: "¤" and the Swedish letters become their
-// Windows-1252 bytes.
-std::string W(const QString& s) {
-  std::string out;
-  for (QChar c : s) out += static_cast<char>(c.unicode() <= 0xFF ? c.unicode() : '?');
-  return out;
-}
-std::string W(const char* utf8) { return W(QString::fromUtf8(utf8)); }
 
 const char* kMe = "RECEPTION01_Admin";
 
