@@ -59,7 +59,6 @@ class KlienterTest : public QObject {
 
  private slots:
   void init() {
-    sandbox_.clear();
     c_ = std::make_unique<RegisterWindowCase>();
     QVERIFY(c_->connected);
     ServerVersion = QStringLiteral("1.10.6");
@@ -424,7 +423,6 @@ class KlienterTest : public QObject {
                       list->visualRect(tab()->machines()->index(row)).center());
   }
 
-  SettingsSandbox sandbox_;
   std::unique_ptr<RegisterWindowCase> c_;
   TfrmSystreg* w_ = nullptr;
 };

@@ -48,7 +48,6 @@ class ResourcesTabTest : public QObject {
 
  private slots:
   void init() {
-    sandbox_.clear();
     c_ = std::make_unique<RegisterWindowCase>();
     QVERIFY(c_->connected);
     tab_ = c_->w->tsResurser;
@@ -308,7 +307,6 @@ class ResourcesTabTest : public QObject {
   }
 
  private:
-  SettingsSandbox sandbox_;
   std::unique_ptr<RegisterWindowCase> c_;
   TResourcesTab* tab_ = nullptr;
 };
