@@ -265,7 +265,7 @@ class SystRegTest : public QObject {
     w.show();
     w.PageControl1->setCurrentWidget(w.tsStations);
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCoreApplication::processEvents();
+    QTRY_VERIFY(w.tsStations->Splitter1->width() > 760);  // laid out at the window's width
     w.tsStations->Splitter1Moved();
 
     QCOMPARE(w.width(), 800);
