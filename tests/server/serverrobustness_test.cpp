@@ -182,4 +182,4 @@ void tst_ServerRobustness::randomBytesNeverCrash() {
 }
 
 QTEST_GUILESS_MAIN(tst_ServerRobustness)
-#include "tst_ServerRobustness.moc"
+#include "serverrobustness_test.moc"

@@ -290,4 +290,4 @@ class SystRegTest : public QObject {
 };
 
 QTEST_MAIN(SystRegTest)
-#include "USystReg_test.moc"
+#include "systreg_test.moc"

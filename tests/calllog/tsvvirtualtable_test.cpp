@@ -211,4 +211,4 @@ class TSVVirtualTableTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(TSVVirtualTableTest)
-#include "tst_TSVVirtualTable.moc"
+#include "tsvvirtualtable_test.moc"

@@ -428,4 +428,4 @@ class KlienterTest : public QObject {
 };
 
 QTEST_MAIN(KlienterTest)
-#include "USystRegKlienter_test.moc"
+#include "systregklienter_test.moc"

@@ -199,4 +199,4 @@ class CallLogDemoTest : public QObject {
 };
 
 QTEST_MAIN(CallLogDemoTest)
-#include "tst_CallLogDemo.moc"
+#include "calllogdemo_test.moc"

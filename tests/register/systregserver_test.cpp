@@ -332,4 +332,4 @@ class ServerTabTest : public QObject {
 };
 
 QTEST_MAIN(ServerTabTest)
-#include "USystRegServer_test.moc"
+#include "systregserver_test.moc"

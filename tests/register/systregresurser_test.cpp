@@ -312,4 +312,4 @@ class ResourcesTabTest : public QObject {
 };
 
 QTEST_MAIN(ResourcesTabTest)
-#include "USystRegResurser_test.moc"
+#include "systregresurser_test.moc"

@@ -136,4 +136,4 @@ class SmsTabTest : public QObject {
 };
 
 QTEST_MAIN(SmsTabTest)
-#include "USystRegSMS_test.moc"
+#include "systregsms_test.moc"
