@@ -196,9 +196,7 @@ void InitLocalPaths() {
   SettingsRootName = root + u'\\';
 
   LocalDataFolder.clear();
-  QString data = qEnvironmentVariable("XDG_DATA_HOME");
-  if (data.isEmpty() || !QDir::isAbsolutePath(data)) data = QDir::homePath() + QStringLiteral("/.local/share");
-  const QString folder = data + QStringLiteral("/Solvarn/DAVU/");
+  const QString folder = platform::UserDataFolder() + QStringLiteral("/Solvarn/DAVU/");
   if (QDir().mkpath(folder)) LocalDataFolder = folder;
 }
 

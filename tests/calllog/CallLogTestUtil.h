@@ -10,10 +10,9 @@
 #include "ClientSocket.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
+#include "SettingsSandbox.h"
 #include "SharedState.h"
-#include "WireText.h"
-
-inline std::string W(const QString& text) { return ToWire(text); }
+#include "WireLiteral.h"
 
 // A RETSQL payload as the dispatcher cuts it: "¤RETSQL:" + pieces + ":".
 inline std::string SqlPayload(const QStringList& rows) {
@@ -32,16 +31,18 @@ struct Connected {
   std::string sent() { return server.takeSent(socket); }
 };
 
-// One test case's world for a call-log window: fresh shared state, the
-// platform faked, and a socket connected to the scripted server that the
+// One test case's world for a call-log window: fresh shared state and
+// settings, the platform faked, and a socket connected to the scripted server that the
 // window sends through.
 template <typename Window>
 struct WindowCase {
+  std::unique_ptr<SettingsSandbox> settings;
   std::unique_ptr<FakePlatform> fake;
   std::unique_ptr<Connected> net;
 
   bool start() {
     ResetSharedState();
+    settings = std::make_unique<SettingsSandbox>();
     fake = std::make_unique<FakePlatform>();
     net = std::make_unique<Connected>();
     return net->open();
@@ -49,6 +50,7 @@ struct WindowCase {
   void stop() {
     net.reset();
     fake.reset();
+    settings.reset();
     ResetSharedState();
   }
   std::unique_ptr<Window> openWindow() {

@@ -1,12 +1,12 @@
 // Client and machine names: the settings that choose the client name, and
 // the remote-session order (Citrix, then terminal services, then nothing).
 #include <QHostInfo>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
 #include "ClientIdentity.h"
 #include "FakePlatform.h"
+#include "SettingsSandbox.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 
@@ -18,15 +18,13 @@ class ClientIdentityTest : public QObject {
  private slots:
   void init() {
     ResetSharedState();
-    tmp_ = std::make_unique<QTemporaryDir>();
+    settings_ = std::make_unique<SettingsSandbox>();
     fakes_ = std::make_unique<FakePlatform>();
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp_->filePath(QStringLiteral("user"))));
-    qputenv("DAVU_MACHINE_CONFIG_DIR", QFile::encodeName(tmp_->filePath(QStringLiteral("machine"))));
     SettingsRootName = QStringLiteral("_opt_davu_admin\\");
   }
   void cleanup() {
     fakes_.reset();
-    tmp_.reset();
+    settings_.reset();
   }
 
   void clientName_data() {
@@ -118,7 +116,7 @@ class ClientIdentityTest : public QObject {
   }
 
  private:
-  std::unique_ptr<QTemporaryDir> tmp_;
+  std::unique_ptr<SettingsSandbox> settings_;
   std::unique_ptr<FakePlatform> fakes_;
 };
 

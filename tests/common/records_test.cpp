@@ -1,17 +1,9 @@
 #include <QTest>
 
 #include "Records.h"
+#include "WireLiteral.h"
 
 namespace {
-
-// Wire bytes from a UTF-8 literal: "¤" and the Swedish letters become their
-// Windows-1252 bytes.
-std::string W(const char* utf8) {
-  const QString s = QString::fromUtf8(utf8);
-  std::string out;
-  for (QChar c : s) out += static_cast<char>(c.unicode() <= 0xFF ? c.unicode() : '?');
-  return out;
-}
 
 QString Render(const TCallable& c) {
   return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8")

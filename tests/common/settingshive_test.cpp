@@ -8,6 +8,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <vector>
 
 #include "platform/SettingsHive.h"
 
@@ -26,6 +27,30 @@ QStringList leftovers(const QString& dir) {
   return QDir(dir).entryList({QStringLiteral("registry.ini.tmp-*")}, QDir::Files | QDir::Hidden);
 }
 
+// Sets environment variables ("-": unset) for one case and restores them.
+class Environment {
+ public:
+  void set(const char* name, const QString& value) {
+    saved_.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+    if (value == QLatin1String("-")) qunsetenv(name);
+    else qputenv(name, QFile::encodeName(value));
+  }
+  ~Environment() {
+    for (const auto& [name, value, wasSet] : saved_) {
+      if (wasSet) qputenv(name, value);
+      else qunsetenv(name);
+    }
+  }
+
+ private:
+  struct Saved {
+    const char* name;
+    QByteArray value;
+    bool wasSet;
+  };
+  std::vector<Saved> saved_;
+};
+
 }  // namespace
 
 class SettingsHiveTest : public QObject {
@@ -37,6 +62,8 @@ class SettingsHiveTest : public QObject {
   void valuesRoundTrip_data();
   void valuesRoundTrip();
   void handEditedFile();
+  void filesLieInTheXdgFolders_data();
+  void filesLieInTheXdgFolders();
   void sharedLayerIsWritableByEveryone();
   void fullDiskKeepsOldFile();
   void killedWriterLeavesWholeFile();
@@ -122,6 +149,36 @@ void SettingsHiveTest::handEditedFile() {
   QCOMPARE(find("SOFTWARE\\Solvarn\\X\\KlientSettings", "Style"), std::optional<QString>("Windows"));
   QCOMPARE(find("SOFTWARE\\Solvarn\\X\\ServerSettings", "no equals sign"), std::nullopt);
   QCOMPARE(find("SOFTWARE\\Solvarn\\X", "ServerName"), std::nullopt);
+}
+
+// Where the program, not in a test, keeps its files.
+void SettingsHiveTest::filesLieInTheXdgFolders_data() {
+  QTest::addColumn<QString>("configHome");  // "-": unset
+  QTest::addColumn<QString>("dataHome");
+  QTest::addColumn<QString>("machineDir");
+  QTest::addColumn<QStringList>("expected");  // user file, data folder, machine file
+  const QStringList defaults{"/home/u/.config/Solvarn/registry.ini", "/home/u/.local/share",
+                             "/var/lib/Solvarn/registry.ini"};
+  QTest::newRow("set") << "/x/config" << "/x/data" << "/m"
+                       << QStringList{"/x/config/Solvarn/registry.ini", "/x/data", "/m/registry.ini"};
+  QTest::newRow("unset") << "-" << "-" << "-" << defaults;
+  QTest::newRow("empty") << "" << "" << "" << defaults;
+  QTest::newRow("relative XDG folders are ignored")
+      << "x/config" << "x/data" << "-" << defaults;
+}
+
+void SettingsHiveTest::filesLieInTheXdgFolders() {
+  QFETCH(QString, configHome);
+  QFETCH(QString, dataHome);
+  QFETCH(QString, machineDir);
+  QFETCH(QStringList, expected);
+  Environment env;
+  env.set("HOME", QStringLiteral("/home/u"));
+  env.set("XDG_CONFIG_HOME", configHome);
+  env.set("XDG_DATA_HOME", dataHome);
+  env.set("DAVU_MACHINE_CONFIG_DIR", machineDir);
+  QCOMPARE((QStringList{HiveFilePath(Hive::CurrentUser), UserDataFolder(), HiveFilePath(Hive::LocalMachine)}),
+           expected);
 }
 
 void SettingsHiveTest::sharedLayerIsWritableByEveryone() {

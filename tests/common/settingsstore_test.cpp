@@ -10,6 +10,7 @@
 #include "ClientSocket.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
+#include "SettingsSandbox.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UDAVUcommon.h"
@@ -54,7 +55,8 @@ class SettingsStoreTest : public QObject {
   // answer (the reply timer is made to fire), anything else is the reply.
   void scriptServer(const QString& machineAnswer, const QString& globalAnswer);
 
-  std::unique_ptr<QTemporaryDir> tmp_;
+  std::unique_ptr<SettingsSandbox> settings_;
+  std::unique_ptr<QTemporaryDir> tmp_;  // folders and files besides the settings
   std::unique_ptr<FakePlatform> fakes_;
   std::unique_ptr<TfrmDAVUcommon> common_;
   std::unique_ptr<FakeServer> server_;
@@ -65,10 +67,9 @@ class SettingsStoreTest : public QObject {
 
 void SettingsStoreTest::init() {
   ResetSharedState();
+  settings_ = std::make_unique<SettingsSandbox>();
   tmp_ = std::make_unique<QTemporaryDir>();
   fakes_ = std::make_unique<FakePlatform>();
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp_->filePath(QStringLiteral("user"))));
-  qputenv("DAVU_MACHINE_CONFIG_DIR", QFile::encodeName(tmp_->filePath(QStringLiteral("machine"))));
   SettingsRootName = kRoot;
   PendingSettingValue.clear();
   SettingReplyArrived = SettingReplyTimedOut = false;
@@ -85,20 +86,17 @@ void SettingsStoreTest::cleanup() {
   common_.reset();
   fakes_.reset();
   tmp_.reset();
+  settings_.reset();
 }
 
 void SettingsStoreTest::connectToServer() {
   server_ = std::make_unique<FakeServer>();
   socket_ = std::make_unique<ClientSocket>();
-  socket_->setAddress(QStringLiteral("127.0.0.1"));
-  socket_->setPort(server_->port());
   connect(socket_.get(), &ClientSocket::readReady, this, [this] {
     pending_ += socket_->takeBytes();
     while (auto payload = davu::proto::CutTaggedReply(pending_, "RETINITEXT")) SettingReplyReceived(*payload);
   });
-  socket_->open();
-  QVERIFY(WaitUntil([this] { return socket_->active(); }));
-  QVERIFY(server_->waitForConnection());
+  QVERIFY(server_->connectClient(*socket_));
   ServerSocket = socket_.get();
 }
 
@@ -300,22 +298,22 @@ void SettingsStoreTest::initLocalPaths() {
     dir = QDir(dir).canonicalPath();
     expectedRoot = QDir(tmp_->path()).canonicalPath().replace(u'/', u'_') + rootTail;
   }
-  qputenv("XDG_DATA_HOME", QFile::encodeName(tmp_->filePath(QStringLiteral("data"))));
   QVERIFY(QDir::setCurrent(dir));
   InitLocalPaths();
   QDir::setCurrent(saved);
   QCOMPARE(StartFolder, folder == QLatin1String("/") ? QStringLiteral("/") : dir + u'/');
   QCOMPARE(SettingsRootName, expectedRoot);
-  QCOMPARE(LocalDataFolder, tmp_->filePath(QStringLiteral("data/Solvarn/DAVU/")));
+  QCOMPARE(LocalDataFolder, SettingsSandbox::dataFolder());
   QVERIFY(QDir(LocalDataFolder).exists());
 
-  // A data folder that cannot be made leaves LocalDataFolder empty.
-  QFile plain(tmp_->filePath(QStringLiteral("plain")));
+  // A data folder that cannot be made leaves LocalDataFolder empty: a plain
+  // file stands where its parent folder would be.
+  settings_->clear();
+  QFile plain(platform::UserDataFolder() + QStringLiteral("/Solvarn"));
   QVERIFY(plain.open(QIODevice::WriteOnly));
-  qputenv("XDG_DATA_HOME", QFile::encodeName(plain.fileName()));
+  plain.close();
   InitLocalPaths();
   QCOMPARE(LocalDataFolder, QString());
-  qunsetenv("XDG_DATA_HOME");
 }
 
 QTEST_MAIN(SettingsStoreTest)

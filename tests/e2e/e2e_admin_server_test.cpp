@@ -11,6 +11,7 @@
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "ServerProcess.h"
+#include "SettingsSandbox.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UDavuAdminMain.h"
@@ -24,11 +25,8 @@ class E2eAdminServerTest : public QObject {
  private slots:
   void init() {
     ResetSharedState();
-    home_ = std::make_unique<QTemporaryDir>();  // fresh settings for every case
-    QVERIFY(home_->isValid());
-    qputenv("XDG_CONFIG_HOME", (home_->path() + "/config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home_->path() + "/data").toLocal8Bit());
-    qputenv("DAVU_MACHINE_CONFIG_DIR", (home_->path() + "/machine").toLocal8Bit());
+    settings_ = std::make_unique<SettingsSandbox>();  // fresh settings for every case
+    QVERIFY(settings_->isValid());
   }
 
   void connectsAndShowsTheClinic_data() {
@@ -113,7 +111,7 @@ class E2eAdminServerTest : public QObject {
   }
 
  private:
-  std::unique_ptr<QTemporaryDir> home_;
+  std::unique_ptr<SettingsSandbox> settings_;
 };
 
 QTEST_MAIN(E2eAdminServerTest)

@@ -14,6 +14,7 @@
 #include "DatabaseRows.h"
 #include "FakePlatform.h"
 #include "ServerProcess.h"
+#include "SettingsSandbox.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UDavuAdminMain.h"
@@ -44,10 +45,7 @@ class E2eKlienterTest : public QObject {
 
  private slots:
   void keepsAClientAndItsResources() {
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("DAVU_MACHINE_CONFIG_DIR", (home.path() + "/machine").toLocal8Bit());
+    SettingsSandbox settings;
     ResetSharedState();
     QTemporaryDir serverDir;
     ServerProcess server(serverDir.path(), {"--demo", "--report-version", "1.10.10"});

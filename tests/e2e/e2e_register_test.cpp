@@ -17,6 +17,7 @@
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "ServerProcess.h"
+#include "SettingsSandbox.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UCheckedGroupBox.h"
@@ -61,10 +62,7 @@ class E2eRegisterTest : public QObject {
  private slots:
   void init() {
     ResetSharedState();
-    home_ = std::make_unique<QTemporaryDir>();
-    qputenv("XDG_CONFIG_HOME", (home_->path() + "/config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home_->path() + "/data").toLocal8Bit());
-    qputenv("DAVU_MACHINE_CONFIG_DIR", (home_->path() + "/machine").toLocal8Bit());
+    settings_ = std::make_unique<SettingsSandbox>();
   }
 
   void keepsResourcesAndSmsAccount() {
@@ -186,7 +184,7 @@ class E2eRegisterTest : public QObject {
   }
 
  private:
-  std::unique_ptr<QTemporaryDir> home_;
+  std::unique_ptr<SettingsSandbox> settings_;
 };
 
 QTEST_MAIN(E2eRegisterTest)

@@ -22,6 +22,7 @@
 #include "ReportFigures.h"
 #include "ReportPages.h"
 #include "ServerProcess.h"
+#include "SettingsSandbox.h"
 #include "SharedState.h"
 #include "StatistikReports.h"
 #include "TSVVirtualTable.h"
@@ -49,8 +50,7 @@ class E2eReportTest : public QObject {
  private slots:
   void monthReportPagesAndFiles() {
     ResetSharedState();
-    for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "DAVU_MACHINE_CONFIG_DIR"})
-      qputenv(v, (tmp.path() + "/" + v).toUtf8());
+    SettingsSandbox settings;
     FakePlatform fakePlatform;
     FakePlatform* fake = &fakePlatform;
     fake->clock->current = QDateTime::currentDateTime();  // the demo's calls are made up to now

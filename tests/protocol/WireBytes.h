@@ -1,24 +1,12 @@
 #pragma once
-// Test helpers: wire bytes written with "¤" instead of 0xA4, and readable
-// failure output for byte strings.
+// Test helpers: wire bytes written as readable text (WireLiteral.h), and
+// readable failure output for byte strings.
 #include <QByteArray>
 #include <QString>
 #include <string>
 #include <string_view>
 
-inline std::string W(std::string_view utf8WithCurrency) {
-  std::string out;
-  out.reserve(utf8WithCurrency.size());
-  for (std::size_t i = 0; i < utf8WithCurrency.size(); ++i) {
-    if (utf8WithCurrency.substr(i, 2) == "\xC2\xA4") {
-      out += '\xA4';
-      ++i;
-    } else {
-      out += utf8WithCurrency[i];
-    }
-  }
-  return out;
-}
+#include "WireLiteral.h"
 
 // Byte strings shown with 0xA4 as "¤" when a comparison fails.
 inline QString Show(std::string_view bytes) {

@@ -6,10 +6,6 @@
 
 #include <algorithm>
 
-#include "ServerText.h"
-
-std::string W(std::string_view utf8) { return davu::server::Utf8ToWire(utf8); }
-
 ServerHarness::ServerHarness(davu::server::ServerOptions options) {
   options.port = 0;
   options.quiet = true;

@@ -10,9 +10,7 @@
 #include <string_view>
 
 #include "DavuServer.h"
-
-// UTF-8 source text as wire bytes (Windows-1252).
-std::string W(std::string_view utf8);
+#include "WireLiteral.h"
 
 class ServerHarness {
  public:

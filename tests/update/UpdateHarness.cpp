@@ -23,9 +23,6 @@ std::string FileBytes(const QString& path) {
 UpdateHarness::UpdateHarness() {
   ResetSharedState();
   ResetUpdateState();
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
-  qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
-  qputenv("DAVU_MACHINE_CONFIG_DIR", QFile::encodeName(dir.filePath(QStringLiteral("machine"))));
   InitLocalPaths();
   common = std::make_unique<TfrmDAVUcommon>(false);
   check = std::make_unique<TUpdateCheck>(*common);

@@ -1,9 +1,8 @@
 #pragma once
 // One update check against the scripted update server, with the platform
-// faked, the settings and the local data folder in a fresh temporary folder,
+// faked, the settings and the local data folder fresh and empty,
 // and the watchdog's clock in the test's hand: UpdateTimer fires only when
 // the test lets time pass.
-#include <QTemporaryDir>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -13,6 +12,7 @@
 #include "ClientSocket.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
+#include "SettingsSandbox.h"
 
 class TfrmDAVUcommon;
 class TUpdateCheck;
@@ -27,7 +27,7 @@ class UpdateHarness {
   ~UpdateHarness();
 
   FakePlatform fake;
-  QTemporaryDir dir;
+  SettingsSandbox settings;
   FakeServer server;        // the update server
   ClientSocket main;        // the main connection: gives the update server's default address
   std::unique_ptr<TfrmDAVUcommon> common;

@@ -9,6 +9,7 @@
 
 #include "AppHarness.h"
 #include "ClientSocket.h"
+#include "SettingsSandbox.h"
 #include "SharedState.h"
 #include "UDAVUcommon.h"
 #include "UDavuAdminMain.h"
@@ -44,14 +45,14 @@ class UpdateCheckAppTest : public QObject {
  private slots:
   void init() {
     ResetUpdateState();
-    data_ = std::make_unique<QTemporaryDir>();
-    qputenv("XDG_DATA_HOME", QFile::encodeName(data_->path()));
+    settings_ = std::make_unique<SettingsSandbox>();
     // A common window of this case's own, with an idle update socket.
     delete frmDAVUcommon;
     common_ = std::make_unique<TfrmDAVUcommon>(false);
   }
   void cleanup() {
     common_.reset();
+    settings_.reset();
     ResetUpdateState();
   }
 
@@ -128,7 +129,7 @@ class UpdateCheckAppTest : public QObject {
   }
 
  private:
-  std::unique_ptr<QTemporaryDir> data_;
+  std::unique_ptr<SettingsSandbox> settings_;
   std::unique_ptr<TfrmDAVUcommon> common_;
 };
 

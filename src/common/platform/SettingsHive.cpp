@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,12 +14,19 @@
 
 namespace platform {
 
+// The XDG rules make a relative $XDG_CONFIG_HOME or $XDG_DATA_HOME invalid,
+// to be ignored; Qt 6.4 passes it on, so the default is put in here.
+static QString userFolder(QStandardPaths::StandardLocation location, const QString& underHome) {
+  const QString folder = QStandardPaths::writableLocation(location);
+  return QDir::isAbsolutePath(folder) ? folder : QDir::homePath() + underHome;
+}
+
+QString UserConfigFolder() { return userFolder(QStandardPaths::GenericConfigLocation, QStringLiteral("/.config")); }
+
+QString UserDataFolder() { return userFolder(QStandardPaths::GenericDataLocation, QStringLiteral("/.local/share")); }
+
 QString HiveFilePath(Hive hive) {
-  if (hive == Hive::CurrentUser) {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/Solvarn/registry.ini");
-  }
+  if (hive == Hive::CurrentUser) return UserConfigFolder() + QStringLiteral("/Solvarn/registry.ini");
   QString base = qEnvironmentVariable("DAVU_MACHINE_CONFIG_DIR");
   if (base.isEmpty()) base = QStringLiteral("/var/lib/Solvarn");
   return base + QStringLiteral("/registry.ini");

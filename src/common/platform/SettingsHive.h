@@ -30,6 +30,12 @@ namespace platform {
 
 enum class Hive { CurrentUser, LocalMachine };
 
+// The per-user folders, from QStandardPaths: $XDG_CONFIG_HOME (or
+// ~/.config) and $XDG_DATA_HOME (or ~/.local/share). A test that turns on
+// QStandardPaths' test mode gets folders of its own instead.
+QString UserConfigFolder();
+QString UserDataFolder();
+
 // The file that holds a hive; the environment is read on every call.
 QString HiveFilePath(Hive hive);
 

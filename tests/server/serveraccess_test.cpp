@@ -120,4 +120,4 @@ void tst_ServerAccess::outsiderIsClosedWithoutReply() {
 }
 
 QTEST_GUILESS_MAIN(tst_ServerAccess)
-#include "tst_ServerAccess.moc"
+#include "serveraccess_test.moc"

@@ -1,5 +1,6 @@
 // How the server copes with the stream: requests split over reads or run
 // together, garbage, endless input, vanished clients and many connections.
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -15,6 +16,13 @@ using namespace davu::proto;
 namespace {
 const std::string kVersionReply = "\xA4RETSERVERVERSION:1.10.6:RETSERVERVERSION\xA4";
 const std::string kVersionEnd = ":RETSERVERVERSION\xA4";
+
+// The server's end of its one connection; null until it has taken it.
+QTcpSocket* ServerEnd(ServerHarness& h) {
+  return h.server().connectionCount() == 1 ? h.server().findChild<QTcpSocket*>() : nullptr;
+}
+
+bool Open(const QPointer<QTcpSocket>& end) { return end && end->state() == QAbstractSocket::ConnectedState; }
 }  // namespace
 
 class tst_ServerRobustness : public QObject {
@@ -45,11 +53,14 @@ void tst_ServerRobustness::requestSplitOverReads() {
   ServerHarness h;
   h.db().exec("INSERT INTO STATIONS (LOPNR, NAME) VALUES (1, 'PC')");
   WireClient c(h.port());
+  QPointer<QTcpSocket> end;
+  QTRY_VERIFY((end = ServerEnd(h)));
+  QSignalSpy reads(end.data(), &QIODevice::readyRead);
   // A framed SQL request with ':' in its text, cut at every possible place.
   std::string req = OpenSql("PC1Admin", "SELECT NAME FROM STATIONS WHERE NAME <> '#:¤' ");
   for (std::size_t i = 0; i < req.size(); i += static_cast<std::size_t>(chunk)) {
     c.send(req.substr(i, static_cast<std::size_t>(chunk)));
-    QTest::qWait(0);  // lets the server read each piece on its own
+    QVERIFY(reads.wait());  // the server reads each piece on its own
   }
   QCOMPARE(c.waitFor("#DATAEND#"), W("#DATASTART#¤RETSQL:¤%NAME|PC~%¤:RETSQL¤#DATAEND#"));
 }
@@ -81,11 +92,15 @@ void tst_ServerRobustness::endlessInputIsCutOff() {
   o.inputLimit = 64 * 1024;
   ServerHarness h(o);
   WireClient c(h.port());
+  QPointer<QTcpSocket> end;
+  QTRY_VERIFY((end = ServerEnd(h)));
   const std::string junk(16 * 1024, 'x');
   c.send("#DATASTART#\xA4OPENSQL:A:SELECT ");
-  for (int i = 0; i < 16 && c.connected(); ++i) {
+  // Piece by piece, each read by the server, until it closes the connection.
+  for (int i = 0; i < 16 && c.connected() && Open(end); ++i) {
+    QSignalSpy reads(end.data(), &QIODevice::readyRead);
     c.send(junk);
-    QTest::qWait(0);
+    QTRY_VERIFY(!reads.isEmpty() || !Open(end));
   }
   QVERIFY(c.waitForClose());
   QTRY_COMPARE(h.server().connectionCount(), 0);
@@ -167,4 +182,4 @@ void tst_ServerRobustness::randomBytesNeverCrash() {
 }
 
 QTEST_GUILESS_MAIN(tst_ServerRobustness)
-#include "tst_ServerRobustness.moc"
+#include "serverrobustness_test.moc"

@@ -239,4 +239,4 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
 };
 
 QTEST_MAIN(ActiveCallsTest)
-#include "tst_ActiveCalls.moc"
+#include "activecalls_test.moc"

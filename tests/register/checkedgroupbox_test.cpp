@@ -209,4 +209,4 @@ class CheckedGroupBoxTest : public QObject {
 };
 
 QTEST_MAIN(CheckedGroupBoxTest)
-#include "UCheckedGroupBox_test.moc"
+#include "checkedgroupbox_test.moc"

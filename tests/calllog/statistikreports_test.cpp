@@ -221,4 +221,4 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
 };
 
 QTEST_MAIN(StatistikReportsTest)
-#include "tst_StatistikReports.moc"
+#include "statistikreports_test.moc"

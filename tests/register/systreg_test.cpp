@@ -45,20 +45,11 @@ class SystRegTest : public QObject {
 
  private slots:
   void init() {
-    ResetSharedState();
-    sandbox_.clear();
-    platform_ = std::make_unique<FakePlatform>();
-    server_ = std::make_unique<FakeServer>();
-    socket_ = std::make_unique<ClientSocket>();
+    c_ = std::make_unique<RegisterCase>();
     connects_ = 0;
     ConnectProc = [this] { ++connects_; };
   }
-  void cleanup() {
-    socket_.reset();
-    server_.reset();
-    platform_.reset();
-    ResetSharedState();
-  }
+  void cleanup() { c_.reset(); }
 
   void windowAsDesigned() {
     TfrmSystreg w;
@@ -151,21 +142,21 @@ class SystRegTest : public QObject {
     QFETCH(bool, saveEnabled);
 
     TfrmSystreg w;
-    w.ClientSocket1 = socket_.get();
+    w.ClientSocket1 = c_->socket.get();
     if (!priorPage.isEmpty()) {
-      if (priorOpen) QVERIFY(ConnectTo(*socket_, *server_));
+      if (priorOpen) QVERIFY(c_->connect());
       RegisterMode = priorRegister;
       w.SetTabs(PageNamed(w, priorPage));
     }
-    if (connection == "open" && !socket_->active()) QVERIFY(ConnectTo(*socket_, *server_));
-    if (connection != "open" && socket_->active()) socket_->close();
+    if (connection == "open" && !c_->socket->active()) QVERIFY(c_->connect());
+    if (connection != "open" && c_->socket->active()) c_->socket->close();
     if (connection == "none") w.ClientSocket1 = nullptr;
 
     RegisterMode = registerMode;
     QWidget* target = page == "=active" ? w.activePage() : PageNamed(w, page);
     std::string sent;
     if (connection == "open") {
-      sent = SentBy(*socket_, *server_, [&] { w.SetTabs(target); });
+      sent = c_->sent([&] { w.SetTabs(target); });
     } else {
       w.SetTabs(target);
     }
@@ -181,30 +172,30 @@ class SystRegTest : public QObject {
   // Picking a tab loads it once; "Ångra" loads the active tab again.
   void pickingTabsAndCancel() {
     TfrmSystreg w;
-    w.ClientSocket1 = socket_.get();
-    QVERIFY(ConnectTo(*socket_, *server_));
+    w.ClientSocket1 = c_->socket.get();
+    QVERIFY(c_->connect());
     RegisterMode = true;
     w.SetTabs(w.tsResurser);
     QVERIFY(!w.btnSave->isEnabled());
 
-    QCOMPARE(SentBy(*socket_, *server_, [&] { w.PageControl1->setCurrentWidget(w.tsSMS); }),
+    QCOMPARE(c_->sent([&] { w.PageControl1->setCurrentWidget(w.tsSMS); }),
              Request("GETSMSSETTINGS"));
     QVERIFY(w.btnSave->isEnabled());
     QVERIFY(w.btnCancel->isEnabled());
-    QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnCancel->click(); }), Request("GETSMSSETTINGS"));
-    QCOMPARE(SentBy(*socket_, *server_, [&] { w.PageControl1->setCurrentWidget(w.tsStations); }),
+    QCOMPARE(c_->sent([&] { w.btnCancel->click(); }), Request("GETSMSSETTINGS"));
+    QCOMPARE(c_->sent([&] { w.PageControl1->setCurrentWidget(w.tsStations); }),
              Request("GETALLMACHINES"));
-    QCOMPARE(SentBy(*socket_, *server_, [&] { w.PageControl1->setCurrentWidget(w.tsResurser); }),
+    QCOMPARE(c_->sent([&] { w.PageControl1->setCurrentWidget(w.tsResurser); }),
              Request("GETALLCALLABLES"));
     // "Ångra" on Resurser asks for the list again (and drops unsent marks).
-    QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnCancelClick(); }), Request("GETALLCALLABLES"));
+    QCOMPARE(c_->sent([&] { w.btnCancelClick(); }), Request("GETALLCALLABLES"));
     QVERIFY(!w.btnSave->isEnabled());
   }
 
   void escapePressesCancel() {
     WriteSetting("ServerSettings", "ServerName", "stored.example");
     TfrmSystreg w;
-    w.ClientSocket1 = socket_.get();
+    w.ClientSocket1 = c_->socket.get();
     w.SetTabs(w.tsServersettings);
     w.show();
     w.tsServersettings->edServername->setText("edited");
@@ -213,10 +204,10 @@ class SystRegTest : public QObject {
     QCOMPARE(w.tsServersettings->edServername->text(), QStringLiteral("stored.example"));
 
     // With "Ångra" disabled (Resurser just loaded) Escape does nothing at all.
-    QVERIFY(ConnectTo(*socket_, *server_));
+    QVERIFY(c_->connect());
     RegisterMode = true;
     w.SetTabs(w.tsResurser);
-    QCOMPARE(SentBy(*socket_, *server_, [&] { QTest::keyClick(&w, Qt::Key_Escape); }), std::string());
+    QCOMPARE(c_->sent([&] { QTest::keyClick(&w, Qt::Key_Escape); }), std::string());
     QVERIFY(w.isVisible());
     QCOMPARE(connects_, 0);
   }
@@ -238,8 +229,8 @@ class SystRegTest : public QObject {
     QFETCH(int, connects);
 
     TfrmSystreg w;
-    w.ClientSocket1 = socket_.get();
-    QVERIFY(ConnectTo(*socket_, *server_));
+    w.ClientSocket1 = c_->socket.get();
+    QVERIFY(c_->connect());
     RegisterMode = true;
     w.SetTabs(w.tsSMS);
     for (int round = 0; round < 2; ++round) {
@@ -247,7 +238,7 @@ class SystRegTest : public QObject {
       w.ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
       if (spara && round == 0) {
         // The SMS tab sends its (empty) fields; the flag is what counts here.
-        QCOMPARE(SentBy(*socket_, *server_, [&] { w.btnSave->click(); }),
+        QCOMPARE(c_->sent([&] { w.btnSave->click(); }),
                  davu::proto::PostSmsSettings("", "", ""));
         QVERIFY(w.FClickedSpara);
         QCOMPARE(connects_, 0);
@@ -265,8 +256,8 @@ class SystRegTest : public QObject {
   // laid out, then shown. The width stays for later showings.
   void registerWidthAndSplit() {
     TfrmSystreg w;
-    w.ClientSocket1 = socket_.get();
-    QVERIFY(ConnectTo(*socket_, *server_));
+    w.ClientSocket1 = c_->socket.get();
+    QVERIFY(c_->connect());
     RegisterMode = true;
     w.SetTabs(w.tsResurser);
     w.setFixedWidth(800);
@@ -274,7 +265,7 @@ class SystRegTest : public QObject {
     w.show();
     w.PageControl1->setCurrentWidget(w.tsStations);
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCoreApplication::processEvents();
+    QTRY_VERIFY(w.tsStations->Splitter1->width() > 760);  // laid out at the window's width
     w.tsStations->Splitter1Moved();
 
     QCOMPARE(w.width(), 800);
@@ -294,12 +285,9 @@ class SystRegTest : public QObject {
   }
 
  private:
-  SettingsSandbox sandbox_;
-  std::unique_ptr<FakePlatform> platform_;
-  std::unique_ptr<FakeServer> server_;
-  std::unique_ptr<ClientSocket> socket_;
+  std::unique_ptr<RegisterCase> c_;
   int connects_ = 0;
 };
 
 QTEST_MAIN(SystRegTest)
-#include "USystReg_test.moc"
+#include "systreg_test.moc"

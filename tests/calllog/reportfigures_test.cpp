@@ -275,4 +275,4 @@ class ReportFiguresTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(ReportFiguresTest)
-#include "tst_ReportFigures.moc"
+#include "reportfigures_test.moc"

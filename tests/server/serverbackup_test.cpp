@@ -132,4 +132,4 @@ void tst_ServerBackup::refusals() {
 }
 
 QTEST_GUILESS_MAIN(tst_ServerBackup)
-#include "tst_ServerBackup.moc"
+#include "serverbackup_test.moc"

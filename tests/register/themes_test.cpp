@@ -92,4 +92,4 @@ class ThemesTest : public QObject {
 };
 
 QTEST_MAIN(ThemesTest)
-#include "Themes_test.moc"
+#include "themes_test.moc"

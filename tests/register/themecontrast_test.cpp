@@ -190,4 +190,4 @@ class ThemeContrastTest : public QObject {
 };
 
 QTEST_MAIN(ThemeContrastTest)
-#include "ThemeContrast_test.moc"
+#include "themecontrast_test.moc"

@@ -3,11 +3,9 @@
 #include <QtTest>
 
 #include "TSVVirtualTable.h"
-#include "WireText.h"
+#include "WireLiteral.h"
 
 namespace {
-
-std::string W(const QString& text) { return ToWire(text); }
 
 QStringList Names(const TSVVirtualTable& t) {
   QStringList names;
@@ -213,4 +211,4 @@ class TSVVirtualTableTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(TSVVirtualTableTest)
-#include "tst_TSVVirtualTable.moc"
+#include "tsvvirtualtable_test.moc"

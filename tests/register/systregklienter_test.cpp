@@ -15,17 +15,9 @@
 #include "SharedState.h"
 #include "USystReg.h"
 #include "UfrmAddEditKlient.h"
+#include "WireLiteral.h"
 
 namespace {
-
-// Wire bytes from UTF-8 text: "¤" and the Swedish letters become their
-// Windows-1252 bytes.
-std::string W(const QString& s) {
-  std::string out;
-  for (QChar c : s) out += static_cast<char>(c.unicode() <= 0xFF ? c.unicode() : '?');
-  return out;
-}
-std::string W(const char* utf8) { return W(QString::fromUtf8(utf8)); }
 
 const char* kMe = "RECEPTION01_Admin";
 
@@ -67,7 +59,6 @@ class KlienterTest : public QObject {
 
  private slots:
   void init() {
-    sandbox_.clear();
     c_ = std::make_unique<RegisterWindowCase>();
     QVERIFY(c_->connected);
     ServerVersion = QStringLiteral("1.10.6");
@@ -432,10 +423,9 @@ class KlienterTest : public QObject {
                       list->visualRect(tab()->machines()->index(row)).center());
   }
 
-  SettingsSandbox sandbox_;
   std::unique_ptr<RegisterWindowCase> c_;
   TfrmSystreg* w_ = nullptr;
 };
 
 QTEST_MAIN(KlienterTest)
-#include "USystRegKlienter_test.moc"
+#include "systregklienter_test.moc"

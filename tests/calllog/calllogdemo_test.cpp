@@ -28,6 +28,7 @@
 #include "SummaryModel.h"
 #include "Themes.h"
 #include "FakePlatform.h"
+#include "SettingsSandbox.h"
 #include "FakeServer.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
@@ -57,6 +58,7 @@ class CallLogDemoTest : public QObject {
   Q_OBJECT
 
   QTemporaryDir tmp;
+  std::unique_ptr<SettingsSandbox> settings;
   std::unique_ptr<FakePlatform> fake;
   std::unique_ptr<davu::server::DavuServer> server;
   std::unique_ptr<TfrmDAVUAdmin> main;
@@ -64,8 +66,7 @@ class CallLogDemoTest : public QObject {
  private slots:
   void init() {
     ResetSharedState();
-    for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "DAVU_MACHINE_CONFIG_DIR"})
-      qputenv(v, (tmp.path() + "/" + v).toUtf8());
+    settings = std::make_unique<SettingsSandbox>();
     fake = std::make_unique<FakePlatform>();
     fake->clock->current = QDateTime::currentDateTime();  // the demo's calls are made up to now
 
@@ -88,6 +89,7 @@ class CallLogDemoTest : public QObject {
     main.reset();
     server.reset();
     fake.reset();
+    settings.reset();
     ResetSharedState();
   }
 
@@ -197,4 +199,4 @@ class CallLogDemoTest : public QObject {
 };
 
 QTEST_MAIN(CallLogDemoTest)
-#include "tst_CallLogDemo.moc"
+#include "calllogdemo_test.moc"

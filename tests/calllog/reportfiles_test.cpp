@@ -114,4 +114,4 @@ class ReportFilesTest : public QObject {
 };
 
 QTEST_MAIN(ReportFilesTest)
-#include "tst_ReportFiles.moc"
+#include "reportfiles_test.moc"

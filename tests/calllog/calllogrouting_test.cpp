@@ -71,4 +71,4 @@ class CallLogRoutingTest : public QObject {
 };
 
 QTEST_MAIN(CallLogRoutingTest)
-#include "tst_CallLogRouting.moc"
+#include "calllogrouting_test.moc"

@@ -273,4 +273,4 @@ void tst_SqlGate::columnNamesAndErrorTextsCannotCutTheStream() {
 }
 
 QTEST_GUILESS_MAIN(tst_SqlGate)
-#include "tst_SqlGate.moc"
+#include "sqlgate_test.moc"

@@ -236,4 +236,4 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
 };
 
 QTEST_MAIN(StatistikTest)
-#include "tst_Statistik.moc"
+#include "statistik_test.moc"

@@ -37,19 +37,10 @@ class ServerTabTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    ResetSharedState();
-    sandbox_.clear();
-    platform_ = std::make_unique<FakePlatform>();
-    server_ = std::make_unique<FakeServer>();
-    socket_ = std::make_unique<ClientSocket>();
-  }
+  void init() { c_ = std::make_unique<RegisterCase>(); }
   void cleanup() {
-    socket_.reset();
-    server_.reset();
-    platform_.reset();
     ApplyTheme(PlainThemeName());
-    ResetSharedState();
+    c_.reset();
   }
 
   void load_data() {
@@ -93,27 +84,27 @@ class ServerTabTest : public QObject {
     // Copies in the local files do not count for the update server.
     WriteSetting("ServerSettings", "UpdateServerName", "local.example");
     WriteSetting("ServerSettings", "UpdateServerPort", "1");
-    QVERIFY(ConnectTo(*socket_, *server_));
-    ServerSocket = socket_.get();
-    server_->onReceive = [this](const std::string& chunk) {
+    QVERIFY(c_->connect());
+    ServerSocket = c_->socket.get();
+    c_->server->onReceive = [this](const std::string& chunk) {
       std::string value;
       if (chunk.find("UpdateServerName") != std::string::npos) value = "upd.example";
       if (chunk.find("UpdateServerPort") != std::string::npos) value = "8081";
-      server_->send("\xA4RETINITEXT:" + value + ":RETINITEXT\xA4");
+      c_->server->send("\xA4RETINITEXT:" + value + ":RETINITEXT\xA4");
     };
     // The dispatcher's settings branch, reduced to what this test needs.
-    connect(socket_.get(), &ClientSocket::readReady, this, [this] {
-      const std::string bytes = socket_->takeBytes();
+    connect(c_->socket.get(), &ClientSocket::readReady, this, [this] {
+      const std::string bytes = c_->socket->takeBytes();
       const auto end = bytes.find(":RETINITEXT\xA4");
       if (end != std::string::npos) SettingReplyReceived(std::string_view(bytes).substr(0, end + 1));
     });
 
     TfrmSystreg w;
-    w.ClientSocket1 = socket_.get();
+    w.ClientSocket1 = c_->socket.get();
     w.SetTabs(w.tsServersettings);
     QCOMPARE(w.tsServersettings->edUpdateServername->text(), QStringLiteral("upd.example"));
     QCOMPARE(w.tsServersettings->edUpdateServerport->text(), QStringLiteral("8081"));
-    QVERIFY(server_->received().find(davu::proto::GetIniTextForMachine(
+    QVERIFY(c_->server->received().find(davu::proto::GetIniTextForMachine(
                 kMachine, "ServerSettings", "UpdateServerName")) != std::string::npos);
   }
 
@@ -136,12 +127,12 @@ class ServerTabTest : public QObject {
     UpdateCheckPending = false;
 
     TfrmSystreg w;
-    w.ClientSocket1 = socket_.get();
+    w.ClientSocket1 = c_->socket.get();
     w.SetTabs(w.tsServersettings);
     w.show();
     if (connected) {
-      QVERIFY(ConnectTo(*socket_, *server_));
-      ServerSocket = socket_.get();
+      QVERIFY(c_->connect());
+      ServerSocket = c_->socket.get();
     }
     w.tsServersettings->edServername->setText("new.example");
     w.tsServersettings->edServerport->clear();
@@ -158,15 +149,15 @@ class ServerTabTest : public QObject {
     sleeper->onSleep = [&](int ms) {
       steps << QStringLiteral("sleep %1").arg(ms);
       // The writes are out, the connection is still as it was.
-      QCOMPARE(socket_->active(), connected);
+      QCOMPARE(c_->socket->active(), connected);
       QCOMPARE(ServerVersion, QStringLiteral("1.10.6"));
       QVERIFY(WasConnected);
-      QCOMPARE(int(platform_->dialogs->balloons.size()), chooseTheme ? 1 : 0);
+      QCOMPARE(int(c_->platform->dialogs->balloons.size()), chooseTheme ? 1 : 0);
     };
     platform::install(std::unique_ptr<platform::Sleeper>(sleeper));
     ConnectProc = [&] {
       steps << QStringLiteral("connect");
-      QVERIFY(!socket_->active());
+      QVERIFY(!c_->socket->active());
       QVERIFY(ServerVersion.isEmpty());
       QVERIFY(UpdateServerVersion.isEmpty());
       QVERIFY(!WasConnected);
@@ -177,7 +168,7 @@ class ServerTabTest : public QObject {
       QCOMPARE(ReadSetting("ServerSettings", "ServerName"), QStringLiteral("new.example"));
       QCOMPARE(ReadSetting("ServerSettings", "ServerPort"), QStringLiteral("65535"));
     };
-    server_->clearReceived();
+    c_->server->clearReceived();
     w.btnSave->click();
 
     QCOMPARE(steps, (QStringList{"sleep 1000", "connect"}));
@@ -186,11 +177,11 @@ class ServerTabTest : public QObject {
     QCOMPARE(w.tsServersettings->edServerport->text(), QStringLiteral("65535"));
 
     if (chooseTheme) {
-      QCOMPARE(platform_->dialogs->balloons.size(), std::size_t(1));
-      QVERIFY(platform_->dialogs->balloons[0].text.startsWith(
+      QCOMPARE(c_->platform->dialogs->balloons.size(), std::size_t(1));
+      QVERIFY(c_->platform->dialogs->balloons[0].text.startsWith(
           QStringLiteral("Du måste starta om programmet för att temat skall ändras.")));
     } else {
-      QVERIFY(platform_->dialogs->balloons.empty());
+      QVERIFY(c_->platform->dialogs->balloons.empty());
     }
 
     std::string expected;
@@ -200,13 +191,13 @@ class ServerTabTest : public QObject {
                   Writes("ServerSettings", "ServerPort", "65535") +
                   Writes("ServerSettings", "UpdateServerName", "upd.example") +
                   Writes("ServerSettings", "UpdateServerPort", "8081");
-      QVERIFY(server_->waitForReceived(expected));
+      QVERIFY(c_->server->waitForReceived(expected));
     }
-    QCOMPARE(server_->received(), expected);
+    QCOMPARE(c_->server->received(), expected);
 
     // Both local files hold the server's name and port (and the theme);
     // the update server's settings live on the server only.
-    for (const QString& file : {sandbox_.userFile(), sandbox_.machineFile()}) {
+    for (const QString& file : {c_->settings.userFile(), c_->settings.machineFile()}) {
       const QByteArray text = SettingsSandbox::contents(file);
       QVERIFY(text.contains("ServerName=new.example"));
       QVERIFY(text.contains("ServerPort=65535"));
@@ -249,16 +240,16 @@ class ServerTabTest : public QObject {
     QFETCH(QString, message);
     WriteSetting("ServerSettings", "ServerName", "old.example");
     WriteSetting("ServerSettings", "ServerPort", "4000");
-    const QByteArray before = SettingsSandbox::contents(sandbox_.userFile());
-    QVERIFY(ConnectTo(*socket_, *server_));
+    const QByteArray before = SettingsSandbox::contents(c_->settings.userFile());
+    QVERIFY(c_->connect());
     WasConnected = true;
     int connects = 0;
     ConnectProc = [&] { ++connects; };
 
     TfrmSystreg w;
-    w.ClientSocket1 = socket_.get();
+    w.ClientSocket1 = c_->socket.get();
     w.SetTabs(w.tsServersettings);
-    ServerSocket = socket_.get();  // after loading: the fake server answers no settings reads
+    ServerSocket = c_->socket.get();  // after loading: the fake server answers no settings reads
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     TServerSettingsTab* tab = w.tsServersettings;
@@ -267,7 +258,7 @@ class ServerTabTest : public QObject {
     tab->edUpdateServername->setText(updateName);
     tab->edUpdateServerport->setText(updatePort);
     QTest::keyClick(tab->ComboBox1, Qt::Key_Down);  // a theme change is held back too
-    server_->clearReceived();
+    c_->server->clearReceived();
 
     if (field.isEmpty()) {
       w.btnSave->click();
@@ -275,28 +266,28 @@ class ServerTabTest : public QObject {
       QCOMPARE(ReadSetting("ServerSettings", "ServerName"), name.trimmed());
       // "The same as the server" is stored empty: the update check then
       // falls back to the server's name and port.
-      QVERIFY(server_->waitForReceived(
+      QVERIFY(c_->server->waitForReceived(
           Writes("ServerSettings", "ServerName", ToWire(name.trimmed())) +
           Writes("ServerSettings", "ServerPort", ToWire(port)) +
           Writes("ServerSettings", "UpdateServerName", ToWire(message.section(':', 0, 0))) +
           Writes("ServerSettings", "UpdateServerPort", ToWire(message.section(':', 1)))));
       return;
     }
-    const std::string sent = SentBy(*socket_, *server_, [&] { w.btnSave->click(); });
+    const std::string sent = c_->sent([&] { w.btnSave->click(); });
     auto* refused = tab->findChild<QLineEdit*>(field);
     QVERIFY(refused);
-    QCOMPARE(platform_->dialogs->balloons.size(), std::size_t(1));
-    const Balloon& b = platform_->dialogs->balloons[0];
+    QCOMPARE(c_->platform->dialogs->balloons.size(), std::size_t(1));
+    const Balloon& b = c_->platform->dialogs->balloons[0];
     QCOMPARE(b.text, message);
     QCOMPARE(b.pos, refused->mapToGlobal(QPoint(refused->width() / 2, refused->height())));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(refused));
     // Nothing written anywhere, nothing sent, no new connection, no pause.
     QCOMPARE(sent, std::string());
-    QCOMPARE(SettingsSandbox::contents(sandbox_.userFile()), before);
+    QCOMPARE(SettingsSandbox::contents(c_->settings.userFile()), before);
     QCOMPARE(connects, 0);
-    QVERIFY(socket_->active());
+    QVERIFY(c_->socket->active());
     QVERIFY(WasConnected);
-    QVERIFY(platform_->sleeper->sleeps.empty());
+    QVERIFY(c_->platform->sleeper->sleeps.empty());
     QCOMPARE(tab->edServername->text(), name);  // what was typed stays for mending
   }
 
@@ -337,11 +328,8 @@ class ServerTabTest : public QObject {
   }
 
  private:
-  SettingsSandbox sandbox_;
-  std::unique_ptr<FakePlatform> platform_;
-  std::unique_ptr<FakeServer> server_;
-  std::unique_ptr<ClientSocket> socket_;
+  std::unique_ptr<RegisterCase> c_;
 };
 
 QTEST_MAIN(ServerTabTest)
-#include "USystRegServer_test.moc"
+#include "systregserver_test.moc"

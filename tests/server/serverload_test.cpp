@@ -228,4 +228,4 @@ void tst_ServerLoad::droppedClientCancelsItsStatement() {
 }
 
 QTEST_GUILESS_MAIN(tst_ServerLoad)
-#include "tst_ServerLoad.moc"
+#include "serverload_test.moc"

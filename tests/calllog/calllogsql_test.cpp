@@ -89,4 +89,4 @@ class CallLogSqlTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(CallLogSqlTest)
-#include "tst_CallLogSql.moc"
+#include "calllogsql_test.moc"

@@ -322,4 +322,4 @@ void tst_DavuServer::programFileRefusals() {
 }
 
 QTEST_GUILESS_MAIN(tst_DavuServer)
-#include "tst_DavuServer.moc"
+#include "davuserver_test.moc"

@@ -205,4 +205,4 @@ void tst_ServerCommandLine::stopsCleanlyOnSignal() {
 }
 
 QTEST_GUILESS_MAIN(tst_ServerCommandLine)
-#include "tst_ServerCommandLine.moc"
+#include "servercommandline_test.moc"

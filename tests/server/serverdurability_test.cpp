@@ -98,4 +98,4 @@ void tst_ServerDurability::writesAreSynchronousInWal() {
 }
 
 QTEST_GUILESS_MAIN(tst_ServerDurability)
-#include "tst_ServerDurability.moc"
+#include "serverdurability_test.moc"

@@ -48,7 +48,6 @@ class ResourcesTabTest : public QObject {
 
  private slots:
   void init() {
-    sandbox_.clear();
     c_ = std::make_unique<RegisterWindowCase>();
     QVERIFY(c_->connected);
     tab_ = c_->w->tsResurser;
@@ -308,10 +307,9 @@ class ResourcesTabTest : public QObject {
   }
 
  private:
-  SettingsSandbox sandbox_;
   std::unique_ptr<RegisterWindowCase> c_;
   TResourcesTab* tab_ = nullptr;
 };
 
 QTEST_MAIN(ResourcesTabTest)
-#include "USystRegResurser_test.moc"
+#include "systregresurser_test.moc"

@@ -25,7 +25,6 @@ class SmsTabTest : public QObject {
 
  private slots:
   void init() {
-    sandbox_.clear();
     c_ = std::make_unique<RegisterWindowCase>();
     QVERIFY(c_->connected);
     tab_ = c_->w->tsSMS;
@@ -132,10 +131,9 @@ class SmsTabTest : public QObject {
   }
 
  private:
-  SettingsSandbox sandbox_;
   std::unique_ptr<RegisterWindowCase> c_;
   TSmsSettingsTab* tab_ = nullptr;
 };
 
 QTEST_MAIN(SmsTabTest)
-#include "USystRegSMS_test.moc"
+#include "systregsms_test.moc"
