@@ -49,7 +49,7 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     QCOMPARE(w->windowTitle(), QStringLiteral("DAVU Pågående kallelser"));
     QCOMPARE(w->size(), QSize(671, 440));
     QCOMPARE(w->minimumSize(), w->maximumSize());
-    QCOMPARE(ReplyTarget, 2);
+    QCOMPARE(ReplyTarget, rtActiveCalls);
     auto* label = w->findChild<QLabel*>(QStringLiteral("Label3"));
     QVERIFY(label);
     QCOMPARE(label->text(), QStringLiteral("Antal poster: 0"));
@@ -219,21 +219,21 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     auto w = openWindow();
     w->FormActivate();
     w->Avbryt->click();
-    QCOMPARE(ReplyTarget, 0);
+    QCOMPARE(ReplyTarget, rtNone);
     RouteSqlReply(ThreeCalls());
     QCOMPARE(w->SVVirtualTable1->RecordCount(), 0);
     QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 0"));
     w.reset();
     // Even a stale target finds no window once it is gone.
-    ReplyTarget = 2;
+    ReplyTarget = rtActiveCalls;
     RouteSqlReply(ThreeCalls());
   }
 
   void destroyedWithoutCloseClearsTheTarget() {
     auto w = openWindow();
-    QCOMPARE(ReplyTarget, 2);
+    QCOMPARE(ReplyTarget, rtActiveCalls);
     w.reset();
-    QCOMPARE(ReplyTarget, 0);
+    QCOMPARE(ReplyTarget, rtNone);
     QVERIFY(TfrmDAVUActiveCalls::current() == nullptr);
   }
 };

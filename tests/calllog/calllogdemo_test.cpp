@@ -121,7 +121,7 @@ class CallLogDemoTest : public QObject {
     };
     main->btnKallelserClick();
     QVERIFY(ran);
-    QCOMPARE(ReplyTarget, 0);
+    QCOMPARE(ReplyTarget, rtNone);
   }
 
   // Today runs from midnight to midnight, whatever the time of the call.
@@ -194,7 +194,7 @@ class CallLogDemoTest : public QObject {
     };
     main->btnStatistikClick();
     QVERIFY(ran);
-    QCOMPARE(ReplyTarget, 0);
+    QCOMPARE(ReplyTarget, rtNone);
   }
 };
 

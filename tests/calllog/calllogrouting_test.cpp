@@ -34,10 +34,10 @@ class CallLogRoutingTest : public QObject {
     QTest::addColumn<int>("statisticsRows");
     QTest::addColumn<int>("activeRows");
     QTest::addColumn<int>("statisticsItems");
-    QTest::newRow("none") << 0 << 0 << 0 << 0;
-    QTest::newRow("statistics") << 1 << 2 << 0 << 1;
-    QTest::newRow("active calls") << 2 << 0 << 2 << 0;
-    QTest::newRow("unknown") << 3 << 0 << 0 << 0;
+    QTest::newRow("none") << int(rtNone) << 0 << 0 << 0;
+    QTest::newRow("statistics") << int(rtStatistics) << 2 << 0 << 1;
+    QTest::newRow("active calls") << int(rtActiveCalls) << 0 << 2 << 0;
+    QTest::newRow("unknown") << int(rtActiveCalls) + 1 << 0 << 0 << 0;
   }
   void repliesGoWhereReplyTargetPoints() {
     QFETCH(int, target);
@@ -49,7 +49,7 @@ class CallLogRoutingTest : public QObject {
     ReplyTarget = target;
     RouteSqlReply(SqlPayload({"FULLNAME|Rum 1~", "FULLNAME|Rum 2~"}));
     RouteStatisticsCallables(W(QStringLiteral("¤RETALLCALLABLES:R1:7:Rum ett:0:0::T:")));
-    QCOMPARE(StatisticsTakesLists(), target == 1);
+    QCOMPARE(StatisticsTakesLists(), target == rtStatistics);
     QCOMPARE(statistics.SVVirtualTable1->RecordCount(), statisticsRows);
     QCOMPARE(active.SVVirtualTable1->RecordCount(), activeRows);
     QCOMPARE(statistics.CheckListBox1->count(), statisticsItems);

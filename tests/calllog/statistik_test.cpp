@@ -47,7 +47,7 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     QCOMPARE(w->windowTitle(), QStringLiteral("DAVU Statistik"));
     QCOMPARE(w->size(), QSize(807, 495));
     QCOMPARE(w->minimumSize(), w->maximumSize());
-    QCOMPARE(ReplyTarget, 1);
+    QCOMPARE(ReplyTarget, rtStatistics);
     QStringList groups;
     for (const char* name : {"GroupBox1", "GroupBox2", "GroupBox3", "GroupBox4", "GroupBox5"})
       groups << w->findChild<QGroupBox*>(QLatin1String(name))->title();
@@ -221,14 +221,14 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
   void closingHandsTheListsBack() {
     auto w = openWindow();
     w->Avbryt->click();
-    QCOMPARE(ReplyTarget, 0);
+    QCOMPARE(ReplyTarget, rtNone);
     QVERIFY(!StatisticsTakesLists());
     RouteStatisticsCallables(W(kCallables));
     RouteSqlReply(SqlPayload({"FRIENDLYNAME|A~"}));
     QCOMPARE(w->CheckListBox1->count(), 0);
     QCOMPARE(w->SVVirtualTable1->RecordCount(), 0);
     w.reset();
-    ReplyTarget = 1;  // stale: no window is there to take anything
+    ReplyTarget = rtStatistics;  // stale: no window is there to take anything
     QVERIFY(!StatisticsTakesLists());
     RouteStatisticsMachines(W(kMachines));
     RouteSqlReply(SqlPayload({"FRIENDLYNAME|A~"}));

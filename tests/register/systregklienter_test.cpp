@@ -184,7 +184,7 @@ class KlienterTest : public QObject {
     QCOMPARE(tab()->ListBox4Items->item(0)->record, w_->tsResurser->lbResurserItems->items()[4].record);
 
     // A list taken by the statistics window leaves "Alla resurser" alone.
-    ReplyTarget = 1;
+    ReplyTarget = rtStatistics;
     w_->HandleRetAllCallables(W("¤RETALLCALLABLES:X:50:x:0:0::T:"));
     QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 3, 4, 6, 7, 8, 9}));
   }

@@ -97,9 +97,9 @@ class ResourcesTabTest : public QObject {
     QTest::addColumn<int>("replyTarget");
     QTest::addColumn<int>("resources");  // lines in "Resurser" afterwards
     QTest::addColumn<int>("all");        // lines in "Alla resurser" afterwards
-    QTest::newRow("for the register") << false << 0 << 1 << 1;
-    QTest::newRow("for the register, active calls open") << false << 2 << 1 << 3;
-    QTest::newRow("for the clients tab") << true << 0 << 0 << 4;
+    QTest::newRow("for the register") << false << int(rtNone) << 1 << 1;
+    QTest::newRow("for the register, active calls open") << false << int(rtActiveCalls) << 1 << 3;
+    QTest::newRow("for the clients tab") << true << int(rtNone) << 0 << 4;
   }
   void routing() {
     QFETCH(bool, forClients);
