@@ -18,8 +18,6 @@ std::string Introduction() {
 
 AppHarness::AppHarness() {
   ResetSharedState();
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("user"))));
-  qputenv("DAVU_MACHINE_CONFIG_DIR", QFile::encodeName(dir_.filePath(QStringLiteral("machine"))));
   server.onReceive = [this](const std::string& chunk) { answerSettingsRequests(chunk); };
 }
 

@@ -4,7 +4,6 @@
 // makes its own harness, so nothing is shared between cases.
 #include <QColor>
 #include <QDialog>
-#include <QTemporaryDir>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,6 +11,7 @@
 
 #include "FakePlatform.h"
 #include "FakeServer.h"
+#include "SettingsSandbox.h"
 #include "UDavuAdminMain.h"
 
 class QWidget;
@@ -28,6 +28,9 @@ std::string Reply(const std::string& tag, const std::string& value);
 std::string Introduction();
 
 class AppHarness {
+  // First, so the settings are in place before anything reads them.
+  SettingsSandbox sandbox_;
+
  public:
   AppHarness();
   ~AppHarness();
@@ -76,7 +79,6 @@ class AppHarness {
   ConnectionState state() const;
 
  private:
-  QTemporaryDir dir_;
   std::string pending_;  // received bytes not yet scanned for settings requests
   void answerSettingsRequests(const std::string& chunk);
 };

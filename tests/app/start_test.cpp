@@ -5,9 +5,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
 
 #include "AppStart.h"
 #include "ProductVersion.h"
+#include "SettingsSandbox.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "TextFormats.h"
@@ -37,14 +39,13 @@ class StartTest : public QObject {
   void textsThatAreNotDates();
 
  private:
-  QTemporaryDir dir_;
+  std::optional<SettingsSandbox> sandbox_;  // a fresh one for every case
 };
 
 void StartTest::init() {
   ResetSharedState();
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath("user")));
-  qputenv("DAVU_MACHINE_CONFIG_DIR", QFile::encodeName(dir_.filePath("machine")));
-  QDir(dir_.path()).removeRecursively();
+  sandbox_.reset();
+  sandbox_.emplace();
   InitLocalPaths();
   SetProcessTextFormats();
 }
