@@ -16,6 +16,7 @@
 #include "DemoData.h"
 #include "ServerText.h"
 #include "protocol/Reassembler.h"
+#include "protocol/SqlRows.h"
 
 namespace davu::server {
 
@@ -356,10 +357,10 @@ void DavuServer::sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome) {
   c->job.reset();
   if (c->closing) return;
   if (outcome.ok) {
-    if (!exec) enqueue(*c, {std::move(outcome.rows) + RetSqlTail(), 0});
+    if (!exec) enqueue(*c, {std::move(outcome.rows) + davu::proto::RetSqlTail(), 0});
   } else {
     // Rows already sent keep a well-formed reply; the error follows it.
-    if (outcome.streamed > 0) enqueue(*c, {RetSqlTail(), 0});
+    if (outcome.streamed > 0) enqueue(*c, {davu::proto::RetSqlTail(), 0});
     enqueue(*c, handler_->refusal(exec ? "EXECSQL" : "OPENSQL", outcome.error, c->session));
   }
   flush(socket);

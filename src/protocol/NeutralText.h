@@ -14,4 +14,8 @@ namespace davu::proto {
 std::string NeutralText(std::string_view wire, std::string_view cutters = {},
                         char standIn = '?');
 
+// A text as one field of a message whose separator is `sep`: the separator
+// stands in as ';' when it is ':', as '-' otherwise.
+std::string FieldText(std::string_view wire, char sep);
+
 }  // namespace davu::proto

@@ -5,19 +5,9 @@
 namespace davu::proto {
 namespace {
 
-bool IsControlOrBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 }  // namespace
-
-std::string_view TrimControl(std::string_view s) {
-  std::size_t b = 0;
-  std::size_t e = s.size();
-  while (b < e && IsControlOrBlank(s[b])) ++b;
-  while (e > b && IsControlOrBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
 
 std::string ExtractField(std::string_view text, int index, char sep) {
   if (index < 0) return {};
@@ -39,15 +29,19 @@ FieldList::FieldList(std::string_view text, char sep) {
   for (;;) {
     const std::size_t p = text.find(sep, start);
     if (p == std::string_view::npos) {
-      fields_.push_back(TrimControl(text.substr(start)));
+      fields_.push_back(text.substr(start));
       break;
     }
-    fields_.push_back(TrimControl(text.substr(start, p - start)));
+    fields_.push_back(text.substr(start, p - start));
     start = p + 1;
   }
 }
 
 std::string_view FieldList::field(std::size_t i) const {
+  return i < fields_.size() ? TrimControl(fields_[i]) : std::string_view{};
+}
+
+std::string_view FieldList::raw(std::size_t i) const {
   return i < fields_.size() ? fields_[i] : std::string_view{};
 }
 
