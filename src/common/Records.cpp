@@ -41,10 +41,11 @@ bool BoolFromText(const QString& text, bool def) {
 
 // The records are read by davu_protocol; the texts become QStrings here.
 std::vector<CallablePtr> DecodeCallableList(std::string_view payload) {
-  const auto views = davu::proto::ReadAllCallables(payload);
+  davu::proto::ListReader r(payload, ':', davu::proto::ListReader::kCallableWidth);
   std::vector<CallablePtr> out;
-  out.reserve(views.size());
-  for (const davu::proto::CallableView& v : views) {
+  out.reserve(r.capacity());
+  while (r.next()) {
+    const davu::proto::CallableView v = r.callable();
     auto c = std::make_shared<TCallable>();
     c->CallableName = FromWire(v.name);
     c->CallableLopnr = static_cast<std::int32_t>(v.lopnr);
@@ -60,10 +61,11 @@ std::vector<CallablePtr> DecodeCallableList(std::string_view payload) {
 }
 
 std::vector<MachinePtr> DecodeMachineList(std::string_view payload) {
-  const auto views = davu::proto::ReadAllMachines(payload);
+  davu::proto::ListReader r(payload, ':', davu::proto::ListReader::kMachineWidth);
   std::vector<MachinePtr> out;
-  out.reserve(views.size());
-  for (const davu::proto::MachineView& v : views) {
+  out.reserve(r.capacity());
+  while (r.next()) {
+    const davu::proto::MachineView v = r.machine();
     auto m = std::make_shared<TMachine>();
     m->Name = FromWire(v.name);
     m->Lopnr = static_cast<std::int32_t>(v.lopnr);
@@ -83,10 +85,9 @@ std::vector<std::int32_t> DecodeStationCallableNumbers(std::string_view payload)
 }
 
 std::vector<std::int32_t> DecodeCallListNumbers(std::string_view payload) {
-  const auto entries = davu::proto::ReadCallList(payload);
+  davu::proto::ListReader r(payload, '~', davu::proto::ListReader::kCallListWidth);
   std::vector<std::int32_t> out;
-  out.reserve(entries.size());
-  for (const davu::proto::CallListEntryView& e : entries)
-    out.push_back(static_cast<std::int32_t>(e.callable.lopnr));
+  out.reserve(r.capacity());
+  while (r.next()) out.push_back(r.number(1));
   return out;
 }

@@ -8,10 +8,6 @@
 namespace davu::proto {
 namespace {
 
-constexpr std::size_t kCallableFields = 7;
-constexpr std::size_t kMachineFields = 8;
-constexpr std::size_t kCallListFields = 10;
-
 // Builds the fields of one list reply.
 class ListWriter {
  public:
@@ -41,33 +37,6 @@ class ListWriter {
   std::vector<std::string> fields_;
 };
 
-// Reads the records of a list, `width` fields each from field 1, up to the
-// first record whose first field is empty.
-class ListReader {
- public:
-  ListReader(std::string_view payload, char sep, std::size_t width)
-      : fields_(payload, sep), width_(width) {}
-  std::size_t capacity() const { return fields_.size() / width_; }
-  bool next() {
-    if (started_) base_ += width_;
-    started_ = true;
-    return !fields_.field(base_).empty();
-  }
-  std::string_view text(std::size_t i) const { return fields_.field(base_ + i); }
-  std::int32_t number(std::size_t i) const { return WholeNumberOr0(text(i)); }
-  bool flag(std::size_t i) const { return TruthOf(text(i), false); }
-  bool active(std::size_t i) const { return text(i) != kInactiveText; }
-  CallableView callable() const {
-    return {text(0), number(1), text(2), number(3), flag(4), text(5), active(6)};
-  }
-
- private:
-  FieldList fields_;
-  std::size_t width_;
-  std::size_t base_ = 1;
-  bool started_ = false;
-};
-
 std::string Copy(std::string_view v) { return std::string(v); }
 
 CallableRecord Copy(const CallableView& c) {
@@ -93,6 +62,31 @@ std::vector<Record> CopyAll(const std::vector<View>& views) {
 
 }  // namespace
 
+ListReader::ListReader(std::string_view payload, char sep, std::size_t width)
+    : fields_(payload, sep), width_(width) {}
+
+bool ListReader::next() {
+  if (started_) base_ += width_;
+  started_ = true;
+  return !fields_.field(base_).empty();
+}
+
+std::int32_t ListReader::number(std::size_t i) const { return WholeNumberOr0(text(i)); }
+bool ListReader::flag(std::size_t i) const { return TruthOf(text(i), false); }
+bool ListReader::active(std::size_t i) const { return text(i) != kInactiveText; }
+
+CallableView ListReader::callable() const {
+  return {text(0), number(1), text(2), number(3), flag(4), text(5), active(6)};
+}
+
+MachineView ListReader::machine() const {
+  return {text(0), number(1), text(2), number(3), number(4), flag(5), text(6), text(7)};
+}
+
+CallListEntryView ListReader::callListEntry() const {
+  return {callable(), number(7), number(8), text(9)};
+}
+
 std::string EncodeAllCallables(const std::vector<CallableRecord>& records) {
   ListWriter w(':');
   for (const CallableRecord& c : records) w.callable(c);
@@ -100,7 +94,7 @@ std::string EncodeAllCallables(const std::vector<CallableRecord>& records) {
 }
 
 std::vector<CallableView> ReadAllCallables(std::string_view payload) {
-  ListReader r(payload, ':', kCallableFields);
+  ListReader r(payload, ':', ListReader::kCallableWidth);
   std::vector<CallableView> out;
   out.reserve(r.capacity());
   while (r.next()) out.push_back(r.callable());
@@ -127,12 +121,10 @@ std::string EncodeAllMachines(const std::vector<MachineRecord>& records) {
 }
 
 std::vector<MachineView> ReadAllMachines(std::string_view payload) {
-  ListReader r(payload, ':', kMachineFields);
+  ListReader r(payload, ':', ListReader::kMachineWidth);
   std::vector<MachineView> out;
   out.reserve(r.capacity());
-  while (r.next())
-    out.push_back({r.text(0), r.number(1), r.text(2), r.number(3), r.number(4), r.flag(5),
-                   r.text(6), r.text(7)});
+  while (r.next()) out.push_back(r.machine());
   return out;
 }
 
@@ -170,10 +162,10 @@ std::string EncodeCallList(const std::vector<CallListEntry>& entries) {
 }
 
 std::vector<CallListEntryView> ReadCallList(std::string_view payload) {
-  ListReader r(payload, '~', kCallListFields);
+  ListReader r(payload, '~', ListReader::kCallListWidth);
   std::vector<CallListEntryView> out;
   out.reserve(r.capacity());
-  while (r.next()) out.push_back({r.callable(), r.number(7), r.number(8), r.text(9)});
+  while (r.next()) out.push_back(r.callListEntry());
   return out;
 }
 

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "TextUtil.h"
+
 namespace davu::proto {
 
 // The records come as views into a payload (Text = std::string_view), which
@@ -78,6 +80,37 @@ struct SmsAccountRecord {
   std::string password;
   std::string customerNo;
   bool operator==(const SmsAccountRecord&) const = default;
+};
+
+// Walks the records of a list payload, `width` fields each from field 1,
+// up to the first record whose first field is empty; the getters read the
+// current record as views into the payload. For a reader that converts the
+// texts at once, without a list of records in between.
+class ListReader {
+ public:
+  static constexpr std::size_t kCallableWidth = 7;
+  static constexpr std::size_t kMachineWidth = 8;
+  static constexpr std::size_t kCallListWidth = 10;
+
+  ListReader(std::string_view payload, char sep, std::size_t width);
+  // At most this many records follow.
+  std::size_t capacity() const { return fields_.size() / width_; }
+  // Moves to the next record; false at the end of the list.
+  bool next();
+
+  std::string_view text(std::size_t i) const { return fields_.field(base_ + i); }
+  std::int32_t number(std::size_t i) const;
+  bool flag(std::size_t i) const;
+  bool active(std::size_t i) const;
+  CallableView callable() const;
+  MachineView machine() const;
+  CallListEntryView callListEntry() const;
+
+ private:
+  FieldList fields_;
+  std::size_t width_;
+  std::size_t base_ = 1;
+  bool started_ = false;
 };
 
 std::string EncodeAllCallables(const std::vector<CallableRecord>& records);

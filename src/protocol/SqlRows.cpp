@@ -1,7 +1,5 @@
 #include "SqlRows.h"
 
-#include <algorithm>
-
 #include "Envelope.h"
 #include "NeutralText.h"
 #include "TextRules.h"
@@ -80,12 +78,6 @@ std::string RetSqlTail() { return ClosingMarker("RETSQL") + std::string(kFrameEn
 
 std::string SqlEntryName(std::string_view wireName) {
   return NeutralText(wireName, "|~:", '_') + '|';
-}
-
-bool SqlValueIsPlain(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    return static_cast<unsigned char>(c) < 0x80 && c != '~' && c != '#';
-  });
 }
 
 void AppendSqlValue(std::string& out, std::string_view wire) {

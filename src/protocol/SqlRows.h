@@ -48,7 +48,11 @@ std::string RetSqlTail();
 std::string SqlEntryName(std::string_view wireName);
 // True when `text` travels as it stands, in any encoding: ASCII without
 // '~' (ends an entry) or '#' (starts a frame marker).
-bool SqlValueIsPlain(std::string_view text);
+inline bool SqlValueIsPlain(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80 || c == '~' || c == '#') return false;
+  return true;
+}
 // Appends a value; what would end an entry, a row or the frame is replaced.
 void AppendSqlValue(std::string& out, std::string_view wire);
 

@@ -22,27 +22,37 @@ std::string ExtractField(std::string_view text, int index, char sep) {
   return std::string(TrimControl(text.substr(start, end - start)));
 }
 
-FieldList::FieldList(std::string_view text, char sep) {
+FieldList::FieldList(std::string_view text, char sep) : text_(text), sep_(sep) {
   // One counting pass sizes the list exactly: no regrowth for large payloads.
   fields_.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), sep)) + 1);
   std::size_t start = 0;
   for (;;) {
     const std::size_t p = text.find(sep, start);
     if (p == std::string_view::npos) {
-      fields_.push_back(text.substr(start));
+      fields_.push_back(TrimControl(text.substr(start)));
       break;
     }
-    fields_.push_back(text.substr(start, p - start));
+    fields_.push_back(TrimControl(text.substr(start, p - start)));
     start = p + 1;
   }
 }
 
 std::string_view FieldList::field(std::size_t i) const {
-  return i < fields_.size() ? TrimControl(fields_[i]) : std::string_view{};
+  return i < fields_.size() ? fields_[i] : std::string_view{};
+}
+
+// A trimmed field ends where its blanks before the next separator begin
+// (a blank field: at that separator), so its raw end is found from there.
+std::size_t FieldList::rawEnd(std::size_t i) const {
+  const auto trimmedEnd = static_cast<std::size_t>(fields_[i].data() - text_.data()) + fields_[i].size();
+  const std::size_t p = text_.find(sep_, trimmedEnd);
+  return p == std::string_view::npos ? text_.size() : p;
 }
 
 std::string_view FieldList::raw(std::size_t i) const {
-  return i < fields_.size() ? fields_[i] : std::string_view{};
+  if (i >= fields_.size()) return {};
+  const std::size_t start = i == 0 ? 0 : rawEnd(i - 1) + 1;
+  return text_.substr(start, rawEnd(i) - start);
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {

@@ -26,7 +26,11 @@ class FieldList {
   std::size_t size() const { return fields_.size(); }
 
  private:
-  std::vector<std::string_view> fields_;
+  std::size_t rawEnd(std::size_t i) const;
+
+  std::string_view text_;
+  char sep_;
+  std::vector<std::string_view> fields_;  // trimmed
 };
 
 // Every occurrence replaced in one left-to-right pass; replaced text is not
