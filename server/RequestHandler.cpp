@@ -57,9 +57,8 @@ Reply RequestHandler::refusal(std::string_view tag, const std::string& why, cons
   if (log_)
     log_("refused " + std::string(tag) + " from " + s.peer +
          (s.clientName.empty() ? "" : " (" + s.clientName + ")") + ", answered \"ERROR: " + why + "\"");
-  // Whatever the reason quotes from the request or the database, the
-  // error reply has no markers in it: it has no closing marker of its own.
-  return {"ERROR: " + davu::proto::NeutralText(Utf8ToWire(why)), 0};
+  // Whatever the reason quotes from the request or the database.
+  return {davu::proto::ErrorReply(Utf8ToWire(why)), 0};
 }
 
 void RequestHandler::refuse(std::string_view tag, const std::string& why, Session& s,
