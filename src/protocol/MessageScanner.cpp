@@ -11,8 +11,9 @@ MessageScanner::MessageScanner(std::string_view text, std::span<const ReplyKind>
 }
 
 MessageAt MessageScanner::next(std::size_t from) {
-  for (std::size_t p = text_.find(kCurrency, from); p != std::string_view::npos;
-       p = text_.find(kCurrency, p + 1)) {
+  // Messages mostly stand back to back: the next one starts where this search does.
+  std::size_t p = from < text_.size() && text_[from] == kCurrency ? from : text_.find(kCurrency, from);
+  for (; p != std::string_view::npos; p = text_.find(kCurrency, p + 1)) {
     const OpeningMatch o = MatchOpening(text_, p, kinds_);
     if (o.state != OpeningMatch::Match) continue;
     MessageAt m;

@@ -31,7 +31,8 @@ void DispatchText(std::string_view text, std::span<const ReplyKind> kinds, Reply
     // An error reply starts outside the replies; "ERROR:" holds no "¤", so
     // one that starts in front of the next opening ends there too.
     const std::size_t gapEnd = m.state == MessageAt::None ? text.size() : m.from;
-    if (errorAt == kNone) errorAt = text.substr(0, gapEnd).find(kErrorReply, p);
+    if (errorAt == kNone && gapEnd - p >= kErrorReply.size())
+      errorAt = text.substr(0, gapEnd).find(kErrorReply, p);
     if (m.state == MessageAt::None) break;
     if (m.state == MessageAt::Unclosed) {  // opens nothing
       p = m.from + 1;
