@@ -15,7 +15,9 @@
 
 #include "DemoData.h"
 #include "ServerText.h"
+#include "protocol/NeutralText.h"
 #include "protocol/Reassembler.h"
+#include "protocol/SqlRows.h"
 
 namespace davu::server {
 
@@ -215,16 +217,16 @@ void DavuServer::onNewConnection() {
       log(QStringLiteral("refused connection from %1: %2 connections open")
               .arg(peer)
               .arg(connectionCount()));
-      busy = "ERROR: Servern har för många anslutningar. Försök igen om en stund.";
+      busy = "Servern har för många anslutningar. Försök igen om en stund.";
     } else if (overBudget()) {
       log(QStringLiteral("refused connection from %1: %2 MiB held in buffers, over the budget of %3 MiB")
               .arg(peer)
               .arg(buffered_ >> 20)
               .arg(options_.memoryBudget >> 20));
-      busy = "ERROR: Servern är hårt belastad. Försök igen om en stund.";
+      busy = "Servern är hårt belastad. Försök igen om en stund.";
     }
     if (busy) {
-      const std::string text = Utf8ToWire(busy);
+      const std::string text = davu::proto::ErrorReply(Utf8ToWire(busy));
       socket->write(text.data(), static_cast<qint64>(text.size()));
       socket->disconnectFromHost();
       connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -296,7 +298,8 @@ void DavuServer::onReadyRead(QTcpSocket* socket) {
   QByteArray data = socket->readAll();
   auto text = c.input.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
   if (c.input.overflowed()) {
-    send(c, {{Utf8ToWire("ERROR: Begäran är för stor eller saknar slutmarkör. Anslutningen stängs."), 0}});
+    const std::string why = "Begäran är för stor eller saknar slutmarkör. Anslutningen stängs.";
+    send(c, {{davu::proto::ErrorReply(Utf8ToWire(why)), 0}});
     drop(socket, QStringLiteral("more input than allowed without a complete message"));
     return;
   }
@@ -356,10 +359,10 @@ void DavuServer::sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome) {
   c->job.reset();
   if (c->closing) return;
   if (outcome.ok) {
-    if (!exec) enqueue(*c, {std::move(outcome.rows) + RetSqlTail(), 0});
+    if (!exec) enqueue(*c, {std::move(outcome.rows) + davu::proto::RetSqlTail(), 0});
   } else {
     // Rows already sent keep a well-formed reply; the error follows it.
-    if (outcome.streamed > 0) enqueue(*c, {RetSqlTail(), 0});
+    if (outcome.streamed > 0) enqueue(*c, {davu::proto::RetSqlTail(), 0});
     enqueue(*c, handler_->refusal(exec ? "EXECSQL" : "OPENSQL", outcome.error, c->session));
   }
   flush(socket);

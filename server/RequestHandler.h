@@ -5,10 +5,9 @@
 //
 // Request grammar (wire bytes, Windows-1252):
 //   text    := { message | other }                 other bytes are ignored
-//   message := "¤" TAG SEP body SEP TAG "¤"         TAG = [A-Z]+, SEP ":" ("$" for EXECSQL)
-// A message is cut from its opening marker to the first closing marker after
-// it, never by splitting at "¤": bodies carry "¤¤ADMIN¤¤", "¤DELETE_ME¤" and
-// the record terminator "%¤" of REGISTERUPATECALLABLE.
+//   message := "¤" TAG SEP body SEP TAG "¤"         SEP ":" ("$" for EXECSQL)
+// Messages are found by davu_protocol's MessageScanner, the one the client's
+// dispatcher uses, and their bodies read by its record readers.
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "RegisterStore.h"
+#include "protocol/TextUtil.h"
 #include "ServerDatabase.h"
 #include "SqlGate.h"
 
@@ -51,10 +51,6 @@ struct SqlWork {
   std::string sqlUtf8;
 };
 
-// The frame and tag around the rows of a RETSQL reply.
-std::string RetSqlHead();
-std::string RetSqlTail();
-
 class RequestHandler {
  public:
   using ConnectedLookup = std::function<bool(const std::string& stationName)>;
@@ -81,14 +77,14 @@ class RequestHandler {
                      std::vector<Reply>& out);
   void refuse(std::string_view tag, const std::string& why, Session& s, std::vector<Reply>& out);
 
-  std::string getCallList(const std::vector<std::string_view>& f);
+  std::string getCallList(const davu::proto::FieldList& f);
   std::string allCallables();
   std::string allMachines();
-  std::string stationCallables(const std::vector<std::string_view>& f);
+  std::string stationCallables(const davu::proto::FieldList& f);
   void registerCallables(std::string_view body);
   void registerMachine(std::string_view body);
-  void postCallablesList(const std::vector<std::string_view>& f);
-  void programFileReplies(const std::vector<std::string_view>& f, std::vector<Reply>& out);
+  void postCallablesList(std::string_view body);
+  void programFileReplies(const davu::proto::FieldList& f, std::vector<Reply>& out);
 
   Database& db_;
   RegisterStore store_;

@@ -14,7 +14,7 @@
 
 #include "ServerText.h"
 #include "SqlLimits.h"
-#include "protocol/NeutralText.h"
+#include "protocol/SqlRows.h"
 
 namespace davu::server {
 
@@ -185,12 +185,13 @@ struct StmtHolder {
   ~StmtHolder() { sqlite3_finalize(s); }
 };
 
-std::string BareColumnName(const char* name) {
+// "NAME|" for the entries of a column.
+std::string EntryName(const char* name) {
   std::string n = name ? name : "";
   // A qualified name keeps only its last part; the table's columns are bare.
   std::size_t dot = n.rfind('.');
   if (dot != std::string::npos && n.find('(') == std::string::npos) n = n.substr(dot + 1);
-  return davu::proto::NeutralText(Utf8ToWire(n), "|~:", '_');
+  return davu::proto::SqlEntryName(Utf8ToWire(n));
 }
 
 // Appends one value as the administrator reads it.
@@ -223,12 +224,9 @@ void AppendValue(std::string& out, sqlite3_stmt* s, int col, bool booleanColumn)
     default: {
       const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
       std::string_view v(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
-      // Plain ASCII without "~" or "#" travels as it is; anything else is converted.
-      bool plain = std::all_of(v.begin(), v.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x80 && c != '~' && c != '#';
-      });
-      if (plain) out.append(v);
-      else out += SqlValueForWire(Utf8ToWire(v));
+      // Plain text travels as it is; anything else is converted first.
+      if (davu::proto::SqlValueIsPlain(v)) out.append(v);
+      else davu::proto::AppendSqlValue(out, Utf8ToWire(v));
       return;
     }
   }
@@ -290,10 +288,6 @@ bool TranslateDialect(std::string_view sql, std::string& out, std::string& error
     }
   }
   return true;
-}
-
-std::string SqlValueForWire(std::string_view wire) {
-  return davu::proto::NeutralText(wire, "~", '-');  // "~" ends an entry
 }
 
 SqlGate::SqlGate(sqlite3* db) : db_(db) { InstallBoundedFunctions(db_); }
@@ -360,7 +354,7 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::st
   std::vector<std::string> names;  // "NAME|"
   std::vector<bool> boolean;
   for (int c = 0; c < cols; ++c) {
-    names.push_back(BareColumnName(sqlite3_column_name(stmt.s, c)) + '|');
+    names.push_back(EntryName(sqlite3_column_name(stmt.s, c)));
     const char* decl = sqlite3_column_decltype(stmt.s, c);
     boolean.push_back(decl != nullptr && EqualsNoCase(decl, "BOOLEAN"));
   }
@@ -382,14 +376,13 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::st
       return fail(std::string("SQL-fel: ") + sqlite3_errmsg(db_));
     }
     if (mode == Mode::Confirm) continue;  // rows of a RETURNING clause are not sent
-    if (r.rowCount > 0) r.rows += ':';
-    r.rows += "\xA4%";
+    davu::proto::BeginSqlRow(r.rows, r.rowCount == 0);
     for (int c = 0; c < cols; ++c) {
       r.rows += names[static_cast<std::size_t>(c)];
       AppendValue(r.rows, stmt.s, c, boolean[static_cast<std::size_t>(c)]);
-      r.rows += '~';
+      davu::proto::EndSqlEntry(r.rows);
     }
-    r.rows += "%\xA4";
+    davu::proto::EndSqlRow(r.rows);
     ++r.rowCount;
     if (r.streamed + r.rows.size() > replyLimit_)
       return fail("resultatet är för stort (över " + std::to_string(replyLimit_ / (1024 * 1024)) +

@@ -79,8 +79,4 @@ class SqlGate {
   std::chrono::milliseconds yieldAfter_{0};
 };
 
-// A value as it may stand in a RETSQL entry: the characters that would end an
-// entry, a row or the frame are replaced. Input and output are wire bytes.
-std::string SqlValueForWire(std::string_view wire);
-
 }  // namespace davu::server

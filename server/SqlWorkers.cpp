@@ -1,4 +1,5 @@
 #include "SqlWorkers.h"
+#include "protocol/SqlRows.h"
 
 #include <algorithm>
 #include <atomic>
@@ -133,7 +134,7 @@ void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
         return !job->cancelled.load();
       });
       outcome = job->work.exec ? gate.execSql(job->work.sqlUtf8)
-                               : gate.openSql(job->work.sqlUtf8, RetSqlHead());
+                               : gate.openSql(job->work.sqlUtf8, davu::proto::RetSqlHead());
       std::lock_guard lock(job->m);
       job->db = nullptr;  // closed below, when `database` goes
     }

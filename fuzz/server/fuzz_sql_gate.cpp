@@ -14,6 +14,7 @@
 #include "RequestHandler.h"
 #include "ServerText.h"
 #include "SqlGate.h"
+#include "protocol/SqlRows.h"
 
 using namespace davu::server;
 using davu::fuzz::Require;
@@ -81,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string all = Snapshot(db, true);
   const std::string fixed = exec ? Snapshot(db, false) : all;
   const auto start = std::chrono::steady_clock::now();
-  SqlOutcome r = exec ? world.gate->execSql(sql) : world.gate->openSql(sql, RetSqlHead());
+  SqlOutcome r = exec ? world.gate->execSql(sql) : world.gate->openSql(sql, davu::proto::RetSqlHead());
   Require(std::chrono::steady_clock::now() - start < kMaxPerStatement, "a statement took too long", sql);
   if (!r.ok || !exec) {
     Require(Snapshot(db, true) == all, "a refused or read-only statement changed the database", sql);
@@ -92,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  nullptr, nullptr, nullptr);
   }
   if (r.ok && !exec)
-    Require(davu::fuzz::WellFramed(r.rows + RetSqlTail()), "RETSQL not well framed", r.rows);
+    Require(davu::fuzz::WellFramed(r.rows + davu::proto::RetSqlTail()), "RETSQL not well framed", r.rows);
   if (!r.ok) Require(!r.error.empty(), "a refusal without a reason");
   return 0;
 }

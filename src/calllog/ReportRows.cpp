@@ -4,6 +4,7 @@
 
 #include "TSVVirtualTable.h"
 #include "WireText.h"
+#include "protocol/TextRules.h"
 
 namespace {
 
@@ -33,17 +34,11 @@ std::int64_t DaysFromCivil(int y, int m, int d) {
   return era * 146097 + doe - 719468;
 }
 
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
-}
-
 // Whether "SMS skickat" says yes: a number other than 0 (the system's own
 // truth texts, "-1" and "1"), "True", or the words a server shows people,
 // "Ja" (as davu-server sends it), "J", "T", "Yes", "Y"; any letter case.
 bool TrueText(std::string_view s) {
-  s = Trimmed(s);
+  s = davu::proto::TrimControl(s);
   if (s.empty()) return false;
   std::size_t i = s[0] == '-' || s[0] == '+' ? 1 : 0;
   if (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
@@ -66,7 +61,7 @@ bool TrueText(std::string_view s) {
 // "2024-05-03 10:22:33", "2024-05-03T10:22:33", "2024-05-03 10:22" or a date
 // alone (midnight).
 std::int64_t MomentFromText(std::string_view text) {
-  text = Trimmed(text);
+  text = davu::proto::TrimControl(text);
   int y, mo, d, h = 0, mi = 0, s = 0;
   if (!Digits(text, 0, 4, y) || text.size() < 10 || text[4] != '-' || !Digits(text, 5, 2, mo) ||
       text[7] != '-' || !Digits(text, 8, 2, d))
@@ -134,7 +129,7 @@ void ReportRows::append(std::string_view client, std::string_view resource, std:
   row.client = intern(clientIndex_, clientNames_, clientRows_, client);
   row.resource = intern(resourceIndex_, resourceNames_, resourceRows_, resource);
   row.called = MomentFromText(called);
-  row.isConfirmed = !Trimmed(confirmed).empty();
+  row.isConfirmed = !davu::proto::TrimControl(confirmed).empty();
   row.confirmed = row.isConfirmed ? MomentFromText(confirmed) : kNoTime;
   row.smsSent = TrueText(smsSent);
   rows_.push_back(row);

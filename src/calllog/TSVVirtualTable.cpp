@@ -42,14 +42,6 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Trims characters with codes 0..32, as the select-list items are trimmed.
-QString TrimControl(const QString& s) {
-  qsizetype b = 0, e = s.size();
-  while (b < e && s.at(b).unicode() <= 32) ++b;
-  while (e > b && s.at(e - 1).unicode() <= 32) --e;
-  return s.mid(b, e - b);
-}
-
 }  // namespace
 
 SqlReplyError::SqlReplyError(const QString& text)

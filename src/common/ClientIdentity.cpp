@@ -5,15 +5,12 @@
 #include "Records.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
+#include "WireText.h"
 #include "platform/Platform.h"
 
 namespace {
 
-bool isBlank(const QString& s) {
-  for (QChar c : s)
-    if (c.unicode() > 32) return false;
-  return true;
-}
+bool isBlank(const QString& s) { return TrimControl(s).isEmpty(); }
 
 QString messageOf(const std::exception_ptr& e) {
   try {

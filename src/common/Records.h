@@ -1,8 +1,8 @@
 #pragma once
 // The register's records: resources (callables) and clients (machines), the
-// client type, the texts that lists show for them, and the decoders of the
-// RETALLCALLABLES and RETALLMACHINES payloads. Records are shared between the
-// lists that show them.
+// client type and the texts that lists show for them, built from the plain
+// records davu_protocol reads out of RETALLCALLABLES and RETALLMACHINES.
+// Records are shared between the lists that show them.
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -53,10 +53,11 @@ std::vector<MachinePtr> DecodeMachineList(std::string_view payload);
 // A resource as REGISTERUPATECALLABLE sends it, texts in wire bytes.
 davu::proto::CallableUpdate ToCallableUpdate(const TCallable& c);
 
-// The boolean text rule: a number other than 0 or "True" (any case) is true,
-// 0 or "False" is false, anything else gives `def`.
+// The client's truth text (davu::proto::TruthOf): a number other than 0 or
+// "True" (any case) is true, 0 or "False" is false, anything else gives `def`.
 bool BoolFromText(const QString& text, bool def);
-// Lenient decimal: a text that is not a whole number gives 0.
+// Lenient decimal (davu::proto::WholeNumberOr0): a text that is not a whole
+// number gives 0.
 std::int32_t IntFromText(std::string_view text);
 
 // The resource numbers of a client's chosen resources, in order, from the

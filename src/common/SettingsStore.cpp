@@ -29,15 +29,7 @@ namespace {
 
 const QString kPrefix = QStringLiteral("SOFTWARE\\Solvarn\\");
 
-// Trims characters with codes 0 to 32 at both ends.
-QString trimControl(const QString& s) {
-  qsizetype b = 0, e = s.size();
-  while (b < e && s.at(b).unicode() <= 32) ++b;
-  while (e > b && s.at(e - 1).unicode() <= 32) --e;
-  return s.mid(b, e - b);
-}
-
-bool isBlank(const QString& s) { return trimControl(s).isEmpty(); }
+bool isBlank(const QString& s) { return TrimControl(s).isEmpty(); }
 
 QString subKeyFor(const QString& section) { return kPrefix + SettingsRootName + section; }
 
@@ -150,12 +142,12 @@ QString ReadServerSetting(const QString& section, const QString& key) {
 
 QString ReadSettingDef(const QString& section, const QString& key, const QString& def) {
   const QString r = ReadSetting(section, key);
-  return trimControl(r) == QLatin1String("ERROR") ? def : r;
+  return TrimControl(r) == QLatin1String("ERROR") ? def : r;
 }
 
 QString ReadServerSettingDef(const QString& section, const QString& key, const QString& def) {
   const QString r = ReadServerSetting(section, key);
-  return trimControl(r) == QLatin1String("ERROR") ? def : r;
+  return TrimControl(r) == QLatin1String("ERROR") ? def : r;
 }
 
 void WriteSetting(const QString& section, const QString& key, const QString& value) {

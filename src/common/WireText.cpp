@@ -1,11 +1,19 @@
 #include "WireText.h"
 
 #include "protocol/Envelope.h"
+#include "protocol/TextRules.h"
 #include "protocol/WireCodec.h"
 
 QString FromWire(std::string_view bytes) {
   const std::u16string text = davu::proto::DecodeCp1252(bytes);
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString TrimControl(const QString& text) {
+  const std::u16string_view all(reinterpret_cast<const char16_t*>(text.utf16()),
+                                static_cast<std::size_t>(text.size()));
+  const std::u16string_view kept = davu::proto::TrimControl(all);
+  return text.mid(kept.data() - all.data(), static_cast<qsizetype>(kept.size()));
 }
 
 std::string ToWire(const QString& text) {

@@ -5,6 +5,9 @@
 #include <string_view>
 
 QString FromWire(std::string_view bytes);
+// The text without characters of codes 0..32 at either end, as
+// davu::proto::TrimControl trims wire bytes.
+QString TrimControl(const QString& text);
 std::string ToWire(const QString& text);
 
 // The first character of `text` that cannot travel as a field value: one that

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "RegisterUpdates.h"
+
 namespace davu::proto {
 
 inline constexpr std::string_view kAdminClientName = "\xA4\xA4" "ADMIN" "\xA4\xA4";  // "¤¤ADMIN¤¤"
@@ -35,44 +37,8 @@ std::string GetSmsSettings(std::string_view clientName);
 std::string PostSmsSettings(std::string_view user, std::string_view password,
                             std::string_view customerNo);
 
-// A resource as it travels in REGISTERUPATECALLABLE.
-struct CallableUpdate {
-  int lopnr = -1;
-  std::string name;
-  std::string friendlyName;
-  int colour = 0;
-  bool sendSms = false;
-  std::string mobile;
-  bool active = false;
-};
-// Single record: "¤REGISTERUPATECALLABLE:" + 7 fields + ":%¤:REGISTERUPATECALLABLE¤"
-std::string RegisterUpdateCallable(const CallableUpdate& c);
-// Several records, each followed by ":%¤:", then ":REGISTERUPATECALLABLE¤"
-// (one ':' more than the single form). Empty string when `records` is empty:
-// nothing is to be sent.
-std::string RegisterUpdateCallables(const std::vector<CallableUpdate>& records);
-// "¤REGISTERUPATECALLABLE:" + lopnr + ":¤DELETE_ME¤:" + friendly + ":" + colour + ":%¤:REGISTERUPATECALLABLE¤"
-std::string RegisterDeleteCallable(int lopnr, std::string_view friendlyName, int colour);
-
-// A client as it travels in REGISTERUPATEMACHINE.
-struct MachineUpdate {
-  std::string name;
-  int machineType = 0;
-  std::string friendlyName;
-  int color = 0;
-  std::string imei;
-  std::string extraText;
-  int lopnr = -1;
-};
-// "¤REGISTERUPATEMACHINE:" + 7 fields + "::REGISTERUPATEMACHINE¤"
-std::string RegisterUpdateMachine(const MachineUpdate& m);
-// "¤REGISTERUPATEMACHINE:" + name + ":" + type + ":¤DELETE_ME¤:" + color + ":REGISTERUPATEMACHINE¤"
-std::string RegisterDeleteMachine(std::string_view name, int machineType, int color);
-
-// "¤POSTCALLABLESLIST:" + client + ":" + type + ":" + machineLopnr + ":" +
-// { callableLopnr ":" position ":" } + "POSTCALLABLESLIST¤"
-std::string PostCallablesList(std::string_view clientName, int clientType, int machineLopnr,
-                              const std::vector<int>& chosenCallableLopnrs);
+// The register's changes (REGISTERUPATECALLABLE, REGISTERUPATEMACHINE,
+// POSTCALLABLESLIST) are in RegisterUpdates.h, next to their readers.
 
 // "#DATASTART#¤OPENSQL:" + client + ":" + sql + ":OPENSQL¤#DATAEND#"
 std::string OpenSql(std::string_view clientName, std::string_view sql);

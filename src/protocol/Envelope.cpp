@@ -35,8 +35,10 @@ std::string_view FrameEndMarker() {
   return text;
 }
 
-std::string BuildMessage(std::string_view tag, char sep,
-                         std::initializer_list<std::string_view> fields) {
+namespace {
+
+template <class Fields>
+std::string Build(std::string_view tag, char sep, const Fields& fields) {
   std::size_t size = 2 * tag.size() + 3 + fields.size();
   for (std::string_view f : fields) size += f.size();
   std::string out;
@@ -51,6 +53,17 @@ std::string BuildMessage(std::string_view tag, char sep,
   out += tag;
   out += kCurrency;
   return out;
+}
+
+}  // namespace
+
+std::string BuildMessage(std::string_view tag, char sep,
+                         std::initializer_list<std::string_view> fields) {
+  return Build(tag, sep, fields);
+}
+
+std::string BuildMessage(std::string_view tag, char sep, const std::vector<std::string>& fields) {
+  return Build(tag, sep, fields);
 }
 
 std::string Frame(std::string_view message) {

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace davu::proto {
 
@@ -29,6 +30,8 @@ inline constexpr std::string_view kFieldBreakers{":~\xA4", 3};
 // "¤" + tag + sep + fields joined by sep + sep + tag + "¤".
 std::string BuildMessage(std::string_view tag, char sep,
                          std::initializer_list<std::string_view> fields);
+// The same for fields gathered in a list (records of a reply).
+std::string BuildMessage(std::string_view tag, char sep, const std::vector<std::string>& fields);
 
 // "#DATASTART#" + message + "#DATAEND#".
 std::string Frame(std::string_view message);

@@ -23,4 +23,10 @@ std::string NeutralText(std::string_view wire, std::string_view cutters, char st
   return out;
 }
 
+std::string ErrorReply(std::string_view wireText) { return "ERROR: " + NeutralText(wireText); }
+
+std::string FieldText(std::string_view wire, char sep) {
+  return NeutralText(wire, std::string_view(&sep, 1), sep == ':' ? ';' : '-');
+}
+
 }  // namespace davu::proto

@@ -14,4 +14,12 @@ namespace davu::proto {
 std::string NeutralText(std::string_view wire, std::string_view cutters = {},
                         char standIn = '?');
 
+// An error reply: "ERROR: " and the text, neutral. It has no closing marker
+// of its own, so nothing in it may read as a marker.
+std::string ErrorReply(std::string_view wireText);
+
+// A text as one field of a message whose separator is `sep`: the separator
+// stands in as ';' when it is ':', as '-' otherwise.
+std::string FieldText(std::string_view wire, char sep);
+
 }  // namespace davu::proto

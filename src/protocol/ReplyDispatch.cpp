@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Envelope.h"
+#include "MessageScanner.h"
 
 namespace davu::proto {
 namespace {
@@ -19,61 +19,28 @@ struct Found {
   std::size_t end;   // just behind the message
 };
 
-// Finds each kind's closing markers. A search that found its marker at or
-// behind the next start answers that start too, so the text is searched
-// once per kind, however many openings stand in it.
-class ClosingFinder {
- public:
-  ClosingFinder(std::string_view text, std::span<const ReplyKind> kinds) : text_(text) {
-    for (const ReplyKind& k : kinds) closing_.push_back(ClosingMarker(k.tag, k.sep));
-    last_.assign(kinds.size(), Search{});
-  }
-  std::size_t find(std::size_t kind, std::size_t from) {
-    Search& s = last_[kind];
-    if (!s.done || s.from > from || (s.at != kNone && s.at < from)) {
-      s = Search{true, from, text_.find(closing_[kind], from)};
-    }
-    return s.at;
-  }
-  std::size_t length(std::size_t kind) const { return closing_[kind].size(); }
-
- private:
-  struct Search {
-    bool done = false;
-    std::size_t from = 0;
-    std::size_t at = kNone;
-  };
-  std::string_view text_;
-  std::vector<std::string> closing_;
-  std::vector<Search> last_;
-};
-
 }  // namespace
 
 void DispatchText(std::string_view text, std::span<const ReplyKind> kinds, ReplyRoutes& routes) {
   std::vector<std::vector<Found>> byKind(kinds.size());  // each in the order of the text
   std::vector<Found> inError;  // the replies behind errorAt, in the order of the text
-  ClosingFinder closings(text, kinds);
+  MessageScanner scanner(text, kinds);
   std::size_t errorAt = kNone;
   for (std::size_t p = 0; p < text.size();) {
-    const char c = text[p];
-    if (c == kCurrency) {
-      const OpeningMatch m = MatchOpening(text, p, kinds);
-      if (m.state == OpeningMatch::Match) {
-        // The closing marker may share the opening marker's separator.
-        const std::size_t to = closings.find(m.kind, p + 1 + m.tagLen);
-        if (to != kNone) {
-          const std::size_t end = to + closings.length(m.kind);
-          byKind[m.kind].push_back({p, to, end});
-          if (errorAt != kNone) inError.push_back({p, to, end});
-          p = end;
-          continue;
-        }
-      }
-    } else if (c == 'E' && errorAt == kNone && text.substr(p).starts_with(kErrorReply)) {
-      errorAt = p;
+    const MessageAt m = scanner.next(p);
+    // An error reply starts outside the replies; "ERROR:" holds no "¤", so
+    // one that starts in front of the next opening ends there too.
+    const std::size_t gapEnd = m.state == MessageAt::None ? text.size() : m.from;
+    if (errorAt == kNone && gapEnd - p >= kErrorReply.size())
+      errorAt = text.substr(0, gapEnd).find(kErrorReply, p);
+    if (m.state == MessageAt::None) break;
+    if (m.state == MessageAt::Unclosed) {  // opens nothing
+      p = m.from + 1;
+      continue;
     }
-    ++p;
+    byKind[m.kind].push_back({m.from, m.closeAt, m.end});
+    if (errorAt != kNone) inError.push_back({m.from, m.closeAt, m.end});
+    p = m.end;
   }
 
   // The error text, with the replies that stand in it taken out.

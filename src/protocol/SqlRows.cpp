@@ -1,5 +1,9 @@
 #include "SqlRows.h"
 
+#include "Envelope.h"
+#include "NeutralText.h"
+#include "TextRules.h"
+
 namespace davu::proto {
 namespace {
 
@@ -7,21 +11,11 @@ constexpr std::string_view kPieceEnd{"%\xA4:", 3};  // "%¤:"
 constexpr std::string_view kEntriesOpen{"\xA4%", 2};  // "¤%"
 constexpr std::string_view kEntriesClose{"%\xA4", 2}; // "%¤"
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view Trim(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
 // True when the piece's text before its first ':' is blank. The piece ends
-// in "%¤:", so a non-blank character always comes before the end.
+// in "%¤:", so the trim stops at once at its end.
 bool BeginsWithColon(std::string_view piece) {
-  std::size_t i = 0;
-  while (i < piece.size() && IsBlank(piece[i])) ++i;
-  return i < piece.size() && piece[i] == ':';
+  const std::string_view t = TrimControl(piece);
+  return !t.empty() && t.front() == ':';
 }
 
 }  // namespace
@@ -64,7 +58,7 @@ bool SqlRowReader::nextEntry(std::string_view& name, std::string_view& value) {
       part = entries_.substr(0, tilde);
       entries_.remove_prefix(tilde + 1);
     }
-    part = Trim(part);
+    part = TrimControl(part);
     if (part.empty()) {  // an empty part ends the row
       entries_ = {};
       return false;
@@ -76,6 +70,22 @@ bool SqlRowReader::nextEntry(std::string_view& name, std::string_view& value) {
     return true;
   }
   return false;
+}
+
+std::string RetSqlHead() { return std::string(kFrameStart) + OpeningMarker("RETSQL"); }
+
+std::string RetSqlTail() { return ClosingMarker("RETSQL") + std::string(kFrameEnd); }
+
+std::string SqlEntryName(std::string_view wireName) {
+  return NeutralText(wireName, "|~:", '_') + '|';
+}
+
+void AppendSqlValue(std::string& out, std::string_view wire) {
+  if (SqlValueIsPlain(wire)) {
+    out.append(wire);
+    return;
+  }
+  out += NeutralText(wire, "~", '-');  // "~" ends an entry
 }
 
 }  // namespace davu::proto

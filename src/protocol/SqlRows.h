@@ -13,7 +13,8 @@
 // trimmed again, so blanks right after '|' stay.
 //
 // The reader walks the payload once, handing out views into it: no copies,
-// time linear in the payload.
+// time linear in the payload. The writer below builds what the reader reads.
+#include <string>
 #include <string_view>
 
 namespace davu::proto {
@@ -31,5 +32,35 @@ class SqlRowReader {
   std::string_view rest_;     // the payload after the current piece
   std::string_view entries_;  // what is left of the current row's entries
 };
+
+// Writing a RETSQL reply: the head, the rows joined by ':', the tail. Rows
+// are appended to one buffer as the query yields them, so a reply may be
+// handed out in pieces between rows.
+//
+//   reply = "#DATASTART#" "¤RETSQL:" [ row { ":" row } ] ":RETSQL¤" "#DATAEND#"
+//   row   = "¤%" { SqlEntryName(column) value "~" } "%¤"
+std::string RetSqlHead();
+std::string RetSqlTail();
+
+// A column's name with the '|' that ends it: "NAME|". What would end a
+// name, an entry or the message ('|', '~', ':', "¤", frame markers) is
+// replaced.
+std::string SqlEntryName(std::string_view wireName);
+// True when `text` travels as it stands, in any encoding: ASCII without
+// '~' (ends an entry) or '#' (starts a frame marker).
+inline bool SqlValueIsPlain(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80 || c == '~' || c == '#') return false;
+  return true;
+}
+// Appends a value; what would end an entry, a row or the frame is replaced.
+void AppendSqlValue(std::string& out, std::string_view wire);
+
+inline void BeginSqlRow(std::string& out, bool firstRow) {
+  if (!firstRow) out += ':';
+  out += "\xA4%";
+}
+inline void EndSqlEntry(std::string& out) { out += '~'; }
+inline void EndSqlRow(std::string& out) { out += "%\xA4"; }
 
 }  // namespace davu::proto

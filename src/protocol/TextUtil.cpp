@@ -5,19 +5,9 @@
 namespace davu::proto {
 namespace {
 
-bool IsControlOrBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 }  // namespace
-
-std::string_view TrimControl(std::string_view s) {
-  std::size_t b = 0;
-  std::size_t e = s.size();
-  while (b < e && IsControlOrBlank(s[b])) ++b;
-  while (e > b && IsControlOrBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
 
 std::string ExtractField(std::string_view text, int index, char sep) {
   if (index < 0) return {};
@@ -32,7 +22,7 @@ std::string ExtractField(std::string_view text, int index, char sep) {
   return std::string(TrimControl(text.substr(start, end - start)));
 }
 
-FieldList::FieldList(std::string_view text, char sep) {
+FieldList::FieldList(std::string_view text, char sep) : text_(text), sep_(sep) {
   // One counting pass sizes the list exactly: no regrowth for large payloads.
   fields_.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), sep)) + 1);
   std::size_t start = 0;
@@ -49,6 +39,20 @@ FieldList::FieldList(std::string_view text, char sep) {
 
 std::string_view FieldList::field(std::size_t i) const {
   return i < fields_.size() ? fields_[i] : std::string_view{};
+}
+
+// A trimmed field ends where its blanks before the next separator begin
+// (a blank field: at that separator), so its raw end is found from there.
+std::size_t FieldList::rawEnd(std::size_t i) const {
+  const auto trimmedEnd = static_cast<std::size_t>(fields_[i].data() - text_.data()) + fields_[i].size();
+  const std::size_t p = text_.find(sep_, trimmedEnd);
+  return p == std::string_view::npos ? text_.size() : p;
+}
+
+std::string_view FieldList::raw(std::size_t i) const {
+  if (i >= fields_.size()) return {};
+  const std::size_t start = i == 0 ? 0 : rawEnd(i - 1) + 1;
+  return text_.substr(start, rawEnd(i) - start);
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {

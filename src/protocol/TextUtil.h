@@ -5,10 +5,9 @@
 #include <string_view>
 #include <vector>
 
-namespace davu::proto {
+#include "TextRules.h"
 
-// Trims characters with codes 0..32 at both ends.
-std::string_view TrimControl(std::string_view s);
+namespace davu::proto {
 
 // Field `index` (from 0) of `text` split at `sep`, trimmed of codes 0..32;
 // empty when the text has no such field. A trailing separator is implied, so
@@ -22,10 +21,16 @@ class FieldList {
   FieldList(std::string_view text, char sep);
   // Same result as ExtractField(text, i, sep), without the copy.
   std::string_view field(std::size_t i) const;
+  // The field as it stands in the text, untrimmed; a view into the text.
+  std::string_view raw(std::size_t i) const;
   std::size_t size() const { return fields_.size(); }
 
  private:
-  std::vector<std::string_view> fields_;
+  std::size_t rawEnd(std::size_t i) const;
+
+  std::string_view text_;
+  char sep_;
+  std::vector<std::string_view> fields_;  // trimmed
 };
 
 // Every occurrence replaced in one left-to-right pass; replaced text is not

@@ -11,7 +11,7 @@
 #include "Dialogs.h"
 #include "WireText.h"
 #include "protocol/Catalogue.h"
-#include "protocol/TextUtil.h"
+#include "protocol/RegisterLists.h"
 
 namespace {
 
@@ -88,10 +88,11 @@ TSmsSettingsTab::TSmsSettingsTab(QWidget* parent) : TRegisterTab(parent) {
 void TSmsSettingsTab::Load() { emit Request(davu::proto::GetSmsSettings(ToWire(GetClientName()))); }
 
 void TSmsSettingsTab::HandleRetSmsSettings(std::string_view payload) {
-  const davu::proto::FieldList f(payload, ':');
+  const davu::proto::SmsAccountRecord account = davu::proto::DecodeSmsSettings(payload);
+  const std::string* const values[] = {&account.userName, &account.password, &account.customerNo};
   QLineEdit* const fields[] = {edSMSusername, edSMSpassword, edSMSkundnr};
   for (int i = 0; i < 3; ++i) {
-    FReceived[i] = FromWire(f.field(std::size_t(i) + 1));
+    FReceived[i] = FromWire(*values[i]);
     fields[i]->setText(FReceived[i]);
   }
 }

@@ -46,6 +46,19 @@ class TextUtilTest : public QObject {
                    W(expected.toStdString()));
   }
 
+  // raw() gives a field as it stands, blanks and all; the fields joined by
+  // the separator give the text back.
+  void rawFields() {
+    for (const std::string text : {" a :\t: b", "", ":", " ", "a:b:", "  :x:  "}) {
+      const FieldList f(text, ':');
+      std::string joined;
+      for (std::size_t i = 0; i < f.size(); ++i) joined += (i ? ":" : "") + std::string(f.raw(i));
+      QCOMPARE_BYTES(joined, text);
+      for (std::size_t i = 0; i < f.size(); ++i) QVERIFY(TrimControl(f.raw(i)) == f.field(i));
+      QVERIFY(f.raw(f.size()).empty());
+    }
+  }
+
   void fieldListAgreesWithExtractFieldEverywhere() {
     const std::string text = " a :b::\x05 c d\t: e:";
     const FieldList fields(text, ':');

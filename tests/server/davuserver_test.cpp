@@ -151,6 +151,12 @@ void tst_DavuServer::clientResourcesAndCallList() {
   QCOMPARE(c.exchange(GetStationCallables("NOSUCH"), ":RETSTATIONCALLABLES\xA4"),
            W("¤RETSTATIONCALLABLES::RETSTATIONCALLABLES¤"));
 
+  // A position that is not a whole number leaves the resource where it
+  // stands in the list: "9x" is not read as 9.
+  QCOMPARE(c.change(W("¤POSTCALLABLESLIST:PC1Admin:2:1:3:9x:2:1:POSTCALLABLESLIST¤")), std::string());
+  QCOMPARE(c.exchange(GetStationCallables("PC-A"), ":RETSTATIONCALLABLES\xA4"),
+           W("¤RETSTATIONCALLABLES:3:0:2:1:RETSTATIONCALLABLES¤"));
+
   QCOMPARE(c.change(PostCallablesList("PC1Admin", 2, 1, {})), std::string());
   QCOMPARE(c.exchange(GetStationCallables("PC-A"), ":RETSTATIONCALLABLES\xA4"),
            W("¤RETSTATIONCALLABLES::RETSTATIONCALLABLES¤"));

@@ -1,0 +1,87 @@
+#include <QTest>
+
+#include "WireBytes.h"
+#include "protocol/MessageScanner.h"
+#include "protocol/Envelope.h"
+#include "protocol/SqlRows.h"
+
+using namespace davu::proto;
+
+namespace {
+
+using Row = std::vector<std::pair<std::string, std::string>>;
+
+// A whole RETSQL reply as the server writes it.
+std::string Write(const std::vector<Row>& rows) {
+  std::string out = RetSqlHead();
+  bool first = true;
+  for (const Row& row : rows) {
+    BeginSqlRow(out, first);
+    first = false;
+    for (const auto& [name, value] : row) {
+      out += SqlEntryName(name);
+      AppendSqlValue(out, value);
+      EndSqlEntry(out);
+    }
+    EndSqlRow(out);
+  }
+  return out + RetSqlTail();
+}
+
+// The rows as the client reads them from the frame's content.
+std::vector<Row> Read(const std::string& reply) {
+  const std::string_view content = std::string_view(reply).substr(
+      kFrameStart.size(), reply.size() - kFrameStart.size() - kFrameEnd.size());
+  const MessageAt m = MessageScanner(content).next(0);
+  SqlRowReader reader(m.payload(content));
+  std::vector<Row> rows;
+  while (reader.nextRow()) {
+    rows.emplace_back();
+    std::string_view name, value;
+    while (reader.nextEntry(name, value)) rows.back().emplace_back(name, value);
+  }
+  return rows;
+}
+
+}  // namespace
+
+class SqlRowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void bytesWritten() {
+    QCOMPARE_BYTES(Write({}), W("#DATASTART#¤RETSQL::RETSQL¤#DATAEND#"));
+    QCOMPARE_BYTES(Write({{{"A", "1"}, {"B", ""}}, {{"A", "2"}, {"B", "x"}}}),
+                   W("#DATASTART#¤RETSQL:¤%A|1~B|~%¤:¤%A|2~B|x~%¤:RETSQL¤#DATAEND#"));
+    // What would end a name, an entry, a row or the frame is replaced.
+    QCOMPARE_BYTES(SqlEntryName(W("a|b~c:d¤")), "a_b_c_d?|");
+    std::string value;
+    AppendSqlValue(value, W("1~2¤ #DATAEND# %¤:"));
+    QCOMPARE_BYTES(value, "1-2? # DATAEND# %?:");
+  }
+
+  void roundTrips() {
+    const std::vector<Row> rows = {{{"FRIENDLYNAME", "Reception"}, {"TIME", "10:22:33"}},
+                                   {{"FRIENDLYNAME", "Lab|2"}, {"TIME", ""}}};
+    QVERIFY(Read(Write(rows)) == rows);
+    QVERIFY(Read(Write({})).empty());
+  }
+
+  // Every byte in the middle of a value: all arrive but "~" and "¤", which
+  // arrive as their stand-ins.
+  void everyByteInAValue() {
+    for (int b = 0; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      const std::string value = std::string("a") + c + "b";
+      std::string expected = value;
+      if (c == '~') expected[1] = '-';
+      if (c == '\xA4') expected[1] = '?';
+      const std::vector<Row> got = Read(Write({{{"V", value}}}));
+      QVERIFY2(got.size() == 1 && got[0].size() == 1 && got[0][0].second == expected,
+               qPrintable(QString::number(b)));
+    }
+  }
+};
+
+QTEST_APPLESS_MAIN(SqlRowsTest)
+#include "sqlrows_test.moc"
