@@ -34,7 +34,7 @@ class RegisterListsTest : public QObject {
     auto row = [](const char* name, const std::string& encoded, const char* expected) {
       QTest::newRow(name) << QByteArray::fromStdString(encoded) << QByteArray::fromStdString(W(expected));
     };
-    row("callables", EncodeAllCallables({Callable("R1", 3), {"R2", 4, "Rum två", 0, false, "", true}}),
+    row("callables", EncodeAllCallables({Callable("R1", 3), {"R2", 4, W("Rum två"), 0, false, "", true}}),
         "¤RETALLCALLABLES:R1:3:Rum 3:255:-1:0701:F:R2:4:Rum två:0:0::T:RETALLCALLABLES¤");
     row("no callables", EncodeAllCallables({}), "¤RETALLCALLABLES::RETALLCALLABLES¤");
     row("machines", EncodeAllMachines({Machine("PC12", 5)}),
