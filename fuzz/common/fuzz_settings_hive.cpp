@@ -8,7 +8,7 @@
 
 #include "platform/SettingsHive.h"
 
-using namespace platform;
+using namespace davu::platform;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QByteArray file(reinterpret_cast<const char*>(data), qsizetype(size));

@@ -118,7 +118,7 @@ void TfrmDAVUAdmin::introduce() {
 }
 
 int TfrmDAVUAdmin::drawCountdown() const {
-  const int r = platform::random().below(15000);
+  const int r = davu::platform::random().below(15000);
   return (r / 1000) * 1000 + 3000;
 }
 

@@ -68,7 +68,7 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtAct
 TfrmDAVUActiveCalls::~TfrmDAVUActiveCalls() = default;
 
 void TfrmDAVUActiveCalls::firstActivation() {
-  const QString sql = davu::calllog::ActiveCallsQuery(platform::clock().now().date());
+  const QString sql = davu::calllog::ActiveCallsQuery(davu::platform::clock().now().date());
   sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
 }
 
@@ -80,7 +80,7 @@ void TfrmDAVUActiveCalls::connectionRestored() {
 // to store it and asks for the list again.
 void TfrmDAVUActiveCalls::BitBtn1Click() {
   if (AskYesNo(QStringLiteral("Markera alla markerade kallelser som bekräftad?")) != mrYes) return;
-  const QDateTime now = platform::clock().now();
+  const QDateTime now = davu::platform::clock().now();
 
   const int radera = SVVirtualTable1->fieldIndex(QStringLiteral("Radera"));
   const int lopnr = SVVirtualTable1->fieldIndex(QStringLiteral("LOPNR"));
@@ -104,7 +104,7 @@ void TfrmDAVUActiveCalls::BitBtn1Click() {
   // Without a connection the ticks stay, to be confirmed once it is back.
   const QString sql = davu::calllog::ConfirmCallsStatement(now, ticked);
   if (!sendRequest(davu::proto::ExecSql(ToWire(GetClientName()), ToWire(sql)))) return;
-  platform::sleeper().blockingSleep(1000);
+  davu::platform::sleeper().blockingSleep(1000);
   activated_ = false;
   FormActivate();
 }

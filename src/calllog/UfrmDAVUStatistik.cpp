@@ -185,7 +185,7 @@ TfrmDAVUStatistik::~TfrmDAVUStatistik() = default;
 
 // The current month, first to last day.
 void TfrmDAVUStatistik::FormCreate() {
-  const QDate today = platform::clock().now().date();
+  const QDate today = davu::platform::clock().now().date();
   const QDate first(today.year(), today.month(), 1);
   DateTimePicker1->setDate(first);
   DateTimePicker2->setDate(first.addMonths(1).addDays(-1));

@@ -34,7 +34,7 @@ QString GetClientName() {
 // In a remote session the user is known by the device at hand: the Citrix
 // client name first, then the terminal-services one.
 QString GetMachineName() {
-  platform::HostIdentity& host = platform::hostIdentity();
+  davu::platform::HostIdentity& host = davu::platform::hostIdentity();
   if (!host.isRemoteSession()) return host.computerName();
   QString result;
   std::exception_ptr failure;
@@ -51,7 +51,7 @@ QString GetMachineName() {
       result = host.terminalServicesClientName();
     } catch (...) {
       note += QStringLiteral("TerminalServer: ") + messageOf(std::current_exception());
-      platform::dialogs().showInfoMessage(QStringLiteral("Det gick inte att hämta datornamnet i fjärrsessionen!") + u'\r' + u'\r' + note);
+      davu::platform::dialogs().showInfoMessage(QStringLiteral("Det gick inte att hämta datornamnet i fjärrsessionen!") + u'\r' + u'\r' + note);
       result.clear();
     }
   }

@@ -18,7 +18,7 @@
 #include "protocol/Catalogue.h"
 #include "protocol/TextUtil.h"
 
-using platform::Hive;
+using davu::platform::Hive;
 
 QString PendingSettingValue;
 bool SettingReplyArrived = false;
@@ -108,7 +108,7 @@ void sendServerWrites(const QString& section, const QString& key, const QString&
 
 QString RegReadText(Hive hive, const QString& subKey, const QString& name) {
   if (subKey.size() > kMaxRegistryText || name.size() > kMaxRegistryText) return {};
-  std::optional<QString> v = platform::HiveFile(hive).read(subKey, name);
+  std::optional<QString> v = davu::platform::HiveFile(hive).read(subKey, name);
   if (!v) return {};
   const qsizetype nul = v->indexOf(QChar(u'\0'));
   if (nul >= 0) v->truncate(nul);
@@ -120,7 +120,7 @@ QString RegReadText(Hive hive, const QString& subKey, const QString& name) {
 bool RegWriteText(Hive hive, const QString& subKey, const QString& name, const QString& value) {
   if (tooLong(subKey, name, value)) return false;
   QString error;
-  if (platform::HiveFile(hive).write(subKey, name, value, &error)) return true;
+  if (davu::platform::HiveFile(hive).write(subKey, name, value, &error)) return true;
   LastRegistryError = error.left(kMaxRegistryText);  // so that the error record can hold it
   return false;
 }
@@ -188,7 +188,7 @@ void InitLocalPaths() {
   SettingsRootName = root + u'\\';
 
   LocalDataFolder.clear();
-  const QString folder = platform::UserDataFolder() + QStringLiteral("/Solvarn/DAVU/");
+  const QString folder = davu::platform::UserDataFolder() + QStringLiteral("/Solvarn/DAVU/");
   if (QDir().mkpath(folder)) LocalDataFolder = folder;
 }
 

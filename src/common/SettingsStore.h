@@ -30,10 +30,10 @@ extern QString LastRegistryError;
 
 // One value of a local layer; empty when the file, key or value cannot be
 // read or the value is longer than 1024 characters.
-QString RegReadText(platform::Hive hive, const QString& subKey, const QString& name);
+QString RegReadText(davu::platform::Hive hive, const QString& subKey, const QString& name);
 // Sets one value of a local layer; false when it could not be written or when
 // the sub-key path, name or value is longer than 1024 characters.
-bool RegWriteText(platform::Hive hive, const QString& subKey, const QString& name,
+bool RegWriteText(davu::platform::Hive hive, const QString& subKey, const QString& name,
                   const QString& value);
 inline constexpr int kMaxRegistryText = 1024;
 

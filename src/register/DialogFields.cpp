@@ -19,7 +19,7 @@ void ShowSwatchColour(QFrame* swatch, std::int32_t colour) {
 
 bool PickSwatchColour(std::int32_t& colour) {
   QColor chosen = ColourOf(colour);
-  if (!platform::dialogs().pickColour(chosen)) return false;
+  if (!davu::platform::dialogs().pickColour(chosen)) return false;
   colour = ColourValue(chosen);
   return true;
 }

@@ -191,7 +191,7 @@ void TServerSettingsTab::Save() {
 
   // The writes above went out on the still open connection: give them time
   // to reach the server before it is closed.
-  platform::sleeper().blockingSleep(1000);
+  davu::platform::sleeper().blockingSleep(1000);
 
   ServerVersion.clear();
   UpdateServerVersion.clear();

@@ -175,7 +175,7 @@ void TUpdateCheck::decide() {
 }
 
 void TUpdateCheck::startLocalCopy() {
-  if (platform::processStarter().startDetached(localCopy(), restartArguments, StartFolder)) {
+  if (davu::platform::processStarter().startDetached(localCopy(), restartArguments, StartFolder)) {
     UpdateStarted = true;
     return;
   }
@@ -227,7 +227,7 @@ void TUpdateCheck::handleProgram(std::string_view bytes) {
   const ProgramInstaller::Result r = ProgramInstaller::install(bytes, localCopy(), currentNumber_);
   switch (r.outcome) {
     case ProgramInstaller::Outcome::Installed:
-      platform::sleeper().blockingSleep(100);
+      davu::platform::sleeper().blockingSleep(100);
       startLocalCopy();
       break;
     case ProgramInstaller::Outcome::WrongVersion:

@@ -16,8 +16,8 @@ namespace {
 
 // The seam below cannot make widgets: a program that links these helpers gets
 // the real boxes, with the common window's balloon, as the seam's default.
-std::unique_ptr<platform::Dialogs> makeRealDialogs() {
-  return platform::MakeRealDialogs(
+std::unique_ptr<davu::platform::Dialogs> makeRealDialogs() {
+  return davu::platform::MakeRealDialogs(
       [](const QString& title, const QString& text, QPoint screenPos, int displayMs, int kind) {
         TfrmDAVUcommon& common = EnsureDAVUcommon();
         common.PrepareBalloonHint(title, text, kind, displayMs);
@@ -25,7 +25,7 @@ std::unique_ptr<platform::Dialogs> makeRealDialogs() {
       });
 }
 
-[[maybe_unused]] const bool realDialogsKnown = (platform::setRealDialogs(&makeRealDialogs), true);
+[[maybe_unused]] const bool realDialogsKnown = (davu::platform::setRealDialogs(&makeRealDialogs), true);
 
 }  // namespace
 
@@ -33,12 +33,12 @@ void ShowBalloonHint(const QString& title, const QString& text, QWidget* control
                      int kind) {
   QPoint pos;
   if (control) pos = control->mapToGlobal(QPoint(control->width() / 2, control->height()));
-  platform::dialogs().showBalloon(title, text, pos, displayMs, kind);
+  davu::platform::dialogs().showBalloon(title, text, pos, displayMs, kind);
 }
 
 void ShowBalloonHintAt(const QString& title, const QString& text, QPoint screenPos, int displayMs,
                        int kind) {
-  platform::dialogs().showBalloon(title, text, screenPos, displayMs, kind);
+  davu::platform::dialogs().showBalloon(title, text, screenPos, displayMs, kind);
 }
 
 void ShowInfoHint(const QString& text, QWidget* control) {
@@ -49,9 +49,9 @@ void ShowInfoHintAt(const QString& text, QPoint screenPos) {
   ShowBalloonHintAt(QStringLiteral("Information"), text, screenPos, 5000, 2);
 }
 
-void ShowInfoMessage(const QString& text) { platform::dialogs().showInfoMessage(text); }
+void ShowInfoMessage(const QString& text) { davu::platform::dialogs().showInfoMessage(text); }
 
-int AskYesNo(const QString& text) { return platform::dialogs().askYesNo(text); }
+int AskYesNo(const QString& text) { return davu::platform::dialogs().askYesNo(text); }
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Swedish message boxes, questions and the shared balloon. All go through
-// platform::dialogs(), so tests script the answers.
+// davu::platform::dialogs(), so tests script the answers.
 #include <QPoint>
 #include <QString>
 #include <cstdint>

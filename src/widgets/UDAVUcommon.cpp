@@ -129,7 +129,7 @@ void TfrmDAVUcommon::PowerBroadcast(int eventCode) {
     if (ServerSocket && ServerSocket->active()) ServerSocket->close();
   } else if (eventCode == PBT_APMRESUMESUSPEND) {
     // The network is rarely back at once after waking.
-    platform::sleeper().blockingSleep(10000);
+    davu::platform::sleeper().blockingSleep(10000);
     if (ServerSocket) {
       if (ServerSocket->active()) ServerSocket->close();
       ServerSocket->open();

@@ -10,7 +10,7 @@
 #include "SettingsStore.h"
 #include "SharedState.h"
 
-using platform::Hive;
+using davu::platform::Hive;
 
 class ClientIdentityTest : public QObject {
   Q_OBJECT
@@ -112,7 +112,7 @@ class ClientIdentityTest : public QObject {
     QString host = QHostInfo::localHostName();
     host = host.left(host.indexOf(u'.') > 0 ? host.indexOf(u'.') : host.size());
     QCOMPARE(GetMachineName(), host);
-    QVERIFY(!platform::hostIdentity().isRemoteSession());
+    QVERIFY(!davu::platform::hostIdentity().isRemoteSession());
   }
 
  private:

@@ -36,7 +36,7 @@ class DialogsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() { platform::restoreDefaults(); }
+  void cleanup() { davu::platform::restoreDefaults(); }
 
   void contrastColor_data() {
     QTest::addColumn<quint32>("colour");

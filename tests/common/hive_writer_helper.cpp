@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
   if (argc != 5) return 2;
-  const platform::SettingsHiveFile hive(QString::fromLocal8Bit(argv[1]), false);
+  const davu::platform::SettingsHiveFile hive(QString::fromLocal8Bit(argv[1]), false);
   const QString prefix = QString::fromLocal8Bit(argv[2]);
   const int count = QByteArray(argv[3]).toInt();
   const QString value(QByteArray(argv[4]).toInt(), QChar(u'v'));

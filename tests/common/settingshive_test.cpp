@@ -12,7 +12,7 @@
 
 #include "platform/SettingsHive.h"
 
-using namespace platform;
+using namespace davu::platform;
 
 namespace {
 

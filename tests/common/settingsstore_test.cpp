@@ -17,7 +17,7 @@
 #include "WireText.h"
 #include "protocol/ReplyCutter.h"
 
-using platform::Hive;
+using davu::platform::Hive;
 
 namespace {
 const QString kRoot = QStringLiteral("_opt_davu_admin\\");
@@ -243,7 +243,7 @@ void SettingsStoreTest::lengthLimits() {
   QCOMPARE(LastRegistryError, QString());  // refused, not failed
 
   // A hand-edited value longer than the limit counts as not found there.
-  QVERIFY(platform::HiveFile(Hive::CurrentUser).write(kSub, QStringLiteral("L"), over));
+  QVERIFY(davu::platform::HiveFile(Hive::CurrentUser).write(kSub, QStringLiteral("L"), over));
   QVERIFY(RegWriteText(Hive::LocalMachine, kSub, QStringLiteral("L"), QStringLiteral("machine")));
   QCOMPARE(ReadSetting(QStringLiteral("S"), QStringLiteral("L")), QStringLiteral("machine"));
 
@@ -309,7 +309,7 @@ void SettingsStoreTest::initLocalPaths() {
   // A data folder that cannot be made leaves LocalDataFolder empty: a plain
   // file stands where its parent folder would be.
   settings_->clear();
-  QFile plain(platform::UserDataFolder() + QStringLiteral("/Solvarn"));
+  QFile plain(davu::platform::UserDataFolder() + QStringLiteral("/Solvarn"));
   QVERIFY(plain.open(QIODevice::WriteOnly));
   plain.close();
   InitLocalPaths();

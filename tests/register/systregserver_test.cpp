@@ -19,7 +19,7 @@
 namespace {
 
 // Lets a test see the state of the program at the moment of the pause.
-struct ProbeSleeper final : platform::Sleeper {
+struct ProbeSleeper final : davu::platform::Sleeper {
   std::function<void(int)> onSleep;
   void blockingSleep(int ms) override { onSleep(ms); }
 };
@@ -154,7 +154,7 @@ class ServerTabTest : public QObject {
       QVERIFY(WasConnected);
       QCOMPARE(int(c_->platform->dialogs->balloons.size()), chooseTheme ? 1 : 0);
     };
-    platform::install(std::unique_ptr<platform::Sleeper>(sleeper));
+    davu::platform::install(std::unique_ptr<davu::platform::Sleeper>(sleeper));
     ConnectProc = [&] {
       steps << QStringLiteral("connect");
       QVERIFY(!c_->socket->active());

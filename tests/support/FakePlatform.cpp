@@ -19,7 +19,7 @@ template <typename T>
 static T* installFake() {
   auto p = std::make_unique<T>();
   T* raw = p.get();
-  platform::install(std::move(p));
+  davu::platform::install(std::move(p));
   return raw;
 }
 
@@ -31,4 +31,4 @@ FakePlatform::FakePlatform()
       starter(installFake<FakeProcessStarter>()),
       host(installFake<FakeHostIdentity>()) {}
 
-FakePlatform::~FakePlatform() { platform::restoreDefaults(); }
+FakePlatform::~FakePlatform() { davu::platform::restoreDefaults(); }

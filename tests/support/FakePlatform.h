@@ -9,13 +9,13 @@
 
 #include "platform/Platform.h"
 
-struct FakeClock final : platform::Clock {
+struct FakeClock final : davu::platform::Clock {
   QDateTime current{QDate(2024, 5, 3), QTime(10, 22, 33)};
   QDateTime now() const override { return current; }
 };
 
 // Returns the scripted numbers in turn (taken modulo the bound), then 0.
-struct FakeRandom final : platform::RandomSource {
+struct FakeRandom final : davu::platform::RandomSource {
   std::deque<int> next;
   int below(int bound) override {
     if (next.empty() || bound <= 0) return 0;
@@ -25,7 +25,7 @@ struct FakeRandom final : platform::RandomSource {
   }
 };
 
-struct FakeSleeper final : platform::Sleeper {
+struct FakeSleeper final : davu::platform::Sleeper {
   std::vector<int> sleeps;
   void blockingSleep(int ms) override { sleeps.push_back(ms); }
 };
@@ -38,7 +38,7 @@ struct Balloon {
 };
 
 // Records every message; questions are answered from `answers` (default: no).
-struct FakeDialogs final : platform::Dialogs {
+struct FakeDialogs final : davu::platform::Dialogs {
   QStringList infoMessages;
   QStringList questions;
   std::deque<int> answers;
@@ -68,7 +68,7 @@ struct FakeDialogs final : platform::Dialogs {
   }
 };
 
-struct FakeProcessStarter final : platform::ProcessStarter {
+struct FakeProcessStarter final : davu::platform::ProcessStarter {
   struct Start {
     QString program;
     QStringList args;
@@ -82,7 +82,7 @@ struct FakeProcessStarter final : platform::ProcessStarter {
   }
 };
 
-struct FakeHostIdentity final : platform::HostIdentity {
+struct FakeHostIdentity final : davu::platform::HostIdentity {
   QString computer = QStringLiteral("RECEPTION01");
   bool remote = false;
   bool citrixOk = false;

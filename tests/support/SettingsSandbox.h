@@ -28,16 +28,16 @@ class SettingsSandbox {
   SettingsSandbox& operator=(const SettingsSandbox&) = delete;
 
   void clear() {
-    for (const QString& folder : {platform::UserConfigFolder(), platform::UserDataFolder()})
+    for (const QString& folder : {davu::platform::UserConfigFolder(), davu::platform::UserDataFolder()})
       remove(folder + QStringLiteral("/Solvarn"));
     remove(machineFolder());
   }
   bool isValid() const { return dir_.isValid(); }
-  QString userFile() const { return platform::HiveFilePath(platform::Hive::CurrentUser); }
+  QString userFile() const { return davu::platform::HiveFilePath(davu::platform::Hive::CurrentUser); }
   QString machineFile() const { return machineFolder() + QStringLiteral("/registry.ini"); }
   QString machineFolder() const { return dir_.filePath(QStringLiteral("machine")); }
   // What InitLocalPaths makes LocalDataFolder.
-  static QString dataFolder() { return platform::UserDataFolder() + QStringLiteral("/Solvarn/DAVU/"); }
+  static QString dataFolder() { return davu::platform::UserDataFolder() + QStringLiteral("/Solvarn/DAVU/"); }
   static QByteArray contents(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};

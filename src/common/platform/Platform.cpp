@@ -6,7 +6,7 @@
 #include <QThread>
 #include <QtGlobal>
 
-namespace platform {
+namespace davu::platform {
 namespace {
 
 class SystemClock final : public Clock {
@@ -86,7 +86,7 @@ Sleeper& sleeper() { return getOrMake<Sleeper, ThreadSleeper>(installed().sleepe
 Dialogs& dialogs() {
   auto& slot = installed().dialogs;
   if (!slot) {
-    if (!realDialogsMaker) qFatal("platform::dialogs(): no dialogs installed and no real ones linked");
+    if (!realDialogsMaker) qFatal("davu::platform::dialogs(): no dialogs installed and no real ones linked");
     slot = realDialogsMaker();
   }
   return *slot;
@@ -107,4 +107,4 @@ void install(std::unique_ptr<HostIdentity> p) { installed().host = std::move(p);
 
 void restoreDefaults() { installed() = Installed{}; }
 
-}  // namespace platform
+}  // namespace davu::platform

@@ -10,7 +10,7 @@
 
 class QColor;
 
-namespace platform {
+namespace davu::platform {
 
 class Clock {
  public:
@@ -88,4 +88,4 @@ void install(std::unique_ptr<HostIdentity>);
 // Back to the real implementations of every need.
 void restoreDefaults();
 
-}  // namespace platform
+}  // namespace davu::platform

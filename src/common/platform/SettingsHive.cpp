@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <vector>
 
-namespace platform {
+namespace davu::platform {
 
 // The XDG rules make a relative $XDG_CONFIG_HOME or $XDG_DATA_HOME invalid,
 // to be ignored; Qt 6.4 passes it on, so the default is put in here.
@@ -378,4 +378,4 @@ bool SettingsHiveFile::write(const QString& subKey, const QString& name, const Q
   return true;
 }
 
-}  // namespace platform
+}  // namespace davu::platform

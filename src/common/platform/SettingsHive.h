@@ -26,7 +26,7 @@
 #include <QString>
 #include <optional>
 
-namespace platform {
+namespace davu::platform {
 
 enum class Hive { CurrentUser, LocalMachine };
 
@@ -73,4 +73,4 @@ std::optional<QString> FindHiveValue(const QByteArray& fileBytes, const QString&
 QByteArray SetHiveValue(const QByteArray& fileBytes, const QString& subKey, const QString& name,
                         const QString& value);
 
-}  // namespace platform
+}  // namespace davu::platform

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace platform {
+namespace davu::platform {
 namespace {
 
 // The standard boxes with the Swedish captions and buttons, "OK" resp. "Ja"
@@ -54,4 +54,4 @@ std::unique_ptr<Dialogs> MakeRealDialogs(BalloonShow showBalloon) {
   return std::make_unique<QtDialogs>(std::move(showBalloon));
 }
 
-}  // namespace platform
+}  // namespace davu::platform
