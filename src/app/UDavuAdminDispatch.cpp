@@ -183,7 +183,7 @@ bool TfrmDAVUAdmin::handleServerVersion(std::string_view payload) {
   // administrator is typing: there only the versions follow the connection.
   if (frmSystreg && frmSystreg->isVisible()) {
     if (frmSystreg->activePage() == frmSystreg->tsServersettings) {
-      frmSystreg->tsServersettings->ShowVersions();
+      frmSystreg->tsServersettings->ConnectionReady();
     } else {
       frmSystreg->SetTabs(frmSystreg->activePage());
     }

@@ -23,13 +23,17 @@ std::string ToWire(const QString& text) {
 }
 
 QString FirstUnsendableChar(const QString& text) {
+  return FirstUnsendableChar(text, davu::proto::kFieldBreakers);
+}
+
+QString FirstUnsendableChar(const QString& text, std::string_view breakers) {
   for (qsizetype i = 0; i < text.size(); ++i) {
     const QChar c = text[i];
     if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
       return text.mid(i, 2);
     const char16_t u = c.unicode();
     if (!davu::proto::IsCp1252(u)) return QString(c);
-    if (u < 0x100 && davu::proto::kFieldBreakers.find(static_cast<char>(u)) != std::string_view::npos)
+    if (u < 0x100 && breakers.find(static_cast<char>(u)) != std::string_view::npos)
       return QString(c);
   }
   return {};

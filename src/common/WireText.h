@@ -13,6 +13,8 @@ std::string ToWire(const QString& text);
 // The first character of `text` that cannot travel as a field value: one that
 // would split or cut a message (':', '~', '¤') or one Windows-1252 lacks (it
 // would arrive as '?'). Empty when the whole text can be sent.
+// `breakers` are the bytes that break the message the text travels in.
+QString FirstUnsendableChar(const QString& text, std::string_view breakers);
 QString FirstUnsendableChar(const QString& text);
 // "Namn får inte innehålla tecknet ':'", for the field named `label` and the
 // character `bad` that FirstUnsendableChar found.

@@ -26,6 +26,9 @@ inline const std::string_view kFrameEnd = FrameEndMarker();
 // separators ':' and '~' and the tag marker "¤". One of them in a value
 // shifts the fields of its record or cuts the message it travels in.
 inline constexpr std::string_view kFieldBreakers{":~\xA4", 3};
+// The same for a message whose fields never travel in a '~' list (the SMS
+// account): only ':' and "¤" break it.
+inline constexpr std::string_view kColonFieldBreakers{":\xA4", 2};
 
 // "¤" + tag + sep + fields joined by sep + sep + tag + "¤".
 std::string BuildMessage(std::string_view tag, char sep,

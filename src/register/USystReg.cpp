@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QTabWidget>
@@ -46,10 +47,15 @@ TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
     b->setMinimumWidth(90);
   }
 
+  // What the active tab waits for, or why it cannot be saved.
+  lblStatus = new QLabel(this);
+  lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  lblStatus->setWordWrap(true);
+
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(btnSave);
   buttons->addWidget(btnCancel);
-  buttons->addStretch(1);
+  buttons->addWidget(lblStatus, 1);
   buttons->addWidget(btnReturn);
 
   auto* main = new QVBoxLayout(this);
@@ -70,12 +76,18 @@ TfrmSystreg::~TfrmSystreg() = default;
 
 void TfrmSystreg::addTab(TRegisterTab* tab, const QString& caption) {
   PageControl1->addTab(tab, caption);
-  connect(tab, &TRegisterTab::Request, this, &TfrmSystreg::SendRequest);
+  tab->Channel = [this](const std::string& bytes) { return SendRequest(bytes); };
   connect(tab, &TRegisterTab::ReloadRequested, this, &TfrmSystreg::PageControl1Change);
-  connect(tab, &TRegisterTab::SaveButtonsEnabled, this, [this](bool enabled) {
-    btnSave->setEnabled(enabled);
-    btnCancel->setEnabled(enabled);
+  connect(tab, &TRegisterTab::StateChanged, this, [this, tab] {
+    if (tab == activeTab()) ShowTabState();
   });
+}
+
+void TfrmSystreg::ShowTabState() {
+  const TRegisterTab* tab = activeTab();
+  btnSave->setEnabled(!tab || tab->CanSave());
+  btnCancel->setEnabled(!tab || tab->CanUndo());
+  lblStatus->setText(tab ? tab->StatusText() : QString());
 }
 
 QWidget* TfrmSystreg::activePage() const {
@@ -90,6 +102,9 @@ void TfrmSystreg::SetTabs(QWidget* page) {
   {
     QScopedValueRollback<bool> guard(FInSetTabs, true);
     const bool connected = ClientSocket1 && ClientSocket1->active();
+    if (ClientSocket1)
+      connect(ClientSocket1, &ClientSocket::disconnected, this, &TfrmSystreg::ClientSocket1Disconnect,
+              Qt::UniqueConnection);
     for (int i = 0; i < PageControl1->count(); ++i) PageControl1->setTabVisible(i, false);
     if (RegisterMode) {
       for (QWidget* w : {static_cast<QWidget*>(tsResurser), static_cast<QWidget*>(tsStations),
@@ -115,21 +130,30 @@ void TfrmSystreg::SetTabs(QWidget* page) {
 }
 
 void TfrmSystreg::PageControl1Change() {
-  btnSave->setEnabled(true);
-  btnCancel->setEnabled(true);
   if (TRegisterTab* tab = activeTab()) tab->Load();
+  ShowTabState();
 }
 
 // A request on a connection that dropped after the tabs were shown cannot
-// arrive; the next SetTabs, on the version reply of the new connection,
-// shows the tabs again and repeats it.
-void TfrmSystreg::SendRequest(const std::string& bytes) {
-  if (ClientSocket1 && ClientSocket1->active()) ClientSocket1->sendBytes(bytes);
+// arrive: the tab is told, and keeps what it was about to send. The next
+// SetTabs, on the version reply of the new connection, shows the tabs again.
+bool TfrmSystreg::SendRequest(const std::string& bytes) {
+  if (!ClientSocket1 || !ClientSocket1->active()) return false;
+  ClientSocket1->sendBytes(bytes);
+  return true;
+}
+
+void TfrmSystreg::ClientSocket1Disconnect() {
+  for (TRegisterTab* tab : {static_cast<TRegisterTab*>(tsServersettings),
+                            static_cast<TRegisterTab*>(tsResurser), static_cast<TRegisterTab*>(tsStations),
+                            static_cast<TRegisterTab*>(tsSMS)})
+    tab->ConnectionLost();
 }
 
 void TfrmSystreg::btnSaveClick() {
   FClickedSpara = true;
-  if (TRegisterTab* tab = activeTab()) tab->Save();
+  // What has not been loaded is never saved over what the server holds.
+  if (TRegisterTab* tab = activeTab(); tab && tab->ContentsComplete()) tab->Save();
 }
 
 void TfrmSystreg::btnCancelClick() { PageControl1Change(); }

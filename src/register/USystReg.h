@@ -18,6 +18,7 @@
 #include "USystRegServer.h"
 
 class ClientSocket;
+class QLabel;
 class QPushButton;
 class QTabWidget;
 
@@ -43,6 +44,7 @@ class TfrmSystreg : public QDialog {
   QPushButton* btnSave = nullptr;
   QPushButton* btnCancel = nullptr;
   QPushButton* btnReturn = nullptr;
+  QLabel* lblStatus = nullptr;
 
   // Set by every "Spara"; never reset, so every later closing reconnects.
   bool FClickedSpara = false;
@@ -76,7 +78,10 @@ class TfrmSystreg : public QDialog {
  private:
   void addTab(TRegisterTab* tab, const QString& caption);
   TRegisterTab* activeTab() const;
-  void SendRequest(const std::string& bytes);
+  bool SendRequest(const std::string& bytes);
+  void ClientSocket1Disconnect();
+  // "Spara", "Ångra" and the status line follow the active tab.
+  void ShowTabState();
   void ServerChanged();
   void FormClose();
 

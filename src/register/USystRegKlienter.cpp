@@ -166,7 +166,15 @@ void TStationsTab::BuildClientsPane() {
   connect(BitBtn11, &QPushButton::clicked, this, &TStationsTab::BitBtn11Click);
   connect(BitBtn12, &QPushButton::clicked, this, &TStationsTab::BitBtn12Click);
   connect(BitBtn13, &QPushButton::clicked, this, &TStationsTab::BitBtn13Click);
-  connect(lbmachines, &QListView::clicked, this, [this](const QModelIndex&) { lbmachinesClick(); });
+  // Whatever makes a client current (a click, the arrow keys, a drag, code)
+  // loads its lists; a click on the client that already was current loads
+  // it again.
+  connect(lbmachines->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex&, const QModelIndex&) { lbmachinesClick(); });
+  lbmachines->viewport()->installEventFilter(this);
+  connect(lbmachines, &QListView::clicked, this, [this](const QModelIndex&) {
+    if (FCurrentAtPress && FCurrentAtPress == currentMachine()) lbmachinesClick();
+  });
 }
 
 void TStationsTab::BuildResourcesPane() {
@@ -205,9 +213,21 @@ MachinePtr TStationsTab::currentMachine() const {
 
 void TStationsTab::Load() {
   FHeldChosenNumbers.reset();
+  FAwaiting = {};
+  // The lists are asked for anew: no client is current until they are here,
+  // so nothing can be saved under a client whose resources are not shown.
+  lbmachines->setCurrentIndex(QModelIndex());
   ListBox4Items->clear();
   ListBox3Items->clear();
-  emit Request(proto::GetAllMachines(ToWire(GetClientName())));
+  SetEdited(false);
+  FAwaiting.machines = true;
+  Fetch(proto::GetAllMachines(ToWire(GetClientName())));
+}
+
+void TStationsTab::Arrived(bool Awaiting::*which) {
+  if (!(FAwaiting.*which)) return;
+  FAwaiting.*which = false;
+  if (!FAwaiting.machines && !FAwaiting.allResources && !FAwaiting.chosen) ContentsArrived();
 }
 
 void TStationsTab::Save() {
@@ -217,18 +237,23 @@ void TStationsTab::Save() {
   chosen.reserve(ListBox4Items->items().size());
   for (const TCallableItem& i : ListBox4Items->items())
     chosen.push_back(i.record ? i.record->CallableLopnr : 0);
-  emit Request(proto::PostCallablesList(ToWire(GetClientName()), OwnClientType, m->Lopnr, chosen));
+  if (Store(proto::PostCallablesList(ToWire(GetClientName()), OwnClientType, m->Lopnr, chosen)))
+    SetEdited(false);
 }
 
 // No client is current after a new list.
 void TStationsTab::HandleRetAllMachines(std::string_view payload) {
   FMachines->setMachines(DecodeMachineList(payload));
+  Arrived(&Awaiting::machines);
 }
 
 void TStationsTab::HandleRetCallList(std::string_view payload, const TCallableItems& resources) {
   ListBox3Items->assign(resources);
   ListBox4Items->clear();
   MoveByNumbers(*ListBox3Items, *ListBox4Items, DecodeCallListNumbers(payload));
+  // Both lists of the client are here at once.
+  Arrived(&Awaiting::allResources);
+  Arrived(&Awaiting::chosen);
 }
 
 void TStationsTab::HandleRetStationCallables(std::string_view payload, bool allResourcesPending) {
@@ -240,6 +265,7 @@ void TStationsTab::HandleRetStationCallables(std::string_view payload, bool allR
     return;
   }
   MoveByNumbers(*ListBox3Items, *ListBox4Items, numbers);
+  Arrived(&Awaiting::chosen);
 }
 
 void TStationsTab::AppendAllResources(const TCallableItems& items) {
@@ -247,7 +273,9 @@ void TStationsTab::AppendAllResources(const TCallableItems& items) {
   if (FHeldChosenNumbers) {
     MoveByNumbers(*ListBox3Items, *ListBox4Items, *FHeldChosenNumbers);
     FHeldChosenNumbers.reset();
+    Arrived(&Awaiting::chosen);
   }
+  Arrived(&Awaiting::allResources);
 }
 
 void TStationsTab::CopyAllResources(const TCallableItems& resources) {
@@ -258,15 +286,20 @@ void TStationsTab::lbmachinesClick() {
   const MachinePtr m = currentMachine();
   if (!m) return;
   const std::string name = ToWire(m->Name);
+  // The lists shown belong to the client until another is made current:
+  // the previous client's choice must not stand under this one's name.
+  FHeldChosenNumbers.reset();
+  ListBox4Items->clear();
+  SetEdited(false);
+  FAwaiting.allResources = FAwaiting.chosen = true;
   if (!VersionAtLeast(ServerVersion, kStationCallablesVersion)) {
-    emit Request(proto::GetCallList(name, "0"));
+    Fetch(proto::GetCallList(name, "0"));
     return;
   }
   emit AllResourcesRequested();
-  FHeldChosenNumbers.reset();
   ListBox3Items->clear();
-  emit Request(proto::GetAllCallables(name));
-  emit Request(proto::GetStationCallables(name));
+  Fetch(proto::GetAllCallables(name));
+  if (Channel) Channel(proto::GetStationCallables(name));
 }
 
 void TStationsTab::BitBtn11Click() {
@@ -288,15 +321,20 @@ void TStationsTab::BitBtn13Click() {
   if (!m) return;
   if (AskYesNo(QStringLiteral("Radera klienten ") + m->FriendlyName + QStringLiteral("?")) != mrYes)
     return;
-  emit Request(proto::RegisterDeleteMachine(ToWire(m->Name), m->MachineType, m->Color));
+  if (!Store(proto::RegisterDeleteMachine(ToWire(m->Name), m->MachineType, m->Color))) return;
   emit ReloadRequested();
 }
 
+// The dialog edits a copy: the list keeps what the server holds, and what
+// could not be sent comes back in the dialog until it is sent or dropped.
 bool TStationsTab::EditMachine(const MachinePtr& record) {
-  TfrmAddEditKlient dialog(window());
-  dialog.mc = record;
-  if (ShowModal(&dialog) != QDialog::Accepted) return false;
-  emit Request(proto::RegisterUpdateMachine(UpdateRecord(*record)));
+  const auto edited = std::make_shared<TMachine>(*record);
+  do {
+    TfrmAddEditKlient dialog(window());
+    dialog.mc = edited;
+    if (ShowModal(&dialog) != QDialog::Accepted) return false;
+  } while (!Store(proto::RegisterUpdateMachine(UpdateRecord(*edited))));
+  *record = *edited;
   emit ReloadRequested();
   return true;
 }
@@ -306,12 +344,15 @@ void TStationsTab::BitBtn9Click() {
   const std::vector<bool> selected = SelectedRows(ListBox3, ListBox3Items->rowCount(), any);
   if (!any) {
     // Nothing selected: the current item is copied and stays.
-    if (const TCallableItem* current = ListBox3Items->item(ListBox3->currentIndex().row()))
+    if (const TCallableItem* current = ListBox3Items->item(ListBox3->currentIndex().row())) {
       ListBox4Items->append({*current});
+      SetEdited(true);
+    }
     return;
   }
   ListBox4Items->append(MarkedLines(*ListBox3Items, selected));
   RemoveMarked(*ListBox3Items, selected);
+  SetEdited(true);
 }
 
 void TStationsTab::BitBtn10Click() {
@@ -329,6 +370,7 @@ void TStationsTab::BitBtn10Click() {
   }
   ListBox3Items->append(back);
   RemoveMarked(*ListBox4Items, selected);
+  SetEdited(true);
 }
 
 void TStationsTab::BitBtn7Click() { MoveChosenCurrent(-1); }
@@ -343,6 +385,7 @@ void TStationsTab::MoveChosenCurrent(int step) {
   SwapWithNext(*ListBox4Items, qMin(row, target));
   ListBox4->selectionModel()->setCurrentIndex(ListBox4Items->index(target),
                                               QItemSelectionModel::ClearAndSelect);
+  SetEdited(true);
 }
 
 void TStationsTab::Splitter1Moved() {
@@ -362,6 +405,8 @@ void TStationsTab::UpdateColumnWidth() {
 }
 
 bool TStationsTab::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lbmachines->viewport() && event->type() == QEvent::MouseButtonPress)
+    FCurrentAtPress = currentMachine();
   // A window that was hidden while its width changed gets its real geometry
   // only when shown; follow every size the group gets.
   if (watched == gbResurserAttVisa && event->type() == QEvent::Resize) UpdateColumnWidth();

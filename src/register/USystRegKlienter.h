@@ -103,6 +103,17 @@ class TStationsTab : public TRegisterTab {
   bool EditMachine(const MachinePtr& record);
   void MoveChosenCurrent(int step);
 
+  // The replies the tab still waits for before its lists may be saved.
+  struct Awaiting {
+    bool machines = false;
+    bool allResources = false;
+    bool chosen = false;
+  };
+  void Arrived(bool Awaiting::*which);
+
+  Awaiting FAwaiting;
+  // The client that was current when the mouse went down in the list.
+  MachinePtr FCurrentAtPress;
   TMachineListModel* FMachines = nullptr;
   QWidget* FAllResourcesColumn = nullptr;
   int FAllResourcesColumnWidth = 0;

@@ -58,23 +58,28 @@ TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
 }
 
 void TResourcesTab::Load() {
-  emit Request(davu::proto::GetAllCallables(ToWire(GetClientName())));
   // Enabled again by a change of a resource's active mark.
-  emit SaveButtonsEnabled(false);
+  SetEdited(false);
+  Fetch(davu::proto::GetAllCallables(ToWire(GetClientName())));
 }
 
-void TResourcesTab::Fill(TCallableItems items) { lbResurserItems->assign(std::move(items)); }
+void TResourcesTab::Fill(TCallableItems items) {
+  lbResurserItems->assign(std::move(items));
+  ContentsArrived();
+}
 
 void TResourcesTab::Save() {
   std::vector<davu::proto::CallableUpdate> changed;
-  for (const TCallableItem& it : lbResurserItems->items()) {
-    if (!it.record->Updated) continue;
-    it.record->Updated = false;
-    changed.push_back(ToCallableUpdate(*it.record));
-  }
+  for (const TCallableItem& it : lbResurserItems->items())
+    if (it.record->Updated) changed.push_back(ToCallableUpdate(*it.record));
   // Empty when no mark changed: nothing is sent, the list is loaded anyway.
+  // The marks stay changed until the reloaded list replaces them, so that a
+  // save the connection lost can be sent again.
   const std::string message = davu::proto::RegisterUpdateCallables(changed);
-  if (!message.empty()) emit Request(message);
+  if (!message.empty()) {
+    if (!Store(message)) return;
+    SaveSentAwaitingReload();
+  }
   emit ReloadRequested();
 }
 
@@ -89,16 +94,21 @@ void TResourcesTab::lbResurserClickCheck(int row) {
   it->record->Aktiv = !it->record->Aktiv;
   it->record->Updated = true;
   lbResurserItems->recordChanged(row);
-  emit SaveButtonsEnabled(true);
+  SetEdited(true);
 }
 
 void TResourcesTab::lbResurserDblClick() { btnEditResursClick(); }
 
+// The dialog edits a copy: the list keeps what the server holds, and what
+// could not be sent comes back in the dialog until it is sent or dropped.
 bool TResourcesTab::EditAndSend(const CallablePtr& record) {
-  TfrmAddEditResurs dialog(window());
-  dialog.cl = record;
-  if (ShowModal(&dialog) != QDialog::Accepted) return false;
-  emit Request(davu::proto::RegisterUpdateCallable(ToCallableUpdate(*record)));
+  const auto edited = std::make_shared<TCallable>(*record);
+  do {
+    TfrmAddEditResurs dialog(window());
+    dialog.cl = edited;
+    if (ShowModal(&dialog) != QDialog::Accepted) return false;
+  } while (!Store(davu::proto::RegisterUpdateCallable(ToCallableUpdate(*edited))));
+  *record = *edited;
   emit ReloadRequested();
   return true;
 }
@@ -120,7 +130,9 @@ void TResourcesTab::btnDeleteResursClick() {
   if (!record) return;
   if (AskYesNo(QStringLiteral("Radera resursen ") + record->CallableFriendlyname + u'?') != mrYes)
     return;
-  emit Request(davu::proto::RegisterDeleteCallable(
-      record->CallableLopnr, ToWire(record->CallableFriendlyname), record->CallableColour));
+  if (!Store(davu::proto::RegisterDeleteCallable(record->CallableLopnr,
+                                                 ToWire(record->CallableFriendlyname),
+                                                 record->CallableColour)))
+    return;
   emit ReloadRequested();
 }

@@ -11,6 +11,7 @@
 #include "Dialogs.h"
 #include "WireText.h"
 #include "protocol/Catalogue.h"
+#include "protocol/Envelope.h"
 #include "protocol/RegisterLists.h"
 
 namespace {
@@ -85,7 +86,8 @@ TSmsSettingsTab::TSmsSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   page->addWidget(outer);
 }
 
-void TSmsSettingsTab::Load() { emit Request(davu::proto::GetSmsSettings(ToWire(GetClientName()))); }
+// Until the account is here, "Spara" would blank the stored one.
+void TSmsSettingsTab::Load() { Fetch(davu::proto::GetSmsSettings(ToWire(GetClientName()))); }
 
 void TSmsSettingsTab::HandleRetSmsSettings(std::string_view payload) {
   const davu::proto::SmsAccountRecord account = davu::proto::DecodeSmsSettings(payload);
@@ -95,6 +97,7 @@ void TSmsSettingsTab::HandleRetSmsSettings(std::string_view payload) {
     FReceived[i] = FromWire(*values[i]);
     fields[i]->setText(FReceived[i]);
   }
+  ContentsArrived();
 }
 
 void TSmsSettingsTab::Save() {
@@ -103,17 +106,17 @@ void TSmsSettingsTab::Save() {
     const char* label;
   } fields[] = {{edSMSusername, "Användarnamn"}, {edSMSpassword, "Lösenord"},
                 {edSMSkundnr, "DAVU-kundnr"}};
-  // A typed separator would shift the account's fields on the server; the
-  // texts the server sent go back unchanged.
+  // A typed ':' or '¤' would shift the account's fields or cut the message
+  // ('~' separates nothing here); the texts the server sent go back unchanged.
   for (int i = 0; i < 3; ++i) {
     const QString text = fields[i].field->text();
     if (text == FReceived[i]) continue;
-    const QString bad = FirstUnsendableChar(text);
+    const QString bad = FirstUnsendableChar(text, davu::proto::kColonFieldBreakers);
     if (bad.isEmpty()) continue;
     ShowInfoHint(UnsendableCharMessage(QString::fromUtf8(fields[i].label), bad), fields[i].field);
     return;
   }
-  emit Request(davu::proto::PostSmsSettings(ToWire(edSMSusername->text()),
+  Store(davu::proto::PostSmsSettings(ToWire(edSMSusername->text()),
                                             ToWire(edSMSpassword->text()),
                                             ToWire(edSMSkundnr->text())));
 }

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 
 #include "Dialogs.h"
 #include "SettingsStore.h"
@@ -80,6 +81,7 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   edUpdateServername->setPlaceholderText(
       QStringLiteral("Ange uppdateringsserverns namn eller IP-adress i formatet ###.###.###.###"));
   edUpdateServerport = PortField("edUpdateServerport");
+
   edUpdateServerver = TextField("edUpdateServerver", true);
   edUpdateServerver->setMaximumWidth(160);
   ComboBox1 = new QComboBox;
@@ -143,13 +145,37 @@ void TServerSettingsTab::Load() {
   edServername->setText(ReadSetting(kServerSection, QStringLiteral("ServerName")));
   const qint64 port = DecimalValue(ReadSetting(kServerSection, QStringLiteral("ServerPort")), 0);
   edServerport->setText(QString::number(port));
-  // The update server's settings live on the server; without a connection
-  // the fields show the server's own values.
-  edUpdateServername->setText(ReadServerSettingDef(kServerSection, QStringLiteral("UpdateServerName"),
-                                                   edServername->text()));
-  edUpdateServerport->setText(QString::number(
-      DecimalValue(ReadServerSetting(kServerSection, QStringLiteral("UpdateServerPort")), port)));
+  FUpdateName = {};
+  FUpdatePort = {};
+  LoadUpdateServerFields(false);
   ShowVersions();
+}
+
+// The update server's settings live on the server; without a connection
+// the fields show the server's own values, which are not the stored ones
+// and are not written back unless the administrator types over them.
+void TServerSettingsTab::LoadUpdateServerFields(bool keepTyped) {
+  const qint64 port = DecimalValue(edServerport->text(), 0);
+  if (!FUpdateName.loaded && !(keepTyped && FUpdateName.editedIn(edUpdateServername))) {
+    FUpdateName.shown = ReadServerSettingDef(kServerSection, QStringLiteral("UpdateServerName"),
+                                             edServername->text());
+    FUpdateName.loaded = SettingReplyArrived;
+    edUpdateServername->setText(FUpdateName.shown);
+  }
+  if (!FUpdatePort.loaded && !(keepTyped && FUpdatePort.editedIn(edUpdateServerport))) {
+    FUpdatePort.shown = QString::number(
+        DecimalValue(ReadServerSetting(kServerSection, QStringLiteral("UpdateServerPort")), port));
+    FUpdatePort.loaded = SettingReplyArrived;
+    edUpdateServerport->setText(FUpdatePort.shown);
+  }
+}
+
+void TServerSettingsTab::ConnectionReady() {
+  ShowVersions();
+  // Reading waits for the server: not inside the reply handler that called us.
+  QTimer::singleShot(0, this, [this] {
+    if (!SettingReadWaiting()) LoadUpdateServerFields(true);
+  });
 }
 
 void TServerSettingsTab::ShowVersions() {
@@ -186,8 +212,10 @@ void TServerSettingsTab::Save() {
   // a host "ERROR" or to port 0.
   QString updateName = edUpdateServername->text().trimmed();
   if (updateName == QLatin1String("ERROR")) updateName.clear();
-  WriteServerSetting(kServerSection, QStringLiteral("UpdateServerName"), updateName);
-  WriteServerSetting(kServerSection, QStringLiteral("UpdateServerPort"), UpdatePortText());
+  if (FUpdateName.loaded || FUpdateName.editedIn(edUpdateServername))
+    WriteServerSetting(kServerSection, QStringLiteral("UpdateServerName"), updateName);
+  if (FUpdatePort.loaded || FUpdatePort.editedIn(edUpdateServerport))
+    WriteServerSetting(kServerSection, QStringLiteral("UpdateServerPort"), UpdatePortText());
 
   // The writes above went out on the still open connection: give them time
   // to reach the server before it is closed.
@@ -200,4 +228,8 @@ void TServerSettingsTab::Save() {
   WasConnected = false;
   UpdateCheckPending = true;
   emit ServerChanged();
+}
+
+bool TServerSettingsTab::UpdateField::editedIn(const QLineEdit* field) const {
+  return field->text() != shown;
 }

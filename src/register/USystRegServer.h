@@ -30,6 +30,9 @@ class TServerSettingsTab : public TRegisterTab {
   // Fills the two version fields and nothing else: what the administrator
   // is typing stays.
   void ShowVersions();
+  // A connection has come up: the versions, and the update server's fields
+  // that neither came from the server nor were typed.
+  void ConnectionReady();
   // Writes the fields, then asks for a new connection with them. A blank
   // server name or a port outside 1-65535 is refused with a balloon at its
   // field, and nothing is written.
@@ -46,4 +49,17 @@ class TServerSettingsTab : public TRegisterTab {
   bool Validate();
   // The update port as stored: empty when none is given.
   QString UpdatePortText() const;
+  // Reads the update server's fields that were not loaded yet; with
+  // `keepTyped`, a field the administrator changed stays as it is.
+  void LoadUpdateServerFields(bool keepTyped);
+
+  // An update-server field holds the server's stored value, or what the
+  // administrator typed over what was shown; only then is it written back.
+  struct UpdateField {
+    bool loaded = false;
+    QString shown;
+    bool editedIn(const QLineEdit* field) const;
+  };
+  UpdateField FUpdateName;
+  UpdateField FUpdatePort;
 };

@@ -101,7 +101,7 @@ void TfrmAddEditKlient::BitBtn1Click() {
     return;
   }
   if (!mc) return;
-  if (!SendableField(Edit1, QStringLiteral("Namn"), mc->Name) ||
+  if (!SendableField(Edit1, QStringLiteral("Datornamn/namn"), mc->Name) ||
       !SendableField(Edit2, QStringLiteral("Plats"), mc->FriendlyName))
     return;
   // As typed, blanks included; IMEI number and extra text stay unchanged.

@@ -193,6 +193,7 @@ class KlienterTest : public QObject {
   void moves() {
     clickClient(0);
     w_->HandleRetAllCallables(Callables());
+    w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES::"));
     TStationsTab* t = tab();
 
     Select(t->ListBox3, {5, 1, 3});
@@ -259,8 +260,19 @@ class KlienterTest : public QObject {
     clickClient(2);
     w_->HandleRetAllCallables(Callables());
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES::"));
+    // Nothing changed yet: nothing to save.
+    QVERIFY(!w_->btnSave->isEnabled());
+    QVERIFY(!w_->btnCancel->isEnabled());
+    // A resource chosen and put back: the list is empty again, and "Spara"
+    // sends it so.
+    Select(tab()->ListBox3, {0});
+    tab()->BitBtn9->click();
+    Select(tab()->ListBox4, {0});
+    tab()->BitBtn10->click();
+    QVERIFY(w_->btnCancel->isEnabled());
     QCOMPARE(c_->sent([&] { w_->btnSave->click(); }),
              W(QStringLiteral("¤POSTCALLABLESLIST:%1:2:14:POSTCALLABLESLIST¤").arg(kMe)));
+    QVERIFY(!w_->btnSave->isEnabled());
   }
 
   // "Lägg till": a "-= Ny =-" line while the dialog is open; OK sends the
@@ -350,10 +362,10 @@ class KlienterTest : public QObject {
     QTest::addColumn<QString>("balloon");
     QTest::newRow("blank name") << "  " << "Rum" << "Namn får ej vara tomt!";
     QTest::newRow("blank location") << "PC" << " " << "Plats får ej vara tom!";
-    QTest::newRow("colon in name") << "PC:1" << "Rum" << "Namn får inte innehålla tecknet ':'";
+    QTest::newRow("colon in name") << "PC:1" << "Rum" << "Datornamn/namn får inte innehålla tecknet ':'";
     QTest::newRow("tilde in location") << "PC" << "Rum~2" << "Plats får inte innehålla tecknet '~'";
-    QTest::newRow("currency sign") << "PC¤" << "Rum" << "Namn får inte innehålla tecknet '¤'";
-    QTest::newRow("emoji") << "PC 😀" << "Rum" << "Namn får inte innehålla tecknet '😀', som inte kan skickas till servern";
+    QTest::newRow("currency sign") << "PC¤" << "Rum" << "Datornamn/namn får inte innehålla tecknet '¤'";
+    QTest::newRow("emoji") << "PC 😀" << "Rum" << "Datornamn/namn får inte innehålla tecknet '😀', som inte kan skickas till servern";
     QTest::newRow("not Windows-1252") << "PC" << "Ωmega"
                                       << "Plats får inte innehålla tecknet 'Ω', som inte kan skickas till servern";
   }

@@ -131,6 +131,9 @@ class ResourcesTabTest : public QObject {
         "9:Lab~1:Labb:65280:0::F:%\xA4:"
         ":REGISTERUPATECALLABLE\xA4";
     QCOMPARE(c_->sent([&] { c_->w->btnSave->click(); }), expected + kGetAll);
+    QVERIFY(!c_->w->btnSave->isEnabled());
+    // The reloaded list replaces the sent marks: nothing is pending then.
+    c_->w->HandleRetAllCallables(kThree);
     for (const TCallableItem& it : tab_->lbResurserItems->items()) QVERIFY(!it.record->Updated);
     QVERIFY(!c_->w->btnSave->isEnabled());
   }

@@ -1,0 +1,75 @@
+#include "RegisterTab.h"
+
+#include <QTimer>
+
+#include "Dialogs.h"
+
+const QString TRegisterTab::kFetching = QStringLiteral("Hämtar…");
+const QString TRegisterTab::kNoAnswer =
+    QStringLiteral("Servern svarade inte. Tryck på Ångra för att hämta igen.");
+const QString TRegisterTab::kNotConnectedNothingSaved = QStringLiteral(
+    "Inget sparades: programmet är inte anslutet till servern. "
+    "Ändringen finns kvar; spara igen när anslutningen är tillbaka.");
+
+TRegisterTab::TRegisterTab(QWidget* parent) : QWidget(parent) {
+  FContentsTimer = new QTimer(this);
+  FContentsTimer->setObjectName(QStringLiteral("ContentsTimer"));
+  FContentsTimer->setSingleShot(true);
+  FContentsTimer->setInterval(kContentsWaitMs);
+  connect(FContentsTimer, &QTimer::timeout, this, &TRegisterTab::ContentsTimerTimer);
+}
+
+void TRegisterTab::SetStatus(const QString& text) {
+  FStatus = text;
+  emit StateChanged();
+}
+
+void TRegisterTab::WaitForContents() {
+  FWaiting = true;
+  FMissing = false;
+  FContentsTimer->start();
+  SetStatus(kFetching);
+}
+
+void TRegisterTab::Fetch(const std::string& bytes) {
+  WaitForContents();
+  if (Channel && Channel(bytes)) return;
+  // Nothing can come: say so at once rather than after the wait.
+  ContentsTimerTimer();
+}
+
+void TRegisterTab::ContentsArrived() {
+  FContentsTimer->stop();
+  FWaiting = false;
+  FMissing = false;
+  FSaveInFlight = false;
+  SetStatus(QString());
+}
+
+void TRegisterTab::ContentsTimerTimer() {
+  FContentsTimer->stop();
+  if (!FWaiting) return;
+  FMissing = true;
+  SetStatus(kNoAnswer);
+}
+
+void TRegisterTab::ConnectionLost() {
+  if (FWaiting) ContentsTimerTimer();
+  if (!FSaveInFlight) return;
+  // The reload that would have shown the saved state cannot come now.
+  FSaveInFlight = false;
+  FWaiting = false;
+  FEdited = true;
+  SetStatus(QStringLiteral("Anslutningen bröts innan servern hann svara: ändringen kanske inte sparades."));
+}
+
+bool TRegisterTab::Store(const std::string& bytes) {
+  if (Channel && Channel(bytes)) return true;
+  ShowInfoMessage(kNotConnectedNothingSaved);
+  return false;
+}
+
+void TRegisterTab::SetEdited(bool edited) {
+  FEdited = edited;
+  emit StateChanged();
+}
