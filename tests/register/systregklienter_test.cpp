@@ -1,6 +1,9 @@
 // The "Klienter" tab through the register window: clients, the resources each
 // client shows or calls, the client dialog, and what goes on the wire.
+#include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -252,6 +255,84 @@ class KlienterTest : public QObject {
     // Another client discards the unsaved lists.
     clickClient(1);
     QCOMPARE(t->ListBox3Items->rowCount(), 0);
+  }
+
+  // Whatever makes a client current loads that client's lists through the
+  // same path, and "Spara" afterwards sends that client's list, never the
+  // one shown before.
+  void everyWayOfChoosingLoads_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("arrow key") << "key";
+    QTest::newRow("press dragged onto another line") << "drag";
+    QTest::newRow("by code") << "code";
+  }
+  void everyWayOfChoosingLoads() {
+    QFETCH(QString, how);
+    TStationsTab* t = tab();
+    clickClient(0);
+    w_->HandleRetAllCallables(Callables());
+    w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:7:0:3:1:"));
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({7, 3}));
+
+    QListView* list = t->lbmachines;
+    const QPoint pc12 = list->visualRect(t->machines()->index(0)).center();
+    const QPoint tv1 = list->visualRect(t->machines()->index(1)).center();
+    const std::string sent = c_->sent([&] {
+      if (how == "key") {
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+      } else if (how == "drag") {
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, pc12);
+        QMouseEvent move(QEvent::MouseMove, tv1, list->viewport()->mapToGlobal(tv1), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list->viewport(), &move);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, tv1);
+      } else {
+        list->setCurrentIndex(t->machines()->index(1));
+      }
+    });
+    QCOMPARE(t->currentMachine()->Name, QStringLiteral("TV1"));
+    QCOMPARE(sent, W("¤GETALLCALLABLES:TV1:GETALLCALLABLES¤¤GETSTATIONCALLABLES:TV1:GETSTATIONCALLABLES¤"));
+    // PC12's choice is gone at once, and nothing can be saved until TV1's is here.
+    QCOMPARE(t->ListBox4Items->rowCount(), 0);
+    QVERIFY(!w_->btnSave->isEnabled());
+    QCOMPARE(c_->sent([&] { w_->btnSaveClick(); }), std::string());
+
+    w_->HandleRetAllCallables(Callables());
+    QVERIFY(!w_->btnSave->isEnabled());
+    w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:5:0:"));
+    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({5}));
+    Select(t->ListBox3, {0});
+    t->BitBtn9->click();
+    QCOMPARE(c_->sent([&] { w_->btnSave->click(); }),
+             W(QStringLiteral("¤POSTCALLABLESLIST:%1:2:13:5:0:1:1:POSTCALLABLESLIST¤").arg(kMe)));
+  }
+
+  // A click on the client that is already current loads it again, once.
+  void clickOnCurrentClientReloads() {
+    clickClient(0);
+    QCOMPARE(c_->sent([&] { clickClient(0); }),
+             W("¤GETALLCALLABLES:PC12:GETALLCALLABLES¤¤GETSTATIONCALLABLES:PC12:GETSTATIONCALLABLES¤"));
+  }
+
+  // The tab shows that it waits; a list that never comes is said so, and
+  // "Ångra" asks again. "Ångra" and a reload make no client current.
+  void waitingForTheLists() {
+    TStationsTab* t = tab();
+    clickClient(0);
+    QCOMPARE(w_->lblStatus->text(), QStringLiteral("Hämtar…"));
+    QVERIFY(!w_->btnCancel->isEnabled());
+    t->ContentsTimerTimer();
+    QCOMPARE(w_->lblStatus->text(), QStringLiteral("Servern svarade inte. Tryck på Ångra för att hämta igen."));
+    QVERIFY(!w_->btnSave->isEnabled());
+    QVERIFY(w_->btnCancel->isEnabled());
+    QCOMPARE(c_->sent([&] { w_->btnCancel->click(); }), W("¤GETALLMACHINES:RECEPTION01_Admin:GETALLMACHINES¤"));
+    QVERIFY(!t->currentMachine());
+    QCOMPARE(w_->lblStatus->text(), QStringLiteral("Hämtar…"));
+    w_->HandleRetAllMachines(W(kMachines));
+    QVERIFY(w_->lblStatus->text().isEmpty());
+    QVERIFY(!w_->btnSave->isEnabled());
+    QCOMPARE(c_->sent([&] { w_->btnSaveClick(); }), std::string());
   }
 
   void saveWithoutChosenOrClient() {

@@ -108,6 +108,65 @@ class ServerTabTest : public QObject {
                 kMachine, "ServerSettings", "UpdateServerName")) != std::string::npos);
   }
 
+  // Opened while disconnected, the update server's fields show the server's
+  // own name and port, which are not the stored ones: a connection that comes
+  // up reloads the fields nobody typed in, a typed one stays, and "Spara"
+  // writes only what was loaded or typed.
+  void updateServerFieldsAfterADisconnectedOpen_data() {
+    QTest::addColumn<bool>("typeName");
+    QTest::addColumn<bool>("connectBeforeSave");
+    QTest::addColumn<std::string>("updateWrites");
+    QTest::newRow("untouched, saved while disconnected") << false << false << std::string();
+    QTest::newRow("untouched, connection came") << false << true
+                                                << Writes("ServerSettings", "UpdateServerName", "upd.example") +
+                                                       Writes("ServerSettings", "UpdateServerPort", "8081");
+    QTest::newRow("name typed, connection came") << true << true
+                                                 << Writes("ServerSettings", "UpdateServerName", "typed.example") +
+                                                        Writes("ServerSettings", "UpdateServerPort", "8081");
+  }
+  void updateServerFieldsAfterADisconnectedOpen() {
+    QFETCH(bool, typeName);
+    QFETCH(bool, connectBeforeSave);
+    QFETCH(std::string, updateWrites);
+    WriteSetting("ServerSettings", "ServerName", "srv.example");
+    WriteSetting("ServerSettings", "ServerPort", "4000");
+    ConnectProc = [] {};
+    TfrmSystreg w;
+    w.ClientSocket1 = c_->socket.get();
+    w.SetTabs(w.tsServersettings);
+    TServerSettingsTab* tab = w.tsServersettings;
+    QCOMPARE(tab->edUpdateServername->text(), QStringLiteral("srv.example"));
+    if (typeName) tab->edUpdateServername->setText("typed.example");
+
+    QVERIFY(c_->connect());
+    ServerSocket = c_->socket.get();
+    c_->server->onReceive = [this](const std::string& chunk) {
+      std::string value;
+      if (chunk.find("GETINITEXT") == std::string::npos) return;
+      if (chunk.find("UpdateServerName") != std::string::npos) value = "upd.example";
+      if (chunk.find("UpdateServerPort") != std::string::npos) value = "8081";
+      c_->server->send("\xA4RETINITEXT:" + value + ":RETINITEXT\xA4");
+    };
+    connect(c_->socket.get(), &ClientSocket::readReady, this, [this] {
+      const std::string bytes = c_->socket->takeBytes();
+      const auto end = bytes.find(":RETINITEXT\xA4");
+      if (end != std::string::npos) SettingReplyReceived(std::string_view(bytes).substr(0, end + 1));
+    });
+    if (connectBeforeSave) {
+      tab->ConnectionReady();
+      QTRY_COMPARE(tab->edUpdateServerport->text(), QStringLiteral("8081"));
+      QCOMPARE(tab->edUpdateServername->text(),
+               typeName ? QStringLiteral("typed.example") : QStringLiteral("upd.example"));
+    }
+    c_->server->onReceive = nullptr;
+    c_->server->clearReceived();
+    w.btnSave->click();
+    const std::string own = Writes("ServerSettings", "ServerName", "srv.example") +
+                            Writes("ServerSettings", "ServerPort", "4000");
+    QVERIFY(c_->server->waitForReceived(own + updateWrites));
+    QCOMPARE(c_->server->received(), own + updateWrites);
+  }
+
   void save_data() {
     QTest::addColumn<bool>("connected");
     QTest::addColumn<bool>("chooseTheme");
