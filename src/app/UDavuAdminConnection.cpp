@@ -106,6 +106,7 @@ void TfrmDAVUAdmin::introduce() {
 
   if (UpdateCheckPending && CheckForUpdate) {
     UpdateCheckPending = false;
+    const auto generation = connectionGeneration_;
     if (CheckForUpdate()) {
       // A newer program has been started: this one ends.
       ClientSocket1->close();
@@ -113,6 +114,9 @@ void TfrmDAVUAdmin::introduce() {
       close();
       return;
     }
+    // The check lets the event loop run: a connection that dropped and came
+    // back meanwhile has introduced itself already, and this one is gone.
+    if (generation != connectionGeneration_ || !ClientSocket1->active()) return;
   }
   ClientSocket1->sendBytes(davu::proto::GetServerVersion(ToWire(GetClientName()), OwnClientType));
 }

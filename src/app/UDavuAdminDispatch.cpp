@@ -114,7 +114,7 @@ void TfrmDAVUAdmin::DispatchReply(std::string text, ClientSocket* socket) {
     explicit Routes(TfrmDAVUAdmin& w) : w(w) {}
     bool reply(std::size_t kind, std::string_view payload) override { return w.routeReply(kind, payload); }
     void error(std::string_view message) override {
-      ShowInfoHint(QStringLiteral("Servern svarade med följande fel: ") + FromWire(message), &w);
+      ShowInfoHint(QStringLiteral("Servern svarade med följande fel: ") + ShownText(message), &w);
     }
     void settled() override { w.rearmWatchdog(); }
     TfrmDAVUAdmin& w;

@@ -29,9 +29,18 @@
 // turned into queued events here. Each open() or close() starts a new
 // generation; queued events of an older generation are dropped.
 
-ClientSocket::ClientSocket(QObject* parent) : QObject(parent) {}
+namespace {
+// Every socket of the program, for the modal message scope.
+std::vector<ClientSocket*>& allSockets() {
+  static std::vector<ClientSocket*> sockets;
+  return sockets;
+}
+}  // namespace
+
+ClientSocket::ClientSocket(QObject* parent) : QObject(parent) { allSockets().push_back(this); }
 
 ClientSocket::~ClientSocket() {
+  std::erase(allSockets(), this);
   if (socket_) {
     socket_->disconnect(this);
     socket_->abort();
@@ -86,6 +95,7 @@ void ClientSocket::open() {
   ++generation_;
 
   socket_ = new QTcpSocket(this);
+  socket_->setReadBufferSize(kHeldReadLimit);
   connect(socket_, &QTcpSocket::connected, this, &ClientSocket::socketConnected);
   connect(socket_, &QTcpSocket::readyRead, this, &ClientSocket::socketReadyRead);
   connect(socket_, &QTcpSocket::errorOccurred, this, &ClientSocket::socketError);
@@ -113,6 +123,7 @@ void ClientSocket::socketConnected() {
 void ClientSocket::socketReadyRead() {
   // Take the bytes now and return, so Qt announces later bytes even while a
   // handler of these ones waits in a nested event loop.
+  if (holds_ > 0) return;  // taken when the message closes
   const QByteArray bytes = socket_->readAll();
   inbox_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
   if (readPosted_) return;
@@ -136,7 +147,42 @@ void ClientSocket::connectEvent() {
 
 void ClientSocket::readEvent() {
   readPosted_ = false;
-  if (!inbox_.empty()) emit readReady();
+  if (holds_ > 0 || inbox_.empty()) return;
+  const QPointer<ClientSocket> self(this);
+  ++handlerDepth_;
+  emit readReady();
+  if (self) --handlerDepth_;
+}
+
+void ClientSocket::hold() { ++holds_; }
+
+void ClientSocket::release() {
+  if (--holds_ > 0) return;
+  if (socket_) {
+    const QByteArray bytes = socket_->readAll();
+    inbox_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  }
+  if (!inbox_.empty() && !readPosted_) {
+    readPosted_ = true;
+    queue([this] { readEvent(); });
+  }
+  if (disconnectHeld_) {
+    disconnectHeld_ = false;
+    queue([this] { disconnectEvent(); });
+  }
+}
+
+ClientSocket::ModalMessageScope::ModalMessageScope() {
+  for (ClientSocket* s : allSockets()) {
+    if (s->handlerDepth_ == 0) continue;
+    s->hold();
+    held_.emplace_back(s);
+  }
+}
+
+ClientSocket::ModalMessageScope::~ModalMessageScope() {
+  for (const QPointer<ClientSocket>& s : held_)
+    if (s) s->release();
 }
 
 void ClientSocket::errorEvent(QAbstractSocket::SocketError error, int code, quint64 attempt) {
@@ -162,6 +208,10 @@ void ClientSocket::errorEvent(QAbstractSocket::SocketError error, int code, quin
 
 void ClientSocket::disconnectEvent() {
   if (state_ != State::Active) return;
+  if (holds_ > 0) {
+    disconnectHeld_ = true;
+    return;
+  }
   state_ = State::Idle;
   emit disconnected();
 }

@@ -12,15 +12,24 @@
 //                  entered again for bytes that arrive meanwhile.
 //   errorOccurred(code)  the operating system's error code (111 refused, ...)
 //
+// A read handler is never entered again from inside a modal message that it
+// opened (ModalMessageScope): bytes that arrive meanwhile stay with the
+// socket, at most kHeldReadLimit of them in memory (the peer is then held
+// back by TCP), and are handled in order once the message is closed; a
+// disconnect waits behind them. Nested waits that are not messages (a
+// settings read inside a handler) still see every reply.
+//
 // A failed name lookup gives errorOccurred then disconnected; a refused,
 // unreachable or timed-out connection gives errorOccurred only. A peer that
 // closes or resets an established connection gives disconnected.
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QTcpSocket;
 
@@ -57,6 +66,22 @@ class ClientSocket : public QObject {
   // them apart.
   static int osErrorCode(int qtSocketError, const QString& qtErrorText = {});
 
+  // What the Qt socket may hold while reads are held.
+  static constexpr qint64 kHeldReadLimit = 4 * 1024 * 1024;
+
+  // Holds the reads of every socket whose read handler is running, for as
+  // long as the scope lives: made around every modal message.
+  class ModalMessageScope {
+   public:
+    ModalMessageScope();
+    ~ModalMessageScope();
+    ModalMessageScope(const ModalMessageScope&) = delete;
+    ModalMessageScope& operator=(const ModalMessageScope&) = delete;
+
+   private:
+    std::vector<QPointer<ClientSocket>> held_;
+  };
+
  signals:
   void connected();
   void disconnected();
@@ -83,6 +108,8 @@ class ClientSocket : public QObject {
   void queue(Event event);
   // Lets go of the Qt socket; nothing it does later reaches this object.
   void retireSocket();
+  void hold();
+  void release();
 
   QString host_;
   QString address_;
@@ -92,4 +119,7 @@ class ClientSocket : public QObject {
   quint64 generation_ = 0;
   std::string inbox_;        // bytes taken off the Qt socket, not yet taken by the handler
   bool readPosted_ = false;  // a read event is queued
+  int handlerDepth_ = 0;     // read handlers running, nested waits included
+  int holds_ = 0;            // modal messages that hold the reads
+  bool disconnectHeld_ = false;
 };

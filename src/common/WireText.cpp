@@ -45,3 +45,9 @@ QString UnsendableCharMessage(const QString& label, const QString& bad) {
     text += QStringLiteral(", som inte kan skickas till servern");
   return text;
 }
+
+QString ShownText(std::string_view bytes) {
+  // One byte is one character in Windows-1252.
+  if (bytes.size() <= kShownTextLimit) return FromWire(bytes);
+  return FromWire(bytes.substr(0, kShownTextLimit)) + QStringLiteral(" …");
+}

@@ -5,6 +5,11 @@
 #include <string_view>
 
 QString FromWire(std::string_view bytes);
+// A text from a peer as it may be shown to a person: at most
+// kShownTextLimit characters, then " …". Cut before it is converted, so a
+// text of megabytes costs no more than its first characters.
+inline constexpr std::size_t kShownTextLimit = 1000;
+QString ShownText(std::string_view bytes);
 // The text without characters of codes 0..32 at either end, as
 // davu::proto::TrimControl trims wire bytes.
 QString TrimControl(const QString& text);

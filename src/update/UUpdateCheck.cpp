@@ -105,11 +105,15 @@ bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   if (!waitFor([] { return UpdateState != 0; })) return false;
 
   if (UpdateState == 1) {
-    // The connection stays for a late version reply; the timer closes it.
+    // The connection stays for the version reply, which closes it, or the
+    // timer does.
     restartTimer(kShortWaitMs);
     return false;
   }
-  if (UpdateState != 2) return false;
+  if (UpdateState != 2) {
+    endConnection();
+    return false;
+  }
   UpdateTimedOut = false;
   restartTimer(kDownloadWaitMs);
   waitFor([] { return UpdateStarted || UpdateSaveFailed; });
@@ -120,6 +124,8 @@ bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
     restartTimer(kDownloadWaitMs);
     return true;
   }
+  // A file turned away or not stored: nothing more is awaited from it.
+  endConnection();
   return false;
 }
 
@@ -187,11 +193,12 @@ void TUpdateCheck::UpdateSocketRead() {
   try {
     // Every byte goes to the stream: a read of blanks only can be part of a
     // program file.
+    ErrorReplies errors;
     for (auto& event : stream_.feed(common_.UpdateSocket->takeBytes())) {
       using Kind = davu::proto::UpdateStream::Event::Kind;
       switch (event.kind) {
         case Kind::Reply:
-          handleReply(std::move(event.bytes));
+          handleReply(std::move(event.bytes), errors);
           break;
         case Kind::Program:
           handleProgram(event.bytes);
@@ -201,23 +208,42 @@ void TUpdateCheck::UpdateSocketRead() {
           break;
       }
     }
+    showErrors(errors);
   } catch (const std::exception& e) {
     ShowInfoMessage(QStringLiteral("Error in UpdateSocketRead!\r\r") + whatOf(e));
   }
 }
 
-void TUpdateCheck::handleReply(std::string text) {
+void TUpdateCheck::handleReply(std::string text, ErrorReplies& errors) {
   if (auto payload = davu::proto::CutTaggedReply(text, "RETSERVERVERSION")) {
     UpdateServerVersion = FromWire(davu::proto::ExtractField(*payload, 1, ':'));
     emit updateServerVersionChanged();
+    // With nothing newer to fetch, the version was all the check waited for.
+    if (UpdateState == 1) endConnection();
   }
-  static const std::string kError = "ERROR:";
+  static const std::string_view kError = "ERROR:";
   const std::size_t at = text.find(kError);
   if (at == std::string::npos || text.find("ERROR: 001") != std::string::npos) return;
+  if (errors.count++ > 0) return;
   // The text after "ERROR:" and the blank that follows it.
   const std::size_t from = std::min(text.size(), at + kError.size() + 1);
-  ShowInfoMessage(QStringLiteral("Servern svarade med följande fel: ") +
-                  FromWire(std::string_view(text).substr(from)));
+  errors.first = ShownText(std::string_view(text).substr(from));
+}
+
+// One message for all the error replies of one read: while it is open this
+// connection's reads wait, so a flood of errors is one message at a time.
+void TUpdateCheck::showErrors(const ErrorReplies& errors) {
+  if (errors.count == 0) return;
+  QString text = QStringLiteral("Servern svarade med följande fel: ") + errors.first;
+  if (errors.count > 1)
+    text += QStringLiteral(" (och ") + QString::number(errors.count - 1) + QStringLiteral(" fel till)");
+  ShowInfoMessage(text);
+}
+
+void TUpdateCheck::endConnection() {
+  common_.UpdateTimer->stop();
+  downloading_ = false;
+  common_.UpdateSocket->close();
 }
 
 void TUpdateCheck::handleProgram(std::string_view bytes) {

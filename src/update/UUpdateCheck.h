@@ -63,7 +63,15 @@ class TUpdateCheck : public QObject {
   void restartTimer(int ms);
   void decide();
   void startLocalCopy();
-  void handleReply(std::string text);
+  // The error replies of one read: how many, and the first as it is shown.
+  struct ErrorReplies {
+    int count = 0;
+    QString first;
+  };
+  void handleReply(std::string text, ErrorReplies& errors);
+  void showErrors(const ErrorReplies& errors);
+  // The check has ended: its connection and timer with it.
+  void endConnection();
   void handleProgram(std::string_view bytes);
   void turnAway(const QString& foundVersion);
 

@@ -7,6 +7,7 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include "ClientSocket.h"
 #include "UDAVUcommon.h"
 #include "platform/BalloonHint.h"
 #include "platform/Platform.h"
@@ -49,9 +50,15 @@ void ShowInfoHintAt(const QString& text, QPoint screenPos) {
   ShowBalloonHintAt(QStringLiteral("Information"), text, screenPos, 5000, 2);
 }
 
-void ShowInfoMessage(const QString& text) { davu::platform::dialogs().showInfoMessage(text); }
+void ShowInfoMessage(const QString& text) {
+  const ClientSocket::ModalMessageScope noReentry;
+  davu::platform::dialogs().showInfoMessage(text);
+}
 
-int AskYesNo(const QString& text) { return davu::platform::dialogs().askYesNo(text); }
+int AskYesNo(const QString& text) {
+  const ClientSocket::ModalMessageScope noReentry;
+  return davu::platform::dialogs().askYesNo(text);
+}
 
 namespace {
 

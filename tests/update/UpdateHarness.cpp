@@ -77,6 +77,11 @@ void UpdateHarness::setLocalCopy(const QString& from) {
 QString UpdateHarness::localCopy() const { return check->localCopy(); }
 
 std::string UpdateHarness::sent() {
-  if (!common->UpdateSocket->active()) return server.received();
+  // A closed connection: what it sent before it closed has arrived once the
+  // server has seen it close.
+  if (!common->UpdateSocket->active()) {
+    WaitUntil([this] { return !server.hasConnection(); });
+    return server.received();
+  }
   return server.takeSent(*common->UpdateSocket);
 }
