@@ -224,7 +224,10 @@ void TUpdateCheck::handleReply(std::string text, ErrorReplies& errors) {
   static const std::string_view kError = "ERROR:";
   const std::size_t at = text.find(kError);
   if (at == std::string::npos || text.find("ERROR: 001") != std::string::npos) return;
-  if (errors.count++ > 0) return;
+  // Error texts that arrived together come as one text: each marker counts.
+  const int before = errors.count;
+  for (std::size_t p = at; p != std::string::npos; p = text.find(kError, p + kError.size())) ++errors.count;
+  if (before > 0) return;
   // The text after "ERROR:" and the blank that follows it.
   const std::size_t from = std::min(text.size(), at + kError.size() + 1);
   errors.first = ShownText(std::string_view(text).substr(from));

@@ -30,6 +30,7 @@ class ConnectionStatesTest : public QObject {
   void serverHeldClientNameIsReadBeforeTheIntroduction();
   void updateCheckRunsAtConnectWhilePending_data();
   void updateCheckRunsAtConnectWhilePending();
+  void reconnectDuringTheCheckIntroducesOnce();
   void hostNameOrAddress_data();
   void hostNameOrAddress();
   void statusBarIsDrawnFromTheState_data();
@@ -191,6 +192,28 @@ void ConnectionStatesTest::updateCheckRunsAtConnectWhilePending() {
   w.ConnectToServer();
   QVERIFY(h.server.waitForReceived(Introduction()));
   QCOMPARE(calls, check == "none" ? 0 : 1);
+}
+
+// The check lets the event loop run: the connection drops and comes back
+// inside it, and the new connection introduces itself. When the check
+// returns, the connection it began on is gone: nothing is sent twice.
+void ConnectionStatesTest::reconnectDuringTheCheckIntroducesOnce() {
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  w.CheckForUpdate = [&] {
+    h.server.dropConnection();
+    if (!WaitUntil([&] { return !w.ClientSocket1->active(); })) return false;
+    h.server.clearReceived();
+    w.ConnectToServer();
+    h.server.waitForReceived(Introduction());
+    return false;
+  };
+  w.FormActivate();
+  QVERIFY(WaitUntil([&] { return !UpdateCheckPending; }));
+  QVERIFY(h.server.waitForReceived(Introduction()));
+  QVERIFY(h.acceptVersion());
+  QCOMPARE(h.server.countReceived(Introduction()), 1);
 }
 
 void ConnectionStatesTest::hostNameOrAddress_data() {

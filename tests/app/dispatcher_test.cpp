@@ -155,6 +155,9 @@ void DispatcherTest::errorReplies_data() {
   QTest::newRow("001 suppresses") << QByteArray("ERROR: 001 Inga rader") << false << "";
   QTest::newRow("001 anywhere suppresses") << QByteArray("ERROR: fel ERROR: 001") << false << "";
   QTest::newRow("nothing after the marker") << QByteArray("ERROR:") << true << "";
+  QTest::newRow("20 MiB text, cut where it is shown")
+      << QByteArray("ERROR: ") + QByteArray(20 * 1024 * 1024, 'x') << true
+      << QString(1000, u'x') + QStringLiteral(" …");
   QTest::newRow("behind a reply")
       << QByteArray("\xA4RETKLINIKNAMN:K:RETKLINIKNAMN\xA4" "ERROR: Fel i fr\xE5gan") << true
       << "Fel i frågan";

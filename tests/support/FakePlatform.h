@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -43,7 +44,12 @@ struct FakeDialogs final : davu::platform::Dialogs {
   QStringList questions;
   std::deque<int> answers;
   std::vector<Balloon> balloons;
-  void showInfoMessage(const QString& text) override { infoMessages << text; }
+  // Runs while a message is "open", as a modal box's own event loop would.
+  std::function<void(const QString&)> whileMessageOpen;
+  void showInfoMessage(const QString& text) override {
+    infoMessages << text;
+    if (whileMessageOpen) whileMessageOpen(text);
+  }
   int askYesNo(const QString& text) override {
     questions << text;
     if (answers.empty()) return 7;

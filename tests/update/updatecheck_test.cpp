@@ -92,6 +92,36 @@ class UpdateCheckTest : public QObject {
     QVERIFY(h.fake.dialogs->infoMessages.isEmpty());
   }
 
+  // A flood of error replies: while a message is open its connection's
+  // reads wait, so messages never stack inside each other; what arrived
+  // meanwhile is one message that counts the rest. A text of megabytes is
+  // cut before it is shown.
+  void errorFloodShowsOneMessageAtATime() {
+    UpdateHarness h;
+    QVERIFY(!h.run());
+    QCOMPARE(UpdateState, 1);
+    int depth = 0, deepest = 0;
+    h.fake.dialogs->whileMessageOpen = [&](const QString&) {
+      deepest = std::max(deepest, ++depth);
+      if (h.fake.dialogs->infoMessages.size() == 1) {
+        for (int i = 0; i < 200; ++i) h.server.send("ERROR: 002 fel nummer " + std::to_string(i));
+        h.server.send("ERROR: " + std::string(20 * 1024 * 1024, 'x'));
+        // The box's own loop runs for a while: nothing may enter the
+        // connection's handler meanwhile (an absence, so a bounded wait).
+        WaitUntil([] { return false; }, 500);
+      }
+      --depth;
+    };
+    h.server.send("ERROR: 002 fel");
+    QVERIFY(WaitUntil([&] { return h.fake.dialogs->infoMessages.size() >= 2; }));
+    QCOMPARE(deepest, 1);
+    QCOMPARE(h.fake.dialogs->infoMessages[0], QStringLiteral("Servern svarade med följande fel: 002 fel"));
+    const QString& rest = h.fake.dialogs->infoMessages[1];
+    QVERIFY2(rest.size() < 1200, qPrintable(QString::number(rest.size())));
+    QVERIFY(rest.startsWith(QStringLiteral("Servern svarade med följande fel: 002 fel nummer 0")));
+    QVERIFY(rest.contains(QStringLiteral(" fel till)")));
+  }
+
   // The newer version is already here: started at once once the update
   // server answers, without a program request; never when it cannot be reached.
   void localCopyOfTheNewVersionStartsAtOnce_data() {
