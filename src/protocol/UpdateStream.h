@@ -52,6 +52,9 @@ class UpdateStream {
   std::size_t pendingSize() const;
   // A new connection starts with nothing pending.
   void reset();
+  // The largest frame kept from now on.
+  void setFrameLimit(std::size_t limit) { limit_ = limit; }
+  std::size_t frameLimit() const { return limit_; }
 
  private:
   std::size_t feedFrame(std::string_view chunk, std::size_t p, std::vector<Event>& out);

@@ -1,6 +1,9 @@
 #include "UUpdateCheck.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -34,6 +37,17 @@ QString whatOf(const std::exception& e) { return QString::fromUtf8(e.what()); }
 void showNotSaved() {
   ShowInfoMessage(QStringLiteral("Det fanns en ny version tillgänglig. Den gick dock inte att spara ner i katalogen \r") +
                   LocalDataFolder + QStringLiteral("!"));
+}
+
+// A program file of this product is never many times the size of the one
+// running now; a larger frame is turned away as soon as it passes this,
+// before it can hold the memory of a whole desktop.
+constexpr qint64 kDownloadFloor = 64LL * 1024 * 1024;
+constexpr qint64 kDownloadFactor = 4;
+
+std::size_t downloadLimit(const QString& ownPath) {
+  const qint64 own = QFileInfo(ownPath).size();
+  return static_cast<std::size_t>(std::max(kDownloadFloor, own * kDownloadFactor));
 }
 
 QPoint desktopCentre() {
@@ -77,6 +91,7 @@ bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   ClientSocket* socket = common_.UpdateSocket;
   if (socket->active()) socket->close();
   stream_.reset();
+  stream_.setFrameLimit(downloadLimit(programPath));
 
   QString fallback = mainConnection.host().trimmed();
   if (fallback.isEmpty()) fallback = mainConnection.address();
@@ -185,7 +200,16 @@ void TUpdateCheck::startLocalCopy() {
     UpdateStarted = true;
     return;
   }
-  ShowInfoMessage(QStringLiteral("Den nya versionen kunde inte startas:\r") + localCopy());
+  // Tried again at every start it would never let the update server be
+  // asked: it is moved aside, kept for inspection, and the next check
+  // downloads anew.
+  const QString aside = localCopy() + QStringLiteral(".startade-inte-") +
+                        davu::platform::clock().now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+  QString text = QStringLiteral("Den nya versionen kunde inte startas:\r") + localCopy();
+  if (QFile::rename(localCopy(), aside))
+    text += QStringLiteral("\r\rDen har flyttats till ") + aside +
+            QStringLiteral(" och hämtas på nytt vid nästa kontroll.");
+  ShowInfoMessage(text);
   UpdateSaveFailed = true;
 }
 

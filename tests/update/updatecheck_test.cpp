@@ -2,6 +2,7 @@
 // wait, the download however it is cut, and the files that are never started.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QtTest>
@@ -155,6 +156,55 @@ class UpdateCheckTest : public QObject {
     QCOMPARE(s.args.value(0), QStringLiteral("RESTARTING=1"));
     QCOMPARE(s.workingDir, StartFolder);
     QCOMPARE(h.sent(), kVersionRequest);
+  }
+
+  // A local copy of the announced version that cannot be started is moved
+  // aside, named in the message, and the next check downloads anew instead
+  // of trying it at every start.
+  void localCopyThatCannotStartIsMovedAside() {
+    UpdateHarness h;
+    setCheckVersion("1107");
+    h.setLocalCopy(kNew);
+    h.fake.starter->result = false;
+    QVERIFY(!h.run());
+    QVERIFY(UpdateSaveFailed);
+    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+    const QString message = h.fake.dialogs->infoMessages.front();
+    QVERIFY(message.startsWith(QStringLiteral("Den nya versionen kunde inte startas:\r") + h.localCopy()));
+    QVERIFY(!QFile::exists(h.localCopy()));
+    const QStringList entries = folderEntries();
+    QCOMPARE(entries.size(), 1);
+    QVERIFY(entries.front().startsWith(QStringLiteral("davu-admin.startade-inte-")));
+    QVERIFY(message.contains(entries.front()));
+
+    h.fake.dialogs->infoMessages.clear();
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
+           [&] { h.pass(60000); });
+    QVERIFY(!h.run());
+    QVERIFY(h.stepsDone());
+    QCOMPARE(h.fake.starter->starts.size(), std::size_t(1));
+  }
+
+  // A program frame larger than any program file of this product can be is
+  // turned away as soon as it passes the limit; nothing is stored.
+  void oversizedDownloadIsTurnedAway() {
+    UpdateHarness h;
+    setCheckVersion("1107");
+    // The floor: the running program (the probe) is small.
+    const std::size_t limit = 64u * 1024 * 1024;
+    QVERIFY(QFileInfo(h.check->programPath).size() * 4 < qint64(limit));
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; }, [&] {
+      std::string frame = std::string(davu::proto::kFrameStart) + "\xA4RETNEWCLIENT:";
+      frame.append(limit + 1024, 'x');
+      h.server.send(frame);
+    });
+    QVERIFY(!h.run());
+    QVERIFY(UpdateSaveFailed);
+    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+    QVERIFY(h.fake.dialogs->infoMessages.front().contains(QStringLiteral("ofullständig eller okänd version")));
+    QVERIFY(h.fake.starter->starts.empty());
+    QVERIFY(folderEntries().isEmpty());
+    QVERIFY(!h.common->UpdateSocket->active());
   }
 
   // A download replaces the local copy, whatever it was, and starts it,
