@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QHash>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPalette>
 #include <QTranslator>
 #include <QWidget>
@@ -63,23 +65,30 @@ int AskYesNo(const QString& text) {
 namespace {
 
 // Swedish captions and buttons for every standard box, whatever the system
-// language; the buttons carry no accelerator.
+// language; the buttons carry no accelerator. Also the few texts of Qt's own
+// windows that Debian's Swedish catalogue of Qt lacks.
 class SwedishDialogTexts final : public QTranslator {
  public:
   QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
                     int /*n*/) const override {
-    static const QHash<QByteArray, QString> texts = {
+    static const QHash<QByteArray, QString> boxTexts = {
         {"Warning", QStringLiteral("Varning")}, {"Error", QStringLiteral("Fel")},
         {"Information", QStringLiteral("Information")}, {"Confirm", QStringLiteral("Fråga")},
         {"&Yes", QStringLiteral("Ja")}, {"&No", QStringLiteral("Nej")},
         {"OK", QStringLiteral("OK")}, {"&OK", QStringLiteral("OK")},
         {"Cancel", QStringLiteral("Avbryt")}, {"&Cancel", QStringLiteral("Avbryt")}};
+    static const QHash<QByteArray, QString> qtWindowTexts = {
+        {"QColorDialog\nSelect Color", QStringLiteral("Välj färg")},
+        {"QColorDialog\n&Pick Screen Color", QStringLiteral("&Hämta färg från skärmen")},
+        {"QColorDialog\nCursor at %1, %2\nPress ESC to cancel",
+         QStringLiteral("Markören vid %1, %2\nTryck Esc för att avbryta")},
+        {"QFileDialog\nLook in:", QStringLiteral("Leta i:")}};
     if (!context || !sourceText) return {};
     const QByteArray ctx(context);
-    if (ctx != "QPlatformTheme" && ctx != "QMessageBox" && ctx != "QDialogButtonBox" &&
-        ctx != "QGnomeTheme")
-      return {};
-    return texts.value(QByteArray(sourceText));
+    if (ctx == "QPlatformTheme" || ctx == "QMessageBox" || ctx == "QDialogButtonBox" ||
+        ctx == "QGnomeTheme")
+      return boxTexts.value(QByteArray(sourceText));
+    return qtWindowTexts.value(ctx + '\n' + QByteArray(sourceText));
   }
   bool isEmpty() const override { return false; }
 };
@@ -89,6 +98,14 @@ class SwedishDialogTexts final : public QTranslator {
 void LocaliseDialogTexts() {
   static SwedishDialogTexts* installed = nullptr;
   if (installed || !QCoreApplication::instance()) return;
+  // Qt's own windows (the colour picker, the file dialogs) in the system's
+  // language where Qt has a translation for it, in Swedish otherwise.
+  auto* qt = new QTranslator(QCoreApplication::instance());
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  if (qt->load(QLocale::system(), QStringLiteral("qt"), QStringLiteral("_"), folder) ||
+      qt->load(QStringLiteral("qt_sv"), folder))
+    QCoreApplication::installTranslator(qt);
+  // Installed last, so it is asked first: the message boxes' own texts.
   installed = new SwedishDialogTexts;
   installed->setParent(QCoreApplication::instance());
   QCoreApplication::installTranslator(installed);

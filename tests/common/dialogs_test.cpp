@@ -1,6 +1,8 @@
 // Dialog helpers: balloons through the seam and the real balloon, the real
 // Swedish boxes, the localised standard buttons, ContrastColor, IsIPAddress.
 #include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -171,6 +173,33 @@ class DialogsTest : public QObject {
     QCOMPARE(box.button(QMessageBox::No)->text(), QStringLiteral("Nej"));
     QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("OK"));
     QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Avbryt"));
+  }
+
+  // Qt's own windows speak Swedish too: no English caption is left in the
+  // colour picker or the file dialog, whatever the system's language.
+  void qtDialogsSpeakSwedish() {
+    LocaliseDialogTexts();
+    const auto texts = [](QWidget* w) {
+      QStringList out{w->windowTitle()};
+      for (const QLabel* l : w->findChildren<QLabel*>()) out << l->text();
+      for (const QAbstractButton* b : w->findChildren<QAbstractButton*>()) out << b->text();
+      return out;
+    };
+    QColorDialog colours;
+    colours.setOption(QColorDialog::DontUseNativeDialog);
+    colours.show();
+    const QStringList colourTexts = texts(&colours);
+    for (const char* english : {"Select Color", "&Pick Screen Color", "&Basic colors", "&Add to Custom Colors"})
+      QVERIFY2(!colourTexts.contains(QLatin1String(english)), english);
+    QVERIFY(colourTexts.contains(QStringLiteral("Avbryt")));
+
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    files.show();
+    const QStringList fileTexts = texts(&files);
+    for (const char* english : {"Look in:", "File &name:", "&Save", "Files of type:"})
+      QVERIFY2(!fileTexts.contains(QLatin1String(english)), english);
   }
 
   // The real balloon: one object, reloaded by each show.
