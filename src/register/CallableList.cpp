@@ -1,5 +1,6 @@
 #include "CallableList.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
 #include <QStyle>
@@ -129,13 +130,27 @@ void TResourceItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
   painter->setPen(ColourOf(std::int32_t(ContrastColor(std::uint32_t(colour)))));
   painter->drawText(line.adjusted(kTextInset, kTextInset, 0, 0),
                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, it->text);
-  if (opt.state & QStyle::State_Selected) {
-    // The current line keeps its colours and shows a dotted frame.
-    QStyleOptionFocusRect focus;
-    focus.QStyleOption::operator=(opt);
-    focus.rect = line;
-    style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, view);
-  }
+  DrawCurrentLineMark(painter, opt, index, line,
+                      ColourOf(std::int32_t(ContrastColor(std::uint32_t(colour)))));
+  painter->restore();
+}
+
+void DrawCurrentLineMark(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index, const QRect& line, QColor contrast) {
+  const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+  const bool current = view && view->currentIndex() == index;
+  if (!current && !(option.state & QStyle::State_Selected)) return;
+  // The line keeps its colours. An outer ring in the list's text colour
+  // stands out from the list around it, two rings inside it in the colour
+  // of the line's own text from the line.
+  painter->save();
+  painter->setBrush(Qt::NoBrush);
+  const Qt::PenStyle style = current ? Qt::SolidLine : Qt::DotLine;
+  painter->setPen(QPen(option.palette.color(QPalette::Text), 0, style));
+  painter->drawRect(line.adjusted(0, 0, -1, -1));
+  painter->setPen(QPen(contrast, 0, style));
+  painter->drawRect(line.adjusted(1, 1, -2, -2));
+  painter->drawRect(line.adjusted(2, 2, -3, -3));
   painter->restore();
 }
 

@@ -66,6 +66,13 @@ class TResourceItemDelegate : public QStyledItemDelegate {
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
+// Marks the current line of a list painted on its items' own colours, so it
+// shows on every colour and theme: a ring in the list's text colour around
+// a frame 2 pixels wide in the line's contrast colour. Solid for the view's
+// current line, dotted for other selected lines.
+void DrawCurrentLineMark(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index, const QRect& line, QColor contrast);
+
 // A resource colour (0x00BBGGRR, or a system colour) as Qt paints it.
 QColor ColourOf(std::int32_t colour);
 // The register's colour value of a chosen colour.

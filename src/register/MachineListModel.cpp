@@ -57,10 +57,7 @@ void TMachineItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
   painter->drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                     index.data(Qt::DisplayRole).toString());
   // The chosen client keeps its colour; a frame shows the choice.
-  if (option.state & QStyle::State_Selected) {
-    painter->setPen(QPen(option.palette.highlight().color(), 2));
-    painter->drawRect(option.rect.adjusted(1, 1, -1, -1));
-  }
+  DrawCurrentLineMark(painter, option, index, option.rect, index.data(Qt::ForegroundRole).value<QColor>());
   painter->restore();
 }
 

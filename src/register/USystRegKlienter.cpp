@@ -170,7 +170,13 @@ void TStationsTab::BuildClientsPane() {
   // loads its lists; a click on the client that already was current loads
   // it again.
   connect(lbmachines->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex&, const QModelIndex&) { lbmachinesClick(); });
+          [this](const QModelIndex&, const QModelIndex&) {
+            FollowCurrentClient();
+            lbmachinesClick();
+          });
+  connect(FMachines, &QAbstractItemModel::modelReset, this, &TStationsTab::FollowCurrentClient);
+  connect(FMachines, &QAbstractItemModel::rowsRemoved, this, &TStationsTab::FollowCurrentClient);
+  FollowCurrentClient();
   lbmachines->viewport()->installEventFilter(this);
   connect(lbmachines, &QListView::clicked, this, [this](const QModelIndex&) {
     if (FCurrentAtPress && FCurrentAtPress == currentMachine()) lbmachinesClick();
@@ -203,6 +209,13 @@ void TStationsTab::BuildResourcesPane() {
   connect(BitBtn8, &QPushButton::clicked, this, &TStationsTab::BitBtn8Click);
   connect(ListBox3, &QListView::doubleClicked, this, [this](const QModelIndex&) { BitBtn9Click(); });
   connect(ListBox4, &QListView::doubleClicked, this, [this](const QModelIndex&) { BitBtn10Click(); });
+}
+
+// "Ändra" and "Radera" act on the current client: without one they are off.
+void TStationsTab::FollowCurrentClient() {
+  const bool chosen = currentMachine() != nullptr;
+  BitBtn12->setEnabled(chosen);
+  BitBtn13->setEnabled(chosen);
 }
 
 MachinePtr TStationsTab::currentMachine() const {

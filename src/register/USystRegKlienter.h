@@ -102,6 +102,7 @@ class TStationsTab : public TRegisterTab {
   // The client dialog on `record`; on "OK" sends the record and reloads.
   bool EditMachine(const MachinePtr& record);
   void MoveChosenCurrent(int step);
+  void FollowCurrentClient();
 
   // The replies the tab still waits for before its lists may be saved.
   struct Awaiting {

@@ -55,6 +55,16 @@ TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
   connect(btnDeleteResurs, &QPushButton::clicked, this, &TResourcesTab::btnDeleteResursClick);
   connect(lbResurserItems, &TCallableListModel::ClickCheck, this, &TResourcesTab::lbResurserClickCheck);
   connect(lbResurser, &QListView::doubleClicked, this, [this] { lbResurserDblClick(); });
+  // "Ändra" and "Radera" act on the current line: without one they are off.
+  const auto followCurrent = [this] {
+    const bool chosen = CurrentRecord() != nullptr;
+    btnEditResurs->setEnabled(chosen);
+    btnDeleteResurs->setEnabled(chosen);
+  };
+  connect(lbResurser->selectionModel(), &QItemSelectionModel::currentChanged, this, followCurrent);
+  connect(lbResurserItems, &QAbstractItemModel::modelReset, this, followCurrent);
+  connect(lbResurserItems, &QAbstractItemModel::rowsRemoved, this, followCurrent);
+  followCurrent();
 }
 
 void TResourcesTab::Load() {

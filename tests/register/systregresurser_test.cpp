@@ -138,6 +138,36 @@ class ResourcesTabTest : public QObject {
     QVERIFY(!c_->w->btnSave->isEnabled());
   }
 
+  // The current line keeps its colour and gets a frame in its text's
+  // contrast colour, on dark and light lines alike; "Ändra" and "Radera"
+  // are off until a line is chosen.
+  void currentLineIsMarked() {
+    c_->w->HandleRetAllCallables(
+        "\xA4RETALLCALLABLES:Svart:1:Svart:0:0::T:Vit:2:Vit:16777215:0::T:Gul:3:Gul:65535:0::T:");
+    c_->w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(c_->w.get()));
+    QVERIFY(!tab_->btnEditResurs->isEnabled());
+    QVERIFY(!tab_->btnDeleteResurs->isEnabled());
+    // The contrast colours of black, white and yellow lines.
+    const QColor expected[] = {Qt::white, Qt::black, Qt::blue};
+    const QColor around = tab_->lbResurser->palette().color(QPalette::Text);
+    for (int row = 0; row < 3; ++row) {
+      tab_->lbResurser->setCurrentIndex(tab_->lbResurserItems->index(row));
+      QVERIFY(tab_->btnEditResurs->isEnabled());
+      QVERIFY(tab_->btnDeleteResurs->isEnabled());
+      const QRect r = tab_->lbResurser->visualRect(tab_->lbResurserItems->index(row));
+      const QImage image = tab_->lbResurser->viewport()->grab().toImage();
+      QCOMPARE(image.pixelColor(r.right() - 1, r.center().y()), expected[row]);
+      QCOMPARE(image.pixelColor(r.right() - 2, r.center().y()), expected[row]);
+      QCOMPARE(image.pixelColor(r.right(), r.center().y()), around);
+      // The other lines carry no frame.
+      const QRect other = tab_->lbResurser->visualRect(tab_->lbResurserItems->index((row + 1) % 3));
+      QVERIFY(image.pixelColor(other.right() - 1, other.center().y()) != expected[(row + 1) % 3]);
+    }
+    c_->w->HandleRetAllCallables(kThree);
+    QVERIFY(!tab_->btnEditResurs->isEnabled());
+  }
+
   void saveWithoutChangesOnlyReloads() {
     QCOMPARE(c_->sent([&] { c_->w->btnSaveClick(); }), kGetAll);
     QVERIFY(c_->w->FClickedSpara);
