@@ -17,8 +17,9 @@ QString Duration(double seconds) {
 
 QString Share(int part, int whole) {
   if (whole <= 0) return QStringLiteral("–");
+  // One decimal always, so that "95,0 %" stands beside "91,3 %".
   const double percent = std::round(1000.0 * part / whole) / 10;
-  return davu::textformats::NumberText(percent) + QStringLiteral(" %");
+  return QString::number(percent, 'f', 1).replace(u'.', u',') + QStringLiteral(" %");
 }
 
 namespace {

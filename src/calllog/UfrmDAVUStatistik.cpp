@@ -4,9 +4,12 @@
 #include <QDateEdit>
 #include <QFont>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -19,6 +22,7 @@
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
 #include "ScreenFit.h"
+#include "SettingsStore.h"
 #include "SharedState.h"
 #include "StatistikReports.h"
 #include "TSVVirtualTable.h"
@@ -41,6 +45,8 @@ QVBoxLayout* TightColumn(QWidget* parent) {
   l->setSpacing(2);
   return l;
 }
+
+const QString kWindowSection = QStringLiteral("StatistikFonster");
 
 QDateEdit* DatePicker(const char* name, QWidget* parent) {
   auto* d = new QDateEdit(parent);
@@ -78,10 +84,18 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   setObjectName(QStringLiteral("frmDAVUStatistik"));
   setWindowTitle(QStringLiteral("DAVU Statistik"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                 Qt::MSWindowsFixedSizeDialogHint);
+                 Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(davu::calllog::WindowFont());
-  SetFixedSizeOnScreen(this, QSize(807, 495));
+  // 807 x 495 (or what of it the screen holds) is the first and smallest
+  // size; the administrator may enlarge it, and finds it as large again.
+  QSize first(807, 495);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    first = first.boundedTo(screen->availableSize());
+  setMinimumSize(first);
+  resize(first);
+  const QSize stored(ReadUserSetting(kWindowSection, QStringLiteral("Width")).toInt(),
+                     ReadUserSetting(kWindowSection, QStringLiteral("Height")).toInt());
+  if (stored.isValid()) resize(stored.expandedTo(first));
 
   SVVirtualTable1 = new TSVVirtualTable(this);
   SVVirtualTable1->setObjectName(QStringLiteral("SVVirtualTable1"));
@@ -139,7 +153,7 @@ void TfrmDAVUStatistik::buildLeftPanel() {
   GroupBox1 = Group(QStringLiteral("Urval"), "GroupBox1", Panel1);
 
   GroupBox2 = Group(QStringLiteral("Klienter"), "GroupBox2", GroupBox1);
-  GroupBox2->setFixedHeight(122);
+  GroupBox2->setMinimumHeight(122);
   CheckListBox2 = CheckList("CheckListBox2", GroupBox2);
   TightColumn(GroupBox2)->addWidget(CheckListBox2);
 
@@ -172,7 +186,7 @@ void TfrmDAVUStatistik::buildLeftPanel() {
   TightColumn(GroupBox5)->addWidget(CheckBox1);
 
   auto* urval = TightColumn(GroupBox1);
-  urval->addWidget(GroupBox2);
+  urval->addWidget(GroupBox2, 1);
   urval->addWidget(GroupBox3, 1);
   urval->addWidget(GroupBox4);
   urval->addWidget(GroupBox5);
@@ -183,12 +197,28 @@ void TfrmDAVUStatistik::buildLeftPanel() {
 
 TfrmDAVUStatistik::~TfrmDAVUStatistik() = default;
 
-// The current month, first to last day.
+// The current month, first to last day; within one run of the program the
+// range and the choice of the last report made.
 void TfrmDAVUStatistik::FormCreate() {
   const QDate today = davu::platform::clock().now().date();
   const QDate first(today.year(), today.month(), 1);
-  DateTimePicker1->setDate(first);
-  DateTimePicker2->setDate(first.addMonths(1).addDays(-1));
+  DateTimePicker1->setDate(SessionChoice().from.isValid() ? SessionChoice().from : first);
+  DateTimePicker2->setDate(SessionChoice().to.isValid() ? SessionChoice().to
+                                                        : first.addMonths(1).addDays(-1));
+  CheckBox1->setChecked(SessionChoice().confirmedOnly);
+}
+
+TfrmDAVUStatistik::Choice& TfrmDAVUStatistik::SessionChoice() {
+  static Choice choice;
+  return choice;
+}
+
+void TfrmDAVUStatistik::hideEvent(QHideEvent* event) {
+  TCallLogWindow::hideEvent(event);
+  SessionChoice() = {DateTimePicker1->date(), DateTimePicker2->date(), CheckBox1->isChecked()};
+  if (isMaximized() || isMinimized()) return;
+  WriteUserSetting(kWindowSection, QStringLiteral("Width"), QString::number(width()));
+  WriteUserSetting(kWindowSection, QStringLiteral("Height"), QString::number(height()));
 }
 
 void TfrmDAVUStatistik::firstActivation() {

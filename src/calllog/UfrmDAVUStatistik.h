@@ -1,4 +1,5 @@
 #pragma once
+#include <QDate>
 // "DAVU Statistik": a report of calls over a date range, narrowed to chosen
 // clients and resources and to confirmed calls if wanted. The client and
 // resource lists arrive as RETALLMACHINES and RETALLCALLABLES replies, the
@@ -28,6 +29,12 @@ class TfrmDAVUStatistik : public TCallLogWindow {
 
   // The window that takes list and RETSQL replies while ReplyTarget is rtStatistics.
   static TfrmDAVUStatistik* current();
+  // The range and choice of the last showing, for the rest of the run.
+  struct Choice {
+    QDate from, to;
+    bool confirmedOnly = false;
+  };
+  static Choice& SessionChoice();
 
   // Refill the check lists; earlier ticks are lost.
   void LoadCallables(std::vector<CallablePtr> callables);
@@ -69,6 +76,7 @@ class TfrmDAVUStatistik : public TCallLogWindow {
 
  private:
   void FormCreate();
+  void hideEvent(QHideEvent* event) override;
   void buildLeftPanel();
 
   std::vector<CallablePtr> callables_;  // CheckListBox1's records, item by item

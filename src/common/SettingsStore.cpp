@@ -134,6 +134,14 @@ QString ReadSetting(const QString& section, const QString& key) {
   return result;
 }
 
+QString ReadUserSetting(const QString& section, const QString& key) {
+  return RegReadText(Hive::CurrentUser, subKeyFor(section), key);
+}
+
+bool WriteUserSetting(const QString& section, const QString& key, const QString& value) {
+  return RegWriteText(Hive::CurrentUser, subKeyFor(section), key, value);
+}
+
 QString ReadServerSetting(const QString& section, const QString& key) {
   QString result = askServer(section, key, QString());
   if (isBlank(result)) result = QStringLiteral("ERROR");

@@ -15,6 +15,10 @@ QString ReadServerSetting(const QString& section, const QString& key);
 QString ReadServerSettingDef(const QString& section, const QString& key, const QString& def);
 void WriteSetting(const QString& section, const QString& key, const QString& value);
 void WriteServerSetting(const QString& section, const QString& key, const QString& value);
+// The per-user layer alone, for what belongs to this user's desktop only (a
+// window's size): never the machine file, never the server.
+QString ReadUserSetting(const QString& section, const QString& key);
+bool WriteUserSetting(const QString& section, const QString& key, const QString& value);
 
 // Start-up: StartFolder, SettingsRootName, LocalDataFolder.
 void InitLocalPaths();

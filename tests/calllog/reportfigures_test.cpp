@@ -91,11 +91,11 @@ class ReportFiguresTest : public QObject {
     QCOMPARE(f.resources.size(), std::size_t(4));
     QCOMPARE(f.clients.size(), std::size_t(2));
     // By name; the names as sent, '"' and ';' included.
-    QCOMPARE(Line(f.resources[0]), (QStringList{fixture::kDr, "2", "0", "0 %", "0", "–", "–", "–"}));
+    QCOMPARE(Line(f.resources[0]), (QStringList{fixture::kDr, "2", "0", "0,0 %", "0", "–", "–", "–"}));
     QCOMPARE(Line(f.resources[1]), (QStringList{"Rum 1", "6", "5", "83,3 %", "2", "2:00", "10:00", "10:00"}));
     QCOMPARE(Line(f.resources[2]), (QStringList{"Rum 2", "6", "4", "66,7 %", "3", "1:15", "4:05", "4:05"}));
-    QCOMPARE(Line(f.resources[3]), (QStringList{"Rum 3", "10", "10", "100 %", "0", "0:55", "1:30", "1:40"}));
-    QCOMPARE(Line(f.clients[0]), (QStringList{"Lab", "12", "9", "75 %", "3", "1:00", "5:00", "5:00"}));
+    QCOMPARE(Line(f.resources[3]), (QStringList{"Rum 3", "10", "10", "100,0 %", "0", "0:55", "1:30", "1:40"}));
+    QCOMPARE(Line(f.clients[0]), (QStringList{"Lab", "12", "9", "75,0 %", "3", "1:00", "5:00", "5:00"}));
     QCOMPARE(Line(f.clients[1]), (QStringList{"Reception", "12", "10", "83,3 %", "2", "1:20", "4:05", "10:00"}));
     QCOMPARE(Line(f.total), (QStringList{"", "24", "19", "79,2 %", "5", "1:10", "5:00", "10:00"}));
     QCOMPARE(f.resources[2].medianSeconds, 75.0);
@@ -190,6 +190,7 @@ class ReportFiguresTest : public QObject {
     QTest::newRow("under an hour") << davu::reporttext::Duration(3599) << "59:59";
     QTest::newRow("hours") << davu::reporttext::Duration(3723) << "1:02:03";
     QTest::newRow("share") << davu::reporttext::Share(19, 24) << "79,2 %";
+    QTest::newRow("whole share keeps its decimal") << davu::reporttext::Share(19, 20) << "95,0 %";
     QTest::newRow("no calls") << davu::reporttext::Share(0, 0) << "–";
     QTest::newRow("choices, all")
         << davu::reporttext::Choices(fixture::Choices())

@@ -40,13 +40,47 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
 
  private slots:
   void init() { QVERIFY(start()); }
-  void cleanup() { stop(); }
+  void cleanup() {
+    stop();
+    TfrmDAVUStatistik::SessionChoice() = {};
+  }
+
+  // Enlarged, the window opens as large next time; the range typed (or
+  // stepped with the arrow keys) and the choice stay for the rest of the run.
+  void sizeRangeAndTyping() {
+    {
+      auto w = openWindow();
+      w->show();
+      QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+      w->resize(1000, 640);
+      QCOMPARE(w->size(), QSize(1000, 640));
+      QDateEdit* from = w->DateTimePicker1;
+      from->setFocus();
+      from->setSelectedSection(QDateTimeEdit::YearSection);
+      QTest::keyClicks(from, "2026");
+      from->setSelectedSection(QDateTimeEdit::MonthSection);
+      QTest::keyClicks(from, "11");
+      from->setSelectedSection(QDateTimeEdit::DaySection);
+      QTest::keyClicks(from, "01");
+      QCOMPARE(from->date(), QDate(2026, 11, 1));
+      QTest::keyClick(from, Qt::Key_Up);
+      QCOMPARE(from->date(), QDate(2026, 11, 2));
+      w->CheckBox1->setChecked(true);
+      w->hide();
+    }
+    auto again = openWindow();
+    QCOMPARE(again->size(), QSize(1000, 640));
+    QCOMPARE(again->DateTimePicker1->date(), QDate(2026, 11, 2));
+    QVERIFY(again->CheckBox1->isChecked());
+  }
 
   void layoutAndStartState() {
     auto w = openWindow();
     QCOMPARE(w->windowTitle(), QStringLiteral("DAVU Statistik"));
+    // The first and smallest size; the window may be enlarged.
     QCOMPARE(w->size(), QSize(807, 495));
-    QCOMPARE(w->minimumSize(), w->maximumSize());
+    QCOMPARE(w->minimumSize(), QSize(807, 495));
+    QVERIFY(w->maximumSize().width() > 807 && w->maximumSize().height() > 495);
     QCOMPARE(ReplyTarget, rtStatistics);
     QStringList groups;
     for (const char* name : {"GroupBox1", "GroupBox2", "GroupBox3", "GroupBox4", "GroupBox5"})
