@@ -16,6 +16,7 @@
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UDAVUcommon.h"
+#include "UpdateKeys.h"
 #include "UpdateState.h"
 #include "WireText.h"
 #include "platform/Platform.h"
@@ -74,6 +75,8 @@ void TUpdateCheck::restartTimer(int ms) {
 bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   ++generation_;
   downloading_ = false;
+  awaitingSignature_ = false;
+  program_.clear();
   ClientSocket* socket = common_.UpdateSocket;
   if (socket->active()) socket->close();
   stream_.reset();
@@ -115,6 +118,8 @@ bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   waitFor([] { return UpdateStarted || UpdateSaveFailed; });
   common_.UpdateTimer->stop();
   downloading_ = false;
+  awaitingSignature_ = false;
+  program_ = std::string();
   if (UpdateTimedOut) return false;
   if (UpdateStarted) {
     restartTimer(kDownloadWaitMs);
@@ -127,6 +132,7 @@ void TUpdateCheck::UpdateTimerTimer() {
   UpdateTimedOut = true;
   common_.UpdateTimer->stop();
   downloading_ = false;
+  awaitingSignature_ = false;
   common_.UpdateSocket->close();
 }
 
@@ -153,7 +159,11 @@ void TUpdateCheck::decide() {
   if (generation != generation_ || UpdateTimedOut || !socket->active()) return;
 
   socket->sendBytes(davu::proto::GetServerVersion(client, OwnClientType));
-  if (ownNumber >= current) {
+  keys_ = TrustedUpdateKeys();
+  UpdateSigningOff = keys_.empty();
+  // Without a trusted key nothing is downloaded or started: the check only
+  // learns the update server's version.
+  if (ownNumber >= current || keys_.empty()) {
     UpdateState = 1;
     return;
   }
@@ -175,6 +185,17 @@ void TUpdateCheck::decide() {
 }
 
 void TUpdateCheck::startLocalCopy() {
+  const QString problem = ProgramInstaller::checkInstalled(localCopy(), keys_, programFileName);
+  if (!problem.isEmpty()) {
+    const QString aside = ProgramInstaller::moveAside(localCopy());
+    ShowInfoMessage(QStringLiteral("Den lokala kopian av den nya versionen startades inte: ") + problem +
+                    QStringLiteral(".\r") +
+                    (aside.isEmpty() ? QStringLiteral("Den kunde inte flyttas undan: ") + localCopy()
+                                     : QStringLiteral("Den har flyttats undan till ") + aside) +
+                    QStringLiteral("\rProgrammet fortsätter med den version som körs nu."));
+    UpdateSaveFailed = true;
+    return;
+  }
   if (davu::platform::processStarter().startDetached(localCopy(), restartArguments, StartFolder)) {
     UpdateStarted = true;
     return;
@@ -191,12 +212,14 @@ void TUpdateCheck::UpdateSocketRead() {
       using Kind = davu::proto::UpdateStream::Event::Kind;
       switch (event.kind) {
         case Kind::Reply:
+          if (signatureRefused(event.bytes)) break;
           handleReply(std::move(event.bytes));
           break;
         case Kind::Program:
           handleProgram(event.bytes);
           break;
         case Kind::BrokenProgram:
+          if (awaitingSignature_) refuse(QStringLiteral("signatur saknas eller är för stor"));
           if (downloading_) turnAway(QString());
           break;
       }
@@ -221,11 +244,50 @@ void TUpdateCheck::handleReply(std::string text) {
 }
 
 void TUpdateCheck::handleProgram(std::string_view bytes) {
+  if (awaitingSignature_) {
+    handleSignature(bytes);
+    return;
+  }
   // Only the program this check asked for is ever installed.
   if (!downloading_) return;
   downloading_ = false;
-  const ProgramInstaller::Result r = ProgramInstaller::install(bytes, localCopy(), currentNumber_);
+  awaitingSignature_ = true;
+  program_ = std::string(bytes);
+  // A signature is a few hundred bytes: a larger frame is dropped unread.
+  stream_.setFrameLimit(davu::update::kMaxSignatureFileSize);
+  common_.UpdateSocket->sendBytes(davu::proto::GetNewClient(
+      ToWire(programFileName + QStringLiteral(".minisig")), ToWire(GetClientName()), OwnClientType));
+}
+
+// An error reply to the signature request: the update server has none.
+bool TUpdateCheck::signatureRefused(std::string_view reply) {
+  if (!awaitingSignature_ || reply.find("ERROR:") == std::string_view::npos) return false;
+  refuse(QStringLiteral("signatur saknas"));
+  return true;
+}
+
+void TUpdateCheck::refuse(const QString& reason) {
+  awaitingSignature_ = false;
+  downloading_ = false;
+  program_ = std::string();
+  stream_.setFrameLimit(davu::proto::UpdateStream::kDefaultLimit);
+  ShowInfoMessage(QStringLiteral("Den nya versionen från uppdateringsservern installerades inte: ") + reason +
+                  QStringLiteral(".\rProgrammet fortsätter med den version som körs nu."));
+  UpdateSaveFailed = true;
+}
+
+void TUpdateCheck::handleSignature(std::string_view bytes) {
+  awaitingSignature_ = false;
+  stream_.setFrameLimit(davu::proto::UpdateStream::kDefaultLimit);
+  const std::string program = std::move(program_);
+  program_ = std::string();
+  const ProgramInstaller::Result r =
+      ProgramInstaller::install(program, localCopy(), currentNumber_,
+                                QByteArray(bytes.data(), qsizetype(bytes.size())), keys_, programFileName);
   switch (r.outcome) {
+    case ProgramInstaller::Outcome::Refused:
+      refuse(r.detail);
+      break;
     case ProgramInstaller::Outcome::Installed:
       davu::platform::sleeper().blockingSleep(100);
       startLocalCopy();
