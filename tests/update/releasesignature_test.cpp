@@ -7,7 +7,6 @@
 #include "ReleaseSignature.h"
 #include "TestSigner.h"
 
-using davu::test::TestSigner;
 using namespace davu::update;
 
 namespace {
@@ -19,7 +18,7 @@ std::array<std::uint8_t, 64> HashOf(std::string_view bytes) {
   return h.finish();
 }
 
-PublicKey KeyOf(const TestSigner& s) { return *ParsePublicKey(s.publicKeyFile()); }
+PublicKey KeyOf(const TestKey& s) { return *ParsePublicKey(s.publicKeyFile()); }
 
 }  // namespace
 
@@ -45,7 +44,7 @@ class ReleaseSignatureTest : public QObject {
   void verdicts() {
     QFETCH(int, verdict);
     QFETCH(int, kase);
-    const TestSigner trusted, alsoTrusted, other;
+    const TestKey trusted(1), alsoTrusted(2), other(3);
     const std::string file = "\x7f" "ELF the program bytes";
     const std::string comment = "davu-admin 1.10.7";
     std::string sig = trusted.sign(file, comment);
@@ -77,7 +76,7 @@ class ReleaseSignatureTest : public QObject {
 
   // Several keys at once: a release signed by any of them holds.
   void anyTrustedKeyHolds() {
-    const TestSigner a, b;
+    const TestKey a(4), b(5);
     const std::string file = "x";
     QCOMPARE(VerifySignature(b.sign(file, "p 1"), HashOf(file), {KeyOf(a), KeyOf(b)}, "p 1"), SignatureVerdict::Good);
     QCOMPARE(VerifySignature(b.sign(file, "p 1"), HashOf(file), {}, "p 1"), SignatureVerdict::UntrustedKey);
