@@ -126,8 +126,12 @@ ProgramInstaller::Result ProgramInstaller::install(std::string_view bytes, const
   if (!runsHere(tempPath)) return fail(Outcome::Refused, notAProgram());
   if (!replaceFile(signaturePath(target), std::string_view(signature.constData(), size_t(signature.size())), 0644))
     return fail(Outcome::NotStored, systemError());
-  if (::rename(temp.c_str(), QFile::encodeName(target).constData()) != 0)
-    return fail(Outcome::NotStored, systemError());
+  if (::rename(temp.c_str(), QFile::encodeName(target).constData()) != 0) {
+    const Result r = fail(Outcome::NotStored, systemError());
+    // A signature without its program would only be taken for the old copy's.
+    QFile::remove(signaturePath(target));
+    return r;
+  }
   syncFolder(QFileInfo(target).absolutePath());
   return {Outcome::Installed, QString()};
 }

@@ -22,6 +22,8 @@ namespace {
 // The two requests, byte for byte.
 const std::string kVersionRequest = "\xA4GETSERVERVERSION:RECEPTION01_Admin:2:GETSERVERVERSION\xA4";
 const std::string kProgramRequest = "\xA4GETNEWCLIENT:davu-admin:RECEPTION01_Admin:2:GETNEWCLIENT\xA4";
+const std::string kSignatureRequest =
+    "\xA4GETNEWCLIENT:davu-admin.minisig:RECEPTION01_Admin:2:GETNEWCLIENT\xA4";
 const std::string kVersionReply = "\xA4RETSERVERVERSION:1.10.7:RETSERVERVERSION\xA4";
 const QString kNew = QStringLiteral(DAVU_PROBE_1107);
 const QString kOld = QStringLiteral(DAVU_PROBE_1106);
@@ -148,34 +150,41 @@ class UpdateCheckTest : public QObject {
       const std::size_t piece = stream.size() / std::size_t(reads) + 1;
       for (std::size_t p = 0; p < stream.size(); p += piece) h.server.send(std::string_view(stream).substr(p, piece));
     });
+    h.serveSignature(h.key.sign(file, "davu-admin 1.10.7"));
     QVERIFY(h.run());
     QVERIFY(h.stepsDone());
     QVERIFY(FileBytes(h.localCopy()) == file);
     QCOMPARE(QFile::permissions(h.localCopy()) & 0x7777,
              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser |
                  QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-    QCOMPARE(folderEntries(), QStringList{"davu-admin"});
+    QCOMPARE(folderEntries(), (QStringList{"davu-admin", "davu-admin.minisig"}));
     QCOMPARE(h.fake.starter->starts.size(), std::size_t(1));
     QCOMPARE(h.fake.starter->starts.front().program, h.localCopy());
     QCOMPARE(h.fake.starter->starts.front().workingDir, StartFolder);
     QCOMPARE(h.fake.sleeper->sleeps, std::vector<int>{100});
     QVERIFY(h.fake.dialogs->infoMessages.isEmpty());
     if (versionInFront) QCOMPARE(UpdateServerVersion, QStringLiteral("1.10.7"));
-    QCOMPARE(h.sent(), kVersionRequest + kProgramRequest);
+    QCOMPARE(h.sent(), kVersionRequest + kProgramRequest + kSignatureRequest);
   }
 
   // A file that is not the announced version is discarded with a message;
   // the local copy stays as it was and nothing is started.
   void wrongOrBrokenDownloadIsTurnedAway_data() {
     QTest::addColumn<QByteArray>("reply");
+    // The trusted comment of its signature: each is signed as the version it
+    // carries, so that the version is what turns it away.
+    QTest::addColumn<QByteArray>("comment");
     const std::string newFile = FileBytes(kNew);
-    QTest::newRow("older version") << QByteArray::fromStdString(ProgramReply(FileBytes(kOld)));
-    QTest::newRow("cut file") << QByteArray::fromStdString(ProgramReply(newFile.substr(0, newFile.size() / 2)));
+    QTest::newRow("older version") << QByteArray::fromStdString(ProgramReply(FileBytes(kOld)))
+                                   << QByteArray("davu-admin 1.10.6");
+    QTest::newRow("cut file") << QByteArray::fromStdString(ProgramReply(newFile.substr(0, newFile.size() / 2)))
+                              << QByteArray("davu-admin <info not available>");
     QTest::newRow("no closing tag")
-        << QByteArray::fromStdString(davu::proto::Frame("\xA4RETNEWCLIENT:" + newFile));
+        << QByteArray::fromStdString(davu::proto::Frame("\xA4RETNEWCLIENT:" + newFile)) << QByteArray();
   }
   void wrongOrBrokenDownloadIsTurnedAway() {
     QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, comment);
     UpdateHarness h;
     setCheckVersion("1107");
     {
@@ -183,8 +192,11 @@ class UpdateCheckTest : public QObject {
       QVERIFY(f.open(QIODevice::WriteOnly));
       f.write("old copy");
     }
+    const std::string sent = reply.toStdString();
+    const std::string file = sent.substr(sent.find(':') + 1, sent.rfind(":RETNEWCLIENT") - sent.find(':') - 1);
     h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
-           [&] { h.server.send(reply.toStdString()); });
+           [&] { h.server.send(sent); });
+    if (!comment.isEmpty()) h.serveSignature(h.key.sign(file, comment.toStdString()));
     QVERIFY(!h.run());
     QVERIFY(UpdateSaveFailed);
     QVERIFY(h.fake.starter->starts.empty());
@@ -196,6 +208,7 @@ class UpdateCheckTest : public QObject {
     // A second check against the same server turns it away again: no loop.
     h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
            [&] { h.server.send(reply.toStdString()); });
+    if (!comment.isEmpty()) h.serveSignature(h.key.sign(file, comment.toStdString()));
     QVERIFY(!h.run());
     QVERIFY(h.fake.starter->starts.empty());
   }
@@ -247,6 +260,7 @@ class UpdateCheckTest : public QObject {
     QVERIFY(QDir().mkpath(h.localCopy() + "/in-the-way"));
     h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
            [&] { h.server.send(ProgramReply(FileBytes(kNew))); });
+    h.serveSignature(h.key.sign(FileBytes(kNew), "davu-admin 1.10.7"));
     QVERIFY(!h.run());
     QVERIFY(UpdateSaveFailed);
     QCOMPARE(h.fake.dialogs->infoMessages,
