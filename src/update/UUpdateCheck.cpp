@@ -185,22 +185,21 @@ void TUpdateCheck::decide() {
 }
 
 void TUpdateCheck::startLocalCopy() {
-  const QString problem = ProgramInstaller::checkInstalled(localCopy(), keys_, programFileName);
-  if (!problem.isEmpty()) {
-    const QString aside = ProgramInstaller::moveAside(localCopy());
-    ShowInfoMessage(QStringLiteral("Den lokala kopian av den nya versionen startades inte: ") + problem +
-                    QStringLiteral(".\r") +
-                    (aside.isEmpty() ? QStringLiteral("Den kunde inte flyttas undan: ") + localCopy()
-                                     : QStringLiteral("Den har flyttats undan till ") + aside) +
-                    QStringLiteral("\rProgrammet fortsätter med den version som körs nu."));
-    UpdateSaveFailed = true;
-    return;
+  QString problem = ProgramInstaller::checkInstalled(localCopy(), keys_, programFileName);
+  if (problem.isEmpty()) {
+    if (davu::platform::processStarter().startDetached(localCopy(), restartArguments, StartFolder)) {
+      UpdateStarted = true;
+      return;
+    }
+    problem = QStringLiteral("den kunde inte startas");
   }
-  if (davu::platform::processStarter().startDetached(localCopy(), restartArguments, StartFolder)) {
-    UpdateStarted = true;
-    return;
-  }
-  ShowInfoMessage(QStringLiteral("Den nya versionen kunde inte startas:\r") + localCopy());
+  // Kept for inspection, out of the way: the next check downloads anew
+  // instead of trying the same file at every start.
+  const QString aside = ProgramInstaller::moveAside(localCopy());
+  ShowInfoMessage(QStringLiteral("Den nya versionen kunde inte startas: ") + problem + QStringLiteral(".\r") +
+                  (aside.isEmpty() ? QStringLiteral("Den kunde inte flyttas undan: ") + localCopy()
+                                   : QStringLiteral("Den har flyttats undan till ") + aside) +
+                  QStringLiteral("\rProgrammet fortsätter med den version som körs nu."));
   UpdateSaveFailed = true;
 }
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "ProgramInstaller.h"
@@ -211,6 +212,113 @@ class UpdateCheckTest : public QObject {
     if (!comment.isEmpty()) h.serveSignature(h.key.sign(file, comment.toStdString()));
     QVERIFY(!h.run());
     QVERIFY(h.fake.starter->starts.empty());
+  }
+
+  // What the update server sends instead of a good signature: each refused
+  // with its reason; nothing renamed, stored or started, the old copy kept.
+  void unsignedDownloadIsRefused_data() {
+    QTest::addColumn<QByteArray>("program");
+    QTest::addColumn<QByteArray>("signatureReply");  // the whole reply to the signature request
+    QTest::addColumn<QString>("reason");
+    const TestKey stranger(9);
+    const TestKey trusted(1);  // the harness's key
+    const std::string file = FileBytes(kNew);
+    std::string object = file;
+    object[16] = 1;  // ET_REL: an object file carrying the same version block
+    object[17] = 0;
+    auto row = [](const std::string& program, const std::string& reply, const char* reason) {
+      return std::make_tuple(QByteArray::fromStdString(program), QByteArray::fromStdString(reply), QString(reason));
+    };
+    const std::tuple<QByteArray, QByteArray, QString> rows[] = {
+        row(file, "ERROR: programfilen davu-admin.minisig finns inte p\xE5 uppdateringsservern.", "signatur saknas"),
+        row(file, ProgramReply(stranger.sign(file, "davu-admin 1.10.7")), "inte signerad med en betrodd nyckel"),
+        row(file, ProgramReply(trusted.sign(FileBytes(kOld), "davu-admin 1.10.7")), "signaturen stämmer inte med filen"),
+        row(file, ProgramReply(trusted.sign(file, "davu-admin 1.10.8")), "signaturen gäller en annan fil eller version"),
+        row(file, ProgramReply(trusted.sign(file, "davu-admin 1.10.7").substr(0, 100)), "signatur saknas"),
+        row(file, ProgramReply(trusted.sign(file, "davu-admin 1.10.7") + std::string(1 << 20, '\n')),
+            "signatur saknas"),
+        row(object, ProgramReply(trusted.sign(object, "davu-admin 1.10.7")), "inte ett program"),
+    };
+    const char* names[] = {"no signature file", "untrusted key", "signature of another file", "another version",
+                           "truncated signature", "signature file of 1 MB", "not an executable"};
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+      QTest::newRow(names[i]) << std::get<0>(rows[i]) << std::get<1>(rows[i]) << std::get<2>(rows[i]);
+  }
+  void unsignedDownloadIsRefused() {
+    QFETCH(QByteArray, program);
+    QFETCH(QByteArray, signatureReply);
+    QFETCH(QString, reason);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    QVERIFY(WriteWhole(h.localCopy(), "old copy"));
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
+           [&] { h.server.send(ProgramReply(program.toStdString())); });
+    h.then([&] { return h.server.received().find(kSignatureRequest) != std::string::npos; },
+           [&] { h.server.send(signatureReply.toStdString()); });
+    QVERIFY(!h.run());
+    QVERIFY(h.stepsDone());
+    QVERIFY(UpdateSaveFailed);
+    QVERIFY(h.fake.starter->starts.empty());
+    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+    QVERIFY2(h.fake.dialogs->infoMessages.front().contains(reason), qPrintable(h.fake.dialogs->infoMessages.front()));
+    QCOMPARE(FileBytes(h.localCopy()), std::string("old copy"));
+    QCOMPARE(folderEntries(), QStringList{"davu-admin"});
+  }
+
+  // A local copy that changed after its install, or that does not start, is
+  // moved aside (its new name in the message) and never tried again: the
+  // next check downloads the version anew.
+  void failingLocalCopyIsMovedAsideAndDownloadedAnew_data() {
+    QTest::addColumn<bool>("changed");  // else: it fails to start
+    QTest::newRow("bytes changed after install") << true;
+    QTest::newRow("fails to start") << false;
+  }
+  void failingLocalCopyIsMovedAsideAndDownloadedAnew() {
+    QFETCH(bool, changed);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    h.setLocalCopy(kNew);
+    if (changed) {
+      QFile f(h.localCopy());
+      QVERIFY(f.open(QIODevice::Append));
+      f.write("x");
+    } else {
+      h.fake.starter->result = false;
+    }
+    QVERIFY(!h.run());
+    QCOMPARE(h.fake.starter->starts.size(), std::size_t(changed ? 0 : 1));
+    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+    const QString aside = h.localCopy() + ".avvisad";
+    QVERIFY2(h.fake.dialogs->infoMessages.front().contains(aside), qPrintable(h.fake.dialogs->infoMessages.front()));
+    QCOMPARE(folderEntries(), (QStringList{"davu-admin.avvisad", "davu-admin.avvisad.minisig"}));
+
+    h.fake.starter->result = true;
+    h.fake.dialogs->infoMessages.clear();
+    const std::string file = FileBytes(kNew);
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
+           [&] { h.server.send(ProgramReply(file)); });
+    h.serveSignature(h.key.sign(file, "davu-admin 1.10.7"));
+    QVERIFY(h.run());
+    QVERIFY(FileBytes(h.localCopy()) == file);
+    QCOMPARE(h.fake.starter->starts.back().program, h.localCopy());
+  }
+
+  // With no trusted key the check asks the version only: it never downloads
+  // nor starts, not even a local copy, and shows nothing.
+  void withoutTrustedKeyOnlyTheVersionIsAsked() {
+    UpdateHarness h;
+    QTemporaryDir empty;
+    qputenv("DAVU_UPDATE_KEYS_DIR", QFile::encodeName(empty.path()));
+    setCheckVersion("1107");
+    h.setLocalCopy(kNew);
+    QVERIFY(!h.run());
+    QCOMPARE(UpdateState, 1);
+    QVERIFY(UpdateSigningOff);
+    QCOMPARE(h.sent(), kVersionRequest);
+    h.server.send(kVersionReply);
+    QTRY_COMPARE(UpdateServerVersion, QStringLiteral("1.10.7"));
+    QVERIFY(h.fake.starter->starts.empty());
+    QVERIFY(h.fake.dialogs->infoMessages.isEmpty());
   }
 
   // Replies that are not the program: the version reply, error texts. The
