@@ -1,6 +1,7 @@
 #include "UUpdateCheck.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -60,6 +61,11 @@ TUpdateCheck::TUpdateCheck(TfrmDAVUcommon& common, QObject* parent)
 
 QString TUpdateCheck::localCopy() const { return LocalDataFolder + programFileName; }
 
+std::size_t TUpdateCheck::downloadLimit() const {
+  const qint64 own = QFileInfo(programPath).size();
+  return std::max(downloadLimitFloor, std::size_t(std::max<qint64>(own, 0)) * kDownloadSizeFactor);
+}
+
 bool TUpdateCheck::waitFor(const std::function<bool()>& done) {
   while (!UpdateTimedOut && !done())
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -80,6 +86,9 @@ bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   ClientSocket* socket = common_.UpdateSocket;
   if (socket->active()) socket->close();
   stream_.reset();
+  // No frame of the update connection, asked for or not, is held beyond
+  // what a program file can be.
+  stream_.setFrameLimit(downloadLimit());
 
   QString fallback = mainConnection.host().trimmed();
   if (fallback.isEmpty()) fallback = mainConnection.address();
@@ -181,6 +190,7 @@ void TUpdateCheck::decide() {
     return;
   }
   downloading_ = true;
+  stream_.setFrameLimit(downloadLimit());
   socket->sendBytes(davu::proto::GetNewClient(ToWire(programFileName), client, OwnClientType));
 }
 
@@ -269,7 +279,7 @@ void TUpdateCheck::refuse(const QString& reason) {
   awaitingSignature_ = false;
   downloading_ = false;
   program_ = std::string();
-  stream_.setFrameLimit(davu::proto::UpdateStream::kDefaultLimit);
+  stream_.setFrameLimit(downloadLimit());
   ShowInfoMessage(QStringLiteral("Den nya versionen från uppdateringsservern installerades inte: ") + reason +
                   QStringLiteral(".\rProgrammet fortsätter med den version som körs nu."));
   UpdateSaveFailed = true;
@@ -277,7 +287,7 @@ void TUpdateCheck::refuse(const QString& reason) {
 
 void TUpdateCheck::handleSignature(std::string_view bytes) {
   awaitingSignature_ = false;
-  stream_.setFrameLimit(davu::proto::UpdateStream::kDefaultLimit);
+  stream_.setFrameLimit(downloadLimit());
   const std::string program = std::move(program_);
   program_ = std::string();
   const ProgramInstaller::Result r =

@@ -56,6 +56,15 @@ class TUpdateCheck : public QObject {
   // LocalDataFolder + programFileName.
   QString localCopy() const;
 
+  // A program file of this product is at most this many times the running
+  // program's own file, and never needs less than the floor: a larger
+  // download is turned away as soon as it passes the limit.
+  static constexpr std::size_t kDownloadSizeFactor = 4;
+  std::size_t downloadLimitFloor = 64u * 1024u * 1024u;  // tests lower it
+  std::size_t downloadLimit() const;
+  // What the update connection holds of a reply not yet complete.
+  std::size_t heldBytes() const { return stream_.pendingSize(); }
+
  public slots:
   void UpdateSocketConnect();
   void UpdateSocketRead();

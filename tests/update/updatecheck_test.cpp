@@ -1,6 +1,7 @@
 // The update check against the scripted update server: each phase and its
 // wait, the download however it is cut, and the files that are never started.
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
@@ -301,6 +302,45 @@ class UpdateCheckTest : public QObject {
     QVERIFY(h.run());
     QVERIFY(FileBytes(h.localCopy()) == file);
     QCOMPARE(h.fake.starter->starts.back().program, h.localCopy());
+  }
+
+  // A download larger than a program of this product can be is turned away
+  // as soon as it passes the limit, whether it ever ends or not: the
+  // connection holds no more than the limit, and nothing is stored.
+  void downloadOverTheLimitIsTurnedAway_data() {
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("complete frame over the limit") << true;
+    QTest::newRow("frame that never ends") << false;
+  }
+  void downloadOverTheLimitIsTurnedAway() {
+    QFETCH(bool, ends);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    h.check->downloadLimitFloor = 0;
+    const std::size_t limit = h.check->downloadLimit();
+    QCOMPARE(limit, std::size_t(QFileInfo(kOld).size()) * TUpdateCheck::kDownloadSizeFactor);
+    std::size_t mostHeld = 0;
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; }, [&] {
+      h.server.send(std::string(davu::proto::kFrameStart) + "\xA4RETNEWCLIENT:");
+      const std::string piece(limit / 8, 'x');
+      // Twice the limit, then the end marker or nothing more.
+      for (int i = 0; i < 16; ++i) {
+        h.server.send(piece);
+        WaitUntil([&] { return h.check->heldBytes() >= std::size_t(i) * piece.size() || UpdateSaveFailed; });
+        mostHeld = std::max(mostHeld, h.check->heldBytes());
+      }
+      if (ends) h.server.send(":RETNEWCLIENT\xA4#DATAEND#");
+    });
+    QVERIFY(!h.run());
+    QVERIFY(UpdateSaveFailed);
+    QVERIFY(h.fake.starter->starts.empty());
+    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+    QVERIFY2(h.fake.dialogs->infoMessages.front().startsWith(kTurnedAway),
+             qPrintable(h.fake.dialogs->infoMessages.front()));
+    QVERIFY2(mostHeld <= limit + 64, qPrintable(QString::number(mostHeld)));
+    QVERIFY(h.check->heldBytes() <= 64);
+    QCOMPARE(folderEntries(), QStringList());
+    QVERIFY(h.server.received().find("davu-admin.minisig") == std::string::npos);
   }
 
   // With no trusted key the check asks the version only: it never downloads
