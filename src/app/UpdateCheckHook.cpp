@@ -1,5 +1,6 @@
 #include "UpdateCheckHook.h"
 
+#include <QLabel>
 #include <QLineEdit>
 
 #include "ClientSocket.h"
@@ -17,6 +18,8 @@ TUpdateCheck* InstallUpdateCheck(TfrmDAVUAdmin& w) {
     if (!w.frmSystreg) return;
     if (auto* field = w.frmSystreg->findChild<QLineEdit*>(QStringLiteral("edUpdateServerver")))
       field->setText(UpdateServerVersion);
+    if (auto* off = w.frmSystreg->findChild<QLabel*>(QStringLiteral("lblSelfUpdateOff")))
+      off->setVisible(UpdateSigningOff);
   });
   return check;
 }

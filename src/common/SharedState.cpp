@@ -7,6 +7,7 @@ bool UpdateCheckPending = true;
 std::function<void()> ConnectProc;
 QString ServerVersion;
 QString UpdateServerVersion;
+bool UpdateSigningOff = false;
 int ReplyTarget = rtNone;
 bool RegisterMode = false;
 QString StartFolder;
@@ -21,6 +22,7 @@ void ResetSharedState() {
   ConnectProc = nullptr;
   ServerVersion.clear();
   UpdateServerVersion.clear();
+  UpdateSigningOff = false;
   ReplyTarget = rtNone;
   RegisterMode = false;
 }

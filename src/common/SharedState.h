@@ -26,6 +26,8 @@ extern std::function<void()> ConnectProc;
 extern QString ServerVersion;
 // The update server's version text.
 extern QString UpdateServerVersion;
+// The last update check found no trusted key: it never downloads or starts.
+extern bool UpdateSigningOff;
 
 // Which window waits for query and list replies (a TReplyTarget).
 extern int ReplyTarget;

@@ -47,13 +47,14 @@ class UpdateStream {
 
   // Everything completed by this read, in stream order.
   std::vector<Event> feed(std::string_view chunk);
+  // Frames from now on are broken past `limit` (a frame already open keeps
+  // the limit it has reached so far in mind too).
+  void setFrameLimit(std::size_t limit) { limit_ = limit; }
   // True while a frame is being collected.
   bool inFrame() const { return inFrame_; }
   std::size_t pendingSize() const;
   // A new connection starts with nothing pending.
   void reset();
-  // The largest frame kept from now on.
-  void setFrameLimit(std::size_t limit) { limit_ = limit; }
   std::size_t frameLimit() const { return limit_; }
 
  private:

@@ -118,6 +118,10 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
       edUpdateServerport);
   add(Caption("lblUpdateServerver", QStringLiteral("Serverversion:"), edUpdateServerver),
       edUpdateServerver);
+  lblSelfUpdateOff = new QLabel(QStringLiteral("Självuppdatering avstängd: ingen betrodd nyckel"));
+  lblSelfUpdateOff->setObjectName(QStringLiteral("lblSelfUpdateOff"));
+  lblSelfUpdateOff->setVisible(false);
+  grid->addWidget(lblSelfUpdateOff, row++, 1, Qt::AlignLeft | Qt::AlignVCenter);
   grid->setRowMinimumHeight(row++, 14);
   add(Caption("lblUtseende", QStringLiteral("Utseende:"), ComboBox1), ComboBox1);
   grid->setRowStretch(row, 1);
@@ -181,6 +185,7 @@ void TServerSettingsTab::ConnectionReady() {
 void TServerSettingsTab::ShowVersions() {
   edServerver->setText(ServerVersion);
   edUpdateServerver->setText(UpdateServerVersion);
+  lblSelfUpdateOff->setVisible(UpdateSigningOff);
 }
 
 bool TServerSettingsTab::Validate() {

@@ -6,6 +6,7 @@
 #include "RegisterTab.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 class TServerSettingsTab : public TRegisterTab {
@@ -20,6 +21,8 @@ class TServerSettingsTab : public TRegisterTab {
   QLineEdit* edUpdateServername = nullptr;
   QLineEdit* edUpdateServerport = nullptr;
   QLineEdit* edUpdateServerver = nullptr;
+  // Shown while the update check found no trusted release key.
+  QLabel* lblSelfUpdateOff = nullptr;
   QComboBox* ComboBox1 = nullptr;
 
   // Set by any choice in the theme list; never reset.

@@ -1,6 +1,7 @@
 #include "ExecutableImage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 namespace davu::version {
@@ -31,6 +32,27 @@ class Reader {
 constexpr std::uint32_t kShtNobits = 8;
 
 }  // namespace
+
+bool IsExecutableForThisMachine(std::string_view head) {
+#if defined(__x86_64__)
+  constexpr std::uint64_t kMachine = 62;  // EM_X86_64
+#elif defined(__aarch64__)
+  constexpr std::uint64_t kMachine = 183;  // EM_AARCH64
+#elif defined(__i386__)
+  constexpr std::uint64_t kMachine = 3;  // EM_386
+#else
+#error "the machine number of this architecture is missing"
+#endif
+  constexpr int kClass = sizeof(void*) == 8 ? 2 : 1;
+  constexpr int kData = std::endian::native == std::endian::big ? 2 : 1;
+  if (head.size() < 20 || head.substr(0, 4) != "\x7f" "ELF" || std::uint8_t(head[4]) != kClass ||
+      std::uint8_t(head[5]) != kData)
+    return false;
+  const Reader r(head, kData == 2);
+  std::uint64_t type = 0, machine = 0;
+  // ET_EXEC or ET_DYN (a position-independent executable).
+  return r.get(16, 2, type) && r.get(18, 2, machine) && (type == 2 || type == 3) && machine == kMachine;
+}
 
 // ELF: the section header table and its string table give each section's
 // name, file offset and size.

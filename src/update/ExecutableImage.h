@@ -14,6 +14,10 @@ inline constexpr std::string_view kElfSectionName = ".davu_version";
 std::optional<std::string_view> FindElfSection(std::string_view file, std::string_view name);
 // The first RT_VERSION resource (preferring the name 1, the first language).
 std::optional<std::string_view> FindPeVersionResource(std::string_view file);
+// True when the file's first bytes (64 are enough) are the ELF header of a
+// program this machine runs: its class, byte order and machine, and an
+// executable or position-independent executable rather than an object file.
+bool IsExecutableForThisMachine(std::string_view head);
 // Either of the two, by the file's magic bytes.
 std::optional<std::string_view> FindVersionBlock(std::string_view file);
 

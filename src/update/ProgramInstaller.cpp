@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include "CEVersionInfo.h"
+#include "ExecutableImage.h"
+#include "UpdateKeys.h"
 #include "UpdateState.h"
 
 namespace {
@@ -36,7 +38,56 @@ void syncFolder(const QString& folder) {
   ::close(fd);
 }
 
+// Writes `bytes` as `path` through a temporary file and a rename.
+bool replaceFile(const QString& path, std::string_view bytes, mode_t mode) {
+  std::string temp = QFile::encodeName(path).toStdString() + ".XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0 && ::fchmod(fd, mode) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temp.c_str(), QFile::encodeName(path).constData()) == 0;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+QString notAProgram() { return QStringLiteral("filen är inte ett program för den här datorn"); }
+
+bool runsHere(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) && davu::version::IsExecutableForThisMachine(f.read(64).toStdString());
+}
+
+// Empty when `signature` holds for the file `path` as `programFileName` in
+// the version `version`.
+QString signatureProblem(const QString& path, const QByteArray& signature,
+                         const std::vector<davu::update::PublicKey>& keys, const QString& programFileName,
+                         const QString& version) {
+  if (signature.isEmpty()) return QStringLiteral("signatur saknas");
+  return SignatureRefusal(VerifyProgramFile(path, signature, keys, programFileName, version));
+}
+
 }  // namespace
+
+QString ProgramInstaller::signaturePath(const QString& program) { return program + QStringLiteral(".minisig"); }
+
+QString ProgramInstaller::checkInstalled(const QString& program, const std::vector<davu::update::PublicKey>& keys,
+                                         const QString& programFileName) {
+  const QString problem = signatureProblem(program, ReadSignatureFile(signaturePath(program)), keys,
+                                           programFileName, productVersionOf(program));
+  if (!problem.isEmpty()) return problem;
+  return runsHere(program) ? QString() : notAProgram();
+}
+
+QString ProgramInstaller::moveAside(const QString& program) {
+  const QString aside = program + QStringLiteral(".avvisad");
+  QFile::remove(aside);
+  QFile::remove(signaturePath(aside));
+  if (!QFile::rename(program, aside)) return QString();
+  // Not executable any more: nothing starts it by mistake.
+  QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  QFile::rename(signaturePath(program), signaturePath(aside));
+  return aside;
+}
 
 QString ProgramInstaller::productVersionOf(const QString& path) {
   TCEVersionInfo info;
@@ -51,7 +102,9 @@ bool ProgramInstaller::carriesVersion(const QString& path, int number) {
 }
 
 ProgramInstaller::Result ProgramInstaller::install(std::string_view bytes, const QString& target,
-                                                   int expectedNumber) {
+                                                   int expectedNumber, const QByteArray& signature,
+                                                   const std::vector<davu::update::PublicKey>& keys,
+                                                   const QString& programFileName) {
   std::string temp = QFile::encodeName(target).toStdString() + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return {Outcome::NotStored, systemError()};
@@ -66,10 +119,19 @@ ProgramInstaller::Result ProgramInstaller::install(std::string_view bytes, const
   if (!written) return fail(Outcome::NotStored, writeError);
 
   const QString version = productVersionOf(tempPath);
+  const QString problem = signatureProblem(tempPath, signature, keys, programFileName, version);
+  if (!problem.isEmpty()) return fail(Outcome::Refused, problem);
   if (version == kInfoNotAvailable || VersionNumber(version) != expectedNumber)
     return fail(Outcome::WrongVersion, version);
-  if (::rename(temp.c_str(), QFile::encodeName(target).constData()) != 0)
+  if (!runsHere(tempPath)) return fail(Outcome::Refused, notAProgram());
+  if (!replaceFile(signaturePath(target), std::string_view(signature.constData(), size_t(signature.size())), 0644))
     return fail(Outcome::NotStored, systemError());
+  if (::rename(temp.c_str(), QFile::encodeName(target).constData()) != 0) {
+    const Result r = fail(Outcome::NotStored, systemError());
+    // A signature without its program would only be taken for the old copy's.
+    QFile::remove(signaturePath(target));
+    return r;
+  }
   syncFolder(QFileInfo(target).absolutePath());
   return {Outcome::Installed, QString()};
 }

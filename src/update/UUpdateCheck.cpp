@@ -1,7 +1,6 @@
 #include "UUpdateCheck.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -19,6 +18,7 @@
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UDAVUcommon.h"
+#include "UpdateKeys.h"
 #include "UpdateState.h"
 #include "WireText.h"
 #include "platform/Platform.h"
@@ -37,17 +37,6 @@ QString whatOf(const std::exception& e) { return QString::fromUtf8(e.what()); }
 void showNotSaved() {
   ShowInfoMessage(QStringLiteral("Det fanns en ny version tillgänglig. Den gick dock inte att spara ner i katalogen \r") +
                   LocalDataFolder + QStringLiteral("!"));
-}
-
-// A program file of this product is never many times the size of the one
-// running now; a larger frame is turned away as soon as it passes this,
-// before it can hold the memory of a whole desktop.
-constexpr qint64 kDownloadFloor = 64LL * 1024 * 1024;
-constexpr qint64 kDownloadFactor = 4;
-
-std::size_t downloadLimit(const QString& ownPath) {
-  const qint64 own = QFileInfo(ownPath).size();
-  return static_cast<std::size_t>(std::max(kDownloadFloor, own * kDownloadFactor));
 }
 
 QPoint desktopCentre() {
@@ -73,6 +62,11 @@ TUpdateCheck::TUpdateCheck(TfrmDAVUcommon& common, QObject* parent)
 
 QString TUpdateCheck::localCopy() const { return LocalDataFolder + programFileName; }
 
+std::size_t TUpdateCheck::downloadLimit() const {
+  const qint64 own = QFileInfo(programPath).size();
+  return std::max(downloadLimitFloor, std::size_t(std::max<qint64>(own, 0)) * kDownloadSizeFactor);
+}
+
 bool TUpdateCheck::waitFor(const std::function<bool()>& done) {
   while (!UpdateTimedOut && !done())
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -88,10 +82,14 @@ void TUpdateCheck::restartTimer(int ms) {
 bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   ++generation_;
   downloading_ = false;
+  awaitingSignature_ = false;
+  program_.clear();
   ClientSocket* socket = common_.UpdateSocket;
   if (socket->active()) socket->close();
   stream_.reset();
-  stream_.setFrameLimit(downloadLimit(programPath));
+  // No frame of the update connection, asked for or not, is held beyond
+  // what a program file can be.
+  stream_.setFrameLimit(downloadLimit());
 
   QString fallback = mainConnection.host().trimmed();
   if (fallback.isEmpty()) fallback = mainConnection.address();
@@ -134,6 +132,8 @@ bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   waitFor([] { return UpdateStarted || UpdateSaveFailed; });
   common_.UpdateTimer->stop();
   downloading_ = false;
+  awaitingSignature_ = false;
+  program_ = std::string();
   if (UpdateTimedOut) return false;
   if (UpdateStarted) {
     restartTimer(kDownloadWaitMs);
@@ -148,6 +148,7 @@ void TUpdateCheck::UpdateTimerTimer() {
   UpdateTimedOut = true;
   common_.UpdateTimer->stop();
   downloading_ = false;
+  awaitingSignature_ = false;
   common_.UpdateSocket->close();
 }
 
@@ -174,7 +175,11 @@ void TUpdateCheck::decide() {
   if (generation != generation_ || UpdateTimedOut || !socket->active()) return;
 
   socket->sendBytes(davu::proto::GetServerVersion(client, OwnClientType));
-  if (ownNumber >= current) {
+  keys_ = TrustedUpdateKeys();
+  UpdateSigningOff = keys_.empty();
+  // Without a trusted key nothing is downloaded or started: the check only
+  // learns the update server's version.
+  if (ownNumber >= current || keys_.empty()) {
     UpdateState = 1;
     return;
   }
@@ -192,24 +197,26 @@ void TUpdateCheck::decide() {
     return;
   }
   downloading_ = true;
+  stream_.setFrameLimit(downloadLimit());
   socket->sendBytes(davu::proto::GetNewClient(ToWire(programFileName), client, OwnClientType));
 }
 
 void TUpdateCheck::startLocalCopy() {
-  if (davu::platform::processStarter().startDetached(localCopy(), restartArguments, StartFolder)) {
-    UpdateStarted = true;
-    return;
+  QString problem = ProgramInstaller::checkInstalled(localCopy(), keys_, programFileName);
+  if (problem.isEmpty()) {
+    if (davu::platform::processStarter().startDetached(localCopy(), restartArguments, StartFolder)) {
+      UpdateStarted = true;
+      return;
+    }
+    problem = QStringLiteral("den kunde inte startas");
   }
-  // Tried again at every start it would never let the update server be
-  // asked: it is moved aside, kept for inspection, and the next check
-  // downloads anew.
-  const QString aside = localCopy() + QStringLiteral(".startade-inte-") +
-                        davu::platform::clock().now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-  QString text = QStringLiteral("Den nya versionen kunde inte startas:\r") + localCopy();
-  if (QFile::rename(localCopy(), aside))
-    text += QStringLiteral("\r\rDen har flyttats till ") + aside +
-            QStringLiteral(" och hämtas på nytt vid nästa kontroll.");
-  ShowInfoMessage(text);
+  // Kept for inspection, out of the way: the next check downloads anew
+  // instead of trying the same file at every start.
+  const QString aside = ProgramInstaller::moveAside(localCopy());
+  ShowInfoMessage(QStringLiteral("Den nya versionen kunde inte startas: ") + problem + QStringLiteral(".\r") +
+                  (aside.isEmpty() ? QStringLiteral("Den kunde inte flyttas undan: ") + localCopy()
+                                   : QStringLiteral("Den har flyttats undan till ") + aside) +
+                  QStringLiteral("\rProgrammet fortsätter med den version som körs nu."));
   UpdateSaveFailed = true;
 }
 
@@ -222,12 +229,14 @@ void TUpdateCheck::UpdateSocketRead() {
       using Kind = davu::proto::UpdateStream::Event::Kind;
       switch (event.kind) {
         case Kind::Reply:
+          if (signatureRefused(event.bytes)) break;
           handleReply(std::move(event.bytes), errors);
           break;
         case Kind::Program:
           handleProgram(event.bytes);
           break;
         case Kind::BrokenProgram:
+          if (awaitingSignature_) refuse(QStringLiteral("signatur saknas eller är för stor"));
           if (downloading_) turnAway(QString());
           break;
       }
@@ -274,11 +283,50 @@ void TUpdateCheck::endConnection() {
 }
 
 void TUpdateCheck::handleProgram(std::string_view bytes) {
+  if (awaitingSignature_) {
+    handleSignature(bytes);
+    return;
+  }
   // Only the program this check asked for is ever installed.
   if (!downloading_) return;
   downloading_ = false;
-  const ProgramInstaller::Result r = ProgramInstaller::install(bytes, localCopy(), currentNumber_);
+  awaitingSignature_ = true;
+  program_ = std::string(bytes);
+  // A signature is a few hundred bytes: a larger frame is dropped unread.
+  stream_.setFrameLimit(davu::update::kMaxSignatureFileSize);
+  common_.UpdateSocket->sendBytes(davu::proto::GetNewClient(
+      ToWire(programFileName + QStringLiteral(".minisig")), ToWire(GetClientName()), OwnClientType));
+}
+
+// An error reply to the signature request: the update server has none.
+bool TUpdateCheck::signatureRefused(std::string_view reply) {
+  if (!awaitingSignature_ || reply.find("ERROR:") == std::string_view::npos) return false;
+  refuse(QStringLiteral("signatur saknas"));
+  return true;
+}
+
+void TUpdateCheck::refuse(const QString& reason) {
+  awaitingSignature_ = false;
+  downloading_ = false;
+  program_ = std::string();
+  stream_.setFrameLimit(downloadLimit());
+  ShowInfoMessage(QStringLiteral("Den nya versionen från uppdateringsservern installerades inte: ") + reason +
+                  QStringLiteral(".\rProgrammet fortsätter med den version som körs nu."));
+  UpdateSaveFailed = true;
+}
+
+void TUpdateCheck::handleSignature(std::string_view bytes) {
+  awaitingSignature_ = false;
+  stream_.setFrameLimit(downloadLimit());
+  const std::string program = std::move(program_);
+  program_ = std::string();
+  const ProgramInstaller::Result r =
+      ProgramInstaller::install(program, localCopy(), currentNumber_,
+                                QByteArray(bytes.data(), qsizetype(bytes.size())), keys_, programFileName);
   switch (r.outcome) {
+    case ProgramInstaller::Outcome::Refused:
+      refuse(r.detail);
+      break;
     case ProgramInstaller::Outcome::Installed:
       davu::platform::sleeper().blockingSleep(100);
       startLocalCopy();

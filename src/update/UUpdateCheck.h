@@ -17,13 +17,22 @@
 // announced version (ProgramInstaller), so a cut, corrupt or stale file is
 // never started and an update server that keeps serving an old version can
 // never make the program restart over and over.
+//
+// After the program reply the check asks for its minisign signature
+// ("<program file name>.minisig") on the same connection. A file is
+// installed only when a trusted key signed exactly it, under this name and
+// version (UpdateKeys), and the local copy is checked again before every
+// start: one that fails is moved aside, never started, and the next check
+// downloads anew. Without a trusted key the check asks the version only.
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <vector>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "ReleaseSignature.h"
 #include "protocol/UpdateStream.h"
 
 class ClientSocket;
@@ -46,6 +55,15 @@ class TUpdateCheck : public QObject {
 
   // LocalDataFolder + programFileName.
   QString localCopy() const;
+
+  // A program file of this product is at most this many times the running
+  // program's own file, and never needs less than the floor: a larger
+  // download is turned away as soon as it passes the limit.
+  static constexpr std::size_t kDownloadSizeFactor = 4;
+  std::size_t downloadLimitFloor = 64u * 1024u * 1024u;  // tests lower it
+  std::size_t downloadLimit() const;
+  // What the update connection holds of a reply not yet complete.
+  std::size_t heldBytes() const { return stream_.pendingSize(); }
 
  public slots:
   void UpdateSocketConnect();
@@ -73,11 +91,17 @@ class TUpdateCheck : public QObject {
   // The check has ended: its connection and timer with it.
   void endConnection();
   void handleProgram(std::string_view bytes);
+  void handleSignature(std::string_view bytes);
+  bool signatureRefused(std::string_view reply);
+  void refuse(const QString& reason);
   void turnAway(const QString& foundVersion);
 
   TfrmDAVUcommon& common_;
   davu::proto::UpdateStream stream_;
+  std::vector<davu::update::PublicKey> keys_;  // trusted in this check
   int currentNumber_ = 0;     // the announced version of this check
   bool downloading_ = false;  // a program reply is awaited in this check
+  bool awaitingSignature_ = false;  // the program came; its signature is awaited
+  std::string program_;             // the program file while its signature is awaited
   unsigned generation_ = 0;   // counts checks, so that a late decision of a given-up one is dropped
 };

@@ -2,7 +2,9 @@
 // process: downloaded into its local data folder, checked, installed and
 // started with "RESTARTING=1" and the admin's own arguments in the admin's
 // start folder, and the admin ends. A second start finds the local copy and
-// starts it without downloading.
+// starts it without downloading. Releases carry a minisign signature made
+// with a test key that the admin processes trust; one signed by another key
+// is never started.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -14,6 +16,7 @@
 #include "ServerProcess.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
+#include "TestSigner.h"
 #include "protocol/Catalogue.h"
 
 namespace {
@@ -37,19 +40,34 @@ bool StoreOnServer(int port, const std::string& section, const std::string& key,
   return got.contains(expected);
 }
 
+// Puts `program` into the update folder as davu-admin with its signature by `key`.
+bool PutRelease(const QString& updates, const QString& program, const TestKey& key) {
+  const std::string bytes = ReadWhole(program);
+  return QFile::copy(program, updates + "/davu-admin") &&
+         WriteWhole(updates + "/davu-admin.minisig", key.sign(bytes, "davu-admin 1.10.7"));
+}
+
 }  // namespace
 
 class E2eUpdateTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void newVersionIsDownloadedStartedAndThenStartedFromTheLocalCopy() {
+  void newVersionIsDownloadedStartedAndThenStartedFromTheLocalCopy() { run(true); }
+  // A release signed by a key the admin does not trust is refused: nothing is
+  // installed or started, and the admin goes on with its main connection.
+  void releaseSignedByAnotherKeyIsNeverStarted() { run(false); }
+
+ private:
+  void run(bool trustedSigner) {
+    const TestKey releaseKey(21), otherKey(22);
     QTemporaryDir home;
     QVERIFY(home.isValid());
     const QString updates = home.filePath("updates");
     const QString start = home.filePath("start folder");
     QVERIFY(QDir().mkpath(updates) && QDir().mkpath(start) && QDir().mkpath(home.filePath("server")));
-    QVERIFY(QFile::copy(QStringLiteral(DAVU_PROBE_1107), updates + "/davu-admin"));
+    QVERIFY(PutRelease(updates, QStringLiteral(DAVU_PROBE_1107), trustedSigner ? releaseKey : otherKey));
+    const TrustedKeyFolder keys({&releaseKey});
 
     ServerProcess server(home.filePath("server"), {"--update-dir", updates});
     QVERIFY2(server.port() > 0, "davu-server did not start");
@@ -62,6 +80,7 @@ class E2eUpdateTest : public QObject {
     env.insert("DAVU_MACHINE_CONFIG_DIR", home.filePath("machine"));
     const QString report = home.filePath("report");
     env.insert("DAVU_PROBE_REPORT", report);
+    env.insert("DAVU_UPDATE_KEYS_DIR", keys.path());
 
     // The admin's own settings, under the root its start folder gives.
     for (const QString& name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "DAVU_MACHINE_CONFIG_DIR"})
@@ -75,14 +94,14 @@ class E2eUpdateTest : public QObject {
     QDir::setCurrent(here);
 
     const QStringList args{"--färg", "två ord", ""};
-    auto runAdmin = [&] {
+    auto runAdmin = [&](int waitMs) {
       QFile::remove(report);
       QProcess admin;
       admin.setProcessEnvironment(env);
       admin.setWorkingDirectory(start);
       admin.setProcessChannelMode(QProcess::ForwardedChannels);
       admin.start(QStringLiteral(DAVU_ADMIN_PROGRAM), args);
-      if (!admin.waitForFinished(60000)) {
+      if (!admin.waitForFinished(waitMs)) {
         admin.kill();
         admin.waitForFinished();
         return -1;
@@ -96,7 +115,16 @@ class E2eUpdateTest : public QObject {
     const QList<QByteArray> expected{QFile::encodeName(QDir(start).canonicalPath()), "RESTARTING=1",
                                      "--färg", "två ord", "", ""};
 
-    QCOMPARE(runAdmin(), 1);
+    if (!trustedSigner) {
+      // The refusal is a message the offscreen admin cannot close: it is
+      // ended by the wait, never having started the probe.
+      runAdmin(15000);
+      QVERIFY(!QFile::exists(report));
+      QVERIFY(!QFile::exists(localCopy));
+      QVERIFY(!QFile::exists(localCopy + ".minisig"));
+      return;
+    }
+    QCOMPARE(runAdmin(60000), 1);
     QList<QByteArray> got = reported();
     if (!got.isEmpty()) got[0] = QFile::encodeName(QDir(QFile::decodeName(got[0])).canonicalPath());
     QCOMPARE(got, expected);
@@ -106,7 +134,7 @@ class E2eUpdateTest : public QObject {
     // Without the file on the update server, a download would fail: the
     // start shows that the local copy was used as it is.
     QVERIFY(QFile::remove(updates + "/davu-admin"));
-    QCOMPARE(runAdmin(), 1);
+    QCOMPARE(runAdmin(60000), 1);
     got = reported();
     if (!got.isEmpty()) got[0] = QFile::encodeName(QDir(QFile::decodeName(got[0])).canonicalPath());
     QCOMPARE(got, expected);

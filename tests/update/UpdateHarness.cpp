@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "ProgramInstaller.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "UDAVUcommon.h"
@@ -18,6 +19,10 @@ std::string FileBytes(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return "<unreadable>";
   return f.readAll().toStdString();
+}
+
+std::string ReleaseComment(const QString& path) {
+  return "davu-admin " + ProgramInstaller::productVersionOf(path).toStdString();
 }
 
 UpdateHarness::UpdateHarness() {
@@ -72,6 +77,12 @@ bool UpdateHarness::run() {
 void UpdateHarness::setLocalCopy(const QString& from) {
   QFile::remove(localCopy());
   QFile::copy(from, localCopy());
+  WriteWhole(ProgramInstaller::signaturePath(localCopy()), key.sign(FileBytes(from), ReleaseComment(from)));
+}
+
+void UpdateHarness::serveSignature(const std::string& signatureFile) {
+  then([this] { return server.received().find("GETNEWCLIENT:davu-admin.minisig:") != std::string::npos; },
+       [this, signatureFile] { server.send(ProgramReply(signatureFile)); });
 }
 
 QString UpdateHarness::localCopy() const { return check->localCopy(); }

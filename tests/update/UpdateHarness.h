@@ -13,6 +13,7 @@
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "SettingsSandbox.h"
+#include "TestSigner.h"
 
 class TfrmDAVUcommon;
 class TUpdateCheck;
@@ -20,6 +21,8 @@ class TUpdateCheck;
 // "#DATASTART#¤RETNEWCLIENT:" + file + ":RETNEWCLIENT¤#DATAEND#"
 std::string ProgramReply(std::string_view file);
 std::string FileBytes(const QString& path);
+// "<program file name> <version>", what a release's signature must say.
+std::string ReleaseComment(const QString& path);
 
 class UpdateHarness {
  public:
@@ -29,6 +32,8 @@ class UpdateHarness {
   FakePlatform fake;
   SettingsSandbox settings;
   FakeServer server;        // the update server
+  TestKey key{1};           // the release key the check trusts
+  TrustedKeyFolder trusted{{&key}};
   ClientSocket main;        // the main connection: gives the update server's default address
   std::unique_ptr<TfrmDAVUcommon> common;
   std::unique_ptr<TUpdateCheck> check;
@@ -42,8 +47,10 @@ class UpdateHarness {
   // Runs CheckForUpdate with the steps.
   bool run();
 
-  // Places a copy of `from` as the local copy.
+  // Places a copy of `from` as the local copy, signed by the trusted key.
   void setLocalCopy(const QString& from);
+  // Answers the request for the signature file with `signatureFile`.
+  void serveSignature(const std::string& signatureFile);
   QString localCopy() const;
   // The update connection's requests so far.
   std::string sent();

@@ -2,6 +2,7 @@
 // and again after the server settings are saved, the update server's version
 // on the server tab, and the end of the program when a newer one is started.
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 #include <QtTest>
@@ -11,6 +12,7 @@
 #include "ClientSocket.h"
 #include "SettingsSandbox.h"
 #include "SharedState.h"
+#include "TestSigner.h"
 #include "UDAVUcommon.h"
 #include "UDavuAdminMain.h"
 #include "USystReg.h"
@@ -70,6 +72,12 @@ class UpdateCheckAppTest : public QObject {
     auto* field = w.frmSystreg->findChild<QLineEdit*>(QStringLiteral("edUpdateServerver"));
     QVERIFY(field);
     QTRY_COMPARE(field->text(), QStringLiteral("2.0.1"));
+    // No release key is trusted here: the tab says in one line why nothing
+    // is ever downloaded.
+    auto* off = w.frmSystreg->findChild<QLabel*>(QStringLiteral("lblSelfUpdateOff"));
+    QVERIFY(off);
+    QVERIFY(!off->isHidden());
+    QCOMPARE(off->text(), QStringLiteral("Självuppdatering avstängd: ingen betrodd nyckel"));
 
     // A lost connection comes back without a new check.
     h.server.dropConnection();
@@ -93,7 +101,11 @@ class UpdateCheckAppTest : public QObject {
     FakeServer updates;
     TUpdateCheck& check = CreateWithCheck(h, updates.port(), "1107");
     TfrmDAVUAdmin& w = *h.w;
+    const TestKey key(1);
+    const TrustedKeyFolder trusted({&key});
     QVERIFY(QFile::copy(QStringLiteral(DAVU_PROBE_1107), check.localCopy()));
+    QVERIFY(WriteWhole(check.localCopy() + ".minisig",
+                       key.sign(ReadWhole(QStringLiteral(DAVU_PROBE_1107)), "davu-admin 1.10.7")));
 
     w.FormActivate();
     QVERIFY(WaitUntil([&] { return !h.exits.empty(); }));

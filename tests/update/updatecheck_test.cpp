@@ -1,10 +1,12 @@
 // The update check against the scripted update server: each phase and its
 // wait, the download however it is cut, and the files that are never started.
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "ProgramInstaller.h"
@@ -23,6 +25,8 @@ namespace {
 // The two requests, byte for byte.
 const std::string kVersionRequest = "\xA4GETSERVERVERSION:RECEPTION01_Admin:2:GETSERVERVERSION\xA4";
 const std::string kProgramRequest = "\xA4GETNEWCLIENT:davu-admin:RECEPTION01_Admin:2:GETNEWCLIENT\xA4";
+const std::string kSignatureRequest =
+    "\xA4GETNEWCLIENT:davu-admin.minisig:RECEPTION01_Admin:2:GETNEWCLIENT\xA4";
 const std::string kVersionReply = "\xA4RETSERVERVERSION:1.10.7:RETSERVERVERSION\xA4";
 const QString kNew = QStringLiteral(DAVU_PROBE_1107);
 const QString kOld = QStringLiteral(DAVU_PROBE_1106);
@@ -158,55 +162,6 @@ class UpdateCheckTest : public QObject {
     QCOMPARE(h.sent(), kVersionRequest);
   }
 
-  // A local copy of the announced version that cannot be started is moved
-  // aside, named in the message, and the next check downloads anew instead
-  // of trying it at every start.
-  void localCopyThatCannotStartIsMovedAside() {
-    UpdateHarness h;
-    setCheckVersion("1107");
-    h.setLocalCopy(kNew);
-    h.fake.starter->result = false;
-    QVERIFY(!h.run());
-    QVERIFY(UpdateSaveFailed);
-    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
-    const QString message = h.fake.dialogs->infoMessages.front();
-    QVERIFY(message.startsWith(QStringLiteral("Den nya versionen kunde inte startas:\r") + h.localCopy()));
-    QVERIFY(!QFile::exists(h.localCopy()));
-    const QStringList entries = folderEntries();
-    QCOMPARE(entries.size(), 1);
-    QVERIFY(entries.front().startsWith(QStringLiteral("davu-admin.startade-inte-")));
-    QVERIFY(message.contains(entries.front()));
-
-    h.fake.dialogs->infoMessages.clear();
-    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
-           [&] { h.pass(60000); });
-    QVERIFY(!h.run());
-    QVERIFY(h.stepsDone());
-    QCOMPARE(h.fake.starter->starts.size(), std::size_t(1));
-  }
-
-  // A program frame larger than any program file of this product can be is
-  // turned away as soon as it passes the limit; nothing is stored.
-  void oversizedDownloadIsTurnedAway() {
-    UpdateHarness h;
-    setCheckVersion("1107");
-    // The floor: the running program (the probe) is small.
-    const std::size_t limit = 64u * 1024 * 1024;
-    QVERIFY(QFileInfo(h.check->programPath).size() * 4 < qint64(limit));
-    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; }, [&] {
-      std::string frame = std::string(davu::proto::kFrameStart) + "\xA4RETNEWCLIENT:";
-      frame.append(limit + 1024, 'x');
-      h.server.send(frame);
-    });
-    QVERIFY(!h.run());
-    QVERIFY(UpdateSaveFailed);
-    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
-    QVERIFY(h.fake.dialogs->infoMessages.front().contains(QStringLiteral("ofullständig eller okänd version")));
-    QVERIFY(h.fake.starter->starts.empty());
-    QVERIFY(folderEntries().isEmpty());
-    QVERIFY(!h.common->UpdateSocket->active());
-  }
-
   // A download replaces the local copy, whatever it was, and starts it,
   // however the reply is cut into reads.
   void downloadIsInstalledAndStarted_data() {
@@ -235,34 +190,41 @@ class UpdateCheckTest : public QObject {
       const std::size_t piece = stream.size() / std::size_t(reads) + 1;
       for (std::size_t p = 0; p < stream.size(); p += piece) h.server.send(std::string_view(stream).substr(p, piece));
     });
+    h.serveSignature(h.key.sign(file, "davu-admin 1.10.7"));
     QVERIFY(h.run());
     QVERIFY(h.stepsDone());
     QVERIFY(FileBytes(h.localCopy()) == file);
     QCOMPARE(QFile::permissions(h.localCopy()) & 0x7777,
              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser |
                  QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-    QCOMPARE(folderEntries(), QStringList{"davu-admin"});
+    QCOMPARE(folderEntries(), (QStringList{"davu-admin", "davu-admin.minisig"}));
     QCOMPARE(h.fake.starter->starts.size(), std::size_t(1));
     QCOMPARE(h.fake.starter->starts.front().program, h.localCopy());
     QCOMPARE(h.fake.starter->starts.front().workingDir, StartFolder);
     QCOMPARE(h.fake.sleeper->sleeps, std::vector<int>{100});
     QVERIFY(h.fake.dialogs->infoMessages.isEmpty());
     if (versionInFront) QCOMPARE(UpdateServerVersion, QStringLiteral("1.10.7"));
-    QCOMPARE(h.sent(), kVersionRequest + kProgramRequest);
+    QCOMPARE(h.sent(), kVersionRequest + kProgramRequest + kSignatureRequest);
   }
 
   // A file that is not the announced version is discarded with a message;
   // the local copy stays as it was and nothing is started.
   void wrongOrBrokenDownloadIsTurnedAway_data() {
     QTest::addColumn<QByteArray>("reply");
+    // The trusted comment of its signature: each is signed as the version it
+    // carries, so that the version is what turns it away.
+    QTest::addColumn<QByteArray>("comment");
     const std::string newFile = FileBytes(kNew);
-    QTest::newRow("older version") << QByteArray::fromStdString(ProgramReply(FileBytes(kOld)));
-    QTest::newRow("cut file") << QByteArray::fromStdString(ProgramReply(newFile.substr(0, newFile.size() / 2)));
+    QTest::newRow("older version") << QByteArray::fromStdString(ProgramReply(FileBytes(kOld)))
+                                   << QByteArray("davu-admin 1.10.6");
+    QTest::newRow("cut file") << QByteArray::fromStdString(ProgramReply(newFile.substr(0, newFile.size() / 2)))
+                              << QByteArray("davu-admin <info not available>");
     QTest::newRow("no closing tag")
-        << QByteArray::fromStdString(davu::proto::Frame("\xA4RETNEWCLIENT:" + newFile));
+        << QByteArray::fromStdString(davu::proto::Frame("\xA4RETNEWCLIENT:" + newFile)) << QByteArray();
   }
   void wrongOrBrokenDownloadIsTurnedAway() {
     QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, comment);
     UpdateHarness h;
     setCheckVersion("1107");
     {
@@ -270,8 +232,11 @@ class UpdateCheckTest : public QObject {
       QVERIFY(f.open(QIODevice::WriteOnly));
       f.write("old copy");
     }
+    const std::string sent = reply.toStdString();
+    const std::string file = sent.substr(sent.find(':') + 1, sent.rfind(":RETNEWCLIENT") - sent.find(':') - 1);
     h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
-           [&] { h.server.send(reply.toStdString()); });
+           [&] { h.server.send(sent); });
+    if (!comment.isEmpty()) h.serveSignature(h.key.sign(file, comment.toStdString()));
     QVERIFY(!h.run());
     QVERIFY(UpdateSaveFailed);
     QVERIFY(h.fake.starter->starts.empty());
@@ -283,8 +248,155 @@ class UpdateCheckTest : public QObject {
     // A second check against the same server turns it away again: no loop.
     h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
            [&] { h.server.send(reply.toStdString()); });
+    if (!comment.isEmpty()) h.serveSignature(h.key.sign(file, comment.toStdString()));
     QVERIFY(!h.run());
     QVERIFY(h.fake.starter->starts.empty());
+  }
+
+  // What the update server sends instead of a good signature: each refused
+  // with its reason; nothing renamed, stored or started, the old copy kept.
+  void unsignedDownloadIsRefused_data() {
+    QTest::addColumn<QByteArray>("program");
+    QTest::addColumn<QByteArray>("signatureReply");  // the whole reply to the signature request
+    QTest::addColumn<QString>("reason");
+    const TestKey stranger(9);
+    const TestKey trusted(1);  // the harness's key
+    const std::string file = FileBytes(kNew);
+    std::string object = file;
+    object[16] = 1;  // ET_REL: an object file carrying the same version block
+    object[17] = 0;
+    auto row = [](const std::string& program, const std::string& reply, const char* reason) {
+      return std::make_tuple(QByteArray::fromStdString(program), QByteArray::fromStdString(reply), QString(reason));
+    };
+    const std::tuple<QByteArray, QByteArray, QString> rows[] = {
+        row(file, "ERROR: programfilen davu-admin.minisig finns inte p\xE5 uppdateringsservern.", "signatur saknas"),
+        row(file, ProgramReply(stranger.sign(file, "davu-admin 1.10.7")), "inte signerad med en betrodd nyckel"),
+        row(file, ProgramReply(trusted.sign(FileBytes(kOld), "davu-admin 1.10.7")), "signaturen stämmer inte med filen"),
+        row(file, ProgramReply(trusted.sign(file, "davu-admin 1.10.8")), "signaturen gäller en annan fil eller version"),
+        row(file, ProgramReply(trusted.sign(file, "davu-admin 1.10.7").substr(0, 100)), "signatur saknas"),
+        row(file, ProgramReply(trusted.sign(file, "davu-admin 1.10.7") + std::string(1 << 20, '\n')),
+            "signatur saknas"),
+        row(object, ProgramReply(trusted.sign(object, "davu-admin 1.10.7")), "inte ett program"),
+    };
+    const char* names[] = {"no signature file", "untrusted key", "signature of another file", "another version",
+                           "truncated signature", "signature file of 1 MB", "not an executable"};
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+      QTest::newRow(names[i]) << std::get<0>(rows[i]) << std::get<1>(rows[i]) << std::get<2>(rows[i]);
+  }
+  void unsignedDownloadIsRefused() {
+    QFETCH(QByteArray, program);
+    QFETCH(QByteArray, signatureReply);
+    QFETCH(QString, reason);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    QVERIFY(WriteWhole(h.localCopy(), "old copy"));
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
+           [&] { h.server.send(ProgramReply(program.toStdString())); });
+    h.then([&] { return h.server.received().find(kSignatureRequest) != std::string::npos; },
+           [&] { h.server.send(signatureReply.toStdString()); });
+    QVERIFY(!h.run());
+    QVERIFY(h.stepsDone());
+    QVERIFY(UpdateSaveFailed);
+    QVERIFY(h.fake.starter->starts.empty());
+    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+    QVERIFY2(h.fake.dialogs->infoMessages.front().contains(reason), qPrintable(h.fake.dialogs->infoMessages.front()));
+    QCOMPARE(FileBytes(h.localCopy()), std::string("old copy"));
+    QCOMPARE(folderEntries(), QStringList{"davu-admin"});
+  }
+
+  // A local copy that changed after its install, or that does not start, is
+  // moved aside (its new name in the message) and never tried again: the
+  // next check downloads the version anew.
+  void failingLocalCopyIsMovedAsideAndDownloadedAnew_data() {
+    QTest::addColumn<bool>("changed");  // else: it fails to start
+    QTest::newRow("bytes changed after install") << true;
+    QTest::newRow("fails to start") << false;
+  }
+  void failingLocalCopyIsMovedAsideAndDownloadedAnew() {
+    QFETCH(bool, changed);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    h.setLocalCopy(kNew);
+    if (changed) {
+      QFile f(h.localCopy());
+      QVERIFY(f.open(QIODevice::Append));
+      f.write("x");
+    } else {
+      h.fake.starter->result = false;
+    }
+    QVERIFY(!h.run());
+    QCOMPARE(h.fake.starter->starts.size(), std::size_t(changed ? 0 : 1));
+    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+    const QString aside = h.localCopy() + ".avvisad";
+    QVERIFY2(h.fake.dialogs->infoMessages.front().contains(aside), qPrintable(h.fake.dialogs->infoMessages.front()));
+    QCOMPARE(folderEntries(), (QStringList{"davu-admin.avvisad", "davu-admin.avvisad.minisig"}));
+
+    h.fake.starter->result = true;
+    h.fake.dialogs->infoMessages.clear();
+    const std::string file = FileBytes(kNew);
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
+           [&] { h.server.send(ProgramReply(file)); });
+    h.serveSignature(h.key.sign(file, "davu-admin 1.10.7"));
+    QVERIFY(h.run());
+    QVERIFY(FileBytes(h.localCopy()) == file);
+    QCOMPARE(h.fake.starter->starts.back().program, h.localCopy());
+  }
+
+  // A download larger than a program of this product can be is turned away
+  // as soon as it passes the limit, whether it ever ends or not: the
+  // connection holds no more than the limit, and nothing is stored.
+  void downloadOverTheLimitIsTurnedAway_data() {
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("complete frame over the limit") << true;
+    QTest::newRow("frame that never ends") << false;
+  }
+  void downloadOverTheLimitIsTurnedAway() {
+    QFETCH(bool, ends);
+    UpdateHarness h;
+    setCheckVersion("1107");
+    h.check->downloadLimitFloor = 0;
+    const std::size_t limit = h.check->downloadLimit();
+    QCOMPARE(limit, std::size_t(QFileInfo(kOld).size()) * TUpdateCheck::kDownloadSizeFactor);
+    std::size_t mostHeld = 0;
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; }, [&] {
+      h.server.send(std::string(davu::proto::kFrameStart) + "\xA4RETNEWCLIENT:");
+      const std::string piece(limit / 8, 'x');
+      // Twice the limit, then the end marker or nothing more.
+      for (int i = 0; i < 16; ++i) {
+        h.server.send(piece);
+        WaitUntil([&] { return h.check->heldBytes() >= std::size_t(i) * piece.size() || UpdateSaveFailed; });
+        mostHeld = std::max(mostHeld, h.check->heldBytes());
+      }
+      if (ends) h.server.send(":RETNEWCLIENT\xA4#DATAEND#");
+    });
+    QVERIFY(!h.run());
+    QVERIFY(UpdateSaveFailed);
+    QVERIFY(h.fake.starter->starts.empty());
+    QCOMPARE(h.fake.dialogs->infoMessages.size(), 1);
+    QVERIFY2(h.fake.dialogs->infoMessages.front().startsWith(kTurnedAway),
+             qPrintable(h.fake.dialogs->infoMessages.front()));
+    QVERIFY2(mostHeld <= limit + 64, qPrintable(QString::number(mostHeld)));
+    QVERIFY(h.check->heldBytes() <= 64);
+    QCOMPARE(folderEntries(), QStringList());
+    QVERIFY(h.server.received().find("davu-admin.minisig") == std::string::npos);
+  }
+
+  // With no trusted key the check asks the version only: it never downloads
+  // nor starts, not even a local copy, and shows nothing.
+  void withoutTrustedKeyOnlyTheVersionIsAsked() {
+    UpdateHarness h;
+    QTemporaryDir empty;
+    qputenv("DAVU_UPDATE_KEYS_DIR", QFile::encodeName(empty.path()));
+    setCheckVersion("1107");
+    h.setLocalCopy(kNew);
+    QVERIFY(!h.run());
+    QCOMPARE(UpdateState, 1);
+    QVERIFY(UpdateSigningOff);
+    QCOMPARE(h.sent(), kVersionRequest);
+    h.server.send(kVersionReply);
+    QTRY_COMPARE(UpdateServerVersion, QStringLiteral("1.10.7"));
+    QVERIFY(h.fake.starter->starts.empty());
+    QVERIFY(h.fake.dialogs->infoMessages.isEmpty());
   }
 
   // Replies that are not the program: the version reply, error texts. The
@@ -334,6 +446,7 @@ class UpdateCheckTest : public QObject {
     QVERIFY(QDir().mkpath(h.localCopy() + "/in-the-way"));
     h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; },
            [&] { h.server.send(ProgramReply(FileBytes(kNew))); });
+    h.serveSignature(h.key.sign(FileBytes(kNew), "davu-admin 1.10.7"));
     QVERIFY(!h.run());
     QVERIFY(UpdateSaveFailed);
     QCOMPARE(h.fake.dialogs->infoMessages,
