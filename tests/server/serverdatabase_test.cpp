@@ -3,7 +3,9 @@
 // lock, and how many SQL workers its reports may take.
 #include <QTest>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
@@ -16,6 +18,7 @@ class tst_ServerDatabase : public QObject {
  private slots:
   void settingsAreBounded_data();
   void settingsAreBounded();
+  void oneClientsSlowReportsLeaveRoomForAnother();
 };
 
 void tst_ServerDatabase::settingsAreBounded_data() {
@@ -52,6 +55,34 @@ void tst_ServerDatabase::settingsAreBounded() {
     QCOMPARE(stored, std::string());
   }
   QCOMPARE(h.query("SELECT COUNT(*) FROM SETTINGS"), std::to_string(full ? 1000 : refusal.isEmpty() ? 1 : 0));
+}
+
+// One machine (127.0.0.2) sends three reports that run to the time limit,
+// each on a connection of its own; another machine's short report is answered
+// at once from the second worker, not after the first machine's reports.
+void tst_ServerDatabase::oneClientsSlowReportsLeaveRoomForAnother() {
+  davu::server::ServerOptions o;
+  o.maxSqlJobs = 2;
+  o.sqlTimeLimitMs = 60000;
+  ServerHarness h(o);
+  h.db().exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)"
+              " INSERT INTO CALLLOG (STATIONSLOPNR, CALLABLESLOPNR, CALLTSTAMP)"
+              " SELECT 3, 7, '2024-05-03 09:00:00' FROM n");
+  const std::string slow = OpenSql("PC1Admin", "SELECT COUNT(*) FROM CALLLOG A, CALLLOG B, CALLLOG C");
+  std::vector<std::unique_ptr<WireClient>> first;
+  for (int i = 0; i < 3; ++i) {
+    first.push_back(std::make_unique<WireClient>(h.port(), QHostAddress("127.0.0.2")));
+    first.back()->send(slow);
+    if (i == 0) QTRY_COMPARE(h.server().sqlJobsRunning(), 1);
+  }
+  // The server answers in the order it reads: once this reply is back, it has
+  // taken the three reports.
+  WireClient barrier(h.port(), QHostAddress("127.0.0.4"));
+  QVERIFY(!barrier.exchange(GetServerVersion("X", 2), ":RETSERVERVERSION\xA4").empty());
+  WireClient other(h.port(), QHostAddress("127.0.0.3"));
+  QCOMPARE(other.exchange(OpenSql("PC2Admin", "SELECT COUNT(*) AS N FROM CALLLOG WHERE LOPNR = 1"), "#DATAEND#"),
+           W("#DATASTART#¤RETSQL:¤%N|1~%¤:RETSQL¤#DATAEND#"));
+  QCOMPARE(h.server().sqlJobsRunning(), 1);  // the first machine's one report, still running
 }
 
 QTEST_GUILESS_MAIN(tst_ServerDatabase)
