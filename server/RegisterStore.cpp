@@ -181,9 +181,37 @@ std::optional<std::string> RegisterStore::setting(const std::string& address,
   return s.text(0);
 }
 
+namespace {
+// Characters of a UTF-8 text.
+std::size_t Chars(const std::string& s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+}  // namespace
+
 void RegisterStore::setSetting(const std::string& address, const std::string& key,
                                const std::string& value) {
+  const std::string notSaved = "inställningen " + key + " sparades inte: ";
+  if (Chars(address) > kMaxSettingNameChars || Chars(key) > kMaxSettingNameChars)
+    throw RegisterError("inställningen sparades inte: sektionens och nyckelns namn får vara högst " +
+                        std::to_string(kMaxSettingNameChars) + " tecken långa.");
+  if (value.size() > kMaxSettingValueBytes)
+    throw RegisterError(notSaved + "värdet är " + std::to_string(value.size()) + " byte, högst " +
+                        std::to_string(kMaxSettingValueBytes / 1024) + " KiB kan sparas.");
   Transaction t(db_);
+  if (!setting(address, key)) {
+    Statement inSection(db_.handle(), "SELECT COUNT(*) FROM SETTINGS WHERE ADDRESS = ?");
+    inSection.bind(1, address).step();
+    if (inSection.integer(0) >= kMaxKeysPerSection)
+      throw RegisterError(notSaved + "sektionen " + address + " har redan " +
+                          std::to_string(kMaxKeysPerSection) + " nycklar, fler kan inte sparas.");
+    Statement all(db_.handle(), "SELECT COUNT(*) FROM SETTINGS");
+    all.step();
+    if (all.integer(0) >= kMaxSettings)
+      throw RegisterError(notSaved + "servern har redan " + std::to_string(kMaxSettings) +
+                          " inställningar, fler kan inte sparas.");
+  }
   Statement s(db_.handle(),
               "INSERT OR REPLACE INTO SETTINGS (ADDRESS, KEYNAME, VALUE) VALUES (?, ?, ?)");
   s.bind(1, address).bind(2, key).bind(3, value).run();

@@ -3,6 +3,7 @@
 // (STATIONS), the ordered resources of each client, the settings texts and the
 // SMS account. All texts are UTF-8. Every change runs in its own transaction,
 // committed before the call returns.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -65,7 +66,13 @@ class RegisterStore {
   // Replaces the client's resources and their order. Unknown resources are skipped.
   void setStationCallables(std::int64_t stationLopnr, const std::vector<std::int64_t>& lopnrs);
 
-  // Settings texts by address (machine\section or section) and key.
+  // Settings texts by address (machine\section or section) and key. What a
+  // client may store is bounded: a setting that would pass a limit is not
+  // saved (RegisterError says which limit).
+  static constexpr std::size_t kMaxSettingValueBytes = 64u * 1024u;
+  static constexpr std::size_t kMaxSettingNameChars = 1024;  // section and key, as in the registry
+  static constexpr std::int64_t kMaxKeysPerSection = 1000;
+  static constexpr std::int64_t kMaxSettings = 100000;
   std::optional<std::string> setting(const std::string& address, const std::string& key) const;
   void setSetting(const std::string& address, const std::string& key, const std::string& value);
 

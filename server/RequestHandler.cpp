@@ -132,7 +132,7 @@ void RequestHandler::handleMessage(std::string_view tag, char sep, std::string_v
       std::string_view sql = cut == std::string_view::npos ? std::string_view() : body.substr(cut + 1);
       std::string sqlUtf8 = WireToUtf8(sql);
       if (deferred_) {
-        *deferred_ = SqlWork{tag == "EXECSQL", std::move(sqlUtf8)};
+        *deferred_ = SqlWork{tag == "EXECSQL", std::move(sqlUtf8), s.peer.substr(0, s.peer.rfind(':'))};
         return;
       }
       SqlOutcome r = tag == "OPENSQL" ? gate_.openSql(sqlUtf8, davu::proto::RetSqlHead())

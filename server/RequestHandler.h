@@ -49,6 +49,7 @@ struct Session {
 struct SqlWork {
   bool exec = false;  // EXECSQL, else OPENSQL
   std::string sqlUtf8;
+  std::string client;  // the peer's address: its statements run one at a time
 };
 
 class RequestHandler {

@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "ConfirmStatement.h"
 #include "ServerText.h"
 #include "SqlLimits.h"
 #include "protocol/SqlRows.h"
@@ -94,8 +95,6 @@ bool TableAllowed(const char* table) {
 }
 
 struct AuthState {
-  bool confirmMode = false;
-  bool sawConfirmUpdate = false;
   std::string refusal;  // first reason, for the administrator
 };
 
@@ -119,18 +118,9 @@ int Authorize(void* user, int action, const char* a, const char* b, const char* 
       if (b && FunctionAllowed(b)) return SQLITE_OK;
       return deny(std::string("funktionen ") + (b ? b : "?") + " är inte tillåten.");
     case SQLITE_UPDATE:
-      if (st->confirmMode && mainDb && a && b && EqualsNoCase(a, "CALLLOG") &&
-          EqualsNoCase(b, "CONFIRMTSTAMP")) {
-        st->sawConfirmUpdate = true;
-        return SQLITE_OK;
-      }
-      if (!st->confirmMode) return deny("en fråga (OPENSQL) får bara läsa, inte ändra.");
-      return deny(std::string("endast CALLLOG.CONFIRMTSTAMP får ändras, inte ") + (a ? a : "?") +
-                  "." + (b ? b : "?") + ".");
+      return deny("en fråga (OPENSQL) får bara läsa, inte ändra.");
     default:
-      if (!st->confirmMode)
-        return deny("endast en SELECT-fråga över STATIONS, CALLABLES och CALLLOG är tillåten.");
-      return deny("endast UPDATE CALLLOG SET CONFIRMTSTAMP = ... är tillåten.");
+      return deny("endast en SELECT-fråga över STATIONS, CALLABLES och CALLLOG är tillåten.");
   }
 }
 
@@ -292,21 +282,31 @@ bool TranslateDialect(std::string_view sql, std::string& out, std::string& error
 
 SqlGate::SqlGate(sqlite3* db) : db_(db) { InstallBoundedFunctions(db_); }
 
-SqlOutcome SqlGate::openSql(std::string_view sql, std::string_view head) {
-  return prepareAndRun(sql, Mode::Query, head);
+SqlOutcome SqlGate::execSql(std::string_view clientSql) {
+  SqlOutcome r;
+  std::string sql;
+  if (!TranslateDialect(clientSql, sql, r.error)) return r;
+  std::string why;
+  const std::optional<Confirmation> c = ReadConfirmation(sql, why);
+  const int changed = c ? ApplyConfirmation(db_, *c, why) : -1;
+  if (changed < 0) {
+    r.error = std::string(kPrefix) + (c ? "databasfel: " + why + ". Försök igen." : why);
+    return r;
+  }
+  r.changes = changed;
+  r.ok = true;
+  return r;
 }
-SqlOutcome SqlGate::execSql(std::string_view sql) { return prepareAndRun(sql, Mode::Confirm, {}); }
 
-SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::string_view head) {
+SqlOutcome SqlGate::openSql(std::string_view clientSql, std::string_view head) {
   SqlOutcome r;
   std::string sql;
   if (!TranslateDialect(clientSql, sql, r.error)) return r;
 
   AuthState auth;
-  auth.confirmMode = mode == Mode::Confirm;
   const auto start = std::chrono::steady_clock::now();
   Watch watch;
-  watch.until = start + (mode == Mode::Confirm ? std::min(timeLimit_, kConfirmLimit) : timeLimit_);
+  watch.until = start + timeLimit_;
   watch.yieldAt = yieldAfter_.count() > 0 ? start + yieldAfter_ : std::chrono::steady_clock::time_point::max();
   watch.cancelled = cancelled_;
   GuardScope guard(db_, &auth, &watch);
@@ -342,13 +342,8 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::st
   if (sqlite3_stmt_isexplain(stmt.s) != 0)
     return fail("endast en vanlig SELECT-fråga är tillåten.");
 
-  if (mode == Mode::Query) {
-    if (!sqlite3_stmt_readonly(stmt.s) || sqlite3_column_count(stmt.s) == 0)
-      return fail("en fråga (OPENSQL) måste vara en SELECT som bara läser.");
-  } else {
-    if (sqlite3_stmt_readonly(stmt.s) || !auth.sawConfirmUpdate)
-      return fail("endast UPDATE CALLLOG SET CONFIRMTSTAMP = ... är tillåten.");
-  }
+  if (!sqlite3_stmt_readonly(stmt.s) || sqlite3_column_count(stmt.s) == 0)
+    return fail("en fråga (OPENSQL) måste vara en SELECT som bara läser.");
 
   const int cols = sqlite3_column_count(stmt.s);
   std::vector<std::string> names;  // "NAME|"
@@ -375,7 +370,6 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::st
       if (!auth.refusal.empty()) return fail(auth.refusal);
       return fail(std::string("SQL-fel: ") + sqlite3_errmsg(db_));
     }
-    if (mode == Mode::Confirm) continue;  // rows of a RETURNING clause are not sent
     davu::proto::BeginSqlRow(r.rows, r.rowCount == 0);
     for (int c = 0; c < cols; ++c) {
       r.rows += names[static_cast<std::size_t>(c)];
@@ -399,7 +393,6 @@ SqlOutcome SqlGate::prepareAndRun(std::string_view clientSql, Mode mode, std::st
       if (watch.yieldAt != std::chrono::steady_clock::time_point::max()) watch.yieldAt += waited;
     }
   }
-  if (mode == Mode::Confirm) r.changes = sqlite3_changes(db_);
   r.ok = true;
   return r;
 }

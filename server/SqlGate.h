@@ -1,11 +1,12 @@
 #pragma once
 // Runs the SQL that clients send, in the dialect they write it: date and
 // date-time literals between "#" ("#2024-05-03#", "#2024-05-03 10:22:33#").
-// Only what the administration client legitimately sends is allowed, and that
-// is enforced by SQLite itself (authorizer, read-only check, one statement),
-// not by looking at the text:
-//   OPENSQL  one read-only SELECT over STATIONS, CALLABLES and CALLLOG;
-//   EXECSQL  one UPDATE that sets CALLLOG.CONFIRMTSTAMP and nothing else.
+// Only what the administration client legitimately sends is allowed:
+//   OPENSQL  one read-only SELECT over STATIONS, CALLABLES and CALLLOG,
+//            enforced by SQLite itself (authorizer, read-only check, one
+//            statement), not by looking at the text;
+//   EXECSQL  the confirmation of named calls at a time, read by its own
+//            strict grammar and applied by key (ConfirmStatement.h).
 // Refusals carry a message an administrator can act on (Swedish).
 #include <sqlite3.h>
 
@@ -42,9 +43,7 @@ class SqlGate {
   explicit SqlGate(sqlite3* db);
 
   // A statement that runs longer than this is stopped. A change (EXECSQL)
-  // holds the database's write lock while it runs, so it gets at most
-  // kConfirmLimit: a confirmation takes milliseconds, and register changes
-  // must not wait behind a slow one.
+  // gets at most kConfirmLimit, including its wait for the write lock.
   void setTimeLimit(std::chrono::milliseconds limit) { timeLimit_ = limit; }
   static constexpr std::chrono::milliseconds kConfirmLimit{2000};
   // Largest RETSQL reply, in bytes.
@@ -67,9 +66,6 @@ class SqlGate {
   SqlOutcome execSql(std::string_view sql);
 
  private:
-  enum class Mode { Query, Confirm };
-  SqlOutcome prepareAndRun(std::string_view sql, Mode mode, std::string_view head);
-
   sqlite3* db_;
   std::chrono::milliseconds timeLimit_{20000};
   std::size_t replyLimit_ = 48u * 1024u * 1024u;

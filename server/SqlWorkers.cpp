@@ -60,9 +60,28 @@ std::shared_ptr<SqlJob> SqlWorkers::start(SqlWork work, PieceFn onPiece, DoneFn 
   job->work = std::move(work);
   job->onPiece = std::move(onPiece);
   job->onDone = std::move(onDone);
-  if (static_cast<int>(running_.size()) < options_.maxRunning) launch(job);
-  else waiting_.push_back(job);
+  waiting_.push_back(job);
+  launchWaiting();
   return job;
+}
+
+bool SqlWorkers::clientRunning(const std::string& client) const {
+  return std::any_of(running_.begin(), running_.end(),
+                     [&](const auto& job) { return job->work.client == client; });
+}
+
+// The first waiting job of a client with none running, while a thread is free.
+void SqlWorkers::launchWaiting() {
+  for (auto it = waiting_.begin();
+       it != waiting_.end() && static_cast<int>(running_.size()) < options_.maxRunning;) {
+    if (clientRunning((*it)->work.client)) {
+      ++it;
+      continue;
+    }
+    auto next = *it;
+    it = waiting_.erase(it);
+    launch(next);
+  }
 }
 
 void SqlWorkers::setOutputState(SqlJob& job, std::size_t unsent, bool overBudget) {
@@ -151,11 +170,7 @@ void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
 void SqlWorkers::finished(const std::shared_ptr<SqlJob>& job) {
   if (job->thread.joinable()) job->thread.join();  // it posted this as its last act
   running_.erase(std::remove(running_.begin(), running_.end(), job), running_.end());
-  while (!waiting_.empty() && static_cast<int>(running_.size()) < options_.maxRunning) {
-    auto next = waiting_.front();
-    waiting_.pop_front();
-    launch(next);
-  }
+  launchWaiting();
   if (running_.empty()) watchdog_.stop();
 }
 

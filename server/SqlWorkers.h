@@ -2,8 +2,9 @@
 // Runs the clients' SQL away from the thread that serves connections, so
 // that a long report never keeps other clients waiting. Each request runs on
 // a thread of its own with its own connection to the database file (WAL lets
-// readers run beside the writer); at most maxRunning run at once and the rest
-// wait in order. A large RETSQL reply comes back in pieces as it is built,
+// readers run beside the writer); at most maxRunning run at once, at most one
+// of them for each client (SqlWork::client), and the rest wait in order: a
+// client's next statement waits for its last, while other clients' go first. A large RETSQL reply comes back in pieces as it is built,
 // and the thread waits while the client's unsent output is above a bound.
 //
 // The SQL time limit is kept twice: by the gate's progress handler between
@@ -56,6 +57,8 @@ class SqlWorkers : public QObject {
 
  private:
   void launch(const std::shared_ptr<SqlJob>& job);
+  bool clientRunning(const std::string& client) const;
+  void launchWaiting();
   void finished(const std::shared_ptr<SqlJob>& job);
   void watch();
 

@@ -2,8 +2,9 @@
 // bounded functions, on a small call log in memory. The first byte picks
 // OPENSQL or EXECSQL; the rest is the statement as it comes off the wire.
 // Oracles: a refused or read-only statement changes nothing (every table
-// compared), an accepted EXECSQL changes at most CALLLOG.CONFIRMTSTAMP, the
-// rows of a reply are well framed, and no statement runs past a bound.
+// compared), an accepted EXECSQL changes at most CALLLOG.CONFIRMTSTAMP and
+// never erases one, the rows of a reply are well framed, and no statement
+// runs past a bound.
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -56,6 +57,15 @@ std::string Snapshot(sqlite3* db, bool withConfirm) {
   return out;
 }
 
+long Count(sqlite3* db, const char* q) {
+  sqlite3_stmt* s = nullptr;
+  long n = -1;
+  if (sqlite3_prepare_v2(db, q, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+    n = sqlite3_column_int(s, 0);
+  sqlite3_finalize(s);
+  return n;
+}
+
 struct World {
   World() {
     std::string error;
@@ -88,6 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(Snapshot(db, true) == all, "a refused or read-only statement changed the database", sql);
   } else {
     Require(Snapshot(db, false) == fixed, "EXECSQL changed more than CONFIRMTSTAMP", sql);
+    // Only named calls, each stamped with a time: none loses its confirmation.
+    Require(Count(db, "SELECT COUNT(*) FROM CALLLOG WHERE CONFIRMTSTAMP IS NULL") <= 2,
+            "EXECSQL erased a confirmation", sql);
     // Put the call log back, so that every input starts from the same data.
     sqlite3_exec(db, "UPDATE CALLLOG SET CONFIRMTSTAMP = CASE LOPNR WHEN 13 THEN '2024-05-03 09:40:00' END",
                  nullptr, nullptr, nullptr);

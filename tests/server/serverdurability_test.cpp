@@ -59,7 +59,7 @@ void tst_ServerDurability::changesSurviveKill() {
     c.send(SetIniTextGlobal("DAVU", "Key", "Value"));
     c.send(PostSmsSettings("u", "p", "1"));
     // The last change's answer is the barrier; the kill follows at once.
-    QCOMPARE(c.change(ExecSql("PC1Admin", "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03#")), std::string());
+    QCOMPARE(c.change(ExecSql("PC1Admin", "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03# WHERE  ( LOPNR = 1 )")), std::string());
     ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitStatus(), QProcess::CrashExit);

@@ -20,6 +20,8 @@ class tst_SqlGate : public QObject {
   void hostileStatementsAreRefused();
   void legitimateStatementsRun_data();
   void legitimateStatementsRun();
+  void confirmationsOfTheClientRun_data();
+  void confirmationsOfTheClientRun();
   void valuesThatWouldCutTheReplyAreReplaced();
   void runawayQueryIsStopped();
   void boundedFunctionsGiveTheBuiltInResults_data();
@@ -123,6 +125,31 @@ void tst_SqlGate::hostileStatementsAreRefused_data() {
   QTest::newRow("update then update") << true << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03#; UPDATE CALLLOG SET CONFIRMTSTAMP = NULL";
   QTest::newRow("read secret in where") << true << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03# WHERE EXISTS (SELECT 1 FROM SMSSETTINGS WHERE PASSWORD LIKE 'h%')";
   QTest::newRow("garbage stamp") << true << "UPDATE CALLLOG SET CONFIRMTSTAMP = 'igår'";
+  // Confirmations that nobody made: every call, or calls that were not named.
+  const QString set = "UPDATE CALLLOG SET CONFIRMTSTAMP = ";
+  const QString at = set + "#2024-05-03 10:22:33# ";
+  QTest::newRow("erase every confirmation") << true << set + "NULL";
+  QTest::newRow("stamp every call") << true << at;
+  QTest::newRow("or replace") << true << "UPDATE OR REPLACE CALLLOG SET CONFIRMTSTAMP = NULL";
+  QTest::newRow("from") << true << set + "NULL FROM CALLABLES";
+  QTest::newRow("returning") << true << set + "NULL RETURNING LOPNR";
+  QTest::newRow("cte") << true << "WITH X AS (SELECT 1) UPDATE CALLLOG SET CONFIRMTSTAMP = NULL";
+  QTest::newRow("unconfirm named call") << true << set + "NULL WHERE  ( LOPNR = 12 )";
+  QTest::newRow("stamp from a column") << true << set + "CALLTSTAMP WHERE LOPNR = 12";
+  QTest::newRow("stamp from a function") << true << set + "datetime('now') WHERE LOPNR = 12";
+  QTest::newRow("where always true") << true << at + "WHERE 1 = 1";
+  QTest::newRow("where number or true") << true << at + "WHERE  ( LOPNR = 12 OR 1 = 1 )";
+  QTest::newRow("where key equals itself") << true << at + "WHERE LOPNR = LOPNR";
+  QTest::newRow("where range") << true << at + "WHERE LOPNR > 0";
+  QTest::newRow("where other column") << true << at + "WHERE CALLTSTAMP > #2024-01-01#";
+  QTest::newRow("where subquery") << true << at + "WHERE LOPNR IN (SELECT LOPNR FROM CALLLOG)";
+  QTest::newRow("where and more") << true << at + "WHERE LOPNR = 12 AND CONFIRMTSTAMP IS NULL";
+  QTest::newRow("number then returning") << true << at + "WHERE LOPNR = 12 RETURNING LOPNR";
+  QTest::newRow("number then second statement") << true << at + "WHERE LOPNR = 12; DELETE FROM CALLLOG";
+  QTest::newRow("number then comment") << true << at + "WHERE LOPNR = 12 -- x";
+  QTest::newRow("number expression") << true << at + "WHERE LOPNR = 12 + 0 * LOPNR";
+  QTest::newRow("unclosed parenthesis") << true << at + "WHERE  ( LOPNR = 12 OR  LOPNR = 13";
+  QTest::newRow("another table's number") << true << at + "WHERE CALLABLES.LOPNR = 7";
   QTest::newRow("drop via EXECSQL") << true << "DROP TABLE CALLLOG";
   QTest::newRow("attach via EXECSQL") << true << "ATTACH DATABASE ':memory:' AS x";
 }
@@ -154,10 +181,9 @@ void tst_SqlGate::legitimateStatementsRun_data() {
   QTest::newRow("NOT x IS NULL")
       << false << "SELECT LOPNR FROM CALLLOG WHERE NOT CONFIRMTSTAMP IS NULL AND LOPNR > 12" << "¤%LOPNR|13~%¤";
   QTest::newRow("decimal comma") << false << "SELECT AVG(LOPNR) AS M FROM CALLLOG" << "¤%M|12,5~%¤";
-  QTest::newRow("confirm with subquery")
-      << true << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03 10:22:33# WHERE LOPNR IN (SELECT MIN(LOPNR) FROM CALLLOG)"
+  QTest::newRow("confirm by number")
+      << true << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03 10:22:33# WHERE  ( LOPNR = 12 )"
       << "2024-05-03 10:22:33";
-  QTest::newRow("unconfirm") << true << "UPDATE CALLLOG SET CONFIRMTSTAMP = NULL WHERE  ( LOPNR = 12 )" << "NULL";
 }
 
 void tst_SqlGate::legitimateStatementsRun() {
@@ -175,6 +201,41 @@ void tst_SqlGate::legitimateStatementsRun() {
     QCOMPARE(c.exchange(OpenSql("PC1Admin", W(sql.toStdString())), "#DATAEND#"),
              W("#DATASTART#¤RETSQL:" + expect.toStdString() + ":RETSQL¤#DATAEND#"));
   }
+}
+
+// Every form the active-calls window sends (its texts are pinned byte for
+// byte by the call log's own SQL test), and the forms a hand may write.
+void tst_SqlGate::confirmationsOfTheClientRun_data() {
+  QTest::addColumn<QString>("sql");
+  QTest::addColumn<QString>("expect");  // LOPNR|CONFIRMTSTAMP of the calls 11 to 13
+  QTest::newRow("two calls")
+      << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03 10:22:33# WHERE  ( LOPNR = 12 OR  LOPNR = 13 )"
+      << "11|NULL;12|2024-05-03 10:22:33;13|2024-05-03 10:22:33";
+  QTest::newRow("one call") << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03 09:05:07# WHERE  ( LOPNR = 12 )"
+                            << "11|NULL;12|2024-05-03 09:05:07;13|NULL";
+  QTest::newRow("midnight leaves out the time")
+      << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-04# WHERE  ( LOPNR = 13 )"
+      << "11|NULL;12|NULL;13|2024-05-04 00:00:00";
+  QTest::newRow("a second after midnight")
+      << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-04 00:00:01# WHERE  ( LOPNR = 13 )"
+      << "11|NULL;12|NULL;13|2024-05-04 00:00:01";
+  QTest::newRow("a call that is gone") << "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03 10:00:00# WHERE  ( LOPNR = -5 OR  LOPNR = 11 )"
+                                       << "11|2024-05-03 10:00:00;12|NULL;13|NULL";
+  QTest::newRow("by hand") << "update calllog set confirmtstamp=#2024-05-03 10:00:00#\n where lopnr in (11,13);"
+                           << "11|2024-05-03 10:00:00;12|NULL;13|2024-05-03 10:00:00";
+  QTest::newRow("number first, nested") << "UPDATE main.CALLLOG SET CONFIRMTSTAMP = #2024-05-03 10:00:00# WHERE ((11 = CALLLOG.LOPNR))"
+                                        << "11|2024-05-03 10:00:00;12|NULL;13|NULL";
+}
+
+void tst_SqlGate::confirmationsOfTheClientRun() {
+  QFETCH(QString, sql);
+  QFETCH(QString, expect);
+  ServerHarness h;
+  h.db().exec(kSeed);
+  h.db().exec("INSERT INTO CALLLOG (LOPNR, STATIONSLOPNR, CALLABLESLOPNR, CALLTSTAMP) VALUES (11, 3, 7, '2024-05-03 08:00:00')");
+  WireClient c(h.port());
+  QCOMPARE(c.change(ExecSql("PC1Admin", W(sql.toStdString()))), std::string());
+  QCOMPARE(QString::fromStdString(h.query("SELECT LOPNR, CONFIRMTSTAMP FROM CALLLOG ORDER BY LOPNR")), expect);
 }
 
 void tst_SqlGate::valuesThatWouldCutTheReplyAreReplaced() {

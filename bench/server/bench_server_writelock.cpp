@@ -1,0 +1,136 @@
+// Version requests while four other clients confirm calls without pause:
+// each confirmation takes SQLite's write lock, and the version request, which
+// touches no database, must not wait for it. Prints the version requests'
+// median, 90th percentile and longest time, and the 90th percentile against
+// 50 ms.
+//   bench_server_writelock [version requests, one each 10 ms]
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ServerDatabase.h"
+#include "protocol/Catalogue.h"
+
+using namespace davu::server;
+
+namespace {
+
+int Connect(quint16 port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) qFatal("no connection");
+  return fd;
+}
+
+// Sends and reads until `end`; false when the server closed.
+bool Exchange(int fd, const std::string& request, const std::string& end) {
+  if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return false;
+  std::string got;
+  char buf[4096];
+  while (got.find(end) == std::string::npos) {
+    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) return false;
+    got.append(buf, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const int requests = argc > 1 ? std::atoi(argv[1]) : 300;
+  QTemporaryDir dir;
+  const QString db = dir.filePath("bench.db");
+  {
+    std::string error;
+    auto d = Database::open(db.toStdString(), &error);
+    if (!d) qFatal("%s", error.c_str());
+    d->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000)"
+            " INSERT INTO CALLLOG (STATIONSLOPNR, CALLABLESLOPNR, CALLTSTAMP) SELECT 1, 1, '2024-05-03 09:00:00' FROM n");
+  }
+  QProcess server;
+  server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  const QString portFile = dir.filePath("port");
+  server.start(DAVU_SERVER_EXE, {"--port", "0", "--db", db, "--port-file", portFile});
+  QElapsedTimer wait;
+  wait.start();
+  QFile pf(portFile);
+  while (!pf.exists() && wait.elapsed() < 20000) QThread::msleep(20);
+  if (!pf.open(QIODevice::ReadOnly)) qFatal("davu-server did not start");
+  const quint16 port = static_cast<quint16>(pf.readAll().trimmed().toUInt());
+  const std::string version = davu::proto::GetServerVersion("BENCH", 2);
+  const std::string versionEnd = ":RETSERVERVERSION\xA4";
+
+  std::atomic<bool> stop{false};
+  std::atomic<long> confirmations{0};
+  std::vector<std::thread> confirmers;
+  for (int t = 0; t < 4; ++t)
+    confirmers.emplace_back([&, t] {
+      int fd = Connect(port);
+      std::mt19937 rng(static_cast<unsigned>(t));
+      while (!stop) {
+        std::string sql = "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-03 10:22:33# WHERE  (";
+        for (int i = 0; i < 200; ++i) sql += " LOPNR = " + std::to_string(rng() % 20000 + 1) + " OR ";
+        sql.resize(sql.size() - 3);
+        sql += ')';
+        if (!Exchange(fd, davu::proto::ExecSql("BENCH", sql) + version, versionEnd)) break;
+        ++confirmations;
+      }
+      ::close(fd);
+    });
+
+  int fd = Connect(port);
+  std::vector<double> ms;
+  // A settings save beside them, on the thread that serves every connection.
+  std::atomic<long> saves{0};
+  confirmers.emplace_back([&] {
+    int sfd = Connect(port);
+    for (long i = 0; !stop; ++i) {
+      if (!Exchange(sfd, davu::proto::SetIniTextGlobal("BENCH", "Key", std::to_string(i)) + version, versionEnd)) break;
+      ++saves;
+    }
+    ::close(sfd);
+  });
+  QElapsedTimer span;
+  span.start();
+  for (int i = 0; i < requests; ++i) {
+    QThread::msleep(10);
+    QElapsedTimer t;
+    t.start();
+    if (!Exchange(fd, version, versionEnd)) qFatal("the server closed the connection");
+    ms.push_back(t.nsecsElapsed() / 1e6);
+  }
+  stop = true;
+  for (auto& c : confirmers) c.join();
+  ::close(fd);
+  server.terminate();
+  server.waitForFinished(5000);
+  std::sort(ms.begin(), ms.end());
+  const double p90 = ms[ms.size() * 9 / 10];
+  std::printf("%d version requests over %.1f s beside 4 clients confirming 200 calls each and one saving a "
+              "setting, without pause (%ld confirmations, %ld saves)\n",
+              requests, span.elapsed() / 1000.0, confirmations.load(), saves.load());
+  std::printf("median %.2f ms, p90 %.2f ms, longest %.2f ms; p90 / 50 ms = %.3f\n", ms[ms.size() / 2], p90,
+              ms.back(), p90 / 50.0);
+  return 0;
+}
