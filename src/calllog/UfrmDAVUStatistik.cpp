@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -134,6 +135,9 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   top->addWidget(Panel1);
   top->addWidget(PageControl1, 1);
   auto* layout = new QVBoxLayout(this);
+  // The window's own smallest size rules, so that it fits a small screen:
+  // the grid and the lists shrink.
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addLayout(top, 1);
@@ -211,6 +215,17 @@ void TfrmDAVUStatistik::FormCreate() {
 TfrmDAVUStatistik::Choice& TfrmDAVUStatistik::SessionChoice() {
   static Choice choice;
   return choice;
+}
+
+// A small screen gets all the room there is, frame included.
+void TfrmDAVUStatistik::showEvent(QShowEvent* event) {
+  if (const QScreen* s = screen()) {
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize room = s->availableGeometry().size().shrunkBy(frame);
+    setMinimumSize(minimumSize().boundedTo(room));
+    resize(size().boundedTo(room));
+  }
+  TCallLogWindow::showEvent(event);
 }
 
 void TfrmDAVUStatistik::hideEvent(QHideEvent* event) {

@@ -76,6 +76,7 @@ class TfrmDAVUStatistik : public TCallLogWindow {
 
  private:
   void FormCreate();
+  void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void buildLeftPanel();
 
