@@ -7,6 +7,8 @@
 const QString TRegisterTab::kFetching = QStringLiteral("Hämtar…");
 const QString TRegisterTab::kNoAnswer =
     QStringLiteral("Servern svarade inte. Tryck på Ångra för att hämta igen.");
+const QString TRegisterTab::kNotConnected =
+    QStringLiteral("Inte ansluten till servern. Tryck på Ångra för att hämta igen.");
 const QString TRegisterTab::kNotConnectedNothingSaved = QStringLiteral(
     "Inget sparades: programmet är inte anslutet till servern. "
     "Ändringen finns kvar; spara igen när anslutningen är tillbaka.");
@@ -36,6 +38,7 @@ void TRegisterTab::Fetch(const std::string& bytes) {
   if (Channel && Channel(bytes)) return;
   // Nothing can come: say so at once rather than after the wait.
   ContentsTimerTimer();
+  SetStatus(kNotConnected);
 }
 
 void TRegisterTab::ContentsArrived() {

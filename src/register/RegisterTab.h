@@ -29,6 +29,7 @@ class TRegisterTab : public QWidget {
   static constexpr int kContentsWaitMs = 5000;
   static const QString kFetching;
   static const QString kNoAnswer;
+  static const QString kNotConnected;
   static const QString kNotConnectedNothingSaved;
 
   // Sends wire bytes on the window's connection; false when they could not

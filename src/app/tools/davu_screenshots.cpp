@@ -48,16 +48,19 @@ bool save(QWidget* w, const QString& name) {
   return ok;
 }
 
+// The clinic's resources, as its server sends them.
+const char* const kClinicCallables =
+    "\xA4RETALLCALLABLES:"
+    "Rum 1:1:Dr Anna Andersson, rum 1:16769734:0::T:"
+    "Rum 2:2:Sk\xF6terska Lena \xC5" "berg, rum 2:13828050:-1:0701234567:T:"
+    "Lab:3:Laboratoriet plan 3:8421376:0::T:"
+    "Akut:4:Akutrummet:255:-1:0709876543:T:"
+    "R\xF6ntgen:5:R\xF6ntgen v\xE4ntrum B:4194304:0::F:"
+    "Kurator:6:Kurator Maria Lind, rum 5:16777215:0::T:";
+
 // What a clinic's server sends for the register tabs.
 void fillRegister(TfrmSystreg* reg) {
-  reg->HandleRetAllCallables(
-      "\xA4RETALLCALLABLES:"
-      "Rum 1:1:Dr Anna Andersson, rum 1:16769734:0::T:"
-      "Rum 2:2:Sk\xF6terska Lena \xC5" "berg, rum 2:13828050:-1:0701234567:T:"
-      "Lab:3:Laboratoriet plan 3:8421376:0::T:"
-      "Akut:4:Akutrummet:255:-1:0709876543:T:"
-      "R\xF6ntgen:5:R\xF6ntgen v\xE4ntrum B:4194304:0::F:"
-      "Kurator:6:Kurator Maria Lind, rum 5:16777215:0::T:");
+  reg->HandleRetAllCallables(kClinicCallables);
   reg->HandleRetSmsSettings("\xA4RETSMSSETTINGS:vcnorr:hemligt:100234:");
 }
 
@@ -109,8 +112,9 @@ void fillKlienterExample(TfrmSystreg* reg) {
       "VANTRUM-TV:2:V\xE4ntrum A:8388608:1:-1:::LAB-PC:3:Provtagning:13158655:0:0:::"
       "KANSLI:4:Kansli:15790320:2:0:::");
   TStationsTab* t = reg->tsStations;
+  // Choosing the client asks for its lists; the answers follow.
   t->lbmachines->setCurrentIndex(t->machines()->index(1));
-  t->CopyAllResources(reg->tsResurser->lbResurserItems->items());
+  reg->HandleRetAllCallables(kClinicCallables);
   reg->HandleRetStationCallables("\xA4RETSTATIONCALLABLES:3:0:1:1:4:2:");
 }
 
