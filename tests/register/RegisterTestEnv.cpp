@@ -6,6 +6,9 @@
 #include "SharedState.h"
 #include "USystReg.h"
 
+#include <QListView>
+#include <QtTest>
+
 RegisterCase::RegisterCase()
     : platform(std::make_unique<FakePlatform>()),
       server(std::make_unique<FakeServer>()),
@@ -37,3 +40,10 @@ RegisterWindowCase::RegisterWindowCase() {
 }
 
 RegisterWindowCase::~RegisterWindowCase() { w.reset(); }
+
+void ClickCheck(TResourcesTab* tab, int row) {
+  QAbstractItemModel* m = tab->lbResurser->model();
+  const QModelIndex i = m->index(row, 0);
+  const auto now = m->data(i, Qt::CheckStateRole).value<Qt::CheckState>();
+  QVERIFY(m->setData(i, now == Qt::Checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole));
+}

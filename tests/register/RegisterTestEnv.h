@@ -11,6 +11,10 @@ class ClientSocket;
 class FakePlatform;
 class FakeServer;
 class TfrmSystreg;
+class TResourcesTab;
+
+// Ticks or unticks a line of "Resurser" the way the list's check box does.
+void ClickCheck(TResourcesTab* tab, int row);
 
 // Empty settings, shared state reset on both ends of the case, the platform
 // faked, and a scripted server with a socket not yet connected to it.

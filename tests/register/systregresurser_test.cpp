@@ -33,13 +33,6 @@ QStringList Texts(const TCallableListModel* m) {
   return out;
 }
 
-// Ticks or unticks a line the way the list's check box does.
-void ClickCheck(TResourcesTab* tab, int row) {
-  QAbstractItemModel* m = tab->lbResurser->model();
-  const QModelIndex i = m->index(row, 0);
-  const auto now = m->data(i, Qt::CheckStateRole).value<Qt::CheckState>();
-  QVERIFY(m->setData(i, now == Qt::Checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole));
-}
 
 }  // namespace
 

@@ -34,12 +34,6 @@ const char* kMachines =
     "¤RETALLMACHINES:PC12:12:Reception:255:0:-1:IMEI-1:extra ett:"
     "TV1:13:Väntrum:16776960:1:0:::";
 
-void ClickCheck(TResourcesTab* tab, int row) {
-  QAbstractItemModel* m = tab->lbResurser->model();
-  const QModelIndex i = m->index(row, 0);
-  const auto now = m->data(i, Qt::CheckStateRole).value<Qt::CheckState>();
-  QVERIFY(m->setData(i, now == Qt::Checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole));
-}
 
 }  // namespace
 
