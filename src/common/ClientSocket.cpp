@@ -113,6 +113,8 @@ void ClientSocket::close() {
   retireSocket();
   state_ = State::Idle;
   readPosted_ = false;
+  inbox_.clear();
+  disconnectHeld_ = false;
   if (wasOpen) emit disconnected();
 }
 
