@@ -99,13 +99,17 @@ int main(int argc, char** argv) {
     sink = reinterpret_cast<std::size_t>(std::memchr(framed.data(), 0, framed.size()));
   });
   // Cold: a new reassembler grows its buffer for the reply. Warm: the
-  // connection's reassembler has received a reply of this size before.
+  // connection's reassembler has received a reply of this size before, and
+  // the main window has handed its buffer back.
   davu::proto::Reassembler warm;
   auto reassemble = [&](davu::proto::Reassembler& r) {
     std::size_t got = 0;
     for (std::size_t p = 0; p < framed.size(); p += 64 * 1024) {
       const std::string_view chunk = std::string_view(framed).substr(p, 64 * 1024);
-      if (auto t = r.feed(chunk)) got += t->size();
+      if (auto t = r.feed(chunk)) {
+        got += t->size();
+        r.recycle(std::move(*t));
+      }
     }
     sink = got;
     if (got != framed.size() - 20) std::abort();

@@ -80,7 +80,10 @@ void TfrmDAVUAdmin::reassemble(const std::function<std::optional<std::string>()>
   armReplyQuietTimer();
   // The reassembly's own state is settled before dispatching, so a read
   // that arrives while the dispatcher waits is handled in full inside it.
-  if (text) DispatchReply(std::move(*text), ClientSocket1);
+  if (!text) return;
+  dispatchText(*text);
+  // The next large reply is put together in this one's buffer.
+  reassembler_.recycle(std::move(*text));
 }
 
 void TfrmDAVUAdmin::reportOverflow() {
@@ -107,6 +110,10 @@ void TfrmDAVUAdmin::armReplyQuietTimer() {
 
 void TfrmDAVUAdmin::DispatchReply(std::string text, ClientSocket* socket) {
   Q_UNUSED(socket);
+  dispatchText(text);
+}
+
+void TfrmDAVUAdmin::dispatchText(std::string_view text) {
   // The replies' owners; a text may be dispatched again inside any of them
   // (a settings read waits with the event loop running), and this call keeps
   // its own text.

@@ -150,6 +150,8 @@ class TfrmDAVUAdmin : public QWidget {
   // One step of the reassembly (a read, or the end of the quiet time), then
   // the dispatch of the text it gives.
   void reassemble(const std::function<std::optional<std::string>()>& step);
+  // DispatchReply's work on a text that stays the caller's.
+  void dispatchText(std::string_view text);
   void reportOverflow();
   void armReplyQuietTimer();
   void rearmWatchdog();

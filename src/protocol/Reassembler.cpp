@@ -1,6 +1,7 @@
 #include "Reassembler.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Envelope.h"
 #include "TextUtil.h"
@@ -18,6 +19,12 @@ bool IsPartial(std::string_view rest, std::string_view marker) {
 Reassembler::Reassembler(std::size_t limit, StreamGrammar grammar) : limit_(limit), grammar_(grammar) {}
 
 std::size_t Reassembler::pendingSize() const { return pending_.size(); }
+
+void Reassembler::recycle(std::string&& text) {
+  if (!pending_.empty() || text.capacity() <= pending_.capacity()) return;
+  text.clear();
+  pending_.swap(text);
+}
 
 void Reassembler::reset() {
   pending_.clear();
@@ -177,24 +184,42 @@ void Reassembler::scan() {
   }
 }
 
-// Hands out pending_[0, end) without its cut ranges, and drops it. pending_
-// keeps its capacity, so a connection that receives large replies does not
-// grow a fresh buffer (and fault in fresh pages) for every one of them.
+// Hands out pending_[0, end) without its cut ranges, and drops it. When that
+// is all that is held, the text is made in place and handed out as it is:
+// a large reply (an error text of many megabytes) is never held twice here.
+// The caller hands the buffer back (recycle) once the text is handled.
 std::optional<std::string> Reassembler::takeUpTo(std::size_t end) {
   if (end == 0) return std::nullopt;
-  std::string text;
-  text.reserve(end);
-  std::size_t from = 0;
   std::size_t used = 0;
-  for (; used < cuts_.size() && cuts_[used].first < end; ++used) {
-    text.append(pending_, from, cuts_[used].first - from);
-    from = cuts_[used].first + cuts_[used].second;
+  while (used < cuts_.size() && cuts_[used].first < end) ++used;
+  std::string text;
+  if (end == pending_.size()) {
+    char* bytes = pending_.data();
+    std::size_t to = 0;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < used; ++i) {
+      const std::size_t n = cuts_[i].first - from;
+      std::memmove(bytes + to, bytes + from, n);
+      to += n;
+      from = cuts_[i].first + cuts_[i].second;
+    }
+    std::memmove(bytes + to, bytes + from, end - from);
+    pending_.resize(to + end - from);
+    text.swap(pending_);
+    dropped_ += end;
+  } else {
+    text.reserve(end);
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < used; ++i) {
+      text.append(pending_, from, cuts_[i].first - from);
+      from = cuts_[i].first + cuts_[i].second;
+    }
+    text.append(pending_, from, end - from);
+    dropFront(end);
   }
-  text.append(pending_, from, end - from);
   cuts_.erase(cuts_.begin(), cuts_.begin() + static_cast<std::ptrdiff_t>(used));
   for (auto& cut : cuts_) cut.first -= end;
 
-  dropFront(end);
   scanFrom_ -= end;
   complete_ -= end;
   if (unit_ != Unit::None) unitStart_ -= end;

@@ -78,6 +78,10 @@ class Reassembler {
   // True when during the last feed() or expire() a frame or message passed
   // the limit and was abandoned.
   bool overflowed() const { return overflowed_; }
+  // A text this reassembler handed out, once it has been handled: its buffer
+  // is kept for the next reply, which then grows no fresh one, unless bytes
+  // are already pending.
+  void recycle(std::string&& text);
   std::size_t pendingSize() const;
   // A new connection starts with nothing pending.
   void reset();

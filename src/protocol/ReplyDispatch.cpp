@@ -43,15 +43,21 @@ void DispatchText(std::string_view text, std::span<const ReplyKind> kinds, Reply
     p = m.end;
   }
 
-  // The error text, with the replies that stand in it taken out.
-  std::string errorText;
-  if (errorAt != kNone) {
+  // The error text, with the replies that stand in it taken out. Without
+  // such replies it is the text's own tail: an error text of many megabytes
+  // is not copied.
+  std::string joined;
+  std::string_view errorText;
+  if (errorAt != kNone && inError.empty()) {
+    errorText = text.substr(errorAt);
+  } else if (errorAt != kNone) {
     std::size_t from = errorAt;
     for (const Found& f : inError) {
-      errorText.append(text, from, f.from - from);
+      joined.append(text, from, f.from - from);
       from = f.end;
     }
-    errorText.append(text, from);
+    joined.append(text, from);
+    errorText = joined;
   }
 
   // Round r hands on the r-th reply of each kind that has one.
@@ -69,7 +75,7 @@ void DispatchText(std::string_view text, std::span<const ReplyKind> kinds, Reply
     return;
   }
   if (errorText.find(kErrorSuppressed) != std::string::npos) return;
-  routes.error(std::string_view(errorText).substr(std::min<std::size_t>(7, errorText.size())));
+  routes.error(errorText.substr(std::min<std::size_t>(7, errorText.size())));
 }
 
 int VersionNumber(std::string_view version) {
