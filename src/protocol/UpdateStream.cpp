@@ -21,8 +21,37 @@ void UpdateStream::reset() {
   others_.reset();
   inFrame_ = false;
   abandoned_ = false;
+  streaming_ = false;
+  spilled_ = 0;
   frame_ = std::string();
   held_.clear();
+}
+
+void UpdateStream::setProgramSink(ProgramSink sink) {
+  sink_ = std::move(sink);
+  if (streaming_ && !sink_) {
+    streaming_ = false;
+    abandoned_ = true;
+    frame_.erase(0, frame_.size() - std::min(frame_.size(), kFrameEnd.size() - 1));
+  }
+}
+
+void UpdateStream::spill() {
+  if (!sink_ || abandoned_) return;
+  if (!streaming_) {
+    if (!std::string_view(frame_).starts_with(programOpen_)) return;
+    streaming_ = true;
+    spilled_ = programOpen_.size();
+    frame_.erase(0, programOpen_.size());
+  }
+  // The closing program marker and a split end marker are looked for in the
+  // bytes kept.
+  const std::size_t keep = programClose_.size() + kFrameEnd.size();
+  if (frame_.size() < kSpillBytes + keep) return;
+  const std::size_t n = frame_.size() - keep;
+  sink_(std::string_view(frame_).substr(0, n));
+  frame_.erase(0, n);
+  spilled_ += n;
 }
 
 std::vector<UpdateStream::Event> UpdateStream::feed(std::string_view chunk) {
@@ -103,11 +132,15 @@ std::size_t UpdateStream::feedFrame(std::string_view chunk, std::size_t p, std::
   } else {
     frame_.append(content);
     // Its last bytes may still turn out to start the end marker.
-    if (frame_.size() > limit_ + endLen - 1) {
+    if (frameSize() > limit_ + endLen - 1) {
       abandoned_ = true;
-      frame_.erase(0, frame_.size() - (endLen - 1));
+      if (streaming_) sink_ = nullptr;
+      streaming_ = false;
+      frame_.erase(0, frame_.size() - std::min(frame_.size(), endLen - 1));
       frame_.shrink_to_fit();
       out.push_back({Event::Kind::BrokenProgram, {}});
+    } else if (e == std::string_view::npos) {
+      spill();
     }
   }
   if (e == std::string_view::npos) return chunk.size();
@@ -118,16 +151,43 @@ std::size_t UpdateStream::feedFrame(std::string_view chunk, std::size_t p, std::
 
 void UpdateStream::finishFrame(std::vector<Event>& out) {
   inFrame_ = false;
-  std::string content;
-  content.swap(frame_);
-  if (abandoned_) {
-    abandoned_ = false;
+  const std::size_t size = frameSize();
+  spilled_ = 0;
+  const bool wasAbandoned = abandoned_;
+  abandoned_ = false;
+  if (wasAbandoned) {
+    frame_.clear();
     return;
   }
-  if (content.size() > limit_) {
+  if (size > limit_) {
+    if (streaming_) sink_ = nullptr;
+    streaming_ = false;
+    frame_ = std::string();
     out.push_back({Event::Kind::BrokenProgram, {}});
     return;
   }
+  if (sink_ && !streaming_) {
+    // A program reply that ended before any of it was handed on.
+    spill();
+  }
+  if (streaming_) {
+    streaming_ = false;
+    // One reply per sink: what follows it in this read is not its file.
+    const ProgramSink sink = std::move(sink_);
+    sink_ = nullptr;
+    std::string tail;
+    tail.swap(frame_);
+    if (!std::string_view(tail).ends_with(programClose_)) {
+      out.push_back({Event::Kind::BrokenProgram, {}});
+      return;
+    }
+    tail.resize(tail.size() - programClose_.size());
+    if (!tail.empty()) sink(tail);
+    out.push_back({Event::Kind::Program, {}, true});
+    return;
+  }
+  std::string content;
+  content.swap(frame_);
   if (std::string_view(content).starts_with(programOpen_)) {
     if (content.size() < programOpen_.size() + programClose_.size() ||
         !std::string_view(content).ends_with(programClose_)) {

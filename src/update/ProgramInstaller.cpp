@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "CEVersionInfo.h"
+#include "DownloadFile.h"
 #include "ExecutableImage.h"
 #include "UpdateKeys.h"
 #include "UpdateState.h"
@@ -105,18 +106,21 @@ ProgramInstaller::Result ProgramInstaller::install(std::string_view bytes, const
                                                    int expectedNumber, const QByteArray& signature,
                                                    const std::vector<davu::update::PublicKey>& keys,
                                                    const QString& programFileName) {
-  std::string temp = QFile::encodeName(target).toStdString() + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return {Outcome::NotStored, systemError()};
-  const QString tempPath = QFile::decodeName(temp.c_str());
+  DownloadFile download(target);
+  download.append(bytes);
+  return install(download, target, expectedNumber, signature, keys, programFileName);
+}
+
+ProgramInstaller::Result ProgramInstaller::install(DownloadFile& download, const QString& target,
+                                                   int expectedNumber, const QByteArray& signature,
+                                                   const std::vector<davu::update::PublicKey>& keys,
+                                                   const QString& programFileName) {
   auto fail = [&](Outcome outcome, const QString& detail) {
-    ::unlink(temp.c_str());
+    download.discard();
     return Result{outcome, detail};
   };
-  const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0 && ::fchmod(fd, 0755) == 0;
-  const QString writeError = written ? QString() : systemError();
-  if (::close(fd) != 0 && written) return fail(Outcome::NotStored, systemError());
-  if (!written) return fail(Outcome::NotStored, writeError);
+  if (!download.finish()) return fail(Outcome::NotStored, download.error());
+  const QString tempPath = download.path();
 
   const QString version = productVersionOf(tempPath);
   const QString problem = signatureProblem(tempPath, signature, keys, programFileName, version);
@@ -126,12 +130,13 @@ ProgramInstaller::Result ProgramInstaller::install(std::string_view bytes, const
   if (!runsHere(tempPath)) return fail(Outcome::Refused, notAProgram());
   if (!replaceFile(signaturePath(target), std::string_view(signature.constData(), size_t(signature.size())), 0644))
     return fail(Outcome::NotStored, systemError());
-  if (::rename(temp.c_str(), QFile::encodeName(target).constData()) != 0) {
+  if (::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(target).constData()) != 0) {
     const Result r = fail(Outcome::NotStored, systemError());
     // A signature without its program would only be taken for the old copy's.
     QFile::remove(signaturePath(target));
     return r;
   }
+  download.release();
   syncFolder(QFileInfo(target).absolutePath());
   return {Outcome::Installed, QString()};
 }

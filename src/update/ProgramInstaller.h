@@ -15,6 +15,8 @@
 
 #include "ReleaseSignature.h"
 
+class DownloadFile;
+
 class ProgramInstaller {
  public:
   enum class Outcome { Installed, Refused, WrongVersion, NotStored };
@@ -30,6 +32,11 @@ class ProgramInstaller {
   // name `programFileName` and their product version gives exactly
   // `expectedNumber` (see VersionNumber).
   static Result install(std::string_view bytes, const QString& target, int expectedNumber,
+                        const QByteArray& signature, const std::vector<davu::update::PublicKey>& keys,
+                        const QString& programFileName);
+  // The same for a download that already lies in a temporary file beside
+  // `target`; the file is taken (renamed) when installed, removed otherwise.
+  static Result install(DownloadFile& download, const QString& target, int expectedNumber,
                         const QByteArray& signature, const std::vector<davu::update::PublicKey>& keys,
                         const QString& programFileName);
 

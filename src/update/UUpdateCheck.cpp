@@ -13,6 +13,7 @@
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
 #include "Dialogs.h"
+#include "DownloadFile.h"
 #include "ProgramInstaller.h"
 #include "RunningProgram.h"
 #include "SettingsStore.h"
@@ -60,6 +61,8 @@ TUpdateCheck::TUpdateCheck(TfrmDAVUcommon& common, QObject* parent)
   connect(common_.UpdateTimer, &QTimer::timeout, this, &TUpdateCheck::UpdateTimerTimer);
 }
 
+TUpdateCheck::~TUpdateCheck() = default;
+
 QString TUpdateCheck::localCopy() const { return LocalDataFolder + programFileName; }
 
 std::size_t TUpdateCheck::downloadLimit() const {
@@ -83,10 +86,10 @@ bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   ++generation_;
   downloading_ = false;
   awaitingSignature_ = false;
-  program_.clear();
   ClientSocket* socket = common_.UpdateSocket;
   if (socket->active()) socket->close();
   stream_.reset();
+  dropDownload();
   // No frame of the update connection, asked for or not, is held beyond
   // what a program file can be.
   stream_.setFrameLimit(downloadLimit());
@@ -133,7 +136,7 @@ bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   common_.UpdateTimer->stop();
   downloading_ = false;
   awaitingSignature_ = false;
-  program_ = std::string();
+  dropDownload();
   if (UpdateTimedOut) return false;
   if (UpdateStarted) {
     restartTimer(kDownloadWaitMs);
@@ -149,6 +152,7 @@ void TUpdateCheck::UpdateTimerTimer() {
   common_.UpdateTimer->stop();
   downloading_ = false;
   awaitingSignature_ = false;
+  dropDownload();
   common_.UpdateSocket->close();
 }
 
@@ -198,6 +202,10 @@ void TUpdateCheck::decide() {
   }
   downloading_ = true;
   stream_.setFrameLimit(downloadLimit());
+  download_ = std::make_unique<DownloadFile>(localCopy());
+  stream_.setProgramSink([this](std::string_view bytes) {
+    if (download_) download_->append(bytes);
+  });
   socket->sendBytes(davu::proto::GetNewClient(ToWire(programFileName), client, OwnClientType));
 }
 
@@ -233,7 +241,7 @@ void TUpdateCheck::UpdateSocketRead() {
           handleReply(std::move(event.bytes), errors);
           break;
         case Kind::Program:
-          handleProgram(event.bytes);
+          handleProgram(event);
           break;
         case Kind::BrokenProgram:
           if (awaitingSignature_) refuse(QStringLiteral("signatur saknas eller är för stor"));
@@ -279,20 +287,28 @@ void TUpdateCheck::showErrors(const ErrorReplies& errors) {
 void TUpdateCheck::endConnection() {
   common_.UpdateTimer->stop();
   downloading_ = false;
+  dropDownload();
   common_.UpdateSocket->close();
 }
 
-void TUpdateCheck::handleProgram(std::string_view bytes) {
+void TUpdateCheck::dropDownload() {
+  stream_.setProgramSink({});
+  download_.reset();
+}
+
+void TUpdateCheck::handleProgram(const davu::proto::UpdateStream::Event& event) {
   if (awaitingSignature_) {
-    handleSignature(bytes);
+    handleSignature(event.bytes);
     return;
   }
   // Only the program this check asked for is ever installed.
-  if (!downloading_) return;
+  if (!downloading_ || !download_) return;
   downloading_ = false;
   awaitingSignature_ = true;
-  program_ = std::string(bytes);
-  // A signature is a few hundred bytes: a larger frame is dropped unread.
+  if (!event.streamed) download_->append(event.bytes);
+  // The signature is read in memory; a signature is a few hundred bytes: a
+  // larger frame is dropped unread.
+  stream_.setProgramSink({});
   stream_.setFrameLimit(davu::update::kMaxSignatureFileSize);
   common_.UpdateSocket->sendBytes(davu::proto::GetNewClient(
       ToWire(programFileName + QStringLiteral(".minisig")), ToWire(GetClientName()), OwnClientType));
@@ -308,7 +324,7 @@ bool TUpdateCheck::signatureRefused(std::string_view reply) {
 void TUpdateCheck::refuse(const QString& reason) {
   awaitingSignature_ = false;
   downloading_ = false;
-  program_ = std::string();
+  dropDownload();
   stream_.setFrameLimit(downloadLimit());
   ShowInfoMessage(QStringLiteral("Den nya versionen från uppdateringsservern installerades inte: ") + reason +
                   QStringLiteral(".\rProgrammet fortsätter med den version som körs nu."));
@@ -318,10 +334,10 @@ void TUpdateCheck::refuse(const QString& reason) {
 void TUpdateCheck::handleSignature(std::string_view bytes) {
   awaitingSignature_ = false;
   stream_.setFrameLimit(downloadLimit());
-  const std::string program = std::move(program_);
-  program_ = std::string();
+  const std::unique_ptr<DownloadFile> download = std::move(download_);
+  if (!download) return;
   const ProgramInstaller::Result r =
-      ProgramInstaller::install(program, localCopy(), currentNumber_,
+      ProgramInstaller::install(*download, localCopy(), currentNumber_,
                                 QByteArray(bytes.data(), qsizetype(bytes.size())), keys_, programFileName);
   switch (r.outcome) {
     case ProgramInstaller::Outcome::Refused:
@@ -343,6 +359,7 @@ void TUpdateCheck::handleSignature(std::string_view bytes) {
 
 void TUpdateCheck::turnAway(const QString& foundVersion) {
   downloading_ = false;
+  dropDownload();
   QString text = QStringLiteral(
       "Den nya versionen som hämtades från uppdateringsservern var skadad eller av fel version "
       "och installerades inte. Programmet fortsätter med den version som körs nu.");

@@ -29,6 +29,7 @@
 #include <QStringList>
 #include <vector>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,7 @@
 #include "protocol/UpdateStream.h"
 
 class ClientSocket;
+class DownloadFile;
 class TfrmDAVUcommon;
 
 class TUpdateCheck : public QObject {
@@ -43,6 +45,7 @@ class TUpdateCheck : public QObject {
 
  public:
   explicit TUpdateCheck(TfrmDAVUcommon& common, QObject* parent = nullptr);
+  ~TUpdateCheck() override;
 
   // Runs the whole check, letting the event loop run while it waits. True
   // when a newer program has been started and this one must end.
@@ -62,7 +65,8 @@ class TUpdateCheck : public QObject {
   static constexpr std::size_t kDownloadSizeFactor = 4;
   std::size_t downloadLimitFloor = 64u * 1024u * 1024u;  // tests lower it
   std::size_t downloadLimit() const;
-  // What the update connection holds of a reply not yet complete.
+  // What the update connection holds in memory of a reply not yet complete
+  // (a download goes to a temporary file as it arrives).
   std::size_t heldBytes() const { return stream_.pendingSize(); }
 
  public slots:
@@ -90,7 +94,9 @@ class TUpdateCheck : public QObject {
   void showErrors(const ErrorReplies& errors);
   // The check has ended: its connection and timer with it.
   void endConnection();
-  void handleProgram(std::string_view bytes);
+  void handleProgram(const davu::proto::UpdateStream::Event& event);
+  // Nothing more of a download is wanted: its temporary file goes.
+  void dropDownload();
   void handleSignature(std::string_view bytes);
   bool signatureRefused(std::string_view reply);
   void refuse(const QString& reason);
@@ -102,6 +108,8 @@ class TUpdateCheck : public QObject {
   int currentNumber_ = 0;     // the announced version of this check
   bool downloading_ = false;  // a program reply is awaited in this check
   bool awaitingSignature_ = false;  // the program came; its signature is awaited
-  std::string program_;             // the program file while its signature is awaited
+  // The program file asked for, as it arrives and while its signature is
+  // awaited.
+  std::unique_ptr<DownloadFile> download_;
   unsigned generation_ = 0;   // counts checks, so that a late decision of a given-up one is dropped
 };

@@ -36,18 +36,31 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
-Outcome FeedAll(UpdateStream& s, const std::vector<std::string_view>& chunks) {
+// With `viaSink`, program files go to a sink as they arrive, as a download
+// does; the outcome must be the same. `mostHeld` is the most the stream held.
+Outcome FeedAll(UpdateStream& s, const std::vector<std::string_view>& chunks, bool viaSink = false,
+                std::size_t* mostHeld = nullptr) {
   Outcome o;
+  std::string sunk;
+  const auto arm = [&] {
+    if (viaSink) s.setProgramSink([&sunk](std::string_view b) { sunk.append(b); });
+  };
+  arm();
   for (std::string_view c : chunks) {
     for (auto& e : s.feed(c)) {
       if (e.kind == Kind::Reply) {
         for (char ch : e.bytes)
           if (static_cast<unsigned char>(ch) > 32) o.replies += ch;
       } else {
+        if (e.streamed) e.bytes.swap(sunk);
+        sunk.clear();
         o.programs.emplace_back(e.kind, std::move(e.bytes));
+        arm();
       }
     }
+    if (mostHeld) *mostHeld = std::max(*mostHeld, s.pendingSize());
   }
+  if (viaSink) s.setProgramSink({});
   return o;
 }
 
@@ -93,8 +106,9 @@ class UpdateStreamTest : public QObject {
     QFETCH(QByteArray, stream);
     QFETCH(QByteArray, replies);
     QFETCH(QByteArray, file);
+    for (bool viaSink : {false, true}) {
     UpdateStream s;
-    const Outcome o = FeedAll(s, {stream.toStdString()});
+    const Outcome o = FeedAll(s, {stream.toStdString()}, viaSink);
     QCOMPARE_BYTES(o.replies, replies.toStdString());
     if (file == "-") {
       QVERIFY(o.programs.empty());
@@ -107,9 +121,11 @@ class UpdateStreamTest : public QObject {
       QCOMPARE_BYTES(o.programs[0].second, file.toStdString());
     }
     QCOMPARE(s.pendingSize(), std::size_t(0));
+    }
   }
 
-  // Every cut into two and three reads gives what the whole stream gives.
+  // Every cut into two and three reads gives what the whole stream gives,
+  // whether the files are collected or go to a sink.
   void everyTwoAndThreeWaySplit() {
     const std::string stream = kVersion + Program(BinaryFile(0)) + W("ERROR: 001 x") +
                                davu::proto::Frame(kVersion) + Program("#");
@@ -119,17 +135,20 @@ class UpdateStreamTest : public QObject {
     const std::string_view v = stream;
     for (std::size_t i = 0; i <= v.size(); ++i) {
       for (std::size_t j = i; j <= v.size(); j += (i % 7 == 0 ? 1 : 13)) {
-        UpdateStream s;
-        const Outcome got = FeedAll(s, {v.substr(0, i), v.substr(i, j - i), v.substr(j)});
-        if (!(got == expected))
-          QFAIL(qPrintable(QStringLiteral("cut at %1, %2: %3").arg(i).arg(j).arg(Describe(got))));
+        for (bool viaSink : {false, true}) {
+          UpdateStream s;
+          const Outcome got = FeedAll(s, {v.substr(0, i), v.substr(i, j - i), v.substr(j)}, viaSink);
+          if (!(got == expected))
+            QFAIL(qPrintable(QStringLiteral("cut at %1, %2 (sink %3): %4").arg(i).arg(j).arg(viaSink).arg(Describe(got))));
+        }
       }
     }
   }
 
   // A large file in one read, in thousands of reads and in single bytes.
+  // Going to a sink, it is never held beyond a spill's worth and a read.
   void largeFileInAnyNumberOfReads() {
-    const std::string file = BinaryFile(600000);
+    const std::string file = BinaryFile(3 * UpdateStream::kSpillBytes);
     const std::string stream = kVersion + Program(file);
     std::mt19937 rng(14);
     for (std::size_t maxRead : {std::size_t(1) << 30, std::size_t(4096), std::size_t(600), std::size_t(2)}) {
@@ -139,11 +158,16 @@ class UpdateStreamTest : public QObject {
         chunks.push_back(std::string_view(stream).substr(p, len));
         p += len;
       }
-      UpdateStream s;
-      const Outcome got = FeedAll(s, chunks);
-      QCOMPARE_BYTES(got.replies, kVersion);
-      QCOMPARE(got.programs.size(), std::size_t(1));
-      QVERIFY2(got.programs[0].second == file, qPrintable(QString::number(chunks.size())));
+      for (bool viaSink : {false, true}) {
+        UpdateStream s;
+        std::size_t mostHeld = 0;
+        const Outcome got = FeedAll(s, chunks, viaSink, &mostHeld);
+        QCOMPARE_BYTES(got.replies, kVersion);
+        QCOMPARE(got.programs.size(), std::size_t(1));
+        QVERIFY2(got.programs[0].second == file, qPrintable(QString::number(chunks.size())));
+        if (viaSink && maxRead < file.size())
+          QVERIFY2(mostHeld <= UpdateStream::kSpillBytes + maxRead + 64, qPrintable(QString::number(mostHeld)));
+      }
     }
   }
 
@@ -168,6 +192,34 @@ class UpdateStreamTest : public QObject {
     QCOMPARE(o.programs[0].first, Kind::BrokenProgram);
     QCOMPARE(o.programs[1].first, Kind::Program);
     QCOMPARE_BYTES(o.programs[1].second, std::string("ok"));
+  }
+
+  // A program that goes to a sink is dropped when the sink is taken away
+  // (nothing more of it is wanted), or when it passes the limit; nothing of
+  // it is reported as a file, and the replies after it still arrive.
+  void streamedProgramCutShort() {
+    const std::string file = BinaryFile(2 * UpdateStream::kSpillBytes);
+    const std::string stream = Program(file) + kVersion;
+    const std::string_view v = stream;
+    for (bool overLimit : {false, true}) {
+      UpdateStream s(overLimit ? file.size() - 1 : UpdateStream::kDefaultLimit);
+      std::string sunk;
+      s.setProgramSink([&sunk](std::string_view b) { sunk.append(b); });
+      Outcome o = FeedAll(s, {v.substr(0, file.size() / 2)});
+      QVERIFY(!sunk.empty());
+      if (!overLimit) s.setProgramSink({});
+      const Outcome rest = FeedAll(s, {v.substr(file.size() / 2)});
+      o.replies += rest.replies;
+      o.programs.insert(o.programs.end(), rest.programs.begin(), rest.programs.end());
+      QCOMPARE_BYTES(o.replies, kVersion);
+      if (overLimit) {
+        QCOMPARE(o.programs.size(), std::size_t(1));
+        QCOMPARE(o.programs[0].first, Kind::BrokenProgram);
+      } else {
+        QVERIFY(o.programs.empty());
+      }
+      QCOMPARE(s.pendingSize(), std::size_t(0));
+    }
   }
 
   // A frame that never ends holds no more than the limit; a new connection

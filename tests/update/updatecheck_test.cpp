@@ -19,6 +19,7 @@
 #include "UpdateState.h"
 #include "protocol/Envelope.h"
 #include "protocol/ReplyCutter.h"
+#include "protocol/UpdateStream.h"
 
 namespace {
 
@@ -379,6 +380,27 @@ class UpdateCheckTest : public QObject {
     QVERIFY(h.check->heldBytes() <= 64);
     QCOMPARE(folderEntries(), QStringList());
     QVERIFY(h.server.received().find("davu-admin.minisig") == std::string::npos);
+  }
+
+  // A download goes to the disk as it arrives: the connection never holds
+  // more than a spill and a read of it, however large the file is.
+  void largeDownloadIsNotHeldInMemory() {
+    UpdateHarness h;
+    setCheckVersion("1107");
+    const std::string file = FileBytes(kNew) + std::string(24u << 20, '\x5a');
+    std::size_t mostHeld = 0;
+    QObject::connect(h.common->UpdateSocket, &ClientSocket::readReady,
+                     [&] { mostHeld = std::max(mostHeld, h.check->heldBytes()); });
+    h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; }, [&] {
+      const std::string reply = ProgramReply(file);
+      for (std::size_t p = 0; p < reply.size(); p += 1u << 20) h.server.send(std::string_view(reply).substr(p, 1u << 20));
+    });
+    h.serveSignature(h.key.sign(file, "davu-admin 1.10.7"));
+    QVERIFY(h.run());
+    QVERIFY(FileBytes(h.localCopy()) == file);
+    QCOMPARE(folderEntries(), (QStringList{"davu-admin", "davu-admin.minisig"}));
+    const std::size_t bound = davu::proto::UpdateStream::kSpillBytes + ClientSocket::kHeldReadLimit + 64;
+    QVERIFY2(mostHeld <= bound, qPrintable(QStringLiteral("%1 > %2").arg(mostHeld).arg(bound)));
   }
 
   // With no trusted key the check asks the version only: it never downloads
