@@ -18,6 +18,8 @@ class ConnectionErrorsTest : public QObject {
   void refusedConnectionAsksToEditTheSettings();
   void failedLookupEndsInNeedsSettings();
   void errorAfterConnectionOnlyRestartsCountdown();
+  void longErrorTextIsCutAndTheCountdownRuns_data();
+  void longErrorTextIsCutAndTheCountdownRuns();
 };
 
 void ConnectionErrorsTest::refusedConnectionAsksToEditTheSettings_data() {
@@ -92,6 +94,44 @@ void ConnectionErrorsTest::errorAfterConnectionOnlyRestartsCountdown() {
   QCOMPARE(h.status(), QString("Ej ansluten - nästa försök om 4 sekunder"));
   QCOMPARE(h.state(), ConnectionState::WaitingToRetry);
   QVERIFY(w.Timer3->isActive());
+}
+
+// An error text of megabytes is shown cut to what a person reads, and the
+// window goes on: when the server then closes, the countdown starts at once
+// and runs tick by tick.
+void ConnectionErrorsTest::longErrorTextIsCutAndTheCountdownRuns_data() {
+  QTest::addColumn<bool>("framed");
+  QTest::addColumn<int>("mib");
+  QTest::newRow("framed, 20 MiB") << true << 20;
+  QTest::newRow("plain, 5 MiB") << false << 5;
+}
+
+void ConnectionErrorsTest::longErrorTextIsCutAndTheCountdownRuns() {
+  QFETCH(bool, framed);
+  QFETCH(int, mib);
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeServer();
+  h.storeLocal("DAVU", "RefreshConnection", "0");
+  QVERIFY(h.connectAndAccept());
+
+  const std::string text = "ERROR: " + std::string(std::size_t(mib) << 20, 'x');
+  const std::string reply = framed ? "#DATASTART#" + text + "#DATAEND#" : text;
+  for (std::size_t p = 0; p < reply.size(); p += 1u << 20) h.server.send(std::string_view(reply).substr(p, 1u << 20));
+  QVERIFY(WaitUntil([&] { return !h.fake.dialogs->balloons.empty(); }, 20000));
+  QCOMPARE(h.fake.dialogs->balloons.size(), std::size_t(1));
+  QCOMPARE(h.fake.dialogs->balloons[0].text,
+           QStringLiteral("Servern svarade med följande fel: ") + QString(1000, u'x') + QStringLiteral(" …"));
+
+  h.fake.random->next = {0, 4000};
+  h.server.dropConnection();
+  QVERIFY(WaitUntil([&] { return h.state() == ConnectionState::WaitingToRetry; }));
+  QCOMPARE(h.status(), QString("Ej ansluten - nästa försök om 3 sekunder"));
+  for (int left = 2; left >= 0; --left) {
+    w.Timer3Timer();
+    QCOMPARE(h.status(), QString("Ej ansluten - nästa försök om %1 sekunder").arg(left));
+  }
+  QCOMPARE(h.fake.dialogs->balloons.size(), std::size_t(1));
 }
 
 QTEST_MAIN(ConnectionErrorsTest)
