@@ -234,6 +234,10 @@ std::string ClientSocket::takeBytes() {
   return out;
 }
 
+std::size_t ClientSocket::bytesWaiting() const {
+  return inbox_.size() + (socket_ ? std::size_t(socket_->bytesAvailable()) : 0);
+}
+
 int ClientSocket::osErrorCode(int qtSocketError, const QString& qtErrorText) {
   switch (static_cast<QAbstractSocket::SocketError>(qtSocketError)) {
     case QAbstractSocket::ConnectionRefusedError:

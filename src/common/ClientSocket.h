@@ -60,6 +60,8 @@ class ClientSocket : public QObject {
 
   // All bytes that have arrived and not been taken yet.
   std::string takeBytes();
+  // What this side holds of them: taken off the Qt socket or still in it.
+  std::size_t bytesWaiting() const;
 
   // The operating system's error code shown to users for a Qt socket error.
   // Qt reports several system errors as NetworkError; its error text tells
