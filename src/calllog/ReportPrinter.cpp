@@ -69,6 +69,7 @@ int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const davu:
   footer_ = rowHeight_ * 1.5;
   page_ = 0;
   repeat_ = nullptr;
+  fitted_.clear();
   startPage();
 
   const ReportChoices& c = rows_.choices();
@@ -215,7 +216,7 @@ void ReportPrinter::rows(const std::vector<Column>& columns, int first, int end,
         painter_->setFont(isBold ? strong : plain);
       }
       const QFontMetricsF& metrics = isBold ? strongMetrics : plainMetrics;
-      const QString t = Fitted(metrics, text(r, static_cast<int>(c)), w - 2 * pad);
+      const QString t = fitted(metrics, isBold, w - 2 * pad, text(r, static_cast<int>(c)));
       double left = x + pad;
       if (columns[c].right) left = x + w - pad - metrics.horizontalAdvance(t);
       painter_->drawText(QPointF(left, y_ + (r - first) * rowHeight_ + baseline), t);
@@ -223,6 +224,14 @@ void ReportPrinter::rows(const std::vector<Column>& columns, int first, int end,
     x += w;
   }
   painter_->setClipping(false);
+}
+
+QString ReportPrinter::fitted(const QFontMetricsF& metrics, bool bold, double width, const QString& text) {
+  QHash<QString, QString>& known = fitted_[{width, bold}];
+  const auto found = known.constFind(text);
+  if (found != known.constEnd()) return *found;
+  if (known.size() >= 4096) known.clear();
+  return *known.insert(text, Fitted(metrics, text, width));
 }
 
 // The three charts, one above the other, drawn as vectors.
