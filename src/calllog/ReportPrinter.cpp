@@ -36,6 +36,12 @@ QPalette PaperPalette() {
   return p;
 }
 
+// `text` as it is printed in `width`: whole, or shortened with "…".
+QString Fitted(const QFontMetricsF& metrics, const QString& text, double width) {
+  if (metrics.horizontalAdvance(text) <= width) return text;
+  return metrics.elidedText(text, Qt::ElideRight, width);
+}
+
 }  // namespace
 
 ReportPrinter::ReportPrinter(const ReportRows& rows, const ReportFigures& figures)
@@ -63,6 +69,7 @@ int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const davu:
   footer_ = rowHeight_ * 1.5;
   page_ = 0;
   repeat_ = nullptr;
+  fitted_.clear();
   startPage();
 
   const ReportChoices& c = rows_.choices();
@@ -95,7 +102,7 @@ int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const davu:
   startPage();
   std::vector<Column> grid;
   const QStringList titles = ReportRows::titles();
-  const double gw[] = {0.24, 0.24, 0.2, 0.2, 0.12};
+  const double gw[] = {0.23, 0.23, 0.2, 0.2, 0.14};
   for (int col = 0; col < titles.size(); ++col) grid.push_back({titles[col], gw[col], false});
   table(grid, rows_.size(), [&](int r, int col) { return rows_.text(r, ReportRows::Field(col)); },
         [](int) { return false; }, progress);
@@ -146,7 +153,9 @@ void ReportPrinter::line(const QString& text, bool bold, double scale) {
 
 void ReportPrinter::tableHeader(const std::vector<Column>& columns) {
   if (painter_) {
-    painter_->setFont(PaperFont(true));
+    const QFont font = PaperFont(true);
+    const QFontMetricsF metrics(font, device_);
+    painter_->setFont(font);
     painter_->fillRect(QRectF(0, y_, width_, rowHeight_), QColor(225, 225, 225));
     painter_->setPen(Qt::black);
     double x = 0;
@@ -154,7 +163,8 @@ void ReportPrinter::tableHeader(const std::vector<Column>& columns) {
     for (const Column& c : columns) {
       const double w = c.width * width_;
       painter_->drawText(QRectF(x + pad, y_, w - 2 * pad, rowHeight_),
-                         (c.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, c.title);
+                         (c.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
+                         Fitted(metrics, c.title, w - 2 * pad));
       x += w;
     }
   }
@@ -180,9 +190,11 @@ void ReportPrinter::table(const std::vector<Column>& columns, int rowCount, cons
   repeat_ = nullptr;
 }
 
-// The rows `first` to `end` of a table, from y_ down. Column by column, each
-// clipped to its width once, with plain text runs: a long name is cut at its
-// column's edge, and a page of rows costs no text layout.
+// The rows `first` to `end` of a table, from y_ down. Column by column with
+// plain text runs, so a page of rows costs no text layout. A text longer than
+// its column ends in "…" instead of being cut where the column ends: a name
+// cut off mid-word can read as another ("rum 12" as "rum 1"). The clip to the
+// column, padding included, only guards the neighbour against rounding.
 void ReportPrinter::rows(const std::vector<Column>& columns, int first, int end, const CellText& text,
                          const std::function<bool(int)>& bold) {
   for (int r = first; r < end; ++r)
@@ -195,7 +207,7 @@ void ReportPrinter::rows(const std::vector<Column>& columns, int first, int end,
   double x = 0;
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const double w = columns[c].width * width_;
-    painter_->setClipRect(QRectF(x + pad, y_, w - 2 * pad, (end - first) * rowHeight_));
+    painter_->setClipRect(QRectF(x, y_, w, (end - first) * rowHeight_));
     bool isBold = false;
     painter_->setFont(plain);
     for (int r = first; r < end; ++r) {
@@ -203,15 +215,23 @@ void ReportPrinter::rows(const std::vector<Column>& columns, int first, int end,
         isBold = !isBold;
         painter_->setFont(isBold ? strong : plain);
       }
-      const QString t = text(r, static_cast<int>(c));
+      const QFontMetricsF& metrics = isBold ? strongMetrics : plainMetrics;
+      const QString t = fitted(metrics, isBold, w - 2 * pad, text(r, static_cast<int>(c)));
       double left = x + pad;
-      if (columns[c].right)
-        left = x + w - pad - (isBold ? strongMetrics : plainMetrics).horizontalAdvance(t);
+      if (columns[c].right) left = x + w - pad - metrics.horizontalAdvance(t);
       painter_->drawText(QPointF(left, y_ + (r - first) * rowHeight_ + baseline), t);
     }
     x += w;
   }
   painter_->setClipping(false);
+}
+
+QString ReportPrinter::fitted(const QFontMetricsF& metrics, bool bold, double width, const QString& text) {
+  QHash<QString, QString>& known = fitted_[{width, bold}];
+  const auto found = known.constFind(text);
+  if (found != known.constEnd()) return *found;
+  if (known.size() >= 4096) known.clear();
+  return *known.insert(text, Fitted(metrics, text, width));
 }
 
 // The three charts, one above the other, drawn as vectors.

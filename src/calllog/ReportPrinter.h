@@ -4,12 +4,16 @@
 // titles repeated at the top of each page and "Sida n av m" at the foot.
 // Paints on any paged device, so the print preview, a printer and a PDF
 // file all get the same pages.
+#include <QHash>
 #include <QString>
 #include <functional>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "ReportFile.h"
 
+class QFontMetricsF;
 class QPagedPaintDevice;
 class QPainter;
 class ReportRows;
@@ -49,6 +53,8 @@ class ReportPrinter {
   void rows(const std::vector<Column>& columns, int first, int end, const CellText& text,
             const std::function<bool(int row)>& bold);
   void charts();
+  // A cell's text as printed in `width`: whole, or shortened with "…".
+  QString fitted(const QFontMetricsF& metrics, bool bold, double width, const QString& text);
 
   const ReportRows& rows_;
   const ReportFigures& figures_;
@@ -59,4 +65,7 @@ class ReportPrinter {
   double width_ = 0, height_ = 0, footer_ = 0, rowHeight_ = 0, y_ = 0;
   int page_ = 0, pages_ = 0;
   const std::vector<Column>* repeat_ = nullptr;  // the table whose titles a new page repeats
+  // Measuring is most of a row's cost and names repeat from row to row: the
+  // fitted texts of each column width and weight, a bounded number of each.
+  std::map<std::pair<double, bool>, QHash<QString, QString>> fitted_;
 };

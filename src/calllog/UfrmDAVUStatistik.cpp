@@ -68,11 +68,20 @@ QListWidget* CheckList(const char* name, QWidget* parent) {
   return l;
 }
 
-void AddCheckItem(QListWidget* list, const QString& text) {
+void AddCheckItem(QListWidget* list, const QString& text, bool ticked) {
   auto* item = new QListWidgetItem(text, list);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-  item->setCheckState(Qt::Unchecked);
+  item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
   item->setToolTip(text);
+}
+
+// The server numbers of the ticked items; numbers(i) is item i's.
+template <typename Number>
+QList<int> Ticked(const QListWidget* list, std::size_t records, Number numbers) {
+  QList<int> ticked;
+  for (int i = 0; i < list->count() && i < static_cast<int>(records); ++i)
+    if (list->item(i)->checkState() == Qt::Checked) ticked.push_back(numbers(i));
+  return ticked;
 }
 
 }  // namespace
@@ -230,7 +239,8 @@ void TfrmDAVUStatistik::showEvent(QShowEvent* event) {
 
 void TfrmDAVUStatistik::hideEvent(QHideEvent* event) {
   TCallLogWindow::hideEvent(event);
-  SessionChoice() = {DateTimePicker1->date(), DateTimePicker2->date(), CheckBox1->isChecked()};
+  SessionChoice() = {DateTimePicker1->date(), DateTimePicker2->date(), CheckBox1->isChecked(),
+                     tickedMachines(), tickedCallables()};
   if (isMaximized() || isMinimized()) return;
   WriteUserSetting(kWindowSection, QStringLiteral("Width"), QString::number(width()));
   WriteUserSetting(kWindowSection, QStringLiteral("Height"), QString::number(height()));
@@ -248,14 +258,18 @@ void TfrmDAVUStatistik::connectionRestored() {
   if (CheckListBox2->count() == 0) sendRequest(davu::proto::GetAllMachines(client));
 }
 
+QList<int> TfrmDAVUStatistik::tickedMachines() const {
+  return Ticked(CheckListBox2, machines_.size(), [this](int i) { return machines_[i]->Lopnr; });
+}
+
+QList<int> TfrmDAVUStatistik::tickedCallables() const {
+  return Ticked(CheckListBox1, callables_.size(), [this](int i) { return callables_[i]->CallableLopnr; });
+}
+
 void TfrmDAVUStatistik::BitBtn1Click() {
-  std::vector<int> stations, callables;
-  for (int i = 0; i < CheckListBox2->count() && i < static_cast<int>(machines_.size()); ++i)
-    if (CheckListBox2->item(i)->checkState() == Qt::Checked) stations.push_back(machines_[i]->Lopnr);
-  for (int i = 0; i < CheckListBox1->count() && i < static_cast<int>(callables_.size()); ++i)
-    if (CheckListBox1->item(i)->checkState() == Qt::Checked)
-      callables.push_back(callables_[i]->CallableLopnr);
-  const QString sql = davu::calllog::StatisticsQuery(stations, callables, DateTimePicker1->date(),
+  const QList<int> stations = tickedMachines(), callables = tickedCallables();
+  const QString sql = davu::calllog::StatisticsQuery({stations.begin(), stations.end()},
+                                                     {callables.begin(), callables.end()}, DateTimePicker1->date(),
                                                DateTimePicker2->date(), CheckBox1->isChecked());
   // Without a connection the grid keeps the last report and its count.
   sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
@@ -264,11 +278,13 @@ void TfrmDAVUStatistik::BitBtn1Click() {
 void TfrmDAVUStatistik::LoadCallables(std::vector<CallablePtr> callables) {
   callables_ = std::move(callables);
   CheckListBox1->clear();
-  for (const CallablePtr& c : callables_) AddCheckItem(CheckListBox1, CallableItemText(*c));
+  for (const CallablePtr& c : callables_)
+    AddCheckItem(CheckListBox1, CallableItemText(*c), SessionChoice().callables.contains(c->CallableLopnr));
 }
 
 void TfrmDAVUStatistik::LoadMachines(std::vector<MachinePtr> machines) {
   machines_ = std::move(machines);
   CheckListBox2->clear();
-  for (const MachinePtr& m : machines_) AddCheckItem(CheckListBox2, MachineItemText(*m));
+  for (const MachinePtr& m : machines_)
+    AddCheckItem(CheckListBox2, MachineItemText(*m), SessionChoice().machines.contains(m->Lopnr));
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDate>
+#include <QList>
 // "DAVU Statistik": a report of calls over a date range, narrowed to chosen
 // clients and resources and to confirmed calls if wanted. The client and
 // resource lists arrive as RETALLMACHINES and RETALLCALLABLES replies, the
@@ -29,14 +30,18 @@ class TfrmDAVUStatistik : public TCallLogWindow {
 
   // The window that takes list and RETSQL replies while ReplyTarget is rtStatistics.
   static TfrmDAVUStatistik* current();
-  // The range and choice of the last showing, for the rest of the run.
+  // The range and choices of the last showing, for the rest of the run:
+  // the ticked clients and resources by their server numbers, so that they
+  // are ticked again when the lists arrive anew.
   struct Choice {
     QDate from, to;
     bool confirmedOnly = false;
+    QList<int> machines, callables;
   };
   static Choice& SessionChoice();
 
-  // Refill the check lists; earlier ticks are lost.
+  // Refill the check lists; the items of the session's choice are ticked,
+  // earlier ticks are lost.
   void LoadCallables(std::vector<CallablePtr> callables);
   void LoadMachines(std::vector<MachinePtr> machines);
 
@@ -79,6 +84,9 @@ class TfrmDAVUStatistik : public TCallLogWindow {
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void buildLeftPanel();
+  // The server numbers of the ticked clients and resources, in list order.
+  QList<int> tickedMachines() const;
+  QList<int> tickedCallables() const;
 
   std::vector<CallablePtr> callables_;  // CheckListBox1's records, item by item
   std::vector<MachinePtr> machines_;    // CheckListBox2's records, item by item

@@ -84,6 +84,49 @@ class ReportFilesTest : public QObject {
       QVERIFY2(text.contains(QString::fromUtf8(s)), s);
   }
 
+  // A name longer than its column is printed shortened with "…", in the
+  // summary and in the rows, never cut off at the column's edge: cut there,
+  // "... rum 12" can print as "... rum 1", another room.
+  void pdfShortensLongNamesWithAnEllipsis() {
+    const QString room = QStringLiteral("Barnavårdscentralen Södra, mottagningsrum 12");
+    const QString client = QStringLiteral("Barnmorskemottagningens väntrum, entréplan 3");
+    std::vector<fixture::Call> calls = fixture::Calls();
+    calls.push_back({client, room, "2024-06-02 16:00:00", "2024-06-02 16:01:00", "0"});
+    const auto rows = fixture::Rows(calls);
+    const QString path = dir.filePath("langa-namn.pdf");
+    QString error;
+    QVERIFY2(ReportPrinter::writePdf(*rows, ReportFigures::compute(*rows), path, &error), qPrintable(error));
+    bool ok = false;
+    const QString text = QString::fromUtf8(Run("pdftotext", {"-layout", path, "-"}, &ok));
+    QVERIFY(ok);
+    const QStringList pages = text.split(QChar('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(pages.size(), 3);
+    // Every place a name starts, it is shown up to "…", and what is shown is
+    // where the name begins; the summary (page 1) and the rows (page 3)
+    // each show both names.
+    for (const QString& name : {room, client}) {
+      const QString start = name.left(12);
+      for (int p : {0, 2}) {
+        int shown = 0;
+        for (const QString& line : pages[p].split(QChar('\n'))) {
+          const int at = line.indexOf(start);
+          if (at < 0) continue;
+          const int dots = line.indexOf(QChar(0x2026), at);
+          QVERIFY2(dots > at, qPrintable(line));
+          QVERIFY2(name.startsWith(line.mid(at, dots - at).trimmed()), qPrintable(line));
+          ++shown;
+        }
+        QVERIFY2(shown == 1, qPrintable(pages[p]));
+      }
+    }
+    QVERIFY(!text.contains(room));
+    QVERIFY(!text.contains(client));
+    QVERIFY(text.contains(QStringLiteral("Rum 1 ")));  // a short name stays whole
+    // Every column title has the room to be read whole.
+    for (const QString& title : ReportRows::titles() + QStringList{"Bekräftade", "90:e perc.", "Längsta"})
+      QVERIFY2(text.contains(title), qPrintable(title));
+  }
+
   // Rows over many pages: every page of rows repeats the column titles and
   // every page says which it is of how many.
   void pdfRepeatsTitlesOnEveryPage() {

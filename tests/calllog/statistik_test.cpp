@@ -74,6 +74,46 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     QVERIFY(again->CheckBox1->isChecked());
   }
 
+  // The ticked clients and resources stay for the run with the range: they
+  // are found by their server numbers when the lists arrive again, in
+  // another order or with records added or gone, and narrow the next report.
+  void tickedChoicesStayForTheRun() {
+    {
+      auto w = openWindow();
+      RouteStatisticsCallables(W(kCallables));
+      RouteStatisticsMachines(W(kMachines));
+      Tick(w->CheckListBox2, 1);  // client 5
+      Tick(w->CheckListBox1, 0);  // resource 7
+      w->show();
+      w->hide();
+    }
+    auto w = openWindow();
+    RouteStatisticsCallables(W(QStringLiteral("¤RETALLCALLABLES:R2:8:Rum två:0:0::T:R1:7:Rum ett:255:-1:0701234567:F:")));
+    RouteStatisticsMachines(W(QStringLiteral("¤RETALLMACHINES:PC9:9:Kök:0:0:0:::PC5:5:Lab:0:1:0:::")));
+    auto ticks = [](QListWidget* list) {
+      QList<Qt::CheckState> states;
+      for (int i = 0; i < list->count(); ++i) states << list->item(i)->checkState();
+      return states;
+    };
+    QCOMPARE(ticks(w->CheckListBox1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked}));
+    QCOMPARE(ticks(w->CheckListBox2), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked}));
+    w->BitBtn1->click();
+    const QString sql = davu::calllog::StatisticsQuery({5}, {7}, w->DateTimePicker1->date(),
+                                                       w->DateTimePicker2->date(), false);
+    QCOMPARE(net->sent(), davu::proto::OpenSql(W(GetClientName()), W(sql)));
+    // Unticked at the next closing, nothing is ticked at the next opening.
+    w->CheckListBox1->item(1)->setCheckState(Qt::Unchecked);
+    w->CheckListBox2->item(1)->setCheckState(Qt::Unchecked);
+    w->show();
+    w->hide();
+    w.reset();
+    auto third = openWindow();
+    RouteStatisticsCallables(W(kCallables));
+    RouteStatisticsMachines(W(kMachines));
+    QCOMPARE(ticks(third->CheckListBox1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked}));
+    QCOMPARE(ticks(third->CheckListBox2), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked}));
+  }
+
   void layoutAndStartState() {
     auto w = openWindow();
     QCOMPARE(w->windowTitle(), QStringLiteral("DAVU Statistik"));

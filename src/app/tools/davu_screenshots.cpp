@@ -8,11 +8,14 @@
 // Settings are read from an empty temporary folder, never from the user's own.
 #include <QApplication>
 #include <QGridLayout>
+#include <QDateTime>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
+#include <QDateEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -21,6 +24,7 @@
 #include <string>
 
 #include "CallLogRouting.h"
+#include "SettingsStore.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
 #include "Themes.h"
@@ -57,6 +61,12 @@ const char* const kClinicCallables =
     "Akut:4:Akutrummet:255:-1:0709876543:T:"
     "R\xF6ntgen:5:R\xF6ntgen v\xE4ntrum B:4194304:0::F:"
     "Kurator:6:Kurator Maria Lind, rum 5:16777215:0::T:";
+
+// The clinic's clients.
+const char* const kClinicMachines =
+    "\xA4RETALLMACHINES:RECEPTION01:1:Reception:16763080:0:-1:::"
+    "VANTRUM-TV:2:V\xE4ntrum A:8388608:1:-1:::LAB-PC:3:Provtagning:13158655:0:0:::"
+    "KANSLI:4:Kansli:15790320:2:0:::";
 
 // What a clinic's server sends for the register tabs.
 void fillRegister(TfrmSystreg* reg) {
@@ -107,10 +117,7 @@ void saveCheckedGroupBoxes(const QString& prefix) {
 // The clinic's clients on the "Klienter" tab, the second one chosen, with
 // three of the resources chosen in their order.
 void fillKlienterExample(TfrmSystreg* reg) {
-  reg->HandleRetAllMachines(
-      "\xA4RETALLMACHINES:RECEPTION01:1:Reception:16763080:0:-1:::"
-      "VANTRUM-TV:2:V\xE4ntrum A:8388608:1:-1:::LAB-PC:3:Provtagning:13158655:0:0:::"
-      "KANSLI:4:Kansli:15790320:2:0:::");
+  reg->HandleRetAllMachines(kClinicMachines);
   TStationsTab* t = reg->tsStations;
   // Choosing the client asks for its lists; the answers follow.
   t->lbmachines->setCurrentIndex(t->machines()->index(1));
@@ -151,8 +158,43 @@ void saveRegisterTabs(TfrmSystreg* reg, const QString& prefix) {
     }
     // Loading the tab empties its lists: the example goes in afterwards.
     if (p.page == reg->tsStations) fillKlienterExample(reg);
+    // The list as the server sends it again, and a chosen resource, framed
+    // on its own colour.
+    if (p.page == reg->tsResurser) {
+      reg->HandleRetAllCallables(kClinicCallables);
+      reg->tsResurser->lbResurser->setCurrentIndex(reg->tsResurser->lbResurserItems->index(1, 0));
+    }
     save(reg, prefix + QString::fromLatin1(p.name));
   }
+}
+
+// The statistics window enlarged, its lists filled from the clinic's
+// register with a client and two resources ticked, and a report on show.
+void saveEnlargedStatistics(TfrmDAVUAdmin* main, const QString& prefix) {
+  TfrmDAVUStatistik stats(main);
+  stats.ClientSocket1 = main->ClientSocket1;
+  stats.resize(1120, 680);
+  RouteStatisticsCallables(kClinicCallables);
+  RouteStatisticsMachines(kClinicMachines);
+  stats.CheckListBox2->item(0)->setCheckState(Qt::Checked);
+  for (int row : {0, 3}) stats.CheckListBox1->item(row)->setCheckState(Qt::Checked);
+  stats.DateTimePicker1->setDate(QDate(2026, 11, 1));
+  stats.DateTimePicker2->setDate(QDate(2026, 11, 30));
+  std::string reply = "\xA4RETSQL:";
+  const char* const resources[] = {"Dr Anna Andersson, rum 1", "Akutrummet"};
+  for (int i = 0; i < 24; ++i) {
+    const QDateTime called(QDate(2026, 11, 2 + i / 3), QTime(8 + (i % 3) * 3, (i * 17) % 60, (i * 7) % 60));
+    const QString confirmed = i % 4 == 3 ? QString() : called.addSecs(45 + i * 13).toString("yyyy-MM-dd HH:mm:ss");
+    reply += "\xA4%FRIENDLYNAME|Reception~FULLNAME|" + std::string(resources[i % 2]) +
+             "~CALLTSTAMP|" + called.toString("yyyy-MM-dd HH:mm:ss").toStdString() +
+             "~CONFIRMTSTAMP|" + confirmed.toStdString() + "~SMSSENT|" + (i % 2 ? "Ja" : "Nej") + "~%\xA4:";
+  }
+  RouteSqlReply(reply);
+  save(&stats, prefix + QStringLiteral("statistik-forstorad"));
+  // The next theme's windows open at their first size, with nothing ticked.
+  for (const char* key : {"Width", "Height"})
+    WriteUserSetting(QStringLiteral("StatistikFonster"), QLatin1String(key), QString());
+  TfrmDAVUStatistik::SessionChoice() = {};
 }
 
 }  // namespace
@@ -203,6 +245,7 @@ int main(int argc, char** argv) {
       stats.ClientSocket1 = main.ClientSocket1;
       save(&stats, prefix + QStringLiteral("statistik"));
     }
+    saveEnlargedStatistics(&main, prefix);
     {
       TfrmDAVUActiveCalls calls(&main);
       calls.ClientSocket1 = main.ClientSocket1;
