@@ -141,8 +141,9 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   auto* top = new QHBoxLayout;
   top->setContentsMargins(0, 0, 0, 0);
   top->setSpacing(0);
-  top->addWidget(Panel1);
-  top->addWidget(PageControl1, 1);
+  // An enlarged window widens the lists too, in the first size's proportion.
+  top->addWidget(Panel1, 169);
+  top->addWidget(PageControl1, 807 - 169);
   auto* layout = new QVBoxLayout(this);
   // The window's own smallest size rules, so that it fits a small screen:
   // the grid and the lists shrink.
@@ -162,7 +163,8 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
 void TfrmDAVUStatistik::buildLeftPanel() {
   Panel1 = new QWidget(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFixedWidth(169);
+  Panel1->setMinimumWidth(169);
+  Panel1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   GroupBox1 = Group(QStringLiteral("Urval"), "GroupBox1", Panel1);
 
   GroupBox2 = Group(QStringLiteral("Klienter"), "GroupBox2", GroupBox1);

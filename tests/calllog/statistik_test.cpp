@@ -54,6 +54,9 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
       QVERIFY(QTest::qWaitForWindowExposed(w.get()));
       w->resize(1000, 640);
       QCOMPARE(w->size(), QSize(1000, 640));
+      // The lists take their share of the room, in width as in height.
+      QVERIFY2(w->findChild<QWidget*>("Panel1")->width() >= 1000 * 169 / 807 - 2,
+               qPrintable(QString::number(w->findChild<QWidget*>("Panel1")->width())));
       QDateEdit* from = w->DateTimePicker1;
       from->setFocus();
       from->setSelectedSection(QDateTimeEdit::YearSection);
