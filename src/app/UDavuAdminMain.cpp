@@ -1,6 +1,5 @@
-// The main window: controls, start, activation, the four buttons and the end.
-// The connection handlers are in UDavuAdminConnection.cpp, the read handler
-// and the dispatcher in UDavuAdminDispatch.cpp.
+// The main window: controls, start, activation, the four buttons, the
+// status bar drawn from the connection, and the end.
 #include "UDavuAdminMain.h"
 
 #include <QCloseEvent>
@@ -16,14 +15,18 @@
 #include "ClientSocket.h"
 #include "Dialogs.h"
 #include "ProductVersion.h"
+#include "ReplyRouter.h"
 #include "ScreenFit.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "TextFormats.h"
+#include "UDAVUcommon.h"
 #include "USystReg.h"
 #include "UfrmActiveCalls.h"
 #include "UfrmDAVUStatistik.h"
 #include "Widgets.h"
+#include "WireText.h"
+#include "protocol/TextUtil.h"
 
 namespace {
 
@@ -56,46 +59,107 @@ TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
   productVersion_ = ShownProductVersion(CEVersionInfo1->ProductVersion());
   setWindowTitle(QStringLiteral("DAVU Admin  version: ") + productVersion_);
   InitLocalPaths();
-  ConnectProc = [this] { ConnectToServer(); };
   davu::textformats::SetProcessTextFormats();
 
+  connection_ = new davu::ServerConnection(this);
+  ClientSocket1 = connection_->ClientSocket1;
+  Timer3 = connection_->Timer3;
+  ReconnectTimer = connection_->ReconnectTimer;
+  ReplyQuietTimer = connection_->ReplyQuietTimer;
+  new davu::ReplyRouter(*connection_, [this] { return frmSystreg; }, this);
+
   buildControls();
-
-  ClientSocket1 = new ClientSocket(this);
-  ClientSocket1->setObjectName(QStringLiteral("ClientSocket1"));
-  connect(ClientSocket1, &ClientSocket::connected, this, &TfrmDAVUAdmin::ClientSocket1Connect);
-  connect(ClientSocket1, &ClientSocket::disconnected, this,
-          &TfrmDAVUAdmin::ClientSocket1Disconnect);
-  connect(ClientSocket1, &ClientSocket::errorOccurred, this, &TfrmDAVUAdmin::ClientSocket1Error);
-  connect(ClientSocket1, &ClientSocket::readReady, this, &TfrmDAVUAdmin::ClientSocket1Read);
-
-  Timer3 = new QTimer(this);
-  Timer3->setObjectName(QStringLiteral("Timer3"));
-  Timer3->setInterval(1000);
-  connect(Timer3, &QTimer::timeout, this, &TfrmDAVUAdmin::Timer3Timer);
-
-  ReconnectTimer = new QTimer(this);
-  ReconnectTimer->setObjectName(QStringLiteral("ReconnectTimer"));
-  ReconnectTimer->setInterval(60000);
-  connect(ReconnectTimer, &QTimer::timeout, this, &TfrmDAVUAdmin::ReconnectTimerTimer);
-
-  // An unfinished message or a marker's first bytes wait this long for the
-  // bytes that complete them; then they are handled as they stand.
-  ReplyQuietTimer = new QTimer(this);
-  ReplyQuietTimer->setObjectName(QStringLiteral("ReplyQuietTimer"));
-  ReplyQuietTimer->setSingleShot(true);
-  ReplyQuietTimer->setInterval(10000);
-  connect(ReplyQuietTimer, &QTimer::timeout, this, &TfrmDAVUAdmin::ReplyQuietTimerTimer);
+  followConnection();
 }
 
 TfrmDAVUAdmin::~TfrmDAVUAdmin() {
-  // The register refers to the socket: it goes first. Nothing the socket
-  // emits while it goes may reach the handlers of a half-destroyed window.
+  // The register refers to the socket: it goes first. Nothing the connection
+  // reports while it goes may reach a half-destroyed window.
   delete frmSystreg;
   frmSystreg = nullptr;
-  ClientSocket1->disconnect(this);
-  if (ServerSocket == ClientSocket1) ServerSocket = nullptr;
-  ConnectProc = nullptr;
+  connection_->disconnect(this);
+  delete connection_;
+}
+
+void TfrmDAVUAdmin::followConnection() {
+  using C = davu::ServerConnection;
+  connect(connection_, &C::stateChanged, this, &TfrmDAVUAdmin::drawState);
+  connect(connection_, &C::serverVersionArrived, this, &TfrmDAVUAdmin::serverVersionArrived);
+  connect(connection_, &C::versionAccepted, this, [this] {
+    btnStatistik->setEnabled(true);
+    btnKallelser->setEnabled(true);
+  });
+  connect(connection_, &C::versionRefused, this, [this](const QString& version) {
+    ShowInfoHint(QStringLiteral("Fel serverversion!\r\rDAVU-Servern har version ") + version +
+                     QStringLiteral("\rMinst version 1.10.1 krävs!"),
+                 this);
+  });
+  connect(connection_, &C::clinicNameReply, this, [this](std::string_view payload) {
+    setWindowTitle(QStringLiteral("DAVU Admin - ") + FromWire(davu::proto::ExtractField(payload, 1, ':')) +
+                   QStringLiteral("  version: ") + productVersion_);
+  });
+  connect(connection_, &C::errorReply, this, [this](const QString& shown) {
+    ShowInfoHint(QStringLiteral("Servern svarade med följande fel: ") + shown, this);
+  });
+  connect(connection_, &C::replyTooLarge, this, [this] {
+    ShowInfoHint(QStringLiteral("Ett svar från servern var för stort och kunde inte tas emot.\r"
+                                "Försök igen eller kontakta systemansvarig."),
+                 this);
+  });
+  connect(connection_, &C::editSettingsRequested, this, &TfrmDAVUAdmin::openServerSettings);
+  connect(connection_, &C::newerProgramStarted, this, [this] {
+    if (frmDAVUcommon) frmDAVUcommon->UpdateTimer->stop();
+    close();
+  });
+}
+
+TfrmDAVUAdmin::StatusLook TfrmDAVUAdmin::lookOf(ConnectionState state, int countdownMs, const QString& version) {
+  switch (state) {
+    case ConnectionState::NotConnected:
+      return {false, QStringLiteral("Ej ansluten")};
+    case ConnectionState::Connecting:
+      return {std::nullopt, QStringLiteral("Ej ansluten - försöker ansluta...")};
+    case ConnectionState::Introduced:
+      // Still "försöker ansluta..." or the countdown of the attempt.
+      return {};
+    case ConnectionState::Connected:
+      return {true, QStringLiteral("Ansluten")};
+    case ConnectionState::Refused:
+      return {false, QStringLiteral("Fel serverversion ") + version + QStringLiteral(" INTE ansluten")};
+    case ConnectionState::WaitingToRetry:
+      return {false, QStringLiteral("Ej ansluten - nästa försök om ") + QString::number(countdownMs / 1000) +
+                         QStringLiteral(" sekunder")};
+    case ConnectionState::NeedsSettings:
+      return {false, QStringLiteral("Ej ansluten - kontrollera Serverinställningarna i Systemregistret")};
+  }
+  return {};
+}
+
+void TfrmDAVUAdmin::drawState(ConnectionState state) {
+  const StatusLook look = lookOf(state, connection_->Timer3Tag, ServerVersion);
+  if (look.connected) {
+    shServerConnected->setBrushColor(*look.connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
+    shServerConnected->setToolTip(*look.connected ? QStringLiteral("Serveranslutning: Ansluten")
+                                                  : QStringLiteral("Serveranslutning: Ej ansluten"));
+  }
+  if (look.text) Label1->setText(*look.text);
+}
+
+void TfrmDAVUAdmin::serverVersionArrived() {
+  // The register shows its register tabs as soon as a connection is there,
+  // and reloads the shown tab over it. The server tab holds what the
+  // administrator is typing: there only the versions follow the connection.
+  if (!frmSystreg || !frmSystreg->isVisible()) return;
+  if (frmSystreg->activePage() == frmSystreg->tsServersettings) {
+    frmSystreg->tsServersettings->ConnectionReady();
+  } else {
+    frmSystreg->SetTabs(frmSystreg->activePage());
+  }
+}
+
+void TfrmDAVUAdmin::DispatchReply(std::string text, ClientSocket* socket) {
+  Q_UNUSED(socket);
+  connection_->DispatchReply(text);
 }
 
 void TfrmDAVUAdmin::buildControls() {
@@ -141,7 +205,7 @@ void TfrmDAVUAdmin::buildControls() {
   btnClose->setObjectName(QStringLiteral("btnClose"));
   btnClose->setGeometry(kClientWidth - 73 - 2, 1, 73, 27);
 
-  enterState(ConnectionState::NotConnected);
+  drawState(ConnectionState::NotConnected);
 
   // Enter presses the focused button, as in the program's dialogs; outside a
   // dialog a push button answers only Space unless it is told to.
@@ -242,12 +306,7 @@ void TfrmDAVUAdmin::closeEvent(QCloseEvent* e) {
 }
 
 void TfrmDAVUAdmin::FormClose() {
-  ReconnectTimer->stop();
-  ReplyQuietTimer->stop();
-  Timer3->stop();
-  if (ClientSocket1->active()) ClientSocket1->close();
-  // The disconnect handling of that close would start a retry countdown.
-  Timer3->stop();
+  connection_->shutDown();
   if (frmSystreg) {
     // The register may be the window whose modal loop is running right now.
     frmSystreg->hide();

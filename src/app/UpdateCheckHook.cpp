@@ -12,7 +12,7 @@
 
 TUpdateCheck* InstallUpdateCheck(TfrmDAVUAdmin& w) {
   auto* check = new TUpdateCheck(EnsureDAVUcommon(), &w);
-  w.CheckForUpdate = [check, &w] { return check->CheckForUpdate(*w.ClientSocket1); };
+  w.connection().CheckForUpdate = [check, &w] { return check->CheckForUpdate(*w.ClientSocket1); };
   QObject::connect(check, &TUpdateCheck::updateServerVersionChanged, &w, [&w] {
     // The reply may come after the server tab was filled.
     if (!w.frmSystreg) return;

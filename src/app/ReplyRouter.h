@@ -1,0 +1,27 @@
+#pragma once
+// Who receives each reply of the main connection, decided in one place: the
+// settings store takes the settings replies, the call-log windows the SQL
+// replies, the register its lists, and the statistics window the resource
+// and client lists while it is open and asking for them.
+#include <QObject>
+#include <functional>
+
+class TfrmSystreg;
+
+namespace davu {
+
+class ServerConnection;
+
+class ReplyRouter : public QObject {
+  Q_OBJECT
+
+ public:
+  // `registerWindow` gives the register window, or null while there is none.
+  ReplyRouter(ServerConnection& connection, std::function<TfrmSystreg*()> registerWindow,
+              QObject* parent = nullptr);
+
+ private:
+  std::function<TfrmSystreg*()> register_;
+};
+
+}  // namespace davu
