@@ -44,6 +44,7 @@ struct DavuServer::Connection {
   std::size_t frontSent = 0;
   std::shared_ptr<SqlJob> job;  // the SQL request in progress; later requests wait
   std::shared_ptr<ChangeJob> change;  // likewise, the change in progress
+  std::size_t changeBytes = 0;        // the change's copy of its request
   bool waiting() const { return job || change; }
   std::size_t counted = 0;      // this connection's share of buffered_
   bool pausing = false;
@@ -378,10 +379,12 @@ void DavuServer::sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome) {
 void DavuServer::startChange(Connection& c, ChangeWork work) {
   QTcpSocket* socket = c.socket;
   std::string tag = work.tag;
+  c.changeBytes = work.body.size();
   c.change = writer_->start(std::move(work), [this, socket, tag](std::optional<std::string> refusal) {
     Connection* c = find(socket);
     if (!c) return;
     c->change.reset();
+    c->changeBytes = 0;
     if (c->closing) return;
     if (refusal) enqueue(*c, handler_->refusal(tag, *refusal, c->session));
     flush(socket);
@@ -451,7 +454,7 @@ void DavuServer::onBytesWritten(QTcpSocket* socket) {
 void DavuServer::account(Connection& c) {
   const bool wasOver = overBudget();
   const std::size_t now =
-      c.closing ? 0 : unsent(c) + c.input.pendingSize() + (c.text.size() - c.textPos);
+      c.closing ? 0 : unsent(c) + c.input.pendingSize() + (c.text.size() - c.textPos) + c.changeBytes;
   buffered_ = buffered_ - c.counted + now;
   c.counted = now;
   if (c.job && workers_) workers_->setOutputState(*c.job, unsent(c), overBudget());
@@ -480,6 +483,7 @@ void DavuServer::release(Connection& c) {
   c.job.reset();
   if (c.change && writer_) writer_->cancel(c.change);
   c.change.reset();
+  c.changeBytes = 0;
   c.queue.clear();
   c.queued = 0;
   c.frontSent = 0;
