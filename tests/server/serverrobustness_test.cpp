@@ -218,6 +218,15 @@ void tst_ServerRobustness::changeWaitingForTheWriteLockHoldsNobodyElse() {
   h.db().exec("INSERT INTO STATIONS (LOPNR, NAME) VALUES (1, 'PC')");
   WriteLock lock(h);
   QVERIFY(lock.held());
+  {
+    // A client that leaves while its change waits (the change holds its
+    // share of the buffers): the change is still made.
+    WireClient gone(h.port());
+    gone.send(SetIniTextGlobal("Fonster", "Hojd", "480"));
+    QTRY_VERIFY(h.server().bufferedBytes() > 0);
+    gone.socket().abort();
+    QTRY_COMPARE(h.server().connectionCount(), 0);
+  }
   // Each saver asks for a change, then reads what it changed and its version.
   WireClient setting(h.port()), resource(h.port()), other(h.port()), report(h.port());
   setting.send(SetIniTextGlobal("Fonster", "Bredd", "640") + GetIniTextGlobal("Fonster", "Bredd") +
@@ -236,6 +245,7 @@ void tst_ServerRobustness::changeWaitingForTheWriteLockHoldsNobodyElse() {
 
   lock.release();
   QCOMPARE(setting.waitFor(kVersionEnd), W("¤RETINITEXT:640:RETINITEXT¤") + kVersionReply);
+  QTRY_COMPARE(h.query("SELECT KEYNAME || '=' || VALUE FROM SETTINGS ORDER BY KEYNAME"), "Bredd=640;Hojd=480");
   const std::string resources = resource.waitFor(kVersionEnd);
   QVERIFY2(resources.starts_with(W("¤RETALLCALLABLES")) && resources.find(W("Rum ett")) != std::string::npos &&
                resources.ends_with(kVersionReply),
