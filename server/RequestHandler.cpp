@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QString>
 
-#include <algorithm>
 
 #include "ServerText.h"
 #include "protocol/Catalogue.h"
