@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QString>
 
-
 #include "ServerText.h"
 #include "protocol/Catalogue.h"
 #include "protocol/Envelope.h"
