@@ -43,6 +43,9 @@ struct DavuServer::Connection {
   std::size_t queued = 0;   // bytes in `queue`, less what of its front was written
   std::size_t frontSent = 0;
   std::shared_ptr<SqlJob> job;  // the SQL request in progress; later requests wait
+  std::shared_ptr<ChangeJob> change;  // likewise, the change in progress
+  std::size_t changeBytes = 0;        // the change's copy of its request
+  bool waiting() const { return job || change; }
   std::size_t counted = 0;      // this connection's share of buffered_
   bool pausing = false;
   bool closing = false;
@@ -57,6 +60,7 @@ DavuServer::~DavuServer() { closeConnections(); }
 
 void DavuServer::closeConnections() {
   workers_.reset();  // stops the SQL threads before the connections go
+  writer_.reset();
   for (auto& [socket, c] : connections_) {
     socket->disconnect(this);
     socket->abort();
@@ -86,6 +90,8 @@ bool DavuServer::start(QString* error) {
     w.maxRunning = options_.maxSqlJobs;
     w.timeLimit = std::chrono::milliseconds(options_.sqlTimeLimitMs);
     workers_ = std::make_unique<SqlWorkers>(w);
+    writer_ = std::make_unique<DatabaseWriter>(DatabaseWriter::Options{
+        options_.databasePath.toStdString(), std::chrono::milliseconds(options_.writeLockWaitMs)});
   }
 
   if (!options_.portFile.isEmpty()) {
@@ -294,7 +300,7 @@ void DavuServer::onReadyRead(QTcpSocket* socket) {
   }
   // Requests still waiting, or all buffers full: the rest stays in the
   // socket's bounded buffer and then in the peer's until there is room.
-  if (c.job || c.textPos < c.text.size() || overBudget()) return;
+  if (c.waiting() || c.textPos < c.text.size() || overBudget()) return;
   QByteArray data = socket->readAll();
   auto text = c.input.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
   if (c.input.overflowed()) {
@@ -317,13 +323,14 @@ void DavuServer::onReadyRead(QTcpSocket* socket) {
 
 void DavuServer::process(Connection& c) {
   // One request at a time, each only while the output before it is small.
-  while (!c.closing && !c.job && c.textPos < c.text.size() &&
+  while (!c.closing && !c.waiting() && c.textPos < c.text.size() &&
          unsent(c) <= options_.heldOutput && !overBudget()) {
     std::vector<Reply> out;
-    std::optional<SqlWork> work;
+    Deferred work;
     c.textPos = handler_->handleNext(c.text, c.textPos, c.session, out, workers_ ? &work : nullptr);
     for (Reply& r : out) enqueue(c, std::move(r));
-    if (work) startSql(c, std::move(*work));
+    if (work.sql) startSql(c, std::move(*work.sql));
+    if (work.change) startChange(c, std::move(*work.change));
     flush(c.socket);
     account(c);
   }
@@ -332,7 +339,7 @@ void DavuServer::process(Connection& c) {
     c.textPos = 0;
   }
   account(c);
-  if (!c.closing && !c.job && c.text.empty() && c.socket->bytesAvailable() > 0) {
+  if (!c.closing && !c.waiting() && c.text.empty() && c.socket->bytesAvailable() > 0) {
     QTcpSocket* socket = c.socket;
     QMetaObject::invokeMethod(this, [this, socket] { onReadyRead(socket); }, Qt::QueuedConnection);
   }
@@ -367,6 +374,22 @@ void DavuServer::sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome) {
   }
   flush(socket);
   process(*c);
+}
+
+void DavuServer::startChange(Connection& c, ChangeWork work) {
+  QTcpSocket* socket = c.socket;
+  std::string tag = work.tag;
+  c.changeBytes = work.body.size();
+  c.change = writer_->start(std::move(work), [this, socket, tag](std::optional<std::string> refusal) {
+    Connection* c = find(socket);
+    if (!c) return;
+    c->change.reset();
+    c->changeBytes = 0;
+    if (c->closing) return;
+    if (refusal) enqueue(*c, handler_->refusal(tag, *refusal, c->session));
+    flush(socket);
+    process(*c);
+  });
 }
 
 void DavuServer::enqueue(Connection& c, Reply reply) {
@@ -431,7 +454,7 @@ void DavuServer::onBytesWritten(QTcpSocket* socket) {
 void DavuServer::account(Connection& c) {
   const bool wasOver = overBudget();
   const std::size_t now =
-      c.closing ? 0 : unsent(c) + c.input.pendingSize() + (c.text.size() - c.textPos);
+      c.closing ? 0 : unsent(c) + c.input.pendingSize() + (c.text.size() - c.textPos) + c.changeBytes;
   buffered_ = buffered_ - c.counted + now;
   c.counted = now;
   if (c.job && workers_) workers_->setOutputState(*c.job, unsent(c), overBudget());
@@ -458,6 +481,9 @@ void DavuServer::resumeAll() {
 void DavuServer::release(Connection& c) {
   if (c.job && workers_) workers_->cancel(c.job);
   c.job.reset();
+  if (c.change && writer_) writer_->cancel(c.change);
+  c.change.reset();
+  c.changeBytes = 0;
   c.queue.clear();
   c.queued = 0;
   c.frontSent = 0;

@@ -2,8 +2,10 @@
 // The server's network side: one TCP port for both roles (central server and
 // update server). Each connection has its own reassembler, bounded in size,
 // and a queue of replies; requests are answered in the order they arrive.
-// Qt's event loop serves every connection on one thread; clients' SQL runs
-// on threads of its own (SqlWorkers).
+// Qt's event loop serves every connection on one thread, which never waits
+// on the database: clients' SQL runs on threads of its own (SqlWorkers) and
+// their changes to the register and settings on a writer thread
+// (DatabaseWriter). A connection's next request waits for those.
 //
 // Memory is bounded with backpressure: a connection's next request is taken
 // only while its unsent output is below heldOutput, replies go to the socket
@@ -19,6 +21,7 @@
 #include <unordered_map>
 
 #include "AllowList.h"
+#include "DatabaseWriter.h"
 #include "RequestHandler.h"
 #include "ServerDatabase.h"
 #include "SqlWorkers.h"
@@ -52,6 +55,9 @@ struct ServerOptions {
   int unreadOutputMs = 30000;
   int maxSqlJobs = 4;  // SQL requests running at once
   int sqlTimeLimitMs = 20000;  // a client statement running longer is stopped
+  // A change to the register or settings that cannot take the database's
+  // write lock this long after it arrived is refused.
+  int writeLockWaitMs = 1000;
   int maxConnections = 1000;
   // A half message that gets no further for this long ends the connection.
   int stalledInputMs = 120000;
@@ -94,6 +100,7 @@ class DavuServer : public QObject {
   void process(Connection& c);
   void startSql(Connection& c, SqlWork work);
   void sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome);
+  void startChange(Connection& c, ChangeWork work);
   void enqueue(Connection& c, Reply reply);
   void send(Connection& c, std::vector<Reply> replies);
   void flush(QTcpSocket* socket);
@@ -113,6 +120,7 @@ class DavuServer : public QObject {
   std::unique_ptr<Database> db_;
   std::unique_ptr<RequestHandler> handler_;
   std::unique_ptr<SqlWorkers> workers_;  // none for an in-memory database
+  std::unique_ptr<DatabaseWriter> writer_;  // likewise
   QTcpServer* server_ = nullptr;
   std::size_t buffered_ = 0;
   bool resumeQueued_ = false;

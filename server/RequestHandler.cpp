@@ -4,8 +4,6 @@
 #include <QFileInfo>
 #include <QString>
 
-#include <algorithm>
-
 #include "ServerText.h"
 #include "protocol/Catalogue.h"
 #include "protocol/Envelope.h"
@@ -20,19 +18,11 @@ namespace davu::server {
 namespace {
 
 using davu::proto::FieldList;
-using davu::proto::TrimControl;
-
-std::int64_t RequireInt(std::string_view s, const char* what) {
-  if (const auto v = davu::proto::ParseWholeNumber(s)) return *v;
-  throw Refusal(std::string(what) + " \"" + WireToUtf8(TrimControl(s)) + "\" är inte ett heltal.");
-}
-
-std::string Num(std::int64_t v) { return std::to_string(v); }
 
 }  // namespace
 
 RequestHandler::RequestHandler(Database& db, ServerConfig config)
-    : db_(db), store_(db), gate_(db.handle()), config_(std::move(config)) {}
+    : db_(db), store_(db), changes_(db), gate_(db.handle()), config_(std::move(config)) {}
 
 std::vector<Reply> RequestHandler::handleText(std::string_view text, Session& session) {
   std::vector<Reply> out;
@@ -42,7 +32,7 @@ std::vector<Reply> RequestHandler::handleText(std::string_view text, Session& se
 }
 
 std::size_t RequestHandler::handleNext(std::string_view text, std::size_t pos, Session& session,
-                                       std::vector<Reply>& out, std::optional<SqlWork>* deferred) {
+                                       std::vector<Reply>& out, Deferred* deferred) {
   davu::proto::MessageScanner scanner(text);
   const davu::proto::MessageAt m = scanner.next(pos);
   // Unclosed: incomplete, the reassembler keeps it.
@@ -98,33 +88,18 @@ void RequestHandler::handleMessage(std::string_view tag, char sep, std::string_v
       out.push_back({davu::proto::EncodeSmsSettings(
                          {Utf8ToWire(a.userName), Utf8ToWire(a.password), Utf8ToWire(a.customerNo)}),
                      0});
-    } else if (tag == "POSTSMSSETTINGS") {
-      if (f.size() > 3)
-        throw Refusal("SMS-inställningarna sparades inte: kolon (:) kan inte användas i "
-                      "användarnamn, lösenord eller kundnummer.");
-      store_.setSmsAccount({WireToUtf8(f.field(0)), WireToUtf8(f.field(1)), WireToUtf8(f.field(2))});
     } else if (tag == "GETINITEXT") {
       std::string_view address = f.field(0);
       if (!address.empty() && address.front() == '\\') address.remove_prefix(1);
       auto v = store_.setting(WireToUtf8(address), WireToUtf8(f.field(1)));
       std::string value = v ? davu::proto::NeutralText(Utf8ToWire(*v)) : std::string();
       out.push_back({BuildMessage("RETINITEXT", ':', {value}), 0});
-    } else if (tag == "SETINITEXT") {
-      std::string_view address = f.field(0);
-      if (!address.empty() && address.front() == '\\') address.remove_prefix(1);
-      std::string_view key = f.field(1);
-      if (address.empty() || key.empty() || f.size() < 3)
-        throw Refusal("inställningen sparades inte: sektion och nyckel måste anges.");
-      // The value is everything after the key; a ":" in it is kept.
-      std::size_t valueStart = static_cast<std::size_t>(f.raw(2).data() - body.data());
-      store_.setSetting(WireToUtf8(address), WireToUtf8(key),
-                        WireToUtf8(TrimControl(body.substr(valueStart))));
-    } else if (tag == "REGISTERUPATECALLABLE") {
-      registerCallables(body);
-    } else if (tag == "REGISTERUPATEMACHINE") {
-      registerMachine(body);
-    } else if (tag == "POSTCALLABLESLIST") {
-      postCallablesList(body);
+    } else if (RegisterChanges::isChange(tag)) {
+      if (deferred_) {
+        deferred_->change = ChangeWork{std::string(tag), sep, std::string(body)};
+        return;
+      }
+      if (auto why = changes_.apply(tag, sep, body)) throw Refusal(*why);
     } else if (tag == "OPENSQL" || tag == "EXECSQL") {
       // The client name runs to the first separator; the SQL text is the rest
       // and may hold the separator itself (times of day).
@@ -132,7 +107,7 @@ void RequestHandler::handleMessage(std::string_view tag, char sep, std::string_v
       std::string_view sql = cut == std::string_view::npos ? std::string_view() : body.substr(cut + 1);
       std::string sqlUtf8 = WireToUtf8(sql);
       if (deferred_) {
-        *deferred_ = SqlWork{tag == "EXECSQL", std::move(sqlUtf8), s.peer.substr(0, s.peer.rfind(':'))};
+        deferred_->sql = SqlWork{tag == "EXECSQL", std::move(sqlUtf8), s.peer.substr(0, s.peer.rfind(':'))};
         return;
       }
       SqlOutcome r = tag == "OPENSQL" ? gate_.openSql(sqlUtf8, davu::proto::RetSqlHead())
@@ -202,82 +177,6 @@ std::string RequestHandler::stationCallables(const FieldList& f) {
   std::vector<std::int64_t> lopnrs;
   for (const Callable& c : store_.stationCallables(WireToUtf8(f.field(0)))) lopnrs.push_back(c.lopnr);
   return davu::proto::EncodeStationCallables(lopnrs);
-}
-
-void RequestHandler::registerCallables(std::string_view body) {
-  std::vector<Callable> saves;
-  std::vector<std::int64_t> deletes;
-  for (const davu::proto::CallableUpdateFields& r : davu::proto::ReadCallableUpdates(body)) {
-    const auto& f = r.fields;
-    if (r.deletion) {
-      deletes.push_back(RequireInt(f[0], "Resursnumret"));
-      continue;
-    }
-    if (f.size() != 7)
-      throw Refusal("resursen sparades inte: posten har " + std::to_string(f.size()) +
-                    " fält i stället för 7. Kolon (:) kan inte användas i namn eller nummer.");
-    Callable c;
-    c.lopnr = RequireInt(f[0], "Resursnumret");
-    c.name = WireToUtf8(TrimControl(f[1]));
-    c.fullName = WireToUtf8(TrimControl(f[2]));
-    c.colour = RequireInt(f[3], "Färgen");
-    c.sendSms = davu::proto::WholeNumberTruthOf(f[4]);
-    c.mobile = WireToUtf8(TrimControl(f[5]));
-    c.active = TrimControl(f[6]) != davu::proto::kInactiveText;
-    if (c.name.empty()) throw Refusal("resursen sparades inte: namn får ej vara tomt.");
-    if (c.lopnr < -1) throw Refusal("resursen sparades inte: ogiltigt resursnummer.");
-    saves.push_back(std::move(c));
-  }
-  // All or nothing: a delete that fails undoes the saves before it.
-  Transaction whole(db_);
-  if (!saves.empty()) store_.saveCallables(saves);
-  for (std::int64_t lopnr : deletes) store_.deleteCallable(lopnr);
-  whole.commit();
-}
-
-void RequestHandler::registerMachine(std::string_view body) {
-  const davu::proto::MachineUpdateFields r = davu::proto::ReadMachineUpdate(body);
-  const auto& f = r.fields;
-  if (r.deleteAt != std::string_view::npos) {
-    // The client is known by its name.
-    if (r.deleteAt < 2) throw Refusal("klienten togs inte bort: namnet saknas.");
-    store_.deleteStation(WireToUtf8(TrimControl(r.deletedName)));
-    return;
-  }
-  if (f.size() != 7)
-    throw Refusal("klienten sparades inte: posten har " + std::to_string(f.size()) +
-                  " fält i stället för 7. Kolon (:) kan inte användas i namn eller plats.");
-  Station st;
-  st.name = WireToUtf8(TrimControl(f[0]));
-  std::int64_t type = RequireInt(f[1], "Klienttypen");
-  if (type < 0 || type > 3) throw Refusal("klienten sparades inte: okänd klienttyp " + Num(type) + ".");
-  st.clientType = static_cast<int>(type);
-  st.friendlyName = WireToUtf8(TrimControl(f[2]));
-  st.color = RequireInt(f[3], "Färgen");
-  st.imei = WireToUtf8(TrimControl(f[4]));
-  st.extraText = WireToUtf8(TrimControl(f[5]));
-  st.lopnr = RequireInt(f[6], "Klientnumret");
-  if (st.name.empty()) throw Refusal("klienten sparades inte: namn får ej vara tomt.");
-  if (st.lopnr < -1) throw Refusal("klienten sparades inte: ogiltigt klientnummer.");
-  store_.saveStation(st);
-}
-
-void RequestHandler::postCallablesList(std::string_view body) {
-  const davu::proto::CallablesListPost post = davu::proto::ReadCallablesListPost(body);
-  std::int64_t station = RequireInt(post.stationLopnr, "Klientnumret");
-  std::vector<std::pair<std::int64_t, std::int64_t>> chosen;
-  for (const auto& [number, position] : post.chosen) {
-    if (number.empty()) continue;
-    std::int64_t lopnr = RequireInt(number, "Resursnumret");
-    std::int64_t pos = static_cast<std::int64_t>(chosen.size());
-    if (position) pos = davu::proto::ParseWholeNumber(*position).value_or(pos);
-    chosen.emplace_back(pos, lopnr);
-  }
-  std::stable_sort(chosen.begin(), chosen.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<std::int64_t> lopnrs;
-  for (const auto& [pos, lopnr] : chosen) lopnrs.push_back(lopnr);
-  store_.setStationCallables(station, lopnrs);
 }
 
 void RequestHandler::programFileReplies(const FieldList& f,

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "RegisterChanges.h"
 #include "RegisterStore.h"
 #include "protocol/TextUtil.h"
 #include "ServerDatabase.h"
@@ -52,6 +53,14 @@ struct SqlWork {
   std::string client;  // the peer's address: its statements run one at a time
 };
 
+// What the caller runs away from the serving thread instead of the handler:
+// a client's SQL (SqlWorkers) or a change (DatabaseWriter). The connection's
+// next request waits for it, so replies keep their order.
+struct Deferred {
+  std::optional<SqlWork> sql;
+  std::optional<ChangeWork> change;
+};
+
 class RequestHandler {
  public:
   using ConnectedLookup = std::function<bool(const std::string& stationName)>;
@@ -67,9 +76,9 @@ class RequestHandler {
   std::vector<Reply> handleText(std::string_view text, Session& session);
   // Handles the first complete message at or after `pos` and returns the
   // position after it; npos when there is none. With `deferred`, an SQL
-  // request is not run but handed back there.
+  // request or a change is not run but handed back there.
   std::size_t handleNext(std::string_view text, std::size_t pos, Session& session,
-                         std::vector<Reply>& out, std::optional<SqlWork>* deferred);
+                         std::vector<Reply>& out, Deferred* deferred);
   // The error reply to a request that cannot be served, logged.
   Reply refusal(std::string_view tag, const std::string& why, const Session& s);
 
@@ -82,24 +91,16 @@ class RequestHandler {
   std::string allCallables();
   std::string allMachines();
   std::string stationCallables(const davu::proto::FieldList& f);
-  void registerCallables(std::string_view body);
-  void registerMachine(std::string_view body);
-  void postCallablesList(std::string_view body);
   void programFileReplies(const davu::proto::FieldList& f, std::vector<Reply>& out);
 
   Database& db_;
   RegisterStore store_;
+  RegisterChanges changes_;  // when changes are not deferred
   SqlGate gate_;
   ServerConfig config_;
   ConnectedLookup connected_;
   Log log_;
-  std::optional<SqlWork>* deferred_ = nullptr;
-};
-
-// A request or reply that cannot be served; what() is for the administrator (UTF-8).
-class Refusal : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+  Deferred* deferred_ = nullptr;
 };
 
 }  // namespace davu::server

@@ -58,13 +58,12 @@ const char* const kSchema =
 }  // namespace
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
-  if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
-          SQLITE_OK ||
-      stmt_ == nullptr) {
+  const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+  if (rc != SQLITE_OK || stmt_ == nullptr) {
     std::string msg = sqlite3_errmsg(db);
     sqlite3_finalize(stmt_);
     stmt_ = nullptr;
-    throw DbError(msg);
+    throw DbError(msg, rc);
   }
 }
 
@@ -93,7 +92,7 @@ bool Statement::step() {
   if (rc == SQLITE_DONE) return false;
   std::string msg = sqlite3_errmsg(db_);
   sqlite3_reset(stmt_);
-  throw DbError(msg);
+  throw DbError(msg, rc);
 }
 
 void Statement::run() {
@@ -119,7 +118,8 @@ bool Statement::isNull(int column) const {
   return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
 
-std::unique_ptr<Database> Database::open(const std::string& path, std::string* error) {
+std::unique_ptr<Database> Database::open(const std::string& path, std::string* error,
+                                         bool createSchema) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
@@ -144,7 +144,7 @@ std::unique_ptr<Database> Database::open(const std::string& path, std::string* e
     // An acknowledged change must survive a killed process or a power cut.
     d->exec("PRAGMA synchronous=FULL");
     d->exec("PRAGMA foreign_keys=ON");
-    d->createSchema();
+    if (createSchema) d->createSchema();
   } catch (const DbError& e) {
     if (error) *error = e.what();
     return nullptr;
@@ -156,10 +156,10 @@ Database::~Database() { sqlite3_close_v2(db_); }
 
 void Database::exec(const char* sql) {
   char* err = nullptr;
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+  if (const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &err); rc != SQLITE_OK) {
     std::string msg = err ? err : sqlite3_errmsg(db_);
     sqlite3_free(err);
-    throw DbError(msg);
+    throw DbError(msg, rc);
   }
 }
 

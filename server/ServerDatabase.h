@@ -14,7 +14,13 @@ namespace davu::server {
 
 class DbError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit DbError(const std::string& what, int code = SQLITE_ERROR)
+      : std::runtime_error(what), code_(code) {}
+  // Another connection held the lock longer than this one waits for it.
+  bool busy() const { return (code_ & 0xff) == SQLITE_BUSY; }
+
+ private:
+  int code_;
 };
 
 // One prepared statement; throws DbError on any failure.
@@ -47,7 +53,10 @@ class Database {
  public:
   // Opens or creates the file, sets WAL and full synchronous writes, and
   // creates the schema when missing. ":memory:" gives a private in-memory DB.
-  static std::unique_ptr<Database> open(const std::string& path, std::string* error);
+  // Without `createSchema` nothing is written, so a further connection to a
+  // file the server has opened does not wait for another's write lock.
+  static std::unique_ptr<Database> open(const std::string& path, std::string* error,
+                                        bool createSchema = true);
   ~Database();
 
   sqlite3* handle() const { return db_; }

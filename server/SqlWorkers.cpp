@@ -111,9 +111,10 @@ void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
   job->thread = std::thread([this, job, o] {
     SqlOutcome outcome;
     // Opened like the server's own connection: the same safety settings and
-    // the same durability for a confirmation.
+    // the same durability for a confirmation. Nothing is written on opening,
+    // so a report does not wait for another connection's write lock.
     std::string error;
-    std::unique_ptr<Database> database = Database::open(o.databasePath, &error);
+    std::unique_ptr<Database> database = Database::open(o.databasePath, &error, false);
     if (!database) {
       outcome.error = "Servern nekade SQL-satsen: databasen kan inte öppnas: " + error;
     } else {

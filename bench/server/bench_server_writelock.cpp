@@ -1,9 +1,12 @@
-// Version requests while four other clients confirm calls without pause:
-// each confirmation takes SQLite's write lock, and the version request, which
-// touches no database, must not wait for it. Prints the version requests'
-// median, 90th percentile and longest time, and the 90th percentile against
-// 50 ms.
-//   bench_server_writelock [version requests, one each 10 ms]
+// Version requests while four other clients take SQLite's write lock without
+// pause and one more saves a setting: the version request, which touches no
+// database, must not wait for the lock. The four either confirm calls through
+// the server (each confirmation takes the lock for milliseconds) or, given a
+// hold time, open write transactions on the database file and keep each open
+// that long (as a backup or an sqlite3 shell beside the server may). Prints
+// the version requests' median, 90th percentile and longest time, the 90th
+// percentile against 50 ms, and how the saves were answered.
+//   bench_server_writelock [version requests, one each 10 ms] [hold ms, 0: confirm]
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,6 +21,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -42,9 +46,11 @@ int Connect(quint16 port) {
 }
 
 // Sends and reads until `end`; false when the server closed.
-bool Exchange(int fd, const std::string& request, const std::string& end) {
+bool Exchange(int fd, const std::string& request, const std::string& end, std::string* reply = nullptr) {
   if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return false;
-  std::string got;
+  std::string local;
+  std::string& got = reply ? *reply : local;
+  got.clear();
   char buf[4096];
   while (got.find(end) == std::string::npos) {
     ssize_t n = ::recv(fd, buf, sizeof buf, 0);
@@ -59,6 +65,7 @@ bool Exchange(int fd, const std::string& request, const std::string& end) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const int requests = argc > 1 ? std::atoi(argv[1]) : 300;
+  const int holdMs = argc > 2 ? std::atoi(argv[2]) : 0;
   QTemporaryDir dir;
   const QString db = dir.filePath("bench.db");
   {
@@ -83,8 +90,24 @@ int main(int argc, char** argv) {
 
   std::atomic<bool> stop{false};
   std::atomic<long> confirmations{0};
+  std::atomic<long> holds{0};
   std::vector<std::thread> confirmers;
-  for (int t = 0; t < 4; ++t)
+  for (int t = 0; t < 4 && holdMs > 0; ++t)
+    confirmers.emplace_back([&, t] {
+      sqlite3* h = nullptr;
+      sqlite3_open(db.toUtf8().constData(), &h);
+      sqlite3_busy_timeout(h, 60000);
+      const std::string change = "UPDATE CALLLOG SET SMSSENT = 1 - SMSSENT WHERE LOPNR = " + std::to_string(t + 1);
+      while (!stop) {
+        if (sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) continue;
+        sqlite3_exec(h, change.c_str(), nullptr, nullptr, nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+        sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+        ++holds;
+      }
+      sqlite3_close(h);
+    });
+  for (int t = 0; t < 4 && holdMs == 0; ++t)
     confirmers.emplace_back([&, t] {
       int fd = Connect(port);
       std::mt19937 rng(static_cast<unsigned>(t));
@@ -102,12 +125,15 @@ int main(int argc, char** argv) {
   int fd = Connect(port);
   std::vector<double> ms;
   // A settings save beside them, on the thread that serves every connection.
-  std::atomic<long> saves{0};
+  std::atomic<long> saves{0}, refused{0};
   confirmers.emplace_back([&] {
     int sfd = Connect(port);
+    std::string reply;
     for (long i = 0; !stop; ++i) {
-      if (!Exchange(sfd, davu::proto::SetIniTextGlobal("BENCH", "Key", std::to_string(i)) + version, versionEnd)) break;
+      if (!Exchange(sfd, davu::proto::SetIniTextGlobal("BENCH", "Key", std::to_string(i)) + version, versionEnd, &reply))
+        break;
       ++saves;
+      if (reply.starts_with("ERROR:")) ++refused;
     }
     ::close(sfd);
   });
@@ -127,9 +153,14 @@ int main(int argc, char** argv) {
   server.waitForFinished(5000);
   std::sort(ms.begin(), ms.end());
   const double p90 = ms[ms.size() * 9 / 10];
-  std::printf("%d version requests over %.1f s beside 4 clients confirming 200 calls each and one saving a "
-              "setting, without pause (%ld confirmations, %ld saves)\n",
-              requests, span.elapsed() / 1000.0, confirmations.load(), saves.load());
+  if (holdMs > 0)
+    std::printf("%d version requests over %.1f s beside 4 clients holding the write lock %d ms at a time and one "
+                "saving a setting, without pause (%ld holds, %ld saves, %ld of them refused)\n",
+                requests, span.elapsed() / 1000.0, holdMs, holds.load(), saves.load(), refused.load());
+  else
+    std::printf("%d version requests over %.1f s beside 4 clients confirming 200 calls each and one saving a "
+                "setting, without pause (%ld confirmations, %ld saves, %ld of them refused)\n",
+                requests, span.elapsed() / 1000.0, confirmations.load(), saves.load(), refused.load());
   std::printf("median %.2f ms, p90 %.2f ms, longest %.2f ms; p90 / 50 ms = %.3f\n", ms[ms.size() / 2], p90,
               ms.back(), p90 / 50.0);
   return 0;

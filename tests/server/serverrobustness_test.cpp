@@ -1,5 +1,6 @@
 // How the server copes with the stream: requests split over reads or run
-// together, garbage, endless input, vanished clients and many connections.
+// together, garbage, endless input, vanished clients, many connections, and
+// another connection that holds the database's write lock.
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -23,6 +24,32 @@ QTcpSocket* ServerEnd(ServerHarness& h) {
 }
 
 bool Open(const QPointer<QTcpSocket>& end) { return end && end->state() == QAbstractSocket::ConnectedState; }
+
+// SQLite's write lock on the server's database file, taken by a connection of
+// the test's own (as a backup or an sqlite3 shell beside the server would).
+class WriteLock {
+ public:
+  explicit WriteLock(ServerHarness& h) {
+    sqlite3_open((h.dir() + QStringLiteral("/t.db")).toUtf8().constData(), &db_);
+    held_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  ~WriteLock() {
+    release();
+    sqlite3_close(db_);
+  }
+  bool held() const { return held_; }
+  void release() {
+    if (held_) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    held_ = false;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+  bool held_ = false;
+};
+
+const std::string kBusy =
+    W("ERROR: ändringen sparades inte: databasen är upptagen av en annan skrivning.");
 }  // namespace
 
 class tst_ServerRobustness : public QObject {
@@ -39,6 +66,9 @@ class tst_ServerRobustness : public QObject {
   void connectionsBeyondTheLimitAreTurnedAway();
   void twoHundredConnectionsAtOnce();
   void randomBytesNeverCrash();
+  void changeWaitingForTheWriteLockHoldsNobodyElse();
+  void changeThatCannotTakeTheWriteLockIsRefused_data();
+  void changeThatCannotTakeTheWriteLockIsRefused();
 };
 
 void tst_ServerRobustness::requestSplitOverReads_data() {
@@ -179,6 +209,87 @@ void tst_ServerRobustness::randomBytesNeverCrash() {
   QTRY_COMPARE(h.server().connectionCount(), 0);
   WireClient c(h.port());
   QCOMPARE(c.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+}
+
+void tst_ServerRobustness::changeWaitingForTheWriteLockHoldsNobodyElse() {
+  davu::server::ServerOptions o;
+  o.writeLockWaitMs = 60000;  // the changes wait for the lock as long as the test holds it
+  ServerHarness h(o);
+  h.db().exec("INSERT INTO STATIONS (LOPNR, NAME) VALUES (1, 'PC')");
+  WriteLock lock(h);
+  QVERIFY(lock.held());
+  {
+    // A client that leaves while its change waits (the change holds its
+    // share of the buffers): the change is still made.
+    WireClient gone(h.port());
+    gone.send(SetIniTextGlobal("Fonster", "Hojd", "480"));
+    QTRY_VERIFY(h.server().bufferedBytes() > 0);
+    gone.socket().abort();
+    QTRY_COMPARE(h.server().connectionCount(), 0);
+  }
+  // Each saver asks for a change, then reads what it changed and its version.
+  WireClient setting(h.port()), resource(h.port()), other(h.port()), report(h.port());
+  setting.send(SetIniTextGlobal("Fonster", "Bredd", "640") + GetIniTextGlobal("Fonster", "Bredd") +
+               GetServerVersion("S", 2));
+  resource.send(RegisterUpdateCallable({-1, "Rum 1", "Rum ett", 255, false, "", true}) +
+                GetAllCallables("R") + GetServerVersion("R", 2));
+  // Others are served while both changes wait: version requests, and a
+  // report, which reads beside the writer.
+  for (int i = 0; i < 20; ++i) QCOMPARE(other.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  QCOMPARE(report.exchange(OpenSql("PC1Admin", "SELECT NAME FROM STATIONS"), "#DATAEND#"),
+           W("#DATASTART#¤RETSQL:¤%NAME|PC~%¤:RETSQL¤#DATAEND#"));
+  // Nothing the savers asked after their changes has been answered before them.
+  QCOMPARE(setting.socket().bytesAvailable(), 0);
+  QCOMPARE(resource.socket().bytesAvailable(), 0);
+  QCOMPARE(h.query("SELECT COUNT(*) FROM SETTINGS"), "0");
+
+  lock.release();
+  QCOMPARE(setting.waitFor(kVersionEnd), W("¤RETINITEXT:640:RETINITEXT¤") + kVersionReply);
+  QTRY_COMPARE(h.query("SELECT KEYNAME || '=' || VALUE FROM SETTINGS ORDER BY KEYNAME"), "Bredd=640;Hojd=480");
+  const std::string resources = resource.waitFor(kVersionEnd);
+  QVERIFY2(resources.starts_with(W("¤RETALLCALLABLES")) && resources.find(W("Rum ett")) != std::string::npos &&
+               resources.ends_with(kVersionReply),
+           resources.c_str());
+}
+
+void tst_ServerRobustness::changeThatCannotTakeTheWriteLockIsRefused_data() {
+  QTest::addColumn<std::string>("change");
+  QTest::addColumn<QString>("unchanged");  // counts no rows while the change is not made
+  QTest::newRow("setting") << SetIniTextGlobal("Fonster", "Bredd", "640")
+                           << "SELECT COUNT(*) FROM SETTINGS";
+  QTest::newRow("SMS account") << PostSmsSettings("konto", "hemligt", "17")
+                               << "SELECT COUNT(*) FROM SMSSETTINGS";
+  QTest::newRow("resource") << RegisterUpdateCallable({-1, "Rum 1", "Rum ett", 255, false, "", true})
+                            << "SELECT COUNT(*) FROM CALLABLES WHERE NAME = 'Rum 1'";
+  QTest::newRow("client") << RegisterUpdateMachine({"PC2", 0, "Reception", 255, "", "", -1})
+                          << "SELECT COUNT(*) FROM STATIONS WHERE NAME = 'PC2'";
+  QTest::newRow("client's resources") << PostCallablesList(kAdminClientName, 2, 1, {7})
+                                      << "SELECT COUNT(*) FROM STATIONCALLABLES";
+}
+
+void tst_ServerRobustness::changeThatCannotTakeTheWriteLockIsRefused() {
+  QFETCH(std::string, change);
+  QFETCH(QString, unchanged);
+  davu::server::ServerOptions o;
+  o.writeLockWaitMs = 100;
+  ServerHarness h(o);
+  h.db().exec("INSERT INTO STATIONS (LOPNR, NAME) VALUES (1, 'PC');"
+              "INSERT INTO CALLABLES (LOPNR, NAME) VALUES (7, 'R7');");
+  {
+    WriteLock lock(h);
+    QVERIFY(lock.held());
+    WireClient c(h.port());
+    // The refusal says why in Swedish, and the request after the change is
+    // answered after it.
+    c.send(change + GetServerVersion("A", 2));
+    QCOMPARE(c.waitFor("."), kBusy);
+    QCOMPARE(c.waitFor(kVersionEnd), W(" Försök igen om en stund.") + kVersionReply);
+    QCOMPARE(h.query(unchanged.toUtf8().constData()), "0");
+  }
+  // Once the lock is free the same change is made on the same kind of connection.
+  WireClient c(h.port());
+  QCOMPARE(c.change(change), "");
+  QCOMPARE(h.query(unchanged.toUtf8().constData()), "1");
 }
 
 QTEST_GUILESS_MAIN(tst_ServerRobustness)
