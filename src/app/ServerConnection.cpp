@@ -50,7 +50,6 @@ QString readErrorText(const std::exception& e) {
 
 ServerConnection::ServerConnection(QObject* parent) : QObject(parent) {
   setObjectName(QStringLiteral("ServerConnection"));
-  ConnectProc = [this] { ConnectToServer(); };
 
   ClientSocket1 = new ClientSocket(this);
   ClientSocket1->setObjectName(QStringLiteral("ClientSocket1"));
@@ -82,7 +81,6 @@ ServerConnection::~ServerConnection() {
   // Nothing the socket emits while it goes may reach a half-destroyed object.
   ClientSocket1->disconnect(this);
   if (ServerSocket == ClientSocket1) ServerSocket = nullptr;
-  ConnectProc = nullptr;
 }
 
 void ServerConnection::enterState(State state) {

@@ -67,6 +67,9 @@ TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
   ReconnectTimer = connection_->ReconnectTimer;
   ReplyQuietTimer = connection_->ReplyQuietTimer;
   new davu::ReplyRouter(*connection_, [this] { return frmSystreg; }, this);
+  // The process-wide way to ask for a new attempt, for code that knows no
+  // window; the register asks through its own signal.
+  ConnectProc = [this] { connection_->ConnectToServer(); };
 
   buildControls();
   followConnection();
@@ -78,6 +81,7 @@ TfrmDAVUAdmin::~TfrmDAVUAdmin() {
   delete frmSystreg;
   frmSystreg = nullptr;
   connection_->disconnect(this);
+  ConnectProc = nullptr;
   delete connection_;
 }
 
@@ -248,6 +252,7 @@ void TfrmDAVUAdmin::createRegisterWindow() {
   frmSystreg = new TfrmSystreg(this);
   frmSystreg->setObjectName(QStringLiteral("frmSystreg"));
   frmSystreg->ClientSocket1 = ClientSocket1;
+  connect(frmSystreg, &TfrmSystreg::reconnectRequested, connection_, &davu::ServerConnection::ConnectToServer);
 }
 
 void TfrmDAVUAdmin::FormActivate() {

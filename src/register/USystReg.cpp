@@ -165,7 +165,7 @@ void TfrmSystreg::btnReturnClick() { reject(); }
 void TfrmSystreg::ServerChanged() {
   if (ClientSocket1) ClientSocket1->close();
   SetTabs(tsServersettings);
-  if (ConnectProc) ConnectProc();
+  emit reconnectRequested();
 }
 
 void TfrmSystreg::done(int result) {
@@ -177,7 +177,7 @@ void TfrmSystreg::FormClose() {
   ResourceListTarget = TResourceListTarget::None;
   // Once "Spara" has been used, every closing reconnects with the settings
   // as they are now.
-  if (FClickedSpara && ConnectProc) ConnectProc();
+  if (FClickedSpara) emit reconnectRequested();
 }
 
 void TfrmSystreg::keyPressEvent(QKeyEvent* event) {

@@ -72,6 +72,10 @@ class TfrmSystreg : public QDialog {
   // Every closing of the window (Återgå, close box) ends here.
   void done(int result) override;
 
+ signals:
+  // The server settings were saved: the connection starts anew with them.
+  void reconnectRequested();
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 

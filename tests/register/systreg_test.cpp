@@ -48,12 +48,12 @@ class SystRegTest : public QObject {
   void init() {
     c_ = std::make_unique<RegisterCase>();
     connects_ = 0;
-    ConnectProc = [this] { ++connects_; };
   }
   void cleanup() { c_.reset(); }
 
   void windowAsDesigned() {
     TfrmSystreg w;
+    countConnects(w);
     QCOMPARE(w.windowTitle(), QStringLiteral("Systemregister"));
     QCOMPARE(w.size(), QSize(573, 391));
     QCOMPARE(w.minimumSize(), w.maximumSize());
@@ -144,6 +144,7 @@ class SystRegTest : public QObject {
     QFETCH(bool, saveEnabled);
 
     TfrmSystreg w;
+    countConnects(w);
     w.ClientSocket1 = c_->socket.get();
     if (!priorPage.isEmpty()) {
       if (priorOpen) QVERIFY(c_->connect());
@@ -174,6 +175,7 @@ class SystRegTest : public QObject {
   // Picking a tab loads it once; "Ångra" loads the active tab again.
   void pickingTabsAndCancel() {
     TfrmSystreg w;
+    countConnects(w);
     w.ClientSocket1 = c_->socket.get();
     QVERIFY(c_->connect());
     RegisterMode = true;
@@ -202,6 +204,7 @@ class SystRegTest : public QObject {
   void escapePressesCancel() {
     WriteSetting("ServerSettings", "ServerName", "stored.example");
     TfrmSystreg w;
+    countConnects(w);
     w.ClientSocket1 = c_->socket.get();
     w.SetTabs(w.tsServersettings);
     w.show();
@@ -236,6 +239,7 @@ class SystRegTest : public QObject {
     QFETCH(int, connects);
 
     TfrmSystreg w;
+    countConnects(w);
     w.ClientSocket1 = c_->socket.get();
     QVERIFY(c_->connect());
     RegisterMode = true;
@@ -264,6 +268,7 @@ class SystRegTest : public QObject {
   // laid out, then shown. The width stays for later showings.
   void registerWidthAndSplit() {
     TfrmSystreg w;
+    countConnects(w);
     w.ClientSocket1 = c_->socket.get();
     QVERIFY(c_->connect());
     RegisterMode = true;
@@ -294,6 +299,10 @@ class SystRegTest : public QObject {
 
  private:
   std::unique_ptr<RegisterCase> c_;
+  // Counts the register's requests for a new connection attempt.
+  void countConnects(TfrmSystreg& w) {
+    QObject::connect(&w, &TfrmSystreg::reconnectRequested, [this] { ++connects_; });
+  }
   int connects_ = 0;
 };
 

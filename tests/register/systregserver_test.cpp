@@ -130,7 +130,6 @@ class ServerTabTest : public QObject {
     QFETCH(std::string, updateWrites);
     WriteSetting("ServerSettings", "ServerName", "srv.example");
     WriteSetting("ServerSettings", "ServerPort", "4000");
-    ConnectProc = [] {};
     TfrmSystreg w;
     w.ClientSocket1 = c_->socket.get();
     w.SetTabs(w.tsServersettings);
@@ -214,7 +213,7 @@ class ServerTabTest : public QObject {
       QCOMPARE(int(c_->platform->dialogs->balloons.size()), chooseTheme ? 1 : 0);
     };
     davu::platform::install(std::unique_ptr<davu::platform::Sleeper>(sleeper));
-    ConnectProc = [&] {
+    QObject::connect(&w, &TfrmSystreg::reconnectRequested, [&] {
       steps << QStringLiteral("connect");
       QVERIFY(!c_->socket->active());
       QVERIFY(ServerVersion.isEmpty());
@@ -226,7 +225,7 @@ class ServerTabTest : public QObject {
       QVERIFY(w.tsServersettings->edServerver->text().isEmpty());
       QCOMPARE(ReadSetting("ServerSettings", "ServerName"), QStringLiteral("new.example"));
       QCOMPARE(ReadSetting("ServerSettings", "ServerPort"), QStringLiteral("65535"));
-    };
+    });
     c_->server->clearReceived();
     w.btnSave->click();
 
@@ -303,9 +302,8 @@ class ServerTabTest : public QObject {
     QVERIFY(c_->connect());
     WasConnected = true;
     int connects = 0;
-    ConnectProc = [&] { ++connects; };
-
     TfrmSystreg w;
+    QObject::connect(&w, &TfrmSystreg::reconnectRequested, [&] { ++connects; });
     w.ClientSocket1 = c_->socket.get();
     w.SetTabs(w.tsServersettings);
     ServerSocket = c_->socket.get();  // after loading: the fake server answers no settings reads
