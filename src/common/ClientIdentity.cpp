@@ -1,59 +1,13 @@
 #include "ClientIdentity.h"
 
-#include <exception>
-
+#include "MachineName.h"
 #include "Records.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
-#include "WireText.h"
-#include "platform/Platform.h"
-
-namespace {
-
-bool isBlank(const QString& s) { return TrimControl(s).isEmpty(); }
-
-QString messageOf(const std::exception_ptr& e) {
-  try {
-    std::rethrow_exception(e);
-  } catch (const std::exception& ex) {
-    return QString::fromLocal8Bit(ex.what());
-  } catch (...) {
-    return QStringLiteral("Okänt fel");
-  }
-}
-
-}  // namespace
 
 QString GetClientName() {
   if (ReadSettingDef(QStringLiteral("DAVU"), QStringLiteral("ClientNameUseDefault"), QStringLiteral("1")) ==
       QLatin1String("1"))
     return GetMachineName() + u'_' + ClientTypeText(OwnClientType);
   return ReadSettingDef(QStringLiteral("DAVU"), QStringLiteral("ClientName"), QString());
-}
-
-// In a remote session the user is known by the device at hand: the Citrix
-// client name first, then the terminal-services one.
-QString GetMachineName() {
-  davu::platform::HostIdentity& host = davu::platform::hostIdentity();
-  if (!host.isRemoteSession()) return host.computerName();
-  QString result;
-  std::exception_ptr failure;
-  try {
-    QString name;
-    if (host.citrixClientName(name)) result = name;
-    if (isBlank(result)) result = host.terminalServicesClientName();
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  if (failure) {
-    QString note = QStringLiteral("Citrix: ") + messageOf(failure) + u'\r';
-    try {
-      result = host.terminalServicesClientName();
-    } catch (...) {
-      note += QStringLiteral("TerminalServer: ") + messageOf(std::current_exception());
-      davu::platform::dialogs().showInfoMessage(QStringLiteral("Det gick inte att hämta datornamnet i fjärrsessionen!") + u'\r' + u'\r' + note);
-      result.clear();
-    }
-  }
-  return result;
 }

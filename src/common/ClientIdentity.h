@@ -1,7 +1,9 @@
 #pragma once
 #include <QString>
 
+#include "MachineName.h"
+
 // The name put into requests: machine name + "_Admin", or the manual name.
+// It reads the settings, which may ask the server and wait with the event
+// loop running (see SettingsStore).
 QString GetClientName();
-// The computer's (or the remote device's) name, for per-computer settings.
-QString GetMachineName();

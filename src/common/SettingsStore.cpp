@@ -1,9 +1,7 @@
 #include "SettingsStore.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QEventLoop>
 #include <QTimer>
 #include <unistd.h>
 
@@ -11,7 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ClientIdentity.h"
+#include "MachineName.h"
+#include "PeerWait.h"
 #include "ClientSocket.h"
 #include "SharedState.h"
 #include "WireText.h"
@@ -71,8 +70,7 @@ QString WaitForSettingReply(const std::string& message, const QString& current) 
     Depth() { ++settingWaitDepth; }
     ~Depth() { --settingWaitDepth; }
   } depth;
-  while (!SettingReplyArrived && !SettingReplyTimedOut && connected())
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  davu::PeerWait::until([] { return SettingReplyArrived || SettingReplyTimedOut || !connected(); });
   timer->stop();
   return SettingReplyArrived ? PendingSettingValue : current;
 }

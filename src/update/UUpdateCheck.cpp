@@ -1,6 +1,5 @@
 #include "UUpdateCheck.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,6 +13,7 @@
 #include "ClientSocket.h"
 #include "Dialogs.h"
 #include "DownloadFile.h"
+#include "PeerWait.h"
 #include "ProgramInstaller.h"
 #include "RunningProgram.h"
 #include "SettingsStore.h"
@@ -71,8 +71,7 @@ std::size_t TUpdateCheck::downloadLimit() const {
 }
 
 bool TUpdateCheck::waitFor(const std::function<bool()>& done) {
-  while (!UpdateTimedOut && !done())
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  davu::PeerWait::until([&done] { return UpdateTimedOut || done(); });
   return !UpdateTimedOut;
 }
 
