@@ -22,23 +22,6 @@ namespace {
 
 const QString kServerSettings = QStringLiteral("ServerSettings");
 
-// The main connection's replies, by their place in proto::kMainReplies.
-enum MainReply : std::size_t {
-  RetServerVersion,
-  RetIniText,
-  RetSql,
-  RetKlinikNamn,
-  RetSmsSettings,
-  DavuClientData,
-  RetAllMachines,
-  RetCallList,
-  RetStationCallables,
-  RetAllCallables,
-};
-static_assert(proto::kMainReplies[RetServerVersion].tag == "RETSERVERVERSION");
-static_assert(proto::kMainReplies[RetAllCallables].tag == "RETALLCALLABLES");
-static_assert(proto::kMainReplies.size() == RetAllCallables + 1);
-
 // The oldest server version this program works with: "1.10.1" without dots.
 constexpr int kMinimumServerVersion = 1101;
 
@@ -317,33 +300,34 @@ void ServerConnection::DispatchReply(std::string_view text) {
 }
 
 bool ServerConnection::routeReply(std::size_t kind, std::string_view payload) {
+  using R = proto::MainReply;
   switch (kind) {
-    case RetServerVersion:
+    case R::RetServerVersion:
       return handleServerVersion(payload);
-    case RetIniText:
+    case R::RetIniText:
       emit settingsReply(payload);
       break;
-    case RetSql:
+    case R::RetSql:
       emit sqlReply(payload);
       break;
-    case RetKlinikNamn:
+    case R::RetKlinikNamn:
       emit clinicNameReply(payload);
       break;
-    case RetSmsSettings:
+    case R::RetSmsSettings:
       emit smsSettingsReply(payload);
       break;
-    case DavuClientData:
+    case R::DavuClientData:
       break;  // sent to every client; this program has no use for it
-    case RetAllMachines:
+    case R::RetAllMachines:
       emit allMachinesReply(payload);
       break;
-    case RetCallList:
+    case R::RetCallList:
       emit callListReply(payload);
       break;
-    case RetStationCallables:
+    case R::RetStationCallables:
       emit stationCallablesReply(payload);
       break;
-    case RetAllCallables:
+    case R::RetAllCallables:
       emit allCallablesReply(payload);
       break;
     default:

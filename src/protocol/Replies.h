@@ -29,6 +29,33 @@ inline constexpr std::array<ReplyKind, 10> kMainReplies{{
     {"RETALLCALLABLES", ':'},
 }};
 
+// A main-connection reply by its place in kMainReplies (MainReply::RetSql).
+struct MainReply {
+  enum Kind : std::size_t {
+    RetServerVersion,
+    RetIniText,
+    RetSql,
+    RetKlinikNamn,
+    RetSmsSettings,
+    DavuClientData,
+    RetAllMachines,
+    RetCallList,
+    RetStationCallables,
+    RetAllCallables,
+  };
+};
+static_assert(kMainReplies[MainReply::RetServerVersion].tag == "RETSERVERVERSION");
+static_assert(kMainReplies[MainReply::RetIniText].tag == "RETINITEXT");
+static_assert(kMainReplies[MainReply::RetSql].tag == "RETSQL");
+static_assert(kMainReplies[MainReply::RetKlinikNamn].tag == "RETKLINIKNAMN");
+static_assert(kMainReplies[MainReply::RetSmsSettings].tag == "RETSMSSETTINGS");
+static_assert(kMainReplies[MainReply::DavuClientData].tag == "DAVUCLIENTDATA");
+static_assert(kMainReplies[MainReply::RetAllMachines].tag == "RETALLMACHINES");
+static_assert(kMainReplies[MainReply::RetCallList].tag == "RETCALLLIST");
+static_assert(kMainReplies[MainReply::RetStationCallables].tag == "RETSTATIONCALLABLES");
+static_assert(kMainReplies[MainReply::RetAllCallables].tag == "RETALLCALLABLES");
+static_assert(kMainReplies.size() == MainReply::RetAllCallables + 1);
+
 inline constexpr std::string_view kErrorReply = "ERROR:";
 
 // What stands at a "¤" in a text.
