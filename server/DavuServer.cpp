@@ -178,10 +178,11 @@ void DavuServer::stop(const QString& why) {
 quint16 DavuServer::port() const { return server_ ? server_->serverPort() : 0; }
 
 void DavuServer::log(const QString& line) const {
+  const QString whole = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+                        LogSafe(line) + QLatin1Char('\n');
+  if (options_.logSink) options_.logSink(whole);
   if (options_.quiet) return;
-  QByteArray text = (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
-                     line + QLatin1Char('\n'))
-                        .toUtf8();
+  const QByteArray text = whole.toUtf8();
   std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
   std::fflush(stderr);
 }

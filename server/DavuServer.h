@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 
@@ -38,6 +39,8 @@ struct ServerOptions {
   QString clinic;  // stored in the database when given
   bool demo = false;
   bool quiet = false;  // no log lines on stderr
+  // Also given every log line, time stamp and line end included (tests).
+  std::function<void(const QString&)> logSink;
   QString portFile;    // when set, the port listened on is written there before the log says so
   // Bytes a connection may send without completing a message.
   std::size_t inputLimit = 8u * 1024u * 1024u;
@@ -76,7 +79,8 @@ class DavuServer : public QObject {
   quint16 port() const;
   int connectionCount() const { return static_cast<int>(connections_.size()); }
   Database& database() { return *db_; }
-  // One line with a time stamp on standard error, unless quiet.
+  // One line with a time stamp on standard error, unless quiet. Control
+  // characters in it are escaped: much of what is logged comes from clients.
   void log(const QString& line) const;
   // Bytes held in all connections' buffers (see memoryBudget).
   std::size_t bufferedBytes() const { return buffered_; }

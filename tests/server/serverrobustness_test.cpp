@@ -1,6 +1,7 @@
 // How the server copes with the stream: requests split over reads or run
 // together, garbage, endless input, vanished clients and many connections.
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -39,6 +40,8 @@ class tst_ServerRobustness : public QObject {
   void connectionsBeyondTheLimitAreTurnedAway();
   void twoHundredConnectionsAtOnce();
   void randomBytesNeverCrash();
+  void clientTextCannotForgeLogLines_data();
+  void clientTextCannotForgeLogLines();
 };
 
 void tst_ServerRobustness::requestSplitOverReads_data() {
@@ -179,6 +182,46 @@ void tst_ServerRobustness::randomBytesNeverCrash() {
   QTRY_COMPARE(h.server().connectionCount(), 0);
   WireClient c(h.port());
   QCOMPARE(c.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+}
+
+void tst_ServerRobustness::clientTextCannotForgeLogLines_data() {
+  QTest::addColumn<QByteArray>("request");
+  const std::string forged = "2026-12-10 19:00:00 connection from 10.66.66.66:4444 (1 open)";
+  QTest::newRow("bracketed identifier in OPENSQL")
+      << QByteArray::fromStdString(OpenSql("A", "SELECT [x\n" + forged + "] FROM CALLLOG"));
+  QTest::newRow("carriage return and terminal escape in OPENSQL")
+      << QByteArray::fromStdString(OpenSql("A", "SELECT [x\r\x1b[2K" + forged + "] FROM CALLLOG"));
+  QTest::newRow("client name logged when the connection closes")
+      << QByteArray::fromStdString(GetServerVersion("PC\n" + forged + "\n", 2));
+}
+
+void tst_ServerRobustness::clientTextCannotForgeLogLines() {
+  QFETCH(QByteArray, request);
+  QString log;
+  davu::server::ServerOptions o;
+  o.logSink = [&log](const QString& line) { log += line; };
+  auto h = std::make_unique<ServerHarness>(o);
+  {
+    WireClient c(h->port());
+    c.send(request.toStdString());
+    // Answered: the request has been handled and logged.
+    QVERIFY(!c.exchange(GetKliniknamn("A", "2"), ":RETKLINIKNAMN\xA4").empty());
+  }
+  QTRY_COMPARE(h->server().connectionCount(), 0);
+  QVERIFY(log.endsWith(QLatin1Char('\n')));
+  const QStringList lines = log.chopped(1).split(QLatin1Char('\n'));
+  QVERIFY(lines.size() >= 2);
+  static const QRegularExpression stamped(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "));
+  bool quoted = false;
+  for (const QString& line : lines) {
+    // Every line is the server's own, and holds no control character.
+    QVERIFY2(stamped.match(line).hasMatch(), qPrintable(line));
+    QVERIFY2(!line.startsWith(QLatin1String("2026-12-10 19:00:00")), qPrintable(line));
+    for (QChar ch : line) QVERIFY2(ch.unicode() >= 0x20 && ch.unicode() != 0x7f, qPrintable(line));
+    quoted = quoted || line.contains(QLatin1String("\\x0a2026-12-10 19")) ||
+             line.contains(QLatin1String("\\x1b[2K2026-12-10"));
+  }
+  QVERIFY2(quoted, qPrintable(log));  // the text is still there, escaped
 }
 
 QTEST_GUILESS_MAIN(tst_ServerRobustness)
