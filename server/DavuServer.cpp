@@ -40,7 +40,9 @@ struct DavuServer::Connection {
   std::string text;         // requests received and not yet handled
   std::size_t textPos = 0;  // where the next one starts in `text`
   std::deque<Reply> queue;  // replies not yet handed to the socket
-  std::size_t queued = 0;   // bytes in `queue`, less what of its front was written
+  // Bytes in `queue`, less what of its front was written; files are read as
+  // they are sent and not held.
+  std::size_t queued = 0;
   std::size_t frontSent = 0;
   std::shared_ptr<SqlJob> job;  // the SQL request in progress; later requests wait
   std::size_t counted = 0;      // this connection's share of buffered_
@@ -403,11 +405,26 @@ void DavuServer::flush(QTcpSocket* socket) {
       });
       return;
     }
-    const std::size_t n = std::min(r.bytes.size() - c.frontSent, kSocketSlice);
-    socket->write(r.bytes.data() + c.frontSent, static_cast<qint64>(n));
-    c.frontSent += n;
-    c.queued -= n;
-    if (c.frontSent == r.bytes.size()) {
+    // Never more than one slice in the socket's buffer.
+    const std::size_t room = kSocketSlice - static_cast<std::size_t>(socket->bytesToWrite());
+    const std::size_t total = r.bytes.size() + (r.file ? r.file->size() : 0);
+    if (c.frontSent < r.bytes.size()) {
+      const std::size_t n = std::min(r.bytes.size() - c.frontSent, room);
+      socket->write(r.bytes.data() + c.frontSent, static_cast<qint64>(n));
+      c.frontSent += n;
+      c.queued -= n;
+    } else {
+      const std::size_t offset = c.frontSent - r.bytes.size();
+      const std::string slice = r.file->read(offset, std::min(total - c.frontSent, room));
+      if (slice.empty()) {
+        // Cut short in place while it was sent: no end marker after a part.
+        drop(socket, QStringLiteral("the program file could not be read to its end"), true);
+        return;
+      }
+      socket->write(slice.data(), static_cast<qint64>(slice.size()));
+      c.frontSent += slice.size();
+    }
+    if (c.frontSent == total) {
       c.queue.pop_front();
       c.frontSent = 0;
     }

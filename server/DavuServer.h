@@ -7,7 +7,8 @@
 //
 // Memory is bounded with backpressure: a connection's next request is taken
 // only while its unsent output is below heldOutput, replies go to the socket
-// in slices as it drains, and all buffers together stay within memoryBudget
+// in slices as it drains (program files read from disk a slice at a time),
+// and all buffers together stay within memoryBudget
 // (beyond it requests wait and new connections are turned away). A client
 // that stops reading is closed after unreadOutputMs.
 #include <QHostAddress>

@@ -10,11 +10,13 @@
 // dispatcher uses, and their bodies read by its record readers.
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "FileSlices.h"
 #include "RegisterStore.h"
 #include "protocol/TextUtil.h"
 #include "ServerDatabase.h"
@@ -30,10 +32,12 @@ struct ServerConfig {
 };
 
 // One outgoing write. A pause asks the sender to wait that long after the
-// previous write before this one.
+// previous write before this one. A file's bytes follow `bytes`, read from
+// disk as the socket drains.
 struct Reply {
   std::string bytes;
   int pauseBeforeMs = 0;
+  std::shared_ptr<FileSlices> file = nullptr;
 };
 
 // What the server knows about one connection.
@@ -94,6 +98,7 @@ class RequestHandler {
   ConnectedLookup connected_;
   Log log_;
   std::optional<SqlWork>* deferred_ = nullptr;
+  std::string unmarkedFile_;  // identity of the last program file found without markers
 };
 
 // A request or reply that cannot be served; what() is for the administrator (UTF-8).

@@ -1,10 +1,13 @@
 // How the server copes with the stream: requests split over reads or run
 // together, garbage, endless input, vanished clients and many connections.
+#include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -42,6 +45,7 @@ class tst_ServerRobustness : public QObject {
   void randomBytesNeverCrash();
   void clientTextCannotForgeLogLines_data();
   void clientTextCannotForgeLogLines();
+  void updateClientsThatNeverReadHoldOneSliceEach();
 };
 
 void tst_ServerRobustness::requestSplitOverReads_data() {
@@ -222,6 +226,39 @@ void tst_ServerRobustness::clientTextCannotForgeLogLines() {
              line.contains(QLatin1String("\\x1b[2K2026-12-10"));
   }
   QVERIFY2(quoted, qPrintable(log));  // the text is still there, escaped
+}
+
+void tst_ServerRobustness::updateClientsThatNeverReadHoldOneSliceEach() {
+  QTemporaryDir updates;
+  std::string program(24 << 20, '\0');
+  for (std::size_t i = 0; i < program.size(); ++i) program[i] = static_cast<char>((i * 7919) >> 5);
+  {
+    QFile f(updates.filePath(QStringLiteral("davu-admin")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(program.data(), static_cast<qint64>(program.size())), qint64(program.size()));
+  }
+  davu::server::ServerOptions o;
+  o.updateDir = updates.path();
+  o.memoryBudget = 64u << 20;
+  o.programFilePauseMs = 0;
+  ServerHarness h(o);
+  const long before = ResidentKiB();
+  // Twelve update requests (288 MiB of replies) whose clients never read.
+  std::vector<std::unique_ptr<WireClient>> idle;
+  for (int i = 0; i < 12; ++i) {
+    idle.push_back(std::make_unique<WireClient>(h.port()));
+    idle.back()->socket().setReadBufferSize(1024);
+    idle.back()->send(GetNewClient("davu-admin", "PC" + std::to_string(i), 2));
+  }
+  QTRY_VERIFY(std::all_of(idle.begin(), idle.end(), [](auto& c) { return c->socket().bytesAvailable() > 0; }));
+  QVERIFY2(h.server().bufferedBytes() <= 12u * 300 * 1024,  // a slice each
+           qPrintable(QStringLiteral("%1 bytes buffered").arg(h.server().bufferedBytes())));
+  const long grewMiB = (ResidentKiB() - before) / 1024;
+  QVERIFY2(grewMiB < 32, qPrintable(QStringLiteral("grew %1 MiB").arg(grewMiB)));
+  // Another administrator is served, the file byte for byte.
+  WireClient next(h.port());
+  const std::string got = next.exchange(GetNewClient("davu-admin", "PC99", 2), "#DATAEND#");
+  QVERIFY(got == W("#DATASTART#¤RETNEWCLIENT:") + program + W(":RETNEWCLIENT¤#DATAEND#"));
 }
 
 QTEST_GUILESS_MAIN(tst_ServerRobustness)
