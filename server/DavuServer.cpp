@@ -8,6 +8,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <deque>
@@ -30,6 +32,9 @@ constexpr qint64 kReadAhead = 64 * 1024;
 // A closing connection's last bytes (an error reply) get a few seconds to
 // leave; more than this is not waited for.
 constexpr qint64 kFarewellBytes = 64 * 1024;
+// Over the memory budget, unfinished messages larger than this are given up,
+// largest first; a client's own requests are far smaller.
+constexpr std::size_t kSheddableInput = 64u * 1024u;
 }  // namespace
 
 struct DavuServer::Connection {
@@ -48,12 +53,21 @@ struct DavuServer::Connection {
   std::size_t counted = 0;      // this connection's share of buffered_
   bool pausing = false;
   bool closing = false;
-  QTimer stalled;  // a half request that gets no further
+  QString host;    // the peer's address
+  QTimer stalled;  // no whole message yet, or an unfinished one that gets no further
   QTimer unread;   // output the client does not take
 };
 
 DavuServer::DavuServer(ServerOptions options, QObject* parent)
-    : QObject(parent), options_(std::move(options)) {}
+    : QObject(parent),
+      options_(std::move(options)),
+      logLimiter_(options_.logBurst, options_.logWindowMs) {
+  logClock_.start();
+  logSummary_.setInterval(options_.logWindowMs);
+  connect(&logSummary_, &QTimer::timeout, this, &DavuServer::summariseLog);
+  overloadWatch_.setInterval(options_.overloadCheckMs);
+  connect(&overloadWatch_, &QTimer::timeout, this, &DavuServer::watchOverload);
+}
 
 DavuServer::~DavuServer() { closeConnections(); }
 
@@ -80,7 +94,9 @@ bool DavuServer::start(QString* error) {
   handler_ = std::make_unique<RequestHandler>(*db_, config);
   handler_->sqlGate().setTimeLimit(std::chrono::milliseconds(options_.sqlTimeLimitMs));
   handler_->setConnectedLookup([this](const std::string& name) { return isConnected(name); });
-  handler_->setLog([this](const std::string& line) { log(QString::fromStdString(line)); });
+  handler_->setLog([this](const std::string& peer, const std::string& line) {
+    logAbout(QString::fromStdString(peer), QString::fromStdString(line));
+  });
   if (options_.databasePath != QLatin1String(":memory:")) {
     SqlWorkers::Options w;
     w.databasePath = options_.databasePath.toStdString();
@@ -204,31 +220,53 @@ DavuServer::Connection* DavuServer::find(QTcpSocket* socket) const {
   return it == connections_.end() ? nullptr : it->second.get();
 }
 
+void DavuServer::logAbout(const QString& peer, const QString& line) {
+  summariseLog();
+  if (logLimiter_.admit(peer.left(peer.lastIndexOf(QLatin1Char(':'))).toStdString(), logClock_.elapsed()))
+    log(line);
+  if (logLimiter_.holding() && !logSummary_.isActive()) logSummary_.start();
+}
+
+void DavuServer::summariseLog() {
+  for (const std::string& line : logLimiter_.ended(logClock_.elapsed())) log(QString::fromStdString(line));
+  if (!logLimiter_.holding()) logSummary_.stop();
+}
+
+// Why a new connection is turned away with a message, or null.
+const char* DavuServer::refusal(const QString& host, const QString& peer) {
+  if (connectionCount() >= options_.maxConnections) {
+    logAbout(peer, QStringLiteral("refused connection from %1: %2 connections open").arg(peer).arg(connectionCount()));
+    return "Servern har för många anslutningar. Försök igen om en stund.";
+  }
+  const int fromHost = perAddress_.contains(host) ? perAddress_.at(host) : 0;
+  if (fromHost >= options_.maxPerAddress) {
+    logAbout(peer, QStringLiteral("refused connection from %1: %2 connections open from that address")
+                       .arg(peer)
+                       .arg(fromHost));
+    return "Servern har för många anslutningar från den här datorn. Stäng några och försök igen.";
+  }
+  if (overBudget()) {
+    logAbout(peer, QStringLiteral("refused connection from %1: %2 MiB held in buffers, over the budget of %3 MiB")
+                       .arg(peer)
+                       .arg(buffered_ >> 20)
+                       .arg(options_.memoryBudget >> 20));
+    return "Servern är hårt belastad. Försök igen om en stund.";
+  }
+  return nullptr;
+}
+
 void DavuServer::onNewConnection() {
   while (QTcpSocket* socket = server_->nextPendingConnection()) {
-    QString peer = socket->peerAddress().toString() + QLatin1Char(':') +
-                   QString::number(socket->peerPort());
+    const QString host = socket->peerAddress().toString();
+    const QString peer = host + QLatin1Char(':') + QString::number(socket->peerPort());
     if (!options_.allow.allows(socket->peerAddress())) {
       // Not a byte to a machine outside the allowed networks.
-      log(QStringLiteral("refused connection from %1: not in an allowed network").arg(peer));
+      logAbout(peer, QStringLiteral("refused connection from %1: not in an allowed network").arg(peer));
       socket->abort();
       socket->deleteLater();
       continue;
     }
-    const char* busy = nullptr;
-    if (connectionCount() >= options_.maxConnections) {
-      log(QStringLiteral("refused connection from %1: %2 connections open")
-              .arg(peer)
-              .arg(connectionCount()));
-      busy = "Servern har för många anslutningar. Försök igen om en stund.";
-    } else if (overBudget()) {
-      log(QStringLiteral("refused connection from %1: %2 MiB held in buffers, over the budget of %3 MiB")
-              .arg(peer)
-              .arg(buffered_ >> 20)
-              .arg(options_.memoryBudget >> 20));
-      busy = "Servern är hårt belastad. Försök igen om en stund.";
-    }
-    if (busy) {
+    if (const char* busy = refusal(host, peer)) {
       const std::string text = davu::proto::ErrorReply(Utf8ToWire(busy));
       socket->write(text.data(), static_cast<qint64>(text.size()));
       socket->disconnectFromHost();
@@ -238,14 +276,17 @@ void DavuServer::onNewConnection() {
     auto c = std::make_unique<Connection>(options_.inputLimit);
     c->socket = socket;
     c->session.peer = peer.toStdString();
+    c->host = host;
+    ++perAddress_[host];
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setReadBufferSize(kReadAhead);
     c->stalled.setSingleShot(true);
     c->stalled.setInterval(options_.stalledInputMs);
     connect(&c->stalled, &QTimer::timeout, socket, [this, socket] {
-      drop(socket, QStringLiteral("a message stayed incomplete too long"));
+      drop(socket, QStringLiteral("no complete message for %1 s").arg(options_.stalledInputMs / 1000.0));
     });
+    c->stalled.start();  // the first message is awaited as long as an unfinished one
     c->unread.setSingleShot(true);
     c->unread.setInterval(options_.unreadOutputMs);
     connect(&c->unread, &QTimer::timeout, socket, [this, socket] {
@@ -265,7 +306,7 @@ void DavuServer::onNewConnection() {
       QMetaObject::invokeMethod(this, [this, socket] { forget(socket); }, Qt::QueuedConnection);
     });
     connections_.emplace(socket, std::move(c));
-    log(QStringLiteral("connection from %1 (%2 open)").arg(peer).arg(connectionCount()));
+    logAbout(peer, QStringLiteral("connection from %1 (%2 open)").arg(peer).arg(connectionCount()));
     emit connectionCountChanged(connectionCount());
     if (socket->bytesAvailable() > 0) onReadyRead(socket);
   }
@@ -279,9 +320,10 @@ void DavuServer::forget(QTcpSocket* socket) {
   QString who = s.clientName.empty()
                     ? QString()
                     : QStringLiteral(" (%1)").arg(QString::fromStdString(s.clientName));
-  log(QStringLiteral("connection closed %1%2 (%3 open)")
-          .arg(QString::fromStdString(s.peer), who)
-          .arg(connectionCount() - 1));
+  logAbout(QString::fromStdString(s.peer), QStringLiteral("connection closed %1%2 (%3 open)")
+                                                .arg(QString::fromStdString(s.peer), who)
+                                                .arg(connectionCount() - 1));
+  if (--perAddress_[it->second->host] <= 0) perAddress_.erase(it->second->host);
   connections_.erase(it);
   socket->deleteLater();
   emit connectionCountChanged(connectionCount());
@@ -310,11 +352,7 @@ void DavuServer::onReadyRead(QTcpSocket* socket) {
     c.text = std::move(*text);
     c.textPos = 0;
   }
-  if (c.input.pendingSize() > 0) {
-    if (!c.stalled.isActive()) c.stalled.start();
-  } else {
-    c.stalled.stop();
-  }
+  if (c.input.pendingSize() > 0 && !c.stalled.isActive()) c.stalled.start();
   process(c);
 }
 
@@ -325,6 +363,11 @@ void DavuServer::process(Connection& c) {
     std::vector<Reply> out;
     std::optional<SqlWork> work;
     c.textPos = handler_->handleNext(c.text, c.textPos, c.session, out, workers_ ? &work : nullptr);
+    if (c.textPos != std::string::npos) {
+      // A whole message: an unfinished one after it gets its full time.
+      c.stalled.stop();
+      if (c.input.pendingSize() > 0) c.stalled.start();
+    }
     for (Reply& r : out) enqueue(c, std::move(r));
     if (work) startSql(c, std::move(*work));
     flush(c.socket);
@@ -453,6 +496,7 @@ void DavuServer::account(Connection& c) {
   buffered_ = buffered_ - c.counted + now;
   c.counted = now;
   if (c.job && workers_) workers_->setOutputState(*c.job, unsent(c), overBudget());
+  if (overBudget() && !overloadWatch_.isActive()) overloadWatch_.start();
   if (wasOver && !overBudget() && !resumeQueued_) {
     resumeQueued_ = true;
     QMetaObject::invokeMethod(this, [this] { resumeAll(); }, Qt::QueuedConnection);
@@ -471,6 +515,39 @@ void DavuServer::resumeAll() {
       process(*c);
     }
   }
+}
+
+void DavuServer::watchOverload() {
+  if (!overBudget()) {
+    overloadWatch_.stop();
+    return;
+  }
+  // Over the budget nothing is read, so Qt does not see a peer's end once
+  // its read-ahead is full: ask the system which peers closed or reset.
+  std::vector<QTcpSocket*> sockets;
+  std::vector<pollfd> fds;
+  for (const auto& [socket, c] : connections_) {
+    if (c->closing || socket->socketDescriptor() < 0) continue;
+    sockets.push_back(socket);
+    fds.push_back({static_cast<int>(socket->socketDescriptor()), POLLRDHUP, 0});
+  }
+  if (!fds.empty() && ::poll(fds.data(), fds.size(), 0) > 0) {
+    for (std::size_t i = 0; i < fds.size(); ++i)
+      if (fds[i].revents & (POLLRDHUP | POLLHUP | POLLERR))
+        drop(sockets[i], QStringLiteral("the client closed the connection while the server was over its memory budget"), true);
+  }
+  // Then the largest unfinished messages, until the rest fits.
+  while (overBudget()) {
+    Connection* largest = nullptr;
+    for (const auto& [socket, c] : connections_)
+      if (!c->closing && (!largest || c->input.pendingSize() > largest->input.pendingSize())) largest = c.get();
+    if (!largest || largest->input.pendingSize() < kSheddableInput) break;
+    drop(largest->socket,
+         QStringLiteral("its unfinished message of %1 KiB was the largest while over the memory budget")
+             .arg(largest->input.pendingSize() >> 10),
+         true);
+  }
+  if (!overBudget()) overloadWatch_.stop();
 }
 
 void DavuServer::release(Connection& c) {
@@ -493,7 +570,8 @@ void DavuServer::drop(QTcpSocket* socket, const QString& why, bool now) {
   c->closing = true;
   flush(socket);  // a last error reply goes into the socket before the rest is freed
   release(*c);
-  log(QStringLiteral("closing %1: %2").arg(QString::fromStdString(c->session.peer), why));
+  logAbout(QString::fromStdString(c->session.peer),
+           QStringLiteral("closing %1: %2").arg(QString::fromStdString(c->session.peer), why));
   if (now || socket->bytesToWrite() > kFarewellBytes) {
     socket->abort();
     return;

@@ -11,9 +11,11 @@
 // and all buffers together stay within memoryBudget
 // (beyond it requests wait and new connections are turned away). A client
 // that stops reading is closed after unreadOutputMs.
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstddef>
 #include <functional>
@@ -21,6 +23,7 @@
 #include <unordered_map>
 
 #include "AllowList.h"
+#include "LogLimiter.h"
 #include "RequestHandler.h"
 #include "ServerDatabase.h"
 #include "SqlWorkers.h"
@@ -57,8 +60,18 @@ struct ServerOptions {
   int maxSqlJobs = 4;  // SQL requests running at once
   int sqlTimeLimitMs = 20000;  // a client statement running longer is stopped
   int maxConnections = 1000;
-  // A half message that gets no further for this long ends the connection.
-  int stalledInputMs = 120000;
+  // Connections one address may hold open at once.
+  int maxPerAddress = 100;
+  // A connection is closed when it has not sent a whole message this long
+  // after it opened, or after its unfinished message began.
+  int stalledInputMs = 30000;
+  // Lines about one address written per window; the rest are counted and
+  // summed up in one line when the window ends.
+  int logBurst = 20;
+  int logWindowMs = 10000;
+  // While over the memory budget, closed peers and the largest unfinished
+  // messages are looked for this often.
+  int overloadCheckMs = 100;
   int programFilePauseMs = 200;
 };
 
@@ -93,6 +106,11 @@ class DavuServer : public QObject {
  private:
   struct Connection;
   void onNewConnection();
+  const char* refusal(const QString& host, const QString& peer);
+  // A line about one peer ("host:port"), limited per address.
+  void logAbout(const QString& peer, const QString& line);
+  void summariseLog();
+  void watchOverload();
   Connection* find(QTcpSocket* socket) const;
   void onReadyRead(QTcpSocket* socket);
   void onBytesWritten(QTcpSocket* socket);
@@ -122,6 +140,11 @@ class DavuServer : public QObject {
   std::size_t buffered_ = 0;
   bool resumeQueued_ = false;
   std::unordered_map<QTcpSocket*, std::unique_ptr<Connection>> connections_;
+  std::unordered_map<QString, int> perAddress_;  // open connections by address
+  LogLimiter logLimiter_;
+  QElapsedTimer logClock_;
+  QTimer logSummary_;
+  QTimer overloadWatch_;
 };
 
 }  // namespace davu::server

@@ -54,7 +54,7 @@ std::size_t RequestHandler::handleNext(std::string_view text, std::size_t pos, S
 
 Reply RequestHandler::refusal(std::string_view tag, const std::string& why, const Session& s) {
   if (log_)
-    log_("refused " + std::string(tag) + " from " + s.peer +
+    log_(s.peer, "refused " + std::string(tag) + " from " + s.peer +
          (s.clientName.empty() ? "" : " (" + s.clientName + ")") + ", answered \"ERROR: " + why + "\"");
   // Whatever the reason quotes from the request or the database.
   return {davu::proto::ErrorReply(Utf8ToWire(why)), 0};

@@ -59,7 +59,7 @@ struct SqlWork {
 class RequestHandler {
  public:
   using ConnectedLookup = std::function<bool(const std::string& stationName)>;
-  using Log = std::function<void(const std::string&)>;
+  using Log = std::function<void(const std::string& peer, const std::string& line)>;
 
   RequestHandler(Database& db, ServerConfig config);
 

@@ -46,6 +46,10 @@ class tst_ServerRobustness : public QObject {
   void clientTextCannotForgeLogLines_data();
   void clientTextCannotForgeLogLines();
   void updateClientsThatNeverReadHoldOneSliceEach();
+  void connectionsFromOneAddressAreCapped();
+  void repeatedLogLinesAreSummedUp();
+  void closedPeersAreNoticedWhileOverBudget();
+  void largestUnfinishedMessagesAreGivenUpFirst();
 };
 
 void tst_ServerRobustness::requestSplitOverReads_data() {
@@ -134,9 +138,14 @@ void tst_ServerRobustness::halfMessageThatStallsIsCutOff() {
   ServerHarness h(o);
   WireClient idle(h.port());  // idle between messages: kept
   WireClient stalled(h.port());
+  WireClient silent(h.port());  // never a whole message: closed
+  WireClient garbage(h.port());
   QCOMPARE(idle.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
   stalled.send("\xA4GETSERVERVERSION:A:2:GETSERVERVE");
+  garbage.send("hello\r\n");
   QVERIFY(stalled.waitForClose());
+  QVERIFY(silent.waitForClose());
+  QVERIFY(garbage.waitForClose());
   QCOMPARE(idle.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
 }
 
@@ -156,7 +165,9 @@ void tst_ServerRobustness::connectionsBeyondTheLimitAreTurnedAway() {
 void tst_ServerRobustness::twoHundredConnectionsAtOnce() {
   ServerHarness h;
   std::vector<std::unique_ptr<WireClient>> clients;
-  for (int i = 0; i < 200; ++i) clients.push_back(std::make_unique<WireClient>(h.port()));
+  // From four machines: one address may hold at most 100.
+  for (int i = 0; i < 200; ++i)
+    clients.push_back(std::make_unique<WireClient>(h.port(), QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i % 4))));
   for (int i = 0; i < 200; ++i) clients[static_cast<std::size_t>(i)]->send(GetServerVersion("PC" + std::to_string(i), 0));
   for (auto& c : clients) QCOMPARE(c->waitFor(kVersionEnd), kVersionReply);
   QCOMPARE(h.server().connectionCount(), 200);
@@ -259,6 +270,108 @@ void tst_ServerRobustness::updateClientsThatNeverReadHoldOneSliceEach() {
   WireClient next(h.port());
   const std::string got = next.exchange(GetNewClient("davu-admin", "PC99", 2), "#DATAEND#");
   QVERIFY(got == W("#DATASTART#¤RETNEWCLIENT:") + program + W(":RETNEWCLIENT¤#DATAEND#"));
+}
+
+void tst_ServerRobustness::connectionsFromOneAddressAreCapped() {
+  davu::server::ServerOptions o;
+  o.maxPerAddress = 3;
+  ServerHarness h(o);
+  const QHostAddress host(QStringLiteral("127.0.0.2"));
+  std::vector<std::unique_ptr<WireClient>> same;
+  for (int i = 0; i < 3; ++i) {
+    same.push_back(std::make_unique<WireClient>(h.port(), host));
+    QCOMPARE(same.back()->exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  }
+  WireClient fourth(h.port(), host);
+  QCOMPARE(fourth.waitFor("."), W("ERROR: Servern har för många anslutningar från den här datorn."));
+  QVERIFY(fourth.waitForClose());
+  // Other machines are served; a slot freed is taken again.
+  WireClient other(h.port(), QHostAddress(QStringLiteral("127.0.0.3")));
+  QCOMPARE(other.exchange(GetServerVersion("B", 2), kVersionEnd), kVersionReply);
+  same.pop_back();
+  QTRY_COMPARE(h.server().connectionCount(), 3);
+  WireClient again(h.port(), host);
+  QCOMPARE(again.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+}
+
+void tst_ServerRobustness::repeatedLogLinesAreSummedUp() {
+  QStringList lines;
+  davu::server::ServerOptions o;
+  o.maxPerAddress = 1;
+  o.logBurst = 3;
+  o.logWindowMs = 200;
+  o.logSink = [&lines](const QString& line) { lines << line; };
+  ServerHarness h(o);
+  const QHostAddress host(QStringLiteral("127.0.0.2"));
+  WireClient first(h.port(), host);
+  QCOMPARE(first.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  for (int i = 0; i < 12; ++i) {
+    WireClient refused(h.port(), host);
+    QVERIFY(refused.waitForClose());
+  }
+  WireClient other(h.port(), QHostAddress(QStringLiteral("127.0.0.3")));
+  QCOMPARE(other.exchange(GetServerVersion("B", 2), kVersionEnd), kVersionReply);
+  QTRY_VERIFY(!lines.filter(QStringLiteral("more from 127.0.0.2")).isEmpty());
+  QCOMPARE(lines.filter(QStringLiteral("from 127.0.0.2:")).size(), 3);  // the connection and two refusals
+  QVERIFY2(lines.filter(QStringLiteral("… and 10 more from 127.0.0.2\n")).size() == 1, qPrintable(lines.join("")));
+  QVERIFY(!lines.filter(QStringLiteral("connection from 127.0.0.3:")).isEmpty());  // others are logged
+  // A new window writes again.
+  WireClient later(h.port(), host);
+  QVERIFY(later.waitForClose());
+  QTRY_COMPARE(lines.filter(QStringLiteral("from 127.0.0.2:")).size(), 4);
+}
+
+namespace {
+// Clients that ask for lists and never read: their replies hold the budget.
+std::vector<std::unique_ptr<WireClient>> NonReaders(ServerHarness& h, int count) {
+  h.db().exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600)"
+              " INSERT INTO CALLABLES (NAME, FULLNAME) SELECT 'R' || i, 'Mottagningsrum ' || i FROM n");
+  std::string burst;
+  for (int i = 0; i < 15000; ++i) burst += GetAllCallables("X");
+  std::vector<std::unique_ptr<WireClient>> clients;
+  for (int i = 0; i < count; ++i) {
+    clients.push_back(std::make_unique<WireClient>(h.port()));
+    clients.back()->socket().setReadBufferSize(1024);
+    clients.back()->send(burst);
+  }
+  return clients;
+}
+}  // namespace
+
+void tst_ServerRobustness::closedPeersAreNoticedWhileOverBudget() {
+  davu::server::ServerOptions o;
+  o.memoryBudget = 1u << 20;
+  o.unreadOutputMs = 600000;
+  o.stalledInputMs = 600000;
+  ServerHarness h(o);
+  std::vector<std::unique_ptr<WireClient>> flooders;
+  for (int i = 0; i < 5; ++i) flooders.push_back(std::make_unique<WireClient>(h.port()));
+  QTRY_COMPARE(h.server().connectionCount(), 5);
+  auto nonReaders = NonReaders(h, 2);
+  QTRY_VERIFY(h.server().bufferedBytes() > o.memoryBudget);
+  // More than the server reads ahead, all of it in its system buffers, then gone.
+  for (auto& f : flooders) {
+    f->send("#DATASTART#\xA4OPENSQL:X:" + std::string(100 * 1024, 'x'));
+    QTRY_COMPARE(f->socket().bytesToWrite(), qint64(0));
+  }
+  flooders.clear();
+  QTRY_COMPARE(h.server().connectionCount(), 2);
+}
+
+void tst_ServerRobustness::largestUnfinishedMessagesAreGivenUpFirst() {
+  davu::server::ServerOptions o;
+  o.memoryBudget = 3584u * 1024;
+  o.stalledInputMs = 600000;
+  ServerHarness h(o);
+  WireClient big(h.port()), small(h.port());
+  for (WireClient* c : {&big, &small}) QCOMPARE(c->exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  big.send("#DATASTART#\xA4OPENSQL:X:" + std::string(3 << 20, 'x'));
+  small.send("#DATASTART#\xA4OPENSQL:X:" + std::string(1 << 20, 'x'));
+  QVERIFY(big.waitForClose(10000));
+  QVERIFY(small.connected());
+  WireClient next(h.port());
+  QCOMPARE(next.exchange(GetServerVersion("B", 2), kVersionEnd), kVersionReply);
+  QVERIFY(small.connected());
 }
 
 QTEST_GUILESS_MAIN(tst_ServerRobustness)
