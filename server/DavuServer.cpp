@@ -4,7 +4,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <malloc.h>
 #include <poll.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <deque>
@@ -29,6 +31,9 @@ constexpr qint64 kFarewellBytes = 64 * 1024;
 // Over the memory budget, unfinished messages larger than this are given up,
 // largest first; a client's own requests are far smaller.
 constexpr std::size_t kSheddableInput = 64u * 1024u;
+// A connection that held this much gives its memory back to the system when
+// it goes (malloc keeps freed memory for reuse otherwise, per thread).
+constexpr std::size_t kTrimAfter = 256u * 1024u;
 }  // namespace
 
 struct DavuServer::Connection {
@@ -47,6 +52,7 @@ struct DavuServer::Connection {
   std::size_t counted = 0;      // this connection's share of buffered_
   bool pausing = false;
   bool closing = false;
+  bool spoke = false;  // has sent a whole message
   QString host;    // the peer's address
   QTimer stalled;  // no whole message yet, or an unfinished one that gets no further
   QTimer unread;   // output the client does not take
@@ -61,6 +67,16 @@ DavuServer::DavuServer(ServerOptions options, QObject* parent)
   connect(&logSummary_, &QTimer::timeout, this, &DavuServer::summariseLog);
   overloadWatch_.setInterval(options_.overloadCheckMs);
   connect(&overloadWatch_, &QTimer::timeout, this, &DavuServer::watchOverload);
+  trim_.setSingleShot(true);
+  trim_.setInterval(1000);
+  connect(&trim_, &QTimer::timeout, this, [] { ::malloc_trim(0); });
+}
+
+bool DavuServer::overBudget() const {
+  // SQLite's growth since the start: statements' sorting and rows, the SQL
+  // threads' connections and caches.
+  const sqlite3_int64 sqlite = std::max<sqlite3_int64>(0, sqlite3_memory_used() - sqliteAtStart_);
+  return buffered_ + static_cast<std::size_t>(sqlite) > options_.memoryBudget;
 }
 
 DavuServer::~DavuServer() { closeConnections(); }
@@ -200,7 +216,10 @@ void DavuServer::onReadyRead(QTcpSocket* socket) {
   if (c.job || c.textPos < c.text.size() || overBudget()) return;
   QByteArray data = socket->readAll();
   auto text = c.input.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
-  if (c.input.overflowed()) {
+  // Until a connection has sent one whole message it may hold only a small
+  // allowance: a client's first request is short, and many connections
+  // that never finish one must not add up to much.
+  if (c.input.overflowed() || (!c.spoke && c.input.pendingSize() > options_.firstMessageLimit)) {
     const std::string why = "Begäran är för stor eller saknar slutmarkör. Anslutningen stängs.";
     send(c, {{davu::proto::ErrorReply(Utf8ToWire(why)), 0}});
     drop(socket, QStringLiteral("more input than allowed without a complete message"));
@@ -223,6 +242,7 @@ void DavuServer::process(Connection& c) {
     c.textPos = handler_->handleNext(c.text, c.textPos, c.session, out, workers_ ? &work : nullptr);
     if (c.textPos != std::string::npos) {
       // A whole message: an unfinished one after it gets its full time.
+      c.spoke = true;
       c.stalled.stop();
       if (c.input.pendingSize() > 0) c.stalled.start();
     }
@@ -258,6 +278,7 @@ void DavuServer::startSql(Connection& c, SqlWork work) {
 }
 
 void DavuServer::sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome) {
+  trimSoon();  // the statement's thread freed its rows and SQLite's caches
   Connection* c = find(socket);
   if (!c) return;
   c->job.reset();
@@ -349,8 +370,10 @@ void DavuServer::onBytesWritten(QTcpSocket* socket) {
 
 void DavuServer::account(Connection& c) {
   const bool wasOver = overBudget();
-  const std::size_t now =
-      c.closing ? 0 : unsent(c) + c.input.pendingSize() + (c.text.size() - c.textPos);
+  // Every buffer of the connection, Qt's read-ahead included.
+  const std::size_t now = c.closing ? 0
+                                    : unsent(c) + c.input.pendingSize() + (c.text.size() - c.textPos) +
+                                          static_cast<std::size_t>(c.socket->bytesAvailable());
   buffered_ = buffered_ - c.counted + now;
   c.counted = now;
   if (c.job && workers_) workers_->setOutputState(*c.job, unsent(c), overBudget());
@@ -375,9 +398,18 @@ void DavuServer::resumeAll() {
   }
 }
 
+void DavuServer::trimSoon() {
+  if (!trim_.isActive()) trim_.start();
+}
+
 void DavuServer::watchOverload() {
   if (!overBudget()) {
+    // SQLite's share can shrink without any connection's doing.
     overloadWatch_.stop();
+    if (!resumeQueued_) {
+      resumeQueued_ = true;
+      QMetaObject::invokeMethod(this, [this] { resumeAll(); }, Qt::QueuedConnection);
+    }
     return;
   }
   // Over the budget nothing is read, so Qt does not see a peer's end once
@@ -409,6 +441,7 @@ void DavuServer::watchOverload() {
 }
 
 void DavuServer::release(Connection& c) {
+  if (c.counted >= kTrimAfter) trimSoon();
   if (c.job && workers_) workers_->cancel(c.job);
   c.job.reset();
   c.queue.clear();

@@ -48,12 +48,15 @@ struct ServerOptions {
   QString portFile;    // when set, the port listened on is written there before the log says so
   // Bytes a connection may send without completing a message.
   std::size_t inputLimit = 8u * 1024u * 1024u;
+  // The same until the connection has sent its first whole message.
+  std::size_t firstMessageLimit = 64u * 1024u;
   // Replies waiting for a client that does not read; past this it is dropped.
   std::size_t outputLimit = 256u * 1024u * 1024u;
   // No request of a connection is handled while more than this of its
   // output is unsent, beyond the reply in progress.
   std::size_t heldOutput = 1024u * 1024u;
-  // All connections' buffers together.
+  // All connections' buffers (queued replies, Qt's read and write buffers,
+  // unfinished and unhandled requests) and SQLite's memory together.
   std::size_t memoryBudget = 256u * 1024u * 1024u;
   // A client that has not taken any of its output for this long is closed.
   int unreadOutputMs = 30000;
@@ -98,6 +101,9 @@ class DavuServer : public QObject {
   void log(const QString& line) const;
   // Bytes held in all connections' buffers (see memoryBudget).
   std::size_t bufferedBytes() const { return buffered_; }
+  // Whether the connections' buffers and what SQLite took since the start
+  // (statements' sorting and rows, caches) together are over memoryBudget.
+  bool overBudget() const;
   int sqlJobsRunning() const { return workers_ ? workers_->running() : 0; }
 
  signals:
@@ -122,7 +128,7 @@ class DavuServer : public QObject {
   void flush(QTcpSocket* socket);
   std::size_t unsent(const Connection& c) const;
   void account(Connection& c);
-  bool overBudget() const { return buffered_ > options_.memoryBudget; }
+  void trimSoon();
   void resumeAll();
   void release(Connection& c);
   void drop(QTcpSocket* socket, const QString& why, bool now = false);
@@ -138,6 +144,7 @@ class DavuServer : public QObject {
   std::unique_ptr<SqlWorkers> workers_;  // none for an in-memory database
   QTcpServer* server_ = nullptr;
   std::size_t buffered_ = 0;
+  long long sqliteAtStart_ = 0;  // SQLite's memory once the database is open
   bool resumeQueued_ = false;
   std::unordered_map<QTcpSocket*, std::unique_ptr<Connection>> connections_;
   std::unordered_map<QString, int> perAddress_;  // open connections by address
@@ -145,6 +152,7 @@ class DavuServer : public QObject {
   QElapsedTimer logClock_;
   QTimer logSummary_;
   QTimer overloadWatch_;
+  QTimer trim_;  // gives freed memory back to the system, at most once a second
 };
 
 }  // namespace davu::server

@@ -5,6 +5,8 @@
 #include <QSaveFile>
 #include <QTcpServer>
 
+#include <sqlite3.h>
+
 #include <cstdio>
 
 #include "DavuServer.h"
@@ -24,6 +26,10 @@ bool DavuServer::start(QString* error) {
   config.updateDir = options_.updateDir.toStdString();
   config.programFilePauseMs = options_.programFilePauseMs;
   handler_ = std::make_unique<RequestHandler>(*db_, config);
+  // SQLite's caches give way before they take a large share of the budget
+  // (its memory counts in the budget: see overBudget()).
+  sqlite3_soft_heap_limit64(static_cast<sqlite3_int64>(options_.memoryBudget / 4));
+  sqliteAtStart_ = sqlite3_memory_used();
   handler_->sqlGate().setTimeLimit(std::chrono::milliseconds(options_.sqlTimeLimitMs));
   handler_->setConnectedLookup([this](const std::string& name) { return isConnected(name); });
   handler_->setLog([this](const std::string& peer, const std::string& line) {

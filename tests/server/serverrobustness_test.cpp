@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <memory>
@@ -50,6 +51,7 @@ class tst_ServerRobustness : public QObject {
   void repeatedLogLinesAreSummedUp();
   void closedPeersAreNoticedWhileOverBudget();
   void largestUnfinishedMessagesAreGivenUpFirst();
+  void unfinishedFirstMessagesGetASmallAllowance();
 };
 
 void tst_ServerRobustness::requestSplitOverReads_data() {
@@ -323,32 +325,31 @@ void tst_ServerRobustness::repeatedLogLinesAreSummedUp() {
 
 namespace {
 // Clients that ask for lists and never read: their replies hold the budget.
-std::vector<std::unique_ptr<WireClient>> NonReaders(ServerHarness& h, int count) {
+void AskAndNeverRead(ServerHarness& h, std::vector<std::unique_ptr<WireClient>>& clients) {
   h.db().exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600)"
               " INSERT INTO CALLABLES (NAME, FULLNAME) SELECT 'R' || i, 'Mottagningsrum ' || i FROM n");
   std::string burst;
   for (int i = 0; i < 15000; ++i) burst += GetAllCallables("X");
-  std::vector<std::unique_ptr<WireClient>> clients;
-  for (int i = 0; i < count; ++i) {
-    clients.push_back(std::make_unique<WireClient>(h.port()));
-    clients.back()->socket().setReadBufferSize(1024);
-    clients.back()->send(burst);
+  for (auto& c : clients) {
+    c->socket().setReadBufferSize(1024);
+    c->send(burst);
   }
-  return clients;
 }
 }  // namespace
 
 void tst_ServerRobustness::closedPeersAreNoticedWhileOverBudget() {
   davu::server::ServerOptions o;
-  o.memoryBudget = 1u << 20;
+  o.memoryBudget = 6u << 20;
+  o.heldOutput = 4u << 20;
   o.unreadOutputMs = 600000;
   o.stalledInputMs = 600000;
   ServerHarness h(o);
-  std::vector<std::unique_ptr<WireClient>> flooders;
+  std::vector<std::unique_ptr<WireClient>> flooders, nonReaders;
   for (int i = 0; i < 5; ++i) flooders.push_back(std::make_unique<WireClient>(h.port()));
-  QTRY_COMPARE(h.server().connectionCount(), 5);
-  auto nonReaders = NonReaders(h, 2);
-  QTRY_VERIFY(h.server().bufferedBytes() > o.memoryBudget);
+  for (int i = 0; i < 2; ++i) nonReaders.push_back(std::make_unique<WireClient>(h.port()));
+  QTRY_COMPARE(h.server().connectionCount(), 7);
+  AskAndNeverRead(h, nonReaders);
+  QTRY_VERIFY(h.server().overBudget());
   // More than the server reads ahead, all of it in its system buffers, then gone.
   for (auto& f : flooders) {
     f->send("#DATASTART#\xA4OPENSQL:X:" + std::string(100 * 1024, 'x'));
@@ -372,6 +373,32 @@ void tst_ServerRobustness::largestUnfinishedMessagesAreGivenUpFirst() {
   WireClient next(h.port());
   QCOMPARE(next.exchange(GetServerVersion("B", 2), kVersionEnd), kVersionReply);
   QVERIFY(small.connected());
+}
+
+void tst_ServerRobustness::unfinishedFirstMessagesGetASmallAllowance() {
+  ServerHarness h;
+  std::size_t peak = 0;
+  QTimer sampler;
+  QObject::connect(&sampler, &QTimer::timeout, [&] { peak = std::max(peak, h.server().bufferedBytes()); });
+  sampler.start(1);
+  const std::string unfinished = "#DATASTART#\xA4OPENSQL:X:" + std::string(1 << 20, 'x');
+  // A client that has introduced itself may send a long request.
+  WireClient known(h.port());
+  QCOMPARE(known.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  known.send(unfinished);
+  // Twenty that start with one are closed at 64 KiB.
+  std::vector<std::unique_ptr<WireClient>> strangers;
+  for (int i = 0; i < 20; ++i) {
+    strangers.push_back(std::make_unique<WireClient>(h.port()));
+    strangers.back()->send(unfinished);
+  }
+  for (auto& c : strangers) {
+    QVERIFY(c->waitForClose());
+    QCOMPARE(c->waitFor("."), W("ERROR: Begäran är för stor eller saknar slutmarkör."));
+  }
+  QTRY_VERIFY(h.server().bufferedBytes() >= (1u << 20));  // the known client's, all of it
+  QVERIFY(known.connected());
+  QVERIFY2(peak < 4u << 20, qPrintable(QStringLiteral("%1 bytes buffered").arg(peak)));
 }
 
 QTEST_GUILESS_MAIN(tst_ServerRobustness)
