@@ -50,6 +50,7 @@ struct DavuServer::Connection {
   std::size_t frontSent = 0;
   std::shared_ptr<SqlJob> job;  // the SQL request in progress; later requests wait
   std::size_t counted = 0;      // this connection's share of buffered_
+  std::size_t countedUnfinished = 0;  // and of unfinished_
   bool pausing = false;
   bool closing = false;
   bool spoke = false;  // has sent a whole message
@@ -376,6 +377,18 @@ void DavuServer::account(Connection& c) {
                                           static_cast<std::size_t>(c.socket->bytesAvailable());
   buffered_ = buffered_ - c.counted + now;
   c.counted = now;
+  const std::size_t pending = c.closing ? 0 : c.input.pendingSize();
+  unfinished_ = unfinished_ - c.countedUnfinished + pending;
+  c.countedUnfinished = pending;
+  if (unfinished_ > options_.unfinishedBudget && !shedQueued_) {
+    // Not here: the caller may still hold this connection.
+    shedQueued_ = true;
+    QMetaObject::invokeMethod(this, [this] {
+      shedQueued_ = false;
+      shedUnfinished([this] { return unfinished_ > options_.unfinishedBudget; },
+                     QStringLiteral("the limit for unfinished messages"));
+    }, Qt::QueuedConnection);
+  }
   if (c.job && workers_) workers_->setOutputState(*c.job, unsent(c), overBudget());
   if (overBudget() && !overloadWatch_.isActive()) overloadWatch_.start();
   if (wasOver && !overBudget() && !resumeQueued_) {
@@ -427,17 +440,22 @@ void DavuServer::watchOverload() {
         drop(sockets[i], QStringLiteral("the client closed the connection while the server was over its memory budget"), true);
   }
   // Then the largest unfinished messages, until the rest fits.
-  while (overBudget()) {
+  shedUnfinished([this] { return overBudget(); }, QStringLiteral("the memory budget"));
+  if (!overBudget()) overloadWatch_.stop();
+}
+
+void DavuServer::shedUnfinished(const std::function<bool()>& over, const QString& what) {
+  while (over()) {
     Connection* largest = nullptr;
     for (const auto& [socket, c] : connections_)
       if (!c->closing && (!largest || c->input.pendingSize() > largest->input.pendingSize())) largest = c.get();
-    if (!largest || largest->input.pendingSize() < kSheddableInput) break;
+    if (!largest || largest->input.pendingSize() < kSheddableInput) return;
     drop(largest->socket,
-         QStringLiteral("its unfinished message of %1 KiB was the largest while over the memory budget")
-             .arg(largest->input.pendingSize() >> 10),
+         QStringLiteral("its unfinished message of %1 KiB was the largest while over %2")
+             .arg(largest->input.pendingSize() >> 10)
+             .arg(what),
          true);
   }
-  if (!overBudget()) overloadWatch_.stop();
 }
 
 void DavuServer::release(Connection& c) {

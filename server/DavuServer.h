@@ -50,6 +50,9 @@ struct ServerOptions {
   std::size_t inputLimit = 8u * 1024u * 1024u;
   // The same until the connection has sent its first whole message.
   std::size_t firstMessageLimit = 64u * 1024u;
+  // All connections' unfinished messages together; beyond it the largest
+  // are given up first.
+  std::size_t unfinishedBudget = 32u * 1024u * 1024u;
   // Replies waiting for a client that does not read; past this it is dropped.
   std::size_t outputLimit = 256u * 1024u * 1024u;
   // No request of a connection is handled while more than this of its
@@ -129,6 +132,9 @@ class DavuServer : public QObject {
   std::size_t unsent(const Connection& c) const;
   void account(Connection& c);
   void trimSoon();
+  // Closes the connections with the largest unfinished messages while
+  // `over` holds, and only those of more than a client ever sends.
+  void shedUnfinished(const std::function<bool()>& over, const QString& what);
   void resumeAll();
   void release(Connection& c);
   void drop(QTcpSocket* socket, const QString& why, bool now = false);
@@ -144,6 +150,8 @@ class DavuServer : public QObject {
   std::unique_ptr<SqlWorkers> workers_;  // none for an in-memory database
   QTcpServer* server_ = nullptr;
   std::size_t buffered_ = 0;
+  std::size_t unfinished_ = 0;  // bytes of unfinished messages, part of buffered_
+  bool shedQueued_ = false;
   long long sqliteAtStart_ = 0;  // SQLite's memory once the database is open
   bool resumeQueued_ = false;
   std::unordered_map<QTcpSocket*, std::unique_ptr<Connection>> connections_;

@@ -1,7 +1,8 @@
 // davu-server's resident memory under a hostile mix, with its default
 // settings, in rounds. Each round: 50 hostile connections from 127.0.0.2 (a
 // third stream bytes with no marker, a third send frames that never end, a
-// third drip one byte at a time and some of those finish a legal request),
+// third drip one byte at a time; half of the frames and of the drips start
+// with a legal request),
 // three clients that ask for large reports and never read, and beside them
 // 200 short sessions (version and register list, read, close) from
 // 127.0.0.1. Then every client goes and the server gets 10 s.
@@ -151,14 +152,17 @@ int main(int argc, char** argv) {
   const std::string endless(64 * 1024, 'x');
 
   std::printf("hostile mix, default settings: per round 50 hostile connections (17 streaming bytes without a\n"
-              "marker, 17 endless frames, 16 dripping a byte at a time, 8 of those finishing a legal request),\n"
+              "marker, 17 endless frames, 16 dripping a byte at a time; half of the frames and drips start\n"
+              "with a legal request),\n"
               "3 never-reading report clients, 200 short sessions; then 10 s without clients\n");
   std::printf("idle resident memory: %.1f MiB\n", idle / 1024.0);
   long previousAfter = idle;
   for (int round = 1; round <= rounds; ++round) {
     std::vector<std::unique_ptr<Hostile>> streams, frames, drips;
     for (int i = 0; i < 17; ++i) streams.push_back(std::make_unique<Hostile>(port, 0));
-    for (int i = 0; i < 17; ++i) frames.push_back(std::make_unique<Hostile>(port, 0, frame));
+    // Half of them introduce themselves first, as a client does.
+    for (int i = 0; i < 17; ++i)
+      frames.push_back(std::make_unique<Hostile>(port, 0, i % 2 ? GetServerVersion("FRAME", 2) + frame : frame));
     for (int i = 0; i < 16; ++i)
       drips.push_back(std::make_unique<Hostile>(port, 1, i % 2 ? legal : std::string("\xA4GETSERVERVERSION:DRIP")));
     std::vector<std::unique_ptr<QTcpSocket>> readers;

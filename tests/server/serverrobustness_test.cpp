@@ -50,6 +50,7 @@ class tst_ServerRobustness : public QObject {
   void connectionsFromOneAddressAreCapped();
   void repeatedLogLinesAreSummedUp();
   void closedPeersAreNoticedWhileOverBudget();
+  void largestUnfinishedMessagesAreGivenUpFirst_data();
   void largestUnfinishedMessagesAreGivenUpFirst();
   void unfinishedFirstMessagesGetASmallAllowance();
 };
@@ -359,9 +360,16 @@ void tst_ServerRobustness::closedPeersAreNoticedWhileOverBudget() {
   QTRY_COMPARE(h.server().connectionCount(), 2);
 }
 
+void tst_ServerRobustness::largestUnfinishedMessagesAreGivenUpFirst_data() {
+  QTest::addColumn<bool>("memory");
+  QTest::newRow("over the memory budget") << true;
+  QTest::newRow("over the limit for unfinished messages") << false;
+}
+
 void tst_ServerRobustness::largestUnfinishedMessagesAreGivenUpFirst() {
+  QFETCH(bool, memory);
   davu::server::ServerOptions o;
-  o.memoryBudget = 3584u * 1024;
+  (memory ? o.memoryBudget : o.unfinishedBudget) = 3584u * 1024;
   o.stalledInputMs = 600000;
   ServerHarness h(o);
   WireClient big(h.port()), small(h.port());
