@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "HostileMix.h"
 #include "ServerDatabase.h"
 #include "protocol/Catalogue.h"
 
@@ -93,18 +94,6 @@ struct Hostile {
     }
   }
 };
-
-bool Exchange(QTcpSocket& s, const std::string& request, const char* end, int ms) {
-  s.write(request.data(), static_cast<qint64>(request.size()));
-  QByteArray reply;
-  QElapsedTimer t;
-  t.start();
-  while (!reply.contains(end) && !reply.startsWith("ERROR")) {
-    if (t.elapsed() > ms || !s.waitForReadyRead(ms)) return false;
-    reply += s.readAll();
-  }
-  return !reply.startsWith("ERROR");
-}
 
 }  // namespace
 
@@ -193,7 +182,8 @@ int main(int argc, char** argv) {
       QTcpSocket good;
       good.connectToHost(QHostAddress::LocalHost, port);
       const bool ok = good.waitForConnected(5000) &&
-                      Exchange(good, GetServerVersion("GOOD", 2) + GetAllCallables("GOOD"), ":RETALLCALLABLES\xA4", 10000);
+                      ExchangeReply(good, GetServerVersion("GOOD", 2) + GetAllCallables("GOOD"), ":RETALLCALLABLES\xA4", 10000)
+                          .contains(":RETALLCALLABLES\xA4");
       ok ? ++served : ++failed;
       good.abort();
       peak = std::max(peak, StatusKiB(pid, "VmRSS:"));
