@@ -9,8 +9,12 @@
 // only while its unsent output is below heldOutput, replies go to the socket
 // in slices as it drains (program files read from disk a slice at a time),
 // and all buffers together stay within memoryBudget
-// (beyond it requests wait and new connections are turned away). A client
-// that stops reading is closed after unreadOutputMs.
+// (beyond it requests wait, new connections are turned away, peers that
+// closed are still noticed and the largest unfinished messages are given up
+// first). A client that stops reading is closed after unreadOutputMs, one
+// that sends no whole message after stalledInputMs. Until its first whole
+// message a connection may send only firstMessageLimit, and one address may
+// hold maxPerAddress connections.
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
