@@ -121,9 +121,11 @@ const char* DavuServer::refusal(const QString& host, const QString& peer) {
     return "Servern har för många anslutningar från den här datorn. Stäng några och försök igen.";
   }
   if (overBudget()) {
-    logAbout(peer, QStringLiteral("refused connection from %1: %2 MiB held in buffers, over the budget of %3 MiB")
+    logAbout(peer, QStringLiteral("refused connection from %1: %2 MiB held in buffers and %3 MiB more by SQLite, "
+                                  "over the budget of %4 MiB")
                        .arg(peer)
                        .arg(buffered_ >> 20)
+                       .arg(std::max<sqlite3_int64>(0, sqlite3_memory_used() - sqliteAtStart_) >> 20)
                        .arg(options_.memoryBudget >> 20));
     return "Servern är hårt belastad. Försök igen om en stund.";
   }
