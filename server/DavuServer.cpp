@@ -1,19 +1,17 @@
 #include "DavuServer.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <malloc.h>
+#include <poll.h>
+#include <sqlite3.h>
+
 #include <algorithm>
-#include <cstdio>
 #include <deque>
 #include <optional>
 
-#include "DemoData.h"
 #include "ServerText.h"
 #include "protocol/NeutralText.h"
 #include "protocol/Reassembler.h"
@@ -30,6 +28,12 @@ constexpr qint64 kReadAhead = 64 * 1024;
 // A closing connection's last bytes (an error reply) get a few seconds to
 // leave; more than this is not waited for.
 constexpr qint64 kFarewellBytes = 64 * 1024;
+// Over the memory budget, unfinished messages larger than this are given up,
+// largest first; a client's own requests are far smaller.
+constexpr std::size_t kSheddableInput = 64u * 1024u;
+// A connection that held this much gives its memory back to the system when
+// it goes (malloc keeps freed memory for reuse otherwise, per thread).
+constexpr std::size_t kTrimAfter = 256u * 1024u;
 }  // namespace
 
 struct DavuServer::Connection {
@@ -40,21 +44,44 @@ struct DavuServer::Connection {
   std::string text;         // requests received and not yet handled
   std::size_t textPos = 0;  // where the next one starts in `text`
   std::deque<Reply> queue;  // replies not yet handed to the socket
-  std::size_t queued = 0;   // bytes in `queue`, less what of its front was written
+  // Bytes in `queue`, less what of its front was written; files are read as
+  // they are sent and not held.
+  std::size_t queued = 0;
   std::size_t frontSent = 0;
   std::shared_ptr<SqlJob> job;  // the SQL request in progress; later requests wait
   std::shared_ptr<ChangeJob> change;  // likewise, the change in progress
   std::size_t changeBytes = 0;        // the change's copy of its request
   bool waiting() const { return job || change; }
   std::size_t counted = 0;      // this connection's share of buffered_
+  std::size_t countedUnfinished = 0;  // and of unfinished_
   bool pausing = false;
   bool closing = false;
-  QTimer stalled;  // a half request that gets no further
+  bool spoke = false;  // has sent a whole message
+  QString host;    // the peer's address
+  QTimer stalled;  // no whole message yet, or an unfinished one that gets no further
   QTimer unread;   // output the client does not take
 };
 
 DavuServer::DavuServer(ServerOptions options, QObject* parent)
-    : QObject(parent), options_(std::move(options)) {}
+    : QObject(parent),
+      options_(std::move(options)),
+      logLimiter_(options_.logBurst, options_.logWindowMs) {
+  logClock_.start();
+  logSummary_.setInterval(options_.logWindowMs);
+  connect(&logSummary_, &QTimer::timeout, this, &DavuServer::summariseLog);
+  overloadWatch_.setInterval(options_.overloadCheckMs);
+  connect(&overloadWatch_, &QTimer::timeout, this, &DavuServer::watchOverload);
+  trim_.setSingleShot(true);
+  trim_.setInterval(1000);
+  connect(&trim_, &QTimer::timeout, this, [] { ::malloc_trim(0); });
+}
+
+bool DavuServer::overBudget() const {
+  // SQLite's growth since the start: statements' sorting and rows, the SQL
+  // threads' connections and caches.
+  const sqlite3_int64 sqlite = std::max<sqlite3_int64>(0, sqlite3_memory_used() - sqliteAtStart_);
+  return buffered_ + static_cast<std::size_t>(sqlite) > options_.memoryBudget;
+}
 
 DavuServer::~DavuServer() { closeConnections(); }
 
@@ -67,129 +94,6 @@ void DavuServer::closeConnections() {
     delete socket;
   }
   connections_.clear();
-}
-
-bool DavuServer::start(QString* error) {
-  if (!listen(error) || !openDatabase(error)) {
-    delete server_;
-    server_ = nullptr;
-    return false;
-  }
-  ServerConfig config;
-  config.version = options_.version.toStdString();
-  config.updateDir = options_.updateDir.toStdString();
-  config.programFilePauseMs = options_.programFilePauseMs;
-  handler_ = std::make_unique<RequestHandler>(*db_, config);
-  handler_->sqlGate().setTimeLimit(std::chrono::milliseconds(options_.sqlTimeLimitMs));
-  handler_->setConnectedLookup([this](const std::string& name) { return isConnected(name); });
-  handler_->setLog([this](const std::string& line) { log(QString::fromStdString(line)); });
-  if (options_.databasePath != QLatin1String(":memory:")) {
-    SqlWorkers::Options w;
-    w.databasePath = options_.databasePath.toStdString();
-    w.heldOutput = options_.heldOutput;
-    w.maxRunning = options_.maxSqlJobs;
-    w.timeLimit = std::chrono::milliseconds(options_.sqlTimeLimitMs);
-    workers_ = std::make_unique<SqlWorkers>(w);
-    writer_ = std::make_unique<DatabaseWriter>(DatabaseWriter::Options{
-        options_.databasePath.toStdString(), std::chrono::milliseconds(options_.writeLockWaitMs)});
-  }
-
-  if (!options_.portFile.isEmpty()) {
-    QSaveFile f(options_.portFile);
-    if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray::number(port()) + '\n') < 0 || !f.commit()) {
-      if (error)
-        *error = QStringLiteral("cannot write the port file %1: %2").arg(options_.portFile, f.errorString());
-      return false;
-    }
-  }
-  if (!options_.allow.isEmpty())
-    log(QStringLiteral("accepting connections only from %1").arg(options_.allow.describe()));
-  else if (!options_.listenAddress.isLoopback())
-    log(QStringLiteral("WARNING: listening on %1 without --allow: every machine that reaches port %2 "
-                       "can read the call log and change the register. Give the clinic's network "
-                       "with --allow, for example --allow 192.168.1.0/24.")
-            .arg(options_.listenAddress.toString())
-            .arg(port()));
-  log(QStringLiteral("listening on %1:%2, database %3")
-          .arg(server_->serverAddress().toString())
-          .arg(server_->serverPort())
-          .arg(options_.databasePath));
-  return true;
-}
-
-bool DavuServer::listen(QString* error) {
-  server_ = new QTcpServer(this);
-  server_->setListenBacklogSize(1024);
-  server_->setMaxPendingConnections(1024);
-  connect(server_, &QTcpServer::newConnection, this, &DavuServer::onNewConnection);
-  if (server_->listen(options_.listenAddress, options_.port)) return true;
-  if (error) {
-    const QString where = QStringLiteral("%1 port %2").arg(options_.listenAddress.toString()).arg(options_.port);
-    *error = server_->serverError() == QAbstractSocket::AddressInUseError
-                 ? QStringLiteral("cannot listen on %1: the port is already in use. Stop the program "
-                                  "that uses port %2, or choose another port with --port.")
-                       .arg(where)
-                       .arg(options_.port)
-                 : QStringLiteral("cannot listen on %1: %2. Check the address given with --listen.")
-                       .arg(where, server_->errorString());
-  }
-  return false;
-}
-
-bool DavuServer::openDatabase(QString* error) {
-  const QString path = options_.databasePath;
-  if (path != QLatin1String(":memory:")) {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable()) {
-      if (error)
-        *error = QStringLiteral("cannot write to the database folder %1. Create it and let this user "
-                                "write there, or choose another file with --db.")
-                     .arg(folder);
-      return false;
-    }
-  }
-  std::string dbError;
-  db_ = Database::open(path.toStdString(), &dbError);
-  if (!db_) {
-    if (error)
-      *error = QStringLiteral("cannot open the database %1: %2. Check the file, or choose another with --db.")
-                   .arg(path, QString::fromStdString(dbError));
-    return false;
-  }
-  try {
-    if (!options_.clinic.isEmpty()) db_->setMeta("KLINIKNAMN", options_.clinic.toStdString());
-    if (options_.demo && FillDemoData(*db_, QDateTime::currentDateTime()))
-      log(QStringLiteral("demo data written to %1").arg(path));
-    if (db_->meta("KLINIKNAMN").empty()) db_->setMeta("KLINIKNAMN", "Kliniken");
-  } catch (const DbError& e) {
-    if (error) *error = QStringLiteral("database error in %1: %2").arg(path, QString::fromUtf8(e.what()));
-    db_.reset();
-    return false;
-  }
-  return true;
-}
-
-void DavuServer::stop(const QString& why) {
-  log(QStringLiteral("%1: stopping, closing %2 connections").arg(why).arg(connectionCount()));
-  if (server_) server_->close();
-  closeConnections();
-  handler_.reset();
-  // Closing the last connection to the file checkpoints the WAL into it.
-  const bool hadDatabase = db_ != nullptr;
-  db_.reset();
-  log(hadDatabase ? QStringLiteral("stopped; database %1 checkpointed and closed").arg(options_.databasePath)
-                  : QStringLiteral("stopped"));
-}
-
-quint16 DavuServer::port() const { return server_ ? server_->serverPort() : 0; }
-
-void DavuServer::log(const QString& line) const {
-  if (options_.quiet) return;
-  QByteArray text = (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
-                     line + QLatin1Char('\n'))
-                        .toUtf8();
-  std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
-  std::fflush(stderr);
 }
 
 bool DavuServer::isConnected(const std::string& stationName) const {
@@ -207,31 +111,43 @@ DavuServer::Connection* DavuServer::find(QTcpSocket* socket) const {
   return it == connections_.end() ? nullptr : it->second.get();
 }
 
+// Why a new connection is turned away with a message, or null.
+const char* DavuServer::refusal(const QString& host, const QString& peer) {
+  if (connectionCount() >= options_.maxConnections) {
+    logAbout(peer, QStringLiteral("refused connection from %1: %2 connections open").arg(peer).arg(connectionCount()));
+    return "Servern har för många anslutningar. Försök igen om en stund.";
+  }
+  const int fromHost = perAddress_.contains(host) ? perAddress_.at(host) : 0;
+  if (fromHost >= options_.maxPerAddress) {
+    logAbout(peer, QStringLiteral("refused connection from %1: %2 connections open from that address")
+                       .arg(peer)
+                       .arg(fromHost));
+    return "Servern har för många anslutningar från den här datorn. Stäng några och försök igen.";
+  }
+  if (overBudget()) {
+    logAbout(peer, QStringLiteral("refused connection from %1: %2 MiB held in buffers and %3 MiB more by SQLite, "
+                                  "over the budget of %4 MiB")
+                       .arg(peer)
+                       .arg(buffered_ >> 20)
+                       .arg(std::max<sqlite3_int64>(0, sqlite3_memory_used() - sqliteAtStart_) >> 20)
+                       .arg(options_.memoryBudget >> 20));
+    return "Servern är hårt belastad. Försök igen om en stund.";
+  }
+  return nullptr;
+}
+
 void DavuServer::onNewConnection() {
   while (QTcpSocket* socket = server_->nextPendingConnection()) {
-    QString peer = socket->peerAddress().toString() + QLatin1Char(':') +
-                   QString::number(socket->peerPort());
+    const QString host = socket->peerAddress().toString();
+    const QString peer = host + QLatin1Char(':') + QString::number(socket->peerPort());
     if (!options_.allow.allows(socket->peerAddress())) {
       // Not a byte to a machine outside the allowed networks.
-      log(QStringLiteral("refused connection from %1: not in an allowed network").arg(peer));
+      logAbout(peer, QStringLiteral("refused connection from %1: not in an allowed network").arg(peer));
       socket->abort();
       socket->deleteLater();
       continue;
     }
-    const char* busy = nullptr;
-    if (connectionCount() >= options_.maxConnections) {
-      log(QStringLiteral("refused connection from %1: %2 connections open")
-              .arg(peer)
-              .arg(connectionCount()));
-      busy = "Servern har för många anslutningar. Försök igen om en stund.";
-    } else if (overBudget()) {
-      log(QStringLiteral("refused connection from %1: %2 MiB held in buffers, over the budget of %3 MiB")
-              .arg(peer)
-              .arg(buffered_ >> 20)
-              .arg(options_.memoryBudget >> 20));
-      busy = "Servern är hårt belastad. Försök igen om en stund.";
-    }
-    if (busy) {
+    if (const char* busy = refusal(host, peer)) {
       const std::string text = davu::proto::ErrorReply(Utf8ToWire(busy));
       socket->write(text.data(), static_cast<qint64>(text.size()));
       socket->disconnectFromHost();
@@ -241,14 +157,17 @@ void DavuServer::onNewConnection() {
     auto c = std::make_unique<Connection>(options_.inputLimit);
     c->socket = socket;
     c->session.peer = peer.toStdString();
+    c->host = host;
+    ++perAddress_[host];
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setReadBufferSize(kReadAhead);
     c->stalled.setSingleShot(true);
     c->stalled.setInterval(options_.stalledInputMs);
     connect(&c->stalled, &QTimer::timeout, socket, [this, socket] {
-      drop(socket, QStringLiteral("a message stayed incomplete too long"));
+      drop(socket, QStringLiteral("no complete message for %1 s").arg(options_.stalledInputMs / 1000.0));
     });
+    c->stalled.start();  // the first message is awaited as long as an unfinished one
     c->unread.setSingleShot(true);
     c->unread.setInterval(options_.unreadOutputMs);
     connect(&c->unread, &QTimer::timeout, socket, [this, socket] {
@@ -268,7 +187,7 @@ void DavuServer::onNewConnection() {
       QMetaObject::invokeMethod(this, [this, socket] { forget(socket); }, Qt::QueuedConnection);
     });
     connections_.emplace(socket, std::move(c));
-    log(QStringLiteral("connection from %1 (%2 open)").arg(peer).arg(connectionCount()));
+    logAbout(peer, QStringLiteral("connection from %1 (%2 open)").arg(peer).arg(connectionCount()));
     emit connectionCountChanged(connectionCount());
     if (socket->bytesAvailable() > 0) onReadyRead(socket);
   }
@@ -282,9 +201,10 @@ void DavuServer::forget(QTcpSocket* socket) {
   QString who = s.clientName.empty()
                     ? QString()
                     : QStringLiteral(" (%1)").arg(QString::fromStdString(s.clientName));
-  log(QStringLiteral("connection closed %1%2 (%3 open)")
-          .arg(QString::fromStdString(s.peer), who)
-          .arg(connectionCount() - 1));
+  logAbout(QString::fromStdString(s.peer), QStringLiteral("connection closed %1%2 (%3 open)")
+                                                .arg(QString::fromStdString(s.peer), who)
+                                                .arg(connectionCount() - 1));
+  if (--perAddress_[it->second->host] <= 0) perAddress_.erase(it->second->host);
   connections_.erase(it);
   socket->deleteLater();
   emit connectionCountChanged(connectionCount());
@@ -303,7 +223,10 @@ void DavuServer::onReadyRead(QTcpSocket* socket) {
   if (c.waiting() || c.textPos < c.text.size() || overBudget()) return;
   QByteArray data = socket->readAll();
   auto text = c.input.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
-  if (c.input.overflowed()) {
+  // Until a connection has sent one whole message it may hold only a small
+  // allowance: a client's first request is short, and many connections
+  // that never finish one must not add up to much.
+  if (c.input.overflowed() || (!c.spoke && c.input.pendingSize() > options_.firstMessageLimit)) {
     const std::string why = "Begäran är för stor eller saknar slutmarkör. Anslutningen stängs.";
     send(c, {{davu::proto::ErrorReply(Utf8ToWire(why)), 0}});
     drop(socket, QStringLiteral("more input than allowed without a complete message"));
@@ -313,11 +236,7 @@ void DavuServer::onReadyRead(QTcpSocket* socket) {
     c.text = std::move(*text);
     c.textPos = 0;
   }
-  if (c.input.pendingSize() > 0) {
-    if (!c.stalled.isActive()) c.stalled.start();
-  } else {
-    c.stalled.stop();
-  }
+  if (c.input.pendingSize() > 0 && !c.stalled.isActive()) c.stalled.start();
   process(c);
 }
 
@@ -328,6 +247,12 @@ void DavuServer::process(Connection& c) {
     std::vector<Reply> out;
     Deferred work;
     c.textPos = handler_->handleNext(c.text, c.textPos, c.session, out, workers_ ? &work : nullptr);
+    if (c.textPos != std::string::npos) {
+      // A whole message: an unfinished one after it gets its full time.
+      c.spoke = true;
+      c.stalled.stop();
+      if (c.input.pendingSize() > 0) c.stalled.start();
+    }
     for (Reply& r : out) enqueue(c, std::move(r));
     if (work.sql) startSql(c, std::move(*work.sql));
     if (work.change) startChange(c, std::move(*work.change));
@@ -361,6 +286,7 @@ void DavuServer::startSql(Connection& c, SqlWork work) {
 }
 
 void DavuServer::sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome) {
+  trimSoon();  // the statement's thread freed its rows and SQLite's caches
   Connection* c = find(socket);
   if (!c) return;
   c->job.reset();
@@ -425,11 +351,26 @@ void DavuServer::flush(QTcpSocket* socket) {
       });
       return;
     }
-    const std::size_t n = std::min(r.bytes.size() - c.frontSent, kSocketSlice);
-    socket->write(r.bytes.data() + c.frontSent, static_cast<qint64>(n));
-    c.frontSent += n;
-    c.queued -= n;
-    if (c.frontSent == r.bytes.size()) {
+    // Never more than one slice in the socket's buffer.
+    const std::size_t room = kSocketSlice - static_cast<std::size_t>(socket->bytesToWrite());
+    const std::size_t total = r.bytes.size() + (r.file ? r.file->size() : 0);
+    if (c.frontSent < r.bytes.size()) {
+      const std::size_t n = std::min(r.bytes.size() - c.frontSent, room);
+      socket->write(r.bytes.data() + c.frontSent, static_cast<qint64>(n));
+      c.frontSent += n;
+      c.queued -= n;
+    } else {
+      const std::size_t offset = c.frontSent - r.bytes.size();
+      const std::string slice = r.file->read(offset, std::min(total - c.frontSent, room));
+      if (slice.empty()) {
+        // Cut short in place while it was sent: no end marker after a part.
+        drop(socket, QStringLiteral("the program file could not be read to its end"), true);
+        return;
+      }
+      socket->write(slice.data(), static_cast<qint64>(slice.size()));
+      c.frontSent += slice.size();
+    }
+    if (c.frontSent == total) {
       c.queue.pop_front();
       c.frontSent = 0;
     }
@@ -453,11 +394,27 @@ void DavuServer::onBytesWritten(QTcpSocket* socket) {
 
 void DavuServer::account(Connection& c) {
   const bool wasOver = overBudget();
-  const std::size_t now =
-      c.closing ? 0 : unsent(c) + c.input.pendingSize() + (c.text.size() - c.textPos) + c.changeBytes;
+  // Every buffer of the connection, Qt's read-ahead and a waiting change's
+  // copy of its request included.
+  const std::size_t now = c.closing ? 0
+                                    : unsent(c) + c.input.pendingSize() + (c.text.size() - c.textPos) +
+                                          static_cast<std::size_t>(c.socket->bytesAvailable()) + c.changeBytes;
   buffered_ = buffered_ - c.counted + now;
   c.counted = now;
+  const std::size_t pending = c.closing ? 0 : c.input.pendingSize();
+  unfinished_ = unfinished_ - c.countedUnfinished + pending;
+  c.countedUnfinished = pending;
+  if (unfinished_ > options_.unfinishedBudget && !shedQueued_) {
+    // Not here: the caller may still hold this connection.
+    shedQueued_ = true;
+    QMetaObject::invokeMethod(this, [this] {
+      shedQueued_ = false;
+      shedUnfinished([this] { return unfinished_ > options_.unfinishedBudget; },
+                     QStringLiteral("the limit for unfinished messages"));
+    }, Qt::QueuedConnection);
+  }
   if (c.job && workers_) workers_->setOutputState(*c.job, unsent(c), overBudget());
+  if (overBudget() && !overloadWatch_.isActive()) overloadWatch_.start();
   if (wasOver && !overBudget() && !resumeQueued_) {
     resumeQueued_ = true;
     QMetaObject::invokeMethod(this, [this] { resumeAll(); }, Qt::QueuedConnection);
@@ -478,7 +435,55 @@ void DavuServer::resumeAll() {
   }
 }
 
+void DavuServer::trimSoon() {
+  if (!trim_.isActive()) trim_.start();
+}
+
+void DavuServer::watchOverload() {
+  if (!overBudget()) {
+    // SQLite's share can shrink without any connection's doing.
+    overloadWatch_.stop();
+    if (!resumeQueued_) {
+      resumeQueued_ = true;
+      QMetaObject::invokeMethod(this, [this] { resumeAll(); }, Qt::QueuedConnection);
+    }
+    return;
+  }
+  // Over the budget nothing is read, so Qt does not see a peer's end once
+  // its read-ahead is full: ask the system which peers closed or reset.
+  std::vector<QTcpSocket*> sockets;
+  std::vector<pollfd> fds;
+  for (const auto& [socket, c] : connections_) {
+    if (c->closing || socket->socketDescriptor() < 0) continue;
+    sockets.push_back(socket);
+    fds.push_back({static_cast<int>(socket->socketDescriptor()), POLLRDHUP, 0});
+  }
+  if (!fds.empty() && ::poll(fds.data(), fds.size(), 0) > 0) {
+    for (std::size_t i = 0; i < fds.size(); ++i)
+      if (fds[i].revents & (POLLRDHUP | POLLHUP | POLLERR))
+        drop(sockets[i], QStringLiteral("the client closed the connection while the server was over its memory budget"), true);
+  }
+  // Then the largest unfinished messages, until the rest fits.
+  shedUnfinished([this] { return overBudget(); }, QStringLiteral("the memory budget"));
+  if (!overBudget()) overloadWatch_.stop();
+}
+
+void DavuServer::shedUnfinished(const std::function<bool()>& over, const QString& what) {
+  while (over()) {
+    Connection* largest = nullptr;
+    for (const auto& [socket, c] : connections_)
+      if (!c->closing && (!largest || c->input.pendingSize() > largest->input.pendingSize())) largest = c.get();
+    if (!largest || largest->input.pendingSize() < kSheddableInput) return;
+    drop(largest->socket,
+         QStringLiteral("its unfinished message of %1 KiB was the largest while over %2")
+             .arg(largest->input.pendingSize() >> 10)
+             .arg(what),
+         true);
+  }
+}
+
 void DavuServer::release(Connection& c) {
+  if (c.counted >= kTrimAfter) trimSoon();
   if (c.job && workers_) workers_->cancel(c.job);
   c.job.reset();
   if (c.change && writer_) writer_->cancel(c.change);
@@ -501,7 +506,8 @@ void DavuServer::drop(QTcpSocket* socket, const QString& why, bool now) {
   c->closing = true;
   flush(socket);  // a last error reply goes into the socket before the rest is freed
   release(*c);
-  log(QStringLiteral("closing %1: %2").arg(QString::fromStdString(c->session.peer), why));
+  logAbout(QString::fromStdString(c->session.peer),
+           QStringLiteral("closing %1: %2").arg(QString::fromStdString(c->session.peer), why));
   if (now || socket->bytesToWrite() > kFarewellBytes) {
     socket->abort();
     return;

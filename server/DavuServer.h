@@ -9,19 +9,28 @@
 //
 // Memory is bounded with backpressure: a connection's next request is taken
 // only while its unsent output is below heldOutput, replies go to the socket
-// in slices as it drains, and all buffers together stay within memoryBudget
-// (beyond it requests wait and new connections are turned away). A client
-// that stops reading is closed after unreadOutputMs.
+// in slices as it drains (program files read from disk a slice at a time),
+// and all buffers together stay within memoryBudget
+// (beyond it requests wait, new connections are turned away, peers that
+// closed are still noticed and the largest unfinished messages are given up
+// first). A client that stops reading is closed after unreadOutputMs, one
+// that sends no whole message after stalledInputMs. Until its first whole
+// message a connection may send only firstMessageLimit, and one address may
+// hold maxPerAddress connections.
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 
 #include "AllowList.h"
 #include "DatabaseWriter.h"
+#include "LogLimiter.h"
 #include "RequestHandler.h"
 #include "ServerDatabase.h"
 #include "SqlWorkers.h"
@@ -41,15 +50,23 @@ struct ServerOptions {
   QString clinic;  // stored in the database when given
   bool demo = false;
   bool quiet = false;  // no log lines on stderr
+  // Also given every log line, time stamp and line end included (tests).
+  std::function<void(const QString&)> logSink;
   QString portFile;    // when set, the port listened on is written there before the log says so
   // Bytes a connection may send without completing a message.
   std::size_t inputLimit = 8u * 1024u * 1024u;
+  // The same until the connection has sent its first whole message.
+  std::size_t firstMessageLimit = 64u * 1024u;
+  // All connections' unfinished messages together; beyond it the largest
+  // are given up first.
+  std::size_t unfinishedBudget = 32u * 1024u * 1024u;
   // Replies waiting for a client that does not read; past this it is dropped.
   std::size_t outputLimit = 256u * 1024u * 1024u;
   // No request of a connection is handled while more than this of its
   // output is unsent, beyond the reply in progress.
   std::size_t heldOutput = 1024u * 1024u;
-  // All connections' buffers together.
+  // All connections' buffers (queued replies, Qt's read and write buffers,
+  // unfinished and unhandled requests) and SQLite's memory together.
   std::size_t memoryBudget = 256u * 1024u * 1024u;
   // A client that has not taken any of its output for this long is closed.
   int unreadOutputMs = 30000;
@@ -59,8 +76,18 @@ struct ServerOptions {
   // write lock this long after it arrived is refused.
   int writeLockWaitMs = 1000;
   int maxConnections = 1000;
-  // A half message that gets no further for this long ends the connection.
-  int stalledInputMs = 120000;
+  // Connections one address may hold open at once.
+  int maxPerAddress = 100;
+  // A connection is closed when it has not sent a whole message this long
+  // after it opened, or after its unfinished message began.
+  int stalledInputMs = 30000;
+  // Lines about one address written per window; the rest are counted and
+  // summed up in one line when the window ends.
+  int logBurst = 20;
+  int logWindowMs = 10000;
+  // While over the memory budget, closed peers and the largest unfinished
+  // messages are looked for this often.
+  int overloadCheckMs = 100;
   int programFilePauseMs = 200;
 };
 
@@ -82,10 +109,14 @@ class DavuServer : public QObject {
   quint16 port() const;
   int connectionCount() const { return static_cast<int>(connections_.size()); }
   Database& database() { return *db_; }
-  // One line with a time stamp on standard error, unless quiet.
+  // One line with a time stamp on standard error, unless quiet. Control
+  // characters in it are escaped: much of what is logged comes from clients.
   void log(const QString& line) const;
   // Bytes held in all connections' buffers (see memoryBudget).
   std::size_t bufferedBytes() const { return buffered_; }
+  // Whether the connections' buffers and what SQLite took since the start
+  // (statements' sorting and rows, caches) together are over memoryBudget.
+  bool overBudget() const;
   int sqlJobsRunning() const { return workers_ ? workers_->running() : 0; }
 
  signals:
@@ -94,6 +125,11 @@ class DavuServer : public QObject {
  private:
   struct Connection;
   void onNewConnection();
+  const char* refusal(const QString& host, const QString& peer);
+  // A line about one peer ("host:port"), limited per address.
+  void logAbout(const QString& peer, const QString& line);
+  void summariseLog();
+  void watchOverload();
   Connection* find(QTcpSocket* socket) const;
   void onReadyRead(QTcpSocket* socket);
   void onBytesWritten(QTcpSocket* socket);
@@ -106,7 +142,10 @@ class DavuServer : public QObject {
   void flush(QTcpSocket* socket);
   std::size_t unsent(const Connection& c) const;
   void account(Connection& c);
-  bool overBudget() const { return buffered_ > options_.memoryBudget; }
+  void trimSoon();
+  // Closes the connections with the largest unfinished messages while
+  // `over` holds, and only those of more than a client ever sends.
+  void shedUnfinished(const std::function<bool()>& over, const QString& what);
   void resumeAll();
   void release(Connection& c);
   void drop(QTcpSocket* socket, const QString& why, bool now = false);
@@ -123,8 +162,17 @@ class DavuServer : public QObject {
   std::unique_ptr<DatabaseWriter> writer_;  // likewise
   QTcpServer* server_ = nullptr;
   std::size_t buffered_ = 0;
+  std::size_t unfinished_ = 0;  // bytes of unfinished messages, part of buffered_
+  bool shedQueued_ = false;
+  long long sqliteAtStart_ = 0;  // SQLite's memory once the database is open
   bool resumeQueued_ = false;
   std::unordered_map<QTcpSocket*, std::unique_ptr<Connection>> connections_;
+  std::unordered_map<QString, int> perAddress_;  // open connections by address
+  LogLimiter logLimiter_;
+  QElapsedTimer logClock_;
+  QTimer logSummary_;
+  QTimer overloadWatch_;
+  QTimer trim_;  // gives freed memory back to the system, at most once a second
 };
 
 }  // namespace davu::server

@@ -1,6 +1,5 @@
 #include "RequestHandler.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QString>
 
@@ -45,7 +44,7 @@ std::size_t RequestHandler::handleNext(std::string_view text, std::size_t pos, S
 
 Reply RequestHandler::refusal(std::string_view tag, const std::string& why, const Session& s) {
   if (log_)
-    log_("refused " + std::string(tag) + " from " + s.peer +
+    log_(s.peer, "refused " + std::string(tag) + " from " + s.peer +
          (s.clientName.empty() ? "" : " (" + s.clientName + ")") + ", answered \"ERROR: " + why + "\"");
   // Whatever the reason quotes from the request or the database.
   return {davu::proto::ErrorReply(Utf8ToWire(why)), 0};
@@ -194,29 +193,25 @@ void RequestHandler::programFileReplies(const FieldList& f,
   if (!info.isFile() || folder.isEmpty() ||
       !info.canonicalFilePath().startsWith(folder + QLatin1Char('/')))
     throw Refusal("programfilen " + name + " finns inte på uppdateringsservern.");
-  if (static_cast<std::size_t>(info.size()) > config_.maxProgramFile)
+  std::shared_ptr<FileSlices> file = FileSlices::open(path.toStdString());
+  if (!file) throw Refusal("programfilen " + name + " kan inte läsas på servern.");
+  if (file->size() > config_.maxProgramFile)
     throw Refusal("programfilen " + name + " är för stor för att skickas.");
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    throw Refusal("programfilen " + name + " kan inte läsas på servern.");
-  QByteArray bytes = file.readAll();
-  std::string_view v(bytes.constData(), static_cast<std::size_t>(bytes.size()));
   // A client cuts the reply at the first marker text in it. The reply names
-  // the file only: a marker quoted in it would be taken for one.
+  // the file only: a marker quoted in it would be taken for one. The file is
+  // read for this once, not for each client that asks while it is unchanged.
   const std::string open = davu::proto::OpeningMarker("RETNEWCLIENT");
   const std::string close = davu::proto::ClosingMarker("RETNEWCLIENT");
-  const std::string markers[] = {std::string(davu::proto::kFrameStart),
-                                 std::string(davu::proto::kFrameEnd), open, close};
-  for (const std::string& marker : markers)
-    if (v.find(marker) != v.npos)
+  const std::string_view markers[] = {davu::proto::kFrameStart, davu::proto::kFrameEnd, open, close};
+  if (file->identity() != unmarkedFile_) {
+    if (file->contains(markers, std::size(markers)))
       throw Refusal("programfilen " + name + " innehåller en protokollmarkör och kan inte skickas.");
+    unmarkedFile_ = file->identity();
+  }
   // The client stores a program reply only when the start and the end marker
   // reach it in different reads, and it would store any reply that shares
   // the first read. The pauses keep both apart.
-  std::string head(davu::proto::kFrameStart);
-  head += open;
-  head.append(v);
-  out.push_back({std::move(head), config_.programFilePauseMs});
+  out.push_back({std::string(davu::proto::kFrameStart) + open, config_.programFilePauseMs, std::move(file)});
   out.push_back({close + std::string(davu::proto::kFrameEnd), config_.programFilePauseMs});
 }
 

@@ -10,12 +10,14 @@
 // dispatcher uses, and their bodies read by its record readers.
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "RegisterChanges.h"
+#include "FileSlices.h"
 #include "RegisterStore.h"
 #include "protocol/TextUtil.h"
 #include "ServerDatabase.h"
@@ -31,10 +33,12 @@ struct ServerConfig {
 };
 
 // One outgoing write. A pause asks the sender to wait that long after the
-// previous write before this one.
+// previous write before this one. A file's bytes follow `bytes`, read from
+// disk as the socket drains.
 struct Reply {
   std::string bytes;
   int pauseBeforeMs = 0;
+  std::shared_ptr<FileSlices> file = nullptr;
 };
 
 // What the server knows about one connection.
@@ -64,7 +68,7 @@ struct Deferred {
 class RequestHandler {
  public:
   using ConnectedLookup = std::function<bool(const std::string& stationName)>;
-  using Log = std::function<void(const std::string&)>;
+  using Log = std::function<void(const std::string& peer, const std::string& line)>;
 
   RequestHandler(Database& db, ServerConfig config);
 
@@ -101,6 +105,7 @@ class RequestHandler {
   ConnectedLookup connected_;
   Log log_;
   Deferred* deferred_ = nullptr;
+  std::string unmarkedFile_;  // identity of the last program file found without markers
 };
 
 }  // namespace davu::server

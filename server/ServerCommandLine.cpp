@@ -63,8 +63,13 @@ ServerCommand ParseServerCommandLine(const QStringList& arguments) {
   const QCommandLineOption budget(QStringLiteral("memory-budget"),
                                   QStringLiteral("MiB that all connections' buffers may hold together (default 256)."),
                                   QStringLiteral("MiB"), QStringLiteral("256"));
+  const QCommandLineOption perAddress(
+      QStringLiteral("max-per-address"),
+      QStringLiteral("Connections one address may hold open at once (default 100; a terminal server's "
+                     "sessions share its address)."),
+      QStringLiteral("count"), QStringLiteral("100"));
   p.addOptions({help, version, port, listen, allow, db, backup, updateDir, reportVersion, clinic, demo, portFile,
-                budget});
+                budget, perAddress});
 
   if (!p.parse(arguments)) return Refuse(QStringLiteral("davu-server: ") + p.errorText());
   if (!p.positionalArguments().isEmpty())
@@ -110,6 +115,12 @@ ServerCommand ParseServerCommandLine(const QStringList& arguments) {
                                  "16 or more.")
                       .arg(p.value(budget)));
   o.memoryBudget = std::size_t(budgetMiB) * 1024u * 1024u;
+  const uint perAddressValue = p.value(perAddress).toUInt(&ok);
+  if (!ok || perAddressValue < 1 || perAddressValue > uint(o.maxConnections))
+    return Refuse(QStringLiteral("davu-server: invalid --max-per-address \"%1\": give a number from 1 to %2.")
+                      .arg(p.value(perAddress))
+                      .arg(o.maxConnections));
+  o.maxPerAddress = static_cast<int>(perAddressValue);
   c.backupFile = p.value(backup);
   c.action = p.isSet(backup) ? ServerCommand::Action::Backup : ServerCommand::Action::Serve;
   return c;

@@ -53,18 +53,22 @@ struct Flooder {
 };
 
 bool Exchange(QTcpSocket& s, const std::string& request, const char* end, int ms) {
+  return !ExchangeReply(s, request, end, ms).isEmpty();
+}
+
+}  // namespace
+
+QByteArray ExchangeReply(QTcpSocket& s, const std::string& request, const char* end, int ms) {
   s.write(request.data(), static_cast<qint64>(request.size()));
   QByteArray reply;
   QElapsedTimer t;
   t.start();
   while (!reply.contains(end) && !reply.startsWith("ERROR")) {
-    if (t.elapsed() > ms || !s.waitForReadyRead(ms)) return false;
+    if (t.elapsed() > ms || !s.waitForReadyRead(ms)) return {};
     reply += s.readAll();
   }
-  return true;
+  return reply;
 }
-
-}  // namespace
 
 void HostileMix(quint16 port, qint64 pid, long idleKiB) {
   using namespace davu::proto;

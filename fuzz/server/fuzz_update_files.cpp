@@ -62,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const Reply& r : world.handler->handleText(request, session)) {
     Require(davu::fuzz::WellFramed(r.bytes), "reply not well framed", r.bytes);
     if (r.bytes.starts_with("#DATASTART#")) served += r.bytes;
+    if (r.file) served += r.file->read(0, r.file->size());
   }
   Require(served.find("SECRET") == std::string::npos, "a file outside the folder was served", name);
   Require(served.find("MARKED") == std::string::npos, "a file with a frame marker was served", name);

@@ -28,6 +28,9 @@ class ServerHarness {
   std::unique_ptr<davu::server::DavuServer> server_;
 };
 
+// This process's resident memory (the in-process server's included), in KiB.
+long ResidentKiB();
+
 class WireClient {
  public:
   // `from`: the local address to connect from (127.0.0.2 and so on stand

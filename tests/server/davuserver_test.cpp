@@ -296,6 +296,8 @@ void tst_DavuServer::programFileRefusals_data() {
   QTest::newRow("holds start marker") << "davu-admin" << QByteArray("#DATASTART#") << true;
   QTest::newRow("holds opening tag") << "davu-admin" << QByteArray("x\xA4RETNEWCLIENT:y") << true;
   QTest::newRow("holds closing tag") << "davu-admin" << QByteArray("x:RETNEWCLIENT\xA4y") << true;
+  // The file is read for markers a slice (1 MiB) at a time: one across two.
+  QTest::newRow("marker across read slices") << "davu-admin" << QByteArray((1 << 20) - 4, 'x') + "#DATAEND#y" << true;
   QTest::newRow("link out of the folder") << "outside" << QByteArray("x") << true;
 }
 

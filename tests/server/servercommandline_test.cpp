@@ -60,6 +60,7 @@ void tst_ServerCommandLine::answersAndExits_data() {
   QTest::newRow("--help") << QStringList{"--help"} << "Usage: davu-server [options]\n";
   QTest::newRow("--help options") << QStringList{"--help"} << "--report-version <text>";
   QTest::newRow("-h") << QStringList{"-h"} << "--allow <cidr>";
+  QTest::newRow("--help per address") << QStringList{"--help"} << "--max-per-address <count>";
 }
 
 void tst_ServerCommandLine::answersAndExits() {
@@ -85,6 +86,8 @@ void tst_ServerCommandLine::refusals_data() {
   QTest::newRow("bad CIDR") << QStringList{"--allow", "192.168.1.0/33"} << 2 << "invalid --allow \"192.168.1.0/33\"";
   QTest::newRow("CIDR with host bits")
       << QStringList{"--allow", "127.0.0.1/32", "--allow", "10.0.0.1/8"} << 2 << "did you mean 10.0.0.0/8?";
+  QTest::newRow("no connection per address") << QStringList{"--max-per-address", "0"} << 2
+                                            << "invalid --max-per-address \"0\": give a number from 1 to 1000";
   QTest::newRow("unknown option") << QStringList{"--verbose"} << 2 << "Unknown option 'verbose'";
   QTest::newRow("old version option") << QStringList{"--version", "1.2.3"} << 2 << "unexpected argument \"1.2.3\"";
   QTest::newRow("stray argument") << QStringList{"start"} << 2 << "unexpected argument";

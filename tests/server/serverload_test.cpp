@@ -20,15 +20,6 @@ namespace {
 const std::string kVersionReply = "\xA4RETSERVERVERSION:1.10.6:RETSERVERVERSION\xA4";
 const std::string kVersionEnd = ":RETSERVERVERSION\xA4";
 
-// This process's resident memory (the in-process server's included), in KiB.
-long ResidentKiB() {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-  return 0;
-}
-
 void FillCallLog(ServerHarness& h, int calls) {
   h.db().exec("INSERT INTO STATIONS (LOPNR, NAME) VALUES (3, 'PC3');"
               "INSERT INTO CALLABLES (LOPNR, NAME) VALUES (7, 'R7');");

@@ -1,10 +1,15 @@
 // How the server copes with the stream: requests split over reads or run
 // together, garbage, endless input, vanished clients, many connections, and
 // another connection that holds the database's write lock.
+#include <QFile>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -69,6 +74,15 @@ class tst_ServerRobustness : public QObject {
   void changeWaitingForTheWriteLockHoldsNobodyElse();
   void changeThatCannotTakeTheWriteLockIsRefused_data();
   void changeThatCannotTakeTheWriteLockIsRefused();
+  void clientTextCannotForgeLogLines_data();
+  void clientTextCannotForgeLogLines();
+  void updateClientsThatNeverReadHoldOneSliceEach();
+  void connectionsFromOneAddressAreCapped();
+  void repeatedLogLinesAreSummedUp();
+  void closedPeersAreNoticedWhileOverBudget();
+  void largestUnfinishedMessagesAreGivenUpFirst_data();
+  void largestUnfinishedMessagesAreGivenUpFirst();
+  void unfinishedFirstMessagesGetASmallAllowance();
 };
 
 void tst_ServerRobustness::requestSplitOverReads_data() {
@@ -157,9 +171,14 @@ void tst_ServerRobustness::halfMessageThatStallsIsCutOff() {
   ServerHarness h(o);
   WireClient idle(h.port());  // idle between messages: kept
   WireClient stalled(h.port());
+  WireClient silent(h.port());  // never a whole message: closed
+  WireClient garbage(h.port());
   QCOMPARE(idle.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
   stalled.send("\xA4GETSERVERVERSION:A:2:GETSERVERVE");
+  garbage.send("hello\r\n");
   QVERIFY(stalled.waitForClose());
+  QVERIFY(silent.waitForClose());
+  QVERIFY(garbage.waitForClose());
   QCOMPARE(idle.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
 }
 
@@ -179,7 +198,9 @@ void tst_ServerRobustness::connectionsBeyondTheLimitAreTurnedAway() {
 void tst_ServerRobustness::twoHundredConnectionsAtOnce() {
   ServerHarness h;
   std::vector<std::unique_ptr<WireClient>> clients;
-  for (int i = 0; i < 200; ++i) clients.push_back(std::make_unique<WireClient>(h.port()));
+  // From four machines: one address may hold at most 100.
+  for (int i = 0; i < 200; ++i)
+    clients.push_back(std::make_unique<WireClient>(h.port(), QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i % 4))));
   for (int i = 0; i < 200; ++i) clients[static_cast<std::size_t>(i)]->send(GetServerVersion("PC" + std::to_string(i), 0));
   for (auto& c : clients) QCOMPARE(c->waitFor(kVersionEnd), kVersionReply);
   QCOMPARE(h.server().connectionCount(), 200);
@@ -290,6 +311,213 @@ void tst_ServerRobustness::changeThatCannotTakeTheWriteLockIsRefused() {
   WireClient c(h.port());
   QCOMPARE(c.change(change), "");
   QCOMPARE(h.query(unchanged.toUtf8().constData()), "1");
+}
+
+void tst_ServerRobustness::clientTextCannotForgeLogLines_data() {
+  QTest::addColumn<QByteArray>("request");
+  const std::string forged = "2026-12-10 19:00:00 connection from 10.66.66.66:4444 (1 open)";
+  QTest::newRow("bracketed identifier in OPENSQL")
+      << QByteArray::fromStdString(OpenSql("A", "SELECT [x\n" + forged + "] FROM CALLLOG"));
+  QTest::newRow("carriage return and terminal escape in OPENSQL")
+      << QByteArray::fromStdString(OpenSql("A", "SELECT [x\r\x1b[2K" + forged + "] FROM CALLLOG"));
+  QTest::newRow("client name logged when the connection closes")
+      << QByteArray::fromStdString(GetServerVersion("PC\n" + forged + "\n", 2));
+}
+
+void tst_ServerRobustness::clientTextCannotForgeLogLines() {
+  QFETCH(QByteArray, request);
+  QString log;
+  davu::server::ServerOptions o;
+  o.logSink = [&log](const QString& line) { log += line; };
+  auto h = std::make_unique<ServerHarness>(o);
+  {
+    WireClient c(h->port());
+    c.send(request.toStdString());
+    // Answered: the request has been handled and logged.
+    QVERIFY(!c.exchange(GetKliniknamn("A", "2"), ":RETKLINIKNAMN\xA4").empty());
+  }
+  QTRY_COMPARE(h->server().connectionCount(), 0);
+  QVERIFY(log.endsWith(QLatin1Char('\n')));
+  const QStringList lines = log.chopped(1).split(QLatin1Char('\n'));
+  QVERIFY(lines.size() >= 2);
+  static const QRegularExpression stamped(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "));
+  bool quoted = false;
+  for (const QString& line : lines) {
+    // Every line is the server's own, and holds no control character.
+    QVERIFY2(stamped.match(line).hasMatch(), qPrintable(line));
+    QVERIFY2(!line.startsWith(QLatin1String("2026-12-10 19:00:00")), qPrintable(line));
+    for (QChar ch : line) QVERIFY2(ch.unicode() >= 0x20 && ch.unicode() != 0x7f, qPrintable(line));
+    quoted = quoted || line.contains(QLatin1String("\\x0a2026-12-10 19")) ||
+             line.contains(QLatin1String("\\x1b[2K2026-12-10"));
+  }
+  QVERIFY2(quoted, qPrintable(log));  // the text is still there, escaped
+}
+
+void tst_ServerRobustness::updateClientsThatNeverReadHoldOneSliceEach() {
+  QTemporaryDir updates;
+  std::string program(24 << 20, '\0');
+  for (std::size_t i = 0; i < program.size(); ++i) program[i] = static_cast<char>((i * 7919) >> 5);
+  {
+    QFile f(updates.filePath(QStringLiteral("davu-admin")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(program.data(), static_cast<qint64>(program.size())), qint64(program.size()));
+  }
+  davu::server::ServerOptions o;
+  o.updateDir = updates.path();
+  o.memoryBudget = 64u << 20;
+  o.programFilePauseMs = 0;
+  ServerHarness h(o);
+  const long before = ResidentKiB();
+  // Twelve update requests (288 MiB of replies) whose clients never read.
+  std::vector<std::unique_ptr<WireClient>> idle;
+  for (int i = 0; i < 12; ++i) {
+    idle.push_back(std::make_unique<WireClient>(h.port()));
+    idle.back()->socket().setReadBufferSize(1024);
+    idle.back()->send(GetNewClient("davu-admin", "PC" + std::to_string(i), 2));
+  }
+  QTRY_VERIFY(std::all_of(idle.begin(), idle.end(), [](auto& c) { return c->socket().bytesAvailable() > 0; }));
+  QVERIFY2(h.server().bufferedBytes() <= 12u * 300 * 1024,  // a slice each
+           qPrintable(QStringLiteral("%1 bytes buffered").arg(h.server().bufferedBytes())));
+  const long grewMiB = (ResidentKiB() - before) / 1024;
+  QVERIFY2(grewMiB < 32, qPrintable(QStringLiteral("grew %1 MiB").arg(grewMiB)));
+  // Another administrator is served, the file byte for byte.
+  WireClient next(h.port());
+  const std::string got = next.exchange(GetNewClient("davu-admin", "PC99", 2), "#DATAEND#");
+  QVERIFY(got == W("#DATASTART#¤RETNEWCLIENT:") + program + W(":RETNEWCLIENT¤#DATAEND#"));
+}
+
+void tst_ServerRobustness::connectionsFromOneAddressAreCapped() {
+  davu::server::ServerOptions o;
+  o.maxPerAddress = 3;
+  ServerHarness h(o);
+  const QHostAddress host(QStringLiteral("127.0.0.2"));
+  std::vector<std::unique_ptr<WireClient>> same;
+  for (int i = 0; i < 3; ++i) {
+    same.push_back(std::make_unique<WireClient>(h.port(), host));
+    QCOMPARE(same.back()->exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  }
+  WireClient fourth(h.port(), host);
+  QCOMPARE(fourth.waitFor("."), W("ERROR: Servern har för många anslutningar från den här datorn."));
+  QVERIFY(fourth.waitForClose());
+  // Other machines are served; a slot freed is taken again.
+  WireClient other(h.port(), QHostAddress(QStringLiteral("127.0.0.3")));
+  QCOMPARE(other.exchange(GetServerVersion("B", 2), kVersionEnd), kVersionReply);
+  same.pop_back();
+  QTRY_COMPARE(h.server().connectionCount(), 3);
+  WireClient again(h.port(), host);
+  QCOMPARE(again.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+}
+
+void tst_ServerRobustness::repeatedLogLinesAreSummedUp() {
+  QStringList lines;
+  davu::server::ServerOptions o;
+  o.maxPerAddress = 1;
+  o.logBurst = 3;
+  o.logWindowMs = 200;
+  o.logSink = [&lines](const QString& line) { lines << line; };
+  ServerHarness h(o);
+  const QHostAddress host(QStringLiteral("127.0.0.2"));
+  WireClient first(h.port(), host);
+  QCOMPARE(first.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  for (int i = 0; i < 12; ++i) {
+    WireClient refused(h.port(), host);
+    QVERIFY(refused.waitForClose());
+  }
+  WireClient other(h.port(), QHostAddress(QStringLiteral("127.0.0.3")));
+  QCOMPARE(other.exchange(GetServerVersion("B", 2), kVersionEnd), kVersionReply);
+  QTRY_VERIFY(!lines.filter(QStringLiteral("more from 127.0.0.2")).isEmpty());
+  QCOMPARE(lines.filter(QStringLiteral("from 127.0.0.2:")).size(), 3);  // the connection and two refusals
+  QVERIFY2(lines.filter(QStringLiteral("… and 10 more from 127.0.0.2\n")).size() == 1, qPrintable(lines.join("")));
+  QVERIFY(!lines.filter(QStringLiteral("connection from 127.0.0.3:")).isEmpty());  // others are logged
+  // A new window writes again.
+  WireClient later(h.port(), host);
+  QVERIFY(later.waitForClose());
+  QTRY_COMPARE(lines.filter(QStringLiteral("from 127.0.0.2:")).size(), 4);
+}
+
+namespace {
+// Clients that ask for lists and never read: their replies hold the budget.
+void AskAndNeverRead(ServerHarness& h, std::vector<std::unique_ptr<WireClient>>& clients) {
+  h.db().exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600)"
+              " INSERT INTO CALLABLES (NAME, FULLNAME) SELECT 'R' || i, 'Mottagningsrum ' || i FROM n");
+  std::string burst;
+  for (int i = 0; i < 15000; ++i) burst += GetAllCallables("X");
+  for (auto& c : clients) {
+    c->socket().setReadBufferSize(1024);
+    c->send(burst);
+  }
+}
+}  // namespace
+
+void tst_ServerRobustness::closedPeersAreNoticedWhileOverBudget() {
+  davu::server::ServerOptions o;
+  o.memoryBudget = 6u << 20;
+  o.heldOutput = 4u << 20;
+  o.unreadOutputMs = 600000;
+  o.stalledInputMs = 600000;
+  ServerHarness h(o);
+  std::vector<std::unique_ptr<WireClient>> flooders, nonReaders;
+  for (int i = 0; i < 5; ++i) flooders.push_back(std::make_unique<WireClient>(h.port()));
+  for (int i = 0; i < 2; ++i) nonReaders.push_back(std::make_unique<WireClient>(h.port()));
+  QTRY_COMPARE(h.server().connectionCount(), 7);
+  AskAndNeverRead(h, nonReaders);
+  QTRY_VERIFY(h.server().overBudget());
+  // More than the server reads ahead, all of it in its system buffers, then gone.
+  for (auto& f : flooders) {
+    f->send("#DATASTART#\xA4OPENSQL:X:" + std::string(100 * 1024, 'x'));
+    QTRY_COMPARE(f->socket().bytesToWrite(), qint64(0));
+  }
+  flooders.clear();
+  QTRY_COMPARE(h.server().connectionCount(), 2);
+}
+
+void tst_ServerRobustness::largestUnfinishedMessagesAreGivenUpFirst_data() {
+  QTest::addColumn<bool>("memory");
+  QTest::newRow("over the memory budget") << true;
+  QTest::newRow("over the limit for unfinished messages") << false;
+}
+
+void tst_ServerRobustness::largestUnfinishedMessagesAreGivenUpFirst() {
+  QFETCH(bool, memory);
+  davu::server::ServerOptions o;
+  (memory ? o.memoryBudget : o.unfinishedBudget) = 3584u * 1024;
+  o.stalledInputMs = 600000;
+  ServerHarness h(o);
+  WireClient big(h.port()), small(h.port());
+  for (WireClient* c : {&big, &small}) QCOMPARE(c->exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  big.send("#DATASTART#\xA4OPENSQL:X:" + std::string(3 << 20, 'x'));
+  small.send("#DATASTART#\xA4OPENSQL:X:" + std::string(1 << 20, 'x'));
+  QVERIFY(big.waitForClose(10000));
+  QVERIFY(small.connected());
+  WireClient next(h.port());
+  QCOMPARE(next.exchange(GetServerVersion("B", 2), kVersionEnd), kVersionReply);
+  QVERIFY(small.connected());
+}
+
+void tst_ServerRobustness::unfinishedFirstMessagesGetASmallAllowance() {
+  ServerHarness h;
+  std::size_t peak = 0;
+  QTimer sampler;
+  QObject::connect(&sampler, &QTimer::timeout, [&] { peak = std::max(peak, h.server().bufferedBytes()); });
+  sampler.start(1);
+  const std::string unfinished = "#DATASTART#\xA4OPENSQL:X:" + std::string(1 << 20, 'x');
+  // A client that has introduced itself may send a long request.
+  WireClient known(h.port());
+  QCOMPARE(known.exchange(GetServerVersion("A", 2), kVersionEnd), kVersionReply);
+  known.send(unfinished);
+  // Twenty that start with one are closed at 64 KiB.
+  std::vector<std::unique_ptr<WireClient>> strangers;
+  for (int i = 0; i < 20; ++i) {
+    strangers.push_back(std::make_unique<WireClient>(h.port()));
+    strangers.back()->send(unfinished);
+  }
+  for (auto& c : strangers) {
+    QVERIFY(c->waitForClose());
+    QCOMPARE(c->waitFor("."), W("ERROR: Begäran är för stor eller saknar slutmarkör."));
+  }
+  QTRY_VERIFY(h.server().bufferedBytes() >= (1u << 20));  // the known client's, all of it
+  QVERIFY(known.connected());
+  QVERIFY2(peak < 4u << 20, qPrintable(QStringLiteral("%1 bytes buffered").arg(peak)));
 }
 
 QTEST_GUILESS_MAIN(tst_ServerRobustness)
