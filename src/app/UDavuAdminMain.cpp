@@ -15,6 +15,7 @@
 #include "CEVersionInfo.h"
 #include "ClientSocket.h"
 #include "Dialogs.h"
+#include "KeyboardAccess.h"
 #include "ProductVersion.h"
 #include "ScreenFit.h"
 #include "SettingsStore.h"
@@ -150,6 +151,12 @@ void TfrmDAVUAdmin::buildControls() {
                          static_cast<QPushButton*>(btnKallelser),
                          static_cast<QPushButton*>(btnSettings), btnClose})
     b->setAutoDefault(true);
+
+  // Alt+letter for each button; "&Stäng" marks its own.
+  davu::keys::SetAccessKey(btnSystemregister, u'r');
+  davu::keys::SetAccessKey(btnStatistik, u't');
+  davu::keys::SetAccessKey(btnKallelser, u'k');
+  davu::keys::SetAccessKey(btnSettings, u'i');
 
   connect(btnSystemregister, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnSystemregisterClick);
   connect(btnStatistik, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnStatistikClick);
