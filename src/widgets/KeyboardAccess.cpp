@@ -71,12 +71,8 @@ void SetAccessKey(QAbstractButton* button, QChar letter) {
 }
 
 void PressFocusedButtonOnReturn(QWidget* window) {
-  auto* filter = window->findChild<ReturnPresses*>(QString(), Qt::FindDirectChildrenOnly);
-  if (!filter) filter = new ReturnPresses(window);
-  for (QPushButton* b : window->findChildren<QPushButton*>()) {
-    b->removeEventFilter(filter);
-    b->installEventFilter(filter);
-  }
+  auto* filter = new ReturnPresses(window);
+  for (QPushButton* b : window->findChildren<QPushButton*>()) b->installEventFilter(filter);
 }
 
 void SwitchTabsFromAnywhere(QWidget* window, QTabWidget* tabs) {

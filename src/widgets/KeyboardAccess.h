@@ -25,7 +25,8 @@ QString MarkedCaption(const QString& caption, const QKeySequence& key);
 void SetAccessKey(QAbstractButton* button, QChar letter);
 
 // Return and Enter press the push button that has the focus, in `window`
-// and everything below it. Without this a dialog's Return goes to its
+// and everything below it; once per window, after its buttons are made.
+// Without this a dialog's Return goes to its
 // default button whatever has the focus, and outside a dialog to none.
 void PressFocusedButtonOnReturn(QWidget* window);
 
