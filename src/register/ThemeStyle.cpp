@@ -125,7 +125,12 @@ void TThemeStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* op
       break;
     case PE_FrameFocusRect:
       // Drawn only where the base style draws one: after a keyboard move.
-      if (option->state & State_KeyboardFocusChange) Outline(painter, option->rect, edge(true), 1);
+      // Two pixels wide: the current cell of a grid that fills its window
+      // shows where the keyboard is even where the ring around it cannot.
+      if (option->state & State_KeyboardFocusChange) {
+        Outline(painter, option->rect, edge(true), 1);
+        Outline(painter, option->rect.adjusted(1, 1, -1, -1), edge(true), 0);
+      }
       break;
     default:
       break;
