@@ -8,6 +8,7 @@
 #include <QStylePainter>
 
 #include "KeyboardAccess.h"
+#include "ShownTabsAccessible.h"
 
 TPictureButton::TPictureButton(const QString& caption, QWidget* parent)
     : QPushButton(caption, parent) {
@@ -57,13 +58,7 @@ QAccessibleInterface* MainWindowParts(const QString& className, QObject* object)
 
 }  // namespace
 
-void InstallMainWindowAccessibility() {
-  static const bool installed = [] {
-    QAccessible::installFactory(MainWindowParts);
-    return true;
-  }();
-  Q_UNUSED(installed);
-}
+void InstallMainWindowAccessibility() { davu::a11y::InstallFactoryOnce(MainWindowParts); }
 
 TStatusCircle::TStatusCircle(QWidget* parent) : QWidget(parent) {
   InstallMainWindowAccessibility();

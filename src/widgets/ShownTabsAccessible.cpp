@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTabBar>
 #include <map>
+#include <set>
 
 namespace davu::a11y {
 
@@ -128,12 +129,11 @@ QAccessibleInterface* ShownTabsFactory(const QString& className, QObject* object
 
 }  // namespace
 
-void ExposeShownTabsOnly() {
-  static const bool installed = [] {
-    QAccessible::installFactory(ShownTabsFactory);
-    return true;
-  }();
-  Q_UNUSED(installed);
+void InstallFactoryOnce(QAccessible::InterfaceFactory factory) {
+  static std::set<QAccessible::InterfaceFactory> installed;
+  if (installed.insert(factory).second) QAccessible::installFactory(factory);
 }
+
+void ExposeShownTabsOnly() { InstallFactoryOnce(ShownTabsFactory); }
 
 }  // namespace davu::a11y
