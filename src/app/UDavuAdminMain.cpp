@@ -14,6 +14,7 @@
 #include "CEVersionInfo.h"
 #include "ClientSocket.h"
 #include "Dialogs.h"
+#include "KeyboardAccess.h"
 #include "ProductVersion.h"
 #include "ReplyRouter.h"
 #include "ScreenFit.h"
@@ -218,6 +219,12 @@ void TfrmDAVUAdmin::buildControls() {
                          static_cast<QPushButton*>(btnKallelser),
                          static_cast<QPushButton*>(btnSettings), btnClose})
     b->setAutoDefault(true);
+
+  // Alt+letter for each button; "&Stäng" marks its own.
+  davu::keys::SetAccessKey(btnSystemregister, u'r');
+  davu::keys::SetAccessKey(btnStatistik, u't');
+  davu::keys::SetAccessKey(btnKallelser, u'k');
+  davu::keys::SetAccessKey(btnSettings, u'i');
 
   connect(btnSystemregister, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnSystemregisterClick);
   connect(btnStatistik, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnStatistikClick);

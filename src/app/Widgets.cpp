@@ -1,8 +1,14 @@
 #include "Widgets.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+
+#include "KeyboardAccess.h"
+#include "ShownTabsAccessible.h"
 
 TPictureButton::TPictureButton(const QString& caption, QWidget* parent)
     : QPushButton(caption, parent) {
@@ -25,7 +31,7 @@ void TPictureButton::paintEvent(QPaintEvent*) {
   const QFontMetrics fm(font());
   const QRect textRect(inner.left(), inner.top(), inner.width(), fm.height());
   p.drawItemText(textRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic, palette(),
-                 isEnabled(), text(), QPalette::ButtonText);
+                 isEnabled(), davu::keys::MarkedCaption(text(), shortcut()), QPalette::ButtonText);
 
   const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
   const QPixmap pm = icon().pixmap(iconSize(), devicePixelRatioF(), mode);
@@ -38,7 +44,32 @@ void TPictureButton::paintEvent(QPaintEvent*) {
   p.drawPixmap(topLeft, pm);
 }
 
-TStatusCircle::TStatusCircle(QWidget* parent) : QWidget(parent) { setFixedSize(25, 25); }
+namespace {
+
+// The main window is a window to a screen reader, not a filler, and the
+// circle a picture of the connection's state.
+QAccessibleInterface* MainWindowParts(const QString& className, QObject* object) {
+  auto* widget = qobject_cast<QWidget*>(object);
+  if (!widget) return nullptr;
+  if (className == QLatin1String("TfrmDAVUAdmin")) return new QAccessibleWidget(widget, QAccessible::Window);
+  if (className == QLatin1String("TStatusCircle")) return new QAccessibleWidget(widget, QAccessible::Graphic);
+  return nullptr;
+}
+
+}  // namespace
+
+void InstallMainWindowAccessibility() { davu::a11y::InstallFactoryOnce(MainWindowParts); }
+
+TStatusCircle::TStatusCircle(QWidget* parent) : QWidget(parent) {
+  InstallMainWindowAccessibility();
+  setFixedSize(25, 25);
+}
+
+bool TStatusCircle::event(QEvent* e) {
+  // Its name is its hint: what a pointer shows, a screen reader says.
+  if (e->type() == QEvent::ToolTipChange) setAccessibleName(toolTip());
+  return QWidget::event(e);
+}
 
 void TStatusCircle::setBrushColor(const QColor& c) {
   if (brush_ == c) return;

@@ -19,6 +19,10 @@ class TPictureButton : public QPushButton {
   void paintEvent(QPaintEvent* e) override;
 };
 
+// Tells a screen reader what the main window and its circle are; once per
+// process, before either is shown.
+void InstallMainWindowAccessibility();
+
 // A filled circle with a thin dark outline; its tool tip is the hint text.
 class TStatusCircle : public QWidget {
   Q_OBJECT
@@ -29,6 +33,7 @@ class TStatusCircle : public QWidget {
   void setBrushColor(const QColor& c);
 
  protected:
+  bool event(QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
 
  private:

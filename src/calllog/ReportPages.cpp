@@ -39,6 +39,8 @@ SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
   gridSammanfattning->setSelectionBehavior(QAbstractItemView::SelectRows);
   gridSammanfattning->setEditTriggers(QAbstractItemView::NoEditTriggers);
   gridSammanfattning->setWordWrap(false);
+  gridSammanfattning->setAccessibleName(QStringLiteral("Sammanfattning"));
+  gridSammanfattning->setTabKeyNavigation(false);
   gridSammanfattning->verticalHeader()->hide();
   gridSammanfattning->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   QHeaderView* header = gridSammanfattning->horizontalHeader();
@@ -79,6 +81,9 @@ ChartsPage::ChartsPage(QWidget* parent) : QWidget(parent) {
     v->setObjectName(QLatin1String(name));
     v->setRenderHint(QPainter::Antialiasing);
     v->setFrameShape(QFrame::NoFrame);
+    // A picture: the choice above it is what the keyboard reaches.
+    v->setFocusPolicy(Qt::NoFocus);
+    v->viewport()->setFocusPolicy(Qt::NoFocus);
     return v;
   };
   chartPerDag = view("chartPerDag");
@@ -91,8 +96,9 @@ ChartsPage::ChartsPage(QWidget* parent) : QWidget(parent) {
   for (QChartView* v : {chartPerDag, chartPerTimme, chartResurser}) stDiagram->addWidget(v);
   cbDiagram->addItems({QStringLiteral("Kallelser per dag"), QStringLiteral("Kallelser per timme"),
                        QStringLiteral("De tio mest kallade resurserna")});
+  for (int i = 0; i < stDiagram->count(); ++i) stDiagram->widget(i)->setAccessibleName(cbDiagram->itemText(i));
   connect(cbDiagram, &QComboBox::currentIndexChanged, stDiagram, &QStackedWidget::setCurrentIndex);
-  auto* label = new QLabel(QStringLiteral("Diagram:"), this);
+  auto* label = new QLabel(QStringLiteral("&Diagram:"), this);
   label->setObjectName(QStringLiteral("lblDiagram"));
   label->setBuddy(cbDiagram);
 

@@ -217,6 +217,8 @@ QVariant TSVVirtualTable::data(const QModelIndex& index, int role) const {
     if (role == Qt::CheckStateRole)
       return rawValue(row, column) == "T" ? Qt::Checked : Qt::Unchecked;
     if (role == Qt::EditRole) return value(row, column);
+    // The tick shows no text; a screen reader names the cell by its column.
+    if (role == Qt::AccessibleTextRole) return headerData(column, Qt::Horizontal, Qt::DisplayRole);
     return {};
   }
   if (role == Qt::DisplayRole || role == Qt::EditRole) return value(row, column);

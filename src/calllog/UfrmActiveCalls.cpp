@@ -13,6 +13,7 @@
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
 #include "Dialogs.h"
+#include "KeyboardAccess.h"
 #include "ScreenFit.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
@@ -48,6 +49,10 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtAct
                       {"COMINGTSTAMP", 18, QStringLiteral("På väg")},
                       {"SMSSENT", 5, QStringLiteral("SMS skickat")}});
 
+  DBGrid1->setAccessibleName(QStringLiteral("Pågående kallelser"));
+  // Tab leaves the grid; the arrows move in it and Space ticks "Radera".
+  DBGrid1->setTabKeyNavigation(false);
+
   const davu::calllog::BottomPanel bottom = davu::calllog::MakeBottomPanel(this, QStringLiteral("Panel1"),
                                                               QStringLiteral("Radera markerade..."));
   Panel1 = bottom.panel;
@@ -61,6 +66,7 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtAct
   layout->addWidget(DBGrid1, 1);
   layout->addWidget(Panel1);
 
+  davu::keys::PressFocusedButtonOnReturn(this);
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmDAVUActiveCalls::BitBtn1Click);
   connect(Avbryt, &QPushButton::clicked, this, &TfrmDAVUActiveCalls::AvbrytClick);
 }

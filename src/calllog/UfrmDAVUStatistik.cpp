@@ -22,7 +22,9 @@
 #include "CallLogSql.h"
 #include "ClientIdentity.h"
 #include "ClientSocket.h"
+#include "KeyboardAccess.h"
 #include "ScreenFit.h"
+#include "ShownTabsAccessible.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
 #include "StatistikReports.h"
@@ -113,8 +115,10 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
 
   buildLeftPanel();
 
+  davu::a11y::ExposeShownTabsOnly();
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  PageControl1->setAccessibleName(QStringLiteral("Flikar"));
   TabSheet1 = new QWidget;
   TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
   PageControl1->addTab(TabSheet1, QStringLiteral("Text statistik"));
@@ -127,6 +131,8 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
                       {"CONFIRMTSTAMP", 18, QStringLiteral("Bekräftad")},
                       {"SMSSENT", 5, QStringLiteral("SMS skickat")}});
   DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  DBGrid1->setAccessibleName(QStringLiteral("Kallelser"));
+  DBGrid1->setTabKeyNavigation(false);
   auto* sheet = new QVBoxLayout(TabSheet1);
   sheet->setContentsMargins(2, 2, 2, 2);
   sheet->addWidget(DBGrid1);
@@ -158,6 +164,8 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
 
   FormCreate();
   Reports = new StatistikReports(this);
+  davu::keys::PressFocusedButtonOnReturn(this);
+  davu::keys::SwitchTabsFromAnywhere(this, PageControl1);
 }
 
 void TfrmDAVUStatistik::buildLeftPanel() {
@@ -170,20 +178,27 @@ void TfrmDAVUStatistik::buildLeftPanel() {
   GroupBox2 = Group(QStringLiteral("Klienter"), "GroupBox2", GroupBox1);
   GroupBox2->setMinimumHeight(122);
   CheckListBox2 = CheckList("CheckListBox2", GroupBox2);
+  CheckListBox2->setAccessibleName(GroupBox2->title());
   TightColumn(GroupBox2)->addWidget(CheckListBox2);
 
   GroupBox3 = Group(QStringLiteral("Resurser"), "GroupBox3", GroupBox1);
   CheckListBox1 = CheckList("CheckListBox1", GroupBox3);
+  CheckListBox1->setAccessibleName(GroupBox3->title());
   TightColumn(GroupBox3)->addWidget(CheckListBox1);
 
   GroupBox4 = Group(QStringLiteral("Datumintervall"), "GroupBox4", GroupBox1);
   GroupBox4->setFixedHeight(76);
-  Label1 = new QLabel(QStringLiteral("Fr.o.m.:"), GroupBox4);
+  Label1 = new QLabel(QStringLiteral("&Fr.o.m.:"), GroupBox4);
   Label1->setObjectName(QStringLiteral("Label1"));
   DateTimePicker1 = DatePicker("DateTimePicker1", GroupBox4);
-  Label2 = new QLabel(QStringLiteral("T.o.m.:"), GroupBox4);
+  Label2 = new QLabel(QStringLiteral("T.o.&m.:"), GroupBox4);
   Label2->setObjectName(QStringLiteral("Label2"));
   DateTimePicker2 = DatePicker("DateTimePicker2", GroupBox4);
+  // Each date is named by its own caption, not by the group around both.
+  Label1->setBuddy(DateTimePicker1);
+  Label2->setBuddy(DateTimePicker2);
+  DateTimePicker1->setAccessibleName(QStringLiteral("Fr.o.m."));
+  DateTimePicker2->setAccessibleName(QStringLiteral("T.o.m."));
   auto* dates = new QGridLayout(GroupBox4);
   dates->setContentsMargins(3, 2, 3, 3);
   dates->setHorizontalSpacing(3);

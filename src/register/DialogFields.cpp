@@ -15,6 +15,8 @@ void ShowSwatchColour(QFrame* swatch, std::int32_t colour) {
   QPalette p = swatch->palette();
   p.setColor(QPalette::Window, ColourOf(colour));
   swatch->setPalette(p);
+  // The swatch shows nothing to a screen reader: its name says the colour.
+  swatch->setAccessibleName(QStringLiteral("Färg: ") + ColourOf(colour).name());
 }
 
 bool PickSwatchColour(std::int32_t& colour) {

@@ -1,6 +1,9 @@
 #include "ThemeStyle.h"
 
+#include <QApplication>
+#include <QFocusFrame>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleOption>
 
 #include "ColourContrast.h"
@@ -58,9 +61,11 @@ QColor ControlEdgeColour(const QPalette& p) {
 }
 
 QColor FocusFrameColour(const QPalette& p) {
+  // Buttons are drawn in shades of their colour: the frame holds against those too.
+  const QColor button = p.color(QPalette::Button);
   return WithContrast(p.color(QPalette::Highlight),
-                      {p.color(QPalette::Window), p.color(QPalette::Base),
-                       p.color(QPalette::AlternateBase), p.color(QPalette::Button)},
+                      {p.color(QPalette::Window), p.color(QPalette::Base), p.color(QPalette::AlternateBase),
+                       button, button.lighter(130), button.darker(115)},
                       kControlContrast);
 }
 
@@ -120,7 +125,12 @@ void TThemeStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* op
       break;
     case PE_FrameFocusRect:
       // Drawn only where the base style draws one: after a keyboard move.
-      if (option->state & State_KeyboardFocusChange) Outline(painter, option->rect, edge(true), 1);
+      // Two pixels wide: the current cell of a grid that fills its window
+      // shows where the keyboard is even where the ring around it cannot.
+      if (option->state & State_KeyboardFocusChange) {
+        Outline(painter, option->rect, edge(true), 1);
+        Outline(painter, option->rect.adjusted(1, 1, -1, -1), edge(true), 0);
+      }
       break;
     default:
       break;
@@ -139,4 +149,62 @@ void TThemeStyle::drawComplexControl(ComplexControl control, const QStyleOptionC
                                                : ControlEdgeColour(option->palette),
               2);
   }
+}
+
+int TThemeStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
+  if (metric == PM_FocusFrameHMargin || metric == PM_FocusFrameVMargin) return kFocusRingWidth;
+  return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
+void TThemeStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                              const QWidget* widget) const {
+  if (element != CE_FocusFrame) {
+    QProxyStyle::drawControl(element, option, painter, widget);
+    return;
+  }
+  // The frame widget shows only its outer ring; the colour is the focus
+  // colour, which stands out from windows, fields, lists and buttons alike.
+  painter->fillRect(option->rect, FocusFrameColour(option->palette));
+}
+
+namespace {
+
+// The control a ring goes around: a spin box or combo box rather than the
+// edit field inside it that takes the focus for it.
+QWidget* RingedControl(QWidget* focused) {
+  QWidget* w = focused;
+  while (w && !w->isWindow() && w->parentWidget() && w->parentWidget()->focusProxy() == w) w = w->parentWidget();
+  return w;
+}
+
+class FocusRing final : public QObject {
+ public:
+  explicit FocusRing(QObject* parent) : QObject(parent) {
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { follow(now); });
+  }
+
+ private:
+  void follow(QWidget* focused) {
+    QWidget* control = RingedControl(focused);
+    if (!control || control->isWindow()) {
+      if (frame_) frame_->setWidget(nullptr);
+      return;
+    }
+    if (!frame_) {
+      frame_ = new QFocusFrame(control);
+      frame_->setObjectName(QStringLiteral("FocusRing"));
+    }
+    frame_->setWidget(control);
+  }
+
+  // Owned by the window it stands in; gone with it.
+  QPointer<QFocusFrame> frame_;
+};
+
+}  // namespace
+
+void FollowFocusWithRing() {
+  static QPointer<QObject> ring;
+  if (ring || !qApp) return;
+  ring = new FocusRing(qApp);
 }

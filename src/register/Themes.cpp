@@ -116,6 +116,7 @@ bool ApplyTheme(const QString& name) {
   if (!base) return false;
   QApplication::setStyle(new TThemeStyle(base));
   QApplication::setPalette(ReadablePalette(theme ? PaletteOf(*theme) : plain.palette));
+  FollowFocusWithRing();
   Active() = name;
   return true;
 }

@@ -9,8 +9,10 @@
 #include <QVBoxLayout>
 
 #include "ClientSocket.h"
+#include "KeyboardAccess.h"
 #include "ReplyTarget.h"
 #include "ScreenFit.h"
+#include "ShownTabsAccessible.h"
 #include "SharedState.h"
 
 TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
@@ -19,8 +21,11 @@ TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
   setModal(true);
   SetFixedSizeOnScreen(this, QSize(kRegisterDesignWidth, kRegisterDesignHeight));
 
+  // Only the tabs of the window's mode are shown, and only they are told.
+  davu::a11y::ExposeShownTabsOnly();
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  PageControl1->setAccessibleName(QStringLiteral("Flikar"));
 
   tsServersettings = new TServerSettingsTab;
   tsResurser = new TResourcesTab;
@@ -34,13 +39,17 @@ TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
   connect(tsStations, &TStationsTab::AllResourcesRequested, this,
           [this] { ResourceListTarget = TResourceListTarget::ListBox3; });
 
-  btnSave = new QPushButton(QStringLiteral("Spara"), this);
+  btnSave = new TAccessKeyButton(QStringLiteral("Spara"), this);
   btnSave->setObjectName(QStringLiteral("btnSave"));
-  btnCancel = new QPushButton(QStringLiteral("Ångra"), this);
+  btnCancel = new TAccessKeyButton(QStringLiteral("Ångra"), this);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  btnReturn = new QPushButton(QStringLiteral("Återgå"), this);
+  btnReturn = new TAccessKeyButton(QStringLiteral("Återgå"), this);
   btnReturn->setObjectName(QStringLiteral("btnReturn"));
+  davu::keys::SetAccessKey(btnSave, u's');
+  davu::keys::SetAccessKey(btnCancel, u'g');
+  davu::keys::SetAccessKey(btnReturn, u't');
   // No default button: Enter in a field must not save or leave the window.
+  // Enter on a focused button presses that button (below).
   for (QPushButton* b : {btnSave, btnCancel, btnReturn}) {
     b->setAutoDefault(false);
     b->setDefault(false);
@@ -62,6 +71,9 @@ TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
   main->setContentsMargins(8, 8, 8, 8);
   main->addWidget(PageControl1, 1);
   main->addLayout(buttons);
+
+  davu::keys::PressFocusedButtonOnReturn(this);
+  davu::keys::SwitchTabsFromAnywhere(this, PageControl1);
 
   connect(btnSave, &QPushButton::clicked, this, &TfrmSystreg::btnSaveClick);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmSystreg::btnCancelClick);

@@ -15,6 +15,7 @@
 #include "CallableMoves.h"
 #include "ClientIdentity.h"
 #include "Dialogs.h"
+#include "KeyboardAccess.h"
 #include "SharedState.h"
 #include "UfrmAddEditKlient.h"
 #include "VersionOrder.h"
@@ -50,7 +51,7 @@ class RedSplitter final : public QSplitter {
 };
 
 QPushButton* Button(const QString& name, const QString& text, QStyle::StandardPixmap icon = {}) {
-  auto* b = new QPushButton(text);
+  auto* b = new TAccessKeyButton(text);
   b->setObjectName(name);
   b->setAutoDefault(false);
   if (text.isEmpty()) {
@@ -70,12 +71,15 @@ QListView* ResourceList(const QString& name, QAbstractItemModel* model) {
   return view;
 }
 
-// A caption above a control, as one column.
+// A caption above a control, as one column; the caption names the control.
 QWidget* Column(const QString& caption, QWidget* control) {
   auto* column = new QWidget;
   auto* layout = new QVBoxLayout(column);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(new QLabel(caption));
+  auto* label = new QLabel(caption);
+  label->setBuddy(control);
+  control->setAccessibleName(caption);
+  layout->addWidget(label);
   layout->addWidget(control, 1);
   return column;
 }
@@ -132,6 +136,8 @@ TStationsTab::TStationsTab(QWidget* parent) : TRegisterTab(parent) {
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
   Splitter1->setSizes({kClientsPaneWidth, kRegisterDesignWidth - kClientsPaneWidth});
+  Splitter1->setAccessibleName(QStringLiteral("Klienter och resurser"));
+  Splitter1->handle(1)->setAccessibleName(QStringLiteral("Gräns mellan klienter och resurser"));
   gbResurserAttVisa->installEventFilter(this);
   connect(Splitter1, &QSplitter::splitterMoved, this, [this](int, int) { Splitter1Moved(); });
 
@@ -150,6 +156,10 @@ void TStationsTab::BuildClientsPane() {
   lbmachines->setItemDelegate(new TMachineItemDelegate(lbmachines));
   lbmachines->setUniformItemSizes(true);
   lbmachines->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lbmachines->setAccessibleName(gbKlienter->title());
+  davu::keys::SetAccessKey(BitBtn11, u'l');
+  davu::keys::SetAccessKey(BitBtn12, u'd');
+  davu::keys::SetAccessKey(BitBtn13, u'r');
 
   // The three buttons share the pane's 249 pixels.
   auto* buttons = new QHBoxLayout;
@@ -194,6 +204,8 @@ void TStationsTab::BuildResourcesPane() {
   BitBtn10->setToolTip(QStringLiteral("Ta bort från valda resurser"));
   BitBtn7->setToolTip(QStringLiteral("Flytta upp"));
   BitBtn8->setToolTip(QStringLiteral("Flytta ned"));
+  // The arrows are named by what they do, as their hints say.
+  for (QPushButton* b : {BitBtn9, BitBtn10, BitBtn7, BitBtn8}) b->setAccessibleName(b->toolTip());
 
   FAllResourcesColumn = Column(QStringLiteral("Alla resurser"), ListBox3);
   auto* layout = new QHBoxLayout(gbResurserAttVisa);

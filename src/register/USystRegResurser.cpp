@@ -8,6 +8,7 @@
 
 #include "ClientIdentity.h"
 #include "Dialogs.h"
+#include "KeyboardAccess.h"
 #include "UfrmAddEditResurs.h"
 #include "WireText.h"
 #include "protocol/Catalogue.h"
@@ -27,16 +28,18 @@ TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
   lbResurser->setUniformItemSizes(true);
   lbResurser->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lbResurser->setSelectionMode(QAbstractItemView::SingleSelection);
+  lbResurser->setAccessibleName(QStringLiteral("Befintliga resurser"));
 
-  auto button = [](const QString& text, const char* name) {
-    auto* b = new QPushButton(text);
+  auto button = [](const QString& text, const char* name, QChar key) {
+    auto* b = new TAccessKeyButton(text);
     b->setObjectName(QLatin1String(name));
     b->setAutoDefault(false);
+    davu::keys::SetAccessKey(b, key);
     return b;
   };
-  btnAddResurs = button(QStringLiteral("Lägg till"), "btnAddResurs");
-  btnEditResurs = button(QStringLiteral("Ändra"), "btnEditResurs");
-  btnDeleteResurs = button(QStringLiteral("Radera"), "btnDeleteResurs");
+  btnAddResurs = button(QStringLiteral("Lägg till"), "btnAddResurs", u'l');
+  btnEditResurs = button(QStringLiteral("Ändra"), "btnEditResurs", u'd');
+  btnDeleteResurs = button(QStringLiteral("Radera"), "btnDeleteResurs", u'r');
   auto* column = new QVBoxLayout;
   column->addWidget(btnAddResurs);
   column->addWidget(btnEditResurs);

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,6 +13,7 @@
 
 #include "DialogFields.h"
 #include "Dialogs.h"
+#include "KeyboardAccess.h"
 
 TfrmAddEditKlient::TfrmAddEditKlient(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmAddEditKlient"));
@@ -48,9 +50,15 @@ TfrmAddEditKlient::TfrmAddEditKlient(QWidget* parent) : QDialog(parent) {
   colourRow->addWidget(Panel6, 1);
   colourRow->addWidget(BitBtn5);
   auto* form = new QFormLayout(group);
-  form->addRow(QStringLiteral("Datornamn/namn:"), Edit1);
-  form->addRow(QStringLiteral("Plats:"), Edit2);
-  form->addRow(QStringLiteral("Färg"), colourRow);
+  const auto caption = [](const QString& text, QWidget* buddy) {
+    auto* l = new QLabel(text);
+    l->setBuddy(buddy);
+    return l;
+  };
+  form->addRow(caption(QStringLiteral("&Datornamn/namn:"), Edit1), Edit1);
+  form->addRow(caption(QStringLiteral("&Plats:"), Edit2), Edit2);
+  // The colour is chosen with the button beside its swatch.
+  form->addRow(caption(QStringLiteral("Fär&g"), BitBtn5), colourRow);
   form->addRow(RadioGroup1);
 
   QBoxLayout* buttons = OkCancelRow(this, BitBtn1, BitBtn2);
@@ -59,6 +67,7 @@ TfrmAddEditKlient::TfrmAddEditKlient(QWidget* parent) : QDialog(parent) {
   main->addWidget(group);
   main->addLayout(buttons);
 
+  davu::keys::PressFocusedButtonOnReturn(this);
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmAddEditKlient::BitBtn1Click);
   connect(BitBtn5, &QPushButton::clicked, this, &TfrmAddEditKlient::BitBtn5Click);
 

@@ -13,6 +13,7 @@
 #include "CallableList.h"
 #include "DialogFields.h"
 #include "Dialogs.h"
+#include "KeyboardAccess.h"
 #include "UCheckedGroupBox.h"
 #include "WireText.h"
 #include "platform/Platform.h"
@@ -61,7 +62,7 @@ TfrmAddEditResurs::TfrmAddEditResurs(QWidget* parent) : QDialog(parent) {
   Edit3->setPlaceholderText(QStringLiteral("Fyll i mobilnummer"));
   auto* sms = new QHBoxLayout(CheckedGroupBox1);
   sms->setContentsMargins(10, 22, 10, 10);
-  sms->addWidget(Caption(QStringLiteral("Nummer:"), Edit3));
+  sms->addWidget(Caption(QStringLiteral("N&ummer:"), Edit3));
   sms->addWidget(Edit3, 1);
 
   auto* colour = new QHBoxLayout;
@@ -71,11 +72,12 @@ TfrmAddEditResurs::TfrmAddEditResurs(QWidget* parent) : QDialog(parent) {
 
   auto* grid = new QGridLayout(GroupBox1);
   grid->addWidget(CheckBox1, 0, 1);
-  grid->addWidget(Caption(QStringLiteral("Namn:"), Edit1), 1, 0);
+  grid->addWidget(Caption(QStringLiteral("&Namn:"), Edit1), 1, 0);
   grid->addWidget(Edit1, 1, 1);
-  grid->addWidget(Caption(QStringLiteral("Fullständigt namn:"), Edit2), 2, 0);
+  grid->addWidget(Caption(QStringLiteral("&Fullständigt namn:"), Edit2), 2, 0);
   grid->addWidget(Edit2, 2, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Färg")), 3, 0);
+  // The colour is chosen with the button beside its swatch.
+  grid->addWidget(Caption(QStringLiteral("Fär&g"), BitBtn5), 3, 0);
   grid->addLayout(colour, 3, 1);
   grid->addWidget(CheckedGroupBox1, 4, 0, 1, 2);
   grid->setColumnStretch(1, 1);
@@ -87,6 +89,7 @@ TfrmAddEditResurs::TfrmAddEditResurs(QWidget* parent) : QDialog(parent) {
   main->addLayout(buttons);
   setFixedSize(420, 300);
 
+  davu::keys::PressFocusedButtonOnReturn(this);
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmAddEditResurs::BitBtn1Click);
   connect(BitBtn5, &QPushButton::clicked, this, &TfrmAddEditResurs::BitBtn5Click);
 }

@@ -72,6 +72,33 @@ double TextContrast(const QImage& img, const QRect& r, const QColor& bg) {
   return strongest;
 }
 
+struct Ring {
+  double againstSurroundings;
+  double againstControl;
+};
+
+// The two pixels just outside each side of `r`, at the side's middle: both
+// are ring, so the weakest of their contrasts counts, against the window
+// around and against the control's face inside.
+Ring RingAround(const QImage& img, const QRect& r, const QColor& surroundings, const QColor& control) {
+  const struct {
+    QPoint at, out;
+  } sides[] = {{{r.center().x(), r.top()}, {0, -1}},
+               {{r.center().x(), r.bottom()}, {0, 1}},
+               {{r.left(), r.center().y()}, {-1, 0}},
+               {{r.right(), r.center().y()}, {1, 0}}};
+  Ring ring{21, 21};
+  for (const auto& side : sides) {
+    for (int d = 1; d <= 2; ++d) {
+      const QPoint p = side.at + side.out * d;
+      if (!img.rect().contains(p)) continue;
+      ring.againstSurroundings = std::min(ring.againstSurroundings, ContrastRatio(img.pixelColor(p), surroundings));
+      ring.againstControl = std::min(ring.againstControl, ContrastRatio(img.pixelColor(p), control));
+    }
+  }
+  return ring;
+}
+
 QImage Grab(QWidget* w) {
   QApplication::processEvents();
   return w->grab().toImage();
@@ -160,6 +187,20 @@ class ThemeContrastTest : public QObject {
     img = Grab(&c.host);
     m.push_back({"focus frame", EdgeContrast(img, c.indicator(c.check, QStyle::SE_CheckBoxFocusRect), window), 3});
     m.push_back({"focused check box edge", EdgeContrast(img, c.indicator(c.check, QStyle::SE_CheckBoxIndicator), window), 3});
+
+    // The ring around the control the keyboard is at: at least two pixels
+    // wide, and standing out from the window around it and from the
+    // control's own face, on every side.
+    for (QWidget* focused : std::initializer_list<QWidget*>{c.button, c.list, c.edit}) {
+      focused->setFocus(Qt::TabFocusReason);
+      img = Grab(&c.host);
+      const QRect r = focused->geometry();
+      const QColor inside = focused == c.button ? face : img.pixelColor(r.right() - 6, r.bottom() - 4);
+      const Ring ring = RingAround(img, r, window, inside);
+      const QString what = QStringLiteral("focus ring on ") + focused->metaObject()->className();
+      m.push_back({what + QStringLiteral(" vs window"), ring.againstSurroundings, 3});
+      m.push_back({what + QStringLiteral(" vs control"), ring.againstControl, 3});
+    }
 
     // The "Radera" boxes of the active-calls grid, on the grid's rows.
     FakePlatform fake;

@@ -10,13 +10,16 @@
 #include <QGridLayout>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QDateEdit>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdio>
@@ -50,6 +53,21 @@ bool save(QWidget* w, const QString& name) {
   if (ok) ++written;
   w->hide();
   return ok;
+}
+
+// `window` active with the keyboard at `focus`, as after a Tab: the focus
+// ring shows.
+bool saveFocused(QWidget* window, QWidget* focus, const QString& name) {
+  window->show();
+  window->activateWindow();
+  QElapsedTimer waited;
+  waited.start();
+  while (QApplication::activeWindow() != window && waited.elapsed() < 500) QApplication::processEvents();
+  // The offscreen platform does not always activate a window that is shown
+  // again: the focus needs an active window.
+  if (QApplication::activeWindow() != window) QApplication::setActiveWindow(window);
+  focus->setFocus(Qt::TabFocusReason);
+  return save(window, name);
 }
 
 // The clinic's resources, as its server sends them.
@@ -165,6 +183,10 @@ void saveRegisterTabs(TfrmSystreg* reg, const QString& prefix) {
       reg->tsResurser->lbResurser->setCurrentIndex(reg->tsResurser->lbResurserItems->index(1, 0));
     }
     save(reg, prefix + QString::fromLatin1(p.name));
+    if (p.page == reg->tsStations)
+      saveFocused(reg, reg->tsStations->lbmachines, prefix + QStringLiteral("fokus-klienter"));
+    if (p.page == reg->tsResurser)
+      saveFocused(reg, reg->tsResurser->btnAddResurs, prefix + QStringLiteral("fokus-resurser"));
   }
 }
 
@@ -258,6 +280,7 @@ int main(int argc, char** argv) {
           "COMINGTSTAMP|2024-05-03 09:41:00~SMSSENT|-1~%\xA4:");
       calls.SVVirtualTable1->setData(calls.SVVirtualTable1->index(1, 0), Qt::Checked, Qt::CheckStateRole);
       save(&calls, prefix + QStringLiteral("kallelser"));
+      saveFocused(&calls, calls.DBGrid1, prefix + QStringLiteral("fokus-kallelser"));
     }
     ResetSharedState();
   }

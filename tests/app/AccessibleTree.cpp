@@ -1,0 +1,96 @@
+#include "AccessibleTree.h"
+
+#include <QAbstractItemView>
+#include <QTabBar>
+#include <QTableView>
+#include <QWidget>
+
+namespace {
+
+bool InteractiveRole(QAccessible::Role role) {
+  switch (role) {
+    case QAccessible::PushButton:
+    case QAccessible::CheckBox:
+    case QAccessible::RadioButton:
+    case QAccessible::ComboBox:
+    case QAccessible::List:
+    case QAccessible::Table:
+    case QAccessible::Tree:
+    case QAccessible::EditableText:
+    case QAccessible::SpinBox:
+    case QAccessible::PageTab:
+    case QAccessible::Slider:
+    case QAccessible::Grip:
+    case QAccessible::ButtonMenu:
+    case QAccessible::ButtonDropDown:
+    case QAccessible::Cell:
+    case QAccessible::ListItem:
+      return true;
+    default:
+      return false;
+  }
+}
+
+struct Walker {
+  AccessibleFindings f;
+
+  static QString Label(QAccessibleInterface* i, QAccessibleInterface* parent) {
+    if (QObject* o = i->object(); o && !o->objectName().isEmpty()) return o->objectName();
+    const QString owner = parent && parent->object() ? parent->object()->objectName() : QString();
+    return owner + QStringLiteral("/") + QString::number(parent ? parent->indexOfChild(i) : -1) +
+           QStringLiteral(" (") + QString::number(int(i->role()), 16) + QStringLiteral(")");
+  }
+
+  // Hidden though the interface says it shows.
+  static bool HiddenButShown(QAccessibleInterface* i, QAccessibleInterface* parent) {
+    if (i->state().invisible) return false;
+    if (auto* w = qobject_cast<QWidget*>(i->object())) return !w->isVisible();
+    if (!parent) return false;
+    if (auto* bar = qobject_cast<QTabBar*>(parent->object()); bar && i->role() == QAccessible::PageTab) {
+      const QString name = i->text(QAccessible::Name);
+      for (int t = 0; t < bar->count(); ++t)
+        if (bar->isTabVisible(t) && QString(bar->tabText(t)).remove(QLatin1Char('&')) == name) return false;
+      return true;
+    }
+    if (auto* table = qobject_cast<QTableView*>(parent->object())) {
+      if (QAccessibleTableCellInterface* cell = i->tableCellInterface())
+        return table->isColumnHidden(cell->columnIndex());
+    }
+    return false;
+  }
+
+  void visit(QAccessibleInterface* i, QAccessibleInterface* parent) {
+    const QString label = Label(i, parent);
+    if (HiddenButShown(i, parent)) {
+      f.problems << label + QStringLiteral(": hidden but in the tree as showing");
+      return;
+    }
+    const QAccessible::State state = i->state();
+    if (state.invisible) return;
+    const QString name = i->text(QAccessible::Name);
+    QObject* o = i->object();
+    if (o && !o->objectName().isEmpty()) f.names.insert(o->objectName(), name);
+    if (InteractiveRole(i->role()) || state.focusable) {
+      // An item is named by its text, which may be empty; a tick has none
+      // and is named by its column.
+      const bool item = i->role() == QAccessible::Cell || i->role() == QAccessible::ListItem;
+      if (!item) ++f.interactive;
+      if (item && parent && parent->object()) f.checkItems[parent->object()->objectName()] << state;
+      const bool needsName = !item || state.checkable;
+      if (needsName && name.trimmed().isEmpty())
+        f.problems << label + QStringLiteral(": no name");
+      else if (needsName && o && name == o->objectName())
+        f.problems << label + QStringLiteral(": named by its objectName");
+    }
+    for (int c = 0; c < i->childCount(); ++c)
+      if (QAccessibleInterface* child = i->child(c)) visit(child, i);
+  }
+};
+
+}  // namespace
+
+AccessibleFindings WalkAccessible(QWidget* window) {
+  Walker w;
+  if (QAccessibleInterface* root = QAccessible::queryAccessibleInterface(window)) w.visit(root, nullptr);
+  return w.f;
+}

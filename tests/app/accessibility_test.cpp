@@ -1,0 +1,225 @@
+// Every window and tab as a screen reader finds it: every interactive control
+// named (not by its objectName), nothing hidden reported as showing, check
+// states on every item of the checkable lists and of the active-calls grid,
+// and the names of the controls that have no caption of their own.
+#include <QComboBox>
+#include <QListView>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtTest>
+
+#include "AccessibleTree.h"
+#include "AppHarness.h"
+#include "CallLogRouting.h"
+#include "Records.h"
+#include "SharedState.h"
+#include "TSVVirtualTable.h"
+#include "USystReg.h"
+#include "UfrmActiveCalls.h"
+#include "UfrmAddEditKlient.h"
+#include "UfrmAddEditResurs.h"
+#include "UfrmDAVUStatistik.h"
+#include "WireLiteral.h"
+#include "Widgets.h"
+
+namespace {
+
+// Resource 1 ticked (active), resource 2 not; client PC12 on red.
+const char* kCallables =
+    "¤RETALLCALLABLES:R1:1:Rum 1:11065599:0::T:R2:2:Rum 2:16777215:0::F:";
+const char* kMachines = "¤RETALLMACHINES:PC12:12:Reception:255:0:-1:IMEI-1:extra:";
+const char* kCalls =
+    "¤RETSQL:¤%FRIENDLYNAME|Reception~FULLNAME|Rum 1~LOPNR|12~CALLTSTAMP|2024-05-03 08:01:00~"
+    "COMINGTSTAMP|~SMSSENT|0~%¤:¤%FRIENDLYNAME|Lab~FULLNAME|Rum 2~LOPNR|14~"
+    "CALLTSTAMP|2024-05-03 08:15:00~COMINGTSTAMP|~SMSSENT|0~%¤:";
+
+struct Shown {
+  QString what;   // window and tab, for the messages and the figures
+  QWidget* window;
+};
+
+}  // namespace
+
+class AccessibilityTest : public QObject {
+  Q_OBJECT
+
+  AppHarness* h_ = nullptr;
+  QMap<QString, QString> names_;       // objectName -> name, over every window
+  QMap<QString, QList<QAccessible::State>> items_;
+  QStringList problems_;
+  QStringList figures_;
+
+  void walk(const QString& what, QWidget* window) {
+    QApplication::processEvents();
+    const AccessibleFindings f = WalkAccessible(window);
+    figures_ << QStringLiteral("%1: %2 controls, %3 problems").arg(what).arg(f.interactive).arg(f.problems.size());
+    for (const QString& p : f.problems) problems_ << what + QStringLiteral(": ") + p;
+    for (auto it = f.names.begin(); it != f.names.end(); ++it) names_.insert(what + u'/' + it.key(), it.value());
+    for (auto it = f.checkItems.begin(); it != f.checkItems.end(); ++it) items_.insert(what + u'/' + it.key(), it.value());
+  }
+
+  // Each shown tab of `tabs` in turn, walked as part of `window`.
+  void walkTabs(const QString& what, QWidget* window, QTabWidget* tabs) {
+    for (int i = 0; i < tabs->count(); ++i) {
+      if (!tabs->isTabVisible(i)) continue;
+      tabs->setCurrentIndex(i);
+      walk(what + QStringLiteral(" [") + tabs->tabText(i) + u']', window);
+    }
+  }
+
+ private slots:
+  // Every window once, in one connected program; the cases below read what
+  // the walk found.
+  void initTestCase() {
+    QAccessible::setActive(true);
+    h_ = new AppHarness;
+    TfrmDAVUAdmin& w = h_->create();
+    h_->storeServer();
+    QVERIFY(h_->connectAndAccept());
+    w.show();
+    walk(QStringLiteral("Huvudfönster"), &w);
+
+    TfrmSystreg* reg = w.frmSystreg;
+    RegisterMode = true;
+    reg->SetTabs(reg->tsResurser);
+    reg->show();
+    reg->HandleRetAllCallables(W(kCallables));
+    reg->HandleRetAllMachines(W(kMachines));
+    walkTabs(QStringLiteral("Systemregister"), reg, reg->PageControl1);
+    reg->tsStations->lbmachines->setCurrentIndex(reg->tsStations->lbmachines->model()->index(0, 0));
+    walk(QStringLiteral("Systemregister [Klienter, klient vald]"), reg);
+    reg->hide();
+    RegisterMode = false;
+    reg->SetTabs(reg->tsServersettings);
+    reg->show();
+    walkTabs(QStringLiteral("Inställningar"), reg, reg->PageControl1);
+    reg->hide();
+
+    {
+      TfrmAddEditResurs d(&w);
+      d.cl = DecodeCallableList(W(kCallables)).front();
+      d.show();
+      walk(QStringLiteral("Resursdialog"), &d);
+    }
+    {
+      TfrmAddEditKlient d(&w);
+      d.mc = DecodeMachineList(W(kMachines)).front();
+      d.show();
+      walk(QStringLiteral("Klientdialog"), &d);
+    }
+    {
+      TfrmDAVUStatistik s(&w);
+      s.LoadCallables(DecodeCallableList(W(kCallables)));
+      s.LoadMachines(DecodeMachineList(W(kMachines)));
+      s.CheckListBox1->item(0)->setCheckState(Qt::Checked);
+      s.show();
+      walkTabs(QStringLiteral("Statistik"), &s, s.PageControl1);
+    }
+    {
+      TfrmDAVUActiveCalls c(&w);
+      c.show();
+      RouteSqlReply(W(kCalls));
+      c.SVVirtualTable1->setData(c.SVVirtualTable1->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+      walk(QStringLiteral("Pågående kallelser"), &c);
+    }
+    qInfo().noquote() << figures_.join(QStringLiteral("\n"));
+  }
+
+  void cleanupTestCase() {
+    delete h_;
+    h_ = nullptr;
+  }
+
+  void everyControlIsNamedAndNothingHiddenShows() {
+    QVERIFY2(problems_.isEmpty(), qPrintable(problems_.join(QStringLiteral("\n"))));
+  }
+
+  void controlsWithoutCaptionsHaveTheirNames_data() {
+    QTest::addColumn<QString>("control");  // window/objectName
+    QTest::addColumn<QString>("name");
+    const auto row = [](const char* control, const char* name) {
+      QTest::newRow(control) << QString::fromUtf8(control) << QString::fromUtf8(name);
+    };
+    row("Huvudfönster/btnSystemregister", "Systemregister...");
+    row("Huvudfönster/btnClose", "Stäng");
+    row("Huvudfönster/shServerConnected", "Serveranslutning: Ansluten");
+    row("Systemregister [Resurser]/lbResurser", "Befintliga resurser");
+    row("Systemregister [Klienter]/lbmachines", "Befintliga klienter");
+    row("Systemregister [Klienter]/ListBox3", "Alla resurser");
+    row("Systemregister [Klienter]/ListBox4", "Valda resurser");
+    row("Systemregister [Klienter]/BitBtn9", "Lägg till i valda resurser");
+    row("Systemregister [Klienter]/BitBtn10", "Ta bort från valda resurser");
+    row("Systemregister [Klienter]/BitBtn7", "Flytta upp");
+    row("Systemregister [Klienter]/BitBtn8", "Flytta ned");
+    row("Systemregister [SMS-inställningar]/edSMSusername", "Användarnamn:");
+    row("Inställningar [Serverinställningar/utseende]/edServerport", "Serverport:");
+    row("Resursdialog/Edit1", "Namn:");
+    row("Resursdialog/Edit3", "Nummer:");
+    row("Resursdialog/Panel6", "Färg: #ffd8a8");
+    row("Klientdialog/Edit1", "Datornamn/namn:");
+    row("Klientdialog/Panel6", "Färg: #ff0000");
+    row("Statistik [Text statistik]/CheckListBox2", "Klienter");
+    row("Statistik [Text statistik]/CheckListBox1", "Resurser");
+    row("Statistik [Text statistik]/DateTimePicker1", "Fr.o.m.");
+    row("Statistik [Text statistik]/DateTimePicker2", "T.o.m.");
+    row("Statistik [Text statistik]/DBGrid1", "Kallelser");
+    row("Statistik [Sammanfattning]/gridSammanfattning", "Sammanfattning");
+    row("Pågående kallelser/DBGrid1", "Pågående kallelser");
+  }
+  void controlsWithoutCaptionsHaveTheirNames() {
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    QVERIFY2(names_.contains(control), qPrintable(control + QStringLiteral(" not shown")));
+    QCOMPARE(names_.value(control), name);
+  }
+
+  // Qt names a choice list by its value on Linux and ties its caption to it
+  // as a label relation, which is what the reader says before the value.
+  void choiceListsAreLabelledByTheirCaptions_data() {
+    QTest::addColumn<QString>("combo");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("theme") << "ComboBox1" << "Utseende:";
+    QTest::newRow("chart") << "cbDiagram" << "Diagram:";
+  }
+  void choiceListsAreLabelledByTheirCaptions() {
+    QFETCH(QString, combo);
+    QFETCH(QString, caption);
+    TfrmDAVUStatistik s(h_->w.get());
+    QWidget* box = combo == QLatin1String("ComboBox1") ? static_cast<QWidget*>(h_->w->frmSystreg->tsServersettings->ComboBox1)
+                                                      : s.findChild<QWidget*>(combo);
+    QVERIFY(box);
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(box);
+    QStringList labels;
+    for (const auto& [label, relation] : i->relations(QAccessible::Label)) labels << label->text(QAccessible::Name);
+    QCOMPARE(labels, QStringList{caption});
+  }
+
+  void theMainWindowIsAWindow() {
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(h_->w.get());
+    QVERIFY(i);
+    QCOMPARE(i->role(), QAccessible::Window);
+  }
+
+  // Ticked or not, every item of a checkable list says so.
+  void checkStatesAreExposed_data() {
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QList<bool>>("ticked");  // of the checkable items, in order
+    QTest::newRow("Resurser") << "Systemregister [Resurser]/lbResurser" << QList<bool>{true, false};
+    QTest::newRow("Statistik, resurser") << "Statistik [Text statistik]/CheckListBox1" << QList<bool>{true, false};
+    QTest::newRow("Statistik, klienter") << "Statistik [Text statistik]/CheckListBox2" << QList<bool>{false};
+    QTest::newRow("Pågående kallelser") << "Pågående kallelser/DBGrid1" << QList<bool>{false, true};
+  }
+  void checkStatesAreExposed() {
+    QFETCH(QString, view);
+    QFETCH(QList<bool>, ticked);
+    QVERIFY2(items_.contains(view), qPrintable(view));
+    QList<bool> seen;
+    for (const QAccessible::State& s : items_.value(view))
+      if (s.checkable) seen << bool(s.checked);
+    QCOMPARE(seen, ticked);
+  }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "accessibility_test.moc"
