@@ -49,7 +49,10 @@ struct RegisterModeScope {
 TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      connection_(new davu::ServerConnection(this)),
+      Timer3Tag(connection_->Timer3Tag),
+      CheckForUpdate(connection_->CheckForUpdate) {
   setObjectName(QStringLiteral("frmDAVUAdmin"));
   ExitProcess = [](int code) { QCoreApplication::exit(code); };
   ShowModal = [](QDialog* dialog) { dialog->exec(); };
@@ -62,7 +65,6 @@ TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
   InitLocalPaths();
   davu::textformats::SetProcessTextFormats();
 
-  connection_ = new davu::ServerConnection(this);
   ClientSocket1 = connection_->ClientSocket1;
   Timer3 = connection_->Timer3;
   ReconnectTimer = connection_->ReconnectTimer;

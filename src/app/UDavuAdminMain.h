@@ -28,6 +28,9 @@ class TStatusCircle;
 class TfrmDAVUAdmin : public QWidget {
   Q_OBJECT
 
+  // First, so that the members that name its parts can refer to it.
+  davu::ServerConnection* const connection_;
+
  public:
   explicit TfrmDAVUAdmin(QWidget* parent = nullptr);
   ~TfrmDAVUAdmin() override;
@@ -46,8 +49,11 @@ class TfrmDAVUAdmin : public QWidget {
   davu::ServerConnection& connection() { return *connection_; }
   ClientSocket* ClientSocket1;
   QTimer* Timer3;
+  int& Timer3Tag;  // milliseconds left of the retry countdown
   QTimer* ReconnectTimer;
   QTimer* ReplyQuietTimer;
+  // The update check run at the next successful connect (see ServerConnection).
+  std::function<bool()>& CheckForUpdate;
   TCEVersionInfo* CEVersionInfo1;  // the running program's version block
 
   // Created at the first activation, freed when the window closes.
@@ -117,5 +123,4 @@ class TfrmDAVUAdmin : public QWidget {
 
   QString productVersion_;
   bool activatedOnce_ = false;
-  davu::ServerConnection* connection_;
 };

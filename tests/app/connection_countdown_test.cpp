@@ -46,7 +46,7 @@ void ConnectionCountdownTest::lostConnectionCountsDownAndReconnects() {
   QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ej ansluten"));
   QVERIFY(w.Timer3->isActive());
   QCOMPARE(w.Timer3->interval(), 1000);
-  QCOMPARE(w.connection().Timer3Tag, seconds * 1000);
+  QCOMPARE(w.Timer3Tag, seconds * 1000);
   // The buttons stay enabled for the rest of the run.
   QVERIFY(w.btnStatistik->isEnabled());
 
@@ -62,7 +62,7 @@ void ConnectionCountdownTest::lostConnectionCountsDownAndReconnects() {
   w.Timer3Timer();
   QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
   QCOMPARE(h.state(), ConnectionState::Connecting);
-  QCOMPARE(w.connection().Timer3Tag, 7000);
+  QCOMPARE(w.Timer3Tag, 7000);
   QVERIFY(w.Timer3->isActive());
   QVERIFY(h.server.waitForConnection());
   QVERIFY(h.server.waitForReceived(Introduction()));
@@ -100,10 +100,10 @@ void ConnectionCountdownTest::countdownDoesNothingWhileConnectionIsActive() {
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
   QVERIFY(h.connectAndIntroduce());
-  w.connection().Timer3Tag = 0;
+  w.Timer3Tag = 0;
   w.Timer3Timer();
   QVERIFY(!w.Timer3->isActive());
-  w.connection().Timer3Tag = -1000;
+  w.Timer3Tag = -1000;
   w.Timer3Timer();
   QVERIFY(!w.Timer3->isActive());
   QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));

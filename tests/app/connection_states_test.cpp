@@ -163,7 +163,7 @@ void ConnectionStatesTest::updateCheckRunsAtConnectWhilePending() {
   h.storeServer();
   int calls = 0;
   if (check != "none") {
-    w.connection().CheckForUpdate = [&] {
+    w.CheckForUpdate = [&] {
       ++calls;
       if (check == "throw") throw std::runtime_error("Uppdateringsservern svarar inte");
       return check == "end";
@@ -201,7 +201,7 @@ void ConnectionStatesTest::reconnectDuringTheCheckIntroducesOnce() {
   AppHarness h;
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
-  w.connection().CheckForUpdate = [&] {
+  w.CheckForUpdate = [&] {
     h.server.dropConnection();
     if (!WaitUntil([&] { return !w.ClientSocket1->active(); })) return false;
     h.server.clearReceived();

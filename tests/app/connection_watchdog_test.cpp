@@ -64,7 +64,7 @@ void ConnectionWatchdogTest::watchdogReplacesASilentConnection() {
   QVERIFY(!w.ReconnectTimer->isActive());
   // The old connection went with a countdown, and a new one is under way.
   QVERIFY(w.Timer3->isActive());
-  QCOMPARE(w.connection().Timer3Tag, 5000);
+  QCOMPARE(w.Timer3Tag, 5000);
   QCOMPARE(h.status(), QString("Ej ansluten - försöker ansluta..."));
   QCOMPARE(h.state(), ConnectionState::Connecting);
   QVERIFY(h.server.waitForReceived(Introduction()));
