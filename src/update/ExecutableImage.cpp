@@ -108,14 +108,23 @@ std::optional<std::string_view> FindElfSection(std::string_view file, std::strin
 // PE: DOS header -> "PE\0\0" -> COFF header -> optional header with the
 // resource data directory -> section table (to map addresses to file offsets)
 // -> the three-level resource tree: type, name, language.
-std::optional<std::string_view> FindPeVersionResource(std::string_view file) {
-  const Reader r(file, false);
+namespace {
+
+// What the PE headers say about the sections and the resource directory.
+struct PeLayout {
+  std::uint64_t sections = 0;   // file offset of the section table
+  std::uint64_t nsections = 0;
+  std::uint64_t resourceRva = 0;
+};
+
+std::optional<PeLayout> ReadPeLayout(const Reader& r, std::string_view file) {
   if (file.size() < 0x40 || file.substr(0, 2) != "MZ") return std::nullopt;
   std::uint64_t pe = 0;
   if (!r.get(0x3C, 4, pe) || !r.fits(pe, 24) || file.substr(pe, 4) != std::string_view("PE\0\0", 4))
     return std::nullopt;
-  std::uint64_t nsections = 0, optSize = 0, magic = 0;
-  r.get(pe + 6, 2, nsections);
+  PeLayout l;
+  std::uint64_t optSize = 0, magic = 0;
+  r.get(pe + 6, 2, l.nsections);
   r.get(pe + 20, 2, optSize);
   const std::uint64_t opt = pe + 24;
   if (!r.get(opt, 2, magic)) return std::nullopt;
@@ -123,64 +132,76 @@ std::optional<std::string_view> FindPeVersionResource(std::string_view file) {
   if (magic == 0x10B) countAt = 92, dirsAt = 96;
   else if (magic == 0x20B) countAt = 108, dirsAt = 112;
   else return std::nullopt;
-  std::uint64_t ndirs = 0, resRva = 0, resSize = 0;
+  std::uint64_t ndirs = 0, resSize = 0;
   if (!r.get(opt + countAt, 4, ndirs) || ndirs < 3 || dirsAt + 3 * 8 > optSize) return std::nullopt;
-  if (!r.get(opt + dirsAt + 16, 4, resRva) || !r.get(opt + dirsAt + 20, 4, resSize) || resRva == 0)
+  if (!r.get(opt + dirsAt + 16, 4, l.resourceRva) || !r.get(opt + dirsAt + 20, 4, resSize) || l.resourceRva == 0)
     return std::nullopt;
-  const std::uint64_t sections = opt + optSize;
-  if (!r.fits(sections, nsections * 40)) return std::nullopt;
+  l.sections = opt + optSize;
+  if (!r.fits(l.sections, l.nsections * 40)) return std::nullopt;
+  return l;
+}
 
-  // File offset of `len` bytes at address `rva`, inside one section's raw data.
-  auto mapRva = [&](std::uint64_t rva, std::uint64_t len, std::uint64_t& at) {
-    for (std::uint64_t i = 0; i < nsections; ++i) {
-      const std::uint64_t s = sections + i * 40;
-      std::uint64_t vsize = 0, va = 0, rawSize = 0, raw = 0;
-      r.get(s + 8, 4, vsize);
-      r.get(s + 12, 4, va);
-      r.get(s + 16, 4, rawSize);
-      r.get(s + 20, 4, raw);
-      if (rva < va || rva - va >= std::max(vsize, rawSize)) continue;
-      const std::uint64_t delta = rva - va;
-      if (delta > rawSize || len > rawSize - delta || !r.fits(raw + delta, len)) return false;
-      at = raw + delta;
+// File offset of `len` bytes at address `rva`, inside one section's raw data.
+bool MapRva(const Reader& r, const PeLayout& l, std::uint64_t rva, std::uint64_t len, std::uint64_t& at) {
+  for (std::uint64_t i = 0; i < l.nsections; ++i) {
+    const std::uint64_t s = l.sections + i * 40;
+    std::uint64_t vsize = 0, va = 0, rawSize = 0, raw = 0;
+    r.get(s + 8, 4, vsize);
+    r.get(s + 12, 4, va);
+    r.get(s + 16, 4, rawSize);
+    r.get(s + 20, 4, raw);
+    if (rva < va || rva - va >= std::max(vsize, rawSize)) continue;
+    const std::uint64_t delta = rva - va;
+    if (delta > rawSize || len > rawSize - delta || !r.fits(raw + delta, len)) return false;
+    at = raw + delta;
+    return true;
+  }
+  return false;
+}
+
+// One level of the resource directory at `dir`: the entry with `wantedId`,
+// else (if allowed) the first.
+bool PickEntry(const Reader& r, std::uint64_t dir, std::int64_t wantedId, bool firstIfMissing,
+               std::uint64_t& target) {
+  std::uint64_t named = 0, ids = 0;
+  if (!r.get(dir + 12, 2, named) || !r.get(dir + 14, 2, ids)) return false;
+  const std::uint64_t count = named + ids;
+  if (!r.fits(dir + 16, count * 8)) return false;
+  std::uint64_t first = 0;
+  bool haveFirst = false;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    std::uint64_t nameField = 0, dataField = 0;
+    r.get(dir + 16 + i * 8, 4, nameField);
+    r.get(dir + 20 + i * 8, 4, dataField);
+    if (!haveFirst) first = dataField, haveFirst = true;
+    if (wantedId >= 0 && !(nameField & 0x80000000u) && nameField == std::uint64_t(wantedId)) {
+      target = dataField;
       return true;
     }
-    return false;
-  };
-  std::uint64_t base = 0;
-  if (!mapRva(resRva, 16, base)) return std::nullopt;
+  }
+  if (!firstIfMissing || !haveFirst) return false;
+  target = first;
+  return true;
+}
 
-  // One directory level: the entry with `wantedId`, else (if allowed) the first.
-  auto pick = [&](std::uint64_t dirOffset, std::int64_t wantedId, bool firstIfMissing,
-                  std::uint64_t& target) {
-    std::uint64_t named = 0, ids = 0;
-    const std::uint64_t dir = base + dirOffset;
-    if (!r.get(dir + 12, 2, named) || !r.get(dir + 14, 2, ids)) return false;
-    const std::uint64_t count = named + ids;
-    if (!r.fits(dir + 16, count * 8)) return false;
-    std::uint64_t first = 0;
-    bool haveFirst = false;
-    for (std::uint64_t i = 0; i < count; ++i) {
-      std::uint64_t nameField = 0, dataField = 0;
-      r.get(dir + 16 + i * 8, 4, nameField);
-      r.get(dir + 20 + i * 8, 4, dataField);
-      if (!haveFirst) first = dataField, haveFirst = true;
-      if (wantedId >= 0 && !(nameField & 0x80000000u) && nameField == std::uint64_t(wantedId)) {
-        target = dataField;
-        return true;
-      }
-    }
-    if (!firstIfMissing || !haveFirst) return false;
-    target = first;
-    return true;
-  };
+}  // namespace
+
+std::optional<std::string_view> FindPeVersionResource(std::string_view file) {
+  const Reader r(file, false);
+  const std::optional<PeLayout> l = ReadPeLayout(r, file);
+  std::uint64_t base = 0;
+  if (!l || !MapRva(r, *l, l->resourceRva, 16, base)) return std::nullopt;
+  // Type RT_VERSION (16), then name 1 or the first, then the first language.
+  constexpr std::uint64_t kSubdirectory = 0x80000000u;
   std::uint64_t level = 0;
-  if (!pick(0, 16, false, level) || !(level & 0x80000000u)) return std::nullopt;  // RT_VERSION
-  if (!pick(level & 0x7FFFFFFFu, 1, true, level) || !(level & 0x80000000u)) return std::nullopt;
-  if (!pick(level & 0x7FFFFFFFu, -1, true, level) || (level & 0x80000000u)) return std::nullopt;
+  if (!PickEntry(r, base, 16, false, level) || !(level & kSubdirectory)) return std::nullopt;
+  if (!PickEntry(r, base + (level & ~kSubdirectory), 1, true, level) || !(level & kSubdirectory))
+    return std::nullopt;
+  if (!PickEntry(r, base + (level & ~kSubdirectory), -1, true, level) || (level & kSubdirectory))
+    return std::nullopt;
   std::uint64_t dataRva = 0, dataSize = 0, at = 0;
   if (!r.get(base + level, 4, dataRva) || !r.get(base + level + 4, 4, dataSize)) return std::nullopt;
-  if (!mapRva(dataRva, dataSize, at)) return std::nullopt;
+  if (!MapRva(r, *l, dataRva, dataSize, at)) return std::nullopt;
   return file.substr(at, dataSize);
 }
 
