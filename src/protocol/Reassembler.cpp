@@ -113,75 +113,76 @@ bool Reassembler::skipAbandoned() {
 void Reassembler::scan() {
   const std::string_view buf = pending_;
   std::size_t p = scanFrom_;
-  for (;;) {
-    if (unit_ != Unit::None) {
-      const std::size_t e = buf.find(closing_, p);
-      if (e == std::string_view::npos) {
-        // Resume where a split end marker could begin.
-        const std::size_t back = closing_.size() - 1;
-        scanFrom_ = std::max(p, buf.size() > back ? buf.size() - back : 0);
-        return;
-      }
-      const std::size_t end = e + closing_.size();
-      if (end - unitStart_ > limit_) {
-        cuts_.emplace_back(unitStart_, end - unitStart_);
-        overflowed_ = true;
-      } else if (unit_ == Unit::Frame) {
-        cuts_.emplace_back(unitStart_, kFrameStart.size());
-        cuts_.emplace_back(e, kFrameEnd.size());
-      }
-      if (unit_ == Unit::Frame) lastFrameEnd_ = end;
-      unit_ = Unit::None;
-      p = complete_ = end;
-      continue;
-    }
-
-    // Top level: everything is other text until a frame or message starts.
-    while (p < buf.size()) {
-      const char c = buf[p];
-      const std::string_view rest = buf.substr(p);
-      if (c == '#') {
-        if (IsPartial(rest, kFrameStart) || IsPartial(rest, kFrameEnd)) break;
-        if (rest.starts_with(kFrameStart)) {
-          unit_ = Unit::Frame;
-          unitStart_ = p;
-          closing_ = kFrameEnd;
-          p += kFrameStart.size();
-          break;
-        }
-        if (rest.starts_with(kFrameEnd)) {  // an end marker without a start
-          cuts_.emplace_back(p, kFrameEnd.size());
-          p += kFrameEnd.size();
-          complete_ = p;
-          continue;
-        }
-      } else if (c == kCurrency) {
-        const OpeningMatch m = MatchOpening(buf, p, grammar_.kinds);
-        if (m.state == OpeningMatch::Partial) break;
-        if (m.state == OpeningMatch::Match) {
-          unit_ = Unit::Message;
-          unitStart_ = p;
-          closing_.assign(1, m.sep);
-          closing_.append(buf.substr(p + 1, m.tagLen));
-          closing_ += kCurrency;
-          p += 1 + m.tagLen;  // the closing marker may share this separator
-          break;
-        }
-      } else if (c == 'E' && grammar_.errorReplies) {
-        if (IsPartial(rest, kErrorReply)) break;
-        if (rest.starts_with(kErrorReply)) {
-          // An error text quotes whatever it likes and has no end marker.
-          p = complete_ = buf.size();
-          break;
-        }
-      }
-      complete_ = ++p;
-    }
-    if (unit_ == Unit::None) {
-      scanFrom_ = p;
-      return;
-    }
+  while (unit_ == Unit::None ? startUnit(buf, p) : endUnit(buf, p)) {
   }
+}
+
+bool Reassembler::endUnit(std::string_view buf, std::size_t& p) {
+  const std::size_t e = buf.find(closing_, p);
+  if (e == std::string_view::npos) {
+    // Resume where a split end marker could begin.
+    const std::size_t back = closing_.size() - 1;
+    scanFrom_ = std::max(p, buf.size() > back ? buf.size() - back : 0);
+    return false;
+  }
+  const std::size_t end = e + closing_.size();
+  if (end - unitStart_ > limit_) {
+    cuts_.emplace_back(unitStart_, end - unitStart_);
+    overflowed_ = true;
+  } else if (unit_ == Unit::Frame) {
+    cuts_.emplace_back(unitStart_, kFrameStart.size());
+    cuts_.emplace_back(e, kFrameEnd.size());
+  }
+  if (unit_ == Unit::Frame) lastFrameEnd_ = end;
+  unit_ = Unit::None;
+  p = complete_ = end;
+  return true;
+}
+
+// Everything is other text until a frame or message starts.
+bool Reassembler::startUnit(std::string_view buf, std::size_t& p) {
+  while (p < buf.size()) {
+    const char c = buf[p];
+    const std::string_view rest = buf.substr(p);
+    if (c == '#') {
+      if (IsPartial(rest, kFrameStart) || IsPartial(rest, kFrameEnd)) break;
+      if (rest.starts_with(kFrameStart)) {
+        unit_ = Unit::Frame;
+        unitStart_ = p;
+        closing_ = kFrameEnd;
+        p += kFrameStart.size();
+        return true;
+      }
+      if (rest.starts_with(kFrameEnd)) {  // an end marker without a start
+        cuts_.emplace_back(p, kFrameEnd.size());
+        p += kFrameEnd.size();
+        complete_ = p;
+        continue;
+      }
+    } else if (c == kCurrency) {
+      const OpeningMatch m = MatchOpening(buf, p, grammar_.kinds);
+      if (m.state == OpeningMatch::Partial) break;
+      if (m.state == OpeningMatch::Match) {
+        unit_ = Unit::Message;
+        unitStart_ = p;
+        closing_.assign(1, m.sep);
+        closing_.append(buf.substr(p + 1, m.tagLen));
+        closing_ += kCurrency;
+        p += 1 + m.tagLen;  // the closing marker may share this separator
+        return true;
+      }
+    } else if (c == 'E' && grammar_.errorReplies) {
+      if (IsPartial(rest, kErrorReply)) break;
+      if (rest.starts_with(kErrorReply)) {
+        // An error text quotes whatever it likes and has no end marker.
+        p = complete_ = buf.size();
+        break;
+      }
+    }
+    complete_ = ++p;
+  }
+  scanFrom_ = p;
+  return false;
 }
 
 // Hands out pending_[0, end) without its cut ranges, and drops it. When that

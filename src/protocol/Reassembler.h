@@ -90,6 +90,12 @@ class Reassembler {
   enum class Unit { None, Frame, Message };
 
   void scan();
+  // Outside a unit: true when a frame or message starts (p is then past its
+  // opening); false when the scan waits for more bytes.
+  bool startUnit(std::string_view buf, std::size_t& p);
+  // Inside a unit: true when its end was found (p is then past it); false
+  // when the scan waits for more bytes.
+  bool endUnit(std::string_view buf, std::size_t& p);
   bool skipAbandoned();
   std::optional<std::string> settle();
   std::optional<std::string> takeUpTo(std::size_t end);
