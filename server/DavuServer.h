@@ -33,6 +33,7 @@
 #include "LogLimiter.h"
 #include "RequestHandler.h"
 #include "ServerDatabase.h"
+#include "ServerVersion.h"
 #include "SqlWorkers.h"
 
 class QTcpServer;
@@ -46,7 +47,7 @@ struct ServerOptions {
   quint16 port = 0;  // 0: a free port, see DavuServer::port()
   QString databasePath;
   QString updateDir;
-  QString version = QStringLiteral("1.10.6");
+  QString version = QString::fromLatin1(kServerVersion);
   QString clinic;  // stored in the database when given
   bool demo = false;
   bool quiet = false;  // no log lines on stderr

@@ -22,12 +22,13 @@
 #include "RegisterStore.h"
 #include "protocol/Requests.h"
 #include "ServerDatabase.h"
+#include "ServerVersion.h"
 #include "SqlGate.h"
 
 namespace davu::server {
 
 struct ServerConfig {
-  std::string version = "1.10.6";  // RETSERVERVERSION
+  std::string version = kServerVersion;  // RETSERVERVERSION
   std::string updateDir;           // folder of program files for GETNEWCLIENT; empty: none
   std::size_t maxProgramFile = 256u * 1024u * 1024u;
   int programFilePauseMs = 200;    // see RequestHandler::programFile

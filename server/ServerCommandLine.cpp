@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "ServerVersion.h"
+
 namespace davu::server {
 
 namespace {
@@ -51,8 +53,9 @@ ServerCommand ParseServerCommandLine(const QStringList& arguments) {
                                      QStringLiteral("Folder of program files that clients may download."),
                                      QStringLiteral("folder"));
   const QCommandLineOption reportVersion(QStringLiteral("report-version"),
-                                         QStringLiteral("Server version reported to clients (default 1.10.6)."),
-                                         QStringLiteral("text"), QStringLiteral("1.10.6"));
+                                         QStringLiteral("Server version reported to clients (default %1).")
+                                             .arg(QLatin1String(kServerVersion)),
+                                         QStringLiteral("text"), QString::fromLatin1(kServerVersion));
   const QCommandLineOption clinic(QStringLiteral("clinic"),
                                   QStringLiteral("Name of the clinic (stored in the database)."),
                                   QStringLiteral("name"));
