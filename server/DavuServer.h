@@ -126,7 +126,13 @@ class DavuServer : public QObject {
  private:
   struct Connection;
   void onNewConnection();
+  // Whether a new connection was turned away: closed without a byte, or
+  // answered with why and closed.
+  bool turnedAway(QTcpSocket* socket, const QString& host, const QString& peer);
   const char* refusal(const QString& host, const QString& peer);
+  void accept(QTcpSocket* socket, const QString& host, const QString& peer);
+  // The timers that drop a connection that stalls or does not read.
+  void startTimers(Connection& c);
   // A line about one peer ("host:port"), limited per address.
   void logAbout(const QString& peer, const QString& line);
   void summariseLog();
