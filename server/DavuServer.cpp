@@ -140,57 +140,68 @@ void DavuServer::onNewConnection() {
   while (QTcpSocket* socket = server_->nextPendingConnection()) {
     const QString host = socket->peerAddress().toString();
     const QString peer = host + QLatin1Char(':') + QString::number(socket->peerPort());
-    if (!options_.allow.allows(socket->peerAddress())) {
-      // Not a byte to a machine outside the allowed networks.
-      logAbout(peer, QStringLiteral("refused connection from %1: not in an allowed network").arg(peer));
-      socket->abort();
-      socket->deleteLater();
-      continue;
-    }
-    if (const char* busy = refusal(host, peer)) {
-      const std::string text = davu::proto::ErrorReply(Utf8ToWire(busy));
-      socket->write(text.data(), static_cast<qint64>(text.size()));
-      socket->disconnectFromHost();
-      connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-      continue;
-    }
-    auto c = std::make_unique<Connection>(options_.inputLimit);
-    c->socket = socket;
-    c->session.peer = peer.toStdString();
-    c->host = host;
-    ++perAddress_[host];
-    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    socket->setReadBufferSize(kReadAhead);
-    c->stalled.setSingleShot(true);
-    c->stalled.setInterval(options_.stalledInputMs);
-    connect(&c->stalled, &QTimer::timeout, socket, [this, socket] {
-      drop(socket, QStringLiteral("no complete message for %1 s").arg(options_.stalledInputMs / 1000.0));
-    });
-    c->stalled.start();  // the first message is awaited as long as an unfinished one
-    c->unread.setSingleShot(true);
-    c->unread.setInterval(options_.unreadOutputMs);
-    connect(&c->unread, &QTimer::timeout, socket, [this, socket] {
-      drop(socket,
-           QStringLiteral("the client has not read its replies for %1 s")
-               .arg(options_.unreadOutputMs / 1000.0),
-           true);
-    });
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { onBytesWritten(socket); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-      Connection* c = find(socket);
-      if (!c) return;
-      c->closing = true;
-      release(*c);
-      // Erased later: the handler that caused the disconnect may still hold it.
-      QMetaObject::invokeMethod(this, [this, socket] { forget(socket); }, Qt::QueuedConnection);
-    });
-    connections_.emplace(socket, std::move(c));
-    logAbout(peer, QStringLiteral("connection from %1 (%2 open)").arg(peer).arg(connectionCount()));
-    emit connectionCountChanged(connectionCount());
-    if (socket->bytesAvailable() > 0) onReadyRead(socket);
+    if (!turnedAway(socket, host, peer)) accept(socket, host, peer);
   }
+}
+
+bool DavuServer::turnedAway(QTcpSocket* socket, const QString& host, const QString& peer) {
+  if (!options_.allow.allows(socket->peerAddress())) {
+    // Not a byte to a machine outside the allowed networks.
+    logAbout(peer, QStringLiteral("refused connection from %1: not in an allowed network").arg(peer));
+    socket->abort();
+    socket->deleteLater();
+    return true;
+  }
+  const char* busy = refusal(host, peer);
+  if (!busy) return false;
+  const std::string text = davu::proto::ErrorReply(Utf8ToWire(busy));
+  socket->write(text.data(), static_cast<qint64>(text.size()));
+  socket->disconnectFromHost();
+  connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+  return true;
+}
+
+void DavuServer::accept(QTcpSocket* socket, const QString& host, const QString& peer) {
+  auto c = std::make_unique<Connection>(options_.inputLimit);
+  c->socket = socket;
+  c->session.peer = peer.toStdString();
+  c->host = host;
+  ++perAddress_[host];
+  socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  socket->setReadBufferSize(kReadAhead);
+  startTimers(*c);
+  connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+  connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { onBytesWritten(socket); });
+  connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+    Connection* c = find(socket);
+    if (!c) return;
+    c->closing = true;
+    release(*c);
+    // Erased later: the handler that caused the disconnect may still hold it.
+    QMetaObject::invokeMethod(this, [this, socket] { forget(socket); }, Qt::QueuedConnection);
+  });
+  connections_.emplace(socket, std::move(c));
+  logAbout(peer, QStringLiteral("connection from %1 (%2 open)").arg(peer).arg(connectionCount()));
+  emit connectionCountChanged(connectionCount());
+  if (socket->bytesAvailable() > 0) onReadyRead(socket);
+}
+
+void DavuServer::startTimers(Connection& c) {
+  QTcpSocket* socket = c.socket;
+  c.stalled.setSingleShot(true);
+  c.stalled.setInterval(options_.stalledInputMs);
+  connect(&c.stalled, &QTimer::timeout, socket, [this, socket] {
+    drop(socket, QStringLiteral("no complete message for %1 s").arg(options_.stalledInputMs / 1000.0));
+  });
+  c.stalled.start();  // the first message is awaited as long as an unfinished one
+  c.unread.setSingleShot(true);
+  c.unread.setInterval(options_.unreadOutputMs);
+  connect(&c.unread, &QTimer::timeout, socket, [this, socket] {
+    drop(socket,
+         QStringLiteral("the client has not read its replies for %1 s").arg(options_.unreadOutputMs / 1000.0),
+         true);
+  });
 }
 
 void DavuServer::forget(QTcpSocket* socket) {

@@ -33,6 +33,7 @@
 #include "LogLimiter.h"
 #include "RequestHandler.h"
 #include "ServerDatabase.h"
+#include "ServerVersion.h"
 #include "SqlWorkers.h"
 
 class QTcpServer;
@@ -46,7 +47,7 @@ struct ServerOptions {
   quint16 port = 0;  // 0: a free port, see DavuServer::port()
   QString databasePath;
   QString updateDir;
-  QString version = QStringLiteral("1.10.6");
+  QString version = QString::fromLatin1(kServerVersion);
   QString clinic;  // stored in the database when given
   bool demo = false;
   bool quiet = false;  // no log lines on stderr
@@ -125,7 +126,13 @@ class DavuServer : public QObject {
  private:
   struct Connection;
   void onNewConnection();
+  // Whether a new connection was turned away: closed without a byte, or
+  // answered with why and closed.
+  bool turnedAway(QTcpSocket* socket, const QString& host, const QString& peer);
   const char* refusal(const QString& host, const QString& peer);
+  void accept(QTcpSocket* socket, const QString& host, const QString& peer);
+  // The timers that drop a connection that stalls or does not read.
+  void startTimers(Connection& c);
   // A line about one peer ("host:port"), limited per address.
   void logAbout(const QString& peer, const QString& line);
   void summariseLog();

@@ -33,7 +33,6 @@ class RegisterChanges {
  public:
   explicit RegisterChanges(Database& db) : db_(db), store_(db) {}
 
-  static bool isChange(std::string_view tag);
   // Makes the change; empty when it was made, else why not (UTF-8, for the
   // "ERROR:" reply), including when the database stayed locked by another
   // writer for longer than this connection waits.
@@ -41,10 +40,6 @@ class RegisterChanges {
 
  private:
   void make(std::string_view tag, char sep, std::string_view body);
-  void setting(std::string_view body, char sep);
-  void callables(std::string_view body);
-  void machine(std::string_view body);
-  void callablesList(std::string_view body);
 
   Database& db_;
   RegisterStore store_;

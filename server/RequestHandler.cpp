@@ -3,22 +3,17 @@
 #include <QFileInfo>
 #include <QString>
 
+#include "RequestFields.h"
 #include "ServerText.h"
 #include "protocol/Catalogue.h"
 #include "protocol/Envelope.h"
 #include "protocol/MessageScanner.h"
 #include "protocol/NeutralText.h"
+#include "protocol/Requests.h"
 #include "protocol/RegisterLists.h"
 #include "protocol/SqlRows.h"
-#include "protocol/TextUtil.h"
 
 namespace davu::server {
-
-namespace {
-
-using davu::proto::FieldList;
-
-}  // namespace
 
 RequestHandler::RequestHandler(Database& db, ServerConfig config)
     : db_(db), store_(db), changes_(db), gate_(db.handle()), config_(std::move(config)) {}
@@ -55,73 +50,57 @@ void RequestHandler::refuse(std::string_view tag, const std::string& why, Sessio
   out.push_back(refusal(tag, why, s));
 }
 
+namespace {
+
+using davu::proto::BuildMessage;
+using davu::proto::Request;
+
+davu::proto::CallableRecord ToRecord(const Callable& c) {
+  return {Utf8ToWire(c.name), c.lopnr, Utf8ToWire(c.fullName), c.colour, c.sendSms,
+          Utf8ToWire(c.mobile), c.active};
+}
+
+std::string UnknownRequest(std::string_view tag) {
+  return "okänd begäran " + WireToUtf8(tag) + ". Uppdatera servern eller klienten.";
+}
+
+}  // namespace
+
+constexpr std::array<RequestHandler::Route, Request::Count> RequestHandler::kRoutes{{
+    {Request::GetServerVersion, &RequestHandler::introduce},
+    {Request::GetKlinikNamn, &RequestHandler::clinicName},
+    {Request::GetCallList, &RequestHandler::callList},
+    {Request::GetAllCallables, &RequestHandler::allCallables},
+    {Request::GetAllMachines, &RequestHandler::allMachines},
+    {Request::GetStationCallables, &RequestHandler::stationCallables},
+    {Request::GetSmsSettings, &RequestHandler::smsSettings},
+    {Request::GetIniText, &RequestHandler::iniText},
+    {Request::SetIniText, &RequestHandler::change},
+    {Request::PostSmsSettings, &RequestHandler::change},
+    {Request::RegisterUpdateCallable, &RequestHandler::change},
+    {Request::RegisterUpdateMachine, &RequestHandler::change},
+    {Request::PostCallablesList, &RequestHandler::change},
+    {Request::OpenSql, &RequestHandler::sql},
+    {Request::ExecSql, &RequestHandler::sql},
+    {Request::GetNewClient, &RequestHandler::programFile},
+}};
+
+constexpr bool RequestHandler::routesInOrder() {
+  for (std::size_t i = 0; i < kRoutes.size(); ++i)
+    if (kRoutes[i].kind != i) return false;
+  return true;
+}
+
 void RequestHandler::handleMessage(std::string_view tag, char sep, std::string_view body,
                                    Session& s, std::vector<Reply>& out) {
-  using davu::proto::BuildMessage;
-  const bool expectDollar = tag == "EXECSQL";
-  if ((sep == '$') != expectDollar || sep == '~') {
-    refuse(tag, "okänd begäran " + WireToUtf8(tag) + ". Uppdatera servern eller klienten.", s, out);
+  static_assert(routesInOrder(), "kRoutes follows kRequests");
+  const auto kind = davu::proto::FindRequest(tag, sep);
+  if (!kind) {
+    refuse(tag, UnknownRequest(tag), s, out);
     return;
   }
   try {
-    const FieldList f(body, sep);
-    if (tag == "GETSERVERVERSION") {
-      s.clientName = WireToUtf8(f.field(0));
-      const auto type = davu::proto::ParseWholeNumber(f.field(1));
-      s.clientType = type ? static_cast<int>(*type) : -1;
-      s.introduced = true;
-      out.push_back({BuildMessage("RETSERVERVERSION", ':', {config_.version}), 0});
-    } else if (tag == "GETKLINIKNAMN") {
-      std::string name = Utf8ToWire(db_.meta("KLINIKNAMN"));
-      out.push_back({BuildMessage("RETKLINIKNAMN", ':', {davu::proto::FieldText(name, ':')}), 0});
-    } else if (tag == "GETCALLLIST") {
-      out.push_back({getCallList(f), 0});
-    } else if (tag == "GETALLCALLABLES") {
-      out.push_back({allCallables(), 0});
-    } else if (tag == "GETALLMACHINES") {
-      out.push_back({allMachines(), 0});
-    } else if (tag == "GETSTATIONCALLABLES") {
-      out.push_back({stationCallables(f), 0});
-    } else if (tag == "GETSMSSETTINGS") {
-      SmsAccount a = store_.smsAccount();
-      out.push_back({davu::proto::EncodeSmsSettings(
-                         {Utf8ToWire(a.userName), Utf8ToWire(a.password), Utf8ToWire(a.customerNo)}),
-                     0});
-    } else if (tag == "GETINITEXT") {
-      std::string_view address = f.field(0);
-      if (!address.empty() && address.front() == '\\') address.remove_prefix(1);
-      auto v = store_.setting(WireToUtf8(address), WireToUtf8(f.field(1)));
-      std::string value = v ? davu::proto::NeutralText(Utf8ToWire(*v)) : std::string();
-      out.push_back({BuildMessage("RETINITEXT", ':', {value}), 0});
-    } else if (RegisterChanges::isChange(tag)) {
-      if (deferred_) {
-        deferred_->change = ChangeWork{std::string(tag), sep, std::string(body)};
-        return;
-      }
-      if (auto why = changes_.apply(tag, sep, body)) throw Refusal(*why);
-    } else if (tag == "OPENSQL" || tag == "EXECSQL") {
-      // The client name runs to the first separator; the SQL text is the rest
-      // and may hold the separator itself (times of day).
-      std::size_t cut = body.find(sep);
-      std::string_view sql = cut == std::string_view::npos ? std::string_view() : body.substr(cut + 1);
-      std::string sqlUtf8 = WireToUtf8(sql);
-      if (deferred_) {
-        deferred_->sql = SqlWork{tag == "EXECSQL", std::move(sqlUtf8), s.peer.substr(0, s.peer.rfind(':'))};
-        return;
-      }
-      SqlOutcome r = tag == "OPENSQL" ? gate_.openSql(sqlUtf8, davu::proto::RetSqlHead())
-                                      : gate_.execSql(sqlUtf8);
-      if (!r.ok) throw Refusal(r.error);
-      if (tag == "OPENSQL") {
-        r.rows += davu::proto::RetSqlTail();
-        out.push_back({std::move(r.rows), 0});
-      }
-    } else if (tag == "GETNEWCLIENT") {
-      programFileReplies(f, out);
-    } else {
-      refuse(tag, "okänd begäran " + WireToUtf8(tag) + ". Uppdatera servern eller klienten.", s,
-             out);
-    }
+    (this->*kRoutes[*kind].handler)({*kind, tag, sep, body}, s, out);
   } catch (const Refusal& e) {
     refuse(tag, e.what(), s, out);
   } catch (const RegisterError& e) {
@@ -131,58 +110,96 @@ void RequestHandler::handleMessage(std::string_view tag, char sep, std::string_v
   }
 }
 
-namespace {
-
-davu::proto::CallableRecord ToRecord(const Callable& c) {
-  return {Utf8ToWire(c.name), c.lopnr, Utf8ToWire(c.fullName), c.colour, c.sendSms,
-          Utf8ToWire(c.mobile), c.active};
+void RequestHandler::introduce(const Incoming& m, Session& s, std::vector<Reply>& out) {
+  Introduction who = DecodeIntroduction(m.body, m.sep);
+  s.clientName = std::move(who.clientName);
+  s.clientType = who.clientType;
+  s.introduced = true;
+  out.push_back({BuildMessage("RETSERVERVERSION", ':', {config_.version}), 0});
 }
 
-}  // namespace
+void RequestHandler::clinicName(const Incoming&, Session&, std::vector<Reply>& out) {
+  const std::string name = Utf8ToWire(db_.meta("KLINIKNAMN"));
+  out.push_back({BuildMessage("RETKLINIKNAMN", ':', {davu::proto::FieldText(name, ':')}), 0});
+}
 
-std::string RequestHandler::getCallList(const FieldList& f) {
+void RequestHandler::callList(const Incoming& m, Session&, std::vector<Reply>& out) {
   // Each resource with its position and the client's number and name.
   std::vector<davu::proto::CallListEntry> entries;
-  std::string_view who = f.field(0);
-  if (who != davu::proto::kAdminClientName) {
-    std::string name = WireToUtf8(who);
-    auto st = store_.stationByName(name);
-    if (st) {
+  const StationQuery q = DecodeStationQuery(m.body, m.sep);
+  if (!q.admin) {
+    if (auto st = store_.stationByName(q.name)) {
       std::int64_t pos = 0;
-      for (const Callable& c : store_.stationCallables(name))
+      for (const Callable& c : store_.stationCallables(q.name))
         entries.push_back({ToRecord(c), pos++, st->lopnr, Utf8ToWire(st->name)});
     }
   }
-  return davu::proto::EncodeCallList(entries);
+  out.push_back({davu::proto::EncodeCallList(entries), 0});
 }
 
-std::string RequestHandler::allCallables() {
+void RequestHandler::allCallables(const Incoming&, Session&, std::vector<Reply>& out) {
   std::vector<davu::proto::CallableRecord> records;
   for (const Callable& c : store_.callables()) records.push_back(ToRecord(c));
-  return davu::proto::EncodeAllCallables(records);
+  out.push_back({davu::proto::EncodeAllCallables(records), 0});
 }
 
-std::string RequestHandler::allMachines() {
+void RequestHandler::allMachines(const Incoming&, Session&, std::vector<Reply>& out) {
   std::vector<davu::proto::MachineRecord> records;
   for (const Station& st : store_.stations()) {
     bool on = connected_ && connected_(st.name);
     records.push_back({Utf8ToWire(st.name), st.lopnr, Utf8ToWire(st.friendlyName), st.color,
                        st.clientType, on, Utf8ToWire(st.imei), Utf8ToWire(st.extraText)});
   }
-  return davu::proto::EncodeAllMachines(records);
+  out.push_back({davu::proto::EncodeAllMachines(records), 0});
 }
 
-std::string RequestHandler::stationCallables(const FieldList& f) {
+void RequestHandler::stationCallables(const Incoming& m, Session&, std::vector<Reply>& out) {
   std::vector<std::int64_t> lopnrs;
-  for (const Callable& c : store_.stationCallables(WireToUtf8(f.field(0)))) lopnrs.push_back(c.lopnr);
-  return davu::proto::EncodeStationCallables(lopnrs);
+  for (const Callable& c : store_.stationCallables(DecodeStationQuery(m.body, m.sep).name))
+    lopnrs.push_back(c.lopnr);
+  out.push_back({davu::proto::EncodeStationCallables(lopnrs), 0});
 }
 
-void RequestHandler::programFileReplies(const FieldList& f,
-                                        std::vector<Reply>& out) {
+void RequestHandler::smsSettings(const Incoming&, Session&, std::vector<Reply>& out) {
+  const SmsAccount a = store_.smsAccount();
+  out.push_back({davu::proto::EncodeSmsSettings(
+                     {Utf8ToWire(a.userName), Utf8ToWire(a.password), Utf8ToWire(a.customerNo)}),
+                 0});
+}
+
+void RequestHandler::iniText(const Incoming& m, Session&, std::vector<Reply>& out) {
+  const SettingQuery q = DecodeSettingQuery(m.body, m.sep);
+  const auto v = store_.setting(q.address, q.key);
+  const std::string value = v ? davu::proto::NeutralText(Utf8ToWire(*v)) : std::string();
+  out.push_back({BuildMessage("RETINITEXT", ':', {value}), 0});
+}
+
+void RequestHandler::change(const Incoming& m, Session&, std::vector<Reply>&) {
+  if (deferred_) {
+    deferred_->change = ChangeWork{std::string(m.tag), m.sep, std::string(m.body)};
+    return;
+  }
+  if (auto why = changes_.apply(m.tag, m.sep, m.body)) throw Refusal(*why);
+}
+
+void RequestHandler::sql(const Incoming& m, Session& s, std::vector<Reply>& out) {
+  const bool exec = m.kind == Request::ExecSql;
+  std::string sqlUtf8 = DecodeSqlText(m.body, m.sep);
+  if (deferred_) {
+    deferred_->sql = SqlWork{exec, std::move(sqlUtf8), s.peer.substr(0, s.peer.rfind(':'))};
+    return;
+  }
+  SqlOutcome r = exec ? gate_.execSql(sqlUtf8) : gate_.openSql(sqlUtf8, davu::proto::RetSqlHead());
+  if (!r.ok) throw Refusal(r.error);
+  if (exec) return;
+  r.rows += davu::proto::RetSqlTail();
+  out.push_back({std::move(r.rows), 0});
+}
+
+void RequestHandler::programFile(const Incoming& m, Session&, std::vector<Reply>& out) {
   if (config_.updateDir.empty())
     throw Refusal("servern har ingen katalog med programfiler (starta davu-server med --update-dir).");
-  std::string name = WireToUtf8(f.field(0));
+  const std::string name = DecodeFileName(m.body, m.sep);
   if (name.empty() || name.front() == '.' || name.find_first_of("/\\") != std::string::npos ||
       name.find('\0') != std::string::npos)
     throw Refusal("ogiltigt filnamn \"" + name + "\".");

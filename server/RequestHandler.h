@@ -8,6 +8,7 @@
 //   message := "¤" TAG SEP body SEP TAG "¤"         SEP ":" ("$" for EXECSQL)
 // Messages are found by davu_protocol's MessageScanner, the one the client's
 // dispatcher uses, and their bodies read by its record readers.
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -19,17 +20,18 @@
 #include "RegisterChanges.h"
 #include "FileSlices.h"
 #include "RegisterStore.h"
-#include "protocol/TextUtil.h"
+#include "protocol/Requests.h"
 #include "ServerDatabase.h"
+#include "ServerVersion.h"
 #include "SqlGate.h"
 
 namespace davu::server {
 
 struct ServerConfig {
-  std::string version = "1.10.6";  // RETSERVERVERSION
+  std::string version = kServerVersion;  // RETSERVERVERSION
   std::string updateDir;           // folder of program files for GETNEWCLIENT; empty: none
   std::size_t maxProgramFile = 256u * 1024u * 1024u;
-  int programFilePauseMs = 200;    // see RequestHandler::programFileReplies
+  int programFilePauseMs = 200;    // see RequestHandler::programFile
 };
 
 // One outgoing write. A pause asks the sender to wait that long after the
@@ -87,15 +89,39 @@ class RequestHandler {
   Reply refusal(std::string_view tag, const std::string& why, const Session& s);
 
  private:
+  // A request as it came: its kind in davu::proto::kRequests, the body undecoded.
+  struct Incoming {
+    davu::proto::Request::Kind kind;
+    std::string_view tag;
+    char sep;
+    std::string_view body;
+  };
+  using Handler = void (RequestHandler::*)(const Incoming&, Session&, std::vector<Reply>&);
+  struct Route {
+    davu::proto::Request::Kind kind;
+    Handler handler;
+  };
+  // Who serves each request, in the order of davu::proto::kRequests.
+  static const std::array<Route, davu::proto::Request::Count> kRoutes;
+  static constexpr bool routesInOrder();
+
   void handleMessage(std::string_view tag, char sep, std::string_view body, Session& s,
                      std::vector<Reply>& out);
   void refuse(std::string_view tag, const std::string& why, Session& s, std::vector<Reply>& out);
 
-  std::string getCallList(const davu::proto::FieldList& f);
-  std::string allCallables();
-  std::string allMachines();
-  std::string stationCallables(const davu::proto::FieldList& f);
-  void programFileReplies(const davu::proto::FieldList& f, std::vector<Reply>& out);
+  // One per request kind, each reading its fields through RequestFields.
+  void introduce(const Incoming& m, Session& s, std::vector<Reply>& out);
+  void clinicName(const Incoming& m, Session& s, std::vector<Reply>& out);
+  void callList(const Incoming& m, Session& s, std::vector<Reply>& out);
+  void allCallables(const Incoming& m, Session& s, std::vector<Reply>& out);
+  void allMachines(const Incoming& m, Session& s, std::vector<Reply>& out);
+  void stationCallables(const Incoming& m, Session& s, std::vector<Reply>& out);
+  void smsSettings(const Incoming& m, Session& s, std::vector<Reply>& out);
+  void iniText(const Incoming& m, Session& s, std::vector<Reply>& out);
+  void change(const Incoming& m, Session& s, std::vector<Reply>& out);
+  void sql(const Incoming& m, Session& s, std::vector<Reply>& out);
+  // GETNEWCLIENT: see ServerConfig::programFilePauseMs.
+  void programFile(const Incoming& m, Session& s, std::vector<Reply>& out);
 
   Database& db_;
   RegisterStore store_;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <optional>
 #include <cstdio>
 #include <vector>
 
@@ -298,6 +299,105 @@ SqlOutcome SqlGate::execSql(std::string_view clientSql) {
   return r;
 }
 
+namespace {
+
+using Why = std::optional<std::string>;
+
+// Prepares the one statement in `sql`; anything but blanks, comments and ";"
+// after it is a second one.
+Why PrepareOne(sqlite3* db, const std::string& sql, const AuthState& auth, StmtHolder& stmt) {
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt.s, &tail) != SQLITE_OK) {
+    if (!auth.refusal.empty()) return auth.refusal;
+    return std::string("SQL-fel: ") + sqlite3_errmsg(db);
+  }
+  if (stmt.s == nullptr) return "SQL-satsen är tom.";
+  const char* end = sql.data() + sql.size();
+  while (tail != nullptr && tail < end) {
+    StmtHolder next;
+    const char* nextTail = nullptr;
+    int rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next.s, &nextTail);
+    if (rc != SQLITE_OK || next.s != nullptr) return "endast en SQL-sats i taget är tillåten.";
+    if (nextTail == tail) break;
+    tail = nextTail;
+  }
+  return std::nullopt;
+}
+
+// A query (OPENSQL) reads only and is not EXPLAIN.
+Why CheckQuery(sqlite3_stmt* s, const AuthState& auth) {
+  if (!auth.refusal.empty()) return auth.refusal;
+  if (sqlite3_stmt_isexplain(s) != 0) return "endast en vanlig SELECT-fråga är tillåten.";
+  if (!sqlite3_stmt_readonly(s) || sqlite3_column_count(s) == 0)
+    return "en fråga (OPENSQL) måste vara en SELECT som bara läser.";
+  return std::nullopt;
+}
+
+// Why a step that gave neither a row nor the end stopped.
+Why StepFailure(sqlite3* db, int rc, const AuthState& auth, const Watch& watch) {
+  if (watch.stopped) return "frågan avbröts.";
+  if (watch.hit) return "frågan tog för lång tid och avbröts. Välj ett kortare datumintervall.";
+  if ((rc & 0xff) == SQLITE_TOOBIG)
+    return "ett värde i frågan blir längre än " + std::to_string(kMaxValueBytes / 1000000) +
+           " MB och frågan avbröts.";
+  if ((rc & 0xff) == SQLITE_CONSTRAINT) return "ogiltigt värde. Tidsstämplar skrivs #ÅÅÅÅ-MM-DD TT:MM:SS#.";
+  if (!auth.refusal.empty()) return auth.refusal;
+  return std::string("SQL-fel: ") + sqlite3_errmsg(db);
+}
+
+// Where the rows go and how many may go.
+struct Streaming {
+  std::size_t replyLimit;
+  std::size_t pieceBytes;
+  const SqlGate::PieceSink& sink;
+};
+
+// Steps through the rows into r.rows behind `head`, handing full pieces to
+// the sink when there is one.
+Why StreamRows(sqlite3* db, sqlite3_stmt* s, const AuthState& auth, Watch& watch, const Streaming& out,
+               std::string_view head, SqlOutcome& r) {
+  const int cols = sqlite3_column_count(s);
+  std::vector<std::string> names;  // "NAME|"
+  std::vector<bool> boolean;
+  for (int c = 0; c < cols; ++c) {
+    names.push_back(EntryName(sqlite3_column_name(s, c)));
+    const char* decl = sqlite3_column_decltype(s, c);
+    boolean.push_back(decl != nullptr && EqualsNoCase(decl, "BOOLEAN"));
+  }
+
+  r.rows.assign(head);
+  while (true) {
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) return StepFailure(db, rc, auth, watch);
+    davu::proto::BeginSqlRow(r.rows, r.rowCount == 0);
+    for (int c = 0; c < cols; ++c) {
+      r.rows += names[static_cast<std::size_t>(c)];
+      AppendValue(r.rows, s, c, boolean[static_cast<std::size_t>(c)]);
+      davu::proto::EndSqlEntry(r.rows);
+    }
+    davu::proto::EndSqlRow(r.rows);
+    ++r.rowCount;
+    if (r.streamed + r.rows.size() > out.replyLimit)
+      return "resultatet är för stort (över " + std::to_string(out.replyLimit / (1024 * 1024)) +
+             " MB). Välj ett kortare datumintervall eller färre klienter och resurser.";
+    if (out.sink && r.rows.size() >= out.pieceBytes) {
+      const auto before = std::chrono::steady_clock::now();
+      const std::size_t size = r.rows.size();
+      if (!out.sink(r.rows)) return "frågan avbröts.";
+      r.streamed += size;
+      r.rows.clear();
+      // Waiting for a slow reader is not the statement's time.
+      const auto waited = std::chrono::steady_clock::now() - before;
+      watch.until += waited;
+      if (watch.yieldAt != std::chrono::steady_clock::time_point::max()) watch.yieldAt += waited;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 SqlOutcome SqlGate::openSql(std::string_view clientSql, std::string_view head) {
   SqlOutcome r;
   std::string sql;
@@ -311,87 +411,15 @@ SqlOutcome SqlGate::openSql(std::string_view clientSql, std::string_view head) {
   watch.cancelled = cancelled_;
   GuardScope guard(db_, &auth, &watch);
 
-  auto fail = [&](std::string why) {
+  StmtHolder stmt;
+  Why why = PrepareOne(db_, sql, auth, stmt);
+  if (!why) why = CheckQuery(stmt.s, auth);
+  if (!why) why = StreamRows(db_, stmt.s, auth, watch, {replyLimit_, pieceBytes_, sink_}, head, r);
+  if (why) {
     r.ok = false;
     r.rows.clear();
-    r.error = std::string(kPrefix) + why;
+    r.error = std::string(kPrefix) + *why;
     return r;
-  };
-
-  StmtHolder stmt;
-  const char* tail = nullptr;
-  int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt.s, &tail);
-  if (rc != SQLITE_OK) {
-    if (!auth.refusal.empty()) return fail(auth.refusal);
-    return fail(std::string("SQL-fel: ") + sqlite3_errmsg(db_));
-  }
-  if (stmt.s == nullptr) return fail("SQL-satsen är tom.");
-
-  // Anything but blanks, comments and ";" after the statement is a second one.
-  const char* end = sql.data() + sql.size();
-  while (tail != nullptr && tail < end) {
-    StmtHolder next;
-    const char* nextTail = nullptr;
-    int rc2 = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &next.s, &nextTail);
-    if (rc2 != SQLITE_OK || next.s != nullptr)
-      return fail("endast en SQL-sats i taget är tillåten.");
-    if (nextTail == tail) break;
-    tail = nextTail;
-  }
-  if (!auth.refusal.empty()) return fail(auth.refusal);
-  if (sqlite3_stmt_isexplain(stmt.s) != 0)
-    return fail("endast en vanlig SELECT-fråga är tillåten.");
-
-  if (!sqlite3_stmt_readonly(stmt.s) || sqlite3_column_count(stmt.s) == 0)
-    return fail("en fråga (OPENSQL) måste vara en SELECT som bara läser.");
-
-  const int cols = sqlite3_column_count(stmt.s);
-  std::vector<std::string> names;  // "NAME|"
-  std::vector<bool> boolean;
-  for (int c = 0; c < cols; ++c) {
-    names.push_back(EntryName(sqlite3_column_name(stmt.s, c)));
-    const char* decl = sqlite3_column_decltype(stmt.s, c);
-    boolean.push_back(decl != nullptr && EqualsNoCase(decl, "BOOLEAN"));
-  }
-
-  r.rows.assign(head);
-  while (true) {
-    rc = sqlite3_step(stmt.s);
-    if (rc == SQLITE_DONE) break;
-    if (rc != SQLITE_ROW) {
-      if (watch.stopped) return fail("frågan avbröts.");
-      if (watch.hit)
-        return fail("frågan tog för lång tid och avbröts. Välj ett kortare datumintervall.");
-      if ((rc & 0xff) == SQLITE_TOOBIG)
-        return fail("ett värde i frågan blir längre än " + std::to_string(kMaxValueBytes / 1000000) +
-                    " MB och frågan avbröts.");
-      if ((rc & 0xff) == SQLITE_CONSTRAINT)
-        return fail("ogiltigt värde. Tidsstämplar skrivs #ÅÅÅÅ-MM-DD TT:MM:SS#.");
-      if (!auth.refusal.empty()) return fail(auth.refusal);
-      return fail(std::string("SQL-fel: ") + sqlite3_errmsg(db_));
-    }
-    davu::proto::BeginSqlRow(r.rows, r.rowCount == 0);
-    for (int c = 0; c < cols; ++c) {
-      r.rows += names[static_cast<std::size_t>(c)];
-      AppendValue(r.rows, stmt.s, c, boolean[static_cast<std::size_t>(c)]);
-      davu::proto::EndSqlEntry(r.rows);
-    }
-    davu::proto::EndSqlRow(r.rows);
-    ++r.rowCount;
-    if (r.streamed + r.rows.size() > replyLimit_)
-      return fail("resultatet är för stort (över " + std::to_string(replyLimit_ / (1024 * 1024)) +
-                  " MB). Välj ett kortare datumintervall eller färre klienter och resurser.");
-    if (sink_ && r.rows.size() >= pieceBytes_) {
-      const auto before = std::chrono::steady_clock::now();
-      const std::size_t size = r.rows.size();
-      if (!sink_(r.rows)) return fail("frågan avbröts.");
-      r.streamed += size;
-      r.rows.clear();
-      // Waiting for a slow reader is not the statement's time.
-      const auto waited = std::chrono::steady_clock::now() - before;
-      watch.until += waited;
-      if (watch.yieldAt != std::chrono::steady_clock::time_point::max()) watch.yieldAt += waited;
-    }
   }
   r.ok = true;
   return r;

@@ -109,56 +109,7 @@ void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
                                   : options_.timeLimit);
   const Options o = options_;
   job->thread = std::thread([this, job, o] {
-    SqlOutcome outcome;
-    // Opened like the server's own connection: the same safety settings and
-    // the same durability for a confirmation. Nothing is written on opening,
-    // so a report does not wait for another connection's write lock.
-    std::string error;
-    std::unique_ptr<Database> database = Database::open(o.databasePath, &error, false);
-    if (!database) {
-      outcome.error = "Servern nekade SQL-satsen: databasen kan inte öppnas: " + error;
-    } else {
-      sqlite3* db = database->handle();
-      sqlite3_busy_timeout(db, 2000);
-      {
-        std::lock_guard lock(job->m);
-        job->db = db;
-      }
-      SqlGate gate(db);
-      gate.setTimeLimit(o.timeLimit);
-      gate.setReplyLimit(o.replyLimit);
-      gate.setCancelFlag(&job->cancelled);
-      gate.setYieldAfter(o.yieldAfter);
-      gate.setPieceSink(o.pieceBytes, [this, job, &o](std::string& rows) {
-        std::unique_lock lock(job->m);
-        const auto since = std::chrono::steady_clock::now();
-        job->inFlight += rows.size();
-        job->waiting = true;
-        QMetaObject::invokeMethod(
-            this,
-            [job, size = rows.size(), piece = std::move(rows)]() mutable {
-              {
-                std::lock_guard inner(job->m);
-                job->inFlight -= size;
-              }
-              if (!job->cancelled) job->onPiece(std::move(piece));
-            },
-            Qt::QueuedConnection);
-        rows = std::string();
-        job->cv.wait(lock, [&] {
-          return job->cancelled.load() ||
-                 (job->inFlight + job->unsent <= o.heldOutput && !job->overBudget);
-        });
-        job->waiting = false;
-        job->deadline += std::chrono::steady_clock::now() - since;
-        return !job->cancelled.load();
-      });
-      outcome = job->work.exec ? gate.execSql(job->work.sqlUtf8)
-                               : gate.openSql(job->work.sqlUtf8, davu::proto::RetSqlHead());
-      std::lock_guard lock(job->m);
-      job->db = nullptr;  // closed below, when `database` goes
-    }
-    database.reset();
+    SqlOutcome outcome = run(job, o);
     QMetaObject::invokeMethod(
         this, [this, job, outcome = std::move(outcome)]() mutable {
           finished(job);
@@ -166,6 +117,60 @@ void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
         },
         Qt::QueuedConnection);
   });
+}
+
+SqlOutcome SqlWorkers::run(const std::shared_ptr<SqlJob>& job, const Options& o) {
+  SqlOutcome outcome;
+  // Opened like the server's own connection: the same safety settings and
+  // the same durability for a confirmation. Nothing is written on opening,
+  // so a report does not wait for another connection's write lock.
+  std::string error;
+  std::unique_ptr<Database> database = Database::open(o.databasePath, &error, false);
+  if (!database) {
+    outcome.error = "Servern nekade SQL-satsen: databasen kan inte öppnas: " + error;
+    return outcome;
+  }
+  sqlite3* db = database->handle();
+  sqlite3_busy_timeout(db, 2000);
+  {
+    std::lock_guard lock(job->m);
+    job->db = db;
+  }
+  SqlGate gate(db);
+  gate.setTimeLimit(o.timeLimit);
+  gate.setReplyLimit(o.replyLimit);
+  gate.setCancelFlag(&job->cancelled);
+  gate.setYieldAfter(o.yieldAfter);
+  gate.setPieceSink(o.pieceBytes, [this, job, &o](std::string& rows) { return handOver(job, rows, o); });
+  outcome = job->work.exec ? gate.execSql(job->work.sqlUtf8)
+                           : gate.openSql(job->work.sqlUtf8, davu::proto::RetSqlHead());
+  std::lock_guard lock(job->m);
+  job->db = nullptr;  // closed on return, when `database` goes
+  return outcome;
+}
+
+bool SqlWorkers::handOver(const std::shared_ptr<SqlJob>& job, std::string& rows, const Options& o) {
+  std::unique_lock lock(job->m);
+  const auto since = std::chrono::steady_clock::now();
+  job->inFlight += rows.size();
+  job->waiting = true;
+  QMetaObject::invokeMethod(
+      this,
+      [job, size = rows.size(), piece = std::move(rows)]() mutable {
+        {
+          std::lock_guard inner(job->m);
+          job->inFlight -= size;
+        }
+        if (!job->cancelled) job->onPiece(std::move(piece));
+      },
+      Qt::QueuedConnection);
+  rows = std::string();
+  job->cv.wait(lock, [&] {
+    return job->cancelled.load() || (job->inFlight + job->unsent <= o.heldOutput && !job->overBudget);
+  });
+  job->waiting = false;
+  job->deadline += std::chrono::steady_clock::now() - since;
+  return !job->cancelled.load();
 }
 
 void SqlWorkers::finished(const std::shared_ptr<SqlJob>& job) {

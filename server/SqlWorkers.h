@@ -57,6 +57,11 @@ class SqlWorkers : public QObject {
 
  private:
   void launch(const std::shared_ptr<SqlJob>& job);
+  // On the job's thread: runs its statement on a connection of its own.
+  SqlOutcome run(const std::shared_ptr<SqlJob>& job, const Options& o);
+  // On the job's thread: hands a piece of rows to the serving thread and
+  // waits until the connection has room for more; false when cancelled.
+  bool handOver(const std::shared_ptr<SqlJob>& job, std::string& rows, const Options& o);
   bool clientRunning(const std::string& client) const;
   void launchWaiting();
   void finished(const std::shared_ptr<SqlJob>& job);

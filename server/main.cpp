@@ -8,6 +8,7 @@
 #include "DatabaseBackup.h"
 #include "DavuServer.h"
 #include "ServerCommandLine.h"
+#include "ServerVersion.h"
 #include "StopSignals.h"
 
 using namespace davu::server;
@@ -52,7 +53,7 @@ int Serve(QCoreApplication& app, const ServerCommand& c) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("davu-server"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(DAVU_PROJECT_VERSION));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(kServerVersion));
 
   const ServerCommand c = ParseServerCommandLine(QCoreApplication::arguments());
   switch (c.action) {

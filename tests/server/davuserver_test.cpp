@@ -36,6 +36,8 @@ class tst_DavuServer : public QObject {
   void programFileForUpdate();
   void programFileRefusals_data();
   void programFileRefusals();
+  void unknownRequestsAreRefused_data();
+  void unknownRequestsAreRefused();
 };
 
 void tst_DavuServer::versionAndClinicName() {
@@ -327,6 +329,33 @@ void tst_DavuServer::programFileRefusals() {
   QVERIFY2(got.starts_with("ERROR: "), got.c_str());
   QVERIFY(got.find("RETNEWCLIENT") == std::string::npos);
   if (withFolder) QVERIFY2(got.find(file.toStdString()) != std::string::npos, got.c_str());
+}
+
+void tst_DavuServer::unknownRequestsAreRefused_data() {
+  QTest::addColumn<QByteArray>("request");
+  QTest::addColumn<QByteArray>("tag");
+  QTest::newRow("unknown tag") << QByteArray("\xA4GETFOO:x:GETFOO\xA4") << QByteArray("GETFOO");
+  // The wire's tag is spelt REGISTERUPATECALLABLE.
+  QTest::newRow("tag spelt right") << QByteArray("\xA4REGISTERUPDATECALLABLE:1:x:REGISTERUPDATECALLABLE\xA4")
+                                   << QByteArray("REGISTERUPDATECALLABLE");
+  QTest::newRow("EXECSQL with colon") << QByteArray("\xA4" "EXECSQL:PC1:DELETE FROM CALLS:EXECSQL\xA4")
+                                      << QByteArray("EXECSQL");
+  QTest::newRow("OPENSQL with dollar") << QByteArray("\xA4OPENSQL$PC1$SELECT 1$OPENSQL\xA4")
+                                       << QByteArray("OPENSQL");
+  QTest::newRow("GETKLINIKNAMN with tilde") << QByteArray("\xA4GETKLINIKNAMN~x~GETKLINIKNAMN\xA4")
+                                            << QByteArray("GETKLINIKNAMN");
+}
+
+void tst_DavuServer::unknownRequestsAreRefused() {
+  QFETCH(QByteArray, request);
+  QFETCH(QByteArray, tag);
+  ServerHarness h;
+  WireClient c(h.port());
+  const std::string got = c.change(request.toStdString());
+  QCOMPARE(got,
+           W("ERROR: okänd begäran " + tag.toStdString() + ". Uppdatera servern eller klienten."));
+  // Nothing was run: the server still serves the same connection.
+  QCOMPARE(Callables(c), W("¤RETALLCALLABLES::RETALLCALLABLES¤"));
 }
 
 QTEST_GUILESS_MAIN(tst_DavuServer)
