@@ -45,18 +45,21 @@ void DownloadFile::append(std::string_view bytes) {
   }
 }
 
-bool DownloadFile::finish() {
+bool DownloadFile::finish(mode_t mode) {
   if (!failed() && !open()) return false;
-  if (!failed() && (::fsync(fd_) != 0 || ::fchmod(fd_, 0755) != 0)) error_ = systemError();
+  if (!failed() && (::fsync(fd_) != 0 || ::fchmod(fd_, mode) != 0)) error_ = systemError();
   if (fd_ >= 0 && ::close(fd_) != 0 && !failed()) error_ = systemError();
   fd_ = -1;
   return !failed();
 }
 
-void DownloadFile::release() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+bool DownloadFile::moveIntoPlace() {
+  if (::rename(path_.c_str(), QFile::encodeName(target_).constData()) != 0) {
+    error_ = systemError();
+    return false;
+  }
   path_.clear();
+  return true;
 }
 
 void DownloadFile::discard() {

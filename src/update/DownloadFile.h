@@ -17,15 +17,16 @@ class DownloadFile {
   DownloadFile& operator=(const DownloadFile&) = delete;
 
   void append(std::string_view bytes);
-  // Flushes the bytes to the disk, makes the file executable and closes it.
+  // Flushes the bytes to the disk, gives the file `mode` and closes it.
   // False when any write failed; error() says why.
-  bool finish();
+  bool finish(mode_t mode = 0755);
+  // Renames the finished file over `target`; false (error() says why) when
+  // that failed, and the file is then still this object's.
+  bool moveIntoPlace();
   bool failed() const { return !error_.isEmpty(); }
   QString error() const { return error_; }
   QString path() const;
   std::size_t size() const { return size_; }
-  // The file is someone else's now (renamed): it is not removed.
-  void release();
   // Removes the file; later bytes start a new one.
   void discard();
 

@@ -17,20 +17,6 @@
 
 namespace {
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 // Makes a finished rename survive a crash of the whole machine.
 void syncFolder(const QString& folder) {
   const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -39,16 +25,13 @@ void syncFolder(const QString& folder) {
   ::close(fd);
 }
 
-// Writes `bytes` as `path` through a temporary file and a rename.
-bool replaceFile(const QString& path, std::string_view bytes, mode_t mode) {
-  std::string temp = QFile::encodeName(path).toStdString() + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0 && ::fchmod(fd, mode) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), QFile::encodeName(path).constData()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+// Writes `bytes` as `path` through a temporary file and a rename; empty, or
+// the system's reason.
+QString replaceFile(const QString& path, std::string_view bytes, mode_t mode) {
+  DownloadFile file(path);
+  file.append(bytes);
+  if (file.finish(mode) && file.moveIntoPlace()) return QString();
+  return file.error();
 }
 
 QString notAProgram() { return QStringLiteral("filen är inte ett program för den här datorn"); }
@@ -128,15 +111,16 @@ ProgramInstaller::Result ProgramInstaller::install(DownloadFile& download, const
   if (version == kInfoNotAvailable || VersionNumber(version) != expectedNumber)
     return fail(Outcome::WrongVersion, version);
   if (!runsHere(tempPath)) return fail(Outcome::Refused, notAProgram());
-  if (!replaceFile(signaturePath(target), std::string_view(signature.constData(), size_t(signature.size())), 0644))
-    return fail(Outcome::NotStored, systemError());
-  if (::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(target).constData()) != 0) {
-    const Result r = fail(Outcome::NotStored, systemError());
+  if (const QString error = replaceFile(signaturePath(target),
+                                       std::string_view(signature.constData(), size_t(signature.size())), 0644);
+      !error.isEmpty())
+    return fail(Outcome::NotStored, error);
+  if (!download.moveIntoPlace()) {
+    const Result r = fail(Outcome::NotStored, download.error());
     // A signature without its program would only be taken for the old copy's.
     QFile::remove(signaturePath(target));
     return r;
   }
-  download.release();
   syncFolder(QFileInfo(target).absolutePath());
   return {Outcome::Installed, QString()};
 }
