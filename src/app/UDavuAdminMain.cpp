@@ -149,7 +149,7 @@ void TfrmDAVUAdmin::drawState(ConnectionState state) {
     shServerConnected->setToolTip(*look.connected ? QStringLiteral("Serveranslutning: Ansluten")
                                                   : QStringLiteral("Serveranslutning: Ej ansluten"));
   }
-  if (look.text) Label1->setText(*look.text);
+  if (look.text) lblStatus->setText(*look.text);
 }
 
 void TfrmDAVUAdmin::serverVersionArrived() {
@@ -193,22 +193,22 @@ void TfrmDAVUAdmin::buildControls() {
   btnStatistik->setEnabled(false);
   btnKallelser->setEnabled(false);
 
-  Panel3 = new QFrame(this);
-  Panel3->setObjectName(QStringLiteral("Panel3"));
-  Panel3->setFrameShape(QFrame::StyledPanel);
-  Panel3->setFrameShadow(QFrame::Raised);
-  Panel3->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+  pnlStatus = new QFrame(this);
+  pnlStatus->setObjectName(QStringLiteral("Panel3"));
+  pnlStatus->setFrameShape(QFrame::StyledPanel);
+  pnlStatus->setFrameShadow(QFrame::Raised);
+  pnlStatus->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
 
-  shServerConnected = new TStatusCircle(Panel3);
+  shServerConnected = new TStatusCircle(pnlStatus);
   shServerConnected->setObjectName(QStringLiteral("shServerConnected"));
   shServerConnected->move(3, 2);
 
-  Label1 = new QLabel(Panel3);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(34, 2, kClientWidth - 34 - 73 - 8, 25);
-  Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lblStatus = new QLabel(pnlStatus);
+  lblStatus->setObjectName(QStringLiteral("Label1"));
+  lblStatus->setGeometry(34, 2, kClientWidth - 34 - 73 - 8, 25);
+  lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-  btnClose = new QPushButton(QStringLiteral("&Stäng"), Panel3);
+  btnClose = new QPushButton(QStringLiteral("&Stäng"), pnlStatus);
   btnClose->setObjectName(QStringLiteral("btnClose"));
   btnClose->setGeometry(kClientWidth - 73 - 2, 1, 73, 27);
 

@@ -40,9 +40,13 @@ class TfrmDAVUAdmin : public QWidget {
   TPictureButton* btnStatistik;
   TPictureButton* btnKallelser;
   TPictureButton* btnSettings;
-  QFrame* Panel3;
+  QFrame* pnlStatus;
   TStatusCircle* shServerConnected;
-  QLabel* Label1;
+  QLabel* lblStatus;
+  // The same members under the names the program has always given them
+  // (the controls' objectName), for code that knows them by those names.
+  QFrame*& Panel3 = pnlStatus;
+  QLabel*& Label1 = lblStatus;
   QPushButton* btnClose;
 
   // The connection, and its parts under the names the whole program uses.

@@ -85,8 +85,8 @@ void TCallLogWindow::LoadSqlReply(std::string_view payload) {
   try {
     SVVirtualTable1->LoadSqlReply(payload);
   } catch (...) {
-    Label3->setText(davu::calllog::RecordCountText(SVVirtualTable1->RecordCount()));
+    lblRecordCount->setText(davu::calllog::RecordCountText(SVVirtualTable1->RecordCount()));
     throw;
   }
-  Label3->setText(davu::calllog::RecordCountText(SVVirtualTable1->RecordCount()));
+  lblRecordCount->setText(davu::calllog::RecordCountText(SVVirtualTable1->RecordCount()));
 }

@@ -33,7 +33,10 @@ class TCallLogWindow : public QDialog {
   void LoadSqlReply(std::string_view payload);
 
   TSVVirtualTable* SVVirtualTable1 = nullptr;
-  QLabel* Label3 = nullptr;  // "Antal poster: " + count
+  QLabel* lblRecordCount = nullptr;  // "Antal poster: " + count
+  // The same members under the names the program has always given them
+  // (the controls' objectName), for code that knows them by those names.
+  QLabel*& Label3 = lblRecordCount;
 
  public slots:
   void FormActivate();

@@ -59,12 +59,12 @@ QString StatistikReports::csvFilter() { return QStringLiteral("CSV, semikolonavg
 
 StatistikReports::StatistikReports(TfrmDAVUStatistik* window) : QObject(window), window_(window) {
   setObjectName(QStringLiteral("StatistikReports"));
-  TabSheet2 = new SummaryPage;
-  TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-  window->PageControl1->addTab(TabSheet2, QStringLiteral("Sammanfattning"));
-  TabSheet3 = new ChartsPage;
-  TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
-  window->PageControl1->addTab(TabSheet3, QStringLiteral("Diagram"));
+  tsSummary = new SummaryPage;
+  tsSummary->setObjectName(QStringLiteral("TabSheet2"));
+  window->PageControl1->addTab(tsSummary, QStringLiteral("Sammanfattning"));
+  tsCharts = new ChartsPage;
+  tsCharts->setObjectName(QStringLiteral("TabSheet3"));
+  window->PageControl1->addTab(tsCharts, QStringLiteral("Diagram"));
 
   // The bottom row: progress after the record count, the two new buttons
   // before "Återgå".
@@ -124,8 +124,8 @@ void StatistikReports::reportArrived() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   rows_ = ReportRows::fromTable(*window_->SVVirtualTable1, choices_);
   figures_ = std::make_shared<const ReportFigures>(ReportFigures::compute(*rows_));
-  TabSheet2->setReport(*rows_, figures_);
-  TabSheet3->setFigures(figures_);
+  tsSummary->setReport(*rows_, figures_);
+  tsCharts->setFigures(figures_);
   QApplication::restoreOverrideCursor();
   btnExportera->setEnabled(!working_);
   btnSkrivUt->setEnabled(!working_);

@@ -38,8 +38,12 @@ class StatistikReports : public QObject {
   // Shows the print preview; tests replace it.
   std::function<void(QPrintPreviewDialog*)> ShowPreview;
 
-  SummaryPage* TabSheet2;  // "Sammanfattning"
-  ChartsPage* TabSheet3;   // "Diagram"
+  SummaryPage* tsSummary;  // "Sammanfattning"
+  ChartsPage* tsCharts;   // "Diagram"
+  // The same members under the names the program has always given them
+  // (the controls' objectName), for code that knows them by those names.
+  SummaryPage*& TabSheet2 = tsSummary;
+  ChartsPage*& TabSheet3 = tsCharts;
   QPushButton* btnExportera;
   QPushButton* btnSkrivUt;
   QAction* actForhandsgranska;

@@ -55,19 +55,19 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtAct
 
   const davu::calllog::BottomPanel bottom = davu::calllog::MakeBottomPanel(this, QStringLiteral("Panel1"),
                                                               QStringLiteral("Radera markerade..."));
-  Panel1 = bottom.panel;
-  BitBtn1 = bottom.action;
-  Label3 = bottom.count;
+  pnlButtons = bottom.panel;
+  btnDeleteMarked = bottom.action;
+  lblRecordCount = bottom.count;
   Avbryt = bottom.back;
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(DBGrid1, 1);
-  layout->addWidget(Panel1);
+  layout->addWidget(pnlButtons);
 
   davu::keys::PressFocusedButtonOnReturn(this);
-  connect(BitBtn1, &QPushButton::clicked, this, &TfrmDAVUActiveCalls::BitBtn1Click);
+  connect(btnDeleteMarked, &QPushButton::clicked, this, &TfrmDAVUActiveCalls::BitBtn1Click);
   connect(Avbryt, &QPushButton::clicked, this, &TfrmDAVUActiveCalls::AvbrytClick);
 }
 

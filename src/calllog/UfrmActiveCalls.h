@@ -20,8 +20,12 @@ class TfrmDAVUActiveCalls : public TCallLogWindow {
   static TfrmDAVUActiveCalls* current();
 
   QTableView* DBGrid1;
-  QWidget* Panel1;
-  QPushButton* BitBtn1;
+  QWidget* pnlButtons;
+  QPushButton* btnDeleteMarked;
+  // The same members under the names the program has always given them
+  // (the controls' objectName), for code that knows them by those names.
+  QWidget*& Panel1 = pnlButtons;
+  QPushButton*& BitBtn1 = btnDeleteMarked;
   QPushButton* Avbryt;
 
  public slots:

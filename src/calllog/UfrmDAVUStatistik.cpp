@@ -119,10 +119,10 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   PageControl1->setAccessibleName(QStringLiteral("Flikar"));
-  TabSheet1 = new QWidget;
-  TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-  PageControl1->addTab(TabSheet1, QStringLiteral("Text statistik"));
-  DBGrid1 = new QTableView(TabSheet1);
+  tsList = new QWidget;
+  tsList->setObjectName(QStringLiteral("TabSheet1"));
+  PageControl1->addTab(tsList, QStringLiteral("Text statistik"));
+  DBGrid1 = new QTableView(tsList);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
   davu::calllog::SetupGrid(DBGrid1, SVVirtualTable1,
                      {{"FRIENDLYNAME", 25, QStringLiteral("Klientnamn")},
@@ -133,22 +133,22 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
   DBGrid1->setAccessibleName(QStringLiteral("Kallelser"));
   DBGrid1->setTabKeyNavigation(false);
-  auto* sheet = new QVBoxLayout(TabSheet1);
+  auto* sheet = new QVBoxLayout(tsList);
   sheet->setContentsMargins(2, 2, 2, 2);
   sheet->addWidget(DBGrid1);
 
   const davu::calllog::BottomPanel bottom = davu::calllog::MakeBottomPanel(this, QStringLiteral("Panel2"),
                                                               QStringLiteral("Skapa rapport"));
-  Panel2 = bottom.panel;
-  BitBtn1 = bottom.action;
-  Label3 = bottom.count;
+  pnlButtons = bottom.panel;
+  btnCreateReport = bottom.action;
+  lblRecordCount = bottom.count;
   Avbryt = bottom.back;
 
   auto* top = new QHBoxLayout;
   top->setContentsMargins(0, 0, 0, 0);
   top->setSpacing(0);
   // An enlarged window widens the lists too, in the first size's proportion.
-  top->addWidget(Panel1, 169);
+  top->addWidget(pnlChoices, 169);
   top->addWidget(PageControl1, 807 - 169);
   auto* layout = new QVBoxLayout(this);
   // The window's own smallest size rules, so that it fits a small screen:
@@ -157,9 +157,9 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addLayout(top, 1);
-  layout->addWidget(Panel2);
+  layout->addWidget(pnlButtons);
 
-  connect(BitBtn1, &QPushButton::clicked, this, &TfrmDAVUStatistik::BitBtn1Click);
+  connect(btnCreateReport, &QPushButton::clicked, this, &TfrmDAVUStatistik::BitBtn1Click);
   connect(Avbryt, &QPushButton::clicked, this, &TfrmDAVUStatistik::AvbrytClick);
 
   FormCreate();
@@ -169,60 +169,60 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
 }
 
 void TfrmDAVUStatistik::buildLeftPanel() {
-  Panel1 = new QWidget(this);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setMinimumWidth(169);
-  Panel1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-  GroupBox1 = Group(QStringLiteral("Urval"), "GroupBox1", Panel1);
+  pnlChoices = new QWidget(this);
+  pnlChoices->setObjectName(QStringLiteral("Panel1"));
+  pnlChoices->setMinimumWidth(169);
+  pnlChoices->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  gbSelection = Group(QStringLiteral("Urval"), "GroupBox1", pnlChoices);
 
-  GroupBox2 = Group(QStringLiteral("Klienter"), "GroupBox2", GroupBox1);
-  GroupBox2->setMinimumHeight(122);
-  CheckListBox2 = CheckList("CheckListBox2", GroupBox2);
-  CheckListBox2->setAccessibleName(GroupBox2->title());
-  TightColumn(GroupBox2)->addWidget(CheckListBox2);
+  gbClients = Group(QStringLiteral("Klienter"), "GroupBox2", gbSelection);
+  gbClients->setMinimumHeight(122);
+  clbClients = CheckList("CheckListBox2", gbClients);
+  clbClients->setAccessibleName(gbClients->title());
+  TightColumn(gbClients)->addWidget(clbClients);
 
-  GroupBox3 = Group(QStringLiteral("Resurser"), "GroupBox3", GroupBox1);
-  CheckListBox1 = CheckList("CheckListBox1", GroupBox3);
-  CheckListBox1->setAccessibleName(GroupBox3->title());
-  TightColumn(GroupBox3)->addWidget(CheckListBox1);
+  gbResources = Group(QStringLiteral("Resurser"), "GroupBox3", gbSelection);
+  clbResources = CheckList("CheckListBox1", gbResources);
+  clbResources->setAccessibleName(gbResources->title());
+  TightColumn(gbResources)->addWidget(clbResources);
 
-  GroupBox4 = Group(QStringLiteral("Datumintervall"), "GroupBox4", GroupBox1);
-  GroupBox4->setFixedHeight(76);
-  Label1 = new QLabel(QStringLiteral("&Fr.o.m.:"), GroupBox4);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  DateTimePicker1 = DatePicker("DateTimePicker1", GroupBox4);
-  Label2 = new QLabel(QStringLiteral("T.o.&m.:"), GroupBox4);
-  Label2->setObjectName(QStringLiteral("Label2"));
-  DateTimePicker2 = DatePicker("DateTimePicker2", GroupBox4);
+  gbDateRange = Group(QStringLiteral("Datumintervall"), "GroupBox4", gbSelection);
+  gbDateRange->setFixedHeight(76);
+  lblFrom = new QLabel(QStringLiteral("&Fr.o.m.:"), gbDateRange);
+  lblFrom->setObjectName(QStringLiteral("Label1"));
+  dtFrom = DatePicker("DateTimePicker1", gbDateRange);
+  lblTo = new QLabel(QStringLiteral("T.o.&m.:"), gbDateRange);
+  lblTo->setObjectName(QStringLiteral("Label2"));
+  dtTo = DatePicker("DateTimePicker2", gbDateRange);
   // Each date is named by its own caption, not by the group around both.
-  Label1->setBuddy(DateTimePicker1);
-  Label2->setBuddy(DateTimePicker2);
-  DateTimePicker1->setAccessibleName(QStringLiteral("Fr.o.m."));
-  DateTimePicker2->setAccessibleName(QStringLiteral("T.o.m."));
-  auto* dates = new QGridLayout(GroupBox4);
+  lblFrom->setBuddy(dtFrom);
+  lblTo->setBuddy(dtTo);
+  dtFrom->setAccessibleName(QStringLiteral("Fr.o.m."));
+  dtTo->setAccessibleName(QStringLiteral("T.o.m."));
+  auto* dates = new QGridLayout(gbDateRange);
   dates->setContentsMargins(3, 2, 3, 3);
   dates->setHorizontalSpacing(3);
   dates->setColumnStretch(1, 1);
-  dates->addWidget(Label1, 0, 0);
-  dates->addWidget(DateTimePicker1, 0, 1);
-  dates->addWidget(Label2, 1, 0);
-  dates->addWidget(DateTimePicker2, 1, 1);
+  dates->addWidget(lblFrom, 0, 0);
+  dates->addWidget(dtFrom, 0, 1);
+  dates->addWidget(lblTo, 1, 0);
+  dates->addWidget(dtTo, 1, 1);
 
-  GroupBox5 = Group(QStringLiteral("Övrigt"), "GroupBox5", GroupBox1);
-  GroupBox5->setFixedHeight(62);
-  CheckBox1 = new QCheckBox(QStringLiteral("Visa endast bekräftade"), GroupBox5);
-  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setChecked(false);
-  TightColumn(GroupBox5)->addWidget(CheckBox1);
+  gbOther = Group(QStringLiteral("Övrigt"), "GroupBox5", gbSelection);
+  gbOther->setFixedHeight(62);
+  cbConfirmedOnly = new QCheckBox(QStringLiteral("Visa endast bekräftade"), gbOther);
+  cbConfirmedOnly->setObjectName(QStringLiteral("CheckBox1"));
+  cbConfirmedOnly->setChecked(false);
+  TightColumn(gbOther)->addWidget(cbConfirmedOnly);
 
-  auto* urval = TightColumn(GroupBox1);
-  urval->addWidget(GroupBox2, 1);
-  urval->addWidget(GroupBox3, 1);
-  urval->addWidget(GroupBox4);
-  urval->addWidget(GroupBox5);
-  auto* left = new QVBoxLayout(Panel1);
+  auto* urval = TightColumn(gbSelection);
+  urval->addWidget(gbClients, 1);
+  urval->addWidget(gbResources, 1);
+  urval->addWidget(gbDateRange);
+  urval->addWidget(gbOther);
+  auto* left = new QVBoxLayout(pnlChoices);
   left->setContentsMargins(0, 0, 0, 0);
-  left->addWidget(GroupBox1);
+  left->addWidget(gbSelection);
 }
 
 TfrmDAVUStatistik::~TfrmDAVUStatistik() = default;
@@ -232,10 +232,10 @@ TfrmDAVUStatistik::~TfrmDAVUStatistik() = default;
 void TfrmDAVUStatistik::FormCreate() {
   const QDate today = davu::platform::clock().now().date();
   const QDate first(today.year(), today.month(), 1);
-  DateTimePicker1->setDate(SessionChoice().from.isValid() ? SessionChoice().from : first);
-  DateTimePicker2->setDate(SessionChoice().to.isValid() ? SessionChoice().to
+  dtFrom->setDate(SessionChoice().from.isValid() ? SessionChoice().from : first);
+  dtTo->setDate(SessionChoice().to.isValid() ? SessionChoice().to
                                                         : first.addMonths(1).addDays(-1));
-  CheckBox1->setChecked(SessionChoice().confirmedOnly);
+  cbConfirmedOnly->setChecked(SessionChoice().confirmedOnly);
 }
 
 TfrmDAVUStatistik::Choice& TfrmDAVUStatistik::SessionChoice() {
@@ -256,7 +256,7 @@ void TfrmDAVUStatistik::showEvent(QShowEvent* event) {
 
 void TfrmDAVUStatistik::hideEvent(QHideEvent* event) {
   TCallLogWindow::hideEvent(event);
-  SessionChoice() = {DateTimePicker1->date(), DateTimePicker2->date(), CheckBox1->isChecked(),
+  SessionChoice() = {dtFrom->date(), dtTo->date(), cbConfirmedOnly->isChecked(),
                      tickedMachines(), tickedCallables()};
   if (isMaximized() || isMinimized()) return;
   WriteUserSetting(kWindowSection, QStringLiteral("Width"), QString::number(width()));
@@ -271,37 +271,37 @@ void TfrmDAVUStatistik::firstActivation() {
 
 void TfrmDAVUStatistik::connectionRestored() {
   const std::string client = ToWire(GetClientName());
-  if (CheckListBox1->count() == 0) sendRequest(davu::proto::GetAllCallables(client));
-  if (CheckListBox2->count() == 0) sendRequest(davu::proto::GetAllMachines(client));
+  if (clbResources->count() == 0) sendRequest(davu::proto::GetAllCallables(client));
+  if (clbClients->count() == 0) sendRequest(davu::proto::GetAllMachines(client));
 }
 
 QList<int> TfrmDAVUStatistik::tickedMachines() const {
-  return Ticked(CheckListBox2, machines_.size(), [this](int i) { return machines_[i]->Lopnr; });
+  return Ticked(clbClients, machines_.size(), [this](int i) { return machines_[i]->Lopnr; });
 }
 
 QList<int> TfrmDAVUStatistik::tickedCallables() const {
-  return Ticked(CheckListBox1, callables_.size(), [this](int i) { return callables_[i]->CallableLopnr; });
+  return Ticked(clbResources, callables_.size(), [this](int i) { return callables_[i]->CallableLopnr; });
 }
 
 void TfrmDAVUStatistik::BitBtn1Click() {
   const QList<int> stations = tickedMachines(), callables = tickedCallables();
   const QString sql = davu::calllog::StatisticsQuery({stations.begin(), stations.end()},
-                                                     {callables.begin(), callables.end()}, DateTimePicker1->date(),
-                                               DateTimePicker2->date(), CheckBox1->isChecked());
+                                                     {callables.begin(), callables.end()}, dtFrom->date(),
+                                               dtTo->date(), cbConfirmedOnly->isChecked());
   // Without a connection the grid keeps the last report and its count.
   sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
 }
 
 void TfrmDAVUStatistik::LoadCallables(std::vector<CallablePtr> callables) {
   callables_ = std::move(callables);
-  CheckListBox1->clear();
+  clbResources->clear();
   for (const CallablePtr& c : callables_)
-    AddCheckItem(CheckListBox1, CallableItemText(*c), SessionChoice().callables.contains(c->CallableLopnr));
+    AddCheckItem(clbResources, CallableItemText(*c), SessionChoice().callables.contains(c->CallableLopnr));
 }
 
 void TfrmDAVUStatistik::LoadMachines(std::vector<MachinePtr> machines) {
   machines_ = std::move(machines);
-  CheckListBox2->clear();
+  clbClients->clear();
   for (const MachinePtr& m : machines_)
-    AddCheckItem(CheckListBox2, MachineItemText(*m), SessionChoice().machines.contains(m->Lopnr));
+    AddCheckItem(clbClients, MachineItemText(*m), SessionChoice().machines.contains(m->Lopnr));
 }

@@ -48,24 +48,42 @@ class TfrmDAVUStatistik : public TCallLogWindow {
   const std::vector<CallablePtr>& callables() const { return callables_; }
   const std::vector<MachinePtr>& machines() const { return machines_; }
 
-  QWidget* Panel1;        // left
-  QGroupBox* GroupBox1;   // "Urval"
-  QGroupBox* GroupBox2;   // "Klienter"
-  QListWidget* CheckListBox2;
-  QGroupBox* GroupBox3;   // "Resurser"
-  QListWidget* CheckListBox1;
-  QGroupBox* GroupBox4;   // "Datumintervall"
-  QLabel* Label1;
-  QDateEdit* DateTimePicker1;
-  QLabel* Label2;
-  QDateEdit* DateTimePicker2;
-  QGroupBox* GroupBox5;   // "Övrigt"
-  QCheckBox* CheckBox1;
+  QWidget* pnlChoices;        // left
+  QGroupBox* gbSelection;   // "Urval"
+  QGroupBox* gbClients;   // "Klienter"
+  QListWidget* clbClients;
+  QGroupBox* gbResources;   // "Resurser"
+  QListWidget* clbResources;
+  QGroupBox* gbDateRange;   // "Datumintervall"
+  QLabel* lblFrom;
+  QDateEdit* dtFrom;
+  QLabel* lblTo;
+  QDateEdit* dtTo;
+  QGroupBox* gbOther;   // "Övrigt"
+  QCheckBox* cbConfirmedOnly;
   QTabWidget* PageControl1;
-  QWidget* TabSheet1;
+  QWidget* tsList;
   QTableView* DBGrid1;
-  QWidget* Panel2;        // bottom
-  QPushButton* BitBtn1;
+  QWidget* pnlButtons;        // bottom
+  QPushButton* btnCreateReport;
+  // The same members under the names the program has always given them
+  // (the controls' objectName), for code that knows them by those names.
+  QWidget*& Panel1 = pnlChoices;
+  QGroupBox*& GroupBox1 = gbSelection;
+  QGroupBox*& GroupBox2 = gbClients;
+  QListWidget*& CheckListBox2 = clbClients;
+  QGroupBox*& GroupBox3 = gbResources;
+  QListWidget*& CheckListBox1 = clbResources;
+  QGroupBox*& GroupBox4 = gbDateRange;
+  QLabel*& Label1 = lblFrom;
+  QDateEdit*& DateTimePicker1 = dtFrom;
+  QLabel*& Label2 = lblTo;
+  QDateEdit*& DateTimePicker2 = dtTo;
+  QGroupBox*& GroupBox5 = gbOther;
+  QCheckBox*& CheckBox1 = cbConfirmedOnly;
+  QWidget*& TabSheet1 = tsList;
+  QWidget*& Panel2 = pnlButtons;
+  QPushButton*& BitBtn1 = btnCreateReport;
   QPushButton* Avbryt;
   // The summary and chart pages, export and print.
   StatistikReports* Reports;
@@ -88,6 +106,6 @@ class TfrmDAVUStatistik : public TCallLogWindow {
   QList<int> tickedMachines() const;
   QList<int> tickedCallables() const;
 
-  std::vector<CallablePtr> callables_;  // CheckListBox1's records, item by item
-  std::vector<MachinePtr> machines_;    // CheckListBox2's records, item by item
+  std::vector<CallablePtr> callables_;  // clbResources's records, item by item
+  std::vector<MachinePtr> machines_;    // clbClients's records, item by item
 };

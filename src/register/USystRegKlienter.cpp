@@ -115,8 +115,8 @@ proto::MachineUpdate UpdateRecord(const TMachine& m) {
 TStationsTab::TStationsTab(QWidget* parent) : TRegisterTab(parent) {
   setObjectName(QStringLiteral("tsStations"));
   FMachines = new TMachineListModel(this);
-  ListBox3Items = new TCallableListModel(false, this);
-  ListBox4Items = new TCallableListModel(false, this);
+  allResourcesModel = new TCallableListModel(false, this);
+  chosenResourcesModel = new TCallableListModel(false, this);
   ShowModal = [](QDialog* dialog) { return dialog->exec(); };
 
   gbKlienter = new QGroupBox(QStringLiteral("Befintliga klienter"));
@@ -147,9 +147,9 @@ TStationsTab::TStationsTab(QWidget* parent) : TRegisterTab(parent) {
 }
 
 void TStationsTab::BuildClientsPane() {
-  BitBtn11 = Button(QStringLiteral("BitBtn11"), QStringLiteral("Lägg till"));
-  BitBtn12 = Button(QStringLiteral("BitBtn12"), QStringLiteral("Ändra"));
-  BitBtn13 = Button(QStringLiteral("BitBtn13"), QStringLiteral("Radera"));
+  btnAddClient = Button(QStringLiteral("BitBtn11"), QStringLiteral("Lägg till"));
+  btnEditClient = Button(QStringLiteral("BitBtn12"), QStringLiteral("Ändra"));
+  btnDeleteClient = Button(QStringLiteral("BitBtn13"), QStringLiteral("Radera"));
   lbmachines = new QListView;
   lbmachines->setObjectName(QStringLiteral("lbmachines"));
   lbmachines->setModel(FMachines);
@@ -157,14 +157,14 @@ void TStationsTab::BuildClientsPane() {
   lbmachines->setUniformItemSizes(true);
   lbmachines->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lbmachines->setAccessibleName(gbKlienter->title());
-  davu::keys::SetAccessKey(BitBtn11, u'l');
-  davu::keys::SetAccessKey(BitBtn12, u'd');
-  davu::keys::SetAccessKey(BitBtn13, u'r');
+  davu::keys::SetAccessKey(btnAddClient, u'l');
+  davu::keys::SetAccessKey(btnEditClient, u'd');
+  davu::keys::SetAccessKey(btnDeleteClient, u'r');
 
   // The three buttons share the pane's 249 pixels.
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(4);
-  for (QPushButton* b : {BitBtn11, BitBtn12, BitBtn13}) {
+  for (QPushButton* b : {btnAddClient, btnEditClient, btnDeleteClient}) {
     b->setMinimumWidth(50);
     buttons->addWidget(b);
   }
@@ -173,9 +173,9 @@ void TStationsTab::BuildClientsPane() {
   layout->addLayout(buttons);
   layout->addWidget(lbmachines, 1);
 
-  connect(BitBtn11, &QPushButton::clicked, this, &TStationsTab::BitBtn11Click);
-  connect(BitBtn12, &QPushButton::clicked, this, &TStationsTab::BitBtn12Click);
-  connect(BitBtn13, &QPushButton::clicked, this, &TStationsTab::BitBtn13Click);
+  connect(btnAddClient, &QPushButton::clicked, this, &TStationsTab::BitBtn11Click);
+  connect(btnEditClient, &QPushButton::clicked, this, &TStationsTab::BitBtn12Click);
+  connect(btnDeleteClient, &QPushButton::clicked, this, &TStationsTab::BitBtn13Click);
   // Whatever makes a client current (a click, the arrow keys, a drag, code)
   // loads its lists; a click on the client that already was current loads
   // it again.
@@ -194,40 +194,40 @@ void TStationsTab::BuildClientsPane() {
 }
 
 void TStationsTab::BuildResourcesPane() {
-  ListBox3 = ResourceList(QStringLiteral("ListBox3"), ListBox3Items);
-  ListBox4 = ResourceList(QStringLiteral("ListBox4"), ListBox4Items);
-  BitBtn9 = Button(QStringLiteral("BitBtn9"), {}, QStyle::SP_ArrowRight);
-  BitBtn10 = Button(QStringLiteral("BitBtn10"), {}, QStyle::SP_ArrowLeft);
-  BitBtn7 = Button(QStringLiteral("BitBtn7"), {}, QStyle::SP_ArrowUp);
-  BitBtn8 = Button(QStringLiteral("BitBtn8"), {}, QStyle::SP_ArrowDown);
-  BitBtn9->setToolTip(QStringLiteral("Lägg till i valda resurser"));
-  BitBtn10->setToolTip(QStringLiteral("Ta bort från valda resurser"));
-  BitBtn7->setToolTip(QStringLiteral("Flytta upp"));
-  BitBtn8->setToolTip(QStringLiteral("Flytta ned"));
+  lbAllResources = ResourceList(QStringLiteral("ListBox3"), allResourcesModel);
+  lbChosenResources = ResourceList(QStringLiteral("ListBox4"), chosenResourcesModel);
+  btnMoveToChosen = Button(QStringLiteral("BitBtn9"), {}, QStyle::SP_ArrowRight);
+  btnMoveBack = Button(QStringLiteral("BitBtn10"), {}, QStyle::SP_ArrowLeft);
+  btnMoveUp = Button(QStringLiteral("BitBtn7"), {}, QStyle::SP_ArrowUp);
+  btnMoveDown = Button(QStringLiteral("BitBtn8"), {}, QStyle::SP_ArrowDown);
+  btnMoveToChosen->setToolTip(QStringLiteral("Lägg till i valda resurser"));
+  btnMoveBack->setToolTip(QStringLiteral("Ta bort från valda resurser"));
+  btnMoveUp->setToolTip(QStringLiteral("Flytta upp"));
+  btnMoveDown->setToolTip(QStringLiteral("Flytta ned"));
   // The arrows are named by what they do, as their hints say.
-  for (QPushButton* b : {BitBtn9, BitBtn10, BitBtn7, BitBtn8}) b->setAccessibleName(b->toolTip());
+  for (QPushButton* b : {btnMoveToChosen, btnMoveBack, btnMoveUp, btnMoveDown}) b->setAccessibleName(b->toolTip());
 
-  FAllResourcesColumn = Column(QStringLiteral("Alla resurser"), ListBox3);
+  FAllResourcesColumn = Column(QStringLiteral("Alla resurser"), lbAllResources);
   auto* layout = new QHBoxLayout(gbResurserAttVisa);
   layout->setSpacing(2);
   layout->addWidget(FAllResourcesColumn);
-  layout->addLayout(ButtonColumn({BitBtn9, BitBtn10}));
-  layout->addWidget(Column(QStringLiteral("Valda resurser"), ListBox4), 1);
-  layout->addLayout(ButtonColumn({BitBtn7, BitBtn8}));
+  layout->addLayout(ButtonColumn({btnMoveToChosen, btnMoveBack}));
+  layout->addWidget(Column(QStringLiteral("Valda resurser"), lbChosenResources), 1);
+  layout->addLayout(ButtonColumn({btnMoveUp, btnMoveDown}));
 
-  connect(BitBtn9, &QPushButton::clicked, this, &TStationsTab::BitBtn9Click);
-  connect(BitBtn10, &QPushButton::clicked, this, &TStationsTab::BitBtn10Click);
-  connect(BitBtn7, &QPushButton::clicked, this, &TStationsTab::BitBtn7Click);
-  connect(BitBtn8, &QPushButton::clicked, this, &TStationsTab::BitBtn8Click);
-  connect(ListBox3, &QListView::doubleClicked, this, [this](const QModelIndex&) { BitBtn9Click(); });
-  connect(ListBox4, &QListView::doubleClicked, this, [this](const QModelIndex&) { BitBtn10Click(); });
+  connect(btnMoveToChosen, &QPushButton::clicked, this, &TStationsTab::BitBtn9Click);
+  connect(btnMoveBack, &QPushButton::clicked, this, &TStationsTab::BitBtn10Click);
+  connect(btnMoveUp, &QPushButton::clicked, this, &TStationsTab::BitBtn7Click);
+  connect(btnMoveDown, &QPushButton::clicked, this, &TStationsTab::BitBtn8Click);
+  connect(lbAllResources, &QListView::doubleClicked, this, [this](const QModelIndex&) { BitBtn9Click(); });
+  connect(lbChosenResources, &QListView::doubleClicked, this, [this](const QModelIndex&) { BitBtn10Click(); });
 }
 
 // "Ändra" and "Radera" act on the current client: without one they are off.
 void TStationsTab::FollowCurrentClient() {
   const bool chosen = currentMachine() != nullptr;
-  BitBtn12->setEnabled(chosen);
-  BitBtn13->setEnabled(chosen);
+  btnEditClient->setEnabled(chosen);
+  btnDeleteClient->setEnabled(chosen);
 }
 
 MachinePtr TStationsTab::currentMachine() const {
@@ -242,8 +242,8 @@ void TStationsTab::Load() {
   // The lists are asked for anew: no client is current until they are here,
   // so nothing can be saved under a client whose resources are not shown.
   lbmachines->setCurrentIndex(QModelIndex());
-  ListBox4Items->clear();
-  ListBox3Items->clear();
+  chosenResourcesModel->clear();
+  allResourcesModel->clear();
   SetEdited(false);
   FAwaiting.machines = true;
   Fetch(proto::GetAllMachines(ToWire(GetClientName())));
@@ -259,8 +259,8 @@ void TStationsTab::Save() {
   const MachinePtr m = currentMachine();
   if (!m) return;
   std::vector<int> chosen;
-  chosen.reserve(ListBox4Items->items().size());
-  for (const TCallableItem& i : ListBox4Items->items())
+  chosen.reserve(chosenResourcesModel->items().size());
+  for (const TCallableItem& i : chosenResourcesModel->items())
     chosen.push_back(i.record ? i.record->CallableLopnr : 0);
   if (Store(proto::PostCallablesList(ToWire(GetClientName()), OwnClientType, m->Lopnr, chosen)))
     SetEdited(false);
@@ -273,30 +273,30 @@ void TStationsTab::HandleRetAllMachines(std::string_view payload) {
 }
 
 void TStationsTab::HandleRetCallList(std::string_view payload, const TCallableItems& resources) {
-  ListBox3Items->assign(resources);
-  ListBox4Items->clear();
-  MoveByNumbers(*ListBox3Items, *ListBox4Items, DecodeCallListNumbers(payload));
+  allResourcesModel->assign(resources);
+  chosenResourcesModel->clear();
+  MoveByNumbers(*allResourcesModel, *chosenResourcesModel, DecodeCallListNumbers(payload));
   // Both lists of the client are here at once.
   Arrived(&Awaiting::allResources);
   Arrived(&Awaiting::chosen);
 }
 
 void TStationsTab::HandleRetStationCallables(std::string_view payload, bool allResourcesPending) {
-  ListBox4Items->clear();
+  chosenResourcesModel->clear();
   FHeldChosenNumbers.reset();
   std::vector<std::int32_t> numbers = DecodeStationCallableNumbers(payload);
   if (allResourcesPending) {
     FHeldChosenNumbers = std::move(numbers);
     return;
   }
-  MoveByNumbers(*ListBox3Items, *ListBox4Items, numbers);
+  MoveByNumbers(*allResourcesModel, *chosenResourcesModel, numbers);
   Arrived(&Awaiting::chosen);
 }
 
 void TStationsTab::AppendAllResources(const TCallableItems& items) {
-  ListBox3Items->append(items);
+  allResourcesModel->append(items);
   if (FHeldChosenNumbers) {
-    MoveByNumbers(*ListBox3Items, *ListBox4Items, *FHeldChosenNumbers);
+    MoveByNumbers(*allResourcesModel, *chosenResourcesModel, *FHeldChosenNumbers);
     FHeldChosenNumbers.reset();
     Arrived(&Awaiting::chosen);
   }
@@ -304,7 +304,7 @@ void TStationsTab::AppendAllResources(const TCallableItems& items) {
 }
 
 void TStationsTab::CopyAllResources(const TCallableItems& resources) {
-  ListBox3Items->assign(resources);
+  allResourcesModel->assign(resources);
 }
 
 void TStationsTab::lbmachinesClick() {
@@ -314,7 +314,7 @@ void TStationsTab::lbmachinesClick() {
   // The lists shown belong to the client until another is made current:
   // the previous client's choice must not stand under this one's name.
   FHeldChosenNumbers.reset();
-  ListBox4Items->clear();
+  chosenResourcesModel->clear();
   SetEdited(false);
   FAwaiting.allResources = FAwaiting.chosen = true;
   if (!VersionAtLeast(ServerVersion, kStationCallablesVersion)) {
@@ -322,7 +322,7 @@ void TStationsTab::lbmachinesClick() {
     return;
   }
   emit AllResourcesRequested();
-  ListBox3Items->clear();
+  allResourcesModel->clear();
   Fetch(proto::GetAllCallables(name));
   if (Channel) Channel(proto::GetStationCallables(name));
 }
@@ -366,35 +366,35 @@ bool TStationsTab::EditMachine(const MachinePtr& record) {
 
 void TStationsTab::BitBtn9Click() {
   bool any = false;
-  const std::vector<bool> selected = SelectedRows(ListBox3, ListBox3Items->rowCount(), any);
+  const std::vector<bool> selected = SelectedRows(lbAllResources, allResourcesModel->rowCount(), any);
   if (!any) {
     // Nothing selected: the current item is copied and stays.
-    if (const TCallableItem* current = ListBox3Items->item(ListBox3->currentIndex().row())) {
-      ListBox4Items->append({*current});
+    if (const TCallableItem* current = allResourcesModel->item(lbAllResources->currentIndex().row())) {
+      chosenResourcesModel->append({*current});
       SetEdited(true);
     }
     return;
   }
-  ListBox4Items->append(MarkedLines(*ListBox3Items, selected));
-  RemoveMarked(*ListBox3Items, selected);
+  chosenResourcesModel->append(MarkedLines(*allResourcesModel, selected));
+  RemoveMarked(*allResourcesModel, selected);
   SetEdited(true);
 }
 
 void TStationsTab::BitBtn10Click() {
   bool any = false;
-  const std::vector<bool> selected = SelectedRows(ListBox4, ListBox4Items->rowCount(), any);
+  const std::vector<bool> selected = SelectedRows(lbChosenResources, chosenResourcesModel->rowCount(), any);
   if (!any) return;
   // Resource 1 is not put back a second time.
-  bool holdsOne = HoldsNumber(*ListBox3Items, 1);
+  bool holdsOne = HoldsNumber(*allResourcesModel, 1);
   TCallableItems back;
-  for (const TCallableItem& item : MarkedLines(*ListBox4Items, selected)) {
+  for (const TCallableItem& item : MarkedLines(*chosenResourcesModel, selected)) {
     const bool isOne = item.record && item.record->CallableLopnr == 1;
     if (isOne && holdsOne) continue;
     holdsOne = holdsOne || isOne;
     back.push_back(item);
   }
-  ListBox3Items->append(back);
-  RemoveMarked(*ListBox4Items, selected);
+  allResourcesModel->append(back);
+  RemoveMarked(*chosenResourcesModel, selected);
   SetEdited(true);
 }
 
@@ -404,11 +404,11 @@ void TStationsTab::BitBtn8Click() { MoveChosenCurrent(1); }
 // The current item of "Valda resurser" changes place with its neighbour and
 // stays current.
 void TStationsTab::MoveChosenCurrent(int step) {
-  const int row = ListBox4->currentIndex().row();
+  const int row = lbChosenResources->currentIndex().row();
   const int target = row + step;
-  if (row < 0 || target < 0 || target >= ListBox4Items->rowCount()) return;
-  SwapWithNext(*ListBox4Items, qMin(row, target));
-  ListBox4->selectionModel()->setCurrentIndex(ListBox4Items->index(target),
+  if (row < 0 || target < 0 || target >= chosenResourcesModel->rowCount()) return;
+  SwapWithNext(*chosenResourcesModel, qMin(row, target));
+  lbChosenResources->selectionModel()->setCurrentIndex(chosenResourcesModel->index(target),
                                               QItemSelectionModel::ClearAndSelect);
   SetEdited(true);
 }

@@ -33,18 +33,31 @@ class TStationsTab : public TRegisterTab {
   QGroupBox* gbKlienter = nullptr;
   QGroupBox* gbResurserAttVisa = nullptr;
 
-  QPushButton* BitBtn11 = nullptr;  // "Lägg till"
-  QPushButton* BitBtn12 = nullptr;  // "Ändra"
-  QPushButton* BitBtn13 = nullptr;  // "Radera"
+  QPushButton* btnAddClient = nullptr;  // "Lägg till"
+  QPushButton* btnEditClient = nullptr;  // "Ändra"
+  QPushButton* btnDeleteClient = nullptr;  // "Radera"
   QListView* lbmachines = nullptr;
-  QListView* ListBox3 = nullptr;  // "Alla resurser"
-  QListView* ListBox4 = nullptr;  // "Valda resurser", in the order sent
-  TCallableListModel* ListBox3Items = nullptr;
-  TCallableListModel* ListBox4Items = nullptr;
-  QPushButton* BitBtn9 = nullptr;   // to the chosen list
-  QPushButton* BitBtn10 = nullptr;  // back
-  QPushButton* BitBtn7 = nullptr;   // up
-  QPushButton* BitBtn8 = nullptr;   // down
+  QListView* lbAllResources = nullptr;  // "Alla resurser"
+  QListView* lbChosenResources = nullptr;  // "Valda resurser", in the order sent
+  TCallableListModel* allResourcesModel = nullptr;
+  TCallableListModel* chosenResourcesModel = nullptr;
+  QPushButton* btnMoveToChosen = nullptr;   // to the chosen list
+  QPushButton* btnMoveBack = nullptr;  // back
+  QPushButton* btnMoveUp = nullptr;   // up
+  QPushButton* btnMoveDown = nullptr;   // down
+  // The same members under the names the program has always given them
+  // (the controls' objectName), for code that knows them by those names.
+  QPushButton*& BitBtn11 = btnAddClient;
+  QPushButton*& BitBtn12 = btnEditClient;
+  QPushButton*& BitBtn13 = btnDeleteClient;
+  QListView*& ListBox3 = lbAllResources;
+  QListView*& ListBox4 = lbChosenResources;
+  TCallableListModel*& ListBox3Items = allResourcesModel;
+  TCallableListModel*& ListBox4Items = chosenResourcesModel;
+  QPushButton*& BitBtn9 = btnMoveToChosen;
+  QPushButton*& BitBtn10 = btnMoveBack;
+  QPushButton*& BitBtn7 = btnMoveUp;
+  QPushButton*& BitBtn8 = btnMoveDown;
 
   TMachineListModel* machines() const { return FMachines; }
   // The current client's record; null when no client is current.

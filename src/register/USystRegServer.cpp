@@ -84,11 +84,11 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
 
   edUpdateServerver = TextField("edUpdateServerver", true);
   edUpdateServerver->setMaximumWidth(160);
-  ComboBox1 = new QComboBox;
-  ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-  ComboBox1->setEditable(false);
-  ComboBox1->setMinimumWidth(200);
-  connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
+  cbTheme = new QComboBox;
+  cbTheme->setObjectName(QStringLiteral("ComboBox1"));
+  cbTheme->setEditable(false);
+  cbTheme->setMinimumWidth(200);
+  connect(cbTheme, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
 
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(16, 16, 16, 16);
@@ -123,7 +123,7 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   lblSelfUpdateOff->setVisible(false);
   grid->addWidget(lblSelfUpdateOff, row++, 1, Qt::AlignLeft | Qt::AlignVCenter);
   grid->setRowMinimumHeight(row++, 14);
-  add(Caption("lblUtseende", QStringLiteral("Utseende:"), ComboBox1), ComboBox1);
+  add(Caption("lblUtseende", QStringLiteral("Utseende:"), cbTheme), cbTheme);
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
   FillThemeList();
@@ -135,10 +135,10 @@ QString TServerSettingsTab::UpdatePortText() const {
 }
 
 void TServerSettingsTab::FillThemeList() {
-  ComboBox1->clear();
-  ComboBox1->addItems(ThemeNames());
-  const int active = ComboBox1->findText(ActiveThemeName());
-  if (active >= 0) ComboBox1->setCurrentIndex(active);
+  cbTheme->clear();
+  cbTheme->addItems(ThemeNames());
+  const int active = cbTheme->findText(ActiveThemeName());
+  if (active >= 0) cbTheme->setCurrentIndex(active);
   FThemeChanged = false;
 }
 
@@ -207,7 +207,7 @@ void TServerSettingsTab::Save() {
   // Nothing is written until every field holds something to connect to.
   if (!Validate()) return;
   if (FThemeChanged) {
-    WriteSetting(QStringLiteral("KlientSettings"), QStringLiteral("Style"), ComboBox1->currentText());
+    WriteSetting(QStringLiteral("KlientSettings"), QStringLiteral("Style"), cbTheme->currentText());
     ShowInfoHint(QStringLiteral("Du måste starta om programmet för att temat skall ändras."), window());
   }
   WriteSetting(kServerSection, QStringLiteral("ServerName"), edServername->text().trimmed());

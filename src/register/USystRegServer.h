@@ -23,7 +23,10 @@ class TServerSettingsTab : public TRegisterTab {
   QLineEdit* edUpdateServerver = nullptr;
   // Shown while the update check found no trusted release key.
   QLabel* lblSelfUpdateOff = nullptr;
-  QComboBox* ComboBox1 = nullptr;
+  QComboBox* cbTheme = nullptr;
+  // The same members under the names the program has always given them
+  // (the controls' objectName), for code that knows them by those names.
+  QComboBox*& ComboBox1 = cbTheme;
 
   // Set by any choice in the theme list; never reset.
   bool FThemeChanged = false;

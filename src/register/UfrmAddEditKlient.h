@@ -22,13 +22,21 @@ class TfrmAddEditKlient : public QDialog {
   // The client being edited; set before showing.
   MachinePtr mc;
 
-  QLineEdit* Edit1 = nullptr;  // "Datornamn/namn:"
-  QLineEdit* Edit2 = nullptr;  // "Plats:"
-  QFrame* Panel6 = nullptr;  // "Färg"
-  QPushButton* BitBtn5 = nullptr;  // "Välj färg..."
+  QLineEdit* edName = nullptr;  // "Datornamn/namn:"
+  QLineEdit* edPlace = nullptr;  // "Plats:"
+  QFrame* pnlColour = nullptr;  // "Färg"
+  QPushButton* btnChooseColour = nullptr;  // "Välj färg..."
   QGroupBox* RadioGroup1 = nullptr;  // "Klienttyp": "Call", "Show"
-  QPushButton* BitBtn1 = nullptr;  // "OK"
-  QPushButton* BitBtn2 = nullptr;  // "Avbryt"
+  QPushButton* btnOk = nullptr;  // "OK"
+  QPushButton* btnCancel = nullptr;  // "Avbryt"
+  // The same members under the names the program has always given them
+  // (the controls' objectName), for code that knows them by those names.
+  QLineEdit*& Edit1 = edName;
+  QLineEdit*& Edit2 = edPlace;
+  QFrame*& Panel6 = pnlColour;
+  QPushButton*& BitBtn5 = btnChooseColour;
+  QPushButton*& BitBtn1 = btnOk;
+  QPushButton*& BitBtn2 = btnCancel;
 
   // The chosen entry of "Klienttyp": 0 "Call", 1 "Show".
   int RadioGroup1ItemIndex() const;

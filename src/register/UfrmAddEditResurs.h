@@ -21,16 +21,28 @@ class TfrmAddEditResurs : public QDialog {
 
   CallablePtr cl;
 
-  QGroupBox* GroupBox1 = nullptr;  // "Resurserns egenskaper"
-  QCheckBox* CheckBox1 = nullptr;
-  QLineEdit* Edit1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
-  QFrame* Panel6 = nullptr;
-  QPushButton* BitBtn5 = nullptr;
-  TCheckedGroupBox* CheckedGroupBox1 = nullptr;
-  QLineEdit* Edit3 = nullptr;
-  QPushButton* BitBtn1 = nullptr;
-  QPushButton* BitBtn2 = nullptr;
+  QGroupBox* gbProperties = nullptr;  // "Resurserns egenskaper"
+  QCheckBox* cbActive = nullptr;
+  QLineEdit* edName = nullptr;
+  QLineEdit* edFullName = nullptr;
+  QFrame* pnlColour = nullptr;
+  QPushButton* btnChooseColour = nullptr;
+  TCheckedGroupBox* gbSendSms = nullptr;
+  QLineEdit* edMobileNumber = nullptr;
+  QPushButton* btnOk = nullptr;
+  QPushButton* btnCancel = nullptr;
+  // The same members under the names the program has always given them
+  // (the controls' objectName), for code that knows them by those names.
+  QGroupBox*& GroupBox1 = gbProperties;
+  QCheckBox*& CheckBox1 = cbActive;
+  QLineEdit*& Edit1 = edName;
+  QLineEdit*& Edit2 = edFullName;
+  QFrame*& Panel6 = pnlColour;
+  QPushButton*& BitBtn5 = btnChooseColour;
+  TCheckedGroupBox*& CheckedGroupBox1 = gbSendSms;
+  QLineEdit*& Edit3 = edMobileNumber;
+  QPushButton*& BitBtn1 = btnOk;
+  QPushButton*& BitBtn2 = btnCancel;
 
   // The colour the swatch shows, as the record keeps it.
   std::int32_t SwatchColour() const { return FColour; }

@@ -7,6 +7,9 @@
 #include "UDavuAdminMain.h"
 #include "USystReg.h"
 #include "Widgets.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 std::string Reply(const std::string& tag, const std::string& value) {
   return "\xA4" + tag + ":" + value + ":" + tag + "\xA4";
@@ -61,8 +64,8 @@ bool AppHarness::acceptVersion(const std::string& version) {
 
 bool AppHarness::connectAndAccept() { return connectAndIntroduce() && acceptVersion(); }
 
-QString AppHarness::status() const { return w->Label1->text(); }
-QString AppHarness::circle() const { return w->shServerConnected->brushColor().name(); }
+QString AppHarness::status() const { return Control<QLabel>(w, "Label1")->text(); }
+QString AppHarness::circle() const { return Control<TStatusCircle>(w, "shServerConnected")->brushColor().name(); }
 ConnectionState AppHarness::state() const { return w->connectionState(); }
 
 // Requests may arrive several in one chunk or, in principle, split: scan

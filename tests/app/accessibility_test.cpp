@@ -22,6 +22,9 @@
 #include "UfrmDAVUStatistik.h"
 #include "WireLiteral.h"
 #include "Widgets.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -82,18 +85,18 @@ class AccessibilityTest : public QObject {
 
     TfrmSystreg* reg = w.frmSystreg;
     RegisterMode = true;
-    reg->SetTabs(reg->tsResurser);
+    reg->SetTabs(Control<TResourcesTab>(reg, "tsResurser"));
     reg->show();
     reg->HandleRetAllCallables(W(kCallables));
     reg->HandleRetAllMachines(W(kMachines));
-    walkTabs(QStringLiteral("Systemregister"), reg, reg->PageControl1);
-    reg->tsStations->lbmachines->setCurrentIndex(reg->tsStations->lbmachines->model()->index(0, 0));
+    walkTabs(QStringLiteral("Systemregister"), reg, Control<QTabWidget>(reg, "PageControl1"));
+    Control<QListView>(Control<TStationsTab>(reg, "tsStations"), "lbmachines")->setCurrentIndex(Control<QListView>(Control<TStationsTab>(reg, "tsStations"), "lbmachines")->model()->index(0, 0));
     walk(QStringLiteral("Systemregister [Klienter, klient vald]"), reg);
     reg->hide();
     RegisterMode = false;
-    reg->SetTabs(reg->tsServersettings);
+    reg->SetTabs(Control<TServerSettingsTab>(reg, "tsServersettings"));
     reg->show();
-    walkTabs(QStringLiteral("Inställningar"), reg, reg->PageControl1);
+    walkTabs(QStringLiteral("Inställningar"), reg, Control<QTabWidget>(reg, "PageControl1"));
     reg->hide();
 
     {
@@ -112,15 +115,15 @@ class AccessibilityTest : public QObject {
       TfrmDAVUStatistik s(&w);
       s.LoadCallables(DecodeCallableList(W(kCallables)));
       s.LoadMachines(DecodeMachineList(W(kMachines)));
-      s.CheckListBox1->item(0)->setCheckState(Qt::Checked);
+      Control<QListWidget>(&s, "CheckListBox1")->item(0)->setCheckState(Qt::Checked);
       s.show();
-      walkTabs(QStringLiteral("Statistik"), &s, s.PageControl1);
+      walkTabs(QStringLiteral("Statistik"), &s, Control<QTabWidget>(&s, "PageControl1"));
     }
     {
       TfrmDAVUActiveCalls c(&w);
       c.show();
       RouteSqlReply(W(kCalls));
-      c.SVVirtualTable1->setData(c.SVVirtualTable1->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+      Control<TSVVirtualTable>(&c, "SVVirtualTable1")->setData(Control<TSVVirtualTable>(&c, "SVVirtualTable1")->index(1, 0), Qt::Checked, Qt::CheckStateRole);
       walk(QStringLiteral("Pågående kallelser"), &c);
     }
     qInfo().noquote() << figures_.join(QStringLiteral("\n"));
@@ -186,7 +189,7 @@ class AccessibilityTest : public QObject {
     QFETCH(QString, combo);
     QFETCH(QString, caption);
     TfrmDAVUStatistik s(h_->w.get());
-    QWidget* box = combo == QLatin1String("ComboBox1") ? static_cast<QWidget*>(h_->w->frmSystreg->tsServersettings->ComboBox1)
+    QWidget* box = combo == QLatin1String("ComboBox1") ? static_cast<QWidget*>(Control<QComboBox>(Control<TServerSettingsTab>(h_->w->frmSystreg, "tsServersettings"), "ComboBox1"))
                                                       : s.findChild<QWidget*>(combo);
     QVERIFY(box);
     QAccessibleInterface* i = QAccessible::queryAccessibleInterface(box);

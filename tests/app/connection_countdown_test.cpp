@@ -9,6 +9,9 @@
 #include "UDavuAdminMain.h"
 #include "USystReg.h"
 #include "Widgets.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 class ConnectionCountdownTest : public QObject {
   Q_OBJECT
@@ -43,12 +46,12 @@ void ConnectionCountdownTest::lostConnectionCountsDownAndReconnects() {
   QCOMPARE(h.status(), QString("Ej ansluten - nästa försök om %1 sekunder").arg(seconds));
   QCOMPARE(h.state(), ConnectionState::WaitingToRetry);
   QCOMPARE(h.circle(), kRed);
-  QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ej ansluten"));
+  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
   QVERIFY(w.Timer3->isActive());
   QCOMPARE(w.Timer3->interval(), 1000);
   QCOMPARE(w.Timer3Tag, seconds * 1000);
   // The buttons stay enabled for the rest of the run.
-  QVERIFY(w.btnStatistik->isEnabled());
+  QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
 
   for (int left = seconds - 1; left >= 0; --left) {
     w.Timer3Timer();
@@ -83,7 +86,7 @@ void ConnectionCountdownTest::savingServerSettingsEndsTheCountdown() {
   QVERIFY(WaitUntil([&] { return w.Timer3->isActive(); }));
   h.server.stopListening();
 
-  w.frmSystreg->SetTabs(w.frmSystreg->tsServersettings);
+  w.frmSystreg->SetTabs(Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
   w.frmSystreg->btnSaveClick();
   QVERIFY(!WasConnected);
   QVERIFY(WaitUntil([&] { return h.fake.dialogs->questions.size() == 1; }));

@@ -9,6 +9,9 @@
 #include "SharedState.h"
 #include "UDavuAdminMain.h"
 #include "USystReg.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 class ConnectionErrorsTest : public QObject {
   Q_OBJECT
@@ -60,7 +63,7 @@ void ConnectionErrorsTest::refusedConnectionAsksToEditTheSettings() {
   if (answer == 6) {
     QCOMPARE(int(h.modals.size()), 1);
     QCOMPARE(h.modals[0].dialog, static_cast<QDialog*>(w.frmSystreg));
-    QCOMPARE(h.modals[0].page, w.frmSystreg->tsServersettings);
+    QCOMPARE(h.modals[0].page, Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
   } else {
     QVERIFY(h.modals.empty());
   }

@@ -11,6 +11,9 @@
 #include "SharedState.h"
 #include "UDavuAdminMain.h"
 #include "Widgets.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -63,7 +66,7 @@ void ConnectionStatesTest::introductionAndFirstRequestsAreExactBytes() {
   QVERIFY(h.server.waitForReceived(kFirstRequests));
   QCOMPARE(h.server.received(), kFirstRequests);
   QCOMPARE(h.circle(), kGreen);
-  QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ansluten"));
+  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ansluten"));
   QCOMPARE(ServerVersion, QString("1.10.6"));
 }
 
@@ -103,8 +106,8 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
     QCOMPARE(h.status(), QString("Ansluten"));
     QCOMPARE(h.state(), ConnectionState::Connected);
     QCOMPARE(h.circle(), kGreen);
-    QVERIFY(w.btnStatistik->isEnabled());
-    QVERIFY(w.btnKallelser->isEnabled());
+    QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
+    QVERIFY(Control<TPictureButton>(&w, "btnKallelser")->isEnabled());
     QVERIFY(w.windowTitle().startsWith("DAVU Admin - Kliniken  version: "));
     QVERIFY(h.server.waitForReceived(kFirstRequests));
     QVERIFY(w.ReconnectTimer->isActive());
@@ -113,9 +116,9 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
     QCOMPARE(h.status(), "Fel serverversion " + version.trimmed() + " INTE ansluten");
     QCOMPARE(h.state(), ConnectionState::Refused);
     QCOMPARE(h.circle(), kRed);
-    QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ej ansluten"));
-    QVERIFY(!w.btnStatistik->isEnabled());
-    QVERIFY(!w.btnKallelser->isEnabled());
+    QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
+    QVERIFY(!Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
+    QVERIFY(!Control<TPictureButton>(&w, "btnKallelser")->isEnabled());
     QVERIFY(!w.Timer3->isActive());
     QVERIFY(!w.ReconnectTimer->isActive());
     QVERIFY(!w.ClientSocket1->active());

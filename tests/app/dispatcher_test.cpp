@@ -17,6 +17,9 @@
 #include "UDavuAdminMain.h"
 #include "UfrmActiveCalls.h"
 #include "UfrmDAVUStatistik.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -245,19 +248,19 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
     QCOMPARE(ReplyTarget, rtStatistics);
     w.frmSystreg->ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
     dispatch(w, Reply("RETALLMACHINES", kMachine) + Reply("RETALLCALLABLES", kCallable));
-    QCOMPARE(stats.CheckListBox2->count(), 1);
-    QCOMPARE(stats.CheckListBox1->count(), 1);
-    QCOMPARE(w.frmSystreg->tsResurser->lbResurserItems->rowCount(), 0);
-    QCOMPARE(w.frmSystreg->tsStations->ListBox3Items->rowCount(), 0);
+    QCOMPARE(Control<QListWidget>(&stats, "CheckListBox2")->count(), 1);
+    QCOMPARE(Control<QListWidget>(&stats, "CheckListBox1")->count(), 1);
+    QCOMPARE(Control<TResourcesTab>(w.frmSystreg, "tsResurser")->lbResurserItems->rowCount(), 0);
+    QCOMPARE(Control<TStationsTab>(w.frmSystreg, "tsStations")->allResourcesModel->rowCount(), 0);
     // A resource list taken by the statistics also ends the register's choice of list.
     QVERIFY(w.frmSystreg->ResourceListTarget == TfrmSystreg::TResourceListTarget::None);
     ReplyTarget = rtNone;
     dispatch(w, Reply("RETALLMACHINES", kTwoMachines) + Reply("RETALLCALLABLES", kTwoCallables));
     // The register's turn: the statistics lists are left alone.
-    QCOMPARE(stats.CheckListBox2->count(), 1);
-    QCOMPARE(stats.CheckListBox1->count(), 1);
-    QCOMPARE(w.frmSystreg->tsResurser->lbResurserItems->rowCount(), 2);
-    QCOMPARE(w.frmSystreg->tsStations->ListBox3Items->rowCount(), 2);
+    QCOMPARE(Control<QListWidget>(&stats, "CheckListBox2")->count(), 1);
+    QCOMPARE(Control<QListWidget>(&stats, "CheckListBox1")->count(), 1);
+    QCOMPARE(Control<TResourcesTab>(w.frmSystreg, "tsResurser")->lbResurserItems->rowCount(), 2);
+    QCOMPARE(Control<TStationsTab>(w.frmSystreg, "tsStations")->allResourcesModel->rowCount(), 2);
   }
 }
 
@@ -269,7 +272,7 @@ void DispatcherTest::queryRowsGoToTheWaitingWindow() {
   {
     TfrmDAVUActiveCalls calls(&w);
     dispatch(w, rows + Reply("RETKLINIKNAMN", "K"));
-    QCOMPARE(calls.Label3->text(), QString("Antal poster: 2"));
+    QCOMPARE(Control<QLabel>(&calls, "Label3")->text(), QString("Antal poster: 2"));
     QVERIFY(w.windowTitle().startsWith("DAVU Admin - K "));
   }
   // No window waits: taken out and dropped.
@@ -307,16 +310,16 @@ void DispatcherTest::versionReplyReloadsVisibleRegister() {
     // shows the new versions on the server tab, and leaves what the
     // administrator is typing there, so that "Spara" saves it.
     d->show();
-    TServerSettingsTab* tab = w.frmSystreg->tsServersettings;
-    QCOMPARE(tab->edServerver->text(), QString());
-    tab->edServername->setText("nyserver");
-    tab->edServerport->setText("4711");
+    TServerSettingsTab* tab = Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings");
+    QCOMPARE(Control<QLineEdit>(tab, "edServerver")->text(), QString());
+    Control<QLineEdit>(tab, "edServername")->setText("nyserver");
+    Control<QLineEdit>(tab, "edServerport")->setText("4711");
     UpdateServerVersion = "2.0.1";
     QVERIFY(h.acceptVersion("1.10.7"));
-    QCOMPARE(tab->edServerver->text(), QString("1.10.7"));
-    QCOMPARE(tab->edUpdateServerver->text(), QString("2.0.1"));
-    QCOMPARE(tab->edServername->text(), QString("nyserver"));
-    QCOMPARE(tab->edServerport->text(), QString("4711"));
+    QCOMPARE(Control<QLineEdit>(tab, "edServerver")->text(), QString("1.10.7"));
+    QCOMPARE(Control<QLineEdit>(tab, "edUpdateServerver")->text(), QString("2.0.1"));
+    QCOMPARE(Control<QLineEdit>(tab, "edServername")->text(), QString("nyserver"));
+    QCOMPARE(Control<QLineEdit>(tab, "edServerport")->text(), QString("4711"));
     d->hide();
   };
   QVERIFY(h.connectAndIntroduce());

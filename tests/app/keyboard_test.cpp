@@ -21,6 +21,9 @@
 #include "UfrmDAVUStatistik.h"
 #include "WireLiteral.h"
 #include "Widgets.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -111,10 +114,10 @@ class KeyboardTest : public QObject {
       expect(received(Sent("GETALLCALLABLES", kMe)), "register asked for the resources");
       h_->server.clearReceived();
       h_->server.send(Reply("RETALLCALLABLES", kCallables));
-      expect(WaitUntil([&] { return reg->tsResurser->lbResurserItems->rowCount() == 2; }), "resources shown");
+      expect(WaitUntil([&] { return Control<TResourcesTab>(reg, "tsResurser")->lbResurserItems->rowCount() == 2; }), "resources shown");
 
       // The dialog runs modally; the keys go in once it is active.
-      reg->tsResurser->ShowModal = [this](QDialog* dialog) {
+      Control<TResourcesTab>(reg, "tsResurser")->ShowModal = [this](QDialog* dialog) {
         QTimer::singleShot(0, dialog, [this, dialog] {
           expect(Activate(dialog), "resource dialog active");
           Key(Qt::Key_N, Qt::AltModifier);
@@ -132,19 +135,19 @@ class KeyboardTest : public QObject {
       expect(received(Sent("GETALLCALLABLES", kMe)), "list asked for again");
       h_->server.clearReceived();
       h_->server.send(Reply("RETALLCALLABLES", kCallables));
-      expect(WaitUntil([&] { return reg->tsResurser->lbResurserItems->rowCount() == 2; }), "list again");
+      expect(WaitUntil([&] { return Control<TResourcesTab>(reg, "tsResurser")->lbResurserItems->rowCount() == 2; }), "list again");
       // The window system activates the register again when the dialog goes.
       expect(Activate(reg), "register active again");
 
-      expect(TabTo(reg->tsResurser->lbResurser), "Tab reaches the resources");
+      expect(TabTo(Control<QListView>(Control<TResourcesTab>(reg, "tsResurser"), "lbResurser")), "Tab reaches the resources");
       Key(Qt::Key_Down);  // to R2, inactive
       Key(Qt::Key_Space);
-      expect(reg->btnSave->isEnabled(), "a tick enables Spara");
+      expect(Control<QPushButton>(reg, "btnSave")->isEnabled(), "a tick enables Spara");
       Key(Qt::Key_S, Qt::AltModifier);
       expect(received("REGISTERUPATECALLABLE"), "ticked resource saved");
       expect(h_->server.received().find("Rum 2") != std::string::npos, "R2 sent");
 
-      expect(TabTo(reg->btnReturn), "Tab reaches Återgå");
+      expect(TabTo(Control<QPushButton>(reg, "btnReturn")), "Tab reaches Återgå");
       Key(Qt::Key_Return);
       expect(!reg->isVisible(), "Återgå closes the register");
     }));
@@ -160,36 +163,36 @@ class KeyboardTest : public QObject {
     QVERIFY(start([this](QDialog* d) {
       auto* reg = qobject_cast<TfrmSystreg*>(d);
       h_->server.send(Reply("RETALLCALLABLES", kCallables));
-      expect(WaitUntil([&] { return reg->tsResurser->lbResurserItems->rowCount() == 2; }), "resources shown");
-      expect(TabTo(reg->btnReturn), "Tab reaches Återgå");
+      expect(WaitUntil([&] { return Control<TResourcesTab>(reg, "tsResurser")->lbResurserItems->rowCount() == 2; }), "resources shown");
+      expect(TabTo(Control<QPushButton>(reg, "btnReturn")), "Tab reaches Återgå");
       h_->server.clearReceived();
       Key(Qt::Key_PageDown, Qt::ControlModifier);
-      expect(reg->activePage() == reg->tsStations, "Ctrl+PageDown opens Klienter");
+      expect(reg->activePage() == Control<TStationsTab>(reg, "tsStations"), "Ctrl+PageDown opens Klienter");
       expect(received(Sent("GETALLMACHINES", kMe)), "clients asked for");
       h_->server.send(Reply("RETALLMACHINES", kMachines));
-      TStationsTab* tab = reg->tsStations;
+      TStationsTab* tab = Control<TStationsTab>(reg, "tsStations");
       expect(WaitUntil([&] { return tab->machines()->rowCount() == 1; }), "clients shown");
 
       h_->server.clearReceived();
-      expect(TabTo(tab->lbmachines), "Tab reaches the clients");
+      expect(TabTo(Control<QListView>(tab, "lbmachines")), "Tab reaches the clients");
       Key(Qt::Key_Down);
       Key(Qt::Key_Home);
       expect(tab->currentMachine() != nullptr, "the arrows choose a client");
       expect(received(Sent("GETSTATIONCALLABLES", "PC12")), "the client's resources asked for");
       h_->server.send(Reply("RETALLCALLABLES", kCallables) + Reply("RETSTATIONCALLABLES", "2:0"));
-      expect(WaitUntil([&] { return tab->ListBox4Items->rowCount() == 1; }), "chosen resources shown");
+      expect(WaitUntil([&] { return tab->chosenResourcesModel->rowCount() == 1; }), "chosen resources shown");
 
-      expect(TabTo(tab->ListBox3), "Tab reaches Alla resurser");
+      expect(TabTo(Control<QListView>(tab, "ListBox3")), "Tab reaches Alla resurser");
       Key(Qt::Key_Home);
-      expect(TabTo(tab->BitBtn9), "Tab reaches the arrow");
+      expect(TabTo(Control<QPushButton>(tab, "BitBtn9")), "Tab reaches the arrow");
       Key(Qt::Key_Return);
-      expect(tab->ListBox4Items->rowCount() == 2, "Return on the arrow moves the resource");
+      expect(tab->chosenResourcesModel->rowCount() == 2, "Return on the arrow moves the resource");
       h_->server.clearReceived();
       Key(Qt::Key_S, Qt::AltModifier);
       expect(received(Sent("POSTCALLABLESLIST", std::string(kMe) + ":2:12:2:0:1:1")), "order saved");
       // Ctrl+PageUp goes back, also from inside a tab.
       Key(Qt::Key_PageUp, Qt::ControlModifier);
-      expect(reg->activePage() == reg->tsResurser, "Ctrl+PageUp back to Resurser");
+      expect(reg->activePage() == Control<TResourcesTab>(reg, "tsResurser"), "Ctrl+PageUp back to Resurser");
     }));
     QTest::keyClick(h_->w.get(), Qt::Key_R, Qt::AltModifier);
     QTRY_COMPARE(int(h_->modals.size()), 1);
@@ -205,14 +208,14 @@ class KeyboardTest : public QObject {
       if (!stats) return;
       expect(received(Sent("GETALLMACHINES", kMe)), "lists asked for");
       h_->server.send(Reply("RETALLCALLABLES", kCallables) + Reply("RETALLMACHINES", kMachines));
-      expect(WaitUntil([&] { return stats->CheckListBox1->count() == 2; }), "resources listed");
-      expect(TabTo(stats->CheckListBox1), "Tab reaches the resources");
+      expect(WaitUntil([&] { return Control<QListWidget>(stats, "CheckListBox1")->count() == 2; }), "resources listed");
+      expect(TabTo(Control<QListWidget>(stats, "CheckListBox1")), "Tab reaches the resources");
       Key(Qt::Key_Space);  // ticks the first
-      expect(TabTo(stats->BitBtn1), "Tab reaches Skapa rapport");
+      expect(TabTo(Control<QPushButton>(stats, "BitBtn1")), "Tab reaches Skapa rapport");
       Key(Qt::Key_Return);
       expect(received("OPENSQL"), "report asked for");
       Key(Qt::Key_PageDown, Qt::ControlModifier);
-      expect(stats->PageControl1->currentIndex() == 1, "Ctrl+PageDown shows Sammanfattning");
+      expect(Control<QTabWidget>(stats, "PageControl1")->currentIndex() == 1, "Ctrl+PageDown shows Sammanfattning");
       Key(Qt::Key_Escape);
       expect(!stats->isVisible(), "Escape closes the window");
     }));
@@ -232,19 +235,19 @@ class KeyboardTest : public QObject {
       h_->server.send(W("¤RETSQL:¤%FRIENDLYNAME|Reception~FULLNAME|Rum 1~LOPNR|12~CALLTSTAMP|2024-05-03 08:01:00~"
                         "COMINGTSTAMP|~SMSSENT|0~%¤:¤%FRIENDLYNAME|Lab~FULLNAME|Rum 2~LOPNR|14~"
                         "CALLTSTAMP|2024-05-03 08:15:00~COMINGTSTAMP|~SMSSENT|0~%¤:RETSQL¤"));
-      expect(WaitUntil([&] { return calls->SVVirtualTable1->RecordCount() == 2; }), "calls listed");
-      expect(TabTo(calls->DBGrid1), "Tab reaches the grid");
+      expect(WaitUntil([&] { return Control<TSVVirtualTable>(calls, "SVVirtualTable1")->RecordCount() == 2; }), "calls listed");
+      expect(TabTo(Control<QTableView>(calls, "DBGrid1")), "Tab reaches the grid");
       Key(Qt::Key_Down);
       Key(Qt::Key_Down);  // the last call, wherever the grid began
       Key(Qt::Key_Space);
       Key(Qt::Key_Tab);
-      expect(QApplication::focusWidget() == calls->BitBtn1, "one Tab leaves the grid");
+      expect(QApplication::focusWidget() == Control<QPushButton>(calls, "BitBtn1"), "one Tab leaves the grid");
       h_->fake.dialogs->answers.push_back(mrYes);
       h_->server.clearReceived();
       Key(Qt::Key_Return);
       expect(received("EXECSQL"), "confirmation sent");
       expect(h_->server.received().find("LOPNR = 14") != std::string::npos, "only the ticked call");
-      expect(TabTo(calls->Avbryt), "Tab reaches Återgå");
+      expect(TabTo(Control<QPushButton>(calls, "Avbryt")), "Tab reaches Återgå");
       Key(Qt::Key_Return);
       expect(!calls->isVisible(), "Återgå closes the window");
     }));

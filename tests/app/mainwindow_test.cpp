@@ -19,6 +19,9 @@
 #include "UfrmActiveCalls.h"
 #include "UfrmDAVUStatistik.h"
 #include "Widgets.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -81,21 +84,21 @@ void MainWindowTest::windowIsFixedWithStatusBarAndTitle() {
   QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
 
   // The four buttons side by side, the outer two against the edges.
-  QCOMPARE(w.btnSystemregister->x(), 0);
-  QVERIFY(w.btnStatistik->x() >= 113);
-  QVERIFY(w.btnKallelser->x() >= w.btnStatistik->x() + 113);
-  QVERIFY(w.btnSettings->x() >= w.btnKallelser->x() + 113);
-  QCOMPARE(w.btnSettings->geometry().right(), 470);
+  QCOMPARE(Control<TPictureButton>(&w, "btnSystemregister")->x(), 0);
+  QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->x() >= 113);
+  QVERIFY(Control<TPictureButton>(&w, "btnKallelser")->x() >= Control<TPictureButton>(&w, "btnStatistik")->x() + 113);
+  QVERIFY(Control<TPictureButton>(&w, "btnSettings")->x() >= Control<TPictureButton>(&w, "btnKallelser")->x() + 113);
+  QCOMPARE(Control<TPictureButton>(&w, "btnSettings")->geometry().right(), 470);
 
-  QCOMPARE(w.Panel3->objectName(), QString("Panel3"));
-  QCOMPARE(w.Panel3->geometry(), QRect(0, 136, 471, 29));
-  QCOMPARE(w.shServerConnected->objectName(), QString("shServerConnected"));
-  QCOMPARE(w.shServerConnected->size(), QSize(25, 25));
-  QCOMPARE(w.shServerConnected->brushColor(), QColor(255, 0, 0));
-  QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ej ansluten"));
+  QCOMPARE(Control<QFrame>(&w, "Panel3")->objectName(), QString("Panel3"));
+  QCOMPARE(Control<QFrame>(&w, "Panel3")->geometry(), QRect(0, 136, 471, 29));
+  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->objectName(), QString("shServerConnected"));
+  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->size(), QSize(25, 25));
+  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->brushColor(), QColor(255, 0, 0));
+  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
   QCOMPARE(w.connectionState(), ConnectionState::NotConnected);
-  QVERIFY(w.Label1->x() > w.shServerConnected->geometry().right());
-  QCOMPARE(w.btnClose->geometry().right(), 470 - 2);
+  QVERIFY(Control<QLabel>(&w, "Label1")->x() > Control<TStatusCircle>(&w, "shServerConnected")->geometry().right());
+  QCOMPARE(Control<QPushButton>(&w, "btnClose")->geometry().right(), 470 - 2);
   QCOMPARE(w.ClientSocket1->objectName(), QString("ClientSocket1"));
   QCOMPARE(w.ClientSocket1->port(), 0);
   QVERIFY(!w.ClientSocket1->active());
@@ -156,7 +159,7 @@ void MainWindowTest::firstStartWithoutServerNameOpensServerTab() {
   QCOMPARE(h.fake.dialogs->balloons[0].pos, w.mapToGlobal(QPoint(0, 0)));
   QCOMPARE(int(h.modals.size()), 1);
   QCOMPARE(h.modals[0].dialog, static_cast<QDialog*>(w.frmSystreg));
-  QCOMPARE(h.modals[0].page, w.frmSystreg->tsServersettings);
+  QCOMPARE(h.modals[0].page, Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
   QVERIFY(!h.modals[0].registerMode);
   // No attempt was made.
   QCOMPARE(h.status(), QString("Ej ansluten"));
@@ -186,8 +189,8 @@ void MainWindowTest::newUserSetsServerAndConnects() {
   h.duringModal = [&](QDialog* d) {
     auto* reg = qobject_cast<TfrmSystreg*>(d);
     QVERIFY(reg);
-    reg->tsServersettings->edServername->setText("127.0.0.1");
-    reg->tsServersettings->edServerport->setText(QString::number(h.server.port()));
+    Control<QLineEdit>(Control<TServerSettingsTab>(reg, "tsServersettings"), "edServername")->setText("127.0.0.1");
+    Control<QLineEdit>(Control<TServerSettingsTab>(reg, "tsServersettings"), "edServerport")->setText(QString::number(h.server.port()));
     reg->btnSaveClick();
     reg->btnReturnClick();
   };
@@ -206,10 +209,10 @@ void MainWindowTest::registerButtonShowsRegisterMode() {
   h.server.clearReceived();
 
   QVERIFY(!RegisterMode);
-  w.btnSystemregister->click();
+  Control<TPictureButton>(&w, "btnSystemregister")->click();
   QCOMPARE(int(h.modals.size()), 1);
   QVERIFY(h.modals[0].registerMode);
-  QCOMPARE(h.modals[0].page, w.frmSystreg->tsResurser);
+  QCOMPARE(h.modals[0].page, Control<TResourcesTab>(w.frmSystreg, "tsResurser"));
   QCOMPARE(w.frmSystreg->width(), 800);
   QVERIFY(!RegisterMode);
   QVERIFY(h.server.waitForReceived("GETALLCALLABLES"));
@@ -231,10 +234,10 @@ void MainWindowTest::settingsButtonShowsServerTab() {
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
   QVERIFY(h.connectAndAccept());
-  w.btnSystemregister->click();
-  w.btnSettings->click();
+  Control<TPictureButton>(&w, "btnSystemregister")->click();
+  Control<TPictureButton>(&w, "btnSettings")->click();
   QCOMPARE(int(h.modals.size()), 2);
-  QCOMPARE(h.modals[1].page, w.frmSystreg->tsServersettings);
+  QCOMPARE(h.modals[1].page, Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
   QVERIFY(!h.modals[1].registerMode);
   // It keeps the width of the register mode.
   QCOMPARE(w.frmSystreg->width(), 800);
@@ -251,10 +254,10 @@ void MainWindowTest::callLogButtonsOpenTheirWindows() {
     if (auto* s = qobject_cast<TfrmDAVUStatistik*>(d)) statsOk = s->ClientSocket1 == w.ClientSocket1;
     if (auto* c = qobject_cast<TfrmDAVUActiveCalls*>(d)) callsOk = c->ClientSocket1 == w.ClientSocket1;
   };
-  w.btnStatistik->click();
+  Control<TPictureButton>(&w, "btnStatistik")->click();
   QVERIFY(statsOk);
   QCOMPARE(h.modals.back().replyTarget, rtStatistics);
-  w.btnKallelser->click();
+  Control<TPictureButton>(&w, "btnKallelser")->click();
   QVERIFY(callsOk);
   QCOMPARE(h.modals.back().replyTarget, rtActiveCalls);
   // Each window is freed when it closes.
@@ -311,7 +314,7 @@ void MainWindowTest::closingAlwaysExitsWithStatusOne() {
     QVERIFY(h.connectAndAccept());
   }
   if (byButton)
-    w.btnClose->click();
+    Control<QPushButton>(&w, "btnClose")->click();
   else
     w.close();
   QCOMPARE(h.exits, std::vector<int>{1});

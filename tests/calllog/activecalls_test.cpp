@@ -19,6 +19,9 @@
 #include "TSVVirtualTable.h"
 #include "UfrmActiveCalls.h"
 #include "protocol/Catalogue.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -75,7 +78,7 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     QCOMPARE(widths.first(widths.size() - 1), (QList<int>{6, 25, 25, 18, 18}));
     QVERIFY(widths.last() >= 5);  // "SMS skickat" is wider than its values
     QVERIFY(!grid->horizontalHeader()->sectionsClickable());
-    QCOMPARE(w->SVVirtualTable1->fieldIndex("LOPNR"), 2);  // held, not shown
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->fieldIndex("LOPNR"), 2);  // held, not shown
     QVERIFY(grid->isColumnHidden(2));
   }
 
@@ -91,16 +94,16 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
   void replyFillsGridAndCount() {
     auto w = openWindow();
     RouteSqlReply(ThreeCalls());
-    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 3"));
-    QCOMPARE(w->SVVirtualTable1->value(2, QStringLiteral("FULLNAME")), QStringLiteral("Dr Åberg"));
-    QCOMPARE(w->SVVirtualTable1->value(0, QStringLiteral("Radera")), QString());
+    QCOMPARE(Control<QLabel>(w, "Label3")->text(), QStringLiteral("Antal poster: 3"));
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->value(2, QStringLiteral("FULLNAME")), QStringLiteral("Dr Åberg"));
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->value(0, QStringLiteral("Radera")), QString());
   }
 
   void tickingInTheGridWritesT() {
     auto w = openWindow();
     w->show();
     RouteSqlReply(ThreeCalls());
-    QTableView* grid = w->DBGrid1;
+    QTableView* grid = Control<QTableView>(w, "DBGrid1");
     const QModelIndex box = grid->model()->index(1, 0);
     QStyleOptionViewItem opt;
     opt.initFrom(grid->viewport());
@@ -108,9 +111,9 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     opt.features |= QStyleOptionViewItem::HasCheckIndicator;
     const QRect indicator = grid->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, grid);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, indicator.center());
-    QCOMPARE(w->SVVirtualTable1->value(1, 0), QStringLiteral("T"));
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->value(1, 0), QStringLiteral("T"));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, indicator.center());
-    QCOMPARE(w->SVVirtualTable1->value(1, 0), QStringLiteral("F"));
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->value(1, 0), QStringLiteral("F"));
     w->reject();
   }
 
@@ -137,13 +140,13 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     auto w = openWindow();
     w->FormActivate();
     RouteSqlReply(ThreeCalls());
-    for (int r : ticks) w->SVVirtualTable1->setData(w->SVVirtualTable1->index(r, 0), Qt::Checked, Qt::CheckStateRole);
-    for (int r : unticks) w->SVVirtualTable1->setData(w->SVVirtualTable1->index(r, 0), Qt::Unchecked, Qt::CheckStateRole);
+    for (int r : ticks) Control<TSVVirtualTable>(w, "SVVirtualTable1")->setData(Control<TSVVirtualTable>(w, "SVVirtualTable1")->index(r, 0), Qt::Checked, Qt::CheckStateRole);
+    for (int r : unticks) Control<TSVVirtualTable>(w, "SVVirtualTable1")->setData(Control<TSVVirtualTable>(w, "SVVirtualTable1")->index(r, 0), Qt::Unchecked, Qt::CheckStateRole);
     net->sent();
 
     fake->clock->current = QDateTime(QDate(2024, 5, 3), QTime(10, 22, 33));
     fake->dialogs->answers = {answer};
-    w->BitBtn1->click();
+    Control<QPushButton>(w, "BitBtn1")->click();
 
     QCOMPARE(fake->dialogs->questions, QStringList{"Markera alla markerade kallelser som bekräftad?"});
     QCOMPARE(fake->dialogs->balloons.size(), std::size_t(balloon ? 1 : 0));
@@ -158,9 +161,9 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     QCOMPARE(net->sent(), exec + Query(QDate(2024, 5, 3)));
     QCOMPARE(fake->sleeper->sleeps, std::vector<int>{1000});
     RouteSqlReply(SqlPayload({"FRIENDLYNAME|Reception~FULLNAME|Rum 2~LOPNR|14~"}));
-    QCOMPARE(w->SVVirtualTable1->RecordCount(), 1);
-    QCOMPARE(w->SVVirtualTable1->value(0, 0), QString());  // ticks go with the reload
-    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 1"));
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->RecordCount(), 1);
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->value(0, 0), QString());  // ticks go with the reload
+    QCOMPARE(Control<QLabel>(w, "Label3")->text(), QStringLiteral("Antal poster: 1"));
   }
 
   // Opened while the connection is down: the window says so, and asks for
@@ -173,7 +176,7 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     QCOMPARE(fake->dialogs->balloons.size(), std::size_t(1));
     QCOMPARE(fake->dialogs->balloons[0].text,
              QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad."));
-    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 0"));
+    QCOMPARE(Control<QLabel>(w, "Label3")->text(), QStringLiteral("Antal poster: 0"));
 
     QVERIFY(net->open());
     QCOMPARE(net->sent(), Query(QDate(2024, 5, 3)));
@@ -181,7 +184,7 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     net->socket.close();
     QVERIFY(net->open());
     QCOMPARE(net->sent(), std::string());  // the list it has stays until asked for
-    QCOMPARE(w->SVVirtualTable1->RecordCount(), 3);
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->RecordCount(), 3);
   }
 
   // Confirming without a connection keeps the ticks and the list: nothing
@@ -190,16 +193,16 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
     auto w = openWindow();
     w->FormActivate();
     RouteSqlReply(ThreeCalls());
-    w->SVVirtualTable1->setData(w->SVVirtualTable1->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+    Control<TSVVirtualTable>(w, "SVVirtualTable1")->setData(Control<TSVVirtualTable>(w, "SVVirtualTable1")->index(1, 0), Qt::Checked, Qt::CheckStateRole);
     net->socket.close();
     fake->dialogs->answers = {mrYes};
-    w->BitBtn1->click();
+    Control<QPushButton>(w, "BitBtn1")->click();
     QCOMPARE(fake->dialogs->balloons.size(), std::size_t(1));
     QCOMPARE(fake->dialogs->balloons[0].text,
              QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad."));
     QVERIFY(fake->sleeper->sleeps.empty());
-    QCOMPARE(w->SVVirtualTable1->value(1, 0), QStringLiteral("T"));
-    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 3"));
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->value(1, 0), QStringLiteral("T"));
+    QCOMPARE(Control<QLabel>(w, "Label3")->text(), QStringLiteral("Antal poster: 3"));
     QVERIFY(net->open());
     QCOMPARE(net->sent(), std::string());  // loaded already: nothing to ask again
   }
@@ -207,7 +210,7 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
   void unreadableLopnrSendsNothing() {
     auto w = openWindow();
     RouteSqlReply(SqlPayload({"LOPNR|12~", "LOPNR|x1~"}));
-    for (int r : {0, 1}) w->SVVirtualTable1->setData(w->SVVirtualTable1->index(r, 0), Qt::Checked, Qt::CheckStateRole);
+    for (int r : {0, 1}) Control<TSVVirtualTable>(w, "SVVirtualTable1")->setData(Control<TSVVirtualTable>(w, "SVVirtualTable1")->index(r, 0), Qt::Checked, Qt::CheckStateRole);
     fake->dialogs->answers = {mrYes};
     w->BitBtn1Click();
     QCOMPARE(fake->dialogs->infoMessages.size(), 1);
@@ -218,11 +221,11 @@ class ActiveCallsTest : public QObject, WindowCase<TfrmDAVUActiveCalls> {
   void closingBeforeTheReply() {
     auto w = openWindow();
     w->FormActivate();
-    w->Avbryt->click();
+    Control<QPushButton>(w, "Avbryt")->click();
     QCOMPARE(ReplyTarget, rtNone);
     RouteSqlReply(ThreeCalls());
-    QCOMPARE(w->SVVirtualTable1->RecordCount(), 0);
-    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 0"));
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->RecordCount(), 0);
+    QCOMPARE(Control<QLabel>(w, "Label3")->text(), QStringLiteral("Antal poster: 0"));
     w.reset();
     // Even a stale target finds no window once it is gone.
     ReplyTarget = rtActiveCalls;

@@ -36,6 +36,9 @@
 #include "UfrmActiveCalls.h"
 #include "UfrmDAVUStatistik.h"
 #include "Widgets.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -83,7 +86,7 @@ class CallLogDemoTest : public QObject {
     main->ClientSocket1->setAddress(QStringLiteral("127.0.0.1"));
     main->ClientSocket1->setPort(server->port());
     main->ClientSocket1->open();
-    QVERIFY(WaitUntil([&] { return main->btnKallelser->isEnabled(); }, 10000));
+    QVERIFY(WaitUntil([&] { return Control<TPictureButton>(main, "btnKallelser")->isEnabled(); }, 10000));
   }
   void cleanup() {
     main.reset();
@@ -99,10 +102,10 @@ class CallLogDemoTest : public QObject {
       auto* w = qobject_cast<TfrmDAVUActiveCalls*>(d);
       QVERIFY(w);
       w->show();
-      TSVVirtualTable* t = w->SVVirtualTable1;
+      TSVVirtualTable* t = Control<TSVVirtualTable>(w, "SVVirtualTable1");
       QVERIFY(WaitUntil([&] { return t->RecordCount() >= 2; }, 10000));
       const int before = t->RecordCount();
-      QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: %1").arg(before));
+      QCOMPARE(Control<QLabel>(w, "Label3")->text(), QStringLiteral("Antal poster: %1").arg(before));
       const QString first = t->value(0, QStringLiteral("LOPNR")), second = t->value(1, QStringLiteral("LOPNR"));
       t->setData(t->index(0, 0), Qt::Checked, Qt::CheckStateRole);
       t->setData(t->index(1, 0), Qt::Checked, Qt::CheckStateRole);
@@ -110,7 +113,7 @@ class CallLogDemoTest : public QObject {
 
       fake->dialogs->answers = {6};
       QSignalSpy reloaded(t, &QAbstractItemModel::modelReset);
-      w->BitBtn1->click();
+      Control<QPushButton>(w, "BitBtn1")->click();
       QVERIFY(WaitUntil([&] { return reloaded.count() > 0; }, 10000));
       QCOMPARE(t->RecordCount(), before - 2);
       QVERIFY(!Column(t, "LOPNR").contains(first));
@@ -140,10 +143,10 @@ class CallLogDemoTest : public QObject {
     QStringList lopnrs;
     main->ShowModal = [&](QDialog* d) {
       auto* w = qobject_cast<TfrmDAVUActiveCalls*>(d);
-      QSignalSpy loaded(w->SVVirtualTable1, &QAbstractItemModel::modelReset);
+      QSignalSpy loaded(Control<TSVVirtualTable>(w, "SVVirtualTable1"), &QAbstractItemModel::modelReset);
       w->show();
       QVERIFY(WaitUntil([&] { return loaded.count() > 0; }, 10000));
-      lopnrs = Column(w->SVVirtualTable1, "LOPNR");
+      lopnrs = Column(Control<TSVVirtualTable>(w, "SVVirtualTable1"), "LOPNR");
       w->reject();
     };
     main->btnKallelserClick();
@@ -159,12 +162,12 @@ class CallLogDemoTest : public QObject {
       auto* w = qobject_cast<TfrmDAVUStatistik*>(d);
       QVERIFY(w);
       w->show();
-      QVERIFY(WaitUntil([&] { return w->CheckListBox1->count() > 0 && w->CheckListBox2->count() > 0; }, 10000));
+      QVERIFY(WaitUntil([&] { return Control<QListWidget>(w, "CheckListBox1")->count() > 0 && Control<QListWidget>(w, "CheckListBox2")->count() > 0; }, 10000));
 
       // The whole month first, to pick a client and resource that made calls.
-      TSVVirtualTable* t = w->SVVirtualTable1;
+      TSVVirtualTable* t = Control<TSVVirtualTable>(w, "SVVirtualTable1");
       QSignalSpy reports(t, &QAbstractItemModel::modelReset);
-      w->BitBtn1->click();
+      Control<QPushButton>(w, "BitBtn1")->click();
       QVERIFY(WaitUntil([&] { return reports.count() == 1; }, 10000));
       QVERIFY(t->RecordCount() > 0);
       const QString client = t->value(0, QStringLiteral("FRIENDLYNAME"));
@@ -175,10 +178,10 @@ class CallLogDemoTest : public QObject {
       for (int i = 0; i < int(w->callables().size()); ++i)
         if (w->callables()[i]->CallableFriendlyname == resource) ri = i;
       QVERIFY(ci >= 0 && ri >= 0);
-      w->CheckListBox2->item(ci)->setCheckState(Qt::Checked);
-      w->CheckListBox1->item(ri)->setCheckState(Qt::Checked);
-      w->CheckBox1->setChecked(true);
-      w->BitBtn1->click();
+      Control<QListWidget>(w, "CheckListBox2")->item(ci)->setCheckState(Qt::Checked);
+      Control<QListWidget>(w, "CheckListBox1")->item(ri)->setCheckState(Qt::Checked);
+      Control<QCheckBox>(w, "CheckBox1")->setChecked(true);
+      Control<QPushButton>(w, "BitBtn1")->click();
       QVERIFY(WaitUntil([&] { return reports.count() == 2; }, 10000));
       QVERIFY(t->RecordCount() > 0);
       QCOMPARE(Column(t, "FRIENDLYNAME"), QStringList(t->RecordCount(), client));

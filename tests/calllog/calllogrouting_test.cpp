@@ -8,11 +8,14 @@
 
 #include "CallLogRouting.h"
 #include "CallLogTestUtil.h"
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "SharedState.h"
 #include "TSVVirtualTable.h"
 #include "UfrmActiveCalls.h"
 #include "UfrmDAVUStatistik.h"
+
+using davu::test::Control;
 
 class CallLogRoutingTest : public QObject {
   Q_OBJECT
@@ -50,14 +53,14 @@ class CallLogRoutingTest : public QObject {
     RouteSqlReply(SqlPayload({"FULLNAME|Rum 1~", "FULLNAME|Rum 2~"}));
     RouteStatisticsCallables(W(QStringLiteral("¤RETALLCALLABLES:R1:7:Rum ett:0:0::T:")));
     QCOMPARE(StatisticsTakesLists(), target == rtStatistics);
-    QCOMPARE(statistics.SVVirtualTable1->RecordCount(), statisticsRows);
-    QCOMPARE(active.SVVirtualTable1->RecordCount(), activeRows);
-    QCOMPARE(statistics.CheckListBox1->count(), statisticsItems);
+    QCOMPARE(Control<TSVVirtualTable>(&statistics, "SVVirtualTable1")->RecordCount(), statisticsRows);
+    QCOMPARE(Control<TSVVirtualTable>(&active, "SVVirtualTable1")->RecordCount(), activeRows);
+    QCOMPARE(Control<QListWidget>(&statistics, "CheckListBox1")->count(), statisticsItems);
   }
 
   void missingColumnKeepsEarlierRowsAndCount() {
     TfrmDAVUActiveCalls active;
-    QSignalSpy reset(active.SVVirtualTable1, &QAbstractItemModel::modelReset);
+    QSignalSpy reset(Control<TSVVirtualTable>(&active, "SVVirtualTable1"), &QAbstractItemModel::modelReset);
     try {
       RouteSqlReply(SqlPayload({"LOPNR|1~", "LOPNR|2~", "LOPNR|3~BOGUS|x~"}));
       QFAIL("a missing column must be reported");
@@ -65,8 +68,8 @@ class CallLogRoutingTest : public QObject {
       QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("BOGUS")));
     }
     QCOMPARE(reset.count(), 1);
-    QCOMPARE(active.SVVirtualTable1->RecordCount(), 2);
-    QCOMPARE(active.Label3->text(), QStringLiteral("Antal poster: 2"));
+    QCOMPARE(Control<TSVVirtualTable>(&active, "SVVirtualTable1")->RecordCount(), 2);
+    QCOMPARE(Control<QLabel>(&active, "Label3")->text(), QStringLiteral("Antal poster: 2"));
   }
 };
 

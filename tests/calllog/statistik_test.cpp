@@ -22,6 +22,9 @@
 #include "TSVVirtualTable.h"
 #include "UfrmDAVUStatistik.h"
 #include "protocol/Catalogue.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -57,7 +60,7 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
       // The lists take their share of the room, in width as in height.
       QVERIFY2(w->findChild<QWidget*>("Panel1")->width() >= 1000 * 169 / 807 - 2,
                qPrintable(QString::number(w->findChild<QWidget*>("Panel1")->width())));
-      QDateEdit* from = w->DateTimePicker1;
+      QDateEdit* from = Control<QDateEdit>(w, "DateTimePicker1");
       from->setFocus();
       from->setSelectedSection(QDateTimeEdit::YearSection);
       QTest::keyClicks(from, "2026");
@@ -68,13 +71,13 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
       QCOMPARE(from->date(), QDate(2026, 11, 1));
       QTest::keyClick(from, Qt::Key_Up);
       QCOMPARE(from->date(), QDate(2026, 11, 2));
-      w->CheckBox1->setChecked(true);
+      Control<QCheckBox>(w, "CheckBox1")->setChecked(true);
       w->hide();
     }
     auto again = openWindow();
     QCOMPARE(again->size(), QSize(1000, 640));
-    QCOMPARE(again->DateTimePicker1->date(), QDate(2026, 11, 2));
-    QVERIFY(again->CheckBox1->isChecked());
+    QCOMPARE(Control<QDateEdit>(again, "DateTimePicker1")->date(), QDate(2026, 11, 2));
+    QVERIFY(Control<QCheckBox>(again, "CheckBox1")->isChecked());
   }
 
   // The ticked clients and resources stay for the run with the range: they
@@ -85,8 +88,8 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
       auto w = openWindow();
       RouteStatisticsCallables(W(kCallables));
       RouteStatisticsMachines(W(kMachines));
-      Tick(w->CheckListBox2, 1);  // client 5
-      Tick(w->CheckListBox1, 0);  // resource 7
+      Tick(Control<QListWidget>(w, "CheckListBox2"), 1);  // client 5
+      Tick(Control<QListWidget>(w, "CheckListBox1"), 0);  // resource 7
       w->show();
       w->hide();
     }
@@ -98,23 +101,23 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
       for (int i = 0; i < list->count(); ++i) states << list->item(i)->checkState();
       return states;
     };
-    QCOMPARE(ticks(w->CheckListBox1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked}));
-    QCOMPARE(ticks(w->CheckListBox2), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked}));
-    w->BitBtn1->click();
-    const QString sql = davu::calllog::StatisticsQuery({5}, {7}, w->DateTimePicker1->date(),
-                                                       w->DateTimePicker2->date(), false);
+    QCOMPARE(ticks(Control<QListWidget>(w, "CheckListBox1")), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked}));
+    QCOMPARE(ticks(Control<QListWidget>(w, "CheckListBox2")), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked}));
+    Control<QPushButton>(w, "BitBtn1")->click();
+    const QString sql = davu::calllog::StatisticsQuery({5}, {7}, Control<QDateEdit>(w, "DateTimePicker1")->date(),
+                                                       Control<QDateEdit>(w, "DateTimePicker2")->date(), false);
     QCOMPARE(net->sent(), davu::proto::OpenSql(W(GetClientName()), W(sql)));
     // Unticked at the next closing, nothing is ticked at the next opening.
-    w->CheckListBox1->item(1)->setCheckState(Qt::Unchecked);
-    w->CheckListBox2->item(1)->setCheckState(Qt::Unchecked);
+    Control<QListWidget>(w, "CheckListBox1")->item(1)->setCheckState(Qt::Unchecked);
+    Control<QListWidget>(w, "CheckListBox2")->item(1)->setCheckState(Qt::Unchecked);
     w->show();
     w->hide();
     w.reset();
     auto third = openWindow();
     RouteStatisticsCallables(W(kCallables));
     RouteStatisticsMachines(W(kMachines));
-    QCOMPARE(ticks(third->CheckListBox1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked}));
-    QCOMPARE(ticks(third->CheckListBox2), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked}));
+    QCOMPARE(ticks(Control<QListWidget>(third, "CheckListBox1")), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked}));
+    QCOMPARE(ticks(Control<QListWidget>(third, "CheckListBox2")), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked}));
   }
 
   void layoutAndStartState() {
@@ -145,7 +148,7 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
     QCOMPARE(tabs, (QStringList{"Text statistik", "Sammanfattning", "Diagram"}));
     QCOMPARE(pages->currentIndex(), 0);
-    QCOMPARE(pages->widget(0), w->TabSheet1);
+    QCOMPARE(pages->widget(0), Control<QWidget>(w, "TabSheet1"));
     QCOMPARE(w->findChild<QPushButton*>("BitBtn1")->text(), QStringLiteral("Skapa rapport"));
     QCOMPARE(w->findChild<QPushButton*>("Avbryt")->text(), QStringLiteral("Återgå"));
     QCOMPARE(w->findChild<QLabel*>("Label3")->text(), QStringLiteral("Antal poster: 0"));
@@ -184,8 +187,8 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     QFETCH(QDate, to);
     fake->clock->current = now;
     auto w = openWindow();
-    QCOMPARE(w->DateTimePicker1->date(), from);
-    QCOMPARE(w->DateTimePicker2->date(), to);
+    QCOMPARE(Control<QDateEdit>(w, "DateTimePicker1")->date(), from);
+    QCOMPARE(Control<QDateEdit>(w, "DateTimePicker2")->date(), to);
   }
 
   void firstActivationAsksForTheListsOnce() {
@@ -202,32 +205,32 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     QVERIFY(StatisticsTakesLists());
     RouteStatisticsCallables(W(kCallables));
     RouteStatisticsMachines(W(kMachines));
-    QCOMPARE(w->CheckListBox1->count(), 2);
-    QCOMPARE(w->CheckListBox2->count(), 2);
-    QVERIFY(w->CheckListBox1->item(0)->text().contains(QStringLiteral(" (inaktiv)")));
+    QCOMPARE(Control<QListWidget>(w, "CheckListBox1")->count(), 2);
+    QCOMPARE(Control<QListWidget>(w, "CheckListBox2")->count(), 2);
+    QVERIFY(Control<QListWidget>(w, "CheckListBox1")->item(0)->text().contains(QStringLiteral(" (inaktiv)")));
     // The narrow panel scrolls sideways to the end of a long item instead of
     // cutting it off.
     w->show();
-    QListWidget* list = w->CheckListBox1;
+    QListWidget* list = Control<QListWidget>(w, "CheckListBox1");
     QCOMPARE(list->textElideMode(), Qt::ElideNone);
     QVERIFY(list->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff);
     const int textWidth = list->fontMetrics().horizontalAdvance(list->item(0)->text());
     QTRY_VERIFY2(list->horizontalScrollBar()->maximum() + list->viewport()->width() >= textWidth,
                  qPrintable(QString::number(list->horizontalScrollBar()->maximum())));
-    QCOMPARE(w->CheckListBox2->item(1)->text(), MachineItemText(*w->machines()[1]));
+    QCOMPARE(Control<QListWidget>(w, "CheckListBox2")->item(1)->text(), MachineItemText(*w->machines()[1]));
     for (int i = 0; i < 2; ++i) {
-      QCOMPARE(w->CheckListBox1->item(i)->checkState(), Qt::Unchecked);
-      QCOMPARE(w->CheckListBox2->item(i)->checkState(), Qt::Unchecked);
+      QCOMPARE(Control<QListWidget>(w, "CheckListBox1")->item(i)->checkState(), Qt::Unchecked);
+      QCOMPARE(Control<QListWidget>(w, "CheckListBox2")->item(i)->checkState(), Qt::Unchecked);
     }
 
     // Clients 3 and 5, the inactive resource 7, May, confirmed only.
-    Tick(w->CheckListBox2, 0);
-    Tick(w->CheckListBox2, 1);
-    Tick(w->CheckListBox1, 0);
-    w->DateTimePicker1->setDate(QDate(2024, 5, 1));
-    w->DateTimePicker2->setDate(QDate(2024, 5, 31));
-    w->CheckBox1->setChecked(true);
-    w->BitBtn1->click();
+    Tick(Control<QListWidget>(w, "CheckListBox2"), 0);
+    Tick(Control<QListWidget>(w, "CheckListBox2"), 1);
+    Tick(Control<QListWidget>(w, "CheckListBox1"), 0);
+    Control<QDateEdit>(w, "DateTimePicker1")->setDate(QDate(2024, 5, 1));
+    Control<QDateEdit>(w, "DateTimePicker2")->setDate(QDate(2024, 5, 31));
+    Control<QCheckBox>(w, "CheckBox1")->setChecked(true);
+    Control<QPushButton>(w, "BitBtn1")->click();
     const QString sql = davu::calllog::StatisticsQuery({3, 5}, {7}, QDate(2024, 5, 1), QDate(2024, 5, 31), true);
     QVERIFY(sql.contains(QStringLiteral(
         " AND ( STATIONS.LOPNR = 3 OR  STATIONS.LOPNR = 5) AND ( CALLABLES.LOPNR = 7) AND CALLTSTAMP >= #2024-05-01# "
@@ -236,7 +239,7 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
 
     // A refill loses the ticks.
     RouteStatisticsMachines(W(kMachines));
-    QCOMPARE(w->CheckListBox2->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(Control<QListWidget>(w, "CheckListBox2")->item(0)->checkState(), Qt::Unchecked);
   }
 
   void eachReportReplacesTheRows() {
@@ -249,9 +252,9 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     QCOMPARE(queries, 2);
     RouteSqlReply(SqlPayload({"FRIENDLYNAME|A~", "FRIENDLYNAME|B~"}));
     RouteSqlReply(SqlPayload({"FRIENDLYNAME|C~FULLNAME|Rum 1~CALLTSTAMP|2024-05-02 08:00:00~CONFIRMTSTAMP|~SMSSENT|0~"}));
-    QCOMPARE(w->SVVirtualTable1->RecordCount(), 1);
-    QCOMPARE(w->SVVirtualTable1->value(0, 0), QStringLiteral("C"));
-    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 1"));
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->RecordCount(), 1);
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->value(0, 0), QStringLiteral("C"));
+    QCOMPARE(Control<QLabel>(w, "Label3")->text(), QStringLiteral("Antal poster: 1"));
   }
 
   // With the connection down a request says so instead of looking like an
@@ -272,20 +275,20 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     const std::string client = W(GetClientName());
     if (listsBefore) w->FormActivate();
     if (resourcesArrived) RouteStatisticsCallables(W(kCallables));
-    w->BitBtn1->click();
+    Control<QPushButton>(w, "BitBtn1")->click();
     RouteSqlReply(SqlPayload({"FRIENDLYNAME|A~", "FRIENDLYNAME|B~"}));
     net->sent();
 
     net->socket.close();
     w->FormActivate();
-    w->BitBtn1->click();
+    Control<QPushButton>(w, "BitBtn1")->click();
     const QString notConnected = QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad.");
     const std::size_t balloons = listsBefore ? 1 : 2;  // one per refused step, not one per list
     QCOMPARE(fake->dialogs->balloons.size(), balloons);
     for (const Balloon& b : fake->dialogs->balloons) QCOMPARE(b.text, notConnected);
     QCOMPARE(fake->dialogs->balloons[0].pos, w->mapToGlobal(QPoint(w->width() / 2, w->height())));
-    QCOMPARE(w->SVVirtualTable1->RecordCount(), 2);
-    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 2"));
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->RecordCount(), 2);
+    QCOMPARE(Control<QLabel>(w, "Label3")->text(), QStringLiteral("Antal poster: 2"));
 
     QVERIFY(net->open());
     std::string again;
@@ -297,13 +300,13 @@ class StatistikTest : public QObject, WindowCase<TfrmDAVUStatistik> {
 
   void closingHandsTheListsBack() {
     auto w = openWindow();
-    w->Avbryt->click();
+    Control<QPushButton>(w, "Avbryt")->click();
     QCOMPARE(ReplyTarget, rtNone);
     QVERIFY(!StatisticsTakesLists());
     RouteStatisticsCallables(W(kCallables));
     RouteSqlReply(SqlPayload({"FRIENDLYNAME|A~"}));
-    QCOMPARE(w->CheckListBox1->count(), 0);
-    QCOMPARE(w->SVVirtualTable1->RecordCount(), 0);
+    QCOMPARE(Control<QListWidget>(w, "CheckListBox1")->count(), 0);
+    QCOMPARE(Control<TSVVirtualTable>(w, "SVVirtualTable1")->RecordCount(), 0);
     w.reset();
     ReplyTarget = rtStatistics;  // stale: no window is there to take anything
     QVERIFY(!StatisticsTakesLists());

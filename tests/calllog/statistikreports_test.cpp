@@ -32,6 +32,9 @@
 #include "SummaryModel.h"
 #include "UfrmDAVUStatistik.h"
 #include "protocol/Catalogue.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -77,11 +80,11 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     r = w->Reports;
     RouteStatisticsCallables(W(kCallables));
     RouteStatisticsMachines(W(kMachines));
-    w->CheckListBox1->item(0)->setCheckState(Qt::Checked);
-    w->CheckListBox2->item(0)->setCheckState(Qt::Checked);
-    w->DateTimePicker1->setDate(QDate(2024, 5, 30));
-    w->DateTimePicker2->setDate(QDate(2024, 6, 2));
-    w->BitBtn1->click();
+    Control<QListWidget>(w, "CheckListBox1")->item(0)->setCheckState(Qt::Checked);
+    Control<QListWidget>(w, "CheckListBox2")->item(0)->setCheckState(Qt::Checked);
+    Control<QDateEdit>(w, "DateTimePicker1")->setDate(QDate(2024, 5, 30));
+    Control<QDateEdit>(w, "DateTimePicker2")->setDate(QDate(2024, 6, 2));
+    Control<QPushButton>(w, "BitBtn1")->click();
     RouteSqlReply(SqlPayload(fixture::Pieces()));
   }
 
@@ -94,12 +97,12 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
 
   void nothingToExportBeforeAReport() {
     w = openWindow();
-    QVERIFY(!w->Reports->btnExportera->isEnabled());
-    QVERIFY(!w->Reports->btnSkrivUt->isEnabled());
-    QVERIFY(w->Reports->pbRapport->isHidden());
-    QCOMPARE(w->Reports->btnExportera->text(), QStringLiteral("Exportera..."));
-    QCOMPARE(w->Reports->btnSkrivUt->text(), QStringLiteral("Skriv ut..."));
-    QCOMPARE(w->Reports->TabSheet2->model->rowCount(), 0);
+    QVERIFY(!Control<QPushButton>(w, "btnExportera")->isEnabled());
+    QVERIFY(!Control<QPushButton>(w, "btnSkrivUt")->isEnabled());
+    QVERIFY(Control<QProgressBar>(w, "pbRapport")->isHidden());
+    QCOMPARE(Control<QPushButton>(w, "btnExportera")->text(), QStringLiteral("Exportera..."));
+    QCOMPARE(Control<QPushButton>(w, "btnSkrivUt")->text(), QStringLiteral("Skriv ut..."));
+    QCOMPARE(Control<SummaryPage>(w, "TabSheet2")->model->rowCount(), 0);
   }
 
   // The query goes out byte for byte as before; the pages fill from its reply.
@@ -107,31 +110,31 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     makeReport();
     const QString sql = davu::calllog::StatisticsQuery({3}, {7}, QDate(2024, 5, 30), QDate(2024, 6, 2), false);
     QCOMPARE(net->sent(), davu::proto::OpenSql(W(GetClientName()), W(sql)));
-    QCOMPARE(w->PageControl1->currentIndex(), 0);
-    QCOMPARE(w->Label3->text(), QStringLiteral("Antal poster: 24"));
-    QVERIFY(r->btnExportera->isEnabled() && r->btnSkrivUt->isEnabled());
+    QCOMPARE(Control<QTabWidget>(w, "PageControl1")->currentIndex(), 0);
+    QCOMPARE(Control<QLabel>(w, "Label3")->text(), QStringLiteral("Antal poster: 24"));
+    QVERIFY(Control<QPushButton>(w, "btnExportera")->isEnabled() && Control<QPushButton>(w, "btnSkrivUt")->isEnabled());
 
-    SummaryPage* page = r->TabSheet2;
-    QCOMPARE(page->lblUrval->text(),
+    SummaryPage* page = Control<SummaryPage>(w, "TabSheet2");
+    QCOMPARE(Control<QLabel>(page, "lblUrval")->text(),
              QStringLiteral("2024-05-30 – 2024-06-02 · Klienter: Lab · Resurser: Rum 1 · Alla kallelser"));
-    QAbstractItemModel* m = page->gridSammanfattning->model();
+    QAbstractItemModel* m = Control<QTableView>(page, "gridSammanfattning")->model();
     QCOMPARE(m->rowCount(), 7);
     QCOMPARE(m->index(6, SummaryModel::Kind).data().toString(), QStringLiteral("Totalt"));
     QCOMPARE(m->index(6, SummaryModel::Share).data().toString(), QStringLiteral("79,2 %"));
-    page->gridSammanfattning->sortByColumn(SummaryModel::Calls, Qt::DescendingOrder);
+    Control<QTableView>(page, "gridSammanfattning")->sortByColumn(SummaryModel::Calls, Qt::DescendingOrder);
     QCOMPARE(m->index(0, SummaryModel::Name).data().toString(), QStringLiteral("Rum 3"));
     QCOMPARE(m->index(6, SummaryModel::Kind).data().toString(), QStringLiteral("Totalt"));
 
-    ChartsPage* charts = r->TabSheet3;
-    QCOMPARE(Categories(charts->chartPerDag), (QStringList{"30/5", "31/5", "1/6", "2/6"}));
-    QCOMPARE(SetNames(charts->chartPerDag), (QStringList{"Bekräftade", "Ej bekräftade"}));
-    QCOMPARE(AxisTitles(charts->chartPerDag), (QStringList{"Dag", "Antal kallelser"}));
-    QCOMPARE(Categories(charts->chartPerTimme).first(), QStringLiteral("08"));
-    QCOMPARE(Categories(charts->chartPerTimme).last(), QStringLiteral("23"));
-    QCOMPARE(AxisTitles(charts->chartPerTimme), (QStringList{"Timme", "Antal kallelser"}));
-    QCOMPARE(Categories(charts->chartResurser).last(), QStringLiteral("Rum 3"));  // at the top
-    QCOMPARE(AxisTitles(charts->chartResurser), (QStringList{"Resurs", "Antal kallelser"}));
-    QVERIFY(charts->chartPerDag->chart()->legend()->isVisible());
+    ChartsPage* charts = Control<ChartsPage>(w, "TabSheet3");
+    QCOMPARE(Categories(Control<QChartView>(charts, "chartPerDag")), (QStringList{"30/5", "31/5", "1/6", "2/6"}));
+    QCOMPARE(SetNames(Control<QChartView>(charts, "chartPerDag")), (QStringList{"Bekräftade", "Ej bekräftade"}));
+    QCOMPARE(AxisTitles(Control<QChartView>(charts, "chartPerDag")), (QStringList{"Dag", "Antal kallelser"}));
+    QCOMPARE(Categories(Control<QChartView>(charts, "chartPerTimme")).first(), QStringLiteral("08"));
+    QCOMPARE(Categories(Control<QChartView>(charts, "chartPerTimme")).last(), QStringLiteral("23"));
+    QCOMPARE(AxisTitles(Control<QChartView>(charts, "chartPerTimme")), (QStringList{"Timme", "Antal kallelser"}));
+    QCOMPARE(Categories(Control<QChartView>(charts, "chartResurser")).last(), QStringLiteral("Rum 3"));  // at the top
+    QCOMPARE(AxisTitles(Control<QChartView>(charts, "chartResurser")), (QStringList{"Resurs", "Antal kallelser"}));
+    QVERIFY(Control<QChartView>(charts, "chartPerDag")->chart()->legend()->isVisible());
 
     // A new reply replaces the figures.
     RouteSqlReply(SqlPayload(fixture::Pieces({fixture::Calls().front()})));
@@ -146,7 +149,7 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
       p.setColor(QPalette::Base, base);
       p.setColor(QPalette::Text, base.lightness() < 128 ? Qt::white : Qt::black);
       w->setPalette(p);
-      QChart* chart = r->TabSheet3->chartPerDag->chart();
+      QChart* chart = Control<QChartView>(Control<ChartsPage>(w, "TabSheet3"), "chartPerDag")->chart();
       QCOMPARE(chart->backgroundBrush().color(), base);
       QCOMPARE(chart->titleBrush().color(), p.color(QPalette::Text));
       QCOMPARE(chart->axes().first()->labelsBrush().color(), p.color(QPalette::Text));
@@ -165,14 +168,14 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
       return answer;
     };
     answer = dir.filePath("maj.xlsx");
-    r->btnExportera->click();
+    Control<QPushButton>(w, "btnExportera")->click();
     QVERIFY(proposed.last().endsWith(QStringLiteral("/DAVU statistik 2024-05-30–2024-06-02.xlsx")));
     QCOMPARE(Head(answer, 2), QByteArray("PK"));
 
     // No suffix: the chosen type gives it.
     answer = dir.filePath("maj");
     answerFilter = StatistikReports::csvFilter();
-    r->btnExportera->click();
+    Control<QPushButton>(w, "btnExportera")->click();
     QFile csv(dir.filePath("maj.csv"));
     QVERIFY(csv.open(QIODevice::ReadOnly));
     QCOMPARE(csv.readAll(), QByteArray::fromStdString(CsvWriter::text(*r->rows())));
@@ -187,10 +190,10 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
 
     // Cancelling writes nothing.
     answer.clear();
-    r->btnExportera->click();
+    Control<QPushButton>(w, "btnExportera")->click();
     QCOMPARE(fake->dialogs->balloons.size(), std::size_t(3));
-    QVERIFY(r->pbRapport->isHidden());
-    QVERIFY(w->BitBtn1->isEnabled() && r->btnExportera->isEnabled() && w->Avbryt->isEnabled());
+    QVERIFY(Control<QProgressBar>(w, "pbRapport")->isHidden());
+    QVERIFY(Control<QPushButton>(w, "BitBtn1")->isEnabled() && Control<QPushButton>(w, "btnExportera")->isEnabled() && Control<QPushButton>(w, "Avbryt")->isEnabled());
   }
 
   void failedExportSaysWhy() {
@@ -198,7 +201,7 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     QTemporaryDir dir;
     const QString path = dir.filePath("saknas/rapport.xlsx");
     r->AskSavePath = [&](const QString&, const QString&, QString*) { return path; };
-    r->btnExportera->click();
+    Control<QPushButton>(w, "btnExportera")->click();
     QCOMPARE(fake->dialogs->infoMessages,
              QStringList{"Rapporten kunde inte sparas som\r" + path + "\r\rMappen finns inte."});
     QVERIFY(fake->dialogs->balloons.empty());

@@ -7,6 +7,9 @@
 #include "FakeServer.h"
 #include "SettingsStore.h"
 #include "UDavuAdminMain.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 // Stores 127.0.0.1:`port` as the server, shows `main` and activates it; true
 // once the status reads "Ansluten". The settings home and the platform fakes
@@ -18,5 +21,5 @@ inline bool ConnectMainWindow(TfrmDAVUAdmin& main, int port) {
   main.ExitProcess = [](int) {};
   main.show();
   main.FormActivate();
-  return WaitUntil([&] { return main.Label1->text() == QStringLiteral("Ansluten"); }, 10000);
+  return WaitUntil([&] { return Control<QLabel>(&main, "Label1")->text() == QStringLiteral("Ansluten"); }, 10000);
 }

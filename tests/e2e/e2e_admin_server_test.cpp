@@ -18,6 +18,9 @@
 #include "ClientSocket.h"
 #include "Widgets.h"
 #include "protocol/Catalogue.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 class E2eAdminServerTest : public QObject {
   Q_OBJECT
@@ -59,15 +62,15 @@ class E2eAdminServerTest : public QObject {
       const QString title = "DAVU Admin - Vårdcentralen Norr  version: " + w.productVersion();
       QVERIFY2(WaitUntil([&] { return w.windowTitle() == title; }, 10000),
                qPrintable(w.windowTitle()));
-      QCOMPARE(w.Label1->text(), QStringLiteral("Ansluten"));
-      QVERIFY(w.btnStatistik->isEnabled());
-      QVERIFY(w.btnKallelser->isEnabled());
+      QCOMPARE(Control<QLabel>(&w, "Label1")->text(), QStringLiteral("Ansluten"));
+      QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
+      QVERIFY(Control<TPictureButton>(&w, "btnKallelser")->isEnabled());
       QCOMPARE(ServerVersion, version);
     } else {
       const QString status = "Fel serverversion " + version + " INTE ansluten";
-      QVERIFY2(WaitUntil([&] { return w.Label1->text() == status; }, 10000),
-               qPrintable(w.Label1->text()));
-      QVERIFY(!w.btnStatistik->isEnabled());
+      QVERIFY2(WaitUntil([&] { return Control<QLabel>(&w, "Label1")->text() == status; }, 10000),
+               qPrintable(Control<QLabel>(&w, "Label1")->text()));
+      QVERIFY(!Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
       QVERIFY(!w.Timer3->isActive());
     }
     w.close();
@@ -107,7 +110,7 @@ class E2eAdminServerTest : public QObject {
       QVERIFY(fakes.dialogs->balloons[0].text.endsWith("finns inte på servern."));
       QVERIFY(!w.ReplyQuietTimer->isActive());
     }
-    QCOMPARE(w.Label1->text(), QStringLiteral("Ansluten"));
+    QCOMPARE(Control<QLabel>(&w, "Label1")->text(), QStringLiteral("Ansluten"));
   }
 
  private:

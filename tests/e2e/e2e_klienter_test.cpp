@@ -22,6 +22,9 @@
 #include "UDavuAdminMain.h"
 #include "USystReg.h"
 #include "UfrmAddEditKlient.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -70,25 +73,25 @@ class E2eKlienterTest : public QObject {
     QVERIFY(ConnectMainWindow(main, server.port()));
     main.btnSystemregisterClick();
     TfrmSystreg* reg = main.frmSystreg;
-    TStationsTab* tab = reg->tsStations;
-    reg->PageControl1->setCurrentWidget(tab);
+    TStationsTab* tab = Control<TStationsTab>(reg, "tsStations");
+    Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(tab);
     QVERIFY(WaitUntil([&] { return tab->machines()->rowCount() > 1; }));
 
     // The first client, then a Down key onto the second; its lists arrive.
-    tab->lbmachines->setCurrentIndex(tab->machines()->index(0));
-    QVERIFY(WaitUntil([&] { return reg->btnCancel->isEnabled() || reg->lblStatus->text().isEmpty(); }));
-    tab->lbmachines->setFocus();
-    QTest::keyClick(tab->lbmachines, Qt::Key_Down);
+    Control<QListView>(tab, "lbmachines")->setCurrentIndex(tab->machines()->index(0));
+    QVERIFY(WaitUntil([&] { return Control<QPushButton>(reg, "btnCancel")->isEnabled() || Control<QLabel>(reg, "lblStatus")->text().isEmpty(); }));
+    Control<QListView>(tab, "lbmachines")->setFocus();
+    QTest::keyClick(Control<QListView>(tab, "lbmachines"), Qt::Key_Down);
     // "Spara" cannot go out before the second client's lists are here.
     reg->btnSaveClick();
-    QVERIFY(WaitUntil([&] { return reg->lblStatus->text().isEmpty() && tab->ListBox3Items->rowCount() > 0; }));
+    QVERIFY(WaitUntil([&] { return Control<QLabel>(reg, "lblStatus")->text().isEmpty() && tab->allResourcesModel->rowCount() > 0; }));
     const int second = tab->currentMachine()->Lopnr;
-    const QList<int> shown = Numbers(tab->ListBox4Items);
+    const QList<int> shown = Numbers(tab->chosenResourcesModel);
     // Move the last chosen resource to the top and save.
     QVERIFY(shown.size() > 1);
-    tab->ListBox4->setCurrentIndex(tab->ListBox4Items->index(shown.size() - 1));
-    for (int i = 1; i < shown.size(); ++i) tab->BitBtn7->click();
-    reg->btnSave->click();
+    Control<QListView>(tab, "ListBox4")->setCurrentIndex(tab->chosenResourcesModel->index(shown.size() - 1));
+    for (int i = 1; i < shown.size(); ++i) Control<QPushButton>(tab, "BitBtn7")->click();
+    Control<QPushButton>(reg, "btnSave")->click();
     QStringList expected;
     for (const QString& row : chosenBefore)
       if (row.section('|', 0, 0).toInt() != second) expected << row;
@@ -103,17 +106,17 @@ class E2eKlienterTest : public QObject {
     QVERIFY(WaitUntil([&] { return Rows(db, chosenSql) == expected; }));
 
     // The SMS tab: "Spara" before the account arrives sends nothing.
-    reg->PageControl1->setCurrentWidget(reg->tsSMS);
+    Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(Control<TSmsSettingsTab>(reg, "tsSMS"));
     reg->btnSaveClick();
-    QVERIFY(WaitUntil([&] { return reg->btnSave->isEnabled(); }));
+    QVERIFY(WaitUntil([&] { return Control<QPushButton>(reg, "btnSave")->isEnabled(); }));
     QCOMPARE(Rows(db, smsSql), smsBefore);
 
     // With the server gone, a save says so and keeps the edit.
-    reg->tsSMS->edSMSusername->setText("ny");
+    Control<QLineEdit>(Control<TSmsSettingsTab>(reg, "tsSMS"), "edSMSusername")->setText("ny");
     main.ClientSocket1->close();
-    reg->btnSave->click();
+    Control<QPushButton>(reg, "btnSave")->click();
     QCOMPARE(fakes.dialogs->infoMessages.size(), 1);
-    QCOMPARE(reg->tsSMS->edSMSusername->text(), QStringLiteral("ny"));
+    QCOMPARE(Control<QLineEdit>(Control<TSmsSettingsTab>(reg, "tsSMS"), "edSMSusername")->text(), QStringLiteral("ny"));
     QCOMPARE(Rows(db, smsSql), smsBefore);
     QCOMPARE(Rows(db, chosenSql), expected);
   }
@@ -133,20 +136,20 @@ class E2eKlienterTest : public QObject {
 
     main.btnSystemregisterClick();
     TfrmSystreg* reg = main.frmSystreg;
-    TStationsTab* tab = reg->tsStations;
-    reg->PageControl1->setCurrentWidget(tab);
+    TStationsTab* tab = Control<TStationsTab>(reg, "tsStations");
+    Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(tab);
     QVERIFY(WaitUntil([&] { return tab->machines()->rowCount() > 0; }));
 
     // Add "E2E-PC" at "Testrum".
     tab->ShowModal = [](QDialog* d) {
       auto* dlg = static_cast<TfrmAddEditKlient*>(d);
       dlg->show();
-      dlg->Edit1->setText("E2E-PC");
-      dlg->Edit2->setText("Testrum");
-      dlg->BitBtn1->click();
+      Control<QLineEdit>(dlg, "Edit1")->setText("E2E-PC");
+      Control<QLineEdit>(dlg, "Edit2")->setText("Testrum");
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
-    tab->BitBtn11->click();
+    Control<QPushButton>(tab, "BitBtn11")->click();
     QVERIFY(WaitUntil([&] { return RowOf(tab->machines(), "E2E-PC, Testrum: Call") >= 0; }));
     const char* stationSql =
         "SELECT LOPNR, FRIENDLYNAME, COLOR, CLIENTTYPE FROM STATIONS WHERE NAME = 'E2E-PC' AND DELETED = 0";
@@ -157,24 +160,24 @@ class E2eKlienterTest : public QObject {
     const auto choose = [&] {
       const int row = RowOf(tab->machines(), "E2E-PC");
       // Making it current is enough: that loads its lists.
-      tab->lbmachines->setCurrentIndex(tab->machines()->index(row));
+      Control<QListView>(tab, "lbmachines")->setCurrentIndex(tab->machines()->index(row));
     };
     const int resources = Query(db, "SELECT COUNT(*) FROM CALLABLES WHERE DELETED = 0").toInt();
     QVERIFY(resources >= 3);
     choose();
-    QVERIFY(WaitUntil([&] { return tab->ListBox3Items->rowCount() == resources; }));
+    QVERIFY(WaitUntil([&] { return tab->allResourcesModel->rowCount() == resources; }));
 
     // Three resources in the order third, first, second; then "Spara".
-    const QList<int> all = Numbers(tab->ListBox3Items);
+    const QList<int> all = Numbers(tab->allResourcesModel);
     const QList<int> order{all[2], all[0], all[1]};
     for (int n : order) {
-      const QList<int> now = Numbers(tab->ListBox3Items);
-      tab->ListBox3->selectionModel()->select(tab->ListBox3Items->index(now.indexOf(n)),
+      const QList<int> now = Numbers(tab->allResourcesModel);
+      Control<QListView>(tab, "ListBox3")->selectionModel()->select(tab->allResourcesModel->index(now.indexOf(n)),
                                               QItemSelectionModel::ClearAndSelect);
-      tab->BitBtn9->click();
+      Control<QPushButton>(tab, "BitBtn9")->click();
     }
-    QCOMPARE(Numbers(tab->ListBox4Items), order);
-    reg->btnSave->click();
+    QCOMPARE(Numbers(tab->chosenResourcesModel), order);
+    Control<QPushButton>(reg, "btnSave")->click();
     const QString chosenSql = "SELECT group_concat(CALLABLESLOPNR, ',') FROM (SELECT CALLABLESLOPNR"
                               " FROM STATIONCALLABLES WHERE STATIONSLOPNR = " + lopnr +
                               " ORDER BY POSITION)";
@@ -184,25 +187,25 @@ class E2eKlienterTest : public QObject {
     // Load the tab again and choose the client: the same order comes back.
     QSignalSpy reloaded(tab->machines(), &QAbstractItemModel::modelReset);
     // (Saved, nothing is changed: the button is off, its handler reloads.)
-    QVERIFY(!reg->btnCancel->isEnabled());
+    QVERIFY(!Control<QPushButton>(reg, "btnCancel")->isEnabled());
     reg->btnCancelClick();
     QVERIFY(reloaded.wait());
     choose();
-    QVERIFY(WaitUntil([&] { return tab->ListBox4Items->rowCount() == 3; }));
-    QCOMPARE(Numbers(tab->ListBox4Items), order);
-    QCOMPARE(tab->ListBox3Items->rowCount(), resources - 3);
+    QVERIFY(WaitUntil([&] { return tab->chosenResourcesModel->rowCount() == 3; }));
+    QCOMPARE(Numbers(tab->chosenResourcesModel), order);
+    QCOMPARE(tab->allResourcesModel->rowCount(), resources - 3);
 
     // Change its location and colour.
     fakes.dialogs->colourAnswers.push_back(QColor(0, 128, 255));
     tab->ShowModal = [](QDialog* d) {
       auto* dlg = static_cast<TfrmAddEditKlient*>(d);
       dlg->show();
-      dlg->Edit2->setText("Nytt rum");
-      dlg->BitBtn5->click();
-      dlg->BitBtn1->click();
+      Control<QLineEdit>(dlg, "Edit2")->setText("Nytt rum");
+      Control<QPushButton>(dlg, "BitBtn5")->click();
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
-    tab->BitBtn12->click();
+    Control<QPushButton>(tab, "BitBtn12")->click();
     QVERIFY(WaitUntil([&] { return RowOf(tab->machines(), "E2E-PC, Nytt rum: Call") >= 0; }));
     QCOMPARE(Query(db, stationSql), lopnr + "|Nytt rum|" + QString::number(0xFF8000) + "|0");
     QCOMPARE(Query(db, chosenSql.toUtf8().constData()), expected);
@@ -211,7 +214,7 @@ class E2eKlienterTest : public QObject {
     const int before = tab->machines()->rowCount();
     choose();
     fakes.dialogs->answers.push_back(6);
-    tab->BitBtn13->click();
+    Control<QPushButton>(tab, "BitBtn13")->click();
     QCOMPARE(fakes.dialogs->questions.last(), QStringLiteral("Radera klienten Nytt rum?"));
     QVERIFY(WaitUntil([&] { return tab->machines()->rowCount() == before - 1; }));
     QCOMPARE(RowOf(tab->machines(), "E2E-PC"), -1);

@@ -25,6 +25,9 @@
 #include "USystReg.h"
 #include "UfrmAddEditResurs.h"
 #include "Widgets.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -81,7 +84,7 @@ class E2eRegisterTest : public QObject {
     QVERIFY(before.size() >= 3);
     w.btnSystemregisterClick();
     TfrmSystreg* reg = w.frmSystreg;
-    TResourcesTab* tab = reg->tsResurser;
+    TResourcesTab* tab = Control<TResourcesTab>(reg, "tsResurser");
     auto shows = [&](const QStringList& rows) {
       return WaitUntil([&] { return ListRows(tab) == rows; }, 10000);
     };
@@ -97,7 +100,7 @@ class E2eRegisterTest : public QObject {
     QVERIFY(!unticked.isEmpty() && !deleted.isEmpty());
     auto select = [&](const QString& row) {
       const int i = ListRows(tab).indexOf(row);
-      tab->lbResurser->setCurrentIndex(tab->lbResurser->model()->index(i, 0));
+      Control<QListView>(tab, "lbResurser")->setCurrentIndex(Control<QListView>(tab, "lbResurser")->model()->index(i, 0));
       return i;
     };
 
@@ -105,15 +108,15 @@ class E2eRegisterTest : public QObject {
     tab->ShowModal = [](QDialog* d) {
       auto* dlg = static_cast<TfrmAddEditResurs*>(d);
       dlg->show();
-      dlg->CheckBox1->setChecked(true);
-      dlg->Edit1->setText("E2E");
-      dlg->Edit2->setText("Rum från testet");
-      dlg->CheckedGroupBox1->SetChecked(true);
-      dlg->Edit3->setText("0701112233");
-      dlg->BitBtn1->click();
+      Control<QCheckBox>(dlg, "CheckBox1")->setChecked(true);
+      Control<QLineEdit>(dlg, "Edit1")->setText("E2E");
+      Control<QLineEdit>(dlg, "Edit2")->setText("Rum från testet");
+      Control<TCheckedGroupBox>(dlg, "CheckedGroupBox1")->SetChecked(true);
+      Control<QLineEdit>(dlg, "Edit3")->setText("0701112233");
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
-    tab->btnAddResurs->click();
+    Control<QPushButton>(tab, "btnAddResurs")->click();
     QVERIFY(WaitUntil([&] { return tab->lbResurserItems->rowCount() == before.size() + 1; }, 10000));
 
     // Change the first one's colour and name.
@@ -121,45 +124,45 @@ class E2eRegisterTest : public QObject {
     tab->ShowModal = [](QDialog* d) {
       auto* dlg = static_cast<TfrmAddEditResurs*>(d);
       dlg->show();
-      dlg->BitBtn5->click();
-      dlg->Edit1->setText("Ändrad");
-      dlg->BitBtn1->click();
+      Control<QPushButton>(dlg, "BitBtn5")->click();
+      Control<QLineEdit>(dlg, "Edit1")->setText("Ändrad");
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
     select(changed);
-    tab->btnEditResurs->click();
+    Control<QPushButton>(tab, "btnEditResurs")->click();
     const QString changedAfter =
         WithField(WithField(changed, 1, "Ändrad"), 3, QString::number(10 | 20 << 8 | 30 << 16));
     QVERIFY(WaitUntil([&] { return ListRows(tab).contains(changedAfter); }, 10000));
 
     // Untick another and "Spara".
     const int row = select(unticked);
-    QAbstractItemModel* m = tab->lbResurser->model();
+    QAbstractItemModel* m = Control<QListView>(tab, "lbResurser")->model();
     m->setData(m->index(row, 0), Qt::Unchecked, Qt::CheckStateRole);
-    reg->btnSave->click();
+    Control<QPushButton>(reg, "btnSave")->click();
     const QString untickedAfter = WithField(unticked, 6, "0");
     QVERIFY(WaitUntil([&] { return ListRows(tab).contains(untickedAfter); }, 10000));
 
     // Delete a third.
     fakes.dialogs->answers = {mrYes};
     select(deleted);
-    tab->btnDeleteResurs->click();
+    Control<QPushButton>(tab, "btnDeleteResurs")->click();
     QVERIFY(WaitUntil([&] { return !ListRows(tab).contains(deleted); }, 10000));
     QCOMPARE(fakes.dialogs->questions.size(), 1);
 
     // The SMS account.
-    reg->PageControl1->setCurrentWidget(reg->tsSMS);
-    TSmsSettingsTab* sms = reg->tsSMS;
-    QVERIFY(WaitUntil([&] { return !sms->edSMSusername->text().isEmpty(); }, 10000));
-    sms->edSMSusername->setText("nyanv");
-    sms->edSMSpassword->setText("hemligt");
-    sms->edSMSkundnr->setText("4711");
-    reg->btnSave->click();
-    sms->edSMSusername->clear();
-    reg->btnCancel->click();
-    QVERIFY(WaitUntil([&] { return sms->edSMSusername->text() == "nyanv"; }, 10000));
-    QCOMPARE(sms->edSMSpassword->text(), QStringLiteral("hemligt"));
-    QCOMPARE(sms->edSMSkundnr->text(), QStringLiteral("4711"));
+    Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(Control<TSmsSettingsTab>(reg, "tsSMS"));
+    TSmsSettingsTab* sms = Control<TSmsSettingsTab>(reg, "tsSMS");
+    QVERIFY(WaitUntil([&] { return !Control<QLineEdit>(sms, "edSMSusername")->text().isEmpty(); }, 10000));
+    Control<QLineEdit>(sms, "edSMSusername")->setText("nyanv");
+    Control<QLineEdit>(sms, "edSMSpassword")->setText("hemligt");
+    Control<QLineEdit>(sms, "edSMSkundnr")->setText("4711");
+    Control<QPushButton>(reg, "btnSave")->click();
+    Control<QLineEdit>(sms, "edSMSusername")->clear();
+    Control<QPushButton>(reg, "btnCancel")->click();
+    QVERIFY(WaitUntil([&] { return Control<QLineEdit>(sms, "edSMSusername")->text() == "nyanv"; }, 10000));
+    QCOMPARE(Control<QLineEdit>(sms, "edSMSpassword")->text(), QStringLiteral("hemligt"));
+    QCOMPARE(Control<QLineEdit>(sms, "edSMSkundnr")->text(), QStringLiteral("4711"));
 
     // The database: exactly these changes and one new row.
     QStringList expected = before;
@@ -175,7 +178,7 @@ class E2eRegisterTest : public QObject {
     QVERIFY(smsBefore != Rows(db, kSmsSql));
 
     // The program's own view after a reload: every resource not deleted.
-    reg->PageControl1->setCurrentWidget(tab);
+    Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(tab);
     QStringList shown;
     for (const QString& r : after)
       if (r.endsWith("|0")) shown << r;

@@ -30,6 +30,9 @@
 #include "UDavuAdminMain.h"
 #include "UfrmDAVUStatistik.h"
 #include "Widgets.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -61,7 +64,7 @@ class E2eReportTest : public QObject {
     main->ClientSocket1->setAddress(QStringLiteral("127.0.0.1"));
     main->ClientSocket1->setPort(server.port());
     main->ClientSocket1->open();
-    QVERIFY(WaitUntil([&] { return main->btnStatistik->isEnabled(); }, 10000));
+    QVERIFY(WaitUntil([&] { return Control<TPictureButton>(main, "btnStatistik")->isEnabled(); }, 10000));
 
     // The files go to a temporary folder, or beside the screenshots to be looked at.
     QTemporaryDir temp;
@@ -76,25 +79,25 @@ class E2eReportTest : public QObject {
       main->ShowModal = [&](QDialog* d) {
         auto* w = qobject_cast<TfrmDAVUStatistik*>(d);
         w->show();
-        QSignalSpy reports(w->SVVirtualTable1, &QAbstractItemModel::modelReset);
-        w->BitBtn1->click();
+        QSignalSpy reports(Control<TSVVirtualTable>(w, "SVVirtualTable1"), &QAbstractItemModel::modelReset);
+        Control<QPushButton>(w, "BitBtn1")->click();
         QVERIFY(WaitUntil([&] { return reports.count() == 1; }, 10000));
         StatistikReports* r = w->Reports;
-        const int calls = w->SVVirtualTable1->RecordCount();
+        const int calls = Control<TSVVirtualTable>(w, "SVVirtualTable1")->RecordCount();
         QVERIFY(calls > 0);
         QCOMPARE(r->figures()->total.calls, calls);
-        QCOMPARE(int(r->figures()->days.size()), w->DateTimePicker1->date().daysInMonth());
-        QVERIFY(r->TabSheet2->lblUrval->text().startsWith(w->DateTimePicker1->date().toString("yyyy-MM-dd")));
+        QCOMPARE(int(r->figures()->days.size()), Control<QDateEdit>(w, "DateTimePicker1")->date().daysInMonth());
+        QVERIFY(Control<QLabel>(Control<SummaryPage>(w, "TabSheet2"), "lblUrval")->text().startsWith(Control<QDateEdit>(w, "DateTimePicker1")->date().toString("yyyy-MM-dd")));
         QCOMPARE(r->rows()->choices().clinic, QStringLiteral("Vårdcentralen Björkdalen"));
         const int groups = int(r->figures()->resources.size() + r->figures()->clients.size());
-        QCOMPARE(r->TabSheet2->gridSammanfattning->model()->rowCount(), groups + 1);
-        QCOMPARE(w->PageControl1->currentIndex(), 0);
-        w->PageControl1->setCurrentWidget(r->TabSheet2);
+        QCOMPARE(Control<QTableView>(Control<SummaryPage>(w, "TabSheet2"), "gridSammanfattning")->model()->rowCount(), groups + 1);
+        QCOMPARE(Control<QTabWidget>(w, "PageControl1")->currentIndex(), 0);
+        Control<QTabWidget>(w, "PageControl1")->setCurrentWidget(Control<SummaryPage>(w, "TabSheet2"));
         Screenshot(w, "statistik-sammanfattning-" + suffix + ".png");
-        w->PageControl1->setCurrentWidget(r->TabSheet3);
+        Control<QTabWidget>(w, "PageControl1")->setCurrentWidget(Control<ChartsPage>(w, "TabSheet3"));
         Screenshot(w, "statistik-diagram-" + suffix + ".png");
-        QCOMPARE(r->TabSheet3->chartPerDag->chart()->backgroundBrush().color(),
-                 r->TabSheet3->palette().color(QPalette::Base));
+        QCOMPARE(Control<QChartView>(Control<ChartsPage>(w, "TabSheet3"), "chartPerDag")->chart()->backgroundBrush().color(),
+                 Control<ChartsPage>(w, "TabSheet3")->palette().color(QPalette::Base));
 
         // Each kind of file, named as proposed, in the chosen folder.
         QStringList answers{suffix + ".xlsx", suffix, suffix + ".pdf"};
@@ -104,8 +107,8 @@ class E2eReportTest : public QObject {
           if (!a.contains(u'.')) *filter = StatistikReports::csvFilter();
           return out.filePath("rapport-" + a);
         };
-        r->btnExportera->click();  // the workbook
-        r->btnExportera->click();  // then CSV, the type chosen without a suffix
+        Control<QPushButton>(w, "btnExportera")->click();  // the workbook
+        Control<QPushButton>(w, "btnExportera")->click();  // then CSV, the type chosen without a suffix
         r->actSparaPdf->trigger();
         w->reject();
         ran = true;

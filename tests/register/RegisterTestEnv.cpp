@@ -5,9 +5,12 @@
 #include "FakeServer.h"
 #include "SharedState.h"
 #include "USystReg.h"
+#include "Controls.h"
 
 #include <QListView>
 #include <QtTest>
+
+using davu::test::Control;
 
 RegisterCase::RegisterCase()
     : platform(std::make_unique<FakePlatform>()),
@@ -42,7 +45,7 @@ RegisterWindowCase::RegisterWindowCase() {
 RegisterWindowCase::~RegisterWindowCase() { w.reset(); }
 
 void ClickCheck(TResourcesTab* tab, int row) {
-  QAbstractItemModel* m = tab->lbResurser->model();
+  QAbstractItemModel* m = Control<QListView>(tab, "lbResurser")->model();
   const QModelIndex i = m->index(row, 0);
   const auto now = m->data(i, Qt::CheckStateRole).value<Qt::CheckState>();
   QVERIFY(m->setData(i, now == Qt::Checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole));

@@ -9,6 +9,9 @@
 
 #include "Themes.h"
 #include "UCheckedGroupBox.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -47,9 +50,9 @@ class CheckedGroupBoxTest : public QObject {
     QVERIFY(box.Enabled());
     QCOMPARE(box.CaptionPosition(), TCheckedGroupBox::cpTopLeft);
     QCOMPARE(box.CheckBoxPosition(), TCheckedGroupBox::cbpTopLeft);
-    QCOMPARE(box.FCBox->geometry(), QRect(8, 0, 15, 15));
-    QVERIFY(box.FCBox->text().isEmpty());
-    QCOMPARE(box.FCBox->parentWidget(), &box);
+    QCOMPARE(Control<QCheckBox>(&box, "FCBox")->geometry(), QRect(8, 0, 15, 15));
+    QVERIFY(Control<QCheckBox>(&box, "FCBox")->text().isEmpty());
+    QCOMPARE(Control<QCheckBox>(&box, "FCBox")->parentWidget(), &box);
   }
 
   // Children are enabled exactly when the tick differs from CheckedDisables,
@@ -83,7 +86,7 @@ class CheckedGroupBoxTest : public QObject {
     QCOMPARE(g.box.Enabled(), enabled);
     // The group's own frame stays enabled; only the tick box follows Enabled.
     QVERIFY(g.box.isEnabled());
-    QCOMPARE(g.box.FCBox->isEnabled(), enabled);
+    QCOMPARE(Control<QCheckBox>(&g.box, "FCBox")->isEnabled(), enabled);
 
     // Enabling again restores the rule.
     g.box.SetEnabled(true);
@@ -116,7 +119,7 @@ class CheckedGroupBoxTest : public QObject {
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).value<TCheckedGroupBox*>(), &g.box);
     QCOMPARE(g.states(), All(false));
-    g.box.FCBox->click();
+    Control<QCheckBox>(&g.box, "FCBox")->click();
     QCOMPARE(spy.count(), 2);
     QVERIFY(g.box.Checked());
     QCOMPARE(g.states(), All(true));
@@ -165,10 +168,10 @@ class CheckedGroupBoxTest : public QObject {
     const QSize size(fm.horizontalAdvance(g.title()), fm.height());
     QCOMPARE(g.CaptionRect(false), QRect(QPoint(classicLeft, top), size));
     QCOMPARE(g.CaptionRect(true), QRect(QPoint(themedLeft, top), size));
-    QCOMPARE(g.FCBox->geometry(), QRect(8, boxTop, 15, 15));
+    QCOMPARE(Control<QCheckBox>(&g, "FCBox")->geometry(), QRect(8, boxTop, 15, 15));
     // Placed once: a later resize leaves the tick box where it was.
     g.resize(300, 140);
-    QCOMPARE(g.FCBox->geometry(), QRect(8, boxTop, 15, 15));
+    QCOMPARE(Control<QCheckBox>(&g, "FCBox")->geometry(), QRect(8, boxTop, 15, 15));
   }
 
   void emptyCaptionHasNoRect() {
@@ -193,7 +196,7 @@ class CheckedGroupBoxTest : public QObject {
     QCOMPARE(TCheckedGroupBox::ThemedPainting(), themed);
     TCheckedGroupBox g(QStringLiteral("WWWW"));
     g.resize(200, 80);
-    g.FCBox->hide();
+    Control<QCheckBox>(&g, "FCBox")->hide();
     const QImage image = g.grab().toImage();
     const QRect caption = g.CaptionRect(themed);
     const QColor background = g.palette().color(QPalette::Window);

@@ -17,6 +17,9 @@
 #include "USystReg.h"
 #include "WireText.h"
 #include "protocol/Catalogue.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -27,13 +30,13 @@ std::string Request(const char* tag) {
 
 QWidget* PageNamed(TfrmSystreg& w, const QString& name) {
   if (name.isEmpty()) return nullptr;
-  return w.PageControl1->findChild<QWidget*>(name);
+  return Control<QTabWidget>(&w, "PageControl1")->findChild<QWidget*>(name);
 }
 
 QStringList ShownTabs(TfrmSystreg& w) {
   QStringList shown;
-  for (int i = 0; i < w.PageControl1->count(); ++i)
-    if (w.PageControl1->isTabVisible(i)) shown << w.PageControl1->widget(i)->objectName();
+  for (int i = 0; i < Control<QTabWidget>(&w, "PageControl1")->count(); ++i)
+    if (Control<QTabWidget>(&w, "PageControl1")->isTabVisible(i)) shown << Control<QTabWidget>(&w, "PageControl1")->widget(i)->objectName();
   return shown;
 }
 
@@ -60,18 +63,18 @@ class SystRegTest : public QObject {
     const QStringList names{"tsServersettings", "tsResurser", "tsStations", "tsSMS"};
     const QStringList captions{"Serverinställningar/utseende", "Resurser", "Klienter",
                                "SMS-inställningar"};
-    QCOMPARE(w.PageControl1->count(), 4);
+    QCOMPARE(Control<QTabWidget>(&w, "PageControl1")->count(), 4);
     for (int i = 0; i < 4; ++i) {
-      QCOMPARE(w.PageControl1->widget(i)->objectName(), names[i]);
-      QCOMPARE(w.PageControl1->tabText(i), captions[i]);
+      QCOMPARE(Control<QTabWidget>(&w, "PageControl1")->widget(i)->objectName(), names[i]);
+      QCOMPARE(Control<QTabWidget>(&w, "PageControl1")->tabText(i), captions[i]);
     }
     QCOMPARE(w.findChild<QPushButton*>("btnSave")->text(), QStringLiteral("Spara"));
     QCOMPARE(w.findChild<QPushButton*>("btnCancel")->text(), QStringLiteral("Ångra"));
     QCOMPARE(w.findChild<QPushButton*>("btnReturn")->text(), QStringLiteral("Återgå"));
     QVERIFY(!w.FClickedSpara);
-    QVERIFY(!w.tsServersettings->FThemeChanged);
-    QCOMPARE(w.tsStations->Splitter1->widget(0)->property("title").toString(), QStringLiteral("Befintliga klienter"));
-    QCOMPARE(w.tsStations->Splitter1->widget(1)->property("title").toString(), QStringLiteral("Resurser att visa/kalla"));
+    QVERIFY(!Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
+    QCOMPARE(Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->widget(0)->property("title").toString(), QStringLiteral("Befintliga klienter"));
+    QCOMPARE(Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->widget(1)->property("title").toString(), QStringLiteral("Resurser att visa/kalla"));
   }
 
   // prior: a SetTabs before the one under test, in the given mode and
@@ -166,10 +169,10 @@ class SystRegTest : public QObject {
 
     QCOMPARE(ShownTabs(w), shown);
     QCOMPARE(Name(w.activePage()), active);
-    if (w.activePage()) QCOMPARE(w.PageControl1->currentWidget(), w.activePage());
+    if (w.activePage()) QCOMPARE(Control<QTabWidget>(&w, "PageControl1")->currentWidget(), w.activePage());
     QCOMPARE(sent, request.isEmpty() ? std::string() : Request(request.toLatin1().constData()));
-    QCOMPARE(w.btnSave->isEnabled(), saveEnabled);
-    QCOMPARE(w.btnCancel->isEnabled(), saveEnabled);
+    QCOMPARE(Control<QPushButton>(&w, "btnSave")->isEnabled(), saveEnabled);
+    QCOMPARE(Control<QPushButton>(&w, "btnCancel")->isEnabled(), saveEnabled);
   }
 
   // Picking a tab loads it once; "Ångra" loads the active tab again.
@@ -179,26 +182,26 @@ class SystRegTest : public QObject {
     w.ClientSocket1 = c_->socket.get();
     QVERIFY(c_->connect());
     RegisterMode = true;
-    w.SetTabs(w.tsResurser);
-    QVERIFY(!w.btnSave->isEnabled());
+    w.SetTabs(Control<TResourcesTab>(&w, "tsResurser"));
+    QVERIFY(!Control<QPushButton>(&w, "btnSave")->isEnabled());
 
-    QCOMPARE(c_->sent([&] { w.PageControl1->setCurrentWidget(w.tsSMS); }),
+    QCOMPARE(c_->sent([&] { Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<TSmsSettingsTab>(&w, "tsSMS")); }),
              Request("GETSMSSETTINGS"));
     // Nothing to save until the account is here; the window says it waits.
-    QVERIFY(!w.btnSave->isEnabled());
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Hämtar…"));
+    QVERIFY(!Control<QPushButton>(&w, "btnSave")->isEnabled());
+    QCOMPARE(Control<QLabel>(&w, "lblStatus")->text(), QStringLiteral("Hämtar…"));
     w.HandleRetSmsSettings("\xA4RETSMSSETTINGS:a:b:1:");
-    QVERIFY(w.btnSave->isEnabled());
-    QVERIFY(w.btnCancel->isEnabled());
-    QVERIFY(w.lblStatus->text().isEmpty());
-    QCOMPARE(c_->sent([&] { w.btnCancel->click(); }), Request("GETSMSSETTINGS"));
-    QCOMPARE(c_->sent([&] { w.PageControl1->setCurrentWidget(w.tsStations); }),
+    QVERIFY(Control<QPushButton>(&w, "btnSave")->isEnabled());
+    QVERIFY(Control<QPushButton>(&w, "btnCancel")->isEnabled());
+    QVERIFY(Control<QLabel>(&w, "lblStatus")->text().isEmpty());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(&w, "btnCancel")->click(); }), Request("GETSMSSETTINGS"));
+    QCOMPARE(c_->sent([&] { Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<TStationsTab>(&w, "tsStations")); }),
              Request("GETALLMACHINES"));
-    QCOMPARE(c_->sent([&] { w.PageControl1->setCurrentWidget(w.tsResurser); }),
+    QCOMPARE(c_->sent([&] { Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<TResourcesTab>(&w, "tsResurser")); }),
              Request("GETALLCALLABLES"));
     // "Ångra" on Resurser asks for the list again (and drops unsent marks).
     QCOMPARE(c_->sent([&] { w.btnCancelClick(); }), Request("GETALLCALLABLES"));
-    QVERIFY(!w.btnSave->isEnabled());
+    QVERIFY(!Control<QPushButton>(&w, "btnSave")->isEnabled());
   }
 
   void escapePressesCancel() {
@@ -206,17 +209,17 @@ class SystRegTest : public QObject {
     TfrmSystreg w;
     countConnects(w);
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(w.tsServersettings);
+    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
     w.show();
-    w.tsServersettings->edServername->setText("edited");
-    QTest::keyClick(w.tsServersettings->edServername, Qt::Key_Escape);
+    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->setText("edited");
+    QTest::keyClick(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername"), Qt::Key_Escape);
     QVERIFY(w.isVisible());
-    QCOMPARE(w.tsServersettings->edServername->text(), QStringLiteral("stored.example"));
+    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->text(), QStringLiteral("stored.example"));
 
     // With "Ångra" disabled (Resurser just loaded) Escape does nothing at all.
     QVERIFY(c_->connect());
     RegisterMode = true;
-    w.SetTabs(w.tsResurser);
+    w.SetTabs(Control<TResourcesTab>(&w, "tsResurser"));
     QCOMPARE(c_->sent([&] { QTest::keyClick(&w, Qt::Key_Escape); }), std::string());
     QVERIFY(w.isVisible());
     QCOMPARE(connects_, 0);
@@ -243,19 +246,19 @@ class SystRegTest : public QObject {
     w.ClientSocket1 = c_->socket.get();
     QVERIFY(c_->connect());
     RegisterMode = true;
-    w.SetTabs(w.tsSMS);
+    w.SetTabs(Control<TSmsSettingsTab>(&w, "tsSMS"));
     for (int round = 0; round < 2; ++round) {
       w.show();
       w.ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
       if (spara && round == 0) {
         // The SMS tab sends its (empty) fields; the flag is what counts here.
         w.HandleRetSmsSettings("\xA4RETSMSSETTINGS:::");
-        QCOMPARE(c_->sent([&] { w.btnSave->click(); }),
+        QCOMPARE(c_->sent([&] { Control<QPushButton>(&w, "btnSave")->click(); }),
                  davu::proto::PostSmsSettings("", "", ""));
         QVERIFY(w.FClickedSpara);
         QCOMPARE(connects_, 0);
       }
-      if (how == "return") w.btnReturn->click();
+      if (how == "return") Control<QPushButton>(&w, "btnReturn")->click();
       else w.close();
       QVERIFY(!w.isVisible());
       QCOMPARE(w.ResourceListTarget, TfrmSystreg::TResourceListTarget::None);
@@ -272,26 +275,26 @@ class SystRegTest : public QObject {
     w.ClientSocket1 = c_->socket.get();
     QVERIFY(c_->connect());
     RegisterMode = true;
-    w.SetTabs(w.tsResurser);
+    w.SetTabs(Control<TResourcesTab>(&w, "tsResurser"));
     w.setFixedWidth(800);
-    w.tsStations->Splitter1Moved();
+    Control<TStationsTab>(&w, "tsStations")->Splitter1Moved();
     w.show();
-    w.PageControl1->setCurrentWidget(w.tsStations);
+    Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<TStationsTab>(&w, "tsStations"));
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QTRY_VERIFY(w.tsStations->Splitter1->width() > 760);  // laid out at the window's width
-    w.tsStations->Splitter1Moved();
+    QTRY_VERIFY(Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->width() > 760);  // laid out at the window's width
+    Control<TStationsTab>(&w, "tsStations")->Splitter1Moved();
 
     QCOMPARE(w.width(), 800);
-    const QList<int> sizes = w.tsStations->Splitter1->sizes();
+    const QList<int> sizes = Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->sizes();
     QCOMPARE(sizes.value(0), 249);
-    QCOMPARE(sizes.value(0) + sizes.value(1) + w.tsStations->Splitter1->handleWidth(), w.tsStations->Splitter1->width());
-    QVERIFY(w.tsStations->Splitter1->width() > 760);
-    QCOMPARE(w.tsStations->allResourcesColumnWidth(), w.tsStations->gbResurserAttVisa->contentsRect().width() / 2 - 30);
-    QVERIFY(w.tsStations->allResourcesColumnWidth() > 200);
+    QCOMPARE(sizes.value(0) + sizes.value(1) + Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->handleWidth(), Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->width());
+    QVERIFY(Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->width() > 760);
+    QCOMPARE(Control<TStationsTab>(&w, "tsStations")->allResourcesColumnWidth(), Control<QGroupBox>(Control<TStationsTab>(&w, "tsStations"), "gbResurserAttVisa")->contentsRect().width() / 2 - 30);
+    QVERIFY(Control<TStationsTab>(&w, "tsStations")->allResourcesColumnWidth() > 200);
 
-    w.btnReturn->click();
+    Control<QPushButton>(&w, "btnReturn")->click();
     RegisterMode = false;
-    w.SetTabs(w.tsServersettings);
+    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
     w.show();
     QCOMPARE(w.width(), 800);
     QCOMPARE(Name(w.activePage()), QStringLiteral("tsServersettings"));

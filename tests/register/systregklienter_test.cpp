@@ -19,6 +19,9 @@
 #include "USystReg.h"
 #include "UfrmAddEditKlient.h"
 #include "WireLiteral.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -86,8 +89,8 @@ class KlienterTest : public QObject {
     for (const char* name : {"lbmachines", "ListBox3", "ListBox4", "BitBtn7", "BitBtn8", "BitBtn9",
                              "BitBtn10", "Splitter1"})
       QVERIFY2(t->findChild<QWidget*>(name), name);
-    QCOMPARE(t->ListBox3->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(t->ListBox4->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(Control<QListView>(t, "ListBox3")->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(Control<QListView>(t, "ListBox4")->selectionMode(), QAbstractItemView::ExtendedSelection);
 
     // One line per client: item text, " - Ansluten" when connected, 18 pixels
     // high, drawn on the client's colour with the contrast colour.
@@ -95,12 +98,12 @@ class KlienterTest : public QObject {
     const QModelIndex pc12 = t->machines()->index(0);
     QCOMPARE(pc12.data().toString(), QStringLiteral("PC12, Reception: Call - Ansluten"));
     QCOMPARE(t->machines()->index(1).data().toString(), QStringLiteral("TV1, Väntrum: Show"));
-    QCOMPARE(t->lbmachines->visualRect(pc12).height(), 18);
-    const QImage image = t->lbmachines->viewport()->grab().toImage();
-    const QRect r = t->lbmachines->visualRect(pc12);
+    QCOMPARE(Control<QListView>(t, "lbmachines")->visualRect(pc12).height(), 18);
+    const QImage image = Control<QListView>(t, "lbmachines")->viewport()->grab().toImage();
+    const QRect r = Control<QListView>(t, "lbmachines")->visualRect(pc12);
     QCOMPARE(image.pixelColor(r.right() - 3, r.center().y()), QColor(255, 0, 0));
     QCOMPARE(pc12.data(Qt::ForegroundRole).value<QColor>(), QColor(0, 255, 255));
-    QCOMPARE(image.pixelColor(t->lbmachines->visualRect(t->machines()->index(1)).right() - 3,
+    QCOMPARE(image.pixelColor(Control<QListView>(t, "lbmachines")->visualRect(t->machines()->index(1)).right() - 3,
                               r.center().y() + 18),
              QColor(0, 255, 255));
     QVERIFY(!t->currentMachine());
@@ -128,11 +131,11 @@ class KlienterTest : public QObject {
     if (stationCallables) {
       QCOMPARE(sent, W("¤GETALLCALLABLES:TV1:GETALLCALLABLES¤¤GETSTATIONCALLABLES:TV1:GETSTATIONCALLABLES¤"));
       QCOMPARE(w_->ResourceListTarget, TfrmSystreg::TResourceListTarget::ListBox3);
-      QCOMPARE(tab()->ListBox3Items->rowCount(), 0);
+      QCOMPARE(tab()->allResourcesModel->rowCount(), 0);
     } else {
       QCOMPARE(sent, W("¤GETCALLLIST:TV1:0:GETCALLLIST¤"));
       QCOMPARE(w_->ResourceListTarget, TfrmSystreg::TResourceListTarget::None);
-      QCOMPARE(tab()->ListBox3Items->rowCount(), 9);
+      QCOMPARE(tab()->allResourcesModel->rowCount(), 9);
     }
     // A click beside the items makes nothing current and sends nothing.
     w_->HandleRetAllMachines(W(kMachines));
@@ -145,16 +148,16 @@ class KlienterTest : public QObject {
     clickClient(0);
     w_->HandleRetAllCallables(Callables());
     QCOMPARE(w_->ResourceListTarget, TfrmSystreg::TResourceListTarget::None);
-    QCOMPARE(Numbers(tab()->ListBox3Items), Range(1, 9));
+    QCOMPARE(Numbers(tab()->allResourcesModel), Range(1, 9));
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:7:0:3:1:42:2:5:3:"));
-    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>({7, 3, 5}));
-    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 2, 4, 6, 8, 9}));
-    QCOMPARE(tab()->ListBox4->model()->index(0, 0).data().toString(), QStringLiteral("R7, Rum 7"));
+    QCOMPARE(Numbers(tab()->chosenResourcesModel), QList<int>({7, 3, 5}));
+    QCOMPARE(Numbers(tab()->allResourcesModel), QList<int>({1, 2, 4, 6, 8, 9}));
+    QCOMPARE(Control<QListView>(tab(), "ListBox4")->model()->index(0, 0).data().toString(), QStringLiteral("R7, Rum 7"));
 
     // A second reply for the same client starts "Valda resurser" afresh.
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:42:0:"));
-    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>());
-    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 2, 4, 6, 8, 9}));
+    QCOMPARE(Numbers(tab()->chosenResourcesModel), QList<int>());
+    QCOMPARE(Numbers(tab()->allResourcesModel), QList<int>({1, 2, 4, 6, 8, 9}));
   }
 
   // The dispatcher takes the client's numbers before the resource list when
@@ -162,14 +165,14 @@ class KlienterTest : public QObject {
   void stationCallablesBeforeTheList() {
     clickClient(0);
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:7:0:3:1:5:2:"));
-    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>());
+    QCOMPARE(Numbers(tab()->chosenResourcesModel), QList<int>());
     w_->HandleRetAllCallables(Callables());
-    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>({7, 3, 5}));
-    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 2, 4, 6, 8, 9}));
+    QCOMPARE(Numbers(tab()->chosenResourcesModel), QList<int>({7, 3, 5}));
+    QCOMPARE(Numbers(tab()->allResourcesModel), QList<int>({1, 2, 4, 6, 8, 9}));
     // Once used, the numbers are gone: a later list for the register alone
     // moves nothing.
     w_->HandleRetAllCallables(Callables());
-    QCOMPARE(Numbers(tab()->ListBox3Items), Range(1, 9));
+    QCOMPARE(Numbers(tab()->allResourcesModel), Range(1, 9));
   }
 
   // The older path: "Alla resurser" is a copy of the "Resurser" list, with the
@@ -177,19 +180,19 @@ class KlienterTest : public QObject {
   void callListFromResourcesList() {
     ServerVersion = QStringLiteral("1.10.3");
     w_->HandleRetAllCallables(Callables());  // for the register: Resurser and a copy here
-    QCOMPARE(Numbers(tab()->ListBox3Items), Range(1, 9));
+    QCOMPARE(Numbers(tab()->allResourcesModel), Range(1, 9));
     clickClient(0);
-    tab()->ListBox3Items->clear();
+    tab()->allResourcesModel->clear();
     w_->HandleRetCallList(W("¤RETCALLLIST~R5~5~Rum 5~7~0~~T~0~12~PC12~"
                             "R2~2~Rum 2~7~0~~T~1~12~PC12~R77~77~x~0~0~~T~2~12~PC12~"));
-    QCOMPARE(Numbers(tab()->ListBox4Items), QList<int>({5, 2}));
-    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 3, 4, 6, 7, 8, 9}));
-    QCOMPARE(tab()->ListBox4Items->item(0)->record, w_->tsResurser->lbResurserItems->items()[4].record);
+    QCOMPARE(Numbers(tab()->chosenResourcesModel), QList<int>({5, 2}));
+    QCOMPARE(Numbers(tab()->allResourcesModel), QList<int>({1, 3, 4, 6, 7, 8, 9}));
+    QCOMPARE(tab()->chosenResourcesModel->item(0)->record, Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[4].record);
 
     // A list taken by the statistics window leaves "Alla resurser" alone.
     ReplyTarget = rtStatistics;
     w_->HandleRetAllCallables(W("¤RETALLCALLABLES:X:50:x:0:0::T:"));
-    QCOMPARE(Numbers(tab()->ListBox3Items), QList<int>({1, 3, 4, 6, 7, 8, 9}));
+    QCOMPARE(Numbers(tab()->allResourcesModel), QList<int>({1, 3, 4, 6, 7, 8, 9}));
   }
 
   // The moves between and within the lists, several items at a time.
@@ -199,62 +202,62 @@ class KlienterTest : public QObject {
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES::"));
     TStationsTab* t = tab();
 
-    Select(t->ListBox3, {5, 1, 3});
-    t->BitBtn9->click();
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({2, 4, 6}));
-    QCOMPARE(Numbers(t->ListBox3Items), QList<int>({1, 3, 5, 7, 8, 9}));
+    Select(Control<QListView>(t, "ListBox3"), {5, 1, 3});
+    Control<QPushButton>(t, "BitBtn9")->click();
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({2, 4, 6}));
+    QCOMPARE(Numbers(t->allResourcesModel), QList<int>({1, 3, 5, 7, 8, 9}));
 
     // Nothing selected, one current: a copy, also left in "Alla resurser".
-    t->ListBox3->selectionModel()->setCurrentIndex(t->ListBox3Items->index(0),
+    Control<QListView>(t, "ListBox3")->selectionModel()->setCurrentIndex(t->allResourcesModel->index(0),
                                                    QItemSelectionModel::NoUpdate);
-    t->ListBox3->selectionModel()->clearSelection();
-    t->BitBtn9->click();
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({2, 4, 6, 1}));
-    QCOMPARE(Numbers(t->ListBox3Items), QList<int>({1, 3, 5, 7, 8, 9}));
+    Control<QListView>(t, "ListBox3")->selectionModel()->clearSelection();
+    Control<QPushButton>(t, "BitBtn9")->click();
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({2, 4, 6, 1}));
+    QCOMPARE(Numbers(t->allResourcesModel), QList<int>({1, 3, 5, 7, 8, 9}));
 
     // Number 1 is not put back while "Alla resurser" holds it; the others are,
     // in list order.
-    Select(t->ListBox4, {3, 0, 2});
-    t->BitBtn10->click();
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4}));
-    QCOMPARE(Numbers(t->ListBox3Items), QList<int>({1, 3, 5, 7, 8, 9, 2, 6}));
-    t->ListBox4->selectionModel()->clearSelection();
-    t->BitBtn10->click();
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4}));
+    Select(Control<QListView>(t, "ListBox4"), {3, 0, 2});
+    Control<QPushButton>(t, "BitBtn10")->click();
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({4}));
+    QCOMPARE(Numbers(t->allResourcesModel), QList<int>({1, 3, 5, 7, 8, 9, 2, 6}));
+    Control<QListView>(t, "ListBox4")->selectionModel()->clearSelection();
+    Control<QPushButton>(t, "BitBtn10")->click();
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({4}));
 
     // A double click moves what is selected.
-    Select(t->ListBox3, {1});
-    emit t->ListBox3->doubleClicked(t->ListBox3Items->index(1));
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 3}));
+    Select(Control<QListView>(t, "ListBox3"), {1});
+    emit Control<QListView>(t, "ListBox3")->doubleClicked(t->allResourcesModel->index(1));
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({4, 3}));
 
     // Up and down keep the current item on the moved one; the ends stay.
-    Select(t->ListBox3, {0, 1, 2});
-    t->BitBtn9->click();
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 3, 1, 5, 7}));
+    Select(Control<QListView>(t, "ListBox3"), {0, 1, 2});
+    Control<QPushButton>(t, "BitBtn9")->click();
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({4, 3, 1, 5, 7}));
     const auto current = [t] {
-      return t->ListBox4Items->item(t->ListBox4->currentIndex().row())->record->CallableLopnr;
+      return t->chosenResourcesModel->item(Control<QListView>(t, "ListBox4")->currentIndex().row())->record->CallableLopnr;
     };
-    t->ListBox4->setCurrentIndex(t->ListBox4Items->index(3));
-    t->BitBtn7->click();
-    t->BitBtn7->click();
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 5, 3, 1, 7}));
+    Control<QListView>(t, "ListBox4")->setCurrentIndex(t->chosenResourcesModel->index(3));
+    Control<QPushButton>(t, "BitBtn7")->click();
+    Control<QPushButton>(t, "BitBtn7")->click();
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({4, 5, 3, 1, 7}));
     QCOMPARE(current(), 5);
-    t->BitBtn8->click();
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 3, 5, 1, 7}));
+    Control<QPushButton>(t, "BitBtn8")->click();
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({4, 3, 5, 1, 7}));
     QCOMPARE(current(), 5);
-    t->ListBox4->setCurrentIndex(t->ListBox4Items->index(4));
-    t->BitBtn8->click();
-    t->ListBox4->setCurrentIndex(t->ListBox4Items->index(0));
-    t->BitBtn7->click();
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({4, 3, 5, 1, 7}));
+    Control<QListView>(t, "ListBox4")->setCurrentIndex(t->chosenResourcesModel->index(4));
+    Control<QPushButton>(t, "BitBtn8")->click();
+    Control<QListView>(t, "ListBox4")->setCurrentIndex(t->chosenResourcesModel->index(0));
+    Control<QPushButton>(t, "BitBtn7")->click();
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({4, 3, 5, 1, 7}));
 
     // "Spara": the chosen resources with their positions; no reload after.
-    QCOMPARE(c_->sent([&] { w_->btnSave->click(); }),
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(w_, "btnSave")->click(); }),
              W(QStringLiteral("¤POSTCALLABLESLIST:%1:2:12:4:0:3:1:5:2:1:3:7:4:POSTCALLABLESLIST¤").arg(kMe)));
 
     // Another client discards the unsaved lists.
     clickClient(1);
-    QCOMPARE(t->ListBox3Items->rowCount(), 0);
+    QCOMPARE(t->allResourcesModel->rowCount(), 0);
   }
 
   // Whatever makes a client current loads that client's lists through the
@@ -272,9 +275,9 @@ class KlienterTest : public QObject {
     clickClient(0);
     w_->HandleRetAllCallables(Callables());
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:7:0:3:1:"));
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({7, 3}));
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({7, 3}));
 
-    QListView* list = t->lbmachines;
+    QListView* list = Control<QListView>(t, "lbmachines");
     const QPoint pc12 = list->visualRect(t->machines()->index(0)).center();
     const QPoint tv1 = list->visualRect(t->machines()->index(1)).center();
     const std::string sent = c_->sent([&] {
@@ -294,17 +297,17 @@ class KlienterTest : public QObject {
     QCOMPARE(t->currentMachine()->Name, QStringLiteral("TV1"));
     QCOMPARE(sent, W("¤GETALLCALLABLES:TV1:GETALLCALLABLES¤¤GETSTATIONCALLABLES:TV1:GETSTATIONCALLABLES¤"));
     // PC12's choice is gone at once, and nothing can be saved until TV1's is here.
-    QCOMPARE(t->ListBox4Items->rowCount(), 0);
-    QVERIFY(!w_->btnSave->isEnabled());
+    QCOMPARE(t->chosenResourcesModel->rowCount(), 0);
+    QVERIFY(!Control<QPushButton>(w_, "btnSave")->isEnabled());
     QCOMPARE(c_->sent([&] { w_->btnSaveClick(); }), std::string());
 
     w_->HandleRetAllCallables(Callables());
-    QVERIFY(!w_->btnSave->isEnabled());
+    QVERIFY(!Control<QPushButton>(w_, "btnSave")->isEnabled());
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:5:0:"));
-    QCOMPARE(Numbers(t->ListBox4Items), QList<int>({5}));
-    Select(t->ListBox3, {0});
-    t->BitBtn9->click();
-    QCOMPARE(c_->sent([&] { w_->btnSave->click(); }),
+    QCOMPARE(Numbers(t->chosenResourcesModel), QList<int>({5}));
+    Select(Control<QListView>(t, "ListBox3"), {0});
+    Control<QPushButton>(t, "BitBtn9")->click();
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(w_, "btnSave")->click(); }),
              W(QStringLiteral("¤POSTCALLABLESLIST:%1:2:13:5:0:1:1:POSTCALLABLESLIST¤").arg(kMe)));
   }
 
@@ -320,40 +323,40 @@ class KlienterTest : public QObject {
   void waitingForTheLists() {
     TStationsTab* t = tab();
     clickClient(0);
-    QCOMPARE(w_->lblStatus->text(), QStringLiteral("Hämtar…"));
-    QVERIFY(!w_->btnCancel->isEnabled());
+    QCOMPARE(Control<QLabel>(w_, "lblStatus")->text(), QStringLiteral("Hämtar…"));
+    QVERIFY(!Control<QPushButton>(w_, "btnCancel")->isEnabled());
     t->ContentsTimerTimer();
-    QCOMPARE(w_->lblStatus->text(), QStringLiteral("Servern svarade inte. Tryck på Ångra för att hämta igen."));
-    QVERIFY(!w_->btnSave->isEnabled());
-    QVERIFY(w_->btnCancel->isEnabled());
-    QCOMPARE(c_->sent([&] { w_->btnCancel->click(); }), W("¤GETALLMACHINES:RECEPTION01_Admin:GETALLMACHINES¤"));
+    QCOMPARE(Control<QLabel>(w_, "lblStatus")->text(), QStringLiteral("Servern svarade inte. Tryck på Ångra för att hämta igen."));
+    QVERIFY(!Control<QPushButton>(w_, "btnSave")->isEnabled());
+    QVERIFY(Control<QPushButton>(w_, "btnCancel")->isEnabled());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(w_, "btnCancel")->click(); }), W("¤GETALLMACHINES:RECEPTION01_Admin:GETALLMACHINES¤"));
     QVERIFY(!t->currentMachine());
-    QCOMPARE(w_->lblStatus->text(), QStringLiteral("Hämtar…"));
+    QCOMPARE(Control<QLabel>(w_, "lblStatus")->text(), QStringLiteral("Hämtar…"));
     w_->HandleRetAllMachines(W(kMachines));
-    QVERIFY(w_->lblStatus->text().isEmpty());
-    QVERIFY(!w_->btnSave->isEnabled());
+    QVERIFY(Control<QLabel>(w_, "lblStatus")->text().isEmpty());
+    QVERIFY(!Control<QPushButton>(w_, "btnSave")->isEnabled());
     QCOMPARE(c_->sent([&] { w_->btnSaveClick(); }), std::string());
   }
 
   void saveWithoutChosenOrClient() {
     // No current client: nothing.
-    QCOMPARE(c_->sent([&] { w_->btnSave->click(); }), std::string());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(w_, "btnSave")->click(); }), std::string());
     clickClient(2);
     w_->HandleRetAllCallables(Callables());
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES::"));
     // Nothing changed yet: nothing to save.
-    QVERIFY(!w_->btnSave->isEnabled());
-    QVERIFY(!w_->btnCancel->isEnabled());
+    QVERIFY(!Control<QPushButton>(w_, "btnSave")->isEnabled());
+    QVERIFY(!Control<QPushButton>(w_, "btnCancel")->isEnabled());
     // A resource chosen and put back: the list is empty again, and "Spara"
     // sends it so.
-    Select(tab()->ListBox3, {0});
-    tab()->BitBtn9->click();
-    Select(tab()->ListBox4, {0});
-    tab()->BitBtn10->click();
-    QVERIFY(w_->btnCancel->isEnabled());
-    QCOMPARE(c_->sent([&] { w_->btnSave->click(); }),
+    Select(Control<QListView>(tab(), "ListBox3"), {0});
+    Control<QPushButton>(tab(), "BitBtn9")->click();
+    Select(Control<QListView>(tab(), "ListBox4"), {0});
+    Control<QPushButton>(tab(), "BitBtn10")->click();
+    QVERIFY(Control<QPushButton>(w_, "btnCancel")->isEnabled());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(w_, "btnSave")->click(); }),
              W(QStringLiteral("¤POSTCALLABLESLIST:%1:2:14:POSTCALLABLESLIST¤").arg(kMe)));
-    QVERIFY(!w_->btnSave->isEnabled());
+    QVERIFY(!Control<QPushButton>(w_, "btnSave")->isEnabled());
   }
 
   // "Lägg till": a "-= Ny =-" line while the dialog is open; OK sends the
@@ -371,15 +374,15 @@ class KlienterTest : public QObject {
       auto* dlg = static_cast<TfrmAddEditKlient*>(d);
       dlg->show();
       shownLast = tab()->machines()->index(3).data().toString();
-      shown << dlg->windowTitle() << dlg->Edit1->text() << dlg->Edit2->text()
+      shown << dlg->windowTitle() << Control<QLineEdit>(dlg, "Edit1")->text() << Control<QLineEdit>(dlg, "Edit2")->text()
             << QString::number(dlg->RadioGroup1ItemIndex()) << QString::number(dlg->SwatchColour());
-      dlg->Edit1->setText(" PC 20");
-      dlg->Edit2->setText("Rum å");
+      Control<QLineEdit>(dlg, "Edit1")->setText(" PC 20");
+      Control<QLineEdit>(dlg, "Edit2")->setText("Rum å");
       dlg->findChild<QRadioButton*>("RadioGroup1Show")->setChecked(true);
-      (ok ? dlg->BitBtn1 : dlg->BitBtn2)->click();
+      (ok ? Control<QPushButton>(dlg, "BitBtn1") : Control<QPushButton>(dlg, "BitBtn2"))->click();
       return dlg->result();
     };
-    const std::string sent = c_->sent([&] { tab()->BitBtn11->click(); });
+    const std::string sent = c_->sent([&] { Control<QPushButton>(tab(), "BitBtn11")->click(); });
     QCOMPARE(shownLast, QStringLiteral("-= Ny =-"));
     QCOMPARE(shown, QStringList({"Lägg till/redigera klient", "", "", "0", "0"}));
     if (ok) {
@@ -400,18 +403,18 @@ class KlienterTest : public QObject {
     tab()->ShowModal = [&](QDialog* d) {
       auto* dlg = static_cast<TfrmAddEditKlient*>(d);
       dlg->show();
-      name = dlg->Edit1->text();
-      location = dlg->Edit2->text();
+      name = Control<QLineEdit>(dlg, "Edit1")->text();
+      location = Control<QLineEdit>(dlg, "Edit2")->text();
       colour = dlg->SwatchColour();
       type = dlg->RadioGroup1ItemIndex();
       c_->platform->dialogs->colourAnswers.push_back(QColor(0, 0, 255));
-      dlg->BitBtn5->click();
-      dlg->BitBtn5->click();  // "Avbryt" in the picker: the swatch stays blue
-      dlg->Edit2->setText("Kansli 2 ");
-      dlg->BitBtn1->click();
+      Control<QPushButton>(dlg, "BitBtn5")->click();
+      Control<QPushButton>(dlg, "BitBtn5")->click();  // "Avbryt" in the picker: the swatch stays blue
+      Control<QLineEdit>(dlg, "Edit2")->setText("Kansli 2 ");
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
-    QCOMPARE(c_->sent([&] { tab()->BitBtn12->click(); }),
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab(), "BitBtn12")->click(); }),
              W(QStringLiteral("¤REGISTERUPATEMACHINE:ADM:1:Kansli 2 :16711680:imei2:x:14::REGISTERUPATEMACHINE¤"
                               "¤GETALLMACHINES:%1:GETALLMACHINES¤").arg(kMe)));
     QCOMPARE(name, QStringLiteral("ADM"));
@@ -430,10 +433,10 @@ class KlienterTest : public QObject {
       static_cast<TfrmAddEditKlient*>(d)->BitBtn2->click();
       return d->result();
     };
-    QCOMPARE(c_->sent([&] { tab()->BitBtn12->click(); }), std::string());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab(), "BitBtn12")->click(); }), std::string());
     QCOMPARE(tab()->currentMachine()->Name, QStringLiteral("PC12"));
     w_->HandleRetAllMachines(W(kMachines));
-    QCOMPARE(c_->sent([&] { tab()->BitBtn12->click(); }), std::string());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab(), "BitBtn12")->click(); }), std::string());
   }
 
   // The dialog refuses, with a balloon, what cannot be sent; it stays open.
@@ -459,14 +462,14 @@ class KlienterTest : public QObject {
     tab()->ShowModal = [&](QDialog* d) {
       auto* dlg = static_cast<TfrmAddEditKlient*>(d);
       dlg->show();
-      dlg->Edit1->setText(name);
-      dlg->Edit2->setText(location);
-      dlg->BitBtn1->click();
+      Control<QLineEdit>(dlg, "Edit1")->setText(name);
+      Control<QLineEdit>(dlg, "Edit2")->setText(location);
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       stayedOpen = dlg->isVisible();
-      dlg->BitBtn2->click();
+      Control<QPushButton>(dlg, "BitBtn2")->click();
       return dlg->result();
     };
-    QCOMPARE(c_->sent([&] { tab()->BitBtn12->click(); }), std::string());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab(), "BitBtn12")->click(); }), std::string());
     QVERIFY(stayedOpen);
     QCOMPARE(c_->platform->dialogs->balloons.size(), std::size_t(1));
     QCOMPARE(c_->platform->dialogs->balloons[0].text, balloon);
@@ -481,11 +484,11 @@ class KlienterTest : public QObject {
   }
   void deleteClient() {
     QFETCH(int, answer);
-    QCOMPARE(c_->sent([&] { tab()->BitBtn13->click(); }), std::string());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab(), "BitBtn13")->click(); }), std::string());
     QVERIFY(c_->platform->dialogs->questions.isEmpty());
     clickClient(1);
     c_->platform->dialogs->answers.push_back(answer);
-    const std::string sent = c_->sent([&] { tab()->BitBtn13->click(); });
+    const std::string sent = c_->sent([&] { Control<QPushButton>(tab(), "BitBtn13")->click(); });
     QCOMPARE(c_->platform->dialogs->questions, QStringList{QStringLiteral("Radera klienten Väntrum?")});
     QCOMPARE(sent, answer == 6 ? W(QStringLiteral("¤REGISTERUPATEMACHINE:TV1:1:¤DELETE_ME¤:16776960:"
                                                   "REGISTERUPATEMACHINE¤¤GETALLMACHINES:%1:GETALLMACHINES¤")
@@ -498,20 +501,20 @@ class KlienterTest : public QObject {
   void splitAfterResize() {
     TStationsTab* t = tab();
     t->Splitter1Moved();
-    QCOMPARE(t->Splitter1->sizes().value(0), 249);
+    QCOMPARE(Control<QSplitter>(t, "Splitter1")->sizes().value(0), 249);
     for (int width : {800, 1000}) {
       w_->setFixedWidth(width);
-      QTRY_COMPARE(t->allResourcesColumnWidth(), t->gbResurserAttVisa->contentsRect().width() / 2 - 30);
-      QTRY_COMPARE(t->ListBox3->parentWidget()->width(), t->allResourcesColumnWidth());
+      QTRY_COMPARE(t->allResourcesColumnWidth(), Control<QGroupBox>(t, "gbResurserAttVisa")->contentsRect().width() / 2 - 30);
+      QTRY_COMPARE(Control<QListView>(t, "ListBox3")->parentWidget()->width(), t->allResourcesColumnWidth());
     }
     QVERIFY(t->allResourcesColumnWidth() > 300);
   }
 
  private:
-  TStationsTab* tab() const { return w_ ? w_->tsStations : nullptr; }
+  TStationsTab* tab() const { return w_ ? Control<TStationsTab>(w_, "tsStations") : nullptr; }
   // A mouse click on client `row`, as the administrator makes it current.
   void clickClient(int row) {
-    QListView* list = tab()->lbmachines;
+    QListView* list = Control<QListView>(tab(), "lbmachines");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualRect(tab()->machines()->index(row)).center());
   }

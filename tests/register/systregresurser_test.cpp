@@ -15,6 +15,9 @@
 #include "UCheckedGroupBox.h"
 #include "USystReg.h"
 #include "UfrmAddEditResurs.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -43,7 +46,7 @@ class ResourcesTabTest : public QObject {
   void init() {
     c_ = std::make_unique<RegisterWindowCase>();
     QVERIFY(c_->connected);
-    tab_ = c_->w->tsResurser;
+    tab_ = Control<TResourcesTab>(c_->w, "tsResurser");
     QCOMPARE(c_->sent([&] { c_->w->SetTabs(tab_); }), kGetAll);
     c_->w->HandleRetAllCallables(kThree);
   }
@@ -56,13 +59,13 @@ class ResourcesTabTest : public QObject {
     QCOMPARE(Texts(tab_->lbResurserItems),
              (QStringList{"R1, Rum ett", "R2, Rum två (inaktiv) - SMS skickas till 0701234567",
                           "Lab~1, Labb"}));
-    QAbstractItemModel* m = tab_->lbResurser->model();
+    QAbstractItemModel* m = Control<QListView>(tab_, "lbResurser")->model();
     QCOMPARE(m->data(m->index(0, 0), Qt::CheckStateRole).toInt(), int(Qt::Checked));
     QCOMPARE(m->data(m->index(1, 0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-    QVERIFY(!c_->w->btnSave->isEnabled());
-    QVERIFY(!c_->w->btnCancel->isEnabled());
+    QVERIFY(!Control<QPushButton>(c_->w, "btnSave")->isEnabled());
+    QVERIFY(!Control<QPushButton>(c_->w, "btnCancel")->isEnabled());
     // The clients tab's "Alla resurser" shows the same records.
-    const TCallableItems& all = c_->w->tsStations->ListBox3Items->items();
+    const TCallableItems& all = Control<TStationsTab>(c_->w, "tsStations")->allResourcesModel->items();
     QCOMPARE(all.size(), std::size_t(3));
     for (std::size_t i = 0; i < all.size(); ++i)
       QCOMPARE(all[i].record, tab_->lbResurserItems->items()[i].record);
@@ -73,8 +76,8 @@ class ResourcesTabTest : public QObject {
     c_->w->resize(800, 400);
     c_->w->show();
     QVERIFY(QTest::qWaitForWindowExposed(c_->w.get()));
-    const QImage image = tab_->lbResurser->viewport()->grab().toImage();
-    const QRect first = tab_->lbResurser->visualRect(tab_->lbResurser->model()->index(0, 0));
+    const QImage image = Control<QListView>(tab_, "lbResurser")->viewport()->grab().toImage();
+    const QRect first = Control<QListView>(tab_, "lbResurser")->visualRect(Control<QListView>(tab_, "lbResurser")->model()->index(0, 0));
     // R1 is red (255); its text is in ContrastColor of red, cyan.
     const QPoint inside(first.right() - 3, first.center().y());
     QCOMPARE(image.pixelColor(inside), QColor(255, 0, 0));
@@ -103,7 +106,7 @@ class ResourcesTabTest : public QObject {
     if (forClients) c_->w->ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
     c_->w->HandleRetAllCallables("\xA4RETALLCALLABLES:R4:11:Rum fyra:0:0::T:");
     QCOMPARE(tab_->lbResurserItems->rowCount(), resources);
-    QCOMPARE(c_->w->tsStations->ListBox3Items->rowCount(), all);
+    QCOMPARE(Control<TStationsTab>(c_->w, "tsStations")->allResourcesModel->rowCount(), all);
     QVERIFY(c_->w->ResourceListTarget == TfrmSystreg::TResourceListTarget::None);
   }
 
@@ -112,8 +115,8 @@ class ResourcesTabTest : public QObject {
   // update.
   void saveSendsChangedMarks() {
     ClickCheck(tab_, 2);
-    QVERIFY(c_->w->btnSave->isEnabled());
-    QVERIFY(c_->w->btnCancel->isEnabled());
+    QVERIFY(Control<QPushButton>(c_->w, "btnSave")->isEnabled());
+    QVERIFY(Control<QPushButton>(c_->w, "btnCancel")->isEnabled());
     ClickCheck(tab_, 0);
     ClickCheck(tab_, 1);
     ClickCheck(tab_, 1);
@@ -123,12 +126,12 @@ class ResourcesTabTest : public QObject {
         "7:R2:Rum tv\xE5:16776960:-1:0701234567:F:%\xA4:"
         "9:Lab~1:Labb:65280:0::F:%\xA4:"
         ":REGISTERUPATECALLABLE\xA4";
-    QCOMPARE(c_->sent([&] { c_->w->btnSave->click(); }), expected + kGetAll);
-    QVERIFY(!c_->w->btnSave->isEnabled());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(c_->w, "btnSave")->click(); }), expected + kGetAll);
+    QVERIFY(!Control<QPushButton>(c_->w, "btnSave")->isEnabled());
     // The reloaded list replaces the sent marks: nothing is pending then.
     c_->w->HandleRetAllCallables(kThree);
     for (const TCallableItem& it : tab_->lbResurserItems->items()) QVERIFY(!it.record->Updated);
-    QVERIFY(!c_->w->btnSave->isEnabled());
+    QVERIFY(!Control<QPushButton>(c_->w, "btnSave")->isEnabled());
   }
 
   // The current line keeps its colour and gets a frame in its text's
@@ -139,26 +142,26 @@ class ResourcesTabTest : public QObject {
         "\xA4RETALLCALLABLES:Svart:1:Svart:0:0::T:Vit:2:Vit:16777215:0::T:Gul:3:Gul:65535:0::T:");
     c_->w->show();
     QVERIFY(QTest::qWaitForWindowExposed(c_->w.get()));
-    QVERIFY(!tab_->btnEditResurs->isEnabled());
-    QVERIFY(!tab_->btnDeleteResurs->isEnabled());
+    QVERIFY(!Control<QPushButton>(tab_, "btnEditResurs")->isEnabled());
+    QVERIFY(!Control<QPushButton>(tab_, "btnDeleteResurs")->isEnabled());
     // The contrast colours of black, white and yellow lines.
     const QColor expected[] = {Qt::white, Qt::black, Qt::blue};
-    const QColor around = tab_->lbResurser->palette().color(QPalette::Text);
+    const QColor around = Control<QListView>(tab_, "lbResurser")->palette().color(QPalette::Text);
     for (int row = 0; row < 3; ++row) {
-      tab_->lbResurser->setCurrentIndex(tab_->lbResurserItems->index(row));
-      QVERIFY(tab_->btnEditResurs->isEnabled());
-      QVERIFY(tab_->btnDeleteResurs->isEnabled());
-      const QRect r = tab_->lbResurser->visualRect(tab_->lbResurserItems->index(row));
-      const QImage image = tab_->lbResurser->viewport()->grab().toImage();
+      Control<QListView>(tab_, "lbResurser")->setCurrentIndex(tab_->lbResurserItems->index(row));
+      QVERIFY(Control<QPushButton>(tab_, "btnEditResurs")->isEnabled());
+      QVERIFY(Control<QPushButton>(tab_, "btnDeleteResurs")->isEnabled());
+      const QRect r = Control<QListView>(tab_, "lbResurser")->visualRect(tab_->lbResurserItems->index(row));
+      const QImage image = Control<QListView>(tab_, "lbResurser")->viewport()->grab().toImage();
       QCOMPARE(image.pixelColor(r.right() - 1, r.center().y()), expected[row]);
       QCOMPARE(image.pixelColor(r.right() - 2, r.center().y()), expected[row]);
       QCOMPARE(image.pixelColor(r.right(), r.center().y()), around);
       // The other lines carry no frame.
-      const QRect other = tab_->lbResurser->visualRect(tab_->lbResurserItems->index((row + 1) % 3));
+      const QRect other = Control<QListView>(tab_, "lbResurser")->visualRect(tab_->lbResurserItems->index((row + 1) % 3));
       QVERIFY(image.pixelColor(other.right() - 1, other.center().y()) != expected[(row + 1) % 3]);
     }
     c_->w->HandleRetAllCallables(kThree);
-    QVERIFY(!tab_->btnEditResurs->isEnabled());
+    QVERIFY(!Control<QPushButton>(tab_, "btnEditResurs")->isEnabled());
   }
 
   void saveWithoutChangesOnlyReloads() {
@@ -168,7 +171,7 @@ class ResourcesTabTest : public QObject {
 
   void cancelForgetsMarks() {
     ClickCheck(tab_, 0);
-    QCOMPARE(c_->sent([&] { c_->w->btnCancel->click(); }), kGetAll);
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(c_->w, "btnCancel")->click(); }), kGetAll);
     c_->w->HandleRetAllCallables(kThree);
     QCOMPARE(c_->sent([&] { c_->w->btnSaveClick(); }), kGetAll);
   }
@@ -180,17 +183,17 @@ class ResourcesTabTest : public QObject {
       auto* dlg = static_cast<TfrmAddEditResurs*>(d);
       dlg->show();
       [&] {
-        QVERIFY(!dlg->CheckBox1->isChecked());
-        QVERIFY(!dlg->CheckedGroupBox1->Checked());
-        QVERIFY(!dlg->Edit3->isEnabled());
-        QVERIFY(dlg->Edit1->text().isEmpty());
+        QVERIFY(!Control<QCheckBox>(dlg, "CheckBox1")->isChecked());
+        QVERIFY(!Control<TCheckedGroupBox>(dlg, "CheckedGroupBox1")->Checked());
+        QVERIFY(!Control<QLineEdit>(dlg, "Edit3")->isEnabled());
+        QVERIFY(Control<QLineEdit>(dlg, "Edit1")->text().isEmpty());
       }();
-      dlg->Edit1->setText("  R5");
-      dlg->Edit2->setText("Rum fem");
-      dlg->BitBtn1->click();
+      Control<QLineEdit>(dlg, "Edit1")->setText("  R5");
+      Control<QLineEdit>(dlg, "Edit2")->setText("Rum fem");
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
-    const std::string sent = c_->sent([&] { tab_->btnAddResurs->click(); });
+    const std::string sent = c_->sent([&] { Control<QPushButton>(tab_, "btnAddResurs")->click(); });
     QCOMPARE(sent, "\xA4REGISTERUPATECALLABLE:-1:  R5:Rum fem:0:0::F:%\xA4:REGISTERUPATECALLABLE\xA4" +
                        kGetAll);
     QCOMPARE(tab_->lbResurserItems->rowCount(), 4);
@@ -204,7 +207,7 @@ class ResourcesTabTest : public QObject {
       return int(QDialog::Rejected);
     };
     const QStringList before = Texts(tab_->lbResurserItems);
-    QCOMPARE(c_->sent([&] { tab_->btnAddResurs->click(); }), std::string());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab_, "btnAddResurs")->click(); }), std::string());
     QVERIFY(sawNew);
     QCOMPARE(Texts(tab_->lbResurserItems), before);
   }
@@ -217,13 +220,13 @@ class ResourcesTabTest : public QObject {
       auto* dlg = static_cast<TfrmAddEditResurs*>(d);
       dlg->show();
       ++shown;
-      dlg->BitBtn1->click();
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
-    tab_->lbResurser->setCurrentIndex(tab_->lbResurser->model()->index(2, 0));
+    Control<QListView>(tab_, "lbResurser")->setCurrentIndex(Control<QListView>(tab_, "lbResurser")->model()->index(2, 0));
     const std::string update =
         "\xA4REGISTERUPATECALLABLE:9:Lab~1:Labb:65280:0::T:%\xA4:REGISTERUPATECALLABLE\xA4";
-    QCOMPARE(c_->sent([&] { tab_->btnEditResurs->click(); }), update + kGetAll);
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab_, "btnEditResurs")->click(); }), update + kGetAll);
     QCOMPARE(c_->sent([&] { tab_->lbResurserDblClick(); }), update + kGetAll);
     QCOMPARE(shown, 2);
 
@@ -231,13 +234,13 @@ class ResourcesTabTest : public QObject {
     tab_->ShowModal = [&](QDialog* d) {
       auto* dlg = static_cast<TfrmAddEditResurs*>(d);
       dlg->show();
-      dlg->BitBtn5->click();  // blue chosen
-      dlg->BitBtn5->click();  // cancelled: stays blue
-      dlg->Edit1->setText("Lab2");
-      dlg->BitBtn1->click();
+      Control<QPushButton>(dlg, "BitBtn5")->click();  // blue chosen
+      Control<QPushButton>(dlg, "BitBtn5")->click();  // cancelled: stays blue
+      Control<QLineEdit>(dlg, "Edit1")->setText("Lab2");
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
-    QCOMPARE(c_->sent([&] { tab_->btnEditResurs->click(); }),
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab_, "btnEditResurs")->click(); }),
              "\xA4REGISTERUPATECALLABLE:9:Lab2:Labb:16711680:0::T:%\xA4:REGISTERUPATECALLABLE\xA4" +
                  kGetAll);
     QCOMPARE(c_->platform->dialogs->colourRequests,
@@ -250,8 +253,8 @@ class ResourcesTabTest : public QObject {
       return 0;
     };
     QCOMPARE(c_->sent([&] {
-      tab_->btnEditResurs->click();
-      tab_->btnDeleteResurs->click();
+      Control<QPushButton>(tab_, "btnEditResurs")->click();
+      Control<QPushButton>(tab_, "btnDeleteResurs")->click();
     }),
              std::string());
     QVERIFY(c_->platform->dialogs->questions.isEmpty());
@@ -260,10 +263,10 @@ class ResourcesTabTest : public QObject {
   // The question names the full name; the message carries number, marker,
   // full name and colour.
   void deleteAsksWithFullName() {
-    tab_->lbResurser->setCurrentIndex(tab_->lbResurser->model()->index(1, 0));
+    Control<QListView>(tab_, "lbResurser")->setCurrentIndex(Control<QListView>(tab_, "lbResurser")->model()->index(1, 0));
     c_->platform->dialogs->answers = {mrNo, mrYes};
-    QCOMPARE(c_->sent([&] { tab_->btnDeleteResurs->click(); }), std::string());
-    QCOMPARE(c_->sent([&] { tab_->btnDeleteResurs->click(); }),
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab_, "btnDeleteResurs")->click(); }), std::string());
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(tab_, "btnDeleteResurs")->click(); }),
              "\xA4REGISTERUPATECALLABLE:7:\xA4" "DELETE_ME\xA4:Rum tv\xE5:16776960:%\xA4"
              ":REGISTERUPATECALLABLE\xA4" + kGetAll);
     QCOMPARE(c_->platform->dialogs->questions,
@@ -300,11 +303,11 @@ class ResourcesTabTest : public QObject {
     TfrmAddEditResurs dlg;
     dlg.cl = record;
     dlg.show();
-    dlg.CheckedGroupBox1->SetChecked(true);
-    dlg.Edit1->setText(name);
-    dlg.Edit2->setText(full);
-    dlg.Edit3->setText(number);
-    dlg.BitBtn1->click();
+    Control<TCheckedGroupBox>(&dlg, "CheckedGroupBox1")->SetChecked(true);
+    Control<QLineEdit>(&dlg, "Edit1")->setText(name);
+    Control<QLineEdit>(&dlg, "Edit2")->setText(full);
+    Control<QLineEdit>(&dlg, "Edit3")->setText(number);
+    Control<QPushButton>(&dlg, "BitBtn1")->click();
     QVERIFY(dlg.isVisible());
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QCOMPARE(c_->platform->dialogs->balloons.size(), std::size_t(1));
@@ -317,16 +320,16 @@ class ResourcesTabTest : public QObject {
     TfrmAddEditResurs dlg;
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Lägg till/redigera resurs"));
     QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
-    QCOMPARE(dlg.GroupBox1->title(), QStringLiteral("Resurserns egenskaper"));
-    QCOMPARE(dlg.CheckBox1->text(), QStringLiteral("Aktiv"));
-    QCOMPARE(dlg.BitBtn5->text(), QStringLiteral("Välj färg..."));
-    QCOMPARE(dlg.CheckedGroupBox1->title(), QStringLiteral("Skicka SMS (kostnad tillkommer)"));
-    QVERIFY(!dlg.CheckedGroupBox1->CheckedDisables());
-    QCOMPARE(dlg.Edit3->parentWidget(), static_cast<QWidget*>(dlg.CheckedGroupBox1));
-    QCOMPARE(dlg.Edit3->placeholderText(), QStringLiteral("Fyll i mobilnummer"));
-    QVERIFY(dlg.BitBtn1->isDefault());
-    QCOMPARE(dlg.BitBtn1->text(), QStringLiteral("OK"));
-    QCOMPARE(dlg.BitBtn2->text(), QStringLiteral("Avbryt"));
+    QCOMPARE(Control<QGroupBox>(&dlg, "GroupBox1")->title(), QStringLiteral("Resurserns egenskaper"));
+    QCOMPARE(Control<QCheckBox>(&dlg, "CheckBox1")->text(), QStringLiteral("Aktiv"));
+    QCOMPARE(Control<QPushButton>(&dlg, "BitBtn5")->text(), QStringLiteral("Välj färg..."));
+    QCOMPARE(Control<TCheckedGroupBox>(&dlg, "CheckedGroupBox1")->title(), QStringLiteral("Skicka SMS (kostnad tillkommer)"));
+    QVERIFY(!Control<TCheckedGroupBox>(&dlg, "CheckedGroupBox1")->CheckedDisables());
+    QCOMPARE(Control<QLineEdit>(&dlg, "Edit3")->parentWidget(), static_cast<QWidget*>(Control<TCheckedGroupBox>(&dlg, "CheckedGroupBox1")));
+    QCOMPARE(Control<QLineEdit>(&dlg, "Edit3")->placeholderText(), QStringLiteral("Fyll i mobilnummer"));
+    QVERIFY(Control<QPushButton>(&dlg, "BitBtn1")->isDefault());
+    QCOMPARE(Control<QPushButton>(&dlg, "BitBtn1")->text(), QStringLiteral("OK"));
+    QCOMPARE(Control<QPushButton>(&dlg, "BitBtn2")->text(), QStringLiteral("Avbryt"));
     for (const char* name : {"CheckBox1", "Edit1", "Edit2", "Panel6", "BitBtn5", "CheckedGroupBox1",
                              "Edit3", "BitBtn1", "BitBtn2"})
       QVERIFY2(dlg.findChild<QWidget*>(QLatin1String(name)), name);

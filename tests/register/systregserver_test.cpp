@@ -15,6 +15,9 @@
 #include "USystReg.h"
 #include "WireText.h"
 #include "protocol/Catalogue.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -66,15 +69,15 @@ class ServerTabTest : public QObject {
     UpdateServerVersion = "1.0.2";
 
     TfrmSystreg w;
-    w.SetTabs(w.tsServersettings);
-    QCOMPARE((QStringList{w.tsServersettings->edServername->text(), w.tsServersettings->edServerport->text(), w.tsServersettings->edUpdateServername->text(),
-                          w.tsServersettings->edUpdateServerport->text()}),
+    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
+    QCOMPARE((QStringList{Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->text(), Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerport")->text(), Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")->text(),
+                          Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport")->text()}),
              fields);
-    QCOMPARE(w.tsServersettings->edServerver->text(), QStringLiteral("1.10.6"));
-    QCOMPARE(w.tsServersettings->edUpdateServerver->text(), QStringLiteral("1.0.2"));
-    QVERIFY(w.tsServersettings->edServerver->isReadOnly());
-    QVERIFY(w.tsServersettings->edUpdateServerver->isReadOnly());
-    QVERIFY(!w.tsServersettings->edServername->placeholderText().isEmpty());
+    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerver")->text(), QStringLiteral("1.10.6"));
+    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerver")->text(), QStringLiteral("1.0.2"));
+    QVERIFY(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerver")->isReadOnly());
+    QVERIFY(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerver")->isReadOnly());
+    QVERIFY(!Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->placeholderText().isEmpty());
   }
 
   // While connected the update server's settings come from the server.
@@ -101,9 +104,9 @@ class ServerTabTest : public QObject {
 
     TfrmSystreg w;
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(w.tsServersettings);
-    QCOMPARE(w.tsServersettings->edUpdateServername->text(), QStringLiteral("upd.example"));
-    QCOMPARE(w.tsServersettings->edUpdateServerport->text(), QStringLiteral("8081"));
+    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
+    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")->text(), QStringLiteral("upd.example"));
+    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport")->text(), QStringLiteral("8081"));
     QVERIFY(c_->server->received().find(davu::proto::GetIniTextForMachine(
                 kMachine, "ServerSettings", "UpdateServerName")) != std::string::npos);
   }
@@ -132,10 +135,10 @@ class ServerTabTest : public QObject {
     WriteSetting("ServerSettings", "ServerPort", "4000");
     TfrmSystreg w;
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(w.tsServersettings);
-    TServerSettingsTab* tab = w.tsServersettings;
-    QCOMPARE(tab->edUpdateServername->text(), QStringLiteral("srv.example"));
-    if (typeName) tab->edUpdateServername->setText("typed.example");
+    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
+    TServerSettingsTab* tab = Control<TServerSettingsTab>(&w, "tsServersettings");
+    QCOMPARE(Control<QLineEdit>(tab, "edUpdateServername")->text(), QStringLiteral("srv.example"));
+    if (typeName) Control<QLineEdit>(tab, "edUpdateServername")->setText("typed.example");
 
     QVERIFY(c_->connect());
     ServerSocket = c_->socket.get();
@@ -153,13 +156,13 @@ class ServerTabTest : public QObject {
     });
     if (connectBeforeSave) {
       tab->ConnectionReady();
-      QTRY_COMPARE(tab->edUpdateServerport->text(), QStringLiteral("8081"));
-      QCOMPARE(tab->edUpdateServername->text(),
+      QTRY_COMPARE(Control<QLineEdit>(tab, "edUpdateServerport")->text(), QStringLiteral("8081"));
+      QCOMPARE(Control<QLineEdit>(tab, "edUpdateServername")->text(),
                typeName ? QStringLiteral("typed.example") : QStringLiteral("upd.example"));
     }
     c_->server->onReceive = nullptr;
     c_->server->clearReceived();
-    w.btnSave->click();
+    Control<QPushButton>(&w, "btnSave")->click();
     const std::string own = Writes("ServerSettings", "ServerName", "srv.example") +
                             Writes("ServerSettings", "ServerPort", "4000");
     QVERIFY(c_->server->waitForReceived(own + updateWrites));
@@ -186,21 +189,21 @@ class ServerTabTest : public QObject {
 
     TfrmSystreg w;
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(w.tsServersettings);
+    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
     w.show();
     if (connected) {
       QVERIFY(c_->connect());
       ServerSocket = c_->socket.get();
     }
-    w.tsServersettings->edServername->setText("new.example");
-    w.tsServersettings->edServerport->clear();
-    QTest::keyClicks(w.tsServersettings->edServerport, "65535");
-    w.tsServersettings->edUpdateServername->setText("upd.example");
-    w.tsServersettings->edUpdateServerport->clear();
-    QTest::keyClicks(w.tsServersettings->edUpdateServerport, "80a81");  // the letter is refused
-    if (chooseTheme) QTest::keyClick(w.tsServersettings->ComboBox1, Qt::Key_Down);
-    QCOMPARE(w.tsServersettings->FThemeChanged, chooseTheme);
-    const QString theme = w.tsServersettings->ComboBox1->currentText();
+    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->setText("new.example");
+    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerport")->clear();
+    QTest::keyClicks(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerport"), "65535");
+    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")->setText("upd.example");
+    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport")->clear();
+    QTest::keyClicks(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport"), "80a81");  // the letter is refused
+    if (chooseTheme) QTest::keyClick(Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1"), Qt::Key_Down);
+    QCOMPARE(Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged, chooseTheme);
+    const QString theme = Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->currentText();
 
     QStringList steps;
     auto* sleeper = new ProbeSleeper;
@@ -221,18 +224,18 @@ class ServerTabTest : public QObject {
       QVERIFY(!WasConnected);
       QVERIFY(UpdateCheckPending);
       // The tab was applied again and shows what the new attempt will use.
-      QCOMPARE(w.activePage(), w.tsServersettings);
-      QVERIFY(w.tsServersettings->edServerver->text().isEmpty());
+      QCOMPARE(w.activePage(), Control<TServerSettingsTab>(&w, "tsServersettings"));
+      QVERIFY(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerver")->text().isEmpty());
       QCOMPARE(ReadSetting("ServerSettings", "ServerName"), QStringLiteral("new.example"));
       QCOMPARE(ReadSetting("ServerSettings", "ServerPort"), QStringLiteral("65535"));
     });
     c_->server->clearReceived();
-    w.btnSave->click();
+    Control<QPushButton>(&w, "btnSave")->click();
 
     QCOMPARE(steps, (QStringList{"sleep 1000", "connect"}));
     QVERIFY(w.FClickedSpara);
-    QCOMPARE(w.tsServersettings->edServername->text(), QStringLiteral("new.example"));
-    QCOMPARE(w.tsServersettings->edServerport->text(), QStringLiteral("65535"));
+    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->text(), QStringLiteral("new.example"));
+    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerport")->text(), QStringLiteral("65535"));
 
     if (chooseTheme) {
       QCOMPARE(c_->platform->dialogs->balloons.size(), std::size_t(1));
@@ -305,20 +308,20 @@ class ServerTabTest : public QObject {
     TfrmSystreg w;
     QObject::connect(&w, &TfrmSystreg::reconnectRequested, [&] { ++connects; });
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(w.tsServersettings);
+    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
     ServerSocket = c_->socket.get();  // after loading: the fake server answers no settings reads
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    TServerSettingsTab* tab = w.tsServersettings;
-    tab->edServername->setText(name);
-    tab->edServerport->setText(port);
-    tab->edUpdateServername->setText(updateName);
-    tab->edUpdateServerport->setText(updatePort);
-    QTest::keyClick(tab->ComboBox1, Qt::Key_Down);  // a theme change is held back too
+    TServerSettingsTab* tab = Control<TServerSettingsTab>(&w, "tsServersettings");
+    Control<QLineEdit>(tab, "edServername")->setText(name);
+    Control<QLineEdit>(tab, "edServerport")->setText(port);
+    Control<QLineEdit>(tab, "edUpdateServername")->setText(updateName);
+    Control<QLineEdit>(tab, "edUpdateServerport")->setText(updatePort);
+    QTest::keyClick(Control<QComboBox>(tab, "ComboBox1"), Qt::Key_Down);  // a theme change is held back too
     c_->server->clearReceived();
 
     if (field.isEmpty()) {
-      w.btnSave->click();
+      Control<QPushButton>(&w, "btnSave")->click();
       QCOMPARE(connects, 1);
       QCOMPARE(ReadSetting("ServerSettings", "ServerName"), name.trimmed());
       // "The same as the server" is stored empty: the update check then
@@ -330,7 +333,7 @@ class ServerTabTest : public QObject {
           Writes("ServerSettings", "UpdateServerPort", ToWire(message.section(':', 1)))));
       return;
     }
-    const std::string sent = c_->sent([&] { w.btnSave->click(); });
+    const std::string sent = c_->sent([&] { Control<QPushButton>(&w, "btnSave")->click(); });
     auto* refused = tab->findChild<QLineEdit*>(field);
     QVERIFY(refused);
     QCOMPARE(c_->platform->dialogs->balloons.size(), std::size_t(1));
@@ -345,7 +348,7 @@ class ServerTabTest : public QObject {
     QVERIFY(c_->socket->active());
     QVERIFY(WasConnected);
     QVERIFY(c_->platform->sleeper->sleeps.empty());
-    QCOMPARE(tab->edServername->text(), name);  // what was typed stays for mending
+    QCOMPARE(Control<QLineEdit>(tab, "edServername")->text(), name);  // what was typed stays for mending
   }
 
   // The hints inside the empty name fields are read whole, in every look.
@@ -353,10 +356,10 @@ class ServerTabTest : public QObject {
     for (const QString& theme : ThemeNames()) {
       QVERIFY(ApplyTheme(theme));
       TfrmSystreg w;
-      w.SetTabs(w.tsServersettings);
+      w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
       w.show();
       QVERIFY(QTest::qWaitForWindowExposed(&w));
-      for (QLineEdit* field : {w.tsServersettings->edServername, w.tsServersettings->edUpdateServername}) {
+      for (QLineEdit* field : {Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername"), Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")}) {
         QVERIFY(field->text().isEmpty() || field->text() == "ERROR");
         const int needed = field->fontMetrics().horizontalAdvance(field->placeholderText());
         // A line edit keeps a few pixels of frame and margin on each side.
@@ -373,15 +376,15 @@ class ServerTabTest : public QObject {
     QVERIFY(ApplyTheme(QStringLiteral("Mörk")));
     TfrmSystreg w;
     QStringList items;
-    for (int i = 0; i < w.tsServersettings->ComboBox1->count(); ++i) items << w.tsServersettings->ComboBox1->itemText(i);
+    for (int i = 0; i < Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->count(); ++i) items << Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->itemText(i);
     QCOMPARE(items, ThemeNames());
-    QCOMPARE(w.tsServersettings->ComboBox1->currentText(), QStringLiteral("Mörk"));
-    QVERIFY(!w.tsServersettings->FThemeChanged);
+    QCOMPARE(Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->currentText(), QStringLiteral("Mörk"));
+    QVERIFY(!Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
     // Loading the tab leaves the choice alone.
-    w.SetTabs(w.tsServersettings);
-    QVERIFY(!w.tsServersettings->FThemeChanged);
-    QTest::keyClick(w.tsServersettings->ComboBox1, Qt::Key_Up);
-    QVERIFY(w.tsServersettings->FThemeChanged);
+    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
+    QVERIFY(!Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
+    QTest::keyClick(Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1"), Qt::Key_Up);
+    QVERIFY(Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
   }
 
  private:

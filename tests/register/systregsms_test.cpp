@@ -9,6 +9,9 @@
 #include "FakeServer.h"
 #include "RegisterTestEnv.h"
 #include "USystReg.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -27,7 +30,7 @@ class SmsTabTest : public QObject {
   void init() {
     c_ = std::make_unique<RegisterWindowCase>();
     QVERIFY(c_->connected);
-    tab_ = c_->w->tsSMS;
+    tab_ = Control<TSmsSettingsTab>(c_->w, "tsSMS");
     QCOMPARE(c_->sent([&] { c_->w->SetTabs(tab_); }), kGet);
   }
   void cleanup() {
@@ -36,7 +39,7 @@ class SmsTabTest : public QObject {
   }
 
   QStringList Fields() const {
-    return {tab_->edSMSusername->text(), tab_->edSMSpassword->text(), tab_->edSMSkundnr->text()};
+    return {Control<QLineEdit>(tab_, "edSMSusername")->text(), Control<QLineEdit>(tab_, "edSMSpassword")->text(), Control<QLineEdit>(tab_, "edSMSkundnr")->text()};
   }
 
   // Fields trimmed; missing ones empty; values longer than the limit or not
@@ -60,22 +63,22 @@ class SmsTabTest : public QObject {
     QFETCH(QStringList, fields);
     QFETCH(std::string, posted);
     // Arrives while another tab is active: still fills this tab.
-    c_->w->SetTabs(c_->w->tsResurser);
+    c_->w->SetTabs(Control<TResourcesTab>(c_->w, "tsResurser"));
     c_->w->HandleRetSmsSettings(payload);
     QCOMPARE(Fields(), fields);
-    c_->w->PageControl1->setCurrentWidget(tab_);
+    Control<QTabWidget>(c_->w, "PageControl1")->setCurrentWidget(tab_);
     // The tab asked again on becoming active: "Spara" waits for that answer,
     // then sends the fields even when none was changed; no reload follows.
-    QVERIFY(!c_->w->btnSave->isEnabled());
+    QVERIFY(!Control<QPushButton>(c_->w, "btnSave")->isEnabled());
     c_->w->HandleRetSmsSettings(payload);
-    QCOMPARE(c_->sent([&] { c_->w->btnSave->click(); }), posted);
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(c_->w, "btnSave")->click(); }), posted);
     QVERIFY(c_->platform->dialogs->balloons.empty());
   }
 
   void cancelAsksAgain() {
     c_->w->HandleRetSmsSettings("\xA4RETSMSSETTINGS:a:b:1:");
-    tab_->edSMSusername->setText("x");
-    QCOMPARE(c_->sent([&] { c_->w->btnCancel->click(); }), kGet);
+    Control<QLineEdit>(tab_, "edSMSusername")->setText("x");
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(c_->w, "btnCancel")->click(); }), kGet);
     c_->w->HandleRetSmsSettings("\xA4RETSMSSETTINGS:a:b:1:");
     QCOMPARE(Fields(), (QStringList{"a", "b", "1"}));
   }
@@ -83,30 +86,30 @@ class SmsTabTest : public QObject {
   // At most 10 characters typed, digits only for the customer number; a
   // longer value from the server can be shortened but not lengthened.
   void typingLimits() {
-    QTest::keyClicks(tab_->edSMSusername, "abcdefghijkl");
-    QCOMPARE(tab_->edSMSusername->text(), QStringLiteral("abcdefghij"));
-    QTest::keyClicks(tab_->edSMSkundnr, "12a3-4");
-    QCOMPARE(tab_->edSMSkundnr->text(), QStringLiteral("1234"));
+    QTest::keyClicks(Control<QLineEdit>(tab_, "edSMSusername"), "abcdefghijkl");
+    QCOMPARE(Control<QLineEdit>(tab_, "edSMSusername")->text(), QStringLiteral("abcdefghij"));
+    QTest::keyClicks(Control<QLineEdit>(tab_, "edSMSkundnr"), "12a3-4");
+    QCOMPARE(Control<QLineEdit>(tab_, "edSMSkundnr")->text(), QStringLiteral("1234"));
 
     c_->w->HandleRetSmsSettings("\xA4RETSMSSETTINGS:abcdefghijklmn:x:KN12:");
-    tab_->edSMSusername->setFocus();
-    tab_->edSMSusername->end(false);
-    QTest::keyClick(tab_->edSMSusername, Qt::Key_Backspace);
-    QCOMPARE(tab_->edSMSusername->text(), QStringLiteral("abcdefghijklm"));
-    QTest::keyClicks(tab_->edSMSusername, "z");
-    QCOMPARE(tab_->edSMSusername->text(), QStringLiteral("abcdefghijklm"));
-    tab_->edSMSkundnr->end(false);
-    QTest::keyClick(tab_->edSMSkundnr, Qt::Key_Backspace);
-    QTest::keyClicks(tab_->edSMSkundnr, "7x");
-    QCOMPARE(tab_->edSMSkundnr->text(), QStringLiteral("KN17"));
+    Control<QLineEdit>(tab_, "edSMSusername")->setFocus();
+    Control<QLineEdit>(tab_, "edSMSusername")->end(false);
+    QTest::keyClick(Control<QLineEdit>(tab_, "edSMSusername"), Qt::Key_Backspace);
+    QCOMPARE(Control<QLineEdit>(tab_, "edSMSusername")->text(), QStringLiteral("abcdefghijklm"));
+    QTest::keyClicks(Control<QLineEdit>(tab_, "edSMSusername"), "z");
+    QCOMPARE(Control<QLineEdit>(tab_, "edSMSusername")->text(), QStringLiteral("abcdefghijklm"));
+    Control<QLineEdit>(tab_, "edSMSkundnr")->end(false);
+    QTest::keyClick(Control<QLineEdit>(tab_, "edSMSkundnr"), Qt::Key_Backspace);
+    QTest::keyClicks(Control<QLineEdit>(tab_, "edSMSkundnr"), "7x");
+    QCOMPARE(Control<QLineEdit>(tab_, "edSMSkundnr")->text(), QStringLiteral("KN17"));
   }
 
   void lookAndHint() {
-    QCOMPARE(tab_->edSMSpassword->echoMode(), QLineEdit::Password);
-    QCOMPARE(tab_->edSMSpassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
-                                                     tab_->edSMSpassword),
+    QCOMPARE(Control<QLineEdit>(tab_, "edSMSpassword")->echoMode(), QLineEdit::Password);
+    QCOMPARE(Control<QLineEdit>(tab_, "edSMSpassword")->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                                     Control<QLineEdit>(tab_, "edSMSpassword")),
              int('*'));
-    for (QLineEdit* e : {tab_->edSMSusername, tab_->edSMSpassword, tab_->edSMSkundnr})
+    for (QLineEdit* e : {Control<QLineEdit>(tab_, "edSMSusername"), Control<QLineEdit>(tab_, "edSMSpassword"), Control<QLineEdit>(tab_, "edSMSkundnr")})
       QCOMPARE(e->toolTip(), QStringLiteral("Skriv det kundnummer som erhållits av Sol Varn"));
   }
 
@@ -128,7 +131,7 @@ class SmsTabTest : public QObject {
     QFETCH(QString, text);
     QFETCH(QString, message);
     c_->w->HandleRetSmsSettings("\xA4RETSMSSETTINGS:a~b:c:1:");
-    QLineEdit* const fields[] = {tab_->edSMSusername, tab_->edSMSpassword, tab_->edSMSkundnr};
+    QLineEdit* const fields[] = {Control<QLineEdit>(tab_, "edSMSusername"), Control<QLineEdit>(tab_, "edSMSpassword"), Control<QLineEdit>(tab_, "edSMSkundnr")};
     fields[field]->setText(text);
     QCOMPARE(c_->sent([&] { c_->w->btnSaveClick(); }), std::string());
     QCOMPARE(c_->platform->dialogs->balloons.size(), std::size_t(1));
@@ -137,8 +140,8 @@ class SmsTabTest : public QObject {
 
   void typedTildeIsSent() {
     c_->w->HandleRetSmsSettings("\xA4RETSMSSETTINGS:a:c:1:");
-    tab_->edSMSpassword->setText("a~b");
-    QCOMPARE(c_->sent([&] { c_->w->btnSave->click(); }), Post("a:a~b:1"));
+    Control<QLineEdit>(tab_, "edSMSpassword")->setText("a~b");
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(c_->w, "btnSave")->click(); }), Post("a:a~b:1"));
     QVERIFY(c_->platform->dialogs->balloons.empty());
   }
 

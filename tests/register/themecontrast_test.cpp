@@ -24,6 +24,9 @@
 #include "Themes.h"
 #include "UfrmActiveCalls.h"
 #include "WireText.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -207,7 +210,7 @@ class ThemeContrastTest : public QObject {
     TfrmDAVUActiveCalls calls;
     calls.show();
     RouteSqlReply(ToWire(QStringLiteral("¤RETSQL:¤%FRIENDLYNAME|Reception~LOPNR|12~%¤:¤%FRIENDLYNAME|Lab~LOPNR|14~%¤:")));
-    QTableView* grid = calls.DBGrid1;
+    QTableView* grid = Control<QTableView>(&calls, "DBGrid1");
     img = Grab(grid->viewport());
     for (int r = 0; r < 2; ++r) {
       const QModelIndex box = grid->model()->index(r, 0);

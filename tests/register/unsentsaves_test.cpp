@@ -17,6 +17,9 @@
 #include "UfrmAddEditKlient.h"
 #include "UfrmAddEditResurs.h"
 #include "WireLiteral.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -53,93 +56,93 @@ class UnsentSavesTest : public QObject {
   }
 
   void resourceMarkWhileDisconnected() {
-    w_->SetTabs(w_->tsResurser);
+    w_->SetTabs(Control<TResourcesTab>(w_, "tsResurser"));
     w_->HandleRetAllCallables(kThree);
-    ClickCheck(w_->tsResurser, 1);
+    ClickCheck(Control<TResourcesTab>(w_, "tsResurser"), 1);
     c_->socket->close();
-    w_->btnSave->click();
+    Control<QPushButton>(w_, "btnSave")->click();
     QCOMPARE(c_->platform->dialogs->infoMessages, QStringList{kNothingSaved});
-    QVERIFY(w_->btnSave->isEnabled());
-    QVERIFY(w_->tsResurser->lbResurserItems->items()[1].record->Aktiv);
-    QVERIFY(w_->tsResurser->lbResurserItems->items()[1].record->Updated);
+    QVERIFY(Control<QPushButton>(w_, "btnSave")->isEnabled());
+    QVERIFY(Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[1].record->Aktiv);
+    QVERIFY(Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[1].record->Updated);
   }
 
   // Sent, but the connection went before the reloaded list could show it:
   // the marks stay changed and "Spara" sends them again.
   void resourceMarkWhenTheConnectionDropsBeforeTheAnswer() {
-    w_->SetTabs(w_->tsResurser);
+    w_->SetTabs(Control<TResourcesTab>(w_, "tsResurser"));
     w_->HandleRetAllCallables(kThree);
-    ClickCheck(w_->tsResurser, 1);
-    const std::string first = c_->sent([&] { w_->btnSave->click(); });
+    ClickCheck(Control<TResourcesTab>(w_, "tsResurser"), 1);
+    const std::string first = c_->sent([&] { Control<QPushButton>(w_, "btnSave")->click(); });
     QVERIFY(first.find("REGISTERUPATECALLABLE") != std::string::npos);
-    QVERIFY(!w_->btnSave->isEnabled());
+    QVERIFY(!Control<QPushButton>(w_, "btnSave")->isEnabled());
     c_->socket->close();
-    QVERIFY(w_->btnSave->isEnabled());
-    QVERIFY(w_->lblStatus->text().startsWith(QStringLiteral("Anslutningen bröts")));
+    QVERIFY(Control<QPushButton>(w_, "btnSave")->isEnabled());
+    QVERIFY(Control<QLabel>(w_, "lblStatus")->text().startsWith(QStringLiteral("Anslutningen bröts")));
     QVERIFY(c_->connect());
-    QCOMPARE(c_->sent([&] { w_->btnSave->click(); }).substr(0, first.size()), first);
+    QCOMPARE(c_->sent([&] { Control<QPushButton>(w_, "btnSave")->click(); }).substr(0, first.size()), first);
   }
 
   void chosenResourcesWhileDisconnected() {
-    w_->SetTabs(w_->tsStations);
+    w_->SetTabs(Control<TStationsTab>(w_, "tsStations"));
     w_->HandleRetAllMachines(W(kMachines));
-    TStationsTab* t = w_->tsStations;
-    t->lbmachines->setCurrentIndex(t->machines()->index(0));
+    TStationsTab* t = Control<TStationsTab>(w_, "tsStations");
+    Control<QListView>(t, "lbmachines")->setCurrentIndex(t->machines()->index(0));
     w_->HandleRetAllCallables(kThree);
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:7:0:"));
-    t->ListBox3->selectionModel()->select(t->ListBox3Items->index(0), QItemSelectionModel::Select);
-    t->BitBtn9->click();
+    Control<QListView>(t, "ListBox3")->selectionModel()->select(t->allResourcesModel->index(0), QItemSelectionModel::Select);
+    Control<QPushButton>(t, "BitBtn9")->click();
     c_->socket->close();
-    w_->btnSave->click();
+    Control<QPushButton>(w_, "btnSave")->click();
     QCOMPARE(c_->platform->dialogs->infoMessages, QStringList{kNothingSaved});
-    QVERIFY(w_->btnSave->isEnabled());
-    QCOMPARE(t->ListBox4Items->rowCount(), 2);
+    QVERIFY(Control<QPushButton>(w_, "btnSave")->isEnabled());
+    QCOMPARE(t->chosenResourcesModel->rowCount(), 2);
   }
 
   void smsAccountWhileDisconnected() {
-    w_->SetTabs(w_->tsSMS);
+    w_->SetTabs(Control<TSmsSettingsTab>(w_, "tsSMS"));
     w_->HandleRetSmsSettings("\xA4RETSMSSETTINGS:a:b:1:");
-    w_->tsSMS->edSMSusername->setText("ny");
+    Control<QLineEdit>(Control<TSmsSettingsTab>(w_, "tsSMS"), "edSMSusername")->setText("ny");
     c_->socket->close();
-    w_->btnSave->click();
+    Control<QPushButton>(w_, "btnSave")->click();
     QCOMPARE(c_->platform->dialogs->infoMessages, QStringList{kNothingSaved});
-    QVERIFY(w_->btnSave->isEnabled());
-    QCOMPARE(w_->tsSMS->edSMSusername->text(), QStringLiteral("ny"));
+    QVERIFY(Control<QPushButton>(w_, "btnSave")->isEnabled());
+    QCOMPARE(Control<QLineEdit>(Control<TSmsSettingsTab>(w_, "tsSMS"), "edSMSusername")->text(), QStringLiteral("ny"));
   }
 
   // The dialog comes back with what was typed; the list keeps what the
   // server holds until the change is sent.
   void resourceDialogWhileDisconnected() {
-    w_->SetTabs(w_->tsResurser);
+    w_->SetTabs(Control<TResourcesTab>(w_, "tsResurser"));
     w_->HandleRetAllCallables(kThree);
-    w_->tsResurser->lbResurser->setCurrentIndex(w_->tsResurser->lbResurserItems->index(0));
+    Control<QListView>(Control<TResourcesTab>(w_, "tsResurser"), "lbResurser")->setCurrentIndex(Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->index(0));
     c_->socket->close();
     QStringList shown;
-    w_->tsResurser->ShowModal = [&](QDialog* d) {
+    Control<TResourcesTab>(w_, "tsResurser")->ShowModal = [&](QDialog* d) {
       auto* dlg = static_cast<TfrmAddEditResurs*>(d);
       dlg->show();
-      shown << dlg->Edit2->text();
+      shown << Control<QLineEdit>(dlg, "Edit2")->text();
       if (shown.size() > 1) return int(QDialog::Rejected);
-      dlg->Edit2->setText("Rum nytt");
-      dlg->BitBtn1->click();
+      Control<QLineEdit>(dlg, "Edit2")->setText("Rum nytt");
+      Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
-    w_->tsResurser->btnEditResurs->click();
+    Control<QPushButton>(Control<TResourcesTab>(w_, "tsResurser"), "btnEditResurs")->click();
     QCOMPARE(shown, (QStringList{"Rum ett", "Rum nytt"}));
     QCOMPARE(c_->platform->dialogs->infoMessages, QStringList{kNothingSaved});
-    QCOMPARE(w_->tsResurser->lbResurserItems->items()[0].record->CallableFriendlyname,
+    QCOMPARE(Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[0].record->CallableFriendlyname,
              QStringLiteral("Rum ett"));
   }
 
   void clientDeleteWhileDisconnected() {
-    w_->SetTabs(w_->tsStations);
+    w_->SetTabs(Control<TStationsTab>(w_, "tsStations"));
     w_->HandleRetAllMachines(W(kMachines));
-    w_->tsStations->lbmachines->setCurrentIndex(w_->tsStations->machines()->index(1));
+    Control<QListView>(Control<TStationsTab>(w_, "tsStations"), "lbmachines")->setCurrentIndex(Control<TStationsTab>(w_, "tsStations")->machines()->index(1));
     c_->socket->close();
     c_->platform->dialogs->answers = {6};
-    w_->tsStations->BitBtn13->click();
+    Control<QPushButton>(Control<TStationsTab>(w_, "tsStations"), "BitBtn13")->click();
     QCOMPARE(c_->platform->dialogs->infoMessages, QStringList{kNothingSaved});
-    QCOMPARE(w_->tsStations->machines()->rowCount(), 2);
+    QCOMPARE(Control<TStationsTab>(w_, "tsStations")->machines()->rowCount(), 2);
   }
 
  private:

@@ -20,6 +20,9 @@
 #include "UpdateCheckHook.h"
 #include "UpdateState.h"
 #include "protocol/Catalogue.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -88,7 +91,7 @@ class UpdateCheckAppTest : public QObject {
     QCOMPARE(updates.countReceived(kVersionRequest), 1);
 
     // Saving the server settings clears the version and checks again.
-    w.frmSystreg->SetTabs(w.frmSystreg->tsServersettings);
+    w.frmSystreg->SetTabs(Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
     h.server.clearReceived();
     w.frmSystreg->btnSaveClick();
     QCOMPARE(field->text(), QString());
