@@ -1,4 +1,4 @@
-#include "AllowList.h"
+#include "server/AllowList.h"
 
 #include <QStringList>
 

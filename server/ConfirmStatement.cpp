@@ -1,4 +1,4 @@
-#include "ConfirmStatement.h"
+#include "server/ConfirmStatement.h"
 
 #include <QDate>
 

@@ -1,4 +1,4 @@
-#include "DatabaseBackup.h"
+#include "server/DatabaseBackup.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "DatabaseWriter.h"
+#include "server/DatabaseWriter.h"
 
 #include <algorithm>
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "RegisterChanges.h"
+#include "server/RegisterChanges.h"
 
 namespace davu::server {
 

@@ -1,4 +1,4 @@
-#include "DavuServer.h"
+#include "server/DavuServer.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -12,10 +12,10 @@
 #include <deque>
 #include <optional>
 
-#include "ServerText.h"
 #include "protocol/NeutralText.h"
 #include "protocol/Reassembler.h"
 #include "protocol/SqlRows.h"
+#include "server/ServerText.h"
 
 namespace davu::server {
 

@@ -28,13 +28,13 @@
 #include <memory>
 #include <unordered_map>
 
-#include "AllowList.h"
-#include "DatabaseWriter.h"
-#include "LogLimiter.h"
-#include "RequestHandler.h"
-#include "ServerDatabase.h"
-#include "ServerVersion.h"
-#include "SqlWorkers.h"
+#include "server/AllowList.h"
+#include "server/DatabaseWriter.h"
+#include "server/LogLimiter.h"
+#include "server/RequestHandler.h"
+#include "server/ServerDatabase.h"
+#include "server/ServerVersion.h"
+#include "server/SqlWorkers.h"
 
 class QTcpServer;
 class QTcpSocket;

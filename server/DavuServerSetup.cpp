@@ -9,9 +9,9 @@
 
 #include <cstdio>
 
-#include "DavuServer.h"
-#include "DemoData.h"
-#include "ServerText.h"
+#include "server/DavuServer.h"
+#include "server/DemoData.h"
+#include "server/ServerText.h"
 
 namespace davu::server {
 

@@ -1,11 +1,11 @@
-#include "DemoData.h"
+#include "server/DemoData.h"
 
 #include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "RegisterStore.h"
+#include "server/RegisterStore.h"
 
 namespace davu::server {
 

@@ -4,7 +4,7 @@
 // three months and today. Deterministic for a given day.
 #include <QDateTime>
 
-#include "ServerDatabase.h"
+#include "server/ServerDatabase.h"
 
 namespace davu::server {
 

@@ -1,4 +1,4 @@
-#include "FileSlices.h"
+#include "server/FileSlices.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "LogLimiter.h"
+#include "server/LogLimiter.h"
 
 namespace davu::server {
 

@@ -1,9 +1,9 @@
-#include "RegisterChanges.h"
+#include "server/RegisterChanges.h"
 
 #include <variant>
 
-#include "RequestFields.h"
 #include "protocol/Requests.h"
+#include "server/RequestFields.h"
 
 namespace davu::server {
 

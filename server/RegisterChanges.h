@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "RegisterStore.h"
-#include "ServerDatabase.h"
+#include "server/RegisterStore.h"
+#include "server/ServerDatabase.h"
 
 namespace davu::server {
 

@@ -1,4 +1,4 @@
-#include "RegisterStore.h"
+#include "server/RegisterStore.h"
 
 namespace davu::server {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ServerDatabase.h"
+#include "server/ServerDatabase.h"
 
 namespace davu::server {
 

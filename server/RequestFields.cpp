@@ -1,14 +1,14 @@
-#include "RequestFields.h"
+#include "server/RequestFields.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "RegisterChanges.h"
-#include "ServerText.h"
 #include "protocol/Catalogue.h"
 #include "protocol/RegisterLists.h"
 #include "protocol/RegisterUpdates.h"
 #include "protocol/TextUtil.h"
+#include "server/RegisterChanges.h"
+#include "server/ServerText.h"
 
 namespace davu::server {
 

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "RegisterStore.h"
+#include "server/RegisterStore.h"
 
 namespace davu::server {
 

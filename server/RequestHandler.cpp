@@ -1,17 +1,17 @@
-#include "RequestHandler.h"
+#include "server/RequestHandler.h"
 
 #include <QFileInfo>
 #include <QString>
 
-#include "RequestFields.h"
-#include "ServerText.h"
 #include "protocol/Catalogue.h"
 #include "protocol/Envelope.h"
 #include "protocol/MessageScanner.h"
 #include "protocol/NeutralText.h"
-#include "protocol/Requests.h"
 #include "protocol/RegisterLists.h"
+#include "protocol/Requests.h"
 #include "protocol/SqlRows.h"
+#include "server/RequestFields.h"
+#include "server/ServerText.h"
 
 namespace davu::server {
 

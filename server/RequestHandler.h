@@ -17,13 +17,13 @@
 #include <string_view>
 #include <vector>
 
-#include "RegisterChanges.h"
-#include "FileSlices.h"
-#include "RegisterStore.h"
 #include "protocol/Requests.h"
-#include "ServerDatabase.h"
-#include "ServerVersion.h"
-#include "SqlGate.h"
+#include "server/FileSlices.h"
+#include "server/RegisterChanges.h"
+#include "server/RegisterStore.h"
+#include "server/ServerDatabase.h"
+#include "server/ServerVersion.h"
+#include "server/SqlGate.h"
 
 namespace davu::server {
 

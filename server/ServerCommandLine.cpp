@@ -1,4 +1,4 @@
-#include "ServerCommandLine.h"
+#include "server/ServerCommandLine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "ServerVersion.h"
+#include "server/ServerVersion.h"
 
 namespace davu::server {
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "DavuServer.h"
+#include "server/DavuServer.h"
 
 namespace davu::server {
 

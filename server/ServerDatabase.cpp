@@ -1,4 +1,4 @@
-#include "ServerDatabase.h"
+#include "server/ServerDatabase.h"
 
 namespace davu::server {
 

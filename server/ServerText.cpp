@@ -1,4 +1,4 @@
-#include "ServerText.h"
+#include "server/ServerText.h"
 
 #include <QString>
 

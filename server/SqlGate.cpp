@@ -1,4 +1,4 @@
-#include "SqlGate.h"
+#include "server/SqlGate.h"
 
 #include <QDate>
 
@@ -13,10 +13,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "ConfirmStatement.h"
-#include "ServerText.h"
-#include "SqlLimits.h"
 #include "protocol/SqlRows.h"
+#include "server/ConfirmStatement.h"
+#include "server/ServerText.h"
+#include "server/SqlLimits.h"
 
 namespace davu::server {
 

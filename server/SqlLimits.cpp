@@ -1,4 +1,4 @@
-#include "SqlLimits.h"
+#include "server/SqlLimits.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "SqlWorkers.h"
 #include "protocol/SqlRows.h"
+#include "server/SqlWorkers.h"
 
 #include <algorithm>
 #include <atomic>

@@ -20,8 +20,8 @@
 #include <memory>
 #include <string>
 
-#include "RequestHandler.h"
-#include "SqlGate.h"
+#include "server/RequestHandler.h"
+#include "server/SqlGate.h"
 
 namespace davu::server {
 

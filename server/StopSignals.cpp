@@ -1,4 +1,4 @@
-#include "StopSignals.h"
+#include "server/StopSignals.h"
 
 #include <QSocketNotifier>
 

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "DatabaseBackup.h"
-#include "DavuServer.h"
-#include "ServerCommandLine.h"
-#include "ServerVersion.h"
-#include "StopSignals.h"
+#include "server/DatabaseBackup.h"
+#include "server/DavuServer.h"
+#include "server/ServerCommandLine.h"
+#include "server/ServerVersion.h"
+#include "server/StopSignals.h"
 
 using namespace davu::server;
 

@@ -14,9 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ClientSocket.h"
-#include "SettingsStore.h"
-#include "UDavuAdminMain.h"
+#include "app/UDavuAdminMain.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
 #include "protocol/Reassembler.h"
 
 namespace {

@@ -27,14 +27,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ClientSocket.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDAVUcommon.h"
-#include "UDavuAdminMain.h"
-#include "UUpdateCheck.h"
-#include "UpdateState.h"
-#include "platform/Platform.h"
+#include "app/UDavuAdminMain.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/platform/Platform.h"
+#include "update/UUpdateCheck.h"
+#include "update/UpdateState.h"
+#include "widgets/UDAVUcommon.h"
 
 namespace {
 

@@ -22,9 +22,9 @@
 #include <string>
 
 #include "BenchReply.h"
-#include "CallLogGrid.h"
-#include "CallLogSql.h"
-#include "TSVVirtualTable.h"
+#include "calllog/CallLogGrid.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/TSVVirtualTable.h"
 
 namespace {
 

@@ -21,17 +21,17 @@
 #include <cstdlib>
 #include <string>
 
-#include "ClientSocket.h"
-#include "WireText.h"
+#include "app/UDavuAdminMain.h"
+#include "app/Widgets.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "common/WireText.h"
 #include "protocol/Catalogue.h"
-#include "ServerDatabase.h"
-#include "SqlGate.h"
-#include "SharedState.h"
-#include "TSVVirtualTable.h"
-#include "UDavuAdminMain.h"
-#include "Widgets.h"
-#include "UfrmDAVUStatistik.h"
-#include "CallLogSql.h"
+#include "server/ServerDatabase.h"
+#include "server/SqlGate.h"
 
 namespace {
 

@@ -17,13 +17,13 @@
 #include <memory>
 
 #include "BenchReply.h"
-#include "CallLogSql.h"
-#include "CsvWriter.h"
-#include "ReportFigures.h"
-#include "ReportPrinter.h"
-#include "ReportRows.h"
-#include "TSVVirtualTable.h"
-#include "XlsxWriter.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/CsvWriter.h"
+#include "calllog/ReportFigures.h"
+#include "calllog/ReportPrinter.h"
+#include "calllog/ReportRows.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/XlsxWriter.h"
 
 namespace {
 

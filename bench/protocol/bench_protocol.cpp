@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "Records.h"
+#include "common/Records.h"
 #include "protocol/Reassembler.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <functional>
 #include <string>
 
-#include "USystReg.h"
+#include "register/USystReg.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "SharedState.h"
-#include "USystReg.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
 
 namespace {
 

@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "HostileMix.h"
-#include "ServerDatabase.h"
 #include "protocol/Catalogue.h"
+#include "server/ServerDatabase.h"
 
 namespace {
 

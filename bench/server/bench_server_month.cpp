@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "HostileMix.h"
-#include "ServerDatabase.h"
 #include "protocol/Catalogue.h"
+#include "server/ServerDatabase.h"
 
 using namespace davu::server;
 

@@ -28,8 +28,8 @@
 #include <thread>
 #include <vector>
 
-#include "ServerDatabase.h"
 #include "protocol/Catalogue.h"
+#include "server/ServerDatabase.h"
 
 using namespace davu::server;
 

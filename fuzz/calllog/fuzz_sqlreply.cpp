@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "TSVVirtualTable.h"
+#include "calllog/TSVVirtualTable.h"
 #include "protocol/SqlRows.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/SettingsHive.h"
+#include "common/platform/SettingsHive.h"
 
 using namespace davu::platform;
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "Records.h"
+#include "common/Records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view payload(reinterpret_cast<const char*>(data), size);

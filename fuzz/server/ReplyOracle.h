@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "RequestHandler.h"
 #include "protocol/Envelope.h"
+#include "server/RequestHandler.h"
 
 namespace davu::fuzz {
 

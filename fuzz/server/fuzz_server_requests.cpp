@@ -13,10 +13,10 @@
 #include <memory>
 #include <string_view>
 
-#include "DemoData.h"
 #include "ReplyOracle.h"
-#include "RequestHandler.h"
 #include "protocol/Reassembler.h"
+#include "server/DemoData.h"
+#include "server/RequestHandler.h"
 
 using namespace davu::server;
 using davu::fuzz::DbMark;

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "ReplyOracle.h"
-#include "RequestHandler.h"
-#include "ServerText.h"
-#include "SqlGate.h"
 #include "protocol/SqlRows.h"
+#include "server/RequestHandler.h"
+#include "server/ServerText.h"
+#include "server/SqlGate.h"
 
 using namespace davu::server;
 using davu::fuzz::Require;

@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "ReplyOracle.h"
-#include "RequestHandler.h"
-#include "ServerText.h"
 #include "protocol/Envelope.h"
+#include "server/RequestHandler.h"
+#include "server/ServerText.h"
 
 using namespace davu::server;
 using davu::fuzz::Require;

@@ -2,7 +2,7 @@
 // Runs every query TCEVersionInfo makes on a block; the results are thrown away.
 #include <string_view>
 
-#include "VersionBlock.h"
+#include "update/VersionBlock.h"
 
 inline void QueryEverything(std::string_view block) {
   using namespace davu::version;

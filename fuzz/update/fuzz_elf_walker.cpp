@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ExecutableImage.h"
 #include "FuzzQueries.h"
+#include "update/ExecutableImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view file(reinterpret_cast<const char*>(data), size);

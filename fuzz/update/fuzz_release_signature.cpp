@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "ReleaseSignature.h"
+#include "update/ReleaseSignature.h"
 
 using namespace davu::update;
 

@@ -29,15 +29,15 @@
 #include <memory>
 #include <string>
 
-#include "ClientSocket.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDAVUcommon.h"
-#include "UUpdateCheck.h"
-#include "UpdateState.h"
 #include "TestSigner.h"
-#include "platform/Platform.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/platform/Platform.h"
 #include "protocol/UpdateStream.h"
+#include "update/UUpdateCheck.h"
+#include "update/UpdateState.h"
+#include "widgets/UDAVUcommon.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "AppStart.h"
+#include "app/AppStart.h"
 
 #include <exception>
 
-#include "Dialogs.h"
-#include "SettingsStore.h"
-#include "Themes.h"
-#include "UDavuAdminMain.h"
+#include "app/UDavuAdminMain.h"
+#include "common/SettingsStore.h"
+#include "register/Themes.h"
+#include "widgets/Dialogs.h"
 
 StartRequest ParseStartArguments(const QStringList& args) {
   for (const QString& a : args) {

@@ -4,12 +4,12 @@
 #include <QIcon>
 #include <cstdio>
 
-#include "AppStart.h"
-#include "Dialogs.h"
-#include "ProductVersion.h"
-#include "UDAVUcommon.h"
-#include "UDavuAdminMain.h"
-#include "UpdateCheckHook.h"
+#include "app/AppStart.h"
+#include "app/ProductVersion.h"
+#include "app/UDavuAdminMain.h"
+#include "app/UpdateCheckHook.h"
+#include "widgets/Dialogs.h"
+#include "widgets/UDAVUcommon.h"
 
 namespace {
 

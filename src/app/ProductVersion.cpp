@@ -1,6 +1,6 @@
-#include "ProductVersion.h"
+#include "app/ProductVersion.h"
 
-#include "CEVersionInfo.h"
+#include "update/CEVersionInfo.h"
 
 // A program file without a block (a test program) shows the reader's
 // "<info not available>", as the reader returns it.

@@ -1,10 +1,10 @@
-#include "ReplyRouter.h"
+#include "app/ReplyRouter.h"
 
-#include "CallLogRouting.h"
-#include "SharedState.h"
-#include "ServerConnection.h"
-#include "SettingsStore.h"
-#include "USystReg.h"
+#include "app/ServerConnection.h"
+#include "calllog/CallLogRouting.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
 
 namespace davu {
 

@@ -1,20 +1,20 @@
-#include "ServerConnection.h"
+#include "app/ServerConnection.h"
 
 #include <QTimer>
 #include <exception>
 #include <limits>
 
-#include "ClientIdentity.h"
-#include "ClientSocket.h"
-#include "Dialogs.h"
-#include "Records.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "WireText.h"
-#include "platform/Platform.h"
+#include "common/ClientIdentity.h"
+#include "common/ClientSocket.h"
+#include "common/Records.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/WireText.h"
+#include "common/platform/Platform.h"
 #include "protocol/Catalogue.h"
 #include "protocol/ReplyDispatch.h"
 #include "protocol/TextUtil.h"
+#include "widgets/Dialogs.h"
 
 namespace davu {
 

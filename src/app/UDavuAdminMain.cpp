@@ -1,6 +1,6 @@
 // The main window: controls, start, activation, the four buttons, the
 // status bar drawn from the connection, and the end.
-#include "UDavuAdminMain.h"
+#include "app/UDavuAdminMain.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -10,24 +10,24 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "ButtonPictures.h"
-#include "CEVersionInfo.h"
-#include "ClientSocket.h"
-#include "Dialogs.h"
-#include "KeyboardAccess.h"
-#include "ProductVersion.h"
-#include "ReplyRouter.h"
-#include "ScreenFit.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "TextFormats.h"
-#include "UDAVUcommon.h"
-#include "USystReg.h"
-#include "UfrmActiveCalls.h"
-#include "UfrmDAVUStatistik.h"
-#include "Widgets.h"
-#include "WireText.h"
+#include "app/ButtonPictures.h"
+#include "app/ProductVersion.h"
+#include "app/ReplyRouter.h"
+#include "app/Widgets.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/TextFormats.h"
+#include "common/WireText.h"
 #include "protocol/TextUtil.h"
+#include "register/USystReg.h"
+#include "update/CEVersionInfo.h"
+#include "widgets/Dialogs.h"
+#include "widgets/KeyboardAccess.h"
+#include "widgets/ScreenFit.h"
+#include "widgets/UDAVUcommon.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "ServerConnection.h"
+#include "app/ServerConnection.h"
 
 class ClientSocket;
 class QDialog;

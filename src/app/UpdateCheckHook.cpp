@@ -1,14 +1,14 @@
-#include "UpdateCheckHook.h"
+#include "app/UpdateCheckHook.h"
 
 #include <QLabel>
 #include <QLineEdit>
 
-#include "ClientSocket.h"
-#include "SharedState.h"
-#include "UDAVUcommon.h"
-#include "UDavuAdminMain.h"
-#include "USystReg.h"
-#include "UUpdateCheck.h"
+#include "app/UDavuAdminMain.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
+#include "update/UUpdateCheck.h"
+#include "widgets/UDAVUcommon.h"
 
 TUpdateCheck* InstallUpdateCheck(TfrmDAVUAdmin& w) {
   auto* check = new TUpdateCheck(EnsureDAVUcommon(), &w);

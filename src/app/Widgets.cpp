@@ -1,4 +1,4 @@
-#include "Widgets.h"
+#include "app/Widgets.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -7,8 +7,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-#include "KeyboardAccess.h"
-#include "ShownTabsAccessible.h"
+#include "widgets/KeyboardAccess.h"
+#include "widgets/ShownTabsAccessible.h"
 
 TPictureButton::TPictureButton(const QString& caption, QWidget* parent)
     : QPushButton(caption, parent) {

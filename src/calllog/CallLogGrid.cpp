@@ -1,4 +1,4 @@
-#include "CallLogGrid.h"
+#include "calllog/CallLogGrid.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@
 #include <QStyle>
 #include <QTableView>
 
-#include "TSVVirtualTable.h"
+#include "calllog/TSVVirtualTable.h"
 
 namespace davu::calllog {
 

@@ -1,9 +1,9 @@
-#include "CallLogRouting.h"
+#include "calllog/CallLogRouting.h"
 
-#include "ReplyTarget.h"
-#include "SharedState.h"
-#include "UfrmActiveCalls.h"
-#include "UfrmDAVUStatistik.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/ReplyTarget.h"
+#include "common/SharedState.h"
 
 void RouteSqlReply(std::string_view payload) {
   if (ReplyTarget == rtStatistics) {

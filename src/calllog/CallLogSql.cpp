@@ -1,6 +1,6 @@
-#include "CallLogSql.h"
+#include "calllog/CallLogSql.h"
 
-#include "TextFormats.h"
+#include "common/TextFormats.h"
 
 namespace davu::calllog {
 namespace {

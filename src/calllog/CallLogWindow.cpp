@@ -1,15 +1,15 @@
-#include "CallLogWindow.h"
+#include "calllog/CallLogWindow.h"
 
 #include <QEvent>
 #include <QLabel>
 #include <QTimer>
 
-#include "CallLogGrid.h"
-#include "ClientSocket.h"
-#include "Dialogs.h"
-#include "ScreenFit.h"
-#include "SharedState.h"
-#include "TSVVirtualTable.h"
+#include "calllog/CallLogGrid.h"
+#include "calllog/TSVVirtualTable.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ScreenFit.h"
 
 namespace {
 const QString kNotConnected =

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "ReplyTarget.h"
+#include "common/ReplyTarget.h"
 
 class ClientSocket;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "CsvWriter.h"
+#include "calllog/CsvWriter.h"
 
 #include <QFile>
 #include <algorithm>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "ReportRows.h"
+#include "calllog/ReportRows.h"
 #include "protocol/WireCodec.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QString>
 #include <string>
 
-#include "ReportFile.h"
+#include "calllog/ReportFile.h"
 
 class ReportRows;
 

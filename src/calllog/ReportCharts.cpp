@@ -1,4 +1,4 @@
-#include "ReportCharts.h"
+#include "calllog/ReportCharts.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -11,7 +11,7 @@
 #include <QValueAxis>
 #include <algorithm>
 
-#include "ReportFigures.h"
+#include "calllog/ReportFigures.h"
 
 namespace davu::reportcharts {
 

@@ -1,9 +1,9 @@
-#include "ReportFigures.h"
+#include "calllog/ReportFigures.h"
 
 #include <algorithm>
 #include <map>
 
-#include "ReportRows.h"
+#include "calllog/ReportRows.h"
 
 namespace {
 

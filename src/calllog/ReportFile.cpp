@@ -1,4 +1,4 @@
-#include "ReportFile.h"
+#include "calllog/ReportFile.h"
 
 #include <QDir>
 #include <QFileInfo>

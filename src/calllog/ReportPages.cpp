@@ -1,4 +1,4 @@
-#include "ReportPages.h"
+#include "calllog/ReportPages.h"
 
 #include <QChart>
 #include <QChartView>
@@ -13,11 +13,11 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "ReportCharts.h"
-#include "ReportFigures.h"
-#include "ReportRows.h"
-#include "ReportText.h"
-#include "SummaryModel.h"
+#include "calllog/ReportCharts.h"
+#include "calllog/ReportFigures.h"
+#include "calllog/ReportRows.h"
+#include "calllog/ReportText.h"
+#include "calllog/SummaryModel.h"
 
 SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
   lblUrval = new QLabel(QStringLiteral("Ingen rapport ännu: välj urval och tryck på \"Skapa rapport\"."), this);

@@ -1,4 +1,4 @@
-#include "ReportPrinter.h"
+#include "calllog/ReportPrinter.h"
 
 #include <QChart>
 #include <QFontMetricsF>
@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <memory>
 
-#include "ReportCharts.h"
-#include "ReportFigures.h"
-#include "ReportRows.h"
-#include "ReportText.h"
-#include "SummaryModel.h"
-#include "TextFormats.h"
+#include "calllog/ReportCharts.h"
+#include "calllog/ReportFigures.h"
+#include "calllog/ReportRows.h"
+#include "calllog/ReportText.h"
+#include "calllog/SummaryModel.h"
+#include "common/TextFormats.h"
 
 namespace {
 

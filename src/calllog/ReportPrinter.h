@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "ReportFile.h"
+#include "calllog/ReportFile.h"
 
 class QFontMetricsF;
 class QPagedPaintDevice;

@@ -1,9 +1,9 @@
-#include "ReportRows.h"
+#include "calllog/ReportRows.h"
 
 #include <cctype>
 
-#include "TSVVirtualTable.h"
-#include "WireText.h"
+#include "calllog/TSVVirtualTable.h"
+#include "common/WireText.h"
 #include "protocol/TextRules.h"
 
 namespace {

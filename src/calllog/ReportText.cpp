@@ -1,9 +1,9 @@
-#include "ReportText.h"
+#include "calllog/ReportText.h"
 
 #include <cmath>
 
-#include "ReportRows.h"
-#include "TextFormats.h"
+#include "calllog/ReportRows.h"
+#include "common/TextFormats.h"
 
 namespace davu::reporttext {
 

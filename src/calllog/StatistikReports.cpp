@@ -1,4 +1,4 @@
-#include "StatistikReports.h"
+#include "calllog/StatistikReports.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -20,15 +20,15 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 
-#include "CsvWriter.h"
-#include "Dialogs.h"
-#include "ReportFigures.h"
-#include "ReportPages.h"
-#include "ReportPrinter.h"
-#include "ReportText.h"
-#include "TSVVirtualTable.h"
-#include "UfrmDAVUStatistik.h"
-#include "XlsxWriter.h"
+#include "calllog/CsvWriter.h"
+#include "calllog/ReportFigures.h"
+#include "calllog/ReportPages.h"
+#include "calllog/ReportPrinter.h"
+#include "calllog/ReportText.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "calllog/XlsxWriter.h"
+#include "widgets/Dialogs.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <functional>
 #include <memory>
 
-#include "ReportFile.h"
-#include "ReportRows.h"
+#include "calllog/ReportFile.h"
+#include "calllog/ReportRows.h"
 
 class ChartsPage;
 class QAction;

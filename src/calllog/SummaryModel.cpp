@@ -1,8 +1,8 @@
-#include "SummaryModel.h"
+#include "calllog/SummaryModel.h"
 
 #include <QFont>
 
-#include "ReportText.h"
+#include "calllog/ReportText.h"
 
 namespace {
 const GroupFigures kNone;

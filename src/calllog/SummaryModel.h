@@ -6,7 +6,7 @@
 #include <QSortFilterProxyModel>
 #include <memory>
 
-#include "ReportFigures.h"
+#include "calllog/ReportFigures.h"
 
 class SummaryModel : public QAbstractTableModel {
   Q_OBJECT

@@ -1,9 +1,9 @@
-#include "TSVVirtualTable.h"
+#include "calllog/TSVVirtualTable.h"
 
 #include <array>
 #include <limits>
 
-#include "WireText.h"
+#include "common/WireText.h"
 #include "protocol/SqlRows.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "UfrmActiveCalls.h"
+#include "calllog/UfrmActiveCalls.h"
 
 #include <QFont>
 #include <QHBoxLayout>
@@ -8,18 +8,18 @@
 #include <QVBoxLayout>
 #include <vector>
 
-#include "CallLogGrid.h"
-#include "CallLogSql.h"
-#include "ClientIdentity.h"
-#include "ClientSocket.h"
-#include "Dialogs.h"
-#include "KeyboardAccess.h"
-#include "ScreenFit.h"
-#include "SharedState.h"
-#include "TSVVirtualTable.h"
-#include "WireText.h"
-#include "platform/Platform.h"
+#include "calllog/CallLogGrid.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/TSVVirtualTable.h"
+#include "common/ClientIdentity.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "common/WireText.h"
+#include "common/platform/Platform.h"
 #include "protocol/Catalogue.h"
+#include "widgets/Dialogs.h"
+#include "widgets/KeyboardAccess.h"
+#include "widgets/ScreenFit.h"
 
 TfrmDAVUActiveCalls* TfrmDAVUActiveCalls::current() {
   return qobject_cast<TfrmDAVUActiveCalls*>(waiting(rtActiveCalls));

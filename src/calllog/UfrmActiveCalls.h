@@ -2,7 +2,7 @@
 // "DAVU Pågående kallelser": today's calls that nobody has confirmed yet. The
 // user ticks rows and confirms them in one UPDATE; the list is then asked for
 // again. The rows arrive as a RETSQL reply while ReplyTarget is rtActiveCalls.
-#include "CallLogWindow.h"
+#include "calllog/CallLogWindow.h"
 
 class QLabel;
 class QPushButton;

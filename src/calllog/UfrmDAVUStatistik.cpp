@@ -1,4 +1,4 @@
-#include "UfrmDAVUStatistik.h"
+#include "calllog/UfrmDAVUStatistik.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -18,21 +18,21 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "CallLogGrid.h"
-#include "CallLogSql.h"
-#include "ClientIdentity.h"
-#include "ClientSocket.h"
-#include "KeyboardAccess.h"
-#include "ScreenFit.h"
-#include "ShownTabsAccessible.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "StatistikReports.h"
-#include "TSVVirtualTable.h"
-#include "TextFormats.h"
-#include "WireText.h"
-#include "platform/Platform.h"
+#include "calllog/CallLogGrid.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/StatistikReports.h"
+#include "calllog/TSVVirtualTable.h"
+#include "common/ClientIdentity.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/TextFormats.h"
+#include "common/WireText.h"
+#include "common/platform/Platform.h"
 #include "protocol/Catalogue.h"
+#include "widgets/KeyboardAccess.h"
+#include "widgets/ScreenFit.h"
+#include "widgets/ShownTabsAccessible.h"
 
 namespace {
 QGroupBox* Group(const QString& title, const char* name, QWidget* parent) {

@@ -7,8 +7,8 @@
 // report rows as a RETSQL reply, while ReplyTarget is rtStatistics.
 #include <vector>
 
-#include "CallLogWindow.h"
-#include "Records.h"
+#include "calllog/CallLogWindow.h"
+#include "common/Records.h"
 
 class QCheckBox;
 class QDateEdit;

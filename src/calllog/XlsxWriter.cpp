@@ -1,4 +1,4 @@
-#include "XlsxWriter.h"
+#include "calllog/XlsxWriter.h"
 
 #include <xlsxwriter.h>
 
@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "ReportFigures.h"
-#include "ReportRows.h"
-#include "ReportText.h"
-#include "SummaryModel.h"
+#include "calllog/ReportFigures.h"
+#include "calllog/ReportRows.h"
+#include "calllog/ReportText.h"
+#include "calllog/SummaryModel.h"
 #include "protocol/WireCodec.h"
 
 namespace {

@@ -6,7 +6,7 @@
 // truth value), a frozen title row and column widths that fit.
 #include <QString>
 
-#include "ReportFile.h"
+#include "calllog/ReportFile.h"
 
 class ReportRows;
 struct ReportFigures;

@@ -1,9 +1,9 @@
-#include "ClientIdentity.h"
+#include "common/ClientIdentity.h"
 
-#include "MachineName.h"
-#include "Records.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
+#include "common/MachineName.h"
+#include "common/Records.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
 
 QString GetClientName() {
   if (ReadSettingDef(QStringLiteral("DAVU"), QStringLiteral("ClientNameUseDefault"), QStringLiteral("1")) ==

@@ -1,11 +1,11 @@
-#include "ClientSocket.h"
+#include "common/ClientSocket.h"
 
 #include <QAbstractSocket>
 #include <QTcpSocket>
 #include <cerrno>
 #include <netdb.h>
 
-#include "WireText.h"
+#include "common/WireText.h"
 
 // The states of one ClientSocket and the events that move it:
 //

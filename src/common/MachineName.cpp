@@ -1,9 +1,9 @@
-#include "MachineName.h"
+#include "common/MachineName.h"
 
 #include <exception>
 
-#include "WireText.h"
-#include "platform/Platform.h"
+#include "common/WireText.h"
+#include "common/platform/Platform.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PeerWait.h"
+#include "common/PeerWait.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
-#include "Records.h"
+#include "common/Records.h"
 
-#include "WireText.h"
+#include "common/WireText.h"
 #include "protocol/RegisterLists.h"
 #include "protocol/TextRules.h"
 

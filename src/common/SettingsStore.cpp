@@ -1,4 +1,4 @@
-#include "SettingsStore.h"
+#include "common/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,11 +9,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "MachineName.h"
-#include "PeerWait.h"
-#include "ClientSocket.h"
-#include "SharedState.h"
-#include "WireText.h"
+#include "common/ClientSocket.h"
+#include "common/MachineName.h"
+#include "common/PeerWait.h"
+#include "common/SharedState.h"
+#include "common/WireText.h"
 #include "protocol/Catalogue.h"
 #include "protocol/TextUtil.h"
 

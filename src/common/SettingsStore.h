@@ -5,7 +5,7 @@
 #include <QString>
 #include <string_view>
 
-#include "platform/SettingsHive.h"
+#include "common/platform/SettingsHive.h"
 
 class QTimer;
 

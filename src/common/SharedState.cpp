@@ -1,4 +1,4 @@
-#include "SharedState.h"
+#include "common/SharedState.h"
 
 TDAVUClientType OwnClientType = ctAdmin;
 ClientSocket* ServerSocket = nullptr;

@@ -4,8 +4,8 @@
 #include <QString>
 #include <functional>
 
-#include "Records.h"
-#include "ReplyTarget.h"
+#include "common/Records.h"
+#include "common/ReplyTarget.h"
 
 class ClientSocket;
 

@@ -1,4 +1,4 @@
-#include "TextFormats.h"
+#include "common/TextFormats.h"
 
 #include <QLocale>
 

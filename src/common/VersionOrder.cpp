@@ -1,4 +1,4 @@
-#include "VersionOrder.h"
+#include "common/VersionOrder.h"
 
 #include <QList>
 #include <optional>

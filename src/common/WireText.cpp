@@ -1,4 +1,4 @@
-#include "WireText.h"
+#include "common/WireText.h"
 
 #include "protocol/Envelope.h"
 #include "protocol/TextRules.h"

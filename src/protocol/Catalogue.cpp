@@ -1,6 +1,6 @@
-#include "Catalogue.h"
+#include "protocol/Catalogue.h"
 
-#include "Envelope.h"
+#include "protocol/Envelope.h"
 
 namespace davu::proto {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "RegisterUpdates.h"
+#include "protocol/RegisterUpdates.h"
 
 namespace davu::proto {
 

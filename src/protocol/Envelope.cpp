@@ -1,4 +1,4 @@
-#include "Envelope.h"
+#include "protocol/Envelope.h"
 
 namespace davu::proto {
 namespace {

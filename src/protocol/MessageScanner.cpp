@@ -1,6 +1,6 @@
-#include "MessageScanner.h"
+#include "protocol/MessageScanner.h"
 
-#include "Envelope.h"
+#include "protocol/Envelope.h"
 
 namespace davu::proto {
 

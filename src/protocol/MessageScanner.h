@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Replies.h"
+#include "protocol/Replies.h"
 
 namespace davu::proto {
 

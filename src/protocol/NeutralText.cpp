@@ -1,6 +1,6 @@
-#include "NeutralText.h"
+#include "protocol/NeutralText.h"
 
-#include "Envelope.h"
+#include "protocol/Envelope.h"
 
 namespace davu::proto {
 

@@ -1,10 +1,10 @@
-#include "Reassembler.h"
+#include "protocol/Reassembler.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Envelope.h"
-#include "TextUtil.h"
+#include "protocol/Envelope.h"
+#include "protocol/TextUtil.h"
 
 namespace davu::proto {
 namespace {

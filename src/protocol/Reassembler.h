@@ -43,7 +43,7 @@
 #include <utility>
 #include <vector>
 
-#include "Replies.h"
+#include "protocol/Replies.h"
 
 namespace davu::proto {
 

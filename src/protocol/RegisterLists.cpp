@@ -1,9 +1,9 @@
-#include "RegisterLists.h"
+#include "protocol/RegisterLists.h"
 
-#include "Envelope.h"
-#include "NeutralText.h"
-#include "TextRules.h"
-#include "TextUtil.h"
+#include "protocol/Envelope.h"
+#include "protocol/NeutralText.h"
+#include "protocol/TextRules.h"
+#include "protocol/TextUtil.h"
 
 namespace davu::proto {
 namespace {

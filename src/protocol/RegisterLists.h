@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TextUtil.h"
+#include "protocol/TextUtil.h"
 
 namespace davu::proto {
 

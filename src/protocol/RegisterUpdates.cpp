@@ -1,7 +1,7 @@
-#include "RegisterUpdates.h"
+#include "protocol/RegisterUpdates.h"
 
-#include "Envelope.h"
-#include "TextUtil.h"
+#include "protocol/Envelope.h"
+#include "protocol/TextUtil.h"
 
 namespace davu::proto {
 namespace {

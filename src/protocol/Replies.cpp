@@ -1,4 +1,4 @@
-#include "Replies.h"
+#include "protocol/Replies.h"
 
 namespace davu::proto {
 namespace {

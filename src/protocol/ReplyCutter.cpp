@@ -1,6 +1,6 @@
-#include "ReplyCutter.h"
+#include "protocol/ReplyCutter.h"
 
-#include "Envelope.h"
+#include "protocol/Envelope.h"
 
 namespace davu::proto {
 

@@ -1,11 +1,11 @@
-#include "ReplyDispatch.h"
+#include "protocol/ReplyDispatch.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "MessageScanner.h"
+#include "protocol/MessageScanner.h"
 
 namespace davu::proto {
 namespace {

@@ -18,7 +18,7 @@
 #include <span>
 #include <string_view>
 
-#include "Replies.h"
+#include "protocol/Replies.h"
 
 namespace davu::proto {
 

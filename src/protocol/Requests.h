@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "Replies.h"
+#include "protocol/Replies.h"
 
 namespace davu::proto {
 

@@ -1,8 +1,8 @@
-#include "SqlRows.h"
+#include "protocol/SqlRows.h"
 
-#include "Envelope.h"
-#include "NeutralText.h"
-#include "TextRules.h"
+#include "protocol/Envelope.h"
+#include "protocol/NeutralText.h"
+#include "protocol/TextRules.h"
 
 namespace davu::proto {
 namespace {

@@ -1,8 +1,8 @@
-#include "TextRules.h"
+#include "protocol/TextRules.h"
 
 #include <charconv>
 
-#include "TextUtil.h"
+#include "protocol/TextUtil.h"
 
 namespace davu::proto {
 namespace {

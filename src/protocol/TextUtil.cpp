@@ -1,4 +1,4 @@
-#include "TextUtil.h"
+#include "protocol/TextUtil.h"
 
 #include <algorithm>
 

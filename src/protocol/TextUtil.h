@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TextRules.h"
+#include "protocol/TextRules.h"
 
 namespace davu::proto {
 

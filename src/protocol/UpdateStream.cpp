@@ -1,9 +1,9 @@
-#include "UpdateStream.h"
+#include "protocol/UpdateStream.h"
 
 #include <algorithm>
 
-#include "Envelope.h"
-#include "TextUtil.h"
+#include "protocol/Envelope.h"
+#include "protocol/TextUtil.h"
 
 namespace davu::proto {
 

@@ -32,7 +32,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Reassembler.h"
+#include "protocol/Reassembler.h"
 
 namespace davu::proto {
 

@@ -1,4 +1,4 @@
-#include "WireCodec.h"
+#include "protocol/WireCodec.h"
 
 #include <array>
 

@@ -1,11 +1,11 @@
-#include "CallableList.h"
+#include "register/CallableList.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
 #include <QStyle>
 
-#include "Dialogs.h"
+#include "widgets/Dialogs.h"
 
 namespace {
 // The text stands this far right of and below the line's corner.

@@ -10,7 +10,7 @@
 #include <QStyledItemDelegate>
 #include <vector>
 
-#include "Records.h"
+#include "common/Records.h"
 
 struct TCallableItem {
   QString text;

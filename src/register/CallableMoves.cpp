@@ -1,4 +1,4 @@
-#include "CallableMoves.h"
+#include "register/CallableMoves.h"
 
 #include <unordered_map>
 

@@ -4,7 +4,7 @@
 // one pass over the lists, so thousands of resources stay quick.
 #include <vector>
 
-#include "CallableList.h"
+#include "register/CallableList.h"
 
 // True when a line of `list` shows resource number `lopnr`.
 bool HoldsNumber(const TCallableListModel& list, std::int32_t lopnr);

@@ -1,4 +1,4 @@
-#include "DialogFields.h"
+#include "register/DialogFields.h"
 
 #include <QDialog>
 #include <QFrame>
@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "CallableList.h"
-#include "Dialogs.h"
-#include "WireText.h"
-#include "platform/Platform.h"
+#include "common/WireText.h"
+#include "common/platform/Platform.h"
+#include "register/CallableList.h"
+#include "widgets/Dialogs.h"
 
 void ShowSwatchColour(QFrame* swatch, std::int32_t colour) {
   QPalette p = swatch->palette();

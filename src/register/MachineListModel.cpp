@@ -1,9 +1,9 @@
-#include "MachineListModel.h"
+#include "register/MachineListModel.h"
 
 #include <QPainter>
 
-#include "CallableList.h"
-#include "Dialogs.h"
+#include "register/CallableList.h"
+#include "widgets/Dialogs.h"
 
 int TMachineListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(FItems.size());

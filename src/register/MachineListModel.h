@@ -6,7 +6,7 @@
 #include <QStyledItemDelegate>
 #include <vector>
 
-#include "Records.h"
+#include "common/Records.h"
 
 struct TMachineItem {
   QString text;

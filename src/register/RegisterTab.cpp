@@ -1,8 +1,8 @@
-#include "RegisterTab.h"
+#include "register/RegisterTab.h"
 
 #include <QTimer>
 
-#include "Dialogs.h"
+#include "widgets/Dialogs.h"
 
 const QString TRegisterTab::kFetching = QStringLiteral("Hämtar…");
 const QString TRegisterTab::kNoAnswer =

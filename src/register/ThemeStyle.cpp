@@ -1,4 +1,4 @@
-#include "ThemeStyle.h"
+#include "register/ThemeStyle.h"
 
 #include <QApplication>
 #include <QFocusFrame>
@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QStyleOption>
 
-#include "ColourContrast.h"
+#include "widgets/ColourContrast.h"
 
 namespace {
 

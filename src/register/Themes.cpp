@@ -1,4 +1,4 @@
-#include "Themes.h"
+#include "register/Themes.h"
 
 #include <QApplication>
 #include <QColor>
@@ -7,7 +7,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-#include "ThemeStyle.h"
+#include "register/ThemeStyle.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "UCheckedGroupBox.h"
+#include "register/UCheckedGroupBox.h"
 
 #include <QCheckBox>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
 
-#include "Themes.h"
+#include "register/Themes.h"
 
 namespace {
 

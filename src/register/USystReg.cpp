@@ -1,4 +1,4 @@
-#include "USystReg.h"
+#include "register/USystReg.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -8,12 +8,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "ClientSocket.h"
-#include "KeyboardAccess.h"
-#include "ReplyTarget.h"
-#include "ScreenFit.h"
-#include "ShownTabsAccessible.h"
-#include "SharedState.h"
+#include "common/ClientSocket.h"
+#include "common/ReplyTarget.h"
+#include "common/SharedState.h"
+#include "widgets/KeyboardAccess.h"
+#include "widgets/ScreenFit.h"
+#include "widgets/ShownTabsAccessible.h"
 
 TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmSystreg"));

@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "USystRegKlienter.h"
-#include "USystRegResurser.h"
-#include "USystRegSMS.h"
-#include "USystRegServer.h"
+#include "register/USystRegKlienter.h"
+#include "register/USystRegResurser.h"
+#include "register/USystRegSMS.h"
+#include "register/USystRegServer.h"
 
 class ClientSocket;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "USystRegKlienter.h"
+#include "register/USystRegKlienter.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -12,15 +12,15 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "CallableMoves.h"
-#include "ClientIdentity.h"
-#include "Dialogs.h"
-#include "KeyboardAccess.h"
-#include "SharedState.h"
-#include "UfrmAddEditKlient.h"
-#include "VersionOrder.h"
-#include "WireText.h"
+#include "common/ClientIdentity.h"
+#include "common/SharedState.h"
+#include "common/VersionOrder.h"
+#include "common/WireText.h"
 #include "protocol/Catalogue.h"
+#include "register/CallableMoves.h"
+#include "register/UfrmAddEditKlient.h"
+#include "widgets/Dialogs.h"
+#include "widgets/KeyboardAccess.h"
 
 namespace proto = davu::proto;
 

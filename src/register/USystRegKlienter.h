@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "MachineListModel.h"
-#include "RegisterTab.h"
-#include "CallableList.h"
+#include "register/CallableList.h"
+#include "register/MachineListModel.h"
+#include "register/RegisterTab.h"
 
 class QGroupBox;
 class QListView;

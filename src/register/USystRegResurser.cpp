@@ -1,4 +1,4 @@
-#include "USystRegResurser.h"
+#include "register/USystRegResurser.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -6,12 +6,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ClientIdentity.h"
-#include "Dialogs.h"
-#include "KeyboardAccess.h"
-#include "UfrmAddEditResurs.h"
-#include "WireText.h"
+#include "common/ClientIdentity.h"
+#include "common/WireText.h"
 #include "protocol/Catalogue.h"
+#include "register/UfrmAddEditResurs.h"
+#include "widgets/Dialogs.h"
+#include "widgets/KeyboardAccess.h"
 
 TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
   setObjectName(QStringLiteral("tsResurser"));

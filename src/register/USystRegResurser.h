@@ -6,8 +6,8 @@
 #include <QDialog>
 #include <functional>
 
-#include "CallableList.h"
-#include "RegisterTab.h"
+#include "register/CallableList.h"
+#include "register/RegisterTab.h"
 
 class QGroupBox;
 class QListView;

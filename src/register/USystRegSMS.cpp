@@ -1,4 +1,4 @@
-#include "USystRegSMS.h"
+#include "register/USystRegSMS.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -7,12 +7,12 @@
 #include <QValidator>
 #include <QVBoxLayout>
 
-#include "ClientIdentity.h"
-#include "Dialogs.h"
-#include "WireText.h"
+#include "common/ClientIdentity.h"
+#include "common/WireText.h"
 #include "protocol/Catalogue.h"
 #include "protocol/Envelope.h"
 #include "protocol/RegisterLists.h"
+#include "widgets/Dialogs.h"
 
 namespace {
 

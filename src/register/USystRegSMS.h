@@ -4,7 +4,7 @@
 // the server and sent back there; nothing of it is stored locally.
 #include <string_view>
 
-#include "RegisterTab.h"
+#include "register/RegisterTab.h"
 
 class QLineEdit;
 

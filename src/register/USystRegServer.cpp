@@ -5,12 +5,12 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 
-#include "Dialogs.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "Themes.h"
-#include "USystRegServer.h"
-#include "platform/Platform.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/platform/Platform.h"
+#include "register/Themes.h"
+#include "register/USystRegServer.h"
+#include "widgets/Dialogs.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // update server are found, the versions they reported, and the theme.
 // Everything it shows lives in the settings store; nothing is asked of the
 // server except the update server's settings.
-#include "RegisterTab.h"
+#include "register/RegisterTab.h"
 
 class QComboBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "UfrmAddEditKlient.h"
+#include "register/UfrmAddEditKlient.h"
 
 #include <QFormLayout>
 #include <QFrame>
@@ -11,9 +11,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "DialogFields.h"
-#include "Dialogs.h"
-#include "KeyboardAccess.h"
+#include "register/DialogFields.h"
+#include "widgets/Dialogs.h"
+#include "widgets/KeyboardAccess.h"
 
 TfrmAddEditKlient::TfrmAddEditKlient(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmAddEditKlient"));

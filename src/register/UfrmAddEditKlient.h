@@ -5,7 +5,7 @@
 // IMEI number and extra text are not shown and stay as they are.
 #include <QDialog>
 
-#include "Records.h"
+#include "common/Records.h"
 
 class QFrame;
 class QLineEdit;

@@ -1,4 +1,4 @@
-#include "UfrmAddEditResurs.h"
+#include "register/UfrmAddEditResurs.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -10,13 +10,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "CallableList.h"
-#include "DialogFields.h"
-#include "Dialogs.h"
-#include "KeyboardAccess.h"
-#include "UCheckedGroupBox.h"
-#include "WireText.h"
-#include "platform/Platform.h"
+#include "common/WireText.h"
+#include "common/platform/Platform.h"
+#include "register/CallableList.h"
+#include "register/DialogFields.h"
+#include "register/UCheckedGroupBox.h"
+#include "widgets/Dialogs.h"
+#include "widgets/KeyboardAccess.h"
 
 namespace {
 

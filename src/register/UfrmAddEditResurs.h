@@ -4,7 +4,7 @@
 // in place (the caller then sends it), "Avbryt" leaves it untouched.
 #include <QDialog>
 
-#include "Records.h"
+#include "common/Records.h"
 
 class QCheckBox;
 class QFrame;

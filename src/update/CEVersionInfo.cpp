@@ -1,11 +1,11 @@
-#include "CEVersionInfo.h"
+#include "update/CEVersionInfo.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
-#include "ExecutableImage.h"
-#include "VersionBlock.h"
+#include "update/ExecutableImage.h"
+#include "update/VersionBlock.h"
 
 using namespace davu::version;
 

@@ -1,4 +1,4 @@
-#include "DownloadFile.h"
+#include "update/DownloadFile.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "ExecutableImage.h"
+#include "update/ExecutableImage.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "ProgramInstaller.h"
+#include "update/ProgramInstaller.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,11 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "CEVersionInfo.h"
-#include "DownloadFile.h"
-#include "ExecutableImage.h"
-#include "UpdateKeys.h"
-#include "UpdateState.h"
+#include "update/CEVersionInfo.h"
+#include "update/DownloadFile.h"
+#include "update/ExecutableImage.h"
+#include "update/UpdateKeys.h"
+#include "update/UpdateState.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ReleaseSignature.h"
+#include "update/ReleaseSignature.h"
 
 class DownloadFile;
 

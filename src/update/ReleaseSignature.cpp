@@ -1,4 +1,4 @@
-#include "ReleaseSignature.h"
+#include "update/ReleaseSignature.h"
 
 #include <sodium.h>
 

@@ -1,4 +1,4 @@
-#include "RunningProgram.h"
+#include "update/RunningProgram.h"
 
 #include <QCoreApplication>
 #include <QFile>

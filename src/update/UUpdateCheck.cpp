@@ -1,4 +1,4 @@
-#include "UUpdateCheck.h"
+#include "update/UUpdateCheck.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,24 +8,24 @@
 #include <algorithm>
 #include <exception>
 
-#include "CEVersionInfo.h"
-#include "ClientIdentity.h"
-#include "ClientSocket.h"
-#include "Dialogs.h"
-#include "DownloadFile.h"
-#include "PeerWait.h"
-#include "ProgramInstaller.h"
-#include "RunningProgram.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDAVUcommon.h"
-#include "UpdateKeys.h"
-#include "UpdateState.h"
-#include "WireText.h"
-#include "platform/Platform.h"
+#include "common/ClientIdentity.h"
+#include "common/ClientSocket.h"
+#include "common/PeerWait.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/WireText.h"
+#include "common/platform/Platform.h"
 #include "protocol/Catalogue.h"
 #include "protocol/ReplyCutter.h"
 #include "protocol/TextUtil.h"
+#include "update/CEVersionInfo.h"
+#include "update/DownloadFile.h"
+#include "update/ProgramInstaller.h"
+#include "update/RunningProgram.h"
+#include "update/UpdateKeys.h"
+#include "update/UpdateState.h"
+#include "widgets/Dialogs.h"
+#include "widgets/UDAVUcommon.h"
 
 namespace {
 

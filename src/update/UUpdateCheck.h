@@ -33,8 +33,8 @@
 #include <string>
 #include <string_view>
 
-#include "ReleaseSignature.h"
 #include "protocol/UpdateStream.h"
+#include "update/ReleaseSignature.h"
 
 class ClientSocket;
 class DownloadFile;

@@ -1,4 +1,4 @@
-#include "UpdateKeys.h"
+#include "update/UpdateKeys.h"
 
 #include <QDebug>
 #include <QDir>

@@ -10,7 +10,7 @@
 #include <QString>
 #include <vector>
 
-#include "ReleaseSignature.h"
+#include "update/ReleaseSignature.h"
 
 QString UpdateKeysFolder();
 std::vector<davu::update::PublicKey> TrustedUpdateKeys();

@@ -1,4 +1,4 @@
-#include "UpdateState.h"
+#include "update/UpdateState.h"
 
 int UpdateState = 0;
 bool UpdateStarted = false;

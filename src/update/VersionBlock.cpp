@@ -1,4 +1,4 @@
-#include "VersionBlock.h"
+#include "update/VersionBlock.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "ColourContrast.h"
+#include "widgets/ColourContrast.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -9,11 +9,11 @@
 #include <QTranslator>
 #include <QWidget>
 
-#include "ClientSocket.h"
-#include "UDAVUcommon.h"
-#include "platform/BalloonHint.h"
-#include "platform/Platform.h"
-#include "platform/RealDialogs.h"
+#include "common/ClientSocket.h"
+#include "common/platform/Platform.h"
+#include "widgets/UDAVUcommon.h"
+#include "widgets/platform/BalloonHint.h"
+#include "widgets/platform/RealDialogs.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "KeyboardAccess.h"
+#include "widgets/KeyboardAccess.h"
 
 #include <QAbstractButton>
 #include <QKeyEvent>

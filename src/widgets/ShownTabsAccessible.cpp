@@ -1,4 +1,4 @@
-#include "ShownTabsAccessible.h"
+#include "widgets/ShownTabsAccessible.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -1,16 +1,16 @@
-#include "UDAVUcommon.h"
+#include "widgets/UDAVUcommon.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <functional>
 #include <QTimer>
 
-#include "ClientSocket.h"
-#include "SharedState.h"
-#include "SettingsStore.h"
-#include "platform/BalloonHint.h"
-#include "platform/Platform.h"
-#include "platform/SleepWatcher.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/platform/Platform.h"
+#include "common/platform/SleepWatcher.h"
+#include "widgets/platform/BalloonHint.h"
 
 TfrmDAVUcommon* frmDAVUcommon = nullptr;
 

@@ -2,12 +2,12 @@
 
 #include <QLabel>
 
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDavuAdminMain.h"
-#include "USystReg.h"
-#include "Widgets.h"
 #include "Controls.h"
+#include "app/UDavuAdminMain.h"
+#include "app/Widgets.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
 
 using davu::test::Control;
 

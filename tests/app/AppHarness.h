@@ -12,7 +12,7 @@
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "SettingsSandbox.h"
-#include "UDavuAdminMain.h"
+#include "app/UDavuAdminMain.h"
 
 class QWidget;
 

@@ -4,12 +4,12 @@
 #include <QtTest>
 
 #include "AppHarness.h"
-#include "ClientSocket.h"
-#include "SharedState.h"
-#include "UDavuAdminMain.h"
-#include "USystReg.h"
-#include "Widgets.h"
 #include "Controls.h"
+#include "app/UDavuAdminMain.h"
+#include "app/Widgets.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
 
 using davu::test::Control;
 

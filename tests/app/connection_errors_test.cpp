@@ -5,11 +5,11 @@
 #include <QtTest>
 
 #include "AppHarness.h"
-#include "ClientSocket.h"
-#include "SharedState.h"
-#include "UDavuAdminMain.h"
-#include "USystReg.h"
 #include "Controls.h"
+#include "app/UDavuAdminMain.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
 
 using davu::test::Control;
 

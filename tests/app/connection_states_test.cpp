@@ -6,12 +6,12 @@
 #include <stdexcept>
 
 #include "AppHarness.h"
-#include "ClientSocket.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDavuAdminMain.h"
-#include "Widgets.h"
 #include "Controls.h"
+#include "app/UDavuAdminMain.h"
+#include "app/Widgets.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
 
 using davu::test::Control;
 

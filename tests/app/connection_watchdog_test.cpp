@@ -5,9 +5,9 @@
 #include <QtTest>
 
 #include "AppHarness.h"
-#include "ClientSocket.h"
-#include "SettingsStore.h"
-#include "UDavuAdminMain.h"
+#include "app/UDavuAdminMain.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
 
 class ConnectionWatchdogTest : public QObject {
   Q_OBJECT

@@ -12,16 +12,16 @@
 #include <QtTest>
 
 #include "AppHarness.h"
-#include "Dialogs.h"
-#include "SharedState.h"
-#include "TSVVirtualTable.h"
-#include "USystReg.h"
-#include "UfrmActiveCalls.h"
-#include "UfrmAddEditResurs.h"
-#include "UfrmDAVUStatistik.h"
-#include "WireLiteral.h"
-#include "Widgets.h"
 #include "Controls.h"
+#include "WireLiteral.h"
+#include "app/Widgets.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
+#include "register/UfrmAddEditResurs.h"
+#include "widgets/Dialogs.h"
 
 using davu::test::Control;
 

@@ -7,19 +7,19 @@
 #include <stdexcept>
 
 #include "AppHarness.h"
-#include "AppStart.h"
-#include "ButtonPictures.h"
-#include "ClientSocket.h"
-#include "ProductVersion.h"
-#include "ReplyTarget.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "USystReg.h"
-#include "UDavuAdminMain.h"
-#include "UfrmActiveCalls.h"
-#include "UfrmDAVUStatistik.h"
-#include "Widgets.h"
 #include "Controls.h"
+#include "app/AppStart.h"
+#include "app/ButtonPictures.h"
+#include "app/ProductVersion.h"
+#include "app/UDavuAdminMain.h"
+#include "app/Widgets.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/ClientSocket.h"
+#include "common/ReplyTarget.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
 
 using davu::test::Control;
 

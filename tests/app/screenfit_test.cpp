@@ -11,11 +11,11 @@
 #include <memory>
 
 #include "AppHarness.h"
-#include "SharedState.h"
-#include "USystReg.h"
-#include "UDavuAdminMain.h"
-#include "UfrmActiveCalls.h"
-#include "UfrmDAVUStatistik.h"
+#include "app/UDavuAdminMain.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <QtTest>
 #include <optional>
 
-#include "AppStart.h"
-#include "ProductVersion.h"
 #include "SettingsSandbox.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "TextFormats.h"
-#include "Themes.h"
+#include "app/AppStart.h"
+#include "app/ProductVersion.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/TextFormats.h"
+#include "register/Themes.h"
 
 using namespace davu::textformats;
 

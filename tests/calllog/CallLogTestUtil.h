@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "ClientSocket.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "SettingsSandbox.h"
-#include "SharedState.h"
 #include "WireLiteral.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
 
 // A RETSQL payload as the dispatcher cuts it: "¤RETSQL:" + pieces + ":".
 inline std::string SqlPayload(const QStringList& rows) {

@@ -19,8 +19,8 @@
 #include <memory>
 #include <vector>
 
-#include "ReportRows.h"
-#include "WireText.h"
+#include "calllog/ReportRows.h"
+#include "common/WireText.h"
 
 namespace fixture {
 

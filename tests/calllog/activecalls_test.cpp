@@ -9,17 +9,17 @@
 #include <QtTest>
 #include <memory>
 
-#include "CallLogRouting.h"
-#include "CallLogSql.h"
 #include "CallLogTestUtil.h"
-#include "ClientIdentity.h"
-#include "Dialogs.h"
-#include "FakePlatform.h"
-#include "SharedState.h"
-#include "TSVVirtualTable.h"
-#include "UfrmActiveCalls.h"
-#include "protocol/Catalogue.h"
 #include "Controls.h"
+#include "FakePlatform.h"
+#include "calllog/CallLogRouting.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "common/ClientIdentity.h"
+#include "common/SharedState.h"
+#include "protocol/Catalogue.h"
+#include "widgets/Dialogs.h"
 
 using davu::test::Control;
 

@@ -6,14 +6,14 @@
 #include <memory>
 #include <stdexcept>
 
-#include "CallLogRouting.h"
 #include "CallLogTestUtil.h"
 #include "Controls.h"
 #include "FakePlatform.h"
-#include "SharedState.h"
-#include "TSVVirtualTable.h"
-#include "UfrmActiveCalls.h"
-#include "UfrmDAVUStatistik.h"
+#include "calllog/CallLogRouting.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/SharedState.h"
 
 using davu::test::Control;
 

@@ -2,7 +2,7 @@
 #include <QtTest>
 #include <vector>
 
-#include "CallLogSql.h"
+#include "calllog/CallLogSql.h"
 
 using IntList = std::vector<int>;
 Q_DECLARE_METATYPE(IntList)

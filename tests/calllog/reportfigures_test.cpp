@@ -5,13 +5,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "CsvWriter.h"
-#include "ReportFigures.h"
-#include "ReportFile.h"
 #include "ReportFixture.h"
-#include "ReportRows.h"
-#include "ReportText.h"
-#include "SummaryModel.h"
+#include "calllog/CsvWriter.h"
+#include "calllog/ReportFigures.h"
+#include "calllog/ReportFile.h"
+#include "calllog/ReportRows.h"
+#include "calllog/ReportText.h"
+#include "calllog/SummaryModel.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ReportFigures.h"
 #include "ReportFixture.h"
-#include "ReportPrinter.h"
-#include "XlsxWriter.h"
+#include "calllog/ReportFigures.h"
+#include "calllog/ReportPrinter.h"
+#include "calllog/XlsxWriter.h"
 
 namespace {
 

@@ -13,16 +13,16 @@
 #include <QtTest>
 #include <memory>
 
-#include "CallLogRouting.h"
-#include "CallLogSql.h"
 #include "CallLogTestUtil.h"
-#include "ClientIdentity.h"
-#include "FakePlatform.h"
-#include "SharedState.h"
-#include "TSVVirtualTable.h"
-#include "UfrmDAVUStatistik.h"
-#include "protocol/Catalogue.h"
 #include "Controls.h"
+#include "FakePlatform.h"
+#include "calllog/CallLogRouting.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/ClientIdentity.h"
+#include "common/SharedState.h"
+#include "protocol/Catalogue.h"
 
 using davu::test::Control;
 

@@ -20,19 +20,19 @@
 #include <QValueAxis>
 #include <QtTest>
 
-#include "CallLogRouting.h"
-#include "CallLogSql.h"
 #include "CallLogTestUtil.h"
-#include "ClientIdentity.h"
-#include "CsvWriter.h"
-#include "ReportFixture.h"
-#include "ReportPages.h"
-#include "ReportText.h"
-#include "StatistikReports.h"
-#include "SummaryModel.h"
-#include "UfrmDAVUStatistik.h"
-#include "protocol/Catalogue.h"
 #include "Controls.h"
+#include "ReportFixture.h"
+#include "calllog/CallLogRouting.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/CsvWriter.h"
+#include "calllog/ReportPages.h"
+#include "calllog/ReportText.h"
+#include "calllog/StatistikReports.h"
+#include "calllog/SummaryModel.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/ClientIdentity.h"
+#include "protocol/Catalogue.h"
 
 using davu::test::Control;
 

@@ -2,8 +2,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "TSVVirtualTable.h"
 #include "WireLiteral.h"
+#include "calllog/TSVVirtualTable.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <QtTest>
 #include <memory>
 
-#include "ClientIdentity.h"
 #include "FakePlatform.h"
 #include "SettingsSandbox.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
+#include "common/ClientIdentity.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
 
 using davu::platform::Hive;
 

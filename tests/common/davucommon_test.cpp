@@ -10,13 +10,13 @@
 #include <QtTest>
 #include <memory>
 
-#include "ClientSocket.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDAVUcommon.h"
-#include "platform/SleepWatcher.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/platform/SleepWatcher.h"
+#include "widgets/UDAVUcommon.h"
 
 class DavuCommonTest : public QObject {
   Q_OBJECT

@@ -11,11 +11,11 @@
 #include <functional>
 #include <memory>
 
-#include "Dialogs.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
-#include "UDAVUcommon.h"
-#include "platform/BalloonHint.h"
+#include "widgets/Dialogs.h"
+#include "widgets/UDAVUcommon.h"
+#include "widgets/platform/BalloonHint.h"
 
 namespace {
 // Runs `act` on the modal box once it is shown.

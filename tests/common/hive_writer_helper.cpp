@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "platform/SettingsHive.h"
+#include "common/platform/SettingsHive.h"
 
 int main(int argc, char** argv) {
   if (argc != 5) return 2;

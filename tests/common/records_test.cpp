@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "Records.h"
 #include "WireLiteral.h"
+#include "common/Records.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "platform/SettingsHive.h"
+#include "common/platform/SettingsHive.h"
 
 using namespace davu::platform;
 

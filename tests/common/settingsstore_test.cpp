@@ -7,15 +7,15 @@
 #include <QtTest>
 #include <memory>
 
-#include "ClientSocket.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "SettingsSandbox.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDAVUcommon.h"
-#include "WireText.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/WireText.h"
 #include "protocol/ReplyCutter.h"
+#include "widgets/UDAVUcommon.h"
 
 using davu::platform::Hive;
 

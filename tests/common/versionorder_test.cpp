@@ -1,7 +1,7 @@
 // Server versions compared part by part as numbers.
 #include <QTest>
 
-#include "VersionOrder.h"
+#include "common/VersionOrder.h"
 
 class VersionOrderTest : public QObject {
   Q_OBJECT

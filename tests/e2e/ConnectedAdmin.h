@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QString>
 
-#include "FakeServer.h"
-#include "SettingsStore.h"
-#include "UDavuAdminMain.h"
 #include "Controls.h"
+#include "FakeServer.h"
+#include "app/UDavuAdminMain.h"
+#include "common/SettingsStore.h"
 
 using davu::test::Control;
 

@@ -8,17 +8,17 @@
 #include <QtTest>
 #include <memory>
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "ServerProcess.h"
 #include "SettingsSandbox.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDavuAdminMain.h"
-#include "ClientSocket.h"
-#include "Widgets.h"
+#include "app/UDavuAdminMain.h"
+#include "app/Widgets.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
 #include "protocol/Catalogue.h"
-#include "Controls.h"
 
 using davu::test::Control;
 

@@ -11,18 +11,18 @@
 #include <algorithm>
 #include <memory>
 
-#include "ClientSocket.h"
 #include "ConnectedAdmin.h"
+#include "Controls.h"
 #include "DatabaseRows.h"
 #include "FakePlatform.h"
 #include "ServerProcess.h"
 #include "SettingsSandbox.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDavuAdminMain.h"
-#include "USystReg.h"
-#include "UfrmAddEditKlient.h"
-#include "Controls.h"
+#include "app/UDavuAdminMain.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
+#include "register/UfrmAddEditKlient.h"
 
 using davu::test::Control;
 

@@ -12,20 +12,20 @@
 #include <memory>
 
 #include "ConnectedAdmin.h"
+#include "Controls.h"
 #include "DatabaseRows.h"
-#include "Dialogs.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "ServerProcess.h"
 #include "SettingsSandbox.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UCheckedGroupBox.h"
-#include "UDavuAdminMain.h"
-#include "USystReg.h"
-#include "UfrmAddEditResurs.h"
-#include "Widgets.h"
-#include "Controls.h"
+#include "app/UDavuAdminMain.h"
+#include "app/Widgets.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "register/UCheckedGroupBox.h"
+#include "register/USystReg.h"
+#include "register/UfrmAddEditResurs.h"
+#include "widgets/Dialogs.h"
 
 using davu::test::Control;
 

@@ -16,21 +16,21 @@
 #include <QtTest>
 #include <memory>
 
-#include "ClientSocket.h"
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
-#include "ReportFigures.h"
-#include "ReportPages.h"
 #include "ServerProcess.h"
 #include "SettingsSandbox.h"
-#include "SharedState.h"
-#include "StatistikReports.h"
-#include "TSVVirtualTable.h"
-#include "Themes.h"
-#include "UDavuAdminMain.h"
-#include "UfrmDAVUStatistik.h"
-#include "Widgets.h"
-#include "Controls.h"
+#include "app/UDavuAdminMain.h"
+#include "app/Widgets.h"
+#include "calllog/ReportFigures.h"
+#include "calllog/ReportPages.h"
+#include "calllog/StatistikReports.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "register/Themes.h"
 
 using davu::test::Control;
 

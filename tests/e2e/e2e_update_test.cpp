@@ -14,9 +14,9 @@
 
 #include "FakeServer.h"
 #include "ServerProcess.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
 #include "TestSigner.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
 #include "protocol/Catalogue.h"
 
 namespace {

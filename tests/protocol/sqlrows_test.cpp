@@ -1,8 +1,8 @@
 #include <QTest>
 
 #include "WireBytes.h"
-#include "protocol/MessageScanner.h"
 #include "protocol/Envelope.h"
+#include "protocol/MessageScanner.h"
 #include "protocol/SqlRows.h"
 
 using namespace davu::proto;

@@ -1,11 +1,11 @@
 #include "RegisterTestEnv.h"
 
-#include "ClientSocket.h"
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
-#include "SharedState.h"
-#include "USystReg.h"
-#include "Controls.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
 
 #include <QListView>
 #include <QtTest>

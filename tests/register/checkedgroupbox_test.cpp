@@ -7,9 +7,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "Themes.h"
-#include "UCheckedGroupBox.h"
 #include "Controls.h"
+#include "register/Themes.h"
+#include "register/UCheckedGroupBox.h"
 
 using davu::test::Control;
 

@@ -7,17 +7,17 @@
 #include <QLabel>
 #include <QtTest>
 
-#include "ClientIdentity.h"
-#include "ClientSocket.h"
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "RegisterTestEnv.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "USystReg.h"
-#include "WireText.h"
+#include "common/ClientIdentity.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/WireText.h"
 #include "protocol/Catalogue.h"
-#include "Controls.h"
+#include "register/USystReg.h"
 
 using davu::test::Control;
 

@@ -11,15 +11,15 @@
 #include <QSplitter>
 #include <QtTest>
 
-#include "ClientSocket.h"
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "RegisterTestEnv.h"
-#include "SharedState.h"
-#include "USystReg.h"
-#include "UfrmAddEditKlient.h"
 #include "WireLiteral.h"
-#include "Controls.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
+#include "register/UfrmAddEditKlient.h"
 
 using davu::test::Control;
 

@@ -7,15 +7,15 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "Dialogs.h"
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "RegisterTestEnv.h"
-#include "SharedState.h"
-#include "UCheckedGroupBox.h"
-#include "USystReg.h"
-#include "UfrmAddEditResurs.h"
-#include "Controls.h"
+#include "common/SharedState.h"
+#include "register/UCheckedGroupBox.h"
+#include "register/USystReg.h"
+#include "register/UfrmAddEditResurs.h"
+#include "widgets/Dialogs.h"
 
 using davu::test::Control;
 

@@ -5,17 +5,17 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "ClientSocket.h"
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "RegisterTestEnv.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "Themes.h"
-#include "USystReg.h"
-#include "WireText.h"
+#include "common/ClientSocket.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "common/WireText.h"
 #include "protocol/Catalogue.h"
-#include "Controls.h"
+#include "register/Themes.h"
+#include "register/USystReg.h"
 
 using davu::test::Control;
 

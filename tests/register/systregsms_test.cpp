@@ -5,11 +5,11 @@
 #include <QStyle>
 #include <QtTest>
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "RegisterTestEnv.h"
-#include "USystReg.h"
-#include "Controls.h"
+#include "register/USystReg.h"
 
 using davu::test::Control;
 

@@ -17,14 +17,14 @@
 #include <algorithm>
 #include <memory>
 
-#include "CallLogRouting.h"
-#include "ColourContrast.h"
-#include "FakePlatform.h"
-#include "SharedState.h"
-#include "Themes.h"
-#include "UfrmActiveCalls.h"
-#include "WireText.h"
 #include "Controls.h"
+#include "FakePlatform.h"
+#include "calllog/CallLogRouting.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "common/SharedState.h"
+#include "common/WireText.h"
+#include "register/Themes.h"
+#include "widgets/ColourContrast.h"
 
 using davu::test::Control;
 

@@ -5,7 +5,7 @@
 #include <QStyle>
 #include <QtTest>
 
-#include "Themes.h"
+#include "register/Themes.h"
 
 namespace {
 // The style a look is built on, under the program's own drawing of edges.

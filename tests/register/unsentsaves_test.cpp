@@ -8,16 +8,16 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "ClientSocket.h"
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "RegisterTestEnv.h"
-#include "SharedState.h"
-#include "USystReg.h"
-#include "UfrmAddEditKlient.h"
-#include "UfrmAddEditResurs.h"
 #include "WireLiteral.h"
-#include "Controls.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
+#include "register/UfrmAddEditKlient.h"
+#include "register/UfrmAddEditResurs.h"
 
 using davu::test::Control;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "DavuServer.h"
 #include "WireLiteral.h"
+#include "server/DavuServer.h"
 
 class ServerHarness {
  public:

@@ -2,9 +2,9 @@
 // network gets its connection closed before a byte is read or written.
 #include <QTest>
 
-#include "AllowList.h"
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
+#include "server/AllowList.h"
 
 using namespace davu::server;
 

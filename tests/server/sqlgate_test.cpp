@@ -4,9 +4,9 @@
 #include <QTest>
 
 #include "ServerHarness.h"
-#include "SqlGate.h"
-#include "SqlLimits.h"
 #include "protocol/Catalogue.h"
+#include "server/SqlGate.h"
+#include "server/SqlLimits.h"
 
 using namespace davu::proto;
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "common/platform/Platform.h"
 
 struct FakeClock final : davu::platform::Clock {
   QDateTime current{QDate(2024, 5, 3), QTime(10, 22, 33)};

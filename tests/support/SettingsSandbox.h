@@ -14,7 +14,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include "platform/SettingsHive.h"
+#include "common/platform/SettingsHive.h"
 
 class SettingsSandbox {
  public:

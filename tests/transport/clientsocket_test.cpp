@@ -6,8 +6,8 @@
 #include <QtTest>
 #include <sys/socket.h>
 
-#include "ClientSocket.h"
 #include "FakeServer.h"
+#include "common/ClientSocket.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <QDir>
 #include <QFile>
 
-#include "ProgramInstaller.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDAVUcommon.h"
-#include "UUpdateCheck.h"
-#include "UpdateState.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
 #include "protocol/Envelope.h"
+#include "update/ProgramInstaller.h"
+#include "update/UUpdateCheck.h"
+#include "update/UpdateState.h"
+#include "widgets/UDAVUcommon.h"
 
 std::string ProgramReply(std::string_view file) {
   return davu::proto::Frame("\xA4RETNEWCLIENT:" + std::string(file) + ":RETNEWCLIENT\xA4");

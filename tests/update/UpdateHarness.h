@@ -9,11 +9,11 @@
 #include <memory>
 #include <string>
 
-#include "ClientSocket.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "SettingsSandbox.h"
 #include "TestSigner.h"
+#include "common/ClientSocket.h"
 
 class TfrmDAVUcommon;
 class TUpdateCheck;

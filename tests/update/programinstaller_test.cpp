@@ -4,9 +4,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ProgramInstaller.h"
 #include "TestSigner.h"
-#include "UpdateKeys.h"
+#include "update/ProgramInstaller.h"
+#include "update/UpdateKeys.h"
 
 namespace {
 

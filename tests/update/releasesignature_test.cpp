@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ReleaseSignature.h"
 #include "TestSigner.h"
+#include "update/ReleaseSignature.h"
 
 using namespace davu::update;
 

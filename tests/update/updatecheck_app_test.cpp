@@ -9,18 +9,18 @@
 #include <memory>
 
 #include "AppHarness.h"
-#include "ClientSocket.h"
-#include "SettingsSandbox.h"
-#include "SharedState.h"
-#include "TestSigner.h"
-#include "UDAVUcommon.h"
-#include "UDavuAdminMain.h"
-#include "USystReg.h"
-#include "UUpdateCheck.h"
-#include "UpdateCheckHook.h"
-#include "UpdateState.h"
-#include "protocol/Catalogue.h"
 #include "Controls.h"
+#include "SettingsSandbox.h"
+#include "TestSigner.h"
+#include "app/UDavuAdminMain.h"
+#include "app/UpdateCheckHook.h"
+#include "common/ClientSocket.h"
+#include "common/SharedState.h"
+#include "protocol/Catalogue.h"
+#include "register/USystReg.h"
+#include "update/UUpdateCheck.h"
+#include "update/UpdateState.h"
+#include "widgets/UDAVUcommon.h"
 
 using davu::test::Control;
 

@@ -9,17 +9,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ProgramInstaller.h"
-#include "RunningProgram.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "UDAVUcommon.h"
-#include "UUpdateCheck.h"
 #include "UpdateHarness.h"
-#include "UpdateState.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
 #include "protocol/Envelope.h"
 #include "protocol/ReplyCutter.h"
 #include "protocol/UpdateStream.h"
+#include "update/ProgramInstaller.h"
+#include "update/RunningProgram.h"
+#include "update/UUpdateCheck.h"
+#include "update/UpdateState.h"
+#include "widgets/UDAVUcommon.h"
 
 namespace {
 

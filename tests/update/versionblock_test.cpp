@@ -2,8 +2,8 @@
 #include <QtTest>
 #include <string>
 
-#include "ExecutableImage.h"
-#include "VersionBlock.h"
+#include "update/ExecutableImage.h"
+#include "update/VersionBlock.h"
 
 using namespace davu::version;
 

@@ -4,9 +4,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "CEVersionInfo.h"
-#include "ExecutableImage.h"
-#include "VersionBlock.h"
+#include "update/CEVersionInfo.h"
+#include "update/ExecutableImage.h"
+#include "update/VersionBlock.h"
 
 using namespace davu::version;
 

@@ -26,18 +26,18 @@
 #include <memory>
 #include <string>
 
-#include "CallLogRouting.h"
-#include "SettingsStore.h"
-#include "SharedState.h"
-#include "TSVVirtualTable.h"
-#include "Themes.h"
-#include "UDavuAdminMain.h"
-#include "USystReg.h"
-#include "UCheckedGroupBox.h"
-#include "UfrmActiveCalls.h"
-#include "UfrmAddEditKlient.h"
-#include "UfrmAddEditResurs.h"
-#include "UfrmDAVUStatistik.h"
+#include "app/UDavuAdminMain.h"
+#include "calllog/CallLogRouting.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUStatistik.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "register/Themes.h"
+#include "register/UCheckedGroupBox.h"
+#include "register/USystReg.h"
+#include "register/UfrmAddEditKlient.h"
+#include "register/UfrmAddEditResurs.h"
 
 namespace {
 

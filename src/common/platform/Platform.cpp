@@ -1,4 +1,4 @@
-#include "Platform.h"
+#include "common/platform/Platform.h"
 
 #include <QHostInfo>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "SettingsHive.h"
+#include "common/platform/SettingsHive.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "SleepWatcher.h"
+#include "common/platform/SleepWatcher.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

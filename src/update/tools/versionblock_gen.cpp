@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "VersionBlock.h"
+#include "update/VersionBlock.h"
 
 using namespace davu::version;
 

@@ -1,4 +1,4 @@
-#include "BalloonHint.h"
+#include "widgets/platform/BalloonHint.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

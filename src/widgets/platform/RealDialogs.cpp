@@ -1,4 +1,4 @@
-#include "RealDialogs.h"
+#include "widgets/platform/RealDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

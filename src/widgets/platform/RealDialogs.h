@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/Platform.h"
+#include "common/platform/Platform.h"
 
 namespace davu::platform {
 // Shows the shared balloon: title, text, screen point, display time, kind.
