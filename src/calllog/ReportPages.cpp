@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "ChoiceListAccessible.h"
 #include "ReportCharts.h"
 #include "ReportFigures.h"
 #include "ReportRows.h"
@@ -76,6 +77,7 @@ void SummaryPage::setReport(const ReportRows& rows, std::shared_ptr<const Report
 }
 
 ChartsPage::ChartsPage(QWidget* parent) : QWidget(parent) {
+  davu::a11y::NameChoiceListsByCaption();
   const auto view = [this](const char* name) {
     auto* v = new QChartView(this);
     v->setObjectName(QLatin1String(name));

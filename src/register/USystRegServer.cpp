@@ -5,6 +5,7 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 
+#include "ChoiceListAccessible.h"
 #include "Dialogs.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
@@ -70,6 +71,7 @@ QLabel* Caption(const char* name, const QString& text, QWidget* buddy) {
 
 TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   setObjectName(QStringLiteral("tsServersettings"));
+  davu::a11y::NameChoiceListsByCaption();
 
   edServername = TextField("edServername");
   edServername->setPlaceholderText(

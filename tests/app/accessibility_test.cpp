@@ -174,25 +174,36 @@ class AccessibilityTest : public QObject {
     QCOMPARE(names_.value(control), name);
   }
 
-  // Qt names a choice list by its value on Linux and ties its caption to it
-  // as a label relation, which is what the reader says before the value.
-  void choiceListsAreLabelledByTheirCaptions_data() {
+  // A choice list is named by its caption (Qt on Linux would name it by the
+  // chosen entry), says the chosen entry as its value, ties its caption to it
+  // as a label relation and holds its drop-down list.
+  void choiceListsAreNamedByTheirCaptions_data() {
     QTest::addColumn<QString>("combo");
     QTest::addColumn<QString>("caption");
     QTest::newRow("theme") << "ComboBox1" << "Utseende:";
     QTest::newRow("chart") << "cbDiagram" << "Diagram:";
   }
-  void choiceListsAreLabelledByTheirCaptions() {
+  void choiceListsAreNamedByTheirCaptions() {
     QFETCH(QString, combo);
     QFETCH(QString, caption);
     TfrmDAVUStatistik s(h_->w.get());
-    QWidget* box = combo == QLatin1String("ComboBox1") ? static_cast<QWidget*>(h_->w->frmSystreg->tsServersettings->ComboBox1)
-                                                      : s.findChild<QWidget*>(combo);
+    QComboBox* box = combo == QLatin1String("ComboBox1") ? h_->w->frmSystreg->tsServersettings->ComboBox1
+                                                        : s.findChild<QComboBox*>(combo);
     QVERIFY(box);
+    QVERIFY(box->count() > 1);
+    box->setCurrentIndex(1);
     QAccessibleInterface* i = QAccessible::queryAccessibleInterface(box);
+    QCOMPARE(i->role(), QAccessible::ComboBox);
+    QCOMPARE(i->text(QAccessible::Name), caption);
+    QCOMPARE(i->text(QAccessible::Value), box->itemText(1));
     QStringList labels;
     for (const auto& [label, relation] : i->relations(QAccessible::Label)) labels << label->text(QAccessible::Name);
     QCOMPARE(labels, QStringList{caption});
+    QCOMPARE(i->childCount(), 1);
+    QCOMPARE(i->child(0)->object(), box->view());
+    QCOMPARE(i->indexOfChild(i->child(0)), 0);
+    QVERIFY(i->state().expandable);
+    QVERIFY(!i->state().expanded);
   }
 
   void theMainWindowIsAWindow() {
