@@ -18,6 +18,7 @@
 #include "ReportFigures.h"
 #include "ReportRows.h"
 #include "ReportText.h"
+#include "ShownCellsGrid.h"
 #include "SummaryModel.h"
 
 SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
@@ -32,7 +33,7 @@ SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
   sorted->setSourceModel(model);
   sorted->setSortRole(SummaryModel::SortRole);
 
-  gridSammanfattning = new QTableView(this);
+  gridSammanfattning = new davu::ShownCellsGrid(this);
   gridSammanfattning->setObjectName(QStringLiteral("gridSammanfattning"));
   gridSammanfattning->setModel(sorted);
   gridSammanfattning->setSortingEnabled(true);

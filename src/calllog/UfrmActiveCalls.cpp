@@ -16,6 +16,7 @@
 #include "KeyboardAccess.h"
 #include "ScreenFit.h"
 #include "SharedState.h"
+#include "ShownCellsGrid.h"
 #include "TSVVirtualTable.h"
 #include "WireText.h"
 #include "platform/Platform.h"
@@ -39,7 +40,7 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtAct
   SVVirtualTable1->setSQL(QString::fromLatin1(davu::calllog::kActiveCallsTableSql));
   SVVirtualTable1->setCheckColumn(QStringLiteral("Radera"));
 
-  DBGrid1 = new QTableView(this);
+  DBGrid1 = new davu::ShownCellsGrid(this);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
   davu::calllog::SetupGrid(DBGrid1, SVVirtualTable1,
                      {{"Radera", 6, QStringLiteral("Radera")},

@@ -24,6 +24,7 @@
 #include "ClientSocket.h"
 #include "KeyboardAccess.h"
 #include "ScreenFit.h"
+#include "ShownCellsGrid.h"
 #include "ShownTabsAccessible.h"
 #include "SettingsStore.h"
 #include "SharedState.h"
@@ -122,7 +123,7 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   TabSheet1 = new QWidget;
   TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
   PageControl1->addTab(TabSheet1, QStringLiteral("Text statistik"));
-  DBGrid1 = new QTableView(TabSheet1);
+  DBGrid1 = new davu::ShownCellsGrid(TabSheet1);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
   davu::calllog::SetupGrid(DBGrid1, SVVirtualTable1,
                      {{"FRIENDLYNAME", 25, QStringLiteral("Klientnamn")},

@@ -19,6 +19,7 @@ struct AccessibleFindings {
 
 // Walks everything `window` shows. A problem is: an interactive control
 // without a name or named by its objectName; anything that is hidden but
-// reported as showing (a widget, a tab of the tab bar, a cell of a hidden
-// column).
+// reported as showing (a widget, a tab of the tab bar); a grid's cell or title
+// of a hidden column, row or title row, even marked invisible; a grid's table
+// that counts hidden columns or rows.
 AccessibleFindings WalkAccessible(QWidget* window);

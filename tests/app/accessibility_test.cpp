@@ -14,6 +14,7 @@
 #include "CallLogRouting.h"
 #include "Records.h"
 #include "SharedState.h"
+#include "ShownCellsGrid.h"
 #include "TSVVirtualTable.h"
 #include "USystReg.h"
 #include "UfrmActiveCalls.h"
@@ -204,6 +205,66 @@ class AccessibilityTest : public QObject {
     QCOMPARE(i->indexOfChild(i->child(0)), 0);
     QVERIFY(i->state().expandable);
     QVERIFY(!i->state().expanded);
+  }
+
+  // The active calls as a reader walks them: six columns by their titles, no
+  // call number anywhere, the cells where the table interface says, a tick
+  // by the cell's toggle action.
+  void theActiveCallsGridHoldsWhatShows() {
+    TfrmDAVUActiveCalls c(h_->w.get());
+    c.show();
+    RouteSqlReply(W(kCalls));
+    QTableView* grid = c.DBGrid1;
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(grid);
+    QAccessibleTableInterface* t = i->tableInterface();
+    QVERIFY(t);
+    QCOMPARE(t->rowCount(), 2);
+    QStringList titles;
+    for (int col = 0; col < t->columnCount(); ++col) titles << t->columnDescription(col);
+    QCOMPARE(titles, (QStringList{"Radera", "Klientnamn", "Resursnamn", "Påkallad", "På väg", "SMS skickat"}));
+
+    QStringList said;
+    for (int n = 0; n < i->childCount(); ++n) said << i->child(n)->text(QAccessible::Name);
+    QVERIFY2(!said.contains(QStringLiteral("12")) && !said.contains(QStringLiteral("14")) &&
+                 !said.contains(QStringLiteral("LOPNR")),
+             qPrintable(said.join(u'|')));
+    QCOMPARE(i->childCount(), 6 + 2 * 6);  // the titles, then the rows
+    for (int row = 0; row < 2; ++row) {
+      for (int col = 0; col < 6; ++col) {
+        QAccessibleInterface* cell = t->cellAt(row, col);
+        QVERIFY(cell);
+        QCOMPARE(cell->tableCellInterface()->rowIndex(), row);
+        QCOMPARE(cell->tableCellInterface()->columnIndex(), col);
+        QCOMPARE(cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name), titles[col]);
+        QCOMPARE(i->indexOfChild(cell), 6 + row * 6 + col);
+        QCOMPARE(i->child(i->indexOfChild(cell)), cell);
+      }
+    }
+    QCOMPARE(t->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("Lab"));
+    QCOMPARE(t->cellAt(1, 2)->text(QAccessible::Name), QStringLiteral("Rum 2"));
+    const QRect lab = t->cellAt(1, 1)->rect();
+    QCOMPARE(i->childAt(lab.center().x(), lab.center().y()), t->cellAt(1, 1));
+
+    // The focus and selection events name a cell by the grid's numbering
+    // (Qt sends no events on the offscreen platform, so the numbering itself
+    // is checked): the shown cells where the tree has them, the call number
+    // nowhere.
+    auto* shown = qobject_cast<davu::ShownCellsGrid*>(grid);
+    QVERIFY(shown);
+    const int lopnr = c.SVVirtualTable1->fieldIndex(QStringLiteral("LOPNR"));
+    for (int row = 0; row < 2; ++row) {
+      QCOMPARE(shown->accessibleChildOf(grid->model()->index(row, lopnr)), -1);
+      for (int col = 0; col < 6; ++col) {
+        const int child = shown->accessibleChildOf(grid->model()->index(row, shown->shownColumns()[col]));
+        QCOMPARE(i->child(child), t->cellAt(row, col));
+      }
+    }
+
+    QAccessibleActionInterface* tick = t->cellAt(1, 0)->actionInterface();
+    QVERIFY(tick && tick->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    tick->doAction(QAccessibleActionInterface::toggleAction());
+    QCOMPARE(c.SVVirtualTable1->value(1, QStringLiteral("Radera")), QStringLiteral("T"));
+    QVERIFY(t->cellAt(1, 0)->state().checked);
   }
 
   void theMainWindowIsAWindow() {

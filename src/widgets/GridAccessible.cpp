@@ -1,0 +1,314 @@
+#include "GridAccessible.h"
+
+#include <QAccessibleWidget>
+#include <QHeaderView>
+#include <QPointer>
+#include <map>
+#include <utility>
+
+#include "ShownCellsGrid.h"
+#include "ShownTabsAccessible.h"
+
+namespace davu::a11y {
+
+namespace {
+
+QRect Global(const QWidget* w, const QRect& r) { return r.translated(w->mapToGlobal(QPoint(0, 0))); }
+
+// What cells and titles share: the grid they belong to.
+class GridPart : public QAccessibleInterface {
+ public:
+  explicit GridPart(ShownCellsGrid* grid) : grid_(grid) {}
+
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return grid_ ? grid_->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(grid_.data()); }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  void setText(QAccessible::Text, const QString&) override {}
+
+ protected:
+  QPointer<ShownCellsGrid> grid_;
+};
+
+// The title of a shown column (or of a shown row, while row titles show).
+class TitleCell final : public GridPart {
+ public:
+  TitleCell(ShownCellsGrid* grid, Qt::Orientation o, int section) : GridPart(grid), o_(o), section_(section) {}
+
+  QHeaderView* header() const { return o_ == Qt::Horizontal ? grid_->horizontalHeader() : grid_->verticalHeader(); }
+  bool isValid() const override { return grid_ && grid_->model() && section_ < header()->count(); }
+  QAccessible::Role role() const override {
+    return o_ == Qt::Horizontal ? QAccessible::ColumnHeader : QAccessible::RowHeader;
+  }
+  QString text(QAccessible::Text t) const override {
+    if (!isValid()) return {};
+    if (t == QAccessible::Name) return grid_->model()->headerData(section_, o_, Qt::DisplayRole).toString();
+    if (t == QAccessible::Description) return grid_->model()->headerData(section_, o_, Qt::ToolTipRole).toString();
+    return {};
+  }
+  QRect rect() const override {
+    if (!isValid()) return {};
+    QHeaderView* h = header();
+    const int pos = h->sectionViewportPosition(section_), size = h->sectionSize(section_);
+    return Global(h->viewport(), o_ == Qt::Horizontal ? QRect(pos, 0, size, h->height()) : QRect(0, pos, h->width(), size));
+  }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    if (!isValid()) {
+      s.invalid = true;
+      return s;
+    }
+    s.invisible = !header()->isVisible();
+    s.disabled = !header()->isEnabled();
+    return s;
+  }
+
+ private:
+  Qt::Orientation o_;
+  int section_;
+};
+
+// One cell of a shown column and row, by the model's row and column.
+class GridCell final : public GridPart, public QAccessibleTableCellInterface, public QAccessibleActionInterface {
+ public:
+  GridCell(ShownCellsGrid* grid, int row, int column) : GridPart(grid), row_(row), column_(column) {}
+
+  QModelIndex index() const {
+    return grid_ && grid_->model() ? grid_->model()->index(row_, column_, grid_->rootIndex()) : QModelIndex();
+  }
+  bool isValid() const override { return index().isValid(); }
+  QAccessible::Role role() const override { return QAccessible::Cell; }
+
+  QString text(QAccessible::Text t) const override {
+    const QModelIndex i = index();
+    if (!i.isValid()) return {};
+    if (t == QAccessible::Name) {
+      const QVariant own = i.data(Qt::AccessibleTextRole);
+      return own.isValid() ? own.toString() : i.data(Qt::DisplayRole).toString();
+    }
+    if (t == QAccessible::Description) {
+      const QVariant own = i.data(Qt::AccessibleDescriptionRole);
+      return own.isValid() ? own.toString() : i.data(Qt::ToolTipRole).toString();
+    }
+    return {};
+  }
+  QRect rect() const override {
+    const QModelIndex i = index();
+    return i.isValid() ? Global(grid_->viewport(), grid_->visualRect(i)) : QRect();
+  }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    const QModelIndex i = index();
+    if (!i.isValid()) {
+      s.invalid = true;
+      return s;
+    }
+    // Scrolled out of sight: there, but not on screen.
+    s.invisible = !grid_->isVisible() || !grid_->viewport()->rect().intersects(grid_->visualRect(i));
+    const Qt::ItemFlags flags = i.flags();
+    s.disabled = !(flags & Qt::ItemIsEnabled) || !grid_->isEnabled();
+    s.focusable = true;
+    s.focused = grid_->currentIndex() == i;
+    s.selectable = (flags & Qt::ItemIsSelectable) && grid_->selectionMode() != QAbstractItemView::NoSelection;
+    s.selected = grid_->selectionModel() && grid_->selectionModel()->isSelected(i);
+    const QVariant check = i.data(Qt::CheckStateRole);
+    if ((flags & Qt::ItemIsUserCheckable) && check.isValid()) {
+      s.checkable = true;
+      s.checked = check.toInt() == Qt::Checked;
+      s.checkStateMixed = check.toInt() == Qt::PartiallyChecked;
+    }
+    return s;
+  }
+
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    if (t == QAccessible::TableCellInterface) return static_cast<QAccessibleTableCellInterface*>(this);
+    if (t == QAccessible::ActionInterface) return static_cast<QAccessibleActionInterface*>(this);
+    return nullptr;
+  }
+
+  // The cell in the grid's shown numbering.
+  bool isSelected() const override { return state().selected; }
+  int columnExtent() const override { return 1; }
+  int rowExtent() const override { return 1; }
+  int columnIndex() const override { return grid_ ? grid_->shownColumn(column_) : -1; }
+  int rowIndex() const override { return grid_ ? grid_->shownRow(row_) : -1; }
+  QList<QAccessibleInterface*> columnHeaderCells() const override {
+    if (!grid_ || !grid_->titleRowShows()) return {};
+    QAccessibleInterface* grid = parent();
+    QAccessibleInterface* title = grid ? grid->child(columnIndex()) : nullptr;
+    return title ? QList<QAccessibleInterface*>{title} : QList<QAccessibleInterface*>{};
+  }
+  QList<QAccessibleInterface*> rowHeaderCells() const override { return {}; }
+  QAccessibleInterface* table() const override { return parent(); }
+
+  QStringList actionNames() const override {
+    QStringList names{setFocusAction()};
+    if (state().checkable) names << toggleAction();
+    return names;
+  }
+  void doAction(const QString& name) override {
+    const QModelIndex i = index();
+    if (!i.isValid()) return;
+    if (name == setFocusAction()) grid_->setCurrentIndex(i);
+    if (name == toggleAction() && state().checkable && !state().disabled)
+      grid_->model()->setData(i, state().checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+  }
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+ private:
+  int row_, column_;
+};
+
+class GridInterface final : public QAccessibleWidget, public QAccessibleTableInterface {
+ public:
+  explicit GridInterface(ShownCellsGrid* grid) : QAccessibleWidget(grid, QAccessible::Table) {}
+  ~GridInterface() override { forget(); }
+
+  ShownCellsGrid* grid() const { return static_cast<ShownCellsGrid*>(widget()); }
+
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    if (t == QAccessible::TableInterface) return static_cast<QAccessibleTableInterface*>(this);
+    return QAccessibleWidget::interface_cast(t);
+  }
+
+  int childCount() const override {
+    const int columns = columnCount();
+    return (grid()->titleRowShows() ? columns : 0) + rowCount() * (columns + (grid()->rowTitlesShow() ? 1 : 0));
+  }
+  QAccessibleInterface* child(int index) const override {
+    const std::vector<int> columns = grid()->shownColumns();
+    const int n = static_cast<int>(columns.size());
+    if (index < 0 || n == 0) return nullptr;
+    if (grid()->titleRowShows()) {
+      if (index < n) return part({-1, columns[index]}, [&] { return new TitleCell(grid(), Qt::Horizontal, columns[index]); });
+      index -= n;
+    }
+    const int rowTitle = grid()->rowTitlesShow() ? 1 : 0;
+    const int row = grid()->logicalRow(index / (n + rowTitle));
+    const int column = index % (n + rowTitle) - rowTitle;
+    if (row < 0) return nullptr;
+    if (column < 0) return part({row, -1}, [&] { return new TitleCell(grid(), Qt::Vertical, row); });
+    return part({row, columns[column]}, [&] { return new GridCell(grid(), row, columns[column]); });
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    for (const auto& [at, id] : parts_)
+      if (QAccessible::accessibleInterface(id) == child) return indexOf(at);
+    return -1;
+  }
+  QAccessibleInterface* childAt(int x, int y) const override {
+    const QPoint p = grid()->viewport()->mapFromGlobal(QPoint(x, y));
+    const int child = grid()->accessibleChildOf(grid()->indexAt(p));
+    return child >= 0 ? this->child(child) : nullptr;
+  }
+
+  // The table in the shown numbering.
+  QAccessibleInterface* caption() const override { return nullptr; }
+  QAccessibleInterface* summary() const override { return nullptr; }
+  int columnCount() const override { return static_cast<int>(grid()->shownColumns().size()); }
+  int rowCount() const override { return grid()->shownRowCount(); }
+  QAccessibleInterface* cellAt(int row, int column) const override {
+    const std::vector<int> columns = grid()->shownColumns();
+    const int r = grid()->logicalRow(row);
+    if (r < 0 || column < 0 || column >= static_cast<int>(columns.size())) return nullptr;
+    return child(grid()->accessibleChildOf(grid()->model()->index(r, columns[column], grid()->rootIndex())));
+  }
+  QString columnDescription(int column) const override {
+    const std::vector<int> columns = grid()->shownColumns();
+    if (column < 0 || column >= static_cast<int>(columns.size())) return {};
+    return grid()->model()->headerData(columns[column], Qt::Horizontal).toString();
+  }
+  QString rowDescription(int row) const override {
+    const int r = grid()->logicalRow(row);
+    return r < 0 ? QString() : grid()->model()->headerData(r, Qt::Vertical).toString();
+  }
+  int selectedCellCount() const override { return static_cast<int>(selectedCells().size()); }
+  QList<QAccessibleInterface*> selectedCells() const override {
+    QList<QAccessibleInterface*> cells;
+    if (!grid()->selectionModel()) return cells;
+    for (const QModelIndex& i : grid()->selectionModel()->selectedIndexes())
+      if (QAccessibleInterface* c = child(grid()->accessibleChildOf(i))) cells << c;
+    return cells;
+  }
+  int selectedColumnCount() const override { return static_cast<int>(selectedColumns().size()); }
+  int selectedRowCount() const override { return static_cast<int>(selectedRows().size()); }
+  QList<int> selectedColumns() const override {
+    QList<int> shown;
+    if (!grid()->selectionModel()) return shown;
+    for (const QModelIndex& i : grid()->selectionModel()->selectedColumns(0))
+      if (const int c = grid()->shownColumn(i.column()); c >= 0) shown << c;
+    return shown;
+  }
+  QList<int> selectedRows() const override {
+    QList<int> shown;
+    if (!grid()->selectionModel()) return shown;
+    for (const QModelIndex& i : grid()->selectionModel()->selectedRows(0))
+      if (const int r = grid()->shownRow(i.row()); r >= 0) shown << r;
+    return shown;
+  }
+  bool isColumnSelected(int column) const override { return selectedColumns().contains(column); }
+  bool isRowSelected(int row) const override { return selectedRows().contains(row); }
+  bool selectRow(int row) override { return selectLine(grid()->logicalRow(row), -1, QItemSelectionModel::Select); }
+  bool selectColumn(int column) override { return selectLine(-1, logicalColumn(column), QItemSelectionModel::Select); }
+  bool unselectRow(int row) override { return selectLine(grid()->logicalRow(row), -1, QItemSelectionModel::Deselect); }
+  bool unselectColumn(int column) override {
+    return selectLine(-1, logicalColumn(column), QItemSelectionModel::Deselect);
+  }
+
+  // Rows come and go with the model: the parts are made again as asked for.
+  void modelChange(QAccessibleTableModelChangeEvent* event) override {
+    if (event->modelChangeType() != QAccessibleTableModelChangeEvent::DataChanged) forget();
+  }
+
+ private:
+  using At = std::pair<int, int>;  // model row (-1: title row), model column (-1: row title)
+
+  template <typename Make>
+  QAccessibleInterface* part(At at, Make make) const {
+    auto it = parts_.find(at);
+    if (it == parts_.end()) it = parts_.emplace(at, QAccessible::registerAccessibleInterface(make())).first;
+    return QAccessible::accessibleInterface(it->second);
+  }
+  int indexOf(At at) const {
+    const auto [row, column] = at;
+    if (row < 0) return grid()->titleRowShows() ? grid()->shownColumn(column) : -1;
+    if (column < 0) {
+      const int r = grid()->shownRow(row);
+      if (r < 0 || !grid()->rowTitlesShow()) return -1;
+      return (grid()->titleRowShows() ? columnCount() : 0) + r * (columnCount() + 1);
+    }
+    return grid()->model() ? grid()->accessibleChildOf(grid()->model()->index(row, column, grid()->rootIndex())) : -1;
+  }
+  int logicalColumn(int shown) const {
+    const std::vector<int> columns = grid()->shownColumns();
+    return shown >= 0 && shown < static_cast<int>(columns.size()) ? columns[shown] : -1;
+  }
+  bool selectLine(int row, int column, QItemSelectionModel::SelectionFlag how) {
+    QItemSelectionModel* s = grid()->selectionModel();
+    if (!s || !grid()->model() || (row < 0 && column < 0)) return false;
+    if (grid()->selectionMode() == QAbstractItemView::NoSelection) return false;
+    const QModelIndex at = grid()->model()->index(std::max(row, 0), std::max(column, 0), grid()->rootIndex());
+    s->select(at, how | (row >= 0 ? QItemSelectionModel::Rows : QItemSelectionModel::Columns));
+    return true;
+  }
+  void forget() {
+    for (const auto& [at, id] : parts_) QAccessible::deleteAccessibleInterface(id);
+    parts_.clear();
+  }
+
+  mutable std::map<At, QAccessible::Id> parts_;
+};
+
+QAccessibleInterface* GridFactory(const QString& className, QObject* object) {
+  if (className != QLatin1String(ShownCellsGrid::staticMetaObject.className())) return nullptr;
+  auto* grid = qobject_cast<ShownCellsGrid*>(object);
+  return grid ? new GridInterface(grid) : nullptr;
+}
+
+}  // namespace
+
+void ExposeShownCellsOnly() { InstallFactoryOnce(GridFactory); }
+
+}  // namespace davu::a11y
