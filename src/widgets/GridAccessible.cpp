@@ -80,7 +80,13 @@ class GridCell final : public GridPart, public QAccessibleTableCellInterface, pu
     return grid_ && grid_->model() ? grid_->model()->index(row_, column_, grid_->rootIndex()) : QModelIndex();
   }
   bool isValid() const override { return index().isValid(); }
-  QAccessible::Role role() const override { return QAccessible::Cell; }
+  // A tick is a check box: Qt's AT-SPI bridge (6.4) passes on "checked" but
+  // not "checkable", so a cell would say nothing while unticked.
+  QAccessible::Role role() const override {
+    const QModelIndex i = index();
+    const bool tick = i.isValid() && (i.flags() & Qt::ItemIsUserCheckable) && i.data(Qt::CheckStateRole).isValid();
+    return tick ? QAccessible::CheckBox : QAccessible::Cell;
+  }
 
   QString text(QAccessible::Text t) const override {
     const QModelIndex i = index();

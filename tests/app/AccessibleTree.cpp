@@ -55,6 +55,7 @@ struct Walker {
         if (table->horizontalHeader()->isHidden()) return true;
         break;
       case QAccessible::Cell:
+      case QAccessible::CheckBox:
         break;
       default:
         return false;
@@ -107,7 +108,7 @@ struct Walker {
     if (InteractiveRole(i->role()) || state.focusable) {
       // An item is named by its text, which may be empty; a tick has none
       // and is named by its column.
-      const bool item = i->role() == QAccessible::Cell || i->role() == QAccessible::ListItem;
+      const bool item = i->role() == QAccessible::Cell || i->role() == QAccessible::ListItem || i->tableCellInterface();
       if (!item) ++f.interactive;
       if (item && parent && parent->object()) f.checkItems[parent->object()->objectName()] << state;
       const bool needsName = !item || state.checkable;

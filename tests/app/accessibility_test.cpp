@@ -240,6 +240,9 @@ class AccessibilityTest : public QObject {
         QCOMPARE(i->child(i->indexOfChild(cell)), cell);
       }
     }
+    // Over AT-SPI an unticked cell says "not checked" only as a check box.
+    QCOMPARE(t->cellAt(0, 0)->role(), QAccessible::CheckBox);
+    QCOMPARE(t->cellAt(0, 1)->role(), QAccessible::Cell);
     QCOMPARE(t->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("Lab"));
     QCOMPARE(t->cellAt(1, 2)->text(QAccessible::Name), QStringLiteral("Rum 2"));
     const QRect lab = t->cellAt(1, 1)->rect();
