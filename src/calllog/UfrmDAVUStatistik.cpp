@@ -24,6 +24,7 @@
 #include "ClientSocket.h"
 #include "KeyboardAccess.h"
 #include "ScreenFit.h"
+#include "GridAccessible.h"
 #include "ShownCellsGrid.h"
 #include "ShownTabsAccessible.h"
 #include "SettingsStore.h"
@@ -68,6 +69,7 @@ QListWidget* CheckList(const char* name, QWidget* parent) {
   // read; the whole text also shows as the item's tool tip.
   l->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   l->setTextElideMode(Qt::ElideNone);
+  davu::a11y::TellTicksAsCheckBoxes(l);
   return l;
 }
 

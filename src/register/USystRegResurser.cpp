@@ -8,6 +8,7 @@
 
 #include "ClientIdentity.h"
 #include "Dialogs.h"
+#include "GridAccessible.h"
 #include "KeyboardAccess.h"
 #include "UfrmAddEditResurs.h"
 #include "WireText.h"
@@ -21,6 +22,7 @@ TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
   gbResurser->setObjectName(QStringLiteral("gbResurser"));
   lbResurserItems = new TCallableListModel(true, this);
   lbResurser = new QListView;
+  davu::a11y::TellTicksAsCheckBoxes(lbResurser);
   lbResurser->setObjectName(QStringLiteral("lbResurser"));
   lbResurser->setModel(lbResurserItems);
   lbResurser->setItemDelegate(new TResourceItemDelegate(lbResurser));

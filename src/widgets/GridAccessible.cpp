@@ -2,6 +2,7 @@
 
 #include <QAccessibleWidget>
 #include <QHeaderView>
+#include <QListView>
 #include <QPointer>
 #include <map>
 #include <utility>
@@ -14,6 +15,61 @@ namespace davu::a11y {
 namespace {
 
 QRect Global(const QWidget* w, const QRect& r) { return r.translated(w->mapToGlobal(QPoint(0, 0))); }
+
+// A tick is a check box: Qt's AT-SPI bridge (6.4) passes on "checked" but
+// not "checkable", so an item or cell would say nothing while unticked.
+bool IsTick(const QModelIndex& i) {
+  return i.isValid() && (i.flags() & Qt::ItemIsUserCheckable) && i.data(Qt::CheckStateRole).isValid();
+}
+
+QString ItemText(const QModelIndex& i, QAccessible::Text t) {
+  if (!i.isValid()) return {};
+  const auto own = [&](int role, int otherwise) {
+    const QVariant v = i.data(role);
+    return v.isValid() ? v.toString() : i.data(otherwise).toString();
+  };
+  if (t == QAccessible::Name) return own(Qt::AccessibleTextRole, Qt::DisplayRole);
+  if (t == QAccessible::Description) return own(Qt::AccessibleDescriptionRole, Qt::ToolTipRole);
+  return {};
+}
+
+QAccessible::State ItemState(const QAbstractItemView* view, const QModelIndex& i) {
+  QAccessible::State s;
+  if (!view || !i.isValid()) {
+    s.invalid = true;
+    return s;
+  }
+  // Scrolled out of sight: there, but not on screen.
+  s.invisible = !view->isVisible() || !view->viewport()->rect().intersects(view->visualRect(i));
+  const Qt::ItemFlags flags = i.flags();
+  s.disabled = !(flags & Qt::ItemIsEnabled) || !view->isEnabled();
+  s.focusable = true;
+  s.focused = view->currentIndex() == i;
+  s.selectable = (flags & Qt::ItemIsSelectable) && view->selectionMode() != QAbstractItemView::NoSelection;
+  s.selected = view->selectionModel() && view->selectionModel()->isSelected(i);
+  if (IsTick(i)) {
+    const int check = i.data(Qt::CheckStateRole).toInt();
+    s.checkable = true;
+    s.checked = check == Qt::Checked;
+    s.checkStateMixed = check == Qt::PartiallyChecked;
+  }
+  return s;
+}
+
+// Focus to the item, and a tick set or cleared.
+void ItemAction(QAbstractItemView* view, const QModelIndex& i, const QString& name) {
+  if (!view || !i.isValid()) return;
+  const QAccessible::State s = ItemState(view, i);
+  if (name == QAccessibleActionInterface::setFocusAction()) view->setCurrentIndex(i);
+  if (name == QAccessibleActionInterface::toggleAction() && s.checkable && !s.disabled)
+    view->model()->setData(i, s.checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+}
+
+QStringList ItemActions(const QAbstractItemView* view, const QModelIndex& i) {
+  QStringList names{QAccessibleActionInterface::setFocusAction()};
+  if (ItemState(view, i).checkable) names << QAccessibleActionInterface::toggleAction();
+  return names;
+}
 
 // What cells and titles share: the grid they belong to.
 class GridPart : public QAccessibleInterface {
@@ -80,54 +136,13 @@ class GridCell final : public GridPart, public QAccessibleTableCellInterface, pu
     return grid_ && grid_->model() ? grid_->model()->index(row_, column_, grid_->rootIndex()) : QModelIndex();
   }
   bool isValid() const override { return index().isValid(); }
-  // A tick is a check box: Qt's AT-SPI bridge (6.4) passes on "checked" but
-  // not "checkable", so a cell would say nothing while unticked.
-  QAccessible::Role role() const override {
-    const QModelIndex i = index();
-    const bool tick = i.isValid() && (i.flags() & Qt::ItemIsUserCheckable) && i.data(Qt::CheckStateRole).isValid();
-    return tick ? QAccessible::CheckBox : QAccessible::Cell;
-  }
-
-  QString text(QAccessible::Text t) const override {
-    const QModelIndex i = index();
-    if (!i.isValid()) return {};
-    if (t == QAccessible::Name) {
-      const QVariant own = i.data(Qt::AccessibleTextRole);
-      return own.isValid() ? own.toString() : i.data(Qt::DisplayRole).toString();
-    }
-    if (t == QAccessible::Description) {
-      const QVariant own = i.data(Qt::AccessibleDescriptionRole);
-      return own.isValid() ? own.toString() : i.data(Qt::ToolTipRole).toString();
-    }
-    return {};
-  }
+  QAccessible::Role role() const override { return IsTick(index()) ? QAccessible::CheckBox : QAccessible::Cell; }
+  QString text(QAccessible::Text t) const override { return ItemText(index(), t); }
   QRect rect() const override {
     const QModelIndex i = index();
     return i.isValid() ? Global(grid_->viewport(), grid_->visualRect(i)) : QRect();
   }
-  QAccessible::State state() const override {
-    QAccessible::State s;
-    const QModelIndex i = index();
-    if (!i.isValid()) {
-      s.invalid = true;
-      return s;
-    }
-    // Scrolled out of sight: there, but not on screen.
-    s.invisible = !grid_->isVisible() || !grid_->viewport()->rect().intersects(grid_->visualRect(i));
-    const Qt::ItemFlags flags = i.flags();
-    s.disabled = !(flags & Qt::ItemIsEnabled) || !grid_->isEnabled();
-    s.focusable = true;
-    s.focused = grid_->currentIndex() == i;
-    s.selectable = (flags & Qt::ItemIsSelectable) && grid_->selectionMode() != QAbstractItemView::NoSelection;
-    s.selected = grid_->selectionModel() && grid_->selectionModel()->isSelected(i);
-    const QVariant check = i.data(Qt::CheckStateRole);
-    if ((flags & Qt::ItemIsUserCheckable) && check.isValid()) {
-      s.checkable = true;
-      s.checked = check.toInt() == Qt::Checked;
-      s.checkStateMixed = check.toInt() == Qt::PartiallyChecked;
-    }
-    return s;
-  }
+  QAccessible::State state() const override { return ItemState(grid_, index()); }
 
   void* interface_cast(QAccessible::InterfaceType t) override {
     if (t == QAccessible::TableCellInterface) return static_cast<QAccessibleTableCellInterface*>(this);
@@ -150,18 +165,8 @@ class GridCell final : public GridPart, public QAccessibleTableCellInterface, pu
   QList<QAccessibleInterface*> rowHeaderCells() const override { return {}; }
   QAccessibleInterface* table() const override { return parent(); }
 
-  QStringList actionNames() const override {
-    QStringList names{setFocusAction()};
-    if (state().checkable) names << toggleAction();
-    return names;
-  }
-  void doAction(const QString& name) override {
-    const QModelIndex i = index();
-    if (!i.isValid()) return;
-    if (name == setFocusAction()) grid_->setCurrentIndex(i);
-    if (name == toggleAction() && state().checkable && !state().disabled)
-      grid_->model()->setData(i, state().checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
-  }
+  QStringList actionNames() const override { return ItemActions(grid_, index()); }
+  void doAction(const QString& name) override { ItemAction(grid_, index(), name); }
   QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
  private:
@@ -307,6 +312,90 @@ class GridInterface final : public QAccessibleWidget, public QAccessibleTableInt
   mutable std::map<At, QAccessible::Id> parts_;
 };
 
+// One item of a tick list, by its row.
+class ListEntry final : public QAccessibleInterface, public QAccessibleActionInterface {
+ public:
+  ListEntry(QListView* list, int row) : list_(list), row_(row) {}
+
+  QModelIndex index() const {
+    return list_ && list_->model() ? list_->model()->index(row_, list_->modelColumn(), list_->rootIndex()) : QModelIndex();
+  }
+  bool isValid() const override { return index().isValid(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return list_ ? list_->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  void setText(QAccessible::Text, const QString&) override {}
+
+  QAccessible::Role role() const override { return IsTick(index()) ? QAccessible::CheckBox : QAccessible::ListItem; }
+  QString text(QAccessible::Text t) const override { return ItemText(index(), t); }
+  QRect rect() const override {
+    const QModelIndex i = index();
+    return i.isValid() ? Global(list_->viewport(), list_->visualRect(i)) : QRect();
+  }
+  QAccessible::State state() const override { return ItemState(list_, index()); }
+
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    return t == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+  }
+  QStringList actionNames() const override { return ItemActions(list_, index()); }
+  void doAction(const QString& name) override { ItemAction(list_, index(), name); }
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+ private:
+  QPointer<QListView> list_;
+  int row_;
+};
+
+// A list of ticks, its items in row order (the order of QListView's own
+// focus events), ticked or not.
+class TickListInterface final : public QAccessibleWidget {
+ public:
+  explicit TickListInterface(QListView* list) : QAccessibleWidget(list, QAccessible::List) {}
+  ~TickListInterface() override {
+    for (const auto& [row, id] : entries_) QAccessible::deleteAccessibleInterface(id);
+  }
+
+  QListView* list() const { return static_cast<QListView*>(widget()); }
+
+  int childCount() const override { return list()->model() ? list()->model()->rowCount(list()->rootIndex()) : 0; }
+  QAccessibleInterface* child(int row) const override {
+    if (row < 0 || row >= childCount()) return nullptr;
+    auto it = entries_.find(row);
+    if (it == entries_.end())
+      it = entries_.emplace(row, QAccessible::registerAccessibleInterface(new ListEntry(list(), row))).first;
+    return QAccessible::accessibleInterface(it->second);
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    for (const auto& [row, id] : entries_)
+      if (QAccessible::accessibleInterface(id) == child) return row < childCount() ? row : -1;
+    return -1;
+  }
+  QAccessibleInterface* childAt(int x, int y) const override {
+    const QModelIndex i = list()->indexAt(list()->viewport()->mapFromGlobal(QPoint(x, y)));
+    return i.isValid() ? child(i.row()) : nullptr;
+  }
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    const auto mode = list()->selectionMode();
+    s.multiSelectable = mode == QAbstractItemView::MultiSelection || mode == QAbstractItemView::ExtendedSelection;
+    return s;
+  }
+
+ private:
+  mutable std::map<int, QAccessible::Id> entries_;
+};
+
+constexpr char kTickList[] = "davuTickList";
+
+QAccessibleInterface* TickListFactory(const QString&, QObject* object) {
+  auto* list = qobject_cast<QListView*>(object);
+  return list && list->property(kTickList).toBool() ? new TickListInterface(list) : nullptr;
+}
+
 QAccessibleInterface* GridFactory(const QString& className, QObject* object) {
   if (className != QLatin1String(ShownCellsGrid::staticMetaObject.className())) return nullptr;
   auto* grid = qobject_cast<ShownCellsGrid*>(object);
@@ -316,5 +405,10 @@ QAccessibleInterface* GridFactory(const QString& className, QObject* object) {
 }  // namespace
 
 void ExposeShownCellsOnly() { InstallFactoryOnce(GridFactory); }
+
+void TellTicksAsCheckBoxes(QListView* list) {
+  list->setProperty(kTickList, true);
+  InstallFactoryOnce(TickListFactory);
+}
 
 }  // namespace davu::a11y

@@ -108,9 +108,10 @@ struct Walker {
     if (InteractiveRole(i->role()) || state.focusable) {
       // An item is named by its text, which may be empty; a tick has none
       // and is named by its column.
-      const bool item = i->role() == QAccessible::Cell || i->role() == QAccessible::ListItem || i->tableCellInterface();
+      const bool item = !o && parent && qobject_cast<QAbstractItemView*>(parent->object());
       if (!item) ++f.interactive;
-      if (item && parent && parent->object()) f.checkItems[parent->object()->objectName()] << state;
+      if (item) f.checkItems[parent->object()->objectName()] << state;
+      if (item && state.checkable) f.tickRoles[parent->object()->objectName()] << i->role();
       const bool needsName = !item || state.checkable;
       if (needsName && name.trimmed().isEmpty())
         f.problems << label + QStringLiteral(": no name");

@@ -15,6 +15,8 @@ struct AccessibleFindings {
   // The states of the items (and cells) of lists and tables, by the view's
   // objectName, in the order the tree gives them.
   QMap<QString, QList<QAccessible::State>> checkItems;
+  // The roles of the items that carry a tick, by the view's objectName.
+  QMap<QString, QList<QAccessible::Role>> tickRoles;
 };
 
 // Walks everything `window` shows. A problem is: an interactive control
