@@ -71,14 +71,15 @@ QStringList ItemActions(const QAbstractItemView* view, const QModelIndex& i) {
   return names;
 }
 
-// What cells and titles share: the grid they belong to.
-class GridPart : public QAccessibleInterface {
+// What items and titles share: the view they belong to, no children.
+template <typename View>
+class ViewPart : public QAccessibleInterface {
  public:
-  explicit GridPart(ShownCellsGrid* grid) : grid_(grid) {}
+  explicit ViewPart(View* view) : view_(view) {}
 
   QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return grid_ ? grid_->window()->windowHandle() : nullptr; }
-  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(grid_.data()); }
+  QWindow* window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(view_.data()); }
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QAccessibleInterface* child(int) const override { return nullptr; }
   int childCount() const override { return 0; }
@@ -86,23 +87,51 @@ class GridPart : public QAccessibleInterface {
   void setText(QAccessible::Text, const QString&) override {}
 
  protected:
-  QPointer<ShownCellsGrid> grid_;
+  QPointer<View> view_;
+};
+
+// An item of a view, by its model index: a check box where it carries a
+// tick, else `plain`.
+template <typename View>
+class ItemPart : public ViewPart<View>, public QAccessibleActionInterface {
+ public:
+  ItemPart(View* view, QAccessible::Role plain) : ViewPart<View>(view), plain_(plain) {}
+
+  virtual QModelIndex index() const = 0;
+  bool isValid() const override { return index().isValid(); }
+  QAccessible::Role role() const override { return IsTick(index()) ? QAccessible::CheckBox : plain_; }
+  QString text(QAccessible::Text t) const override { return ItemText(index(), t); }
+  QRect rect() const override {
+    const QModelIndex i = index();
+    return i.isValid() ? Global(this->view_->viewport(), this->view_->visualRect(i)) : QRect();
+  }
+  QAccessible::State state() const override { return ItemState(this->view_, index()); }
+
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    return t == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+  }
+  QStringList actionNames() const override { return ItemActions(this->view_, index()); }
+  void doAction(const QString& name) override { ItemAction(this->view_, index(), name); }
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+ private:
+  QAccessible::Role plain_;
 };
 
 // The title of a shown column (or of a shown row, while row titles show).
-class TitleCell final : public GridPart {
+class TitleCell final : public ViewPart<ShownCellsGrid> {
  public:
-  TitleCell(ShownCellsGrid* grid, Qt::Orientation o, int section) : GridPart(grid), o_(o), section_(section) {}
+  TitleCell(ShownCellsGrid* grid, Qt::Orientation o, int section) : ViewPart(grid), o_(o), section_(section) {}
 
-  QHeaderView* header() const { return o_ == Qt::Horizontal ? grid_->horizontalHeader() : grid_->verticalHeader(); }
-  bool isValid() const override { return grid_ && grid_->model() && section_ < header()->count(); }
+  QHeaderView* header() const { return o_ == Qt::Horizontal ? view_->horizontalHeader() : view_->verticalHeader(); }
+  bool isValid() const override { return view_ && view_->model() && section_ < header()->count(); }
   QAccessible::Role role() const override {
     return o_ == Qt::Horizontal ? QAccessible::ColumnHeader : QAccessible::RowHeader;
   }
   QString text(QAccessible::Text t) const override {
     if (!isValid()) return {};
-    if (t == QAccessible::Name) return grid_->model()->headerData(section_, o_, Qt::DisplayRole).toString();
-    if (t == QAccessible::Description) return grid_->model()->headerData(section_, o_, Qt::ToolTipRole).toString();
+    if (t == QAccessible::Name) return view_->model()->headerData(section_, o_, Qt::DisplayRole).toString();
+    if (t == QAccessible::Description) return view_->model()->headerData(section_, o_, Qt::ToolTipRole).toString();
     return {};
   }
   QRect rect() const override {
@@ -128,46 +157,32 @@ class TitleCell final : public GridPart {
 };
 
 // One cell of a shown column and row, by the model's row and column.
-class GridCell final : public GridPart, public QAccessibleTableCellInterface, public QAccessibleActionInterface {
+class GridCell final : public ItemPart<ShownCellsGrid>, public QAccessibleTableCellInterface {
  public:
-  GridCell(ShownCellsGrid* grid, int row, int column) : GridPart(grid), row_(row), column_(column) {}
+  GridCell(ShownCellsGrid* grid, int row, int column) : ItemPart(grid, QAccessible::Cell), row_(row), column_(column) {}
 
-  QModelIndex index() const {
-    return grid_ && grid_->model() ? grid_->model()->index(row_, column_, grid_->rootIndex()) : QModelIndex();
+  QModelIndex index() const override {
+    return view_ && view_->model() ? view_->model()->index(row_, column_, view_->rootIndex()) : QModelIndex();
   }
-  bool isValid() const override { return index().isValid(); }
-  QAccessible::Role role() const override { return IsTick(index()) ? QAccessible::CheckBox : QAccessible::Cell; }
-  QString text(QAccessible::Text t) const override { return ItemText(index(), t); }
-  QRect rect() const override {
-    const QModelIndex i = index();
-    return i.isValid() ? Global(grid_->viewport(), grid_->visualRect(i)) : QRect();
-  }
-  QAccessible::State state() const override { return ItemState(grid_, index()); }
-
   void* interface_cast(QAccessible::InterfaceType t) override {
     if (t == QAccessible::TableCellInterface) return static_cast<QAccessibleTableCellInterface*>(this);
-    if (t == QAccessible::ActionInterface) return static_cast<QAccessibleActionInterface*>(this);
-    return nullptr;
+    return ItemPart::interface_cast(t);
   }
 
   // The cell in the grid's shown numbering.
   bool isSelected() const override { return state().selected; }
   int columnExtent() const override { return 1; }
   int rowExtent() const override { return 1; }
-  int columnIndex() const override { return grid_ ? grid_->shownColumn(column_) : -1; }
-  int rowIndex() const override { return grid_ ? grid_->shownRow(row_) : -1; }
+  int columnIndex() const override { return view_ ? view_->shownColumn(column_) : -1; }
+  int rowIndex() const override { return view_ ? view_->shownRow(row_) : -1; }
   QList<QAccessibleInterface*> columnHeaderCells() const override {
-    if (!grid_ || !grid_->titleRowShows()) return {};
+    if (!view_ || !view_->titleRowShows()) return {};
     QAccessibleInterface* grid = parent();
     QAccessibleInterface* title = grid ? grid->child(columnIndex()) : nullptr;
     return title ? QList<QAccessibleInterface*>{title} : QList<QAccessibleInterface*>{};
   }
   QList<QAccessibleInterface*> rowHeaderCells() const override { return {}; }
   QAccessibleInterface* table() const override { return parent(); }
-
-  QStringList actionNames() const override { return ItemActions(grid_, index()); }
-  void doAction(const QString& name) override { ItemAction(grid_, index(), name); }
-  QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
  private:
   int row_, column_;
@@ -313,40 +328,15 @@ class GridInterface final : public QAccessibleWidget, public QAccessibleTableInt
 };
 
 // One item of a tick list, by its row.
-class ListEntry final : public QAccessibleInterface, public QAccessibleActionInterface {
+class ListEntry final : public ItemPart<QListView> {
  public:
-  ListEntry(QListView* list, int row) : list_(list), row_(row) {}
+  ListEntry(QListView* list, int row) : ItemPart(list, QAccessible::ListItem), row_(row) {}
 
-  QModelIndex index() const {
-    return list_ && list_->model() ? list_->model()->index(row_, list_->modelColumn(), list_->rootIndex()) : QModelIndex();
+  QModelIndex index() const override {
+    return view_ && view_->model() ? view_->model()->index(row_, view_->modelColumn(), view_->rootIndex()) : QModelIndex();
   }
-  bool isValid() const override { return index().isValid(); }
-  QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return list_ ? list_->window()->windowHandle() : nullptr; }
-  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  void setText(QAccessible::Text, const QString&) override {}
-
-  QAccessible::Role role() const override { return IsTick(index()) ? QAccessible::CheckBox : QAccessible::ListItem; }
-  QString text(QAccessible::Text t) const override { return ItemText(index(), t); }
-  QRect rect() const override {
-    const QModelIndex i = index();
-    return i.isValid() ? Global(list_->viewport(), list_->visualRect(i)) : QRect();
-  }
-  QAccessible::State state() const override { return ItemState(list_, index()); }
-
-  void* interface_cast(QAccessible::InterfaceType t) override {
-    return t == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
-  }
-  QStringList actionNames() const override { return ItemActions(list_, index()); }
-  void doAction(const QString& name) override { ItemAction(list_, index(), name); }
-  QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
  private:
-  QPointer<QListView> list_;
   int row_;
 };
 
