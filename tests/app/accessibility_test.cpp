@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QListView>
 #include <QListWidget>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
@@ -270,6 +271,25 @@ class AccessibilityTest : public QObject {
     tick->doAction(QAccessibleActionInterface::toggleAction());
     QCOMPARE(c.SVVirtualTable1->value(1, QStringLiteral("Radera")), QStringLiteral("T"));
     QVERIFY(t->cellAt(1, 0)->state().checked);
+  }
+
+  // The register shows three tabs of four, behind the hidden settings tab.
+  // The tab bar's own events name a tab by its index among all tabs; the
+  // last one's (3) lies past the shown ones and finds it.
+  void aTabPastTheShownOnesIsFoundByItsOwnIndex() {
+    TfrmSystreg* reg = h_->w->frmSystreg;
+    RegisterMode = true;
+    reg->SetTabs(reg->tsResurser);
+    reg->show();
+    const int own = reg->PageControl1->indexOf(reg->tsSMS);
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(reg->PageControl1->tabBar());
+    QCOMPARE(i->childCount(), 3);
+    QCOMPARE(own, 3);
+    QVERIFY(i->child(own));
+    QCOMPARE(i->child(own)->text(QAccessible::Name), QStringLiteral("SMS-inställningar"));
+    QCOMPARE(i->child(own), i->child(2));
+    reg->hide();
+    RegisterMode = false;
   }
 
   void theMainWindowIsAWindow() {
