@@ -18,6 +18,8 @@
 #include "calllog/ReportRows.h"
 #include "calllog/ReportText.h"
 #include "calllog/SummaryModel.h"
+#include "widgets/ChoiceListAccessible.h"
+#include "widgets/ShownCellsGrid.h"
 
 SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
   lblUrval = new QLabel(QStringLiteral("Ingen rapport ännu: välj urval och tryck på \"Skapa rapport\"."), this);
@@ -31,7 +33,7 @@ SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
   sorted->setSourceModel(model);
   sorted->setSortRole(SummaryModel::SortRole);
 
-  gridSammanfattning = new QTableView(this);
+  gridSammanfattning = new davu::ShownCellsGrid(this);
   gridSammanfattning->setObjectName(QStringLiteral("gridSammanfattning"));
   gridSammanfattning->setModel(sorted);
   gridSammanfattning->setSortingEnabled(true);
@@ -76,6 +78,7 @@ void SummaryPage::setReport(const ReportRows& rows, std::shared_ptr<const Report
 }
 
 ChartsPage::ChartsPage(QWidget* parent) : QWidget(parent) {
+  davu::a11y::NameChoiceListsByCaption();
   const auto view = [this](const char* name) {
     auto* v = new QChartView(this);
     v->setObjectName(QLatin1String(name));

@@ -20,6 +20,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/KeyboardAccess.h"
 #include "widgets/ScreenFit.h"
+#include "widgets/ShownCellsGrid.h"
 
 TfrmDAVUActiveCalls* TfrmDAVUActiveCalls::current() {
   return qobject_cast<TfrmDAVUActiveCalls*>(waiting(rtActiveCalls));
@@ -39,7 +40,7 @@ TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtAct
   SVVirtualTable1->setSQL(QString::fromLatin1(davu::calllog::kActiveCallsTableSql));
   SVVirtualTable1->setCheckColumn(QStringLiteral("Radera"));
 
-  DBGrid1 = new QTableView(this);
+  DBGrid1 = new davu::ShownCellsGrid(this);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
   davu::calllog::SetupGrid(DBGrid1, SVVirtualTable1,
                      {{"Radera", 6, QStringLiteral("Radera")},

@@ -30,8 +30,10 @@
 #include "common/WireText.h"
 #include "common/platform/Platform.h"
 #include "protocol/Catalogue.h"
+#include "widgets/GridAccessible.h"
 #include "widgets/KeyboardAccess.h"
 #include "widgets/ScreenFit.h"
+#include "widgets/ShownCellsGrid.h"
 #include "widgets/ShownTabsAccessible.h"
 
 namespace {
@@ -67,6 +69,7 @@ QListWidget* CheckList(const char* name, QWidget* parent) {
   // read; the whole text also shows as the item's tool tip.
   l->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   l->setTextElideMode(Qt::ElideNone);
+  davu::a11y::TellTicksAsCheckBoxes(l);
   return l;
 }
 
@@ -122,7 +125,7 @@ TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatist
   tsList = new QWidget;
   tsList->setObjectName(QStringLiteral("TabSheet1"));
   PageControl1->addTab(tsList, QStringLiteral("Text statistik"));
-  DBGrid1 = new QTableView(tsList);
+  DBGrid1 = new davu::ShownCellsGrid(tsList);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
   davu::calllog::SetupGrid(DBGrid1, SVVirtualTable1,
                      {{"FRIENDLYNAME", 25, QStringLiteral("Klientnamn")},

@@ -127,9 +127,12 @@ void TThemeStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* op
       // Drawn only where the base style draws one: after a keyboard move.
       // Two pixels wide: the current cell of a grid that fills its window
       // shows where the keyboard is even where the ring around it cannot.
+      // On a chosen line or cell, whose face is the selection colour, the
+      // frame takes the chosen text's colour, which stands out from it.
       if (option->state & State_KeyboardFocusChange) {
-        Outline(painter, option->rect, edge(true), 1);
-        Outline(painter, option->rect.adjusted(1, 1, -1, -1), edge(true), 0);
+        const QColor frame = (option->state & State_Selected) ? p.color(QPalette::HighlightedText) : edge(true);
+        Outline(painter, option->rect, frame, 1);
+        Outline(painter, option->rect.adjusted(1, 1, -1, -1), frame, 0);
       }
       break;
     default:

@@ -11,6 +11,7 @@
 #include "protocol/Catalogue.h"
 #include "register/UfrmAddEditResurs.h"
 #include "widgets/Dialogs.h"
+#include "widgets/GridAccessible.h"
 #include "widgets/KeyboardAccess.h"
 
 TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
@@ -21,6 +22,7 @@ TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
   gbResurser->setObjectName(QStringLiteral("gbResurser"));
   lbResurserItems = new TCallableListModel(true, this);
   lbResurser = new QListView;
+  davu::a11y::TellTicksAsCheckBoxes(lbResurser);
   lbResurser->setObjectName(QStringLiteral("lbResurser"));
   lbResurser->setModel(lbResurserItems);
   lbResurser->setItemDelegate(new TResourceItemDelegate(lbResurser));

@@ -10,6 +10,7 @@
 #include "common/platform/Platform.h"
 #include "register/Themes.h"
 #include "register/USystRegServer.h"
+#include "widgets/ChoiceListAccessible.h"
 #include "widgets/Dialogs.h"
 
 namespace {
@@ -70,6 +71,7 @@ QLabel* Caption(const char* name, const QString& text, QWidget* buddy) {
 
 TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   setObjectName(QStringLiteral("tsServersettings"));
+  davu::a11y::NameChoiceListsByCaption();
 
   edServername = TextField("edServername");
   edServername->setPlaceholderText(

@@ -92,13 +92,14 @@ class TabBarInterface final : public QAccessibleWidget {
     return n;
   }
   QAccessibleInterface* child(int shown) const override {
+    // QTabBar's own focus and selection events name a tab by its index among
+    // all tabs; past the shown ones such an index is taken as that, so that
+    // the event for a shown tab behind hidden ones is not lost.
+    if (shown >= childCount() && shown < bar()->count() && bar()->isTabVisible(shown)) return tab(shown);
     for (int i = 0; i < bar()->count(); ++i) {
       if (!bar()->isTabVisible(i)) continue;
       if (shown-- > 0) continue;
-      auto it = tabs_.find(i);
-      if (it == tabs_.end())
-        it = tabs_.emplace(i, QAccessible::registerAccessibleInterface(new TabInterface(bar(), i))).first;
-      return QAccessible::accessibleInterface(it->second);
+      return tab(i);
     }
     return nullptr;
   }
@@ -118,6 +119,13 @@ class TabBarInterface final : public QAccessibleWidget {
   }
 
  private:
+  QAccessibleInterface* tab(int index) const {
+    auto it = tabs_.find(index);
+    if (it == tabs_.end())
+      it = tabs_.emplace(index, QAccessible::registerAccessibleInterface(new TabInterface(bar(), index))).first;
+    return QAccessible::accessibleInterface(it->second);
+  }
+
   mutable std::map<int, QAccessible::Id> tabs_;
 };
 

@@ -1,6 +1,7 @@
 #include "AccessibleTree.h"
 
 #include <QAbstractItemView>
+#include <QHeaderView>
 #include <QTabBar>
 #include <QTableView>
 #include <QWidget>
@@ -41,8 +42,45 @@ struct Walker {
            QStringLiteral(" (") + QString::number(int(i->role()), 16) + QStringLiteral(")");
   }
 
-  // Hidden though the interface says it shows.
+  // A cell or title of a grid that stands for nothing shown: a hidden
+  // column's, a hidden row's, a hidden title row's or column's. Such a part
+  // has no room on screen; marked invisible, it is still read out by a reader
+  // that walks the table.
+  static bool HiddenGridPart(QAccessibleInterface* i, QTableView* table) {
+    switch (i->role()) {
+      case QAccessible::RowHeader:
+        if (table->verticalHeader()->isHidden()) return true;
+        break;
+      case QAccessible::ColumnHeader:
+        if (table->horizontalHeader()->isHidden()) return true;
+        break;
+      case QAccessible::Cell:
+      case QAccessible::CheckBox:
+        break;
+      default:
+        return false;
+    }
+    return i->rect().isEmpty();
+  }
+
+  // A grid's table counts only what shows.
+  static QString CountsHidden(QAccessibleInterface* i) {
+    auto* table = qobject_cast<QTableView*>(i->object());
+    QAccessibleTableInterface* t = i->tableInterface();
+    if (!table || !t || !table->model()) return {};
+    int columns = 0, rows = 0;
+    for (int c = 0; c < table->model()->columnCount(); ++c) columns += table->isColumnHidden(c) ? 0 : 1;
+    for (int r = 0; r < table->model()->rowCount(); ++r) rows += table->isRowHidden(r) ? 0 : 1;
+    if (t->columnCount() == columns && t->rowCount() == rows) return {};
+    return QStringLiteral("the table counts %1 columns and %2 rows, %3 and %4 show")
+        .arg(t->columnCount()).arg(t->rowCount()).arg(columns).arg(rows);
+  }
+
+  // Hidden though the interface has it in the tree.
   static bool HiddenButShown(QAccessibleInterface* i, QAccessibleInterface* parent) {
+    if (parent) {
+      if (auto* table = qobject_cast<QTableView*>(parent->object()); table && HiddenGridPart(i, table)) return true;
+    }
     if (i->state().invisible) return false;
     if (auto* w = qobject_cast<QWidget*>(i->object())) return !w->isVisible();
     if (!parent) return false;
@@ -51,10 +89,6 @@ struct Walker {
       for (int t = 0; t < bar->count(); ++t)
         if (bar->isTabVisible(t) && QString(bar->tabText(t)).remove(QLatin1Char('&')) == name) return false;
       return true;
-    }
-    if (auto* table = qobject_cast<QTableView*>(parent->object())) {
-      if (QAccessibleTableCellInterface* cell = i->tableCellInterface())
-        return table->isColumnHidden(cell->columnIndex());
     }
     return false;
   }
@@ -65,6 +99,7 @@ struct Walker {
       f.problems << label + QStringLiteral(": hidden but in the tree as showing");
       return;
     }
+    if (const QString counts = CountsHidden(i); !counts.isEmpty()) f.problems << label + QStringLiteral(": ") + counts;
     const QAccessible::State state = i->state();
     if (state.invisible) return;
     const QString name = i->text(QAccessible::Name);
@@ -73,9 +108,10 @@ struct Walker {
     if (InteractiveRole(i->role()) || state.focusable) {
       // An item is named by its text, which may be empty; a tick has none
       // and is named by its column.
-      const bool item = i->role() == QAccessible::Cell || i->role() == QAccessible::ListItem;
+      const bool item = !o && parent && qobject_cast<QAbstractItemView*>(parent->object());
       if (!item) ++f.interactive;
-      if (item && parent && parent->object()) f.checkItems[parent->object()->objectName()] << state;
+      if (item) f.checkItems[parent->object()->objectName()] << state;
+      if (item && state.checkable) f.tickRoles[parent->object()->objectName()] << i->role();
       const bool needsName = !item || state.checkable;
       if (needsName && name.trimmed().isEmpty())
         f.problems << label + QStringLiteral(": no name");

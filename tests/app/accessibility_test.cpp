@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QListView>
 #include <QListWidget>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
@@ -23,6 +24,7 @@
 #include "register/USystReg.h"
 #include "register/UfrmAddEditKlient.h"
 #include "register/UfrmAddEditResurs.h"
+#include "widgets/ShownCellsGrid.h"
 
 using davu::test::Control;
 
@@ -50,6 +52,7 @@ class AccessibilityTest : public QObject {
   AppHarness* h_ = nullptr;
   QMap<QString, QString> names_;       // objectName -> name, over every window
   QMap<QString, QList<QAccessible::State>> items_;
+  QMap<QString, QList<QAccessible::Role>> tickRoles_;
   QStringList problems_;
   QStringList figures_;
 
@@ -60,6 +63,7 @@ class AccessibilityTest : public QObject {
     for (const QString& p : f.problems) problems_ << what + QStringLiteral(": ") + p;
     for (auto it = f.names.begin(); it != f.names.end(); ++it) names_.insert(what + u'/' + it.key(), it.value());
     for (auto it = f.checkItems.begin(); it != f.checkItems.end(); ++it) items_.insert(what + u'/' + it.key(), it.value());
+    for (auto it = f.tickRoles.begin(); it != f.tickRoles.end(); ++it) tickRoles_.insert(what + u'/' + it.key(), it.value());
   }
 
   // Each shown tab of `tabs` in turn, walked as part of `window`.
@@ -177,25 +181,118 @@ class AccessibilityTest : public QObject {
     QCOMPARE(names_.value(control), name);
   }
 
-  // Qt names a choice list by its value on Linux and ties its caption to it
-  // as a label relation, which is what the reader says before the value.
-  void choiceListsAreLabelledByTheirCaptions_data() {
+  // A choice list is named by its caption (Qt on Linux would name it by the
+  // chosen entry), says the chosen entry as its value, ties its caption to it
+  // as a label relation and holds its drop-down list.
+  void choiceListsAreNamedByTheirCaptions_data() {
     QTest::addColumn<QString>("combo");
     QTest::addColumn<QString>("caption");
     QTest::newRow("theme") << "ComboBox1" << "Utseende:";
     QTest::newRow("chart") << "cbDiagram" << "Diagram:";
   }
-  void choiceListsAreLabelledByTheirCaptions() {
+  void choiceListsAreNamedByTheirCaptions() {
     QFETCH(QString, combo);
     QFETCH(QString, caption);
     TfrmDAVUStatistik s(h_->w.get());
-    QWidget* box = combo == QLatin1String("ComboBox1") ? static_cast<QWidget*>(Control<QComboBox>(Control<TServerSettingsTab>(h_->w->frmSystreg, "tsServersettings"), "ComboBox1"))
-                                                      : s.findChild<QWidget*>(combo);
+    QComboBox* box = combo == QLatin1String("ComboBox1") ? Control<QComboBox>(Control<TServerSettingsTab>(h_->w->frmSystreg, "tsServersettings"), "ComboBox1")
+                                                        : s.findChild<QComboBox*>(combo);
     QVERIFY(box);
+    QVERIFY(box->count() > 1);
+    box->setCurrentIndex(1);
     QAccessibleInterface* i = QAccessible::queryAccessibleInterface(box);
+    QCOMPARE(i->role(), QAccessible::ComboBox);
+    QCOMPARE(i->text(QAccessible::Name), caption);
+    QCOMPARE(i->text(QAccessible::Value), box->itemText(1));
     QStringList labels;
     for (const auto& [label, relation] : i->relations(QAccessible::Label)) labels << label->text(QAccessible::Name);
     QCOMPARE(labels, QStringList{caption});
+    QCOMPARE(i->childCount(), 1);
+    QCOMPARE(i->child(0)->object(), box->view());
+    QCOMPARE(i->indexOfChild(i->child(0)), 0);
+    QVERIFY(i->state().expandable);
+    QVERIFY(!i->state().expanded);
+  }
+
+  // The active calls as a reader walks them: six columns by their titles, no
+  // call number anywhere, the cells where the table interface says, a tick
+  // by the cell's toggle action.
+  void theActiveCallsGridHoldsWhatShows() {
+    TfrmDAVUActiveCalls c(h_->w.get());
+    c.show();
+    RouteSqlReply(W(kCalls));
+    QTableView* grid = Control<QTableView>(&c, "DBGrid1");
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(grid);
+    QAccessibleTableInterface* t = i->tableInterface();
+    QVERIFY(t);
+    QCOMPARE(t->rowCount(), 2);
+    QStringList titles;
+    for (int col = 0; col < t->columnCount(); ++col) titles << t->columnDescription(col);
+    QCOMPARE(titles, (QStringList{"Radera", "Klientnamn", "Resursnamn", "Påkallad", "På väg", "SMS skickat"}));
+
+    QStringList said;
+    for (int n = 0; n < i->childCount(); ++n) said << i->child(n)->text(QAccessible::Name);
+    QVERIFY2(!said.contains(QStringLiteral("12")) && !said.contains(QStringLiteral("14")) &&
+                 !said.contains(QStringLiteral("LOPNR")),
+             qPrintable(said.join(u'|')));
+    QCOMPARE(i->childCount(), 6 + 2 * 6);  // the titles, then the rows
+    for (int row = 0; row < 2; ++row) {
+      for (int col = 0; col < 6; ++col) {
+        QAccessibleInterface* cell = t->cellAt(row, col);
+        QVERIFY(cell);
+        QCOMPARE(cell->tableCellInterface()->rowIndex(), row);
+        QCOMPARE(cell->tableCellInterface()->columnIndex(), col);
+        QCOMPARE(cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name), titles[col]);
+        QCOMPARE(i->indexOfChild(cell), 6 + row * 6 + col);
+        QCOMPARE(i->child(i->indexOfChild(cell)), cell);
+      }
+    }
+    // Over AT-SPI an unticked cell says "not checked" only as a check box.
+    QCOMPARE(t->cellAt(0, 0)->role(), QAccessible::CheckBox);
+    QCOMPARE(t->cellAt(0, 1)->role(), QAccessible::Cell);
+    QCOMPARE(t->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("Lab"));
+    QCOMPARE(t->cellAt(1, 2)->text(QAccessible::Name), QStringLiteral("Rum 2"));
+    const QRect lab = t->cellAt(1, 1)->rect();
+    QCOMPARE(i->childAt(lab.center().x(), lab.center().y()), t->cellAt(1, 1));
+
+    // The focus and selection events name a cell by the grid's numbering
+    // (Qt sends no events on the offscreen platform, so the numbering itself
+    // is checked): the shown cells where the tree has them, the call number
+    // nowhere.
+    auto* shown = qobject_cast<davu::ShownCellsGrid*>(grid);
+    QVERIFY(shown);
+    const int lopnr = Control<TSVVirtualTable>(&c, "SVVirtualTable1")->fieldIndex(QStringLiteral("LOPNR"));
+    for (int row = 0; row < 2; ++row) {
+      QCOMPARE(shown->accessibleChildOf(grid->model()->index(row, lopnr)), -1);
+      for (int col = 0; col < 6; ++col) {
+        const int child = shown->accessibleChildOf(grid->model()->index(row, shown->shownColumns()[col]));
+        QCOMPARE(i->child(child), t->cellAt(row, col));
+      }
+    }
+
+    QAccessibleActionInterface* tick = t->cellAt(1, 0)->actionInterface();
+    QVERIFY(tick && tick->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    tick->doAction(QAccessibleActionInterface::toggleAction());
+    QCOMPARE(Control<TSVVirtualTable>(&c, "SVVirtualTable1")->value(1, QStringLiteral("Radera")), QStringLiteral("T"));
+    QVERIFY(t->cellAt(1, 0)->state().checked);
+  }
+
+  // The register shows three tabs of four, behind the hidden settings tab.
+  // The tab bar's own events name a tab by its index among all tabs; the
+  // last one's (3) lies past the shown ones and finds it.
+  void aTabPastTheShownOnesIsFoundByItsOwnIndex() {
+    TfrmSystreg* reg = h_->w->frmSystreg;
+    RegisterMode = true;
+    reg->SetTabs(Control<TResourcesTab>(reg, "tsResurser"));
+    reg->show();
+    const int own = Control<QTabWidget>(reg, "PageControl1")->indexOf(Control<TSmsSettingsTab>(reg, "tsSMS"));
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(Control<QTabWidget>(reg, "PageControl1")->tabBar());
+    QCOMPARE(i->childCount(), 3);
+    QCOMPARE(own, 3);
+    QVERIFY(i->child(own));
+    QCOMPARE(i->child(own)->text(QAccessible::Name), QStringLiteral("SMS-inställningar"));
+    QCOMPARE(i->child(own), i->child(2));
+    reg->hide();
+    RegisterMode = false;
   }
 
   void theMainWindowIsAWindow() {
@@ -221,6 +318,8 @@ class AccessibilityTest : public QObject {
     for (const QAccessible::State& s : items_.value(view))
       if (s.checkable) seen << bool(s.checked);
     QCOMPARE(seen, ticked);
+    // Over AT-SPI (Qt 6.4) only a check box says "not checked".
+    QCOMPARE(tickRoles_.value(view), QList<QAccessible::Role>(ticked.size(), QAccessible::CheckBox));
   }
 };
 

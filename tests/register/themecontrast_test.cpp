@@ -223,6 +223,19 @@ class ThemeContrastTest : public QObject {
       m.push_back({QStringLiteral("grid check box, row %1").arg(r + 1), EdgeContrast(img, indicator, cell), 3});
     }
 
+    // The frame of the grid's current cell, moved to by the keyboard: two
+    // pixels inside the cell's edge, against the cell around the text.
+    grid->setFocus(Qt::TabFocusReason);
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    QTest::keyClick(grid, Qt::Key_Right);
+    const QModelIndex current = grid->currentIndex();
+    QVERIFY(current.column() != 0);
+    img = Grab(grid->viewport());
+    const QRect cellRect = grid->visualRect(current);
+    const QColor cellFace = img.pixelColor(cellRect.right() - 4, cellRect.center().y());
+    const Ring cellRing = RingAround(img, cellRect.adjusted(2, 2, -2, -2), cellFace, cellFace);
+    m.push_back({QStringLiteral("grid current cell frame"), cellRing.againstControl, 3});
+
     QStringList figures, failures;
     for (const Measure& x : m) {
       figures << QStringLiteral("%1 %2:1").arg(x.what).arg(x.ratio, 0, 'f', 2);
