@@ -2,15 +2,29 @@
 
 #include "ReplyTarget.h"
 #include "SharedState.h"
+#include "SqlReplyQueue.h"
 #include "UfrmActiveCalls.h"
 #include "UfrmDAVUStatistik.h"
 
 void RouteSqlReply(std::string_view payload) {
+  // Replies come in the order the queries went out: the oldest waiting
+  // query's asker takes this one, or nobody when it has closed.
+  const davu::calllog::Oldest oldest = davu::calllog::TakeOldest();
+  if (oldest.waited) {
+    if (oldest.asker) oldest.asker->SqlReplyArrived(payload);
+    return;
+  }
+  // A reply nobody here asked for goes to the window ReplyTarget names.
   if (ReplyTarget == rtStatistics) {
     if (TfrmDAVUStatistik* w = TfrmDAVUStatistik::current()) w->LoadSqlReply(payload);
   } else if (ReplyTarget == rtActiveCalls) {
     if (TfrmDAVUActiveCalls* w = TfrmDAVUActiveCalls::current()) w->LoadSqlReply(payload);
   }
+}
+
+bool RouteErrorReply(const QString& shown) {
+  const davu::calllog::Oldest oldest = davu::calllog::TakeOldest();
+  return oldest.asker && oldest.asker->SqlReplyFailed(shown);
 }
 
 bool StatisticsTakesLists() { return ReplyTarget == rtStatistics && TfrmDAVUStatistik::current() != nullptr; }

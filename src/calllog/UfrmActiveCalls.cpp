@@ -75,7 +75,7 @@ TfrmDAVUActiveCalls::~TfrmDAVUActiveCalls() = default;
 
 void TfrmDAVUActiveCalls::firstActivation() {
   const QString sql = davu::calllog::ActiveCallsQuery(davu::platform::clock().now().date());
-  sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
+  sendQuery(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
 }
 
 void TfrmDAVUActiveCalls::connectionRestored() {

@@ -105,6 +105,7 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
     QCOMPARE(h.circle(), kGreen);
     QVERIFY(w.btnStatistik->isEnabled());
     QVERIFY(w.btnKallelser->isEnabled());
+    QVERIFY(w.btnIdag->isEnabled());
     QVERIFY(w.windowTitle().startsWith("DAVU Admin - Kliniken  version: "));
     QVERIFY(h.server.waitForReceived(kFirstRequests));
     QVERIFY(w.ReconnectTimer->isActive());
@@ -116,6 +117,7 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
     QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ej ansluten"));
     QVERIFY(!w.btnStatistik->isEnabled());
     QVERIFY(!w.btnKallelser->isEnabled());
+    QVERIFY(!w.btnIdag->isEnabled());
     QVERIFY(!w.Timer3->isActive());
     QVERIFY(!w.ReconnectTimer->isActive());
     QVERIFY(!w.ClientSocket1->active());

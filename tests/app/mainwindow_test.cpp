@@ -17,6 +17,7 @@
 #include "USystReg.h"
 #include "UDavuAdminMain.h"
 #include "UfrmActiveCalls.h"
+#include "UfrmDAVUIdag.h"
 #include "UfrmDAVUStatistik.h"
 #include "Widgets.h"
 
@@ -51,6 +52,7 @@ void MainWindowTest::controlsHaveTheirNamesCaptionsAndSizes_data() {
   QTest::newRow("btnSystemregister") << "btnSystemregister" << "Systemregister..." << QSize(113, 136) << true;
   QTest::newRow("btnStatistik") << "btnStatistik" << "Statistik..." << QSize(113, 136) << false;
   QTest::newRow("btnKallelser") << "btnKallelser" << "Kallelser..." << QSize(113, 136) << false;
+  QTest::newRow("btnIdag") << "btnIdag" << "Idag..." << QSize(113, 136) << false;
   QTest::newRow("btnSettings") << "btnSettings" << "Inställningar..." << QSize(113, 136) << true;
   QTest::newRow("btnClose") << "btnClose" << "&Stäng" << QSize(73, 27) << true;
   QTest::newRow("Label1") << "Label1" << "Ej ansluten" << QSize() << true;
@@ -75,27 +77,29 @@ void MainWindowTest::controlsHaveTheirNamesCaptionsAndSizes() {
 void MainWindowTest::windowIsFixedWithStatusBarAndTitle() {
   AppHarness h;
   TfrmDAVUAdmin& w = h.create();
-  QCOMPARE(w.size(), QSize(471, 165));
+  // The first design's 471 pixels, widened by one button for "Idag...".
+  QCOMPARE(w.size(), QSize(590, 165));
   QCOMPARE(w.minimumSize(), w.maximumSize());
   QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
   QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
 
-  // The four buttons side by side, the outer two against the edges.
+  // The five buttons side by side, the outer two against the edges.
   QCOMPARE(w.btnSystemregister->x(), 0);
   QVERIFY(w.btnStatistik->x() >= 113);
   QVERIFY(w.btnKallelser->x() >= w.btnStatistik->x() + 113);
-  QVERIFY(w.btnSettings->x() >= w.btnKallelser->x() + 113);
-  QCOMPARE(w.btnSettings->geometry().right(), 470);
+  QVERIFY(w.btnIdag->x() >= w.btnKallelser->x() + 113);
+  QVERIFY(w.btnSettings->x() >= w.btnIdag->x() + 113);
+  QCOMPARE(w.btnSettings->geometry().right(), 589);
 
   QCOMPARE(w.Panel3->objectName(), QString("Panel3"));
-  QCOMPARE(w.Panel3->geometry(), QRect(0, 136, 471, 29));
+  QCOMPARE(w.Panel3->geometry(), QRect(0, 136, 590, 29));
   QCOMPARE(w.shServerConnected->objectName(), QString("shServerConnected"));
   QCOMPARE(w.shServerConnected->size(), QSize(25, 25));
   QCOMPARE(w.shServerConnected->brushColor(), QColor(255, 0, 0));
   QCOMPARE(w.shServerConnected->toolTip(), QString("Serveranslutning: Ej ansluten"));
   QCOMPARE(w.connectionState(), ConnectionState::NotConnected);
   QVERIFY(w.Label1->x() > w.shServerConnected->geometry().right());
-  QCOMPARE(w.btnClose->geometry().right(), 470 - 2);
+  QCOMPARE(w.btnClose->geometry().right(), 589 - 2);
   QCOMPARE(w.ClientSocket1->objectName(), QString("ClientSocket1"));
   QCOMPARE(w.ClientSocket1->port(), 0);
   QVERIFY(!w.ClientSocket1->active());
@@ -119,6 +123,7 @@ void MainWindowTest::buttonPicturesHaveTwoImages_data() {
   QTest::newRow("statistics") << davu::buttonpictures::StatisticsPicture();
   QTest::newRow("calls") << davu::buttonpictures::CallsPicture();
   QTest::newRow("settings") << davu::buttonpictures::SettingsPicture();
+  QTest::newRow("today") << davu::buttonpictures::TodayPicture();
 }
 
 void MainWindowTest::buttonPicturesHaveTwoImages() {
@@ -260,12 +265,26 @@ void MainWindowTest::callLogButtonsOpenTheirWindows() {
   // Each window is freed when it closes.
   QCOMPARE(ReplyTarget, rtNone);
   QCOMPARE(w.findChildren<QDialog*>().size(), 1);  // the register alone
+
+  // "Idag..." is not modal: it stays open beside the main window, and a
+  // second press brings the same window forward.
+  const auto shown = h.modals.size();
+  w.btnIdag->click();
+  auto* today = w.findChild<TfrmDAVUIdag*>();
+  QVERIFY(today && today->isVisible());
+  QCOMPARE(today->ClientSocket1, w.ClientSocket1);
+  QCOMPARE(ReplyTarget, rtNone);
+  w.btnIdag->click();
+  QCOMPARE(w.findChildren<TfrmDAVUIdag*>().size(), 1);
+  QCOMPARE(h.modals.size(), shown);
+  today->close();
+  QTRY_COMPARE(w.findChildren<TfrmDAVUIdag*>().size(), 0);
 }
 
 void MainWindowTest::enterPressesTheFocusedButton_data() {
   QTest::addColumn<QString>("button");
   QTest::addColumn<int>("key");
-  for (const char* b : {"btnSystemregister", "btnStatistik", "btnKallelser", "btnSettings", "btnClose"}) {
+  for (const char* b : {"btnSystemregister", "btnStatistik", "btnKallelser", "btnIdag", "btnSettings", "btnClose"}) {
     QTest::addRow("%s, Return", b) << QString(b) << int(Qt::Key_Return);
     QTest::addRow("%s, Enter", b) << QString(b) << int(Qt::Key_Enter);
   }
@@ -290,7 +309,8 @@ void MainWindowTest::enterPressesTheFocusedButton() {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
   QCOMPARE(clicked.count(), 1);
   // What the button does happened: a window was shown, or the program ended.
-  QCOMPARE(int(h.modals.size() + h.exits.size()), 1);
+  const int today = w.findChildren<TfrmDAVUIdag*>().size();
+  QCOMPARE(int(h.modals.size() + h.exits.size()) + today, 1);
 }
 
 void MainWindowTest::closingAlwaysExitsWithStatusOne_data() {

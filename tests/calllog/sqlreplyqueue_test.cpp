@@ -1,0 +1,112 @@
+// SQL replies reach the windows in the order the windows asked, whichever
+// window ReplyTarget names: the "Idag" window refreshes while the statistics
+// or the active-calls window waits for its own reply.
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+#include "CallLogRouting.h"
+#include "CallLogTestUtil.h"
+#include "SqlReplyQueue.h"
+#include "TSVVirtualTable.h"
+#include "UfrmActiveCalls.h"
+#include "UfrmDAVUIdag.h"
+#include "UfrmDAVUStatistik.h"
+
+namespace {
+
+std::string Report() { return SqlPayload({"FRIENDLYNAME|A~", "FRIENDLYNAME|B~"}); }
+std::string Today() {
+  return SqlPayload({"LOPNR|12~CALLABLESLOPNR|7~FULLNAME|Rum 1~CALLTSTAMP|2024-05-03 08:01:00~CONFIRMTSTAMP|~"});
+}
+
+}  // namespace
+
+class SqlReplyQueueTest : public QObject {
+  Q_OBJECT
+
+  WindowCase<TfrmDAVUStatistik> world;
+
+  template <typename Window>
+  std::unique_ptr<Window> open() {
+    auto w = std::make_unique<Window>();
+    w->ClientSocket1 = &world.net->socket;
+    return w;
+  }
+
+ private slots:
+  void init() {
+    QVERIFY(world.start());
+    world.fake->clock->current = QDateTime(QDate(2024, 5, 3), QTime(10, 22, 33));
+  }
+  void cleanup() {
+    davu::calllog::ClearQueue();
+    world.stop();
+  }
+
+  // "Idag" asks, then the statistics window: the first reply is Idag's
+  // although ReplyTarget names the statistics window.
+  void repliesFollowTheOrderOfTheQueries() {
+    auto stat = open<TfrmDAVUStatistik>();
+    auto today = open<TfrmDAVUIdag>();
+    today->show();  // its first query
+    stat->BitBtn1Click();
+    QCOMPARE(davu::calllog::Waiting(), 2);
+    RouteSqlReply(Today());
+    RouteSqlReply(Report());
+    QCOMPARE(today->calls().calls(), 1);
+    QCOMPARE(stat->SVVirtualTable1->RecordCount(), 2);
+    QCOMPARE(stat->Label3->text(), QStringLiteral("Antal poster: 2"));
+  }
+
+  // A window that closes keeps its place: its reply is dropped and the next
+  // one still reaches the window that asked for it.
+  void aClosedAskersReplyIsDropped() {
+    auto active = std::make_unique<TfrmDAVUActiveCalls>();
+    active->ClientSocket1 = &world.net->socket;
+    active->FormActivate();
+    auto today = open<TfrmDAVUIdag>();
+    today->show();
+    active->Avbryt->click();
+    RouteSqlReply(SqlPayload({"LOPNR|99~FRIENDLYNAME|Lab~"}));
+    QCOMPARE(today->calls().calls(), 0);
+    QCOMPARE(active->SVVirtualTable1->RecordCount(), 0);
+    RouteSqlReply(Today());
+    QCOMPARE(today->calls().calls(), 1);
+    QCOMPARE(davu::calllog::Waiting(), 0);
+  }
+
+  // A refused query gets an error reply instead of its rows: it settles
+  // that query, and the reply after it goes to the next asker. The
+  // statistics window leaves the error to the main window's balloon.
+  void anErrorReplyAnswersTheOldestQuery() {
+    auto stat = open<TfrmDAVUStatistik>();
+    auto today = open<TfrmDAVUIdag>();
+    stat->BitBtn1Click();
+    today->show();
+    QVERIFY(!RouteErrorReply(QStringLiteral("Servern nekade SQL-satsen: resultatet är för stort")));
+    RouteSqlReply(Today());
+    QCOMPARE(today->calls().calls(), 1);
+    QCOMPARE(stat->SVVirtualTable1->RecordCount(), 0);
+    // No query waits: an error is the main window's alone.
+    QVERIFY(!RouteErrorReply(QStringLiteral("något annat")));
+  }
+
+  // The replies of a lost connection never come: the waiting queries fail
+  // and the next connection starts with an empty queue.
+  void aLostConnectionEmptiesTheQueue() {
+    auto today = open<TfrmDAVUIdag>();
+    today->show();
+    QVERIFY(today->queryInFlight());
+    world.net->socket.close();
+    QCOMPARE(davu::calllog::Waiting(), 0);
+    QVERIFY(!today->queryInFlight());
+    auto stat = open<TfrmDAVUStatistik>();
+    RouteSqlReply(Report());  // unasked: the window ReplyTarget names
+    QCOMPARE(stat->SVVirtualTable1->RecordCount(), 2);
+  }
+};
+
+QTEST_MAIN(SqlReplyQueueTest)
+#include "sqlreplyqueue_test.moc"
