@@ -190,17 +190,18 @@ void TfrmDAVUIdag::refresh() {
     return;
   }
   inFlight_ = true;
-  inFlightFirst_ = !calls_.filled();
   inFlightDay_ = calls_.day();
   ClientSocket1->sendBytes(davu::proto::OpenSql(ToWire(clientName_), ToWire(calls_.nextQuery())));
   davu::calllog::Expect(ClientSocket1, this);
 }
 
 void TfrmDAVUIdag::SqlReplyArrived(std::string_view payload) {
+  const bool asked = inFlight_;
   inFlight_ = false;
   // A reply for the day before midnight: the new day is read at the next tick.
-  if (inFlightDay_ != calls_.day()) return;
-  if (calls_.apply(payload, inFlightFirst_)) showFigures();
+  if (asked && inFlightDay_ != calls_.day()) return;
+  // Until the day has been read, the only query is the one that reads it.
+  if (calls_.apply(payload, !calls_.filled())) showFigures();
   lastRefresh_ = davu::platform::clock().now();
   showStatus(QStringLiteral("Senast uppdaterad ") + lastRefresh_.toString(QStringLiteral("HH:mm:ss")) +
              (paused_ ? QStringLiteral(" (pausad)") : QString()));

@@ -78,7 +78,6 @@ class TfrmDAVUIdag : public QDialog, public davu::calllog::SqlAsker {
   QString clientName_;        // read once: every read may ask the server
   bool inFlight_ = false;     // a query is on its way
   bool sending_ = false;      // inside refresh(), which may wait for a setting
-  bool inFlightFirst_ = false;
   QDate inFlightDay_;
   bool paused_ = false;
   bool started_ = false;
