@@ -16,6 +16,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <malloc.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,12 +26,10 @@
 #include <vector>
 
 #include "CallLogSql.h"
-#include "ServerDatabase.h"
 #include "TodayCalls.h"
 #include "protocol/Catalogue.h"
 
 using davu::calllog::TodayCalls;
-using namespace davu::server;
 
 namespace {
 
@@ -40,37 +39,60 @@ const QDate kBusier(2024, 5, 2), kBusy(2024, 5, 3);
 
 std::string Stamp(const QDateTime& d) { return d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString(); }
 
+void Run(sqlite3* db, const char* sql) {
+  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) qFatal("%s", sqlite3_errmsg(db));
+}
+
 // `calls` calls spread over `day` from 07:00 to 17:00; every tenth open.
-void FillDay(Database& db, const QDate& day, int calls, std::mt19937& rng) {
-  Statement ins(db.handle(),
-                "INSERT INTO CALLLOG (STATIONSLOPNR, CALLABLESLOPNR, CALLTSTAMP, CONFIRMTSTAMP) VALUES (?, ?, ?, ?)");
+void FillDay(sqlite3* db, const QDate& day, int calls, std::mt19937& rng) {
+  sqlite3_stmt* ins = nullptr;
+  sqlite3_prepare_v2(db,
+                     "INSERT INTO CALLLOG (STATIONSLOPNR, CALLABLESLOPNR, CALLTSTAMP, CONFIRMTSTAMP) VALUES (?, ?, ?, ?)",
+                     -1, &ins, nullptr);
   const QDateTime start(day, QTime(7, 0));
   for (int i = 0; i < calls; ++i) {
     const QDateTime at = start.addSecs(36000LL * i / calls);
-    ins.reset();
-    ins.bind(1, std::int64_t(1 + rng() % 40)).bind(2, std::int64_t(1 + rng() % 60)).bind(3, Stamp(at));
-    if (i % 10) ins.bind(4, Stamp(at.addSecs(60 + rng() % 600)));
-    else ins.bindNull(4);
-    ins.run();
+    const std::string called = Stamp(at), confirmed = Stamp(at.addSecs(60 + rng() % 600));
+    sqlite3_reset(ins);
+    sqlite3_bind_int64(ins, 1, 1 + rng() % 40);
+    sqlite3_bind_int64(ins, 2, 1 + rng() % 60);
+    sqlite3_bind_text(ins, 3, called.c_str(), -1, SQLITE_TRANSIENT);
+    if (i % 10) sqlite3_bind_text(ins, 4, confirmed.c_str(), -1, SQLITE_TRANSIENT);
+    else sqlite3_bind_null(ins, 4);
+    if (sqlite3_step(ins) != SQLITE_DONE) qFatal("%s", sqlite3_errmsg(db));
   }
+  sqlite3_finalize(ins);
 }
 
+// The schema is davu-server's own: it made the file.
 void Fill(const QString& path, int busy) {
-  std::string error;
-  auto db = Database::open(path.toStdString(), &error);
-  if (!db) qFatal("%s", error.c_str());
-  Transaction t(*db);
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK) qFatal("cannot open %s", qPrintable(path));
+  Run(db, "BEGIN");
   for (int i = 1; i <= 40; ++i)
-    Statement(db->handle(), "INSERT INTO STATIONS (NAME, FRIENDLYNAME) VALUES (?, ?)")
-        .bind(1, "PC-" + std::to_string(i)).bind(2, "Expedition " + std::to_string(i)).run();
+    Run(db, ("INSERT INTO STATIONS (NAME, FRIENDLYNAME) VALUES ('PC-" + std::to_string(i) + "', 'Expedition " +
+             std::to_string(i) + "')").c_str());
   for (int i = 1; i <= 60; ++i)
-    Statement(db->handle(), "INSERT INTO CALLABLES (NAME, FULLNAME) VALUES (?, ?)")
-        .bind(1, "R" + std::to_string(i)).bind(2, "Mottagningsrum nummer " + std::to_string(i)).run();
+    Run(db, ("INSERT INTO CALLABLES (NAME, FULLNAME) VALUES ('R" + std::to_string(i) +
+             "', 'Mottagningsrum nummer " + std::to_string(i) + "')").c_str());
   std::mt19937 rng(1);
-  for (int d = 250; d >= 1; --d) FillDay(*db, kBusier.addDays(-d), 400, rng);  // history
-  FillDay(*db, kBusier, 2 * busy, rng);
-  FillDay(*db, kBusy, busy, rng);
-  t.commit();
+  for (int d = 250; d >= 1; --d) FillDay(db, kBusier.addDays(-d), 400, rng);  // history
+  FillDay(db, kBusier, 2 * busy, rng);
+  FillDay(db, kBusy, busy, rng);
+  Run(db, "COMMIT");
+  sqlite3_close(db);
+}
+
+// Starts davu-server on `db`; its port, or 0.
+quint16 StartServer(QProcess& server, const QString& db, const QString& portFile) {
+  QFile::remove(portFile);
+  server.setProcessChannelMode(QProcess::MergedChannels);
+  server.start(DAVU_SERVER_EXE, {"--port", "0", "--db", db, "--port-file", portFile});
+  QByteArray log;
+  while (!log.contains("listening on") && server.waitForReadyRead(10000)) log += server.readAll();
+  QFile pf(portFile);
+  if (!pf.open(QIODevice::ReadOnly)) qFatal("davu-server did not start: %s", log.constData());
+  return static_cast<quint16>(pf.readAll().trimmed().toUInt());
 }
 
 struct Exchanged {
@@ -151,18 +173,17 @@ int main(int argc, char** argv) {
   const int busy = argc > 1 ? std::atoi(argv[1]) : 5000;
   QTemporaryDir dir;
   const QString db = dir.filePath("idag.db");
-  Fill(db, busy);
-
-  QProcess server;
-  server.setProcessChannelMode(QProcess::MergedChannels);
   const QString portFile = dir.filePath("port");
-  server.start(DAVU_SERVER_EXE, {"--port", "0", "--db", db, "--port-file", portFile});
-  QByteArray log;
-  while (!log.contains("listening on") && server.waitForReadyRead(10000)) log += server.readAll();
-  QFile pf(portFile);
-  if (!pf.open(QIODevice::ReadOnly)) qFatal("davu-server did not start: %s", log.constData());
+  {
+    QProcess maker;  // makes the file with its schema
+    StartServer(maker, db, portFile);
+    maker.terminate();
+    maker.waitForFinished();
+  }
+  Fill(db, busy);
+  QProcess server;
   QTcpSocket socket;
-  socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(pf.readAll().trimmed().toUInt()));
+  socket.connectToHost(QHostAddress::LocalHost, StartServer(server, db, portFile));
   if (!socket.waitForConnected(5000)) qFatal("no connection");
   const qint64 pid = server.processId();
   std::printf("call log: 100,000 calls of history, a day of %d, the busy day of %d last; "

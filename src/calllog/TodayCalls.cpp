@@ -80,7 +80,7 @@ bool TodayCalls::apply(std::string_view payload, bool firstFill) {
     const auto known = calls_.find(row.lopnr);
     if (known == calls_.end()) {
       const std::int64_t called = MomentFromText(row.called);
-      if (called == kNoTime || DayOfMoment(called) != day_) continue;
+      if (called == kNoTime || DayOfMoment(called) != day_ || calls_.size() >= kMostCalls) continue;
       add(row.lopnr, row);
       changed = true;
     } else if (!known->second.confirmed && !davu::proto::TrimControl(row.confirmed).empty()) {

@@ -58,6 +58,9 @@ class TodayCalls {
   // The open calls one refresh asks about at most; with more open, each
   // refresh asks about the next ones in turn.
   static constexpr std::size_t kMostAsked = 400;
+  // The calls of one day kept at most; a server that sends more is not
+  // believed further (no clinic calls this many times a day).
+  static constexpr std::size_t kMostCalls = 200000;
   // A resource's name is shown with at most this many characters.
   static constexpr int kNameLimit = 64;
 

@@ -143,6 +143,18 @@ class IdagTest : public QObject, WindowCase<TfrmDAVUIdag> {
     QCOMPARE(calls.total().medianWait(), 180.0);
   }
 
+  // A server that sends call after call is not believed past a bound.
+  void endlessCallsAreBounded() {
+    TodayCalls calls(kDay);
+    std::string reply = "\xA4RETSQL:";
+    for (std::size_t n = 1; n <= TodayCalls::kMostCalls + 5; ++n)
+      reply += "\xA4%LOPNR|" + std::to_string(n) + "~CALLABLESLOPNR|" + std::to_string(n) +
+               "~FULLNAME|R~CALLTSTAMP|2024-05-03 08:00:00~CONFIRMTSTAMP|~%\xA4:";
+    calls.apply(reply, true);
+    QCOMPARE(std::size_t(calls.calls()), TodayCalls::kMostCalls);
+    QCOMPARE(calls.lastSeen(), qint64(TodayCalls::kMostCalls + 5));
+  }
+
   // The window: the total on top, a row per resource, the status line.
   void windowShowsTheDay() {
     auto w = openFilled(Morning());
