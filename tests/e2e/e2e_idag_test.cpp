@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include "ClientSocket.h"
+#include "ConnectedAdmin.h"
 #include "DatabaseRows.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
@@ -61,11 +62,9 @@ class E2eIdagTest : public QObject {
     QVERIFY2(server.port() > 0, "davu-server did not start");
     const QString db = tmp.filePath("davu.sqlite");
     auto main = std::make_unique<TfrmDAVUAdmin>();
-    main->ExitProcess = [](int) {};
-    main->ClientSocket1->setAddress(QStringLiteral("127.0.0.1"));
-    main->ClientSocket1->setPort(server.port());
-    main->ClientSocket1->open();
-    QVERIFY(WaitUntil([&] { return main->btnIdag->isEnabled(); }, 10000));
+    main->ShowModal = [](QDialog*) {};
+    QVERIFY(ConnectMainWindow(*main, server.port()));
+    QVERIFY(main->btnIdag->isEnabled());
 
     const QString day = now.date().toString("yyyy-MM-dd");
     const QString today = QStringLiteral("SELECT COUNT(*) FROM CALLLOG WHERE CALLTSTAMP >= '%1' AND CALLTSTAMP < '%2'")
