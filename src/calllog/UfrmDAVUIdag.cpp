@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "CallLogGrid.h"
 #include "ClientIdentity.h"
@@ -67,9 +68,7 @@ TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(davu::calllog::WindowFont());
-  QSize size(720, 560);
-  if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableSize());
-  resize(size);
+  resize(720, 560);
 
   lblTotal = new QLabel(this);
   lblTotal->setObjectName(QStringLiteral("lblTotal"));
@@ -77,6 +76,7 @@ TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
   big.setBold(true);
   big.setPointSizeF(big.pointSizeF() * 1.5);
   lblTotal->setFont(big);
+  lblTotal->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
   grdResurser = new QTableWidget(0, 6, this);
   grdResurser->setObjectName(QStringLiteral("grdResurser"));
@@ -102,6 +102,9 @@ TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
   lblStatus = new QLabel(bottom);
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
   lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long reason is cut at the window's edge, never widens it; the whole
+  // text is the label's tool tip.
+  lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   auto* every = new QLabel(QStringLiteral("&Uppdatera var"), bottom);
   seIntervall = new QSpinBox(bottom);
   seIntervall->setObjectName(QStringLiteral("seIntervall"));
@@ -152,6 +155,9 @@ void TfrmDAVUIdag::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (started_) return;
   started_ = true;
+  // The first size where it fits the screen, else all the room there is.
+  if (windowHandle() && screen())
+    resize(size().boundedTo(screen()->availableSize().shrunkBy(windowHandle()->frameMargins())));
   CentreOnScreen(this);
   RefreshTimer->start();
   refresh();
