@@ -238,7 +238,8 @@ void TfrmDAVUIdag::btnPausClick() {
   davu::keys::SetAccessKey(btnPaus, paused_ ? u'f' : u'p');
   if (paused_) {
     RefreshTimer->stop();
-    showStatus(lblStatus->text() + QStringLiteral(" (pausad)"));
+    const QString paused = QStringLiteral(" (pausad)");
+    if (!lblStatus->text().endsWith(paused)) showStatus(lblStatus->text() + paused);
   } else {
     RefreshTimer->start();
     refresh();

@@ -204,6 +204,7 @@ class IdagTest : public QObject, WindowCase<TfrmDAVUIdag> {
     w->btnPaus->click();
     QVERIFY(!w->RefreshTimer->isActive());
     QCOMPARE(w->btnPaus->text(), QStringLiteral("Fortsätt"));
+    QCOMPARE(w->lblStatus->text(), QStringLiteral("Senast uppdaterad 10:22:33 (pausad)"));
     w->RefreshTimerTimer();
     QCOMPARE(net->sent(), std::string());
     w->btnPaus->click();
