@@ -9,7 +9,7 @@
 void RouteSqlReply(std::string_view payload) {
   // Replies come in the order the queries went out: the oldest waiting
   // query's asker takes this one, or nobody when it has closed.
-  const davu::calllog::Oldest oldest = davu::calllog::TakeOldest();
+  const davu::calllog::Oldest oldest = davu::calllog::TakeOldestQuery();
   if (oldest.waited) {
     if (oldest.asker) oldest.asker->SqlReplyArrived(payload);
     return;

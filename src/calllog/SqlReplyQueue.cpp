@@ -13,6 +13,7 @@ namespace {
 struct Entry {
   QPointer<ClientSocket> socket;
   SqlAsker* asker;
+  bool statement;  // EXECSQL: no reply unless refused
 };
 
 std::deque<Entry>& Queue() {
@@ -57,7 +58,13 @@ QString ConnectionLostText() { return QStringLiteral("anslutningen till servern 
 void Expect(ClientSocket* socket, SqlAsker* asker) {
   if (!socket) return;
   Follow(socket);
-  Queue().push_back({socket, asker});
+  Queue().push_back({socket, asker, false});
+}
+
+void ExpectStatement(ClientSocket* socket) {
+  if (!socket) return;
+  Follow(socket);
+  Queue().push_back({socket, nullptr, true});
 }
 
 void Forget(const SqlAsker* asker) {
@@ -70,6 +77,11 @@ Oldest TakeOldest() {
   const Entry e = Queue().front();
   Queue().pop_front();
   return {true, e.asker};
+}
+
+Oldest TakeOldestQuery() {
+  while (!Queue().empty() && Queue().front().statement) Queue().pop_front();
+  return TakeOldest();
 }
 
 int Waiting() { return static_cast<int>(Queue().size()); }

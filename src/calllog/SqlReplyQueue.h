@@ -6,9 +6,12 @@
 // still waiting:
 //
 //   send OPENSQL     -> Expect(socket, asker)      (at the back)
-//   RETSQL arrives   -> TakeOldest().asker gets the rows
+//   send EXECSQL     -> ExpectStatement(socket)    (answered only when refused)
+//   RETSQL arrives   -> TakeOldestQuery().asker gets the rows; statements in
+//                       front of its query were carried out
 //   "ERROR:" arrives -> TakeOldest().asker learns why (a refused query gets
-//                       an error reply instead of its RETSQL)
+//                       an error reply instead of its RETSQL; a refused
+//                       statement has no asker)
 //   asker closes     -> Forget(asker): its places stay, their replies are dropped
 //   connection goes  -> every waiting query is failed and the queue is empty:
 //                       the replies of a lost connection never come
@@ -40,6 +43,9 @@ class SqlAsker {
 // follows the socket: when it disconnects or is destroyed,
 // the queries waiting on it are failed and removed.
 void Expect(ClientSocket* socket, SqlAsker* asker);
+// Puts a statement (EXECSQL) just sent on `socket` at the back: the server
+// answers it only with an error reply.
+void ExpectStatement(ClientSocket* socket);
 // The asker no longer takes replies; its queries keep their places.
 void Forget(const SqlAsker* asker);
 
@@ -47,9 +53,13 @@ struct Oldest {
   bool waited = false;         // a query was waiting
   SqlAsker* asker = nullptr;   // its asker; null when it has gone
 };
-// Removes and returns the oldest waiting query.
+// Removes and returns the oldest waiting query or statement.
 Oldest TakeOldest();
-// How many queries wait.
+// The same for a RETSQL reply: the statements in front of the oldest query
+// are removed first (they were carried out: their errors would have come
+// before this reply).
+Oldest TakeOldestQuery();
+// How many queries and statements wait.
 int Waiting();
 // Empties the queue without telling anyone (tests, between cases).
 void ClearQueue();

@@ -16,6 +16,7 @@
 #include "KeyboardAccess.h"
 #include "ScreenFit.h"
 #include "SharedState.h"
+#include "SqlReplyQueue.h"
 #include "TSVVirtualTable.h"
 #include "WireText.h"
 #include "platform/Platform.h"
@@ -110,6 +111,9 @@ void TfrmDAVUActiveCalls::BitBtn1Click() {
   // Without a connection the ticks stay, to be confirmed once it is back.
   const QString sql = davu::calllog::ConfirmCallsStatement(now, ticked);
   if (!sendRequest(davu::proto::ExecSql(ToWire(GetClientName()), ToWire(sql)))) return;
+  // A refused statement is answered by an error reply, which must not be
+  // taken for the answer of a query sent after it.
+  davu::calllog::ExpectStatement(ClientSocket1);
   davu::platform::sleeper().blockingSleep(1000);
   activated_ = false;
   FormActivate();

@@ -93,6 +93,36 @@ class SqlReplyQueueTest : public QObject {
     QVERIFY(!RouteErrorReply(QStringLiteral("något annat")));
   }
 
+  // A confirmation (EXECSQL) is answered only when refused: its error is
+  // its own, not the answer of the Idag query sent after it; carried out,
+  // it leaves the next rows to the next query.
+  void aStatementsErrorIsItsOwn() {
+    auto active = std::make_unique<TfrmDAVUActiveCalls>();
+    active->ClientSocket1 = &world.net->socket;
+    active->FormActivate();
+    RouteSqlReply(SqlPayload({"LOPNR|12~FRIENDLYNAME|Lab~"}));
+    active->SVVirtualTable1->setData(active->SVVirtualTable1->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    world.fake->dialogs->answers = {6};
+    auto today = open<TfrmDAVUIdag>();
+    today->show();  // Idag's query went out before the confirmation
+    active->BitBtn1Click();  // the confirmation, then the list again
+    QCOMPARE(davu::calllog::Waiting(), 3);
+    RouteSqlReply(Today());
+    QCOMPARE(today->calls().calls(), 1);
+    QVERIFY(!RouteErrorReply(QStringLiteral("Servern nekade SQL-satsen: databasfel")));
+    QVERIFY(!today->lblStatus->text().contains(QStringLiteral("databasfel")));
+    RouteSqlReply(SqlPayload({"LOPNR|14~FRIENDLYNAME|Lab~"}));
+    QCOMPARE(active->SVVirtualTable1->value(0, QStringLiteral("LOPNR")), QStringLiteral("14"));
+
+    // Carried out: the statement in front goes with the next reply.
+    active->SVVirtualTable1->setData(active->SVVirtualTable1->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    world.fake->dialogs->answers = {6};
+    active->BitBtn1Click();
+    RouteSqlReply(SqlPayload({}));
+    QCOMPARE(active->SVVirtualTable1->RecordCount(), 0);
+    QCOMPARE(davu::calllog::Waiting(), 0);
+  }
+
   // The replies of a lost connection never come: the waiting queries fail
   // and the next connection starts with an empty queue.
   void aLostConnectionEmptiesTheQueue() {
