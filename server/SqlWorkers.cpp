@@ -125,7 +125,7 @@ SqlOutcome SqlWorkers::run(const std::shared_ptr<SqlJob>& job, const Options& o)
   // the same durability for a confirmation. Nothing is written on opening,
   // so a report does not wait for another connection's write lock.
   std::string error;
-  std::unique_ptr<Database> database = Database::open(o.databasePath, &error, false);
+  std::unique_ptr<Database> database = takeConnection(o, error);
   if (!database) {
     outcome.error = "Servern nekade SQL-satsen: databasen kan inte öppnas: " + error;
     return outcome;
@@ -144,9 +144,29 @@ SqlOutcome SqlWorkers::run(const std::shared_ptr<SqlJob>& job, const Options& o)
   gate.setPieceSink(o.pieceBytes, [this, job, &o](std::string& rows) { return handOver(job, rows, o); });
   outcome = job->work.exec ? gate.execSql(job->work.sqlUtf8)
                            : gate.openSql(job->work.sqlUtf8, davu::proto::RetSqlHead());
-  std::lock_guard lock(job->m);
-  job->db = nullptr;  // closed on return, when `database` goes
+  {
+    std::lock_guard lock(job->m);
+    job->db = nullptr;
+  }
+  keepConnection(std::move(database));
   return outcome;
+}
+
+std::unique_ptr<Database> SqlWorkers::takeConnection(const Options& o, std::string& error) {
+  {
+    std::lock_guard lock(idleMutex_);
+    if (!idle_.empty()) {
+      std::unique_ptr<Database> kept = std::move(idle_.back());
+      idle_.pop_back();
+      return kept;
+    }
+  }
+  return Database::open(o.databasePath, &error, false);
+}
+
+void SqlWorkers::keepConnection(std::unique_ptr<Database> database) {
+  std::lock_guard lock(idleMutex_);
+  if (idle_.size() < static_cast<std::size_t>(std::max(options_.maxRunning, 1))) idle_.push_back(std::move(database));
 }
 
 bool SqlWorkers::handOver(const std::shared_ptr<SqlJob>& job, std::string& rows, const Options& o) {

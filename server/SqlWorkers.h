@@ -1,11 +1,15 @@
 #pragma once
 // Runs the clients' SQL away from the thread that serves connections, so
 // that a long report never keeps other clients waiting. Each request runs on
-// a thread of its own with its own connection to the database file (WAL lets
-// readers run beside the writer); at most maxRunning run at once, at most one
-// of them for each client (SqlWork::client), and the rest wait in order: a
-// client's next statement waits for its last, while other clients' go first. A large RETSQL reply comes back in pieces as it is built,
-// and the thread waits while the client's unsent output is above a bound.
+// a thread of its own with a connection to the database file of its own
+// while it runs (WAL lets readers run beside the writer); a connection is
+// kept for the next statement when it ends, so that a short query does not
+// pay for opening the file and reading the schema again. At most maxRunning
+// run at once, at most one of them for each client (SqlWork::client), and
+// the rest wait in order: a client's next statement waits for its last,
+// while other clients' go first. A large RETSQL reply comes back in pieces
+// as it is built, and the thread waits while the client's unsent output is
+// above a bound.
 //
 // The SQL time limit is kept twice: by the gate's progress handler between
 // steps, and by a watchdog on the serving thread that interrupts the
@@ -18,7 +22,9 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "server/RequestHandler.h"
 #include "server/SqlGate.h"
@@ -67,7 +73,13 @@ class SqlWorkers : public QObject {
   void finished(const std::shared_ptr<SqlJob>& job);
   void watch();
 
+  // A kept connection, or a new one; null with `error` when none opens.
+  std::unique_ptr<Database> takeConnection(const Options& o, std::string& error);
+  void keepConnection(std::unique_ptr<Database> database);
+
   Options options_;
+  std::mutex idleMutex_;
+  std::vector<std::unique_ptr<Database>> idle_;  // at most maxRunning
   std::deque<std::shared_ptr<SqlJob>> waiting_;
   std::deque<std::shared_ptr<SqlJob>> running_;
   QTimer watchdog_;

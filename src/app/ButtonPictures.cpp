@@ -109,6 +109,32 @@ QImage drawCalls() {
   return img;
 }
 
+QImage drawToday() {
+  QImage img = canvas();
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  // A clock face with its hands at ten past ten.
+  QRadialGradient g(QPointF(26, 24), 34);
+  g.setColorAt(0, QColor(255, 255, 255));
+  g.setColorAt(1, QColor(200, 220, 245));
+  p.setPen(QPen(QColor(40, 90, 170), 4));
+  p.setBrush(g);
+  p.drawEllipse(QPointF(32, 32), 27, 27);
+  p.setPen(QPen(QColor(60, 60, 70), 2.5, Qt::SolidLine, Qt::RoundCap));
+  for (int h = 0; h < 12; ++h) {
+    const double a = h * M_PI / 6;
+    p.drawLine(QPointF(32 + 20 * qSin(a), 32 - 20 * qCos(a)), QPointF(32 + 23 * qSin(a), 32 - 23 * qCos(a)));
+  }
+  p.setPen(QPen(QColor(30, 30, 40), 4, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(32, 32), QPointF(32 + 12 * qSin(-M_PI / 3), 32 - 12 * qCos(-M_PI / 3)));
+  p.setPen(QPen(QColor(30, 30, 40), 3, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(32, 32), QPointF(32 + 18 * qSin(M_PI / 3), 32 - 18 * qCos(M_PI / 3)));
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(200, 40, 40));
+  p.drawEllipse(QPointF(32, 32), 3, 3);
+  return img;
+}
+
 QImage drawSettings() {
   QImage img = canvas();
   QPainter p(&img);
@@ -161,5 +187,6 @@ QIcon RegisterPicture() { return iconOf(drawRegister()); }
 QIcon StatisticsPicture() { return iconOf(drawStatistics()); }
 QIcon CallsPicture() { return iconOf(drawCalls()); }
 QIcon SettingsPicture() { return iconOf(drawSettings()); }
+QIcon TodayPicture() { return iconOf(drawToday()); }
 
 }  // namespace davu::buttonpictures

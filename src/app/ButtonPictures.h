@@ -1,5 +1,5 @@
 #pragma once
-// The pictures of the main window's four buttons, drawn in code at 64 x 64
+// The pictures of the main window's buttons, drawn in code at 64 x 64
 // pixels. Each icon holds an enabled image and a greyed disabled image.
 #include <QIcon>
 #include <QImage>
@@ -10,6 +10,7 @@ QIcon RegisterPicture();    // a card index with a tab and lines of text
 QIcon StatisticsPicture();  // a bar chart over an axis
 QIcon CallsPicture();       // a bell with a sound wave
 QIcon SettingsPicture();    // a cogwheel
+QIcon TodayPicture();       // a clock face
 
 // The disabled image made from an enabled one: grey, lighter, same shape.
 QImage Greyed(const QImage& enabled);

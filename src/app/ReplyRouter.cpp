@@ -28,6 +28,9 @@ ReplyRouter::ReplyRouter(ServerConnection& c, std::function<TfrmSystreg*()> regi
   };
   connect(&c, &C::settingsReply, this, [](Payload p) { SettingReplyReceived(p); });
   connect(&c, &C::sqlReply, this, [](Payload p) { RouteSqlReply(p); });
+  connect(&c, &C::errorReply, this, [this](const QString& shown) {
+    if (!RouteErrorReply(shown)) emit errorForUser(shown);
+  });
   connect(&c, &C::smsSettingsReply, this, toRegister(&TfrmSystreg::HandleRetSmsSettings));
   connect(&c, &C::callListReply, this, toRegister(&TfrmSystreg::HandleRetCallList));
   connect(&c, &C::stationCallablesReply, this, toRegister(&TfrmSystreg::HandleRetStationCallables));

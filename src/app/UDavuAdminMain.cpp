@@ -15,6 +15,7 @@
 #include "app/ReplyRouter.h"
 #include "app/Widgets.h"
 #include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ClientSocket.h"
 #include "common/SettingsStore.h"
@@ -31,7 +32,8 @@
 
 namespace {
 
-constexpr int kClientWidth = 471;
+// Four buttons of the first design, and "Idag..." beside "Kallelser...".
+constexpr int kClientWidth = 590;
 constexpr int kClientHeight = 165;
 constexpr int kBigButtonWidth = 113;
 constexpr int kBigButtonHeight = 136;
@@ -69,7 +71,7 @@ TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
   Timer3 = connection_->Timer3;
   ReconnectTimer = connection_->ReconnectTimer;
   ReplyQuietTimer = connection_->ReplyQuietTimer;
-  new davu::ReplyRouter(*connection_, [this] { return frmSystreg; }, this);
+  router_ = new davu::ReplyRouter(*connection_, [this] { return frmSystreg; }, this);
   // The process-wide way to ask for a new attempt, for code that knows no
   // window; the register asks through its own signal.
   ConnectProc = [this] { connection_->ConnectToServer(); };
@@ -95,6 +97,7 @@ void TfrmDAVUAdmin::followConnection() {
   connect(connection_, &C::versionAccepted, this, [this] {
     btnStatistik->setEnabled(true);
     btnKallelser->setEnabled(true);
+    btnIdag->setEnabled(true);
   });
   connect(connection_, &C::versionRefused, this, [this](const QString& version) {
     ShowInfoHint(QStringLiteral("Fel serverversion!\r\rDAVU-Servern har version ") + version +
@@ -105,7 +108,7 @@ void TfrmDAVUAdmin::followConnection() {
     setWindowTitle(QStringLiteral("DAVU Admin - ") + FromWire(davu::proto::ExtractField(payload, 1, ':')) +
                    QStringLiteral("  version: ") + productVersion_);
   });
-  connect(connection_, &C::errorReply, this, [this](const QString& shown) {
+  connect(router_, &davu::ReplyRouter::errorForUser, this, [this](const QString& shown) {
     ShowInfoHint(QStringLiteral("Servern svarade med följande fel: ") + shown, this);
   });
   connect(connection_, &C::replyTooLarge, this, [this] {
@@ -180,18 +183,20 @@ void TfrmDAVUAdmin::buildControls() {
     b->setGeometry(x, 0, kBigButtonWidth, kBigButtonHeight);
     return b;
   };
-  // Four buttons across the width, the outer two against the edges.
-  const int step = (kClientWidth - kBigButtonWidth) / 3;
+  // Five buttons across the width, the outer two against the edges.
+  const int step = (kClientWidth - kBigButtonWidth) / 4;
   btnSystemregister = bigButton("btnSystemregister", QStringLiteral("Systemregister..."),
                                 davu::buttonpictures::RegisterPicture(), 0);
   btnStatistik = bigButton("btnStatistik", QStringLiteral("Statistik..."),
                            davu::buttonpictures::StatisticsPicture(), step);
   btnKallelser = bigButton("btnKallelser", QStringLiteral("Kallelser..."),
                            davu::buttonpictures::CallsPicture(), 2 * step);
+  btnIdag = bigButton("btnIdag", QStringLiteral("Idag..."), davu::buttonpictures::TodayPicture(), 3 * step);
   btnSettings = bigButton("btnSettings", QStringLiteral("Inställningar..."),
                           davu::buttonpictures::SettingsPicture(), kClientWidth - kBigButtonWidth);
   btnStatistik->setEnabled(false);
   btnKallelser->setEnabled(false);
+  btnIdag->setEnabled(false);
 
   pnlStatus = new QFrame(this);
   pnlStatus->setObjectName(QStringLiteral("Panel3"));
@@ -218,7 +223,7 @@ void TfrmDAVUAdmin::buildControls() {
   // dialog a push button answers only Space unless it is told to.
   for (QPushButton* b : {static_cast<QPushButton*>(btnSystemregister),
                          static_cast<QPushButton*>(btnStatistik),
-                         static_cast<QPushButton*>(btnKallelser),
+                         static_cast<QPushButton*>(btnKallelser), static_cast<QPushButton*>(btnIdag),
                          static_cast<QPushButton*>(btnSettings), btnClose})
     b->setAutoDefault(true);
 
@@ -226,11 +231,13 @@ void TfrmDAVUAdmin::buildControls() {
   davu::keys::SetAccessKey(btnSystemregister, u'r');
   davu::keys::SetAccessKey(btnStatistik, u't');
   davu::keys::SetAccessKey(btnKallelser, u'k');
+  davu::keys::SetAccessKey(btnIdag, u'd');
   davu::keys::SetAccessKey(btnSettings, u'i');
 
   connect(btnSystemregister, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnSystemregisterClick);
   connect(btnStatistik, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnStatistikClick);
   connect(btnKallelser, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnKallelserClick);
+  connect(btnIdag, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnIdagClick);
   connect(btnSettings, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnSettingsClick);
   connect(btnClose, &QPushButton::clicked, this, &TfrmDAVUAdmin::btnCloseClick);
 }
@@ -310,6 +317,19 @@ void TfrmDAVUAdmin::btnKallelserClick() {
   TfrmDAVUActiveCalls window(this);
   window.ClientSocket1 = ClientSocket1;
   ShowModal(&window);
+}
+
+void TfrmDAVUAdmin::btnIdagClick() {
+  // Not modal: it stays open beside the other windows. A second press
+  // brings the open one forward.
+  if (!frmIdag_) {
+    frmIdag_ = new TfrmDAVUIdag(this);
+    frmIdag_->setAttribute(Qt::WA_DeleteOnClose);
+    frmIdag_->ClientSocket1 = ClientSocket1;
+  }
+  frmIdag_->show();
+  frmIdag_->raise();
+  frmIdag_->activateWindow();
 }
 
 void TfrmDAVUAdmin::btnCloseClick() { close(); }

@@ -1,9 +1,10 @@
 #pragma once
-// The main window: four buttons that lead to the program's work and a status
+// The main window: five buttons that lead to the program's work and a status
 // bar that shows the server connection. The connection itself is a
 // davu::ServerConnection the window owns and draws; its replies reach their
 // owners through the davu::ReplyRouter. The handlers the program has always
 // named (ClientSocket1Connect, Timer3Timer, ...) forward to the connection.
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -21,9 +22,13 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class TCEVersionInfo;
+class TfrmDAVUIdag;
 class TfrmSystreg;
 class TPictureButton;
 class TStatusCircle;
+namespace davu {
+class ReplyRouter;
+}
 
 class TfrmDAVUAdmin : public QWidget {
   Q_OBJECT
@@ -39,6 +44,7 @@ class TfrmDAVUAdmin : public QWidget {
   TPictureButton* btnSystemregister;
   TPictureButton* btnStatistik;
   TPictureButton* btnKallelser;
+  TPictureButton* btnIdag;  // "Idag...": today's calls as they happen
   TPictureButton* btnSettings;
   QFrame* pnlStatus;
   TStatusCircle* shServerConnected;
@@ -89,6 +95,7 @@ class TfrmDAVUAdmin : public QWidget {
   void btnSystemregisterClick();
   void btnStatistikClick();
   void btnKallelserClick();
+  void btnIdagClick();
   void btnSettingsClick();
   void btnCloseClick();
 
@@ -125,6 +132,8 @@ class TfrmDAVUAdmin : public QWidget {
   // A version reply came: the register follows the connection.
   void serverVersionArrived();
 
+  davu::ReplyRouter* router_ = nullptr;
+  QPointer<TfrmDAVUIdag> frmIdag_;  // one at a time, not modal
   QString productVersion_;
   bool activatedOnce_ = false;
 };

@@ -1,16 +1,30 @@
 #include "calllog/CallLogRouting.h"
 
+#include "calllog/SqlReplyQueue.h"
 #include "calllog/UfrmActiveCalls.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ReplyTarget.h"
 #include "common/SharedState.h"
 
 void RouteSqlReply(std::string_view payload) {
+  // Replies come in the order the queries went out: the oldest waiting
+  // query's asker takes this one, or nobody when it has closed.
+  const davu::calllog::Oldest oldest = davu::calllog::TakeOldestQuery();
+  if (oldest.waited) {
+    if (oldest.asker) oldest.asker->SqlReplyArrived(payload);
+    return;
+  }
+  // A reply nobody here asked for goes to the window ReplyTarget names.
   if (ReplyTarget == rtStatistics) {
     if (TfrmDAVUStatistik* w = TfrmDAVUStatistik::current()) w->LoadSqlReply(payload);
   } else if (ReplyTarget == rtActiveCalls) {
     if (TfrmDAVUActiveCalls* w = TfrmDAVUActiveCalls::current()) w->LoadSqlReply(payload);
   }
+}
+
+bool RouteErrorReply(const QString& shown) {
+  const davu::calllog::Oldest oldest = davu::calllog::TakeOldest();
+  return oldest.asker && oldest.asker->SqlReplyFailed(shown);
 }
 
 bool StatisticsTakesLists() { return ReplyTarget == rtStatistics && TfrmDAVUStatistik::current() != nullptr; }

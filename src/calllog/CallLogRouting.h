@@ -1,6 +1,9 @@
 #pragma once
 // Where the dispatcher hands the replies that the call-log windows wait for.
-// ReplyTarget (a TReplyTarget) names the window.
+// SQL replies go to the askers of the queries in the order the queries were
+// sent (SqlReplyQueue.h); a reply that no query waits for goes to the window
+// ReplyTarget (a TReplyTarget) names.
+#include <QString>
 #include <string_view>
 
 // A cut RETSQL payload ("¤RETSQL:" ... ":"), in wire bytes. With no window
@@ -8,6 +11,10 @@
 // throws SqlReplyError (a std::runtime_error; what() is the message in UTF-8)
 // after the rows before it have been kept and the grid and count updated.
 void RouteSqlReply(std::string_view payload);
+// An error reply (the text shown after "Servern svarade med följande fel: ")
+// answers the oldest waiting query, if any. True when its asker has shown
+// the error itself.
+bool RouteErrorReply(const QString& shown);
 
 // True while the statistics window takes the resource and client lists.
 bool StatisticsTakesLists();

@@ -60,4 +60,43 @@ QString StatisticsQuery(const std::vector<int>& stationLopnrs,
   return sql;
 }
 
+namespace {
+
+constexpr auto kTodaySelect =
+    "SELECT CALLLOG.LOPNR, CALLLOG.CALLABLESLOPNR, CALLABLES.FULLNAME, CALLLOG.CALLTSTAMP, "
+    "CALLLOG.CONFIRMTSTAMP FROM CALLABLES, CALLLOG WHERE CALLABLES.LOPNR = CALLLOG.CALLABLESLOPNR AND ";
+
+QString DayRange(const QDate& day) {
+  return QLatin1String("CALLTSTAMP >= ") + davu::textformats::SqlDateLiteral(day) +
+         QLatin1String(" AND CALLTSTAMP < ") + davu::textformats::SqlDateLiteral(day.addDays(1));
+}
+
+}  // namespace
+
+QString TodayQuery(const QDate& day) { return QLatin1String(kTodaySelect) + DayRange(day); }
+
+QString TodayChangesQuery(const QDate& day, qint64 lastSeen, const std::vector<qint64>& open) {
+  // Each branch is found by the call log's key alone, so a refresh costs the
+  // server what the new and the confirmed calls cost, not the whole day: a
+  // time range beside the number would let the server walk the day's calls
+  // by their time instead. New calls are today's; one of another day is
+  // left out by the window. Before the first call of the day is seen there
+  // is no number to start from, and the day's range (still empty) is asked.
+  QString sql = QLatin1String(kTodaySelect) + QLatin1String("((");
+  if (lastSeen > 0) {
+    sql += QLatin1String("CALLLOG.LOPNR > ") + QString::number(lastSeen);
+  } else {
+    sql += DayRange(day);
+  }
+  sql += u')';
+  if (!open.empty()) {
+    sql += QLatin1String(" OR (NOT CALLLOG.CONFIRMTSTAMP IS NULL AND CALLLOG.LOPNR IN (");
+    for (qint64 n : open) sql += QString::number(n) + QLatin1String(", ");
+    sql.chop(2);
+    sql += QLatin1String("))");
+  }
+  sql += u')';
+  return sql;
+}
+
 }  // namespace davu::calllog

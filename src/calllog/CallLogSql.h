@@ -30,4 +30,13 @@ QString StatisticsQuery(const std::vector<int>& stationLopnrs,
                         const std::vector<int>& callableLopnrs, const QDate& from,
                         const QDate& to, bool confirmedOnly);
 
+// "Idag": every call of `day` with its resource, call and confirmation
+// time. Only plain SQL that any server of the call log answers.
+QString TodayQuery(const QDate& day);
+// What changed since the last refresh: the calls numbered above `lastSeen`
+// (the calls of `day` while `lastSeen` is 0), and those of `open` (calls
+// still unconfirmed when last seen) that have been confirmed since. The same
+// columns as TodayQuery.
+QString TodayChangesQuery(const QDate& day, qint64 lastSeen, const std::vector<qint64>& open);
+
 }  // namespace davu::calllog

@@ -31,6 +31,7 @@ TCallLogWindow::TCallLogWindow(TReplyTarget replyTarget, QWidget* parent)
 }
 
 TCallLogWindow::~TCallLogWindow() {
+  davu::calllog::Forget(this);
   // A reply that arrives after the window is gone must find nothing to fill.
   if (gWaiting[replyTarget_] == this) {
     gWaiting[replyTarget_] = nullptr;
@@ -38,7 +39,11 @@ TCallLogWindow::~TCallLogWindow() {
   }
 }
 
-void TCallLogWindow::FormClose() { ReplyTarget = rtNone; }
+void TCallLogWindow::FormClose() {
+  ReplyTarget = rtNone;
+  // The replies to its queries still come; they are dropped in their turn.
+  davu::calllog::Forget(this);
+}
 
 void TCallLogWindow::AvbrytClick() { reject(); }
 
@@ -61,6 +66,12 @@ bool TCallLogWindow::sendRequest(const std::string& bytes) {
     return false;
   }
   ClientSocket1->sendBytes(bytes);
+  return true;
+}
+
+bool TCallLogWindow::sendQuery(const std::string& bytes) {
+  if (!sendRequest(bytes)) return false;
+  davu::calllog::Expect(ClientSocket1, this);
   return true;
 }
 

@@ -10,13 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "calllog/SqlReplyQueue.h"
 #include "common/ReplyTarget.h"
 
 class ClientSocket;
 class QLabel;
 class TSVVirtualTable;
 
-class TCallLogWindow : public QDialog {
+class TCallLogWindow : public QDialog, public davu::calllog::SqlAsker {
   Q_OBJECT
 
  public:
@@ -31,6 +32,11 @@ class TCallLogWindow : public QDialog {
   // Fills the table and the record count; rethrows decoding errors after the
   // count has been brought up to date.
   void LoadSqlReply(std::string_view payload);
+
+  // The reply to a query of this window fills the table; a refused query is
+  // shown by the main window's balloon.
+  void SqlReplyArrived(std::string_view payload) override { LoadSqlReply(payload); }
+  bool SqlReplyFailed(const QString&) override { return false; }
 
   TSVVirtualTable* SVVirtualTable1 = nullptr;
   QLabel* lblRecordCount = nullptr;  // "Antal poster: " + count
@@ -52,6 +58,8 @@ class TCallLogWindow : public QDialog {
   // Sends `bytes` on the open connection. Without one, says so in the
   // balloon at the window, sends nothing and returns false.
   bool sendRequest(const std::string& bytes);
+  // sendRequest for an OPENSQL: its reply is this window's.
+  bool sendQuery(const std::string& bytes);
   // True once a query reply has filled the table.
   bool loaded() const { return loaded_; }
   void changeEvent(QEvent* event) override;

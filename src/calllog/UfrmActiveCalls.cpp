@@ -10,6 +10,7 @@
 
 #include "calllog/CallLogGrid.h"
 #include "calllog/CallLogSql.h"
+#include "calllog/SqlReplyQueue.h"
 #include "calllog/TSVVirtualTable.h"
 #include "common/ClientIdentity.h"
 #include "common/ClientSocket.h"
@@ -76,7 +77,7 @@ TfrmDAVUActiveCalls::~TfrmDAVUActiveCalls() = default;
 
 void TfrmDAVUActiveCalls::firstActivation() {
   const QString sql = davu::calllog::ActiveCallsQuery(davu::platform::clock().now().date());
-  sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
+  sendQuery(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
 }
 
 void TfrmDAVUActiveCalls::connectionRestored() {
@@ -111,6 +112,9 @@ void TfrmDAVUActiveCalls::BitBtn1Click() {
   // Without a connection the ticks stay, to be confirmed once it is back.
   const QString sql = davu::calllog::ConfirmCallsStatement(now, ticked);
   if (!sendRequest(davu::proto::ExecSql(ToWire(GetClientName()), ToWire(sql)))) return;
+  // A refused statement is answered by an error reply, which must not be
+  // taken for the answer of a query sent after it.
+  davu::calllog::ExpectStatement(ClientSocket1);
   davu::platform::sleeper().blockingSleep(1000);
   activated_ = false;
   FormActivate();

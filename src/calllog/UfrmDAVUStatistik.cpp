@@ -292,7 +292,7 @@ void TfrmDAVUStatistik::BitBtn1Click() {
                                                      {callables.begin(), callables.end()}, dtFrom->date(),
                                                dtTo->date(), cbConfirmedOnly->isChecked());
   // Without a connection the grid keeps the last report and its count.
-  sendRequest(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
+  sendQuery(davu::proto::OpenSql(ToWire(GetClientName()), ToWire(sql)));
 }
 
 void TfrmDAVUStatistik::LoadCallables(std::vector<CallablePtr> callables) {

@@ -108,6 +108,7 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
     QCOMPARE(h.circle(), kGreen);
     QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
     QVERIFY(Control<TPictureButton>(&w, "btnKallelser")->isEnabled());
+    QVERIFY(Control<TPictureButton>(&w, "btnIdag")->isEnabled());
     QVERIFY(w.windowTitle().startsWith("DAVU Admin - Kliniken  version: "));
     QVERIFY(h.server.waitForReceived(kFirstRequests));
     QVERIFY(w.ReconnectTimer->isActive());
@@ -119,6 +120,7 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
     QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
     QVERIFY(!Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
     QVERIFY(!Control<TPictureButton>(&w, "btnKallelser")->isEnabled());
+    QVERIFY(!Control<TPictureButton>(&w, "btnIdag")->isEnabled());
     QVERIFY(!w.Timer3->isActive());
     QVERIFY(!w.ReconnectTimer->isActive());
     QVERIFY(!w.ClientSocket1->active());

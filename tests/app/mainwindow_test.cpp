@@ -7,21 +7,19 @@
 #include <stdexcept>
 
 #include "AppHarness.h"
-#include "Controls.h"
 #include "app/AppStart.h"
 #include "app/ButtonPictures.h"
 #include "app/ProductVersion.h"
 #include "app/UDavuAdminMain.h"
 #include "app/Widgets.h"
 #include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ClientSocket.h"
 #include "common/ReplyTarget.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 #include "register/USystReg.h"
-
-using davu::test::Control;
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -54,6 +52,7 @@ void MainWindowTest::controlsHaveTheirNamesCaptionsAndSizes_data() {
   QTest::newRow("btnSystemregister") << "btnSystemregister" << "Systemregister..." << QSize(113, 136) << true;
   QTest::newRow("btnStatistik") << "btnStatistik" << "Statistik..." << QSize(113, 136) << false;
   QTest::newRow("btnKallelser") << "btnKallelser" << "Kallelser..." << QSize(113, 136) << false;
+  QTest::newRow("btnIdag") << "btnIdag" << "Idag..." << QSize(113, 136) << false;
   QTest::newRow("btnSettings") << "btnSettings" << "Inställningar..." << QSize(113, 136) << true;
   QTest::newRow("btnClose") << "btnClose" << "&Stäng" << QSize(73, 27) << true;
   QTest::newRow("Label1") << "Label1" << "Ej ansluten" << QSize() << true;
@@ -78,27 +77,29 @@ void MainWindowTest::controlsHaveTheirNamesCaptionsAndSizes() {
 void MainWindowTest::windowIsFixedWithStatusBarAndTitle() {
   AppHarness h;
   TfrmDAVUAdmin& w = h.create();
-  QCOMPARE(w.size(), QSize(471, 165));
+  // The first design's 471 pixels, widened by one button for "Idag...".
+  QCOMPARE(w.size(), QSize(590, 165));
   QCOMPARE(w.minimumSize(), w.maximumSize());
   QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
   QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
 
-  // The four buttons side by side, the outer two against the edges.
+  // The five buttons side by side, the outer two against the edges.
   QCOMPARE(Control<TPictureButton>(&w, "btnSystemregister")->x(), 0);
   QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->x() >= 113);
   QVERIFY(Control<TPictureButton>(&w, "btnKallelser")->x() >= Control<TPictureButton>(&w, "btnStatistik")->x() + 113);
-  QVERIFY(Control<TPictureButton>(&w, "btnSettings")->x() >= Control<TPictureButton>(&w, "btnKallelser")->x() + 113);
-  QCOMPARE(Control<TPictureButton>(&w, "btnSettings")->geometry().right(), 470);
+  QVERIFY(Control<TPictureButton>(&w, "btnIdag")->x() >= Control<TPictureButton>(&w, "btnKallelser")->x() + 113);
+  QVERIFY(Control<TPictureButton>(&w, "btnSettings")->x() >= Control<TPictureButton>(&w, "btnIdag")->x() + 113);
+  QCOMPARE(Control<TPictureButton>(&w, "btnSettings")->geometry().right(), 589);
 
   QCOMPARE(Control<QFrame>(&w, "Panel3")->objectName(), QString("Panel3"));
-  QCOMPARE(Control<QFrame>(&w, "Panel3")->geometry(), QRect(0, 136, 471, 29));
+  QCOMPARE(Control<QFrame>(&w, "Panel3")->geometry(), QRect(0, 136, 590, 29));
   QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->objectName(), QString("shServerConnected"));
   QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->size(), QSize(25, 25));
   QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->brushColor(), QColor(255, 0, 0));
   QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
   QCOMPARE(w.connectionState(), ConnectionState::NotConnected);
   QVERIFY(Control<QLabel>(&w, "Label1")->x() > Control<TStatusCircle>(&w, "shServerConnected")->geometry().right());
-  QCOMPARE(Control<QPushButton>(&w, "btnClose")->geometry().right(), 470 - 2);
+  QCOMPARE(Control<QPushButton>(&w, "btnClose")->geometry().right(), 589 - 2);
   QCOMPARE(w.ClientSocket1->objectName(), QString("ClientSocket1"));
   QCOMPARE(w.ClientSocket1->port(), 0);
   QVERIFY(!w.ClientSocket1->active());
@@ -122,6 +123,7 @@ void MainWindowTest::buttonPicturesHaveTwoImages_data() {
   QTest::newRow("statistics") << davu::buttonpictures::StatisticsPicture();
   QTest::newRow("calls") << davu::buttonpictures::CallsPicture();
   QTest::newRow("settings") << davu::buttonpictures::SettingsPicture();
+  QTest::newRow("today") << davu::buttonpictures::TodayPicture();
 }
 
 void MainWindowTest::buttonPicturesHaveTwoImages() {
@@ -263,12 +265,26 @@ void MainWindowTest::callLogButtonsOpenTheirWindows() {
   // Each window is freed when it closes.
   QCOMPARE(ReplyTarget, rtNone);
   QCOMPARE(w.findChildren<QDialog*>().size(), 1);  // the register alone
+
+  // "Idag..." is not modal: it stays open beside the main window, and a
+  // second press brings the same window forward.
+  const auto shown = h.modals.size();
+  Control<TPictureButton>(&w, "btnIdag")->click();
+  auto* today = w.findChild<TfrmDAVUIdag*>();
+  QVERIFY(today && today->isVisible());
+  QCOMPARE(today->ClientSocket1, w.ClientSocket1);
+  QCOMPARE(ReplyTarget, rtNone);
+  Control<TPictureButton>(&w, "btnIdag")->click();
+  QCOMPARE(w.findChildren<TfrmDAVUIdag*>().size(), 1);
+  QCOMPARE(h.modals.size(), shown);
+  today->close();
+  QTRY_COMPARE(w.findChildren<TfrmDAVUIdag*>().size(), 0);
 }
 
 void MainWindowTest::enterPressesTheFocusedButton_data() {
   QTest::addColumn<QString>("button");
   QTest::addColumn<int>("key");
-  for (const char* b : {"btnSystemregister", "btnStatistik", "btnKallelser", "btnSettings", "btnClose"}) {
+  for (const char* b : {"btnSystemregister", "btnStatistik", "btnKallelser", "btnIdag", "btnSettings", "btnClose"}) {
     QTest::addRow("%s, Return", b) << QString(b) << int(Qt::Key_Return);
     QTest::addRow("%s, Enter", b) << QString(b) << int(Qt::Key_Enter);
   }
@@ -293,7 +309,8 @@ void MainWindowTest::enterPressesTheFocusedButton() {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
   QCOMPARE(clicked.count(), 1);
   // What the button does happened: a window was shown, or the program ended.
-  QCOMPARE(int(h.modals.size() + h.exits.size()), 1);
+  const int today = w.findChildren<TfrmDAVUIdag*>().size();
+  QCOMPARE(int(h.modals.size() + h.exits.size()) + today, 1);
 }
 
 void MainWindowTest::closingAlwaysExitsWithStatusOne_data() {
@@ -345,3 +362,6 @@ void MainWindowTest::startInARemovedFolderShowsTheErrorAndEnds() {
 
 QTEST_MAIN(MainWindowTest)
 #include "mainwindow_test.moc"
+#include "Controls.h"
+
+using davu::test::Control;

@@ -13,6 +13,7 @@
 #include "AppHarness.h"
 #include "app/UDavuAdminMain.h"
 #include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/SharedState.h"
 #include "register/USystReg.h"
@@ -39,13 +40,16 @@ class ScreenFitTest : public QObject {
     QTest::addColumn<WindowMaker>("make");
     QTest::addColumn<QSize>("designed");
     QTest::newRow("main window") << WindowMaker([](AppHarness& h) -> QWidget* { return &h.create(); })
-                                 << QSize(471, 165);
+                                 << QSize(590, 165);
     QTest::newRow("statistics") << WindowMaker([](AppHarness& h) -> QWidget* {
       return new TfrmDAVUStatistik(&h.create());
     }) << QSize(807, 495);
     QTest::newRow("active calls") << WindowMaker([](AppHarness& h) -> QWidget* {
       return new TfrmDAVUActiveCalls(&h.create());
     }) << QSize(671, 440);
+    QTest::newRow("idag") << WindowMaker([](AppHarness& h) -> QWidget* {
+      return new TfrmDAVUIdag(&h.create());
+    }) << QSize(720, 560);
     QTest::newRow("register, settings") << WindowMaker([](AppHarness& h) -> QWidget* {
       TfrmDAVUAdmin& w = h.create();
       w.FormActivate();
@@ -74,8 +78,8 @@ class ScreenFitTest : public QObject {
     // The designed size where it fits, else all the room there is.
     const QSize room = area.size().shrunkBy(w->windowHandle()->frameMargins());
     QCOMPARE(w->size(), designed.boundedTo(room));
-    // The statistics window may be enlarged; the others keep their size.
-    if (QTest::currentDataTag() != QLatin1String("statistics"))
+    // The statistics and the Idag window may be enlarged; the others keep their size.
+    if (QTest::currentDataTag() != QLatin1String("statistics") && QTest::currentDataTag() != QLatin1String("idag"))
       QCOMPARE(w->minimumSize(), w->maximumSize());
 
     for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {

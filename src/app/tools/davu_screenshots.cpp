@@ -30,6 +30,7 @@
 #include "calllog/CallLogRouting.h"
 #include "calllog/TSVVirtualTable.h"
 #include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
@@ -219,6 +220,28 @@ void saveEnlargedStatistics(TfrmDAVUAdmin* main, const QString& prefix) {
   TfrmDAVUStatistik::SessionChoice() = {};
 }
 
+// "Idag" with a morning of calls at five resources, some not confirmed yet.
+void saveToday(TfrmDAVUAdmin* main, const QString& prefix) {
+  TfrmDAVUIdag today(main);
+  today.ClientSocket1 = main->ClientSocket1;
+  today.show();  // its own first refresh finds no connection here
+  const QDate day = QDate::currentDate();
+  const char* const resources[] = {"Dr Anna Andersson, rum 1", "Akutrummet", "Provtagningen", "Rum 2",
+                                   "Sjuksk\xF6terska Berg"};
+  std::string reply = "\xA4RETSQL:";
+  for (int i = 0; i < 74; ++i) {
+    const QDateTime called(day, QTime(7, 30).addSecs(i * 337 + (i * i * 41) % 900));
+    const int r = (i * 7 + i / 5) % 5;
+    const QString confirmed =
+        i % 9 == 4 || i > 70 ? QString() : called.addSecs(40 + (i * 53) % 420).toString("yyyy-MM-dd HH:mm:ss");
+    reply += "\xA4%LOPNR|" + std::to_string(1000 + i) + "~CALLABLESLOPNR|" + std::to_string(r + 1) +
+             "~FULLNAME|" + resources[r] + "~CALLTSTAMP|" + called.toString("yyyy-MM-dd HH:mm:ss").toStdString() +
+             "~CONFIRMTSTAMP|" + confirmed.toStdString() + "~%\xA4:";
+  }
+  today.SqlReplyArrived(reply);
+  save(&today, prefix + QStringLiteral("idag"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -268,6 +291,7 @@ int main(int argc, char** argv) {
       save(&stats, prefix + QStringLiteral("statistik"));
     }
     saveEnlargedStatistics(&main, prefix);
+    saveToday(&main, prefix);
     {
       TfrmDAVUActiveCalls calls(&main);
       calls.ClientSocket1 = main.ClientSocket1;
