@@ -79,8 +79,8 @@ class Reassembler {
   // the limit and was abandoned.
   bool overflowed() const { return overflowed_; }
   // A text this reassembler handed out, once it has been handled: its buffer
-  // is kept for the next reply, which then grows no fresh one, unless bytes
-  // are already pending.
+  // is kept for the next reply, which then grows no fresh one, unless more
+  // than a few bytes are already pending.
   void recycle(std::string&& text);
   std::size_t pendingSize() const;
   // A new connection starts with nothing pending.
@@ -100,6 +100,13 @@ class Reassembler {
   std::optional<std::string> settle();
   std::optional<std::string> takeUpTo(std::size_t end);
   void dropFront(std::size_t n);
+  void reserveFor(std::size_t incoming);
+  std::size_t unitSize(std::size_t end) const;
+
+  // A frame past this size is given room for its limit at once.
+  static constexpr std::size_t kLargeFrame = 1024u * 1024u;
+  // What recycle() moves into a handed-back buffer at most.
+  static constexpr std::size_t kRecycleCopyLimit = 64u * 1024u;
 
   std::size_t limit_;
   StreamGrammar grammar_;
@@ -115,6 +122,7 @@ class Reassembler {
   std::uint64_t skipFrom_ = 0;  // stream offset where the abandoned unit began
   std::size_t complete_ = 0;    // end of the complete part of pending_
   std::size_t lastFrameEnd_ = 0;  // end of the last complete frame in pending_, or 0
+  std::size_t headDropped_ = 0;   // bytes of the open frame's opening already dropped
   // Byte ranges of pending_ left out of the handed-out text (frame markers,
   // abandoned units), in ascending order.
   std::vector<std::pair<std::size_t, std::size_t>> cuts_;
