@@ -1,5 +1,6 @@
 #include "TSVVirtualTable.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -113,6 +114,8 @@ void TSVVirtualTable::clearRows() {
   std::string().swap(arena_);
   std::vector<Cell>().swap(cells_);
   rowCount_ = 0;
+  std::string().swap(spareArena_);
+  std::vector<Cell>().swap(spareCells_);
 }
 
 void TSVVirtualTable::close() {
@@ -131,41 +134,56 @@ void TSVVirtualTable::putCell(std::size_t row, int column, std::string_view byte
   arena_.append(bytes);
 }
 
+// The reply is decoded into the spare buffers, which then change places with
+// the shown ones: the shown rows stay whole until the new ones are, and the
+// next reply is decoded into pages that are already the table's.
 void TSVVirtualTable::LoadSqlReply(std::string_view payload) {
-  beginResetModel();
-  clearRows();
-  open_ = true;
   const std::size_t columns = defs_.size();
-  try {
-    // Offsets are 32-bit; a value never grows beyond the reply's bytes.
-    if (payload.size() >= std::numeric_limits<std::uint32_t>::max())
-      throw SqlReplyError(QStringLiteral("Svaret från servern är för stort att visa."));
-    // Values take less room than the reply that carries them, so this is the
-    // only allocation of the arena. Pages never written stay unused.
-    arena_.reserve(payload.size());
-
-    davu::proto::SqlRowReader reader(payload);
-    std::string_view name, value;
-    while (reader.nextRow()) {
-      const std::size_t row = rowCount_;
-      cells_.resize(cells_.size() + columns);
-      int hint = 0;
-      while (reader.nextEntry(name, value)) {
-        const int column = findColumn(name, hint);
-        if (column < 0) {
-          cells_.resize(row * columns);  // the half-read row is not kept
-          throw SqlReplyError(QStringLiteral("Fältet '%1' finns inte i tabellen.").arg(FromWire(name)));
-        }
-        putCell(row, column, value);
-        hint = column + 1;
-      }
-      ++rowCount_;
-    }
-  } catch (...) {
+  std::string& arena = spareArena_;
+  std::vector<Cell>& cells = spareCells_;
+  arena.clear();
+  cells.clear();
+  std::size_t rows = 0;
+  const auto publish = [&] {
+    beginResetModel();
+    open_ = true;
+    arena_.swap(arena);
+    cells_.swap(cells);
+    rowCount_ = rows;
     endResetModel();
-    throw;
+  };
+  // Offsets are 32-bit; a value never grows beyond the reply's bytes.
+  if (payload.size() >= std::numeric_limits<std::uint32_t>::max()) {
+    publish();
+    throw SqlReplyError(QStringLiteral("Svaret från servern är för stort att visa."));
   }
-  endResetModel();
+  // Values take less room than the reply that carries them, so this is the
+  // only allocation of the arena. Pages never written stay unused.
+  arena.reserve(payload.size());
+
+  davu::proto::SqlRowReader reader(payload);
+  std::string_view name, value;
+  while (reader.nextRow()) {
+    if (cells.size() + columns > cells.capacity()) cells.reserve(std::max<std::size_t>(64, 2 * cells.capacity()));
+    cells.resize(cells.size() + columns);
+    Cell* row = cells.data() + rows * columns;
+    int hint = 0;
+    while (reader.nextEntry(name, value)) {
+      const int column = findColumn(name, hint);
+      if (column < 0) {
+        cells.resize(rows * columns);  // the half-read row is not kept
+        publish();
+        throw SqlReplyError(QStringLiteral("Fältet '%1' finns inte i tabellen.").arg(FromWire(name)));
+      }
+      const std::size_t size = static_cast<std::size_t>(defs_[static_cast<std::size_t>(column)].size);
+      if (value.size() > size) value = value.substr(0, size);
+      row[column] = {static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(value.size())};
+      arena.append(value);
+      hint = column + 1;
+    }
+    ++rows;
+  }
+  publish();
 }
 
 std::string_view TSVVirtualTable::rawValue(int row, int column) const {

@@ -7,7 +7,9 @@
 //
 // Storage: one byte arena per reply plus an (offset, length) pair per cell,
 // so a reply of N bytes costs well under N bytes of table, and a reply is
-// loaded in one pass over it. The model is reset once per reply.
+// loaded in one pass over it. The model is reset once per reply. The buffers
+// of the reply before are kept for the next one: a report made again costs
+// no fresh pages.
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QString>
@@ -106,4 +108,7 @@ class TSVVirtualTable : public QAbstractTableModel {
   std::string arena_;
   std::vector<Cell> cells_;  // row-major, defs_.size() per row
   std::size_t rowCount_ = 0;
+  // The buffers the next reply is decoded into, kept from the one before.
+  std::string spareArena_;
+  std::vector<Cell> spareCells_;
 };
