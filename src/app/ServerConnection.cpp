@@ -290,6 +290,9 @@ void ServerConnection::DispatchReply(std::string_view text) {
     bool reply(std::size_t kind, std::string_view payload) override { return c.routeReply(kind, payload); }
     void error(std::string_view message) override { emit c.errorReply(ShownText(message)); }
     void settled() override { c.rearmWatchdog(); }
+    // The server follows the rows it has sent with the tail and an error when
+    // a query fails on the way: those rows are not a result.
+    bool errorBreaksOff(std::size_t kind) const override { return kind == proto::MainReply::RetSql; }
     ServerConnection& c;
   } routes(*this);
   try {
