@@ -28,6 +28,7 @@ ReplyRouter::ReplyRouter(ServerConnection& c, std::function<TfrmSystreg*()> regi
   };
   connect(&c, &C::settingsReply, this, [](Payload p) { SettingReplyReceived(p); });
   connect(&c, &C::sqlReply, this, [](Payload p) { RouteSqlReply(p); });
+  connect(&c, &C::sqlReplyArriving, this, [](std::uint64_t n, Payload p) { RouteSqlReplyArriving(n, p); });
   connect(&c, &C::smsSettingsReply, this, toRegister(&TfrmSystreg::HandleRetSmsSettings));
   connect(&c, &C::callListReply, this, toRegister(&TfrmSystreg::HandleRetCallList));
   connect(&c, &C::stationCallablesReply, this, toRegister(&TfrmSystreg::HandleRetStationCallables));

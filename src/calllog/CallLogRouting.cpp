@@ -2,6 +2,7 @@
 
 #include "ReplyTarget.h"
 #include "SharedState.h"
+#include "TSVVirtualTable.h"
 #include "UfrmActiveCalls.h"
 #include "UfrmDAVUStatistik.h"
 
@@ -11,6 +12,13 @@ void RouteSqlReply(std::string_view payload) {
   } else if (ReplyTarget == rtActiveCalls) {
     if (TfrmDAVUActiveCalls* w = TfrmDAVUActiveCalls::current()) w->LoadSqlReply(payload);
   }
+}
+
+void RouteSqlReplyArriving(std::uint64_t reply, std::string_view soFar) {
+  TCallLogWindow* w = nullptr;
+  if (ReplyTarget == rtStatistics) w = TfrmDAVUStatistik::current();
+  else if (ReplyTarget == rtActiveCalls) w = TfrmDAVUActiveCalls::current();
+  if (w) w->SVVirtualTable1->StreamSqlReply(reply, soFar);
 }
 
 bool StatisticsTakesLists() { return ReplyTarget == rtStatistics && TfrmDAVUStatistik::current() != nullptr; }

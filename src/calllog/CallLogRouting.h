@@ -1,6 +1,7 @@
 #pragma once
 // Where the dispatcher hands the replies that the call-log windows wait for.
 // ReplyTarget (a TReplyTarget) names the window.
+#include <cstdint>
 #include <string_view>
 
 // A cut RETSQL payload ("¤RETSQL:" ... ":"), in wire bytes. With no window
@@ -8,6 +9,9 @@
 // throws SqlReplyError (a std::runtime_error; what() is the message in UTF-8)
 // after the rows before it have been kept and the grid and count updated.
 void RouteSqlReply(std::string_view payload);
+// The first bytes of RETSQL reply number `reply` while it still arrives: the
+// waiting window decodes its rows ahead and shows nothing of them yet.
+void RouteSqlReplyArriving(std::uint64_t reply, std::string_view soFar);
 
 // True while the statistics window takes the resource and client lists.
 bool StatisticsTakesLists();

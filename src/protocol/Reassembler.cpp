@@ -61,6 +61,17 @@ std::optional<std::uint64_t> Reassembler::heldFrom() const {
   return std::nullopt;
 }
 
+std::size_t Reassembler::openFrameBegin() const {
+  return unitStart_ + (headDropped_ > 0 ? 0 : kFrameStart.size());
+}
+
+std::string_view Reassembler::openFrame() const {
+  if (unit_ != Unit::Frame || skipping_) return {};
+  return std::string_view(pending_).substr(std::min(openFrameBegin(), pending_.size()));
+}
+
+std::uint64_t Reassembler::openFrameAt() const { return dropped_ + openFrameBegin(); }
+
 std::optional<std::string> Reassembler::expire() {
   if (!heldFrom()) return std::nullopt;
   overflowed_ = false;

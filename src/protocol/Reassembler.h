@@ -75,6 +75,15 @@ class Reassembler {
   // it stands; the next read starts afresh.
   std::optional<std::string> expire();
 
+  // The bytes of the frame still arriving, from the first byte behind its
+  // opening marker; empty while no frame is open. Valid until the next call
+  // that changes the reassembler. Those bytes stay as they are until the
+  // frame ends: a later view of the same frame begins with them.
+  std::string_view openFrame() const;
+  // Where in the stream the bytes of openFrame() begin: the same value for
+  // every read of one frame.
+  std::uint64_t openFrameAt() const;
+
   // True when during the last feed() or expire() a frame or message passed
   // the limit and was abandoned.
   bool overflowed() const { return overflowed_; }
@@ -102,6 +111,7 @@ class Reassembler {
   void dropFront(std::size_t n);
   void reserveFor(std::size_t incoming);
   std::size_t unitSize(std::size_t end) const;
+  std::size_t openFrameBegin() const;
 
   // A frame past this size is given room for its limit at once.
   static constexpr std::size_t kLargeFrame = 1024u * 1024u;
