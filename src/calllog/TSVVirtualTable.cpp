@@ -150,7 +150,7 @@ std::uint64_t HashOf(std::string_view s) {
 // the `rows` already there. Returns where the last piece read ends; on an
 // entry of no column, `missing` is its name and the half-read row is gone.
 std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from, std::size_t& rows,
-                                        std::string_view& missing) {
+                                        std::optional<std::string_view>& missing) {
   const std::size_t columns = defs_.size();
   std::string& arena = spareArena_;
   std::vector<Cell>& cells = spareCells_;
@@ -193,12 +193,12 @@ void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar
     s.broken = true;
     return;
   }
-  std::string_view missing;
+  std::optional<std::string_view> missing;
   const std::size_t used = decodeRows(soFar, s.used, s.rows, missing);
   s.hash.add(soFar.substr(s.used, used - s.used));
   s.used = used;
   // The finished reply is decoded whole and refused there.
-  s.broken = !missing.empty();
+  s.broken = missing.has_value();
 }
 
 // The reply is decoded into the spare buffers, which then change places with
@@ -233,11 +233,11 @@ void TSVVirtualTable::LoadSqlReply(std::string_view payload) {
     publish();
     throw SqlReplyError(QStringLiteral("Svaret från servern är för stort att visa."));
   }
-  std::string_view missing;
+  std::optional<std::string_view> missing;
   decodeRows(payload, from, rows, missing);
   publish();
-  if (!missing.empty())
-    throw SqlReplyError(QStringLiteral("Fältet '%1' finns inte i tabellen.").arg(FromWire(missing)));
+  if (missing)
+    throw SqlReplyError(QStringLiteral("Fältet '%1' finns inte i tabellen.").arg(FromWire(*missing)));
 }
 
 std::string_view TSVVirtualTable::rawValue(int row, int column) const {

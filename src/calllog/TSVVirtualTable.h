@@ -144,7 +144,8 @@ class TSVVirtualTable : public QAbstractTableModel {
   void SQLChanged();
   void clearRows();
   void putCell(std::size_t row, int column, std::string_view bytes);
-  std::size_t decodeRows(std::string_view bytes, std::size_t from, std::size_t& rows, std::string_view& missing);
+  std::size_t decodeRows(std::string_view bytes, std::size_t from, std::size_t& rows,
+                         std::optional<std::string_view>& missing);
   int findColumn(std::string_view wireName, int hint) const;
 
   QStringList sql_;

@@ -149,6 +149,7 @@ class TSVVirtualTableTest : public QObject {
     QTest::newRow("no rows") << "¤RETSQL::" << "RETSQL¤";
     QTest::newRow("a row piece behind the reply") << rows << "RETSQL¤¤%FULLNAME|z~%¤:";
     QTest::newRow("missing column") << "¤RETSQL:¤%FULLNAME|A~%¤:¤%NOSUCH|x~%¤:¤%FULLNAME|C~%¤:" << "RETSQL¤";
+    QTest::newRow("entry without a name") << "¤RETSQL:¤%FULLNAME|A~%¤:¤%|x~%¤:¤%FULLNAME|C~%¤:" << "RETSQL¤";
   }
   void streamedReplyEndsAsTheWholeReply() {
     QFETCH(QString, payload);
@@ -206,6 +207,14 @@ class TSVVirtualTableTest : public QObject {
     t.setSQL(QStringLiteral("SELECT SOPInstanceUID FROM T"));
     t.LoadSqlReply(W(QStringLiteral("¤RETSQL:¤%SOPInstanceUID|") + QString(300, u'1') + QStringLiteral("~%¤:")));
     QCOMPARE(t.value(0, 0), QString(255, u'1'));
+  }
+
+  // An entry with an empty name names no column either.
+  void entryWithoutANameIsRefused() {
+    TSVVirtualTable t;
+    t.setSQL(QStringLiteral("SELECT FULLNAME, LOPNR FROM CALLLOG"));
+    QVERIFY_THROWS_EXCEPTION(SqlReplyError, t.LoadSqlReply(W(QStringLiteral("¤RETSQL:¤%FULLNAME|A~%¤:¤%|x~%¤:"))));
+    QCOMPARE(Rows(t), QStringList{"A;"});
   }
 
   void missingColumnStopsDecodingAndResumesDisplay() {
