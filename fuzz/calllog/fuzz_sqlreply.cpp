@@ -1,8 +1,10 @@
 // RETSQL payloads from the network: the row reader must stay inside the
 // payload and hand out well-formed entries, and the table must load any
-// payload or refuse it with SqlReplyError, staying consistent either way.
+// payload or refuse it with SqlReplyError, staying consistent either way;
+// the payload streamed in two cuts and then loaded ends as loaded whole.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -10,9 +12,11 @@
 #include "protocol/SqlRows.h"
 
 namespace {
-void Check(bool ok) {
-  if (!ok) std::abort();
+void Fail(int line) {
+  std::fprintf(stderr, "check failed at line %d\n", line);
+  std::abort();
 }
+#define Check(ok) ((ok) ? void() : Fail(__LINE__))
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -45,5 +49,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int r = 0; r < table->RecordCount(); ++r)
     for (int c = 0; c < table->columnCount(); ++c)
       Check(table->rawValue(r, c).size() <= static_cast<std::size_t>(table->fieldDefs()[c].size));
+
+  static TSVVirtualTable* streamed = [] {
+    auto* t = new TSVVirtualTable;
+    t->setSQL(table->SQL());
+    return t;
+  }();
+  static std::uint64_t reply = 0;
+  ++reply;
+  const std::size_t first = size > 0 ? data[0] % (size + 1) : 0;
+  const std::size_t second = first + (size > 1 ? data[1] % (size - first + 1) : 0);
+  streamed->StreamSqlReply(reply, payload.substr(0, first));
+  streamed->StreamSqlReply(reply, payload.substr(0, second));
+  bool refused = false;
+  try {
+    streamed->LoadSqlReply(payload);
+  } catch (const SqlReplyError&) {
+    refused = true;
+  }
+  Check(streamed->RecordCount() == table->RecordCount());
+  for (int r = 0; r < table->RecordCount(); ++r)
+    for (int c = 0; c < table->columnCount(); ++c) Check(streamed->rawValue(r, c) == table->rawValue(r, c));
+  (void)refused;
   return 0;
 }

@@ -31,6 +31,7 @@ ReplyRouter::ReplyRouter(ServerConnection& c, std::function<TfrmSystreg*()> regi
   connect(&c, &C::errorReply, this, [this](const QString& shown) {
     if (!RouteErrorReply(shown)) emit errorForUser(shown);
   });
+  connect(&c, &C::sqlReplyArriving, this, [](std::uint64_t n, Payload p) { RouteSqlReplyArriving(n, p); });
   connect(&c, &C::smsSettingsReply, this, toRegister(&TfrmSystreg::HandleRetSmsSettings));
   connect(&c, &C::callListReply, this, toRegister(&TfrmSystreg::HandleRetCallList));
   connect(&c, &C::stationCallablesReply, this, toRegister(&TfrmSystreg::HandleRetStationCallables));

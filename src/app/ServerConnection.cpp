@@ -12,6 +12,7 @@
 #include "common/WireText.h"
 #include "common/platform/Platform.h"
 #include "protocol/Catalogue.h"
+#include "protocol/Envelope.h"
 #include "protocol/ReplyDispatch.h"
 #include "protocol/TextUtil.h"
 #include "widgets/Dialogs.h"
@@ -263,10 +264,25 @@ void ServerConnection::reassemble(const std::function<std::optional<std::string>
   armReplyQuietTimer();
   // The reassembly's own state is settled before dispatching, so a read
   // that arrives while the dispatcher waits is handled in full inside it.
-  if (!text) return;
-  DispatchReply(*text);
-  // The next large reply is put together in this one's buffer.
-  reassembler_.recycle(std::move(*text));
+  if (text) {
+    DispatchReply(*text);
+    // The next large reply is put together in this one's buffer.
+    reassembler_.recycle(std::move(*text));
+  }
+  reportArrivingReply();
+}
+
+void ServerConnection::reportArrivingReply() {
+  static const std::string opening = proto::OpeningMarker("RETSQL");
+  const std::string_view soFar = reassembler_.openFrame();
+  if (!soFar.starts_with(opening)) return;
+  // Numbered by connection and place in its stream: unique while the program runs.
+  const std::uint64_t reply = (std::uint64_t(connectionGeneration_) << 48) ^ reassembler_.openFrameAt();
+  try {
+    emit sqlReplyArriving(reply, soFar);
+  } catch (const std::exception& e) {
+    ShowInfoMessage(readErrorText(e));
+  }
 }
 
 void ServerConnection::armReplyQuietTimer() {
@@ -290,6 +306,9 @@ void ServerConnection::DispatchReply(std::string_view text) {
     bool reply(std::size_t kind, std::string_view payload) override { return c.routeReply(kind, payload); }
     void error(std::string_view message) override { emit c.errorReply(ShownText(message)); }
     void settled() override { c.rearmWatchdog(); }
+    // The server follows the rows it has sent with the tail and an error when
+    // a query fails on the way: those rows are not a result.
+    bool errorBreaksOff(std::size_t kind) const override { return kind == proto::MainReply::RetSql; }
     ServerConnection& c;
   } routes(*this);
   try {

@@ -111,6 +111,10 @@ class ServerConnection : public QObject {
   void clinicNameReply(std::string_view payload);
   void settingsReply(std::string_view payload);
   void sqlReply(std::string_view payload);
+  // The first bytes of a RETSQL reply still arriving ("¤RETSQL:" ...),
+  // valid during the call; `reply` numbers the reply on this connection, the
+  // same for all of its reads. It is finished only when sqlReply hands it on.
+  void sqlReplyArriving(std::uint64_t reply, std::string_view soFar);
   void smsSettingsReply(std::string_view payload);
   void allMachinesReply(std::string_view payload);
   void callListReply(std::string_view payload);
@@ -130,6 +134,8 @@ class ServerConnection : public QObject {
   // the dispatch of the text it gives.
   void reassemble(const std::function<std::optional<std::string>()>& step);
   void armReplyQuietTimer();
+  // Hands on the first bytes of a query reply that is still arriving.
+  void reportArrivingReply();
   void rearmWatchdog();
   // The two watchdog settings, read once per connection. False while another
   // settings read waits further out on the stack: the dispatch there arms the

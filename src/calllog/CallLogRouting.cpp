@@ -1,6 +1,7 @@
 #include "calllog/CallLogRouting.h"
 
 #include "calllog/SqlReplyQueue.h"
+#include "calllog/TSVVirtualTable.h"
 #include "calllog/UfrmActiveCalls.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ReplyTarget.h"
@@ -25,6 +26,13 @@ void RouteSqlReply(std::string_view payload) {
 bool RouteErrorReply(const QString& shown) {
   const davu::calllog::Oldest oldest = davu::calllog::TakeOldest();
   return oldest.asker && oldest.asker->SqlReplyFailed(shown);
+}
+
+void RouteSqlReplyArriving(std::uint64_t reply, std::string_view soFar) {
+  TCallLogWindow* w = nullptr;
+  if (ReplyTarget == rtStatistics) w = TfrmDAVUStatistik::current();
+  else if (ReplyTarget == rtActiveCalls) w = TfrmDAVUActiveCalls::current();
+  if (w) w->SVVirtualTable1->StreamSqlReply(reply, soFar);
 }
 
 bool StatisticsTakesLists() { return ReplyTarget == rtStatistics && TfrmDAVUStatistik::current() != nullptr; }

@@ -15,6 +15,9 @@ void RouteSqlReply(std::string_view payload);
 // answers the oldest waiting query, if any. True when its asker has shown
 // the error itself.
 bool RouteErrorReply(const QString& shown);
+// The first bytes of RETSQL reply number `reply` while it still arrives: the
+// waiting window decodes its rows ahead and shows nothing of them yet.
+void RouteSqlReplyArriving(std::uint64_t reply, std::string_view soFar);
 
 // True while the statistics window takes the resource and client lists.
 bool StatisticsTakesLists();

@@ -113,6 +113,8 @@ int ReportPrinter::run(QPagedPaintDevice& device, QPainter* painter, const davu:
 void ReportPrinter::startPage() {
   ++page_;
   y_ = 0;
+  // Past the limit the pages are only counted.
+  if (painter_ && pageLimit_ > 0 && page_ > pageLimit_) painter_ = nullptr;
   if (painter_ && page_ > 1) device_->newPage();
   if (repeat_) tableHeader(*repeat_);
 }

@@ -27,6 +27,9 @@ class ReportPrinter {
   int paint(QPagedPaintDevice& device, const davu::reportfile::Progress& progress = {});
   // The pages that paint() makes on `device`, without painting.
   int pageCount(QPagedPaintDevice& device);
+  // paint() paints the first `pages` pages only (0: all); their feet still
+  // count all pages.
+  void setPageLimit(int pages) { pageLimit_ = pages; }
 
   // A4 with the report's margins.
   static void preparePage(QPagedPaintDevice& device);
@@ -64,6 +67,7 @@ class ReportPrinter {
   QPainter* painter_ = nullptr;
   double width_ = 0, height_ = 0, footer_ = 0, rowHeight_ = 0, y_ = 0;
   int page_ = 0, pages_ = 0;
+  int pageLimit_ = 0;
   const std::vector<Column>* repeat_ = nullptr;  // the table whose titles a new page repeats
   // Measuring is most of a row's cost and names repeat from row to row: the
   // fitted texts of each column width and weight, a bounded number of each.

@@ -13,7 +13,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPaintEngine>
 #include <QPrintPreviewDialog>
+#include <QToolBar>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -212,12 +214,29 @@ void StatistikReports::actForhandsgranskaTriggered() {
   QPrinter printer(QPrinter::HighResolution);
   ReportPrinter::preparePage(printer);
   printer.setDocName(davu::reporttext::FileName(rows->choices(), QStringLiteral("pdf")).chopped(4));
+  const int pages = ReportPrinter(*rows, *figures).pageCount(printer);
   QPrintPreviewDialog preview(&printer, window_);
   preview.setObjectName(QStringLiteral("frmForhandsgranska"));
-  preview.setWindowTitle(QStringLiteral("Förhandsgranska rapporten"));
-  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter* p) {
+  QString title = QStringLiteral("Förhandsgranska rapporten");
+  if (pages > PreviewPages) {
+    title += QStringLiteral(" (de första %1 av %2 sidorna)").arg(PreviewPages).arg(pages);
+    if (auto* bar = preview.findChild<QToolBar*>()) {
+      bar->addSeparator();
+      QAction* save = bar->addAction(QStringLiteral("Spara som PDF..."));
+      save->setObjectName(QStringLiteral("actSparaPdfHela"));
+      save->setToolTip(QStringLiteral("Sparar rapportens alla %1 sidor som PDF").arg(pages));
+      connect(save, &QAction::triggered, this, &StatistikReports::actSparaPdfTriggered);
+    }
+  }
+  preview.setWindowTitle(title);
+  const int limit = PreviewPages;
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [&, limit](QPrinter* p) {
+    // The preview records pages as pictures; paper and files get them all.
+    const bool onScreen = p->paintEngine() && p->paintEngine()->type() == QPaintEngine::Picture;
     busy([&](const davu::reportfile::Progress& progress, QString*) {
-      ReportPrinter(*rows, *figures).paint(*p, progress);
+      ReportPrinter report(*rows, *figures);
+      if (onScreen) report.setPageLimit(limit);
+      report.paint(*p, progress);
       return true;
     });
   });

@@ -37,6 +37,10 @@ class StatistikReports : public QObject {
   std::function<QString(const QString& proposed, const QString& filters, QString* filter)> AskSavePath;
   // Shows the print preview; tests replace it.
   std::function<void(QPrintPreviewDialog*)> ShowPreview;
+  // The print preview shows at most this many pages, so that it opens at
+  // once however long the report; "Spara som PDF..." in it writes them all,
+  // and printing from it prints them all.
+  int PreviewPages = 40;
 
   SummaryPage* tsSummary;  // "Sammanfattning"
   ChartsPage* tsCharts;   // "Diagram"

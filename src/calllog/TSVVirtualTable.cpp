@@ -1,6 +1,8 @@
 #include "calllog/TSVVirtualTable.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 
 #include "common/WireText.h"
@@ -113,6 +115,9 @@ void TSVVirtualTable::clearRows() {
   std::string().swap(arena_);
   std::vector<Cell>().swap(cells_);
   rowCount_ = 0;
+  std::string().swap(spareArena_);
+  std::vector<Cell>().swap(spareCells_);
+  stream_.reset();
 }
 
 void TSVVirtualTable::close() {
@@ -131,41 +136,108 @@ void TSVVirtualTable::putCell(std::size_t row, int column, std::string_view byte
   arena_.append(bytes);
 }
 
-void TSVVirtualTable::LoadSqlReply(std::string_view payload) {
-  beginResetModel();
-  clearRows();
-  open_ = true;
-  const std::size_t columns = defs_.size();
-  try {
-    // Offsets are 32-bit; a value never grows beyond the reply's bytes.
-    if (payload.size() >= std::numeric_limits<std::uint32_t>::max())
-      throw SqlReplyError(QStringLiteral("Svaret från servern är för stort att visa."));
-    // Values take less room than the reply that carries them, so this is the
-    // only allocation of the arena. Pages never written stay unused.
-    arena_.reserve(payload.size());
+namespace {
 
-    davu::proto::SqlRowReader reader(payload);
-    std::string_view name, value;
-    while (reader.nextRow()) {
-      const std::size_t row = rowCount_;
-      cells_.resize(cells_.size() + columns);
-      int hint = 0;
-      while (reader.nextEntry(name, value)) {
-        const int column = findColumn(name, hint);
-        if (column < 0) {
-          cells_.resize(row * columns);  // the half-read row is not kept
-          throw SqlReplyError(QStringLiteral("Fältet '%1' finns inte i tabellen.").arg(FromWire(name)));
-        }
-        putCell(row, column, value);
-        hint = column + 1;
+std::uint64_t HashOf(std::string_view s) {
+  TSVVirtualTable::PrefixHash h;
+  h.add(s);
+  return h.value();
+}
+
+}  // namespace
+
+// Decodes the row pieces of bytes[from, ...) into the spare buffers behind
+// the `rows` already there. Returns where the last piece read ends; on an
+// entry of no column, `missing` is its name and the half-read row is gone.
+std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from, std::size_t& rows,
+                                        std::optional<std::string_view>& missing) {
+  const std::size_t columns = defs_.size();
+  std::string& arena = spareArena_;
+  std::vector<Cell>& cells = spareCells_;
+  if (arena.capacity() < arena.size() + (bytes.size() - from))
+    arena.reserve(std::max(arena.size() + (bytes.size() - from), 2 * arena.capacity()));
+  davu::proto::SqlRowReader reader(bytes.substr(from));
+  std::string_view name, value;
+  while (reader.nextRow()) {
+    if (cells.size() + columns > cells.capacity()) cells.reserve(std::max<std::size_t>(64, 2 * cells.capacity()));
+    cells.resize(cells.size() + columns);
+    Cell* row = cells.data() + rows * columns;
+    int hint = 0;
+    while (reader.nextEntry(name, value)) {
+      const int column = findColumn(name, hint);
+      if (column < 0) {
+        cells.resize(rows * columns);  // the half-read row is not kept
+        missing = name;
+        return from + reader.used();
       }
-      ++rowCount_;
+      const std::size_t size = static_cast<std::size_t>(defs_[static_cast<std::size_t>(column)].size);
+      if (value.size() > size) value = value.substr(0, size);
+      row[column] = {static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(value.size())};
+      arena.append(value);
+      hint = column + 1;
     }
-  } catch (...) {
-    endResetModel();
-    throw;
+    ++rows;
   }
-  endResetModel();
+  return from + reader.used();
+}
+
+void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar) {
+  if (!stream_ || stream_->reply != reply || soFar.size() < stream_->used) {
+    spareArena_.clear();
+    spareCells_.clear();
+    stream_ = Stream{reply};
+  }
+  Stream& s = *stream_;
+  // Offsets are 32-bit: a reply that large is left to LoadSqlReply to refuse.
+  if (s.broken || soFar.size() >= std::numeric_limits<std::uint32_t>::max()) {
+    s.broken = true;
+    return;
+  }
+  std::optional<std::string_view> missing;
+  const std::size_t used = decodeRows(soFar, s.used, s.rows, missing);
+  s.hash.add(soFar.substr(s.used, used - s.used));
+  s.used = used;
+  // The finished reply is decoded whole and refused there.
+  s.broken = missing.has_value();
+}
+
+// The reply is decoded into the spare buffers, which then change places with
+// the shown ones: the shown rows stay whole until the new ones are, and the
+// next reply is decoded into pages that are already the table's. What a
+// stream of the reply's first bytes decoded is kept when the reply begins
+// with exactly those bytes.
+void TSVVirtualTable::LoadSqlReply(std::string_view payload) {
+  std::size_t rows = 0;
+  std::size_t from = 0;
+  if (stream_ && !stream_->broken && stream_->used <= payload.size() &&
+      HashOf(payload.substr(0, stream_->used)) == stream_->hash.value()) {
+    from = stream_->used;
+    rows = stream_->rows;
+  } else {
+    spareArena_.clear();
+    spareCells_.clear();
+  }
+  stream_.reset();
+  const auto publish = [&] {
+    beginResetModel();
+    open_ = true;
+    arena_.swap(spareArena_);
+    cells_.swap(spareCells_);
+    rowCount_ = rows;
+    endResetModel();
+  };
+  // Offsets are 32-bit; a value never grows beyond the reply's bytes.
+  if (payload.size() >= std::numeric_limits<std::uint32_t>::max()) {
+    spareCells_.clear();
+    rows = 0;
+    publish();
+    throw SqlReplyError(QStringLiteral("Svaret från servern är för stort att visa."));
+  }
+  std::optional<std::string_view> missing;
+  decodeRows(payload, from, rows, missing);
+  publish();
+  if (missing)
+    throw SqlReplyError(QStringLiteral("Fältet '%1' finns inte i tabellen.").arg(FromWire(*missing)));
 }
 
 std::string_view TSVVirtualTable::rawValue(int row, int column) const {

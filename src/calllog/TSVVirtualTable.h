@@ -7,12 +7,16 @@
 //
 // Storage: one byte arena per reply plus an (offset, length) pair per cell,
 // so a reply of N bytes costs well under N bytes of table, and a reply is
-// loaded in one pass over it. The model is reset once per reply.
+// loaded in one pass over it. The model is reset once per reply. The buffers
+// of the reply before are kept for the next one: a report made again costs
+// no fresh pages.
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -66,6 +70,12 @@ class TSVVirtualTable : public QAbstractTableModel {
   // that entry stay, the half-decoded row is dropped, and the model has been
   // reset, so views are never left suspended.
   void LoadSqlReply(std::string_view payload);
+  // The first bytes of reply number `reply` (as the connection numbers the
+  // replies it receives), while the rest is still arriving: its complete rows
+  // are decoded, not shown. LoadSqlReply of the finished reply goes on from
+  // there if the reply begins with exactly these bytes, and starts afresh
+  // otherwise. A reply that never finishes is never shown.
+  void StreamSqlReply(std::uint64_t reply, std::string_view soFar);
   // Closes the table: no rows, definitions kept.
   void close();
 
@@ -84,6 +94,47 @@ class TSVVirtualTable : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
 
+ public:
+  // A hash of a byte string that may be fed in pieces cut anywhere: the same
+  // bytes give the same value however they were cut.
+  class PrefixHash {
+   public:
+    void add(std::string_view s) {
+      std::size_t i = 0;
+      while (held_ > 0 && i < s.size()) hold(static_cast<unsigned char>(s[i++]));
+      for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        mix(w);
+      }
+      while (i < s.size()) hold(static_cast<unsigned char>(s[i++]));
+    }
+    std::uint64_t value() const {
+      // A part word holds at most 7 bytes: the count fits above them.
+      std::uint64_t h = h_ ^ word_ ^ (std::uint64_t(held_) << 56);
+      h *= kMul;
+      return h ^ (h >> 31);
+    }
+
+   private:
+    static constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    void mix(std::uint64_t w) {
+      h_ = (h_ ^ w) * kMul;
+      h_ ^= h_ >> 29;
+    }
+    void hold(unsigned char c) {
+      word_ |= std::uint64_t(c) << (8 * held_);
+      if (++held_ == 8) {
+        mix(word_);
+        word_ = 0;
+        held_ = 0;
+      }
+    }
+    std::uint64_t h_ = kMul;
+    std::uint64_t word_ = 0;
+    unsigned held_ = 0;
+  };
+
  private:
   struct Cell {
     std::uint32_t offset = 0;
@@ -93,6 +144,8 @@ class TSVVirtualTable : public QAbstractTableModel {
   void SQLChanged();
   void clearRows();
   void putCell(std::size_t row, int column, std::string_view bytes);
+  std::size_t decodeRows(std::string_view bytes, std::size_t from, std::size_t& rows,
+                         std::optional<std::string_view>& missing);
   int findColumn(std::string_view wireName, int hint) const;
 
   QStringList sql_;
@@ -106,4 +159,16 @@ class TSVVirtualTable : public QAbstractTableModel {
   std::string arena_;
   std::vector<Cell> cells_;  // row-major, defs_.size() per row
   std::size_t rowCount_ = 0;
+  // The buffers the next reply is decoded into, kept from the one before.
+  std::string spareArena_;
+  std::vector<Cell> spareCells_;
+  // The reply being decoded into the spare buffers as it arrives.
+  struct Stream {
+    std::uint64_t reply = 0;
+    std::size_t used = 0;  // bytes of it decoded: up to the end of a row piece
+    std::size_t rows = 0;
+    PrefixHash hash;       // of those bytes
+    bool broken = false;   // an entry of no column: the finished reply decides
+  };
+  std::optional<Stream> stream_;
 };

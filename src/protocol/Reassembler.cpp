@@ -21,8 +21,10 @@ Reassembler::Reassembler(std::size_t limit, StreamGrammar grammar) : limit_(limi
 std::size_t Reassembler::pendingSize() const { return pending_.size(); }
 
 void Reassembler::recycle(std::string&& text) {
-  if (!pending_.empty() || text.capacity() <= pending_.capacity()) return;
-  text.clear();
+  // What is pending then is at most the start of a unit that arrived with
+  // the handed-out text; it moves over only while that is a small copy.
+  if (text.capacity() <= pending_.capacity() || pending_.size() > kRecycleCopyLimit) return;
+  text.assign(pending_);
   pending_.swap(text);
 }
 
@@ -39,11 +41,13 @@ void Reassembler::reset() {
   skipFrom_ = 0;
   complete_ = 0;
   lastFrameEnd_ = 0;
+  headDropped_ = 0;
   cuts_.clear();
 }
 
 std::optional<std::string> Reassembler::feed(std::string_view chunk) {
   overflowed_ = false;
+  reserveFor(chunk.size());
   pending_.append(chunk);
   if (skipping_ && !skipAbandoned()) return std::nullopt;
   scan();
@@ -57,6 +61,17 @@ std::optional<std::uint64_t> Reassembler::heldFrom() const {
   return std::nullopt;
 }
 
+std::size_t Reassembler::openFrameBegin() const {
+  return unitStart_ + (headDropped_ > 0 ? 0 : kFrameStart.size());
+}
+
+std::string_view Reassembler::openFrame() const {
+  if (unit_ != Unit::Frame || skipping_) return {};
+  return std::string_view(pending_).substr(std::min(openFrameBegin(), pending_.size()));
+}
+
+std::uint64_t Reassembler::openFrameAt() const { return dropped_ + openFrameBegin(); }
+
 std::optional<std::string> Reassembler::expire() {
   if (!heldFrom()) return std::nullopt;
   overflowed_ = false;
@@ -65,19 +80,33 @@ std::optional<std::string> Reassembler::expire() {
   // The dispatcher still finds the complete replies among those bytes.
   skipping_ = false;
   unit_ = Unit::None;
+  headDropped_ = 0;
   scanFrom_ = complete_ = pending_.size();
   return takeUpTo(complete_);
 }
 
+// A frame that outgrows the buffer gets room for the most it may take, at
+// once: growing step by step would copy it and touch fresh pages at every
+// step. Pages of the reserve that no byte reaches are never touched.
+void Reassembler::reserveFor(std::size_t incoming) {
+  const std::size_t needed = pending_.size() + incoming;
+  if (needed <= pending_.capacity() || unit_ != Unit::Frame || skipping_ || needed < kLargeFrame) return;
+  pending_.reserve(std::max(needed, unitStart_ + limit_ + 2 * incoming));
+}
+
+// Bytes of the open unit, its opening marker included.
+std::size_t Reassembler::unitSize(std::size_t end) const { return end - unitStart_ + headDropped_; }
+
 // After a scan: abandons an oversized unit, or hands out what is complete.
 std::optional<std::string> Reassembler::settle() {
   const std::size_t size = pending_.size();
-  if (unit_ != Unit::None && size - unitStart_ > limit_) {
+  if (unit_ != Unit::None && unitSize(size) > limit_) {
     // Abandon the open unit: hand out what is complete in front of it and
     // keep only enough of its tail to find its end across the next read.
     overflowed_ = true;
     skipping_ = true;
     skipFrom_ = dropped_ + unitStart_;
+    headDropped_ = 0;
     std::optional<std::string> text = takeUpTo(unitStart_);
     dropFront(std::min(scanFrom_, pending_.size()));
     scanFrom_ = 0;
@@ -111,9 +140,9 @@ bool Reassembler::skipAbandoned() {
 }
 
 void Reassembler::scan() {
-  const std::string_view buf = pending_;
   std::size_t p = scanFrom_;
-  while (unit_ == Unit::None ? startUnit(buf, p) : endUnit(buf, p)) {
+  // The view is taken afresh per step: a frame's opening may be dropped.
+  while (unit_ == Unit::None ? startUnit(pending_, p) : endUnit(pending_, p)) {
   }
 }
 
@@ -126,13 +155,14 @@ bool Reassembler::endUnit(std::string_view buf, std::size_t& p) {
     return false;
   }
   const std::size_t end = e + closing_.size();
-  if (end - unitStart_ > limit_) {
+  if (unitSize(end) > limit_) {
     cuts_.emplace_back(unitStart_, end - unitStart_);
     overflowed_ = true;
   } else if (unit_ == Unit::Frame) {
-    cuts_.emplace_back(unitStart_, kFrameStart.size());
+    if (headDropped_ == 0) cuts_.emplace_back(unitStart_, kFrameStart.size());
     cuts_.emplace_back(e, kFrameEnd.size());
   }
+  headDropped_ = 0;
   if (unit_ == Unit::Frame) lastFrameEnd_ = end;
   unit_ = Unit::None;
   p = complete_ = end;
@@ -151,6 +181,14 @@ bool Reassembler::startUnit(std::string_view buf, std::size_t& p) {
         unitStart_ = p;
         closing_ = kFrameEnd;
         p += kFrameStart.size();
+        if (unitStart_ == 0) {
+          // Nothing stands in front: the opening goes now, while only this
+          // read's bytes stand behind it, so the finished frame is handed
+          // out where it lies instead of being moved to close the gap.
+          dropFront(kFrameStart.size());
+          headDropped_ = kFrameStart.size();
+          p = 0;
+        }
         return true;
       }
       if (rest.starts_with(kFrameEnd)) {  // an end marker without a start
@@ -185,39 +223,31 @@ bool Reassembler::startUnit(std::string_view buf, std::size_t& p) {
   return false;
 }
 
-// Hands out pending_[0, end) without its cut ranges, and drops it. When that
-// is all that is held, the text is made in place and handed out as it is:
-// a large reply (an error text of many megabytes) is never held twice here.
-// The caller hands the buffer back (recycle) once the text is handled.
+// Hands out pending_[0, end) without its cut ranges, and drops it. The text
+// is made in place and handed out as it is; only the bytes behind `end` (the
+// start of what the next text completes, at most about one read) are copied
+// to a buffer of their own. A large reply is never held twice here. The
+// caller hands the buffer back (recycle) once the text is handled.
 std::optional<std::string> Reassembler::takeUpTo(std::size_t end) {
   if (end == 0) return std::nullopt;
   std::size_t used = 0;
   while (used < cuts_.size() && cuts_[used].first < end) ++used;
   std::string text;
-  if (end == pending_.size()) {
-    char* bytes = pending_.data();
-    std::size_t to = 0;
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < used; ++i) {
-      const std::size_t n = cuts_[i].first - from;
-      std::memmove(bytes + to, bytes + from, n);
-      to += n;
-      from = cuts_[i].first + cuts_[i].second;
-    }
-    std::memmove(bytes + to, bytes + from, end - from);
-    pending_.resize(to + end - from);
-    text.swap(pending_);
-    dropped_ += end;
-  } else {
-    text.reserve(end);
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < used; ++i) {
-      text.append(pending_, from, cuts_[i].first - from);
-      from = cuts_[i].first + cuts_[i].second;
-    }
-    text.append(pending_, from, end - from);
-    dropFront(end);
+  std::string rest(std::string_view(pending_).substr(end));
+  char* bytes = pending_.data();
+  std::size_t to = 0;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < used; ++i) {
+    const std::size_t n = cuts_[i].first - from;
+    if (to != from) std::memmove(bytes + to, bytes + from, n);
+    to += n;
+    from = cuts_[i].first + cuts_[i].second;
   }
+  if (to != from) std::memmove(bytes + to, bytes + from, end - from);
+  pending_.resize(to + end - from);
+  text.swap(pending_);
+  pending_.swap(rest);
+  dropped_ += end;
   cuts_.erase(cuts_.begin(), cuts_.begin() + static_cast<std::ptrdiff_t>(used));
   for (auto& cut : cuts_) cut.first -= end;
 

@@ -75,12 +75,21 @@ class Reassembler {
   // it stands; the next read starts afresh.
   std::optional<std::string> expire();
 
+  // The bytes of the frame still arriving, from the first byte behind its
+  // opening marker; empty while no frame is open. Valid until the next call
+  // that changes the reassembler. Those bytes stay as they are until the
+  // frame ends: a later view of the same frame begins with them.
+  std::string_view openFrame() const;
+  // Where in the stream the bytes of openFrame() begin: the same value for
+  // every read of one frame.
+  std::uint64_t openFrameAt() const;
+
   // True when during the last feed() or expire() a frame or message passed
   // the limit and was abandoned.
   bool overflowed() const { return overflowed_; }
   // A text this reassembler handed out, once it has been handled: its buffer
-  // is kept for the next reply, which then grows no fresh one, unless bytes
-  // are already pending.
+  // is kept for the next reply, which then grows no fresh one, unless more
+  // than a few bytes are already pending.
   void recycle(std::string&& text);
   std::size_t pendingSize() const;
   // A new connection starts with nothing pending.
@@ -100,6 +109,14 @@ class Reassembler {
   std::optional<std::string> settle();
   std::optional<std::string> takeUpTo(std::size_t end);
   void dropFront(std::size_t n);
+  void reserveFor(std::size_t incoming);
+  std::size_t unitSize(std::size_t end) const;
+  std::size_t openFrameBegin() const;
+
+  // A frame past this size is given room for its limit at once.
+  static constexpr std::size_t kLargeFrame = 1024u * 1024u;
+  // What recycle() moves into a handed-back buffer at most.
+  static constexpr std::size_t kRecycleCopyLimit = 64u * 1024u;
 
   std::size_t limit_;
   StreamGrammar grammar_;
@@ -115,6 +132,7 @@ class Reassembler {
   std::uint64_t skipFrom_ = 0;  // stream offset where the abandoned unit began
   std::size_t complete_ = 0;    // end of the complete part of pending_
   std::size_t lastFrameEnd_ = 0;  // end of the last complete frame in pending_, or 0
+  std::size_t headDropped_ = 0;   // bytes of the open frame's opening already dropped
   // Byte ranges of pending_ left out of the handed-out text (frame markers,
   // abandoned units), in ascending order.
   std::vector<std::pair<std::size_t, std::size_t>> cuts_;

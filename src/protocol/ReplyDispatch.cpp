@@ -1,11 +1,13 @@
 #include "protocol/ReplyDispatch.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "protocol/MessageScanner.h"
+#include "protocol/TextRules.h"
 
 namespace davu::proto {
 namespace {
@@ -60,6 +62,19 @@ void DispatchText(std::string_view text, std::span<const ReplyKind> kinds, Reply
     errorText = joined;
   }
 
+  const bool shownError = errorAt != kNone && errorText.find(kErrorSuppressed) == std::string_view::npos;
+  if (shownError) {
+    for (std::size_t kind = 0; kind < byKind.size(); ++kind) {
+      std::vector<Found>& list = byKind[kind];
+      if (list.empty() || !routes.errorBreaksOff(kind)) continue;
+      // The replies of a kind stand in the order of the text: only the last
+      // one in front of the error can stand directly in front of it.
+      auto it = std::find_if(list.rbegin(), list.rend(), [&](const Found& f) { return f.end <= errorAt; });
+      if (it != list.rend() && TrimControl(text.substr(it->end, errorAt - it->end)).empty())
+        list.erase(std::next(it).base());
+    }
+  }
+
   // Round r hands on the r-th reply of each kind that has one.
   std::size_t rounds = 0;
   for (const auto& list : byKind) rounds = std::max(rounds, list.size());
@@ -74,7 +89,7 @@ void DispatchText(std::string_view text, std::span<const ReplyKind> kinds, Reply
     routes.settled();
     return;
   }
-  if (errorText.find(kErrorSuppressed) != std::string::npos) return;
+  if (!shownError) return;
   routes.error(errorText.substr(std::min<std::size_t>(7, errorText.size())));
 }
 

@@ -13,7 +13,8 @@
 // marker's separator, so field 0 is "¤" TAG and the last field is empty.
 // The error text runs from the first "ERROR:" outside a reply to the end of
 // the text, with the replies in it taken out; its message is what follows
-// "ERROR:" and the one character after it.
+// "ERROR:" and the one character after it. A reply directly in front of a
+// shown error may count as broken off by it (ReplyRoutes::errorBreaksOff).
 #include <cstddef>
 #include <span>
 #include <string_view>
@@ -32,6 +33,10 @@ class ReplyRoutes {
   virtual void error(std::string_view message) = 0;
   // The text held no error reply and nothing stopped: the last call.
   virtual void settled() = 0;
+  // True when a reply of kinds[kind] that an error reply follows directly
+  // (blanks between at most) was broken off by the server: such a reply is
+  // not handed on, its error is.
+  virtual bool errorBreaksOff(std::size_t /*kind*/) const { return false; }
 };
 
 void DispatchText(std::string_view text, std::span<const ReplyKind> kinds, ReplyRoutes& routes);

@@ -1,5 +1,7 @@
 #include "protocol/SqlRows.h"
 
+#include <cstring>
+
 #include "protocol/Envelope.h"
 #include "protocol/NeutralText.h"
 #include "protocol/TextRules.h"
@@ -22,7 +24,25 @@ bool BeginsWithColon(std::string_view piece) {
 
 bool SqlRowReader::nextRow() {
   for (;;) {
-    const std::size_t end = rest_.find(kPieceEnd);
+    // One walk over the piece's '%' bytes finds both its end, the first
+    // "%¤:", and where its entries end, the first "%¤".
+    const char* const base = rest_.data();
+    const std::size_t n = rest_.size();
+    std::size_t close = std::string_view::npos;
+    std::size_t end = std::string_view::npos;
+    for (std::size_t i = 0; i + 2 < n;) {
+      const void* hit = std::memchr(base + i, '%', n - 2 - i);
+      if (!hit) break;
+      i = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+      if (base[i + 1] == kEntriesClose[1]) {
+        if (close == std::string_view::npos) close = i;
+        if (base[i + 2] == ':') {
+          end = i;
+          break;
+        }
+      }
+      ++i;
+    }
     if (end == std::string_view::npos) {
       rest_ = {};
       entries_ = {};
@@ -30,12 +50,12 @@ bool SqlRowReader::nextRow() {
     }
     const std::string_view piece = rest_.substr(0, end + kPieceEnd.size());
     rest_.remove_prefix(piece.size());
+    used_ = static_cast<std::size_t>(rest_.data() - begin_);
     if (BeginsWithColon(piece)) continue;
 
     // Entries stand between the first "¤%" and the first "%¤" of the piece.
     // A piece without an opening "¤%" in front of its "%¤" still makes a row,
     // with no entries.
-    const std::size_t close = piece.find(kEntriesClose);
     const std::size_t open = piece.substr(0, close).find(kEntriesOpen);
     if (open == std::string_view::npos) {
       entries_ = {};
@@ -49,24 +69,33 @@ bool SqlRowReader::nextRow() {
 
 bool SqlRowReader::nextEntry(std::string_view& name, std::string_view& value) {
   while (!entries_.empty()) {
-    const std::size_t tilde = entries_.find('~');
-    std::string_view part;
-    if (tilde == std::string_view::npos) {
-      part = entries_;
-      entries_ = {};
-    } else {
-      part = entries_.substr(0, tilde);
-      entries_.remove_prefix(tilde + 1);
+    // Names are short: the first '|' is looked for on the way to the '~'.
+    const char* const p = entries_.data();
+    const std::size_t n = entries_.size();
+    std::size_t bar = std::string_view::npos;
+    std::size_t i = 0;
+    while (i < n && p[i] != '~' && p[i] != '|') ++i;
+    if (i < n && p[i] == '|') {
+      bar = i;
+      const void* tilde = std::memchr(p + i, '~', n - i);
+      i = tilde ? static_cast<std::size_t>(static_cast<const char*>(tilde) - p) : n;
     }
-    part = TrimControl(part);
-    if (part.empty()) {  // an empty part ends the row
+    std::string_view part = entries_.substr(0, i);
+    if (i < n) {
+      entries_.remove_prefix(i + 1);
+    } else {
+      entries_ = {};
+    }
+    const std::string_view trimmed = TrimControl(part);
+    if (trimmed.empty()) {  // an empty part ends the row
       entries_ = {};
       return false;
     }
-    const std::size_t bar = part.find('|');
     if (bar == std::string_view::npos) continue;
-    name = part.substr(0, bar);
-    value = part.substr(bar + 1);
+    // Trimming only moves the part's start and end; the '|' stays inside.
+    const std::size_t at = bar - static_cast<std::size_t>(trimmed.data() - part.data());
+    name = trimmed.substr(0, at);
+    value = trimmed.substr(at + 1);
     return true;
   }
   return false;

@@ -21,16 +21,22 @@ namespace davu::proto {
 
 class SqlRowReader {
  public:
-  explicit SqlRowReader(std::string_view payload) : rest_(payload) {}
+  explicit SqlRowReader(std::string_view payload) : begin_(payload.data()), rest_(payload) {}
 
   // Moves to the next row; false when no row piece is left.
   bool nextRow();
   // The next entry of the current row; false when the row has no more.
   bool nextEntry(std::string_view& name, std::string_view& value);
+  // Bytes of the payload up to the end of the last piece read. Every piece
+  // ends at its first "%¤:", so a reader of the first bytes of a payload
+  // reads the same pieces as a reader of the whole, up to here.
+  std::size_t used() const { return used_; }
 
  private:
+  const char* begin_;
   std::string_view rest_;     // the payload after the current piece
   std::string_view entries_;  // what is left of the current row's entries
+  std::size_t used_ = 0;
 };
 
 // Writing a RETSQL reply: the head, the rows joined by ':', the tail. Rows

@@ -8,9 +8,9 @@
 #include <QtTest>
 
 #include "AppHarness.h"
-#include "Controls.h"
 #include "app/ProductVersion.h"
 #include "app/UDavuAdminMain.h"
+#include "calllog/TSVVirtualTable.h"
 #include "calllog/UfrmActiveCalls.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ClientSocket.h"
@@ -18,8 +18,6 @@
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 #include "register/USystReg.h"
-
-using davu::test::Control;
 
 namespace {
 
@@ -54,6 +52,8 @@ class DispatcherTest : public QObject {
   void serverTextsNeverHoldTheVersionReply();
   void errorTextIsShownToItsLastLetter();
   void replyQuotedInAnotherIsLeftInIt();
+  void resultBrokenOffByAnErrorIsNotShown_data();
+  void resultBrokenOffByAnErrorIsNotShown();
 };
 
 namespace {
@@ -357,5 +357,57 @@ void DispatcherTest::splitAndFramedRepliesAreReassembled() {
   QCOMPARE(ServerVersion, QString("1.10.6"));
 }
 
+void DispatcherTest::resultBrokenOffByAnErrorIsNotShown_data() {
+  QTest::addColumn<QByteArray>("tail");  // what follows the rows' closing marker
+  QTest::addColumn<int>("rows");         // shown afterwards
+  QTest::addColumn<QString>("balloon");
+  QTest::newRow("error right behind") << QByteArray("#DATAEND#ERROR: disk I/O error") << 2
+                                      << "Servern svarade med följande fel: disk I/O error";
+  QTest::newRow("blanks, then the error") << QByteArray("#DATAEND#\r\nERROR: avbruten") << 2
+                                          << "Servern svarade med följande fel: avbruten";
+  QTest::newRow("finished result") << QByteArray("#DATAEND#") << 1 << "";
+  QTest::newRow("suppressed error") << QByteArray("#DATAEND#ERROR: 001") << 1 << "";
+}
+
+// A query that fails after rows went out ends in a well-formed reply and the
+// error: the window keeps the rows it showed and the error is told, however
+// the bytes were cut into reads.
+void DispatcherTest::resultBrokenOffByAnErrorIsNotShown() {
+  QFETCH(QByteArray, tail);
+  QFETCH(int, rows);
+  QFETCH(QString, balloon);
+  const QByteArray first = "#DATASTART#\xA4RETSQL:\xA4%FULLNAME|Rum 1~%\xA4:\xA4%FULLNAME|Rum 2~%\xA4:RETSQL\xA4#DATAEND#";
+  const QByteArray cut = "#DATASTART#\xA4RETSQL:\xA4%FULLNAME|Rum 3~%\xA4:RETSQL\xA4" + tail;
+  // Every split in front of the error text: an error runs to the end of its
+  // read, and one that comes in a read of its own follows a finished reply.
+  const qsizetype last = tail.size() > 9 ? cut.size() - (tail.size() - 9) - 1 : cut.size();
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeLocal("DAVU", "RefreshConnection", "0");
+  h.storeServer();
+  QVERIFY(h.connectAndIntroduce());
+  TfrmDAVUActiveCalls calls(&w);
+  for (qsizetype i = 1; i <= last; ++i) {
+    h.fake.dialogs->balloons.clear();
+    QVERIFY(SendReads(h, {first}));
+    QVERIFY(WaitUntil([&] { return Control<TSVVirtualTable>(&calls, "SVVirtualTable1")->RecordCount() == 2; }));
+    QByteArrayList reads{cut.left(i)};
+    if (i < cut.size()) reads << cut.mid(i);
+    QVERIFY(SendReads(h, reads));
+    if (rows == 1) QVERIFY(WaitUntil([&] { return Control<TSVVirtualTable>(&calls, "SVVirtualTable1")->RecordCount() == 1; }));
+    QCOMPARE(Control<TSVVirtualTable>(&calls, "SVVirtualTable1")->RecordCount(), rows);
+    QCOMPARE(Control<TSVVirtualTable>(&calls, "SVVirtualTable1")->value(0, "FULLNAME"), rows == 2 ? QString("Rum 1") : QString("Rum 3"));
+    if (balloon.isEmpty()) {
+      QVERIFY(h.fake.dialogs->balloons.empty());
+    } else {
+      QCOMPARE(int(h.fake.dialogs->balloons.size()), 1);
+      QCOMPARE(h.fake.dialogs->balloons[0].text, balloon);
+    }
+  }
+}
+
 QTEST_MAIN(DispatcherTest)
 #include "dispatcher_test.moc"
+#include "Controls.h"
+
+using davu::test::Control;

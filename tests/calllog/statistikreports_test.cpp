@@ -221,6 +221,35 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     r->actForhandsgranska->trigger();
     QCOMPARE(pages, 3);
   }
+
+  // A long report previews its first pages at once; "Spara som PDF..." in
+  // the preview writes every page.
+  void longReportPreviewsItsFirstPages() {
+    makeReport();
+    r->PreviewPages = 2;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("rapport.pdf");
+    r->AskSavePath = [&](const QString&, const QString&, QString*) { return path; };
+    int shown = -1;
+    r->ShowPreview = [&](QPrintPreviewDialog* d) {
+      QCOMPARE(d->windowTitle(), QStringLiteral("Förhandsgranska rapporten (de första 2 av 3 sidorna)"));
+      d->show();
+      auto* preview = d->findChild<QPrintPreviewWidget*>();
+      QTRY_VERIFY(preview->pageCount() > 0);
+      shown = preview->pageCount();
+      auto* save = d->findChild<QAction*>("actSparaPdfHela");
+      QVERIFY(save);
+      QCOMPARE(save->text(), QStringLiteral("Spara som PDF..."));
+      save->trigger();
+      d->close();
+    };
+    r->actForhandsgranska->trigger();
+    QCOMPARE(shown, 2);
+    QFile pdf(path);
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    QCOMPARE(bytes.count("/Type /Page\n"), 3);
+  }
 };
 
 QTEST_MAIN(StatistikReportsTest)

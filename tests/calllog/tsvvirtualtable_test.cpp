@@ -137,11 +137,84 @@ class TSVVirtualTableTest : public QObject {
     QCOMPARE(t.rowCount(), rows.size());
   }
 
+  // Rows decoded while a reply arrives, cut anywhere into up to three
+  // reads, end as the finished reply decoded whole, and nothing is shown
+  // before it is finished. Frames may carry bytes behind the reply.
+  void streamedReplyEndsAsTheWholeReply_data() {
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QString>("behind");  // what the frame holds behind the payload
+    const QString rows = QStringLiteral("¤RETSQL:¤%FULLNAME|Rum 1~LOPNR|17~%¤:¤%FULLNAME|  a|b ~ LOPNR|5\t~%¤: :"
+                                        "¤%FULLNAME|x~ ~LOPNR|5~%¤:¤%junk~%¤:¤%%¤:¤%fullname|Åsa 50%~%¤:");
+    QTest::newRow("rows") << rows << "RETSQL¤";
+    QTest::newRow("no rows") << "¤RETSQL::" << "RETSQL¤";
+    QTest::newRow("a row piece behind the reply") << rows << "RETSQL¤¤%FULLNAME|z~%¤:";
+    QTest::newRow("missing column") << "¤RETSQL:¤%FULLNAME|A~%¤:¤%NOSUCH|x~%¤:¤%FULLNAME|C~%¤:" << "RETSQL¤";
+    QTest::newRow("entry without a name") << "¤RETSQL:¤%FULLNAME|A~%¤:¤%|x~%¤:¤%FULLNAME|C~%¤:" << "RETSQL¤";
+  }
+  void streamedReplyEndsAsTheWholeReply() {
+    QFETCH(QString, payload);
+    QFETCH(QString, behind);
+    const std::string reply = W(payload);
+    const std::string frame = reply + W(behind);
+    const auto load = [&](TSVVirtualTable& t) {
+      try {
+        t.LoadSqlReply(reply);
+      } catch (const SqlReplyError& e) {
+        return e.text();
+      }
+      return QString();
+    };
+    TSVVirtualTable whole;
+    whole.setSQL(QStringLiteral("SELECT FULLNAME, LOPNR FROM CALLLOG"));
+    const QString wholeError = load(whole);
+
+    TSVVirtualTable t;
+    t.setSQL(QStringLiteral("SELECT FULLNAME, LOPNR FROM CALLLOG"));
+    std::uint64_t number = 0;
+    for (std::size_t i = 0; i <= frame.size(); ++i) {
+      for (std::size_t j = i; j <= frame.size(); ++j) {
+        t.LoadSqlReply(W(QStringLiteral("¤RETSQL:¤%FULLNAME|old~%¤:")));
+        QSignalSpy reset(&t, &QAbstractItemModel::modelAboutToBeReset);
+        ++number;
+        t.StreamSqlReply(number, std::string_view(frame).substr(0, i));
+        t.StreamSqlReply(number, std::string_view(frame).substr(0, j));
+        QCOMPARE(reset.count(), 0);
+        QCOMPARE(Rows(t), QStringList{"old;"});
+        const QString error = load(t);
+        QVERIFY2(error == wholeError && Rows(t) == Rows(whole),
+                 qPrintable(QStringLiteral("cut at %1, %2: ").arg(i).arg(j) + Rows(t).join(u'/')));
+        QCOMPARE(reset.count(), 1);
+      }
+    }
+  }
+
+  // Bytes of another reply, or a reply that was never finished, are not
+  // taken for the reply that is loaded.
+  void streamOfAnotherReplyIsNotUsed() {
+    TSVVirtualTable t;
+    t.setSQL(QStringLiteral("SELECT FULLNAME, LOPNR FROM CALLLOG"));
+    t.StreamSqlReply(1, W(QStringLiteral("¤RETSQL:¤%FULLNAME|broken off~%¤:")));
+    t.StreamSqlReply(2, W(QStringLiteral("¤RETSQL:¤%FULLNAME|B~%¤:")));
+    t.LoadSqlReply(W(QStringLiteral("¤RETSQL:¤%FULLNAME|A~%¤:¤%FULLNAME|C~%¤:")));
+    QCOMPARE(Rows(t), (QStringList{"A;", "C;"}));
+    t.StreamSqlReply(3, W(QStringLiteral("¤RETSQL:¤%FULLNAME|D~%¤:")));
+    t.LoadSqlReply(W(QStringLiteral("¤RETSQL:¤%FULLNAME|D~%¤:¤%FULLNAME|E~%¤:")));
+    QCOMPARE(Rows(t), (QStringList{"D;", "E;"}));
+  }
+
   void longColumnKeeps255() {
     TSVVirtualTable t;
     t.setSQL(QStringLiteral("SELECT SOPInstanceUID FROM T"));
     t.LoadSqlReply(W(QStringLiteral("¤RETSQL:¤%SOPInstanceUID|") + QString(300, u'1') + QStringLiteral("~%¤:")));
     QCOMPARE(t.value(0, 0), QString(255, u'1'));
+  }
+
+  // An entry with an empty name names no column either.
+  void entryWithoutANameIsRefused() {
+    TSVVirtualTable t;
+    t.setSQL(QStringLiteral("SELECT FULLNAME, LOPNR FROM CALLLOG"));
+    QVERIFY_THROWS_EXCEPTION(SqlReplyError, t.LoadSqlReply(W(QStringLiteral("¤RETSQL:¤%FULLNAME|A~%¤:¤%|x~%¤:"))));
+    QCOMPARE(Rows(t), QStringList{"A;"});
   }
 
   void missingColumnStopsDecodingAndResumesDisplay() {

@@ -385,6 +385,56 @@ class ReassemblerTest : public QObject {
     QCOMPARE_BYTES(*t, W("¤RETINITEXT:v:RETINITEXT¤"));
   }
 
+  // The limit counts a frame's markers wherever the frame starts: at the
+  // front of a read (its opening is dropped at once) or behind other bytes.
+  void frameLimitCountsTheMarkersWhereverItStarts_data() {
+    QTest::addColumn<int>("slack");  // limit minus the frame's size
+    QTest::addColumn<bool>("overflows");
+    QTest::newRow("exactly the limit") << 0 << false;
+    QTest::newRow("one byte over") << -1 << true;
+  }
+  void frameLimitCountsTheMarkersWhereverItStarts() {
+    QFETCH(int, slack);
+    QFETCH(bool, overflows);
+    const std::string big = W("¤RETSQL:") + std::string(100, 'x') + W(":RETSQL¤");
+    const std::string frame = "#DATASTART#" + big + "#DATAEND#";
+    const std::string after = W("¤RETKLINIKNAMN:K:RETKLINIKNAMN¤");
+    for (const std::string& before : {std::string(), W("¤RETINITEXT:a:RETINITEXT¤")}) {
+      const std::string bytes = before + frame + after;
+      for (std::size_t i = 0; i <= bytes.size(); ++i) {
+        Reassembler r(frame.size() + slack);
+        bool reported = false;
+        Texts got;
+        for (const std::string& c : {bytes.substr(0, i), bytes.substr(i)}) {
+          if (auto t = r.feed(c)) {
+            for (std::string& m : MessagesIn(*t)) got.push_back(std::move(m));
+            r.recycle(std::move(*t));
+          }
+          reported = reported || r.overflowed();
+        }
+        Texts expected;
+        if (!before.empty()) expected.push_back(before);
+        if (!overflows) expected.push_back(big);
+        expected.push_back(after);
+        QVERIFY2(got == expected, qPrintable(Cuts({i})));
+        QCOMPARE(reported, overflows);
+      }
+    }
+  }
+
+  // A handed-back buffer takes over what is pending, in order.
+  void recycleKeepsPendingBytes() {
+    Reassembler r;
+    auto t = r.feed(W("¤RETINITEXT:a:RETINITEXT¤¤RETKLINIK"));
+    QVERIFY(t);
+    std::string big = std::move(*t);
+    big.reserve(1 << 20);
+    r.recycle(std::move(big));
+    const auto u = r.feed(W("NAMN:K:RETKLINIKNAMN¤"));
+    QVERIFY(u);
+    QCOMPARE_BYTES(*u, W("¤RETKLINIKNAMN:K:RETKLINIKNAMN¤"));
+  }
+
   void resetStartsEmpty() {
     Reassembler r;
     QVERIFY(!r.feed(W("¤RETINITEXT:v:RETINITEXT¤#DATASTART#¤RETSQL:half")));
