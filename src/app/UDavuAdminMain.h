@@ -15,6 +15,7 @@
 #include "ServerConnection.h"
 
 class ClientSocket;
+class QComboBox;
 class QDialog;
 class QFrame;
 class QLabel;
@@ -43,6 +44,8 @@ class TfrmDAVUAdmin : public QWidget {
   QFrame* Panel3;
   TStatusCircle* shServerConnected;
   QLabel* Label1;
+  // The current server's name; choosing another switches to it.
+  QComboBox* cbServers;
   QPushButton* btnClose;
 
   // The connection, and its parts under the names the whole program uses.
@@ -87,6 +90,12 @@ class TfrmDAVUAdmin : public QWidget {
   void btnKallelserClick();
   void btnSettingsClick();
   void btnCloseClick();
+  // Makes server `index` of the named servers the current one: closes the
+  // connection and connects to it, as saving the server settings does. An
+  // unsaved edit in the register is given up only after a question.
+  void SwitchServer(int index);
+  // Fills the server list from the stored named servers.
+  void ShowServers();
 
   // The connection's handlers, under their given names.
   void ConnectToServer() { connection_->ConnectToServer(); }
@@ -120,6 +129,8 @@ class TfrmDAVUAdmin : public QWidget {
   void drawState(ConnectionState state);
   // A version reply came: the register follows the connection.
   void serverVersionArrived();
+  // The title without a clinic name, until the new server names its own.
+  void showPlainTitle();
 
   QString productVersion_;
   bool activatedOnce_ = false;
