@@ -322,8 +322,8 @@ TServerSettingsTab::Problem TServerSettingsTab::ProblemOf(int index) const {
     return {edUpdateServerport,
             QStringLiteral("Uppdateringsserverns port måste vara ett tal mellan 1 och 65535!")};
   if (s.name.isEmpty()) return {edServerNamn, QStringLiteral("Ange ett namn för servern!")};
-  for (int i = 0; i < index; ++i)
-    if (FServers.servers[i].name.compare(s.name, Qt::CaseInsensitive) == 0)
+  for (int i = 0; i < FServers.servers.size(); ++i)
+    if (i != index && FServers.servers[i].name.compare(s.name, Qt::CaseInsensitive) == 0)
       return {edServerNamn, QStringLiteral("Det finns redan en server med namnet ") + s.name + u'!'};
   return {};
 }
