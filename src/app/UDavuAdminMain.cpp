@@ -39,7 +39,7 @@ constexpr int kClientHeight = 165;
 constexpr int kBigButtonWidth = 113;
 constexpr int kBigButtonHeight = 136;
 constexpr int kStatusBarHeight = 29;
-constexpr int kServerListWidth = 130;
+constexpr int kServerListWidth = 150;
 
 // Sets RegisterMode for as long as the register is shown through
 // "Systemregister...", also when the showing ends by an exception.

@@ -96,6 +96,7 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   serverRowLayout->addWidget(btnRemoveServer);
   edServerNamn = TextField("edServerNamn");
   edServerNamn->setMaxLength(davu::kMaxServerNameLength);
+  edServerNamn->setMinimumWidth(200);
   edServerNamn->setPlaceholderText(QStringLiteral("Ett namn för servern, t.ex. klinikens"));
   connect(edServerNamn, &QLineEdit::textEdited, this, [this](const QString& text) {
     if (FShown >= 0) cbNamedServers->setItemText(FShown, text.trimmed());
