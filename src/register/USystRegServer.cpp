@@ -139,12 +139,11 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   };
   add(Caption("lblNamedServers", QStringLiteral("Server:"), cbNamedServers), serverRow);
   add(Caption("lblServerNamn", QStringLiteral("Namn:"), edServerNamn), edServerNamn);
-  grid->setRowMinimumHeight(row++, 8);
   addWide(Caption("lblServername", QStringLiteral("Servernamn/IP-adress:"), edServername),
           edServername);
   add(Caption("lblServerport", QStringLiteral("Serverport:"), edServerport), edServerport);
   add(Caption("lblServerver", QStringLiteral("Serverversion:"), edServerver), edServerver);
-  grid->setRowMinimumHeight(row++, 14);
+  grid->setRowMinimumHeight(row++, 6);
   addWide(Caption("lblUpdateServername", QStringLiteral("Uppdatering Servernamn/IP-adress:"),
                   edUpdateServername),
           edUpdateServername);
@@ -156,7 +155,7 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   lblSelfUpdateOff->setObjectName(QStringLiteral("lblSelfUpdateOff"));
   lblSelfUpdateOff->setVisible(false);
   grid->addWidget(lblSelfUpdateOff, row++, 1, Qt::AlignLeft | Qt::AlignVCenter);
-  grid->setRowMinimumHeight(row++, 14);
+  grid->setRowMinimumHeight(row++, 6);
   add(Caption("lblUtseende", QStringLiteral("Utseende:"), ComboBox1), ComboBox1);
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
