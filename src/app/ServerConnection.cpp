@@ -95,6 +95,16 @@ void ServerConnection::ConnectToServer() {
   }
 }
 
+void ServerConnection::ConnectAfresh() {
+  // Closed first: its disconnect handling must not find the old bytes.
+  if (ClientSocket1->active()) ClientSocket1->close();
+  ReplyQuietTimer->stop();
+  reassembler_.reset();
+  Timer3->stop();
+  ReconnectTimer->stop();
+  ConnectToServer();
+}
+
 void ServerConnection::shutDown() {
   ReconnectTimer->stop();
   ReplyQuietTimer->stop();

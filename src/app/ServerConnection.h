@@ -76,6 +76,9 @@ class ServerConnection : public QObject {
 
   // Opens the connection from the stored settings, closing any open one.
   void ConnectToServer();
+  // The server changed: what the old connection left half received, its
+  // countdown and its watchdog go with it, then ConnectToServer.
+  void ConnectAfresh();
   // The program ends: timers stop, the connection closes, nothing retries.
   void shutDown();
 

@@ -3,11 +3,13 @@
 #include "app/UDavuAdminMain.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 #include "app/ButtonPictures.h"
@@ -18,6 +20,7 @@
 #include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ClientSocket.h"
+#include "common/NamedServers.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 #include "common/TextFormats.h"
@@ -38,6 +41,7 @@ constexpr int kClientHeight = 165;
 constexpr int kBigButtonWidth = 113;
 constexpr int kBigButtonHeight = 136;
 constexpr int kStatusBarHeight = 29;
+constexpr int kServerListWidth = 150;
 
 // Sets RegisterMode for as long as the register is shown through
 // "Systemregister...", also when the showing ends by an exception.
@@ -63,7 +67,7 @@ TfrmDAVUAdmin::TfrmDAVUAdmin(QWidget* parent)
   OwnClientType = ctAdmin;
   CEVersionInfo1 = new TCEVersionInfo(this);
   productVersion_ = ShownProductVersion(CEVersionInfo1->ProductVersion());
-  setWindowTitle(QStringLiteral("DAVU Admin  version: ") + productVersion_);
+  showPlainTitle();
   InitLocalPaths();
   davu::textformats::SetProcessTextFormats();
 
@@ -88,6 +92,10 @@ TfrmDAVUAdmin::~TfrmDAVUAdmin() {
   connection_->disconnect(this);
   ConnectProc = nullptr;
   delete connection_;
+}
+
+void TfrmDAVUAdmin::showPlainTitle() {
+  setWindowTitle(QStringLiteral("DAVU Admin  version: ") + productVersion_);
 }
 
 void TfrmDAVUAdmin::followConnection() {
@@ -212,6 +220,24 @@ void TfrmDAVUAdmin::buildControls() {
   lblStatus->setObjectName(QStringLiteral("Label1"));
   lblStatus->setGeometry(34, 2, kClientWidth - 34 - 73 - 8, 25);
   lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // The longer states take two lines beside the server list.
+  lblStatus->setWordWrap(true);
+
+  cbServers = new QComboBox(pnlStatus);
+  cbServers->setObjectName(QStringLiteral("cbServers"));
+  cbServers->setAccessibleName(QStringLiteral("Server"));
+  cbServers->setAccessibleDescription(QStringLiteral("Den server programmet är anslutet till; välj en annan för att byta"));
+  cbServers->setToolTip(QStringLiteral("Byt server (Alt+V)"));
+  cbServers->setGeometry(kClientWidth - 73 - 2 - 4 - kServerListWidth, 3, kServerListWidth, 23);
+  cbServers->hide();
+  connect(cbServers, &QComboBox::activated, this, &TfrmDAVUAdmin::SwitchServer);
+  auto* toServers = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_V), this);
+  toServers->setObjectName(QStringLiteral("scServers"));
+  connect(toServers, &QShortcut::activated, this, [this] {
+    if (!cbServers->isVisible()) return;
+    cbServers->setFocus(Qt::ShortcutFocusReason);
+    cbServers->showPopup();
+  });
 
   btnClose = new QPushButton(QStringLiteral("&Stäng"), pnlStatus);
   btnClose->setObjectName(QStringLiteral("btnClose"));
@@ -268,13 +294,63 @@ void TfrmDAVUAdmin::createRegisterWindow() {
   frmSystreg = new TfrmSystreg(this);
   frmSystreg->setObjectName(QStringLiteral("frmSystreg"));
   frmSystreg->ClientSocket1 = ClientSocket1;
-  connect(frmSystreg, &TfrmSystreg::reconnectRequested, connection_, &davu::ServerConnection::ConnectToServer);
+  connect(frmSystreg, &TfrmSystreg::reconnectRequested, this, [this] {
+    // The saved server may be another clinic's.
+    ShowServers();
+    showPlainTitle();
+    connection_->ConnectAfresh();
+  });
+}
+
+void TfrmDAVUAdmin::ShowServers() {
+  const davu::NamedServerList list = davu::NamedServerList::Load();
+  const QSignalBlocker quiet(cbServers);
+  cbServers->clear();
+  for (const davu::NamedServer& s : list.servers) cbServers->addItem(s.name);
+  cbServers->setCurrentIndex(list.current);
+  const bool shown = !list.servers.isEmpty();
+  cbServers->setVisible(shown);
+  lblStatus->setFixedWidth(shown ? cbServers->x() - 34 - 4 : kClientWidth - 34 - 73 - 8);
+}
+
+void TfrmDAVUAdmin::SwitchServer(int index) {
+  davu::NamedServerList list = davu::NamedServerList::Load();
+  if (index < 0 || index >= list.servers.size() || index == list.current) {
+    ShowServers();
+    return;
+  }
+  if (frmSystreg && frmSystreg->isVisible() && frmSystreg->HasUnsavedEdit() &&
+      AskYesNo(QStringLiteral("Ändringarna i Systemregistret har inte sparats och går förlorade om du byter "
+                              "server.\r\rByta till ") +
+               list.servers[index].name + QStringLiteral(" ändå?")) != mrYes) {
+    ShowServers();
+    return;
+  }
+  list.current = index;
+  list.Save();
+  ShowServers();
+  // As after saving the server settings: the versions are the old server's,
+  // a failure of the coming attempt offers to edit the settings, and the
+  // update check runs on the new server.
+  ServerVersion.clear();
+  UpdateServerVersion.clear();
+  WasConnected = false;
+  UpdateCheckPending = true;
+  showPlainTitle();
+  ClientSocket1->close();
+  // The register shows what belongs to the new server once it answers.
+  if (frmSystreg && frmSystreg->isVisible()) frmSystreg->SetTabs(frmSystreg->activePage());
+  connection_->ConnectAfresh();
 }
 
 void TfrmDAVUAdmin::FormActivate() {
   if (!activatedOnce_) {
     activatedOnce_ = true;
     createRegisterWindow();
+    // A first start after the single server of older versions keeps it as
+    // the first named server.
+    if (const davu::NamedServerList list = davu::NamedServerList::Load(); list.madeFromOldSettings) list.Save();
+    ShowServers();
     WasConnected = false;
     if (ReadSettingDef(QStringLiteral("ServerSettings"), QStringLiteral("ServerName"),
                        QStringLiteral("ERROR")) == QLatin1String("ERROR")) {

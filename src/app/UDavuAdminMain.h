@@ -16,6 +16,7 @@
 #include "app/ServerConnection.h"
 
 class ClientSocket;
+class QComboBox;
 class QDialog;
 class QFrame;
 class QLabel;
@@ -53,6 +54,8 @@ class TfrmDAVUAdmin : public QWidget {
   // (the controls' objectName), for code that knows them by those names.
   QFrame*& Panel3 = pnlStatus;
   QLabel*& Label1 = lblStatus;
+  // The current server's name; choosing another switches to it.
+  QComboBox* cbServers;
   QPushButton* btnClose;
 
   // The connection, and its parts under the names the whole program uses.
@@ -98,6 +101,12 @@ class TfrmDAVUAdmin : public QWidget {
   void btnIdagClick();
   void btnSettingsClick();
   void btnCloseClick();
+  // Makes server `index` of the named servers the current one: closes the
+  // connection and connects to it, as saving the server settings does. An
+  // unsaved edit in the register is given up only after a question.
+  void SwitchServer(int index);
+  // Fills the server list from the stored named servers.
+  void ShowServers();
 
   // The connection's handlers, under their given names.
   void ConnectToServer() { connection_->ConnectToServer(); }
@@ -131,6 +140,8 @@ class TfrmDAVUAdmin : public QWidget {
   void drawState(ConnectionState state);
   // A version reply came: the register follows the connection.
   void serverVersionArrived();
+  // The title without a clinic name, until the new server names its own.
+  void showPlainTitle();
 
   davu::ReplyRouter* router_ = nullptr;
   QPointer<TfrmDAVUIdag> frmIdag_;  // one at a time, not modal

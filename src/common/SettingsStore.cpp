@@ -140,6 +140,13 @@ bool WriteUserSetting(const QString& section, const QString& key, const QString&
   return RegWriteText(Hive::CurrentUser, subKeyFor(section), key, value);
 }
 
+QString ReadLocalSetting(const QString& section, const QString& key) {
+  const QString subKey = subKeyFor(section);
+  QString result = RegReadText(Hive::CurrentUser, subKey, key);
+  if (isBlank(result)) result = RegReadText(Hive::LocalMachine, subKey, key);
+  return isBlank(result) ? QString() : result;
+}
+
 QString ReadServerSetting(const QString& section, const QString& key) {
   QString result = askServer(section, key, QString());
   if (isBlank(result)) result = QStringLiteral("ERROR");

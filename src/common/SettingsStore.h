@@ -19,6 +19,9 @@ void WriteServerSetting(const QString& section, const QString& key, const QStrin
 // window's size): never the machine file, never the server.
 QString ReadUserSetting(const QString& section, const QString& key);
 bool WriteUserSetting(const QString& section, const QString& key, const QString& value);
+// The two local layers in their order (per-user, then per-machine), never the
+// server; empty when neither holds a value that is not blank.
+QString ReadLocalSetting(const QString& section, const QString& key);
 
 // Start-up: StartFolder, SettingsRootName, LocalDataFolder.
 void InitLocalPaths();

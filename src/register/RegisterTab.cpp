@@ -73,6 +73,7 @@ bool TRegisterTab::Store(const std::string& bytes) {
 }
 
 void TRegisterTab::SetEdited(bool edited) {
+  FTracksEdits = true;
   FEdited = edited;
   emit StateChanged();
 }

@@ -52,6 +52,9 @@ class TRegisterTab : public QWidget {
   // "Ångra": something was changed, or the contents did not come and can be
   // asked for again.
   bool CanUndo() const { return (FEdited && !FWaiting) || FMissing; }
+  // Something typed that "Spara" has not sent; only tabs that track their
+  // changes can say so.
+  bool HasUnsavedEdit() const { return FTracksEdits && FEdited && !FWaiting; }
   // The tab's line in the window's status field; empty when all is well.
   QString StatusText() const { return FStatus; }
 
@@ -90,6 +93,7 @@ class TRegisterTab : public QWidget {
   bool FWaiting = false;
   bool FMissing = false;
   bool FEdited = true;
+  bool FTracksEdits = false;
   bool FSaveInFlight = false;
   QString FStatus;
 };

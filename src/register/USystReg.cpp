@@ -110,6 +110,11 @@ QWidget* TfrmSystreg::activePage() const {
 
 TRegisterTab* TfrmSystreg::activeTab() const { return qobject_cast<TRegisterTab*>(activePage()); }
 
+bool TfrmSystreg::HasUnsavedEdit() const {
+  const TRegisterTab* tab = activeTab();
+  return tab && tab->HasUnsavedEdit();
+}
+
 void TfrmSystreg::SetTabs(QWidget* page) {
   {
     QScopedValueRollback<bool> guard(FInSetTabs, true);

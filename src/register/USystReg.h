@@ -69,6 +69,9 @@ class TfrmSystreg : public QDialog {
   void btnCancelClick();
   void btnReturnClick();
 
+  // The active tab holds an edit that has not been saved.
+  bool HasUnsavedEdit() const;
+
   // Every closing of the window (Återgå, close box) ends here.
   void done(int result) override;
 

@@ -3,11 +3,13 @@
 // update server are found, the versions they reported, and the theme.
 // Everything it shows lives in the settings store; nothing is asked of the
 // server except the update server's settings.
+#include "common/NamedServers.h"
 #include "register/RegisterTab.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 class TServerSettingsTab : public TRegisterTab {
   Q_OBJECT
@@ -15,6 +17,12 @@ class TServerSettingsTab : public TRegisterTab {
  public:
   explicit TServerSettingsTab(QWidget* parent = nullptr);
 
+  // The named servers: the one shown is the one edited; "Spara" stores the
+  // list and makes the shown one current.
+  QComboBox* cbNamedServers = nullptr;
+  QPushButton* btnAddServer = nullptr;
+  QPushButton* btnRemoveServer = nullptr;
+  QLineEdit* edServerNamn = nullptr;
   QLineEdit* edServername = nullptr;
   QLineEdit* edServerport = nullptr;
   QLineEdit* edServerver = nullptr;
@@ -44,6 +52,16 @@ class TServerSettingsTab : public TRegisterTab {
   // field, and nothing is written.
   void Save() override;
   void ComboBox1Change();
+  // "Lägg till": a new server with a name of its own and nothing else.
+  void btnAddServerClick();
+  // "Ta bort": another server goes at "Spara"; the current one goes at once,
+  // after a question, and the program switches to the one shown next.
+  void btnRemoveServerClick();
+  // Shows server `index` of the list, keeping what was typed for the one
+  // shown before.
+  void cbNamedServersChange(int index);
+  // The list as it stands in the tab, typing included.
+  const davu::NamedServerList& NamedServers();
 
  signals:
   // The settings are written and the old connection's versions forgotten:
@@ -52,7 +70,18 @@ class TServerSettingsTab : public TRegisterTab {
 
  private:
   void FillThemeList();
-  bool Validate();
+  struct Problem {
+    QLineEdit* field = nullptr;
+    QString text;
+  };
+  Problem ProblemOf(int index) const;
+  // Every server of the list holds something to connect to, under a name of
+  // its own; the first that does not is shown with a balloon at its field.
+  bool ValidateList();
+  void FillServerList();
+  void KeepShownFields();
+  void ShowServer(int index);
+  bool ShowsCurrent() const { return FShown == FServers.current; }
   // The update port as stored: empty when none is given.
   QString UpdatePortText() const;
   // Reads the update server's fields that were not loaded yet; with
@@ -68,4 +97,7 @@ class TServerSettingsTab : public TRegisterTab {
   };
   UpdateField FUpdateName;
   UpdateField FUpdatePort;
+
+  davu::NamedServerList FServers;
+  int FShown = -1;
 };

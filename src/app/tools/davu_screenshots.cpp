@@ -32,6 +32,7 @@
 #include "calllog/UfrmActiveCalls.h"
 #include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
+#include "common/NamedServers.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 #include "register/Themes.h"
@@ -175,6 +176,8 @@ void saveRegisterTabs(TfrmSystreg* reg, const QString& prefix) {
       reg->setFixedWidth(800);
       reg->tsStations->Splitter1Moved();
     }
+    // The server tab with the named servers stored.
+    if (p.page == reg->tsServersettings) reg->tsServersettings->Load();
     // Loading the tab empties its lists: the example goes in afterwards.
     if (p.page == reg->tsStations) fillKlienterExample(reg);
     // The list as the server sends it again, and a chosen resource, framed
@@ -242,6 +245,15 @@ void saveToday(TfrmDAVUAdmin* main, const QString& prefix) {
   save(&today, prefix + QStringLiteral("idag"));
 }
 
+void storeNamedServers() {
+  davu::NamedServerList list;
+  list.servers = {{QStringLiteral("V\u00E5rdcentralen Norr"), QStringLiteral("norr.example"), QStringLiteral("4000"), {}, {}},
+                  {QStringLiteral("Tandv\u00E5rden Syd"), QStringLiteral("10.20.0.5"), QStringLiteral("4000"), {}, {}},
+                  {QStringLiteral("Labbet"), QStringLiteral("lab.example"), QStringLiteral("4010"), {}, {}}};
+  list.current = 0;
+  list.Save();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -270,6 +282,10 @@ int main(int argc, char** argv) {
     // is set); it is rendered on its own below.
     main.ShowModal = [](QDialog*) {};
     save(&main, prefix + QStringLiteral("main-not-connected"));
+
+    // An administrator of three clinics: the server list beside the status.
+    storeNamedServers();
+    main.ShowServers();
 
     // The same window after an accepted version and a clinic name.
     main.DispatchReply(std::string("\xA4RETSERVERVERSION:1.10.6:RETSERVERVERSION\xA4"
@@ -307,6 +323,10 @@ int main(int argc, char** argv) {
       saveFocused(&calls, calls.DBGrid1, prefix + QStringLiteral("fokus-kallelser"));
     }
     ResetSharedState();
+    // The next theme's main window starts as this one did, with no server to
+    // connect to.
+    for (const char* key : {"ServerName", "ServerPort"})
+      WriteUserSetting(QStringLiteral("ServerSettings"), QLatin1String(key), QString());
   }
   std::fprintf(stderr, "%d images in %s\n", written, qPrintable(outDir));
   return written > 0 ? 0 : 1;

@@ -1,0 +1,201 @@
+// Switching between named servers from the main window: the connection, the
+// title, the stored settings, the update check and the register follow.
+#include <QComboBox>
+#include <QTimer>
+#include <QtTest>
+
+#include "AppHarness.h"
+#include "app/UDavuAdminMain.h"
+#include "common/ClientSocket.h"
+#include "common/NamedServers.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+#include "register/USystReg.h"
+#include "widgets/Dialogs.h"
+
+namespace {
+
+QString Stored(const char* section, const char* key) {
+  return ReadUserSetting(QLatin1String(section), QLatin1String(key));
+}
+
+}  // namespace
+
+class ServerSwitchTest : public QObject {
+  Q_OBJECT
+
+  // Two clinics: A on the harness's server, B on a second scripted one.
+  struct TwoClinics {
+    AppHarness h;
+    FakeServer b;
+    int updateChecks = 0;
+
+    TwoClinics() {
+      TfrmDAVUAdmin& w = h.create();
+      h.storeServer();
+      // The watchdog settings are local: B answers no settings requests.
+      h.storeLocal("DAVU", "RefreshConnection", "0");
+      davu::NamedServerList list;
+      list.servers = {{"Klinik A", "127.0.0.1", QString::number(h.server.port()), {}, {}},
+                      {"Klinik B", "127.0.0.1", QString::number(b.port()), "upd.b", "8090"}};
+      list.current = 0;
+      list.Save();
+      w.CheckForUpdate = [this] {
+        ++updateChecks;
+        return false;
+      };
+    }
+    TfrmDAVUAdmin& w() { return *h.w; }
+    bool connectA() {
+      if (!h.connectAndAccept()) return false;
+      h.server.send(Reply("RETKLINIKNAMN", "Tandv\xE5rden A"));
+      return WaitUntil([this] { return w().windowTitle().startsWith("DAVU Admin - Tandvården A "); });
+    }
+    bool acceptB() {
+      if (!b.waitForConnection() || !b.waitForReceived(Introduction())) return false;
+      b.send(Reply("RETSERVERVERSION", "1.10.6") + Reply("RETKLINIKNAMN", "V\xE5rdcentralen B"));
+      return WaitUntil([this] { return w().windowTitle().startsWith("DAVU Admin - Vårdcentralen B "); }) &&
+             h.state() == ConnectionState::Connected;
+    }
+  };
+
+ private slots:
+  void firstStartMakesTheOldServerTheFirstNamed() {
+    AppHarness h;
+    TfrmDAVUAdmin& w = h.create();
+    h.storeServer();
+    QVERIFY(h.connectAndIntroduce());
+    QCOMPARE(Stored("ServerList", "Count"), QString("1"));
+    QCOMPARE(Stored("ServerList", "Name1"), QString("127.0.0.1"));
+    QCOMPARE(Stored("ServerList", "ServerPort1"), QString::number(h.server.port()));
+    QCOMPARE(Stored("ServerList", "Current"), QString("127.0.0.1"));
+    // The old keys keep their values for everything else that reads them.
+    QCOMPARE(Stored("ServerSettings", "ServerName"), QString("127.0.0.1"));
+    QCOMPARE(Stored("ServerSettings", "ServerPort"), QString::number(h.server.port()));
+    QVERIFY(!Control<QComboBox>(&w, "cbServers")->isHidden());
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->count(), 1);
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->currentText(), QString("127.0.0.1"));
+  }
+
+  void nothingStoredShowsNoServerList() {
+    AppHarness h;
+    TfrmDAVUAdmin& w = h.create();
+    w.FormActivate();
+    QVERIFY(Control<QComboBox>(&w, "cbServers")->isHidden());
+    QVERIFY(Stored("ServerList", "Count").isEmpty());
+  }
+
+  void switchWhileConnected() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    QVERIFY(c.connectA());
+    QCOMPARE(c.updateChecks, 1);
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->currentText(), QString("Klinik A"));
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->objectName(), QString("cbServers"));
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->accessibleName(), QString("Server"));
+
+    w.SwitchServer(1);
+    // Stored before the attempt: the connection reads them.
+    QCOMPARE(Stored("ServerSettings", "ServerPort"), QString::number(c.b.port()));
+    QCOMPARE(Stored("ServerList", "Current"), QString("Klinik B"));
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->currentText(), QString("Klinik B"));
+    // The old clinic's name and version go at once.
+    QVERIFY(!w.windowTitle().contains("Tandvården A"));
+    QVERIFY(ServerVersion.isEmpty());
+    QVERIFY(c.acceptB());
+    QCOMPARE(c.updateChecks, 2);  // the update check runs on the new server
+    QCOMPARE(h_status(c), QString("Ansluten"));
+
+    // And back: the update check runs once per switch, not per reconnect.
+    w.SwitchServer(0);
+    QVERIFY(c.h.server.waitForConnection());
+    QVERIFY(c.h.server.waitForReceived(Introduction()));
+    QCOMPARE(c.updateChecks, 3);
+    QCOMPARE(Stored("ServerSettings", "ServerPort"), QString::number(c.h.server.port()));
+    QCOMPARE(Stored("ServerList", "Current"), QString("Klinik A"));
+    // Nothing else of the list changed.
+    const davu::NamedServerList list = davu::NamedServerList::Load();
+    QCOMPARE(list.servers.size(), 2);
+    QCOMPARE(list.servers[1].updateHost, QString("upd.b"));
+    QCOMPARE(list.servers[1].updatePort, QString("8090"));
+  }
+
+  // Choosing the server already current does nothing.
+  void choosingTheCurrentServerKeepsTheConnection() {
+    TwoClinics c;
+    QVERIFY(c.connectA());
+    c.w().SwitchServer(0);
+    QCOMPARE(c.h.state(), ConnectionState::Connected);
+    QVERIFY(c.w().ClientSocket1->active());
+    QVERIFY(!c.b.hasConnection());
+  }
+
+  // What the old server had half sent never reaches the window, not even
+  // when its quiet time runs out before the new server answers.
+  void switchWhileAReplyIsHalfReceived() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    QVERIFY(c.h.connectAndAccept());
+    int reads = 0;
+    QObject::connect(w.ClientSocket1, &ClientSocket::readReady, w.ClientSocket1, [&] { ++reads; });
+    // An unfinished settings reply holds the clinic name behind it.
+    c.h.server.send("\xA4RETINITEXT:x " + Reply("RETKLINIKNAMN", "Tandv\xE5rden A"));
+    QVERIFY(WaitUntil([&] { return reads > 0; }));
+    QVERIFY(w.ReplyQuietTimer->isActive());
+
+    w.SwitchServer(1);
+    QVERIFY(!w.ReplyQuietTimer->isActive());
+    w.ReplyQuietTimerTimer();  // as if the quiet time ran out meanwhile
+    QVERIFY(!w.windowTitle().contains("Tandvården A"));
+    QVERIFY(c.acceptB());
+    QVERIFY(!w.windowTitle().contains("Tandvården A"));
+  }
+
+  // The register is reloaded for the new server; an edit not yet saved is
+  // given up only after a question.
+  void switchWithAnUnsavedRegisterEdit() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    QVERIFY(c.connectA());
+    RegisterMode = true;
+    TfrmSystreg& reg = *w.frmSystreg;
+    reg.show();
+    reg.SetTabs(Control<TResourcesTab>(&reg, "tsResurser"));
+    reg.HandleRetAllCallables("\xA4RETALLCALLABLES:R4:11:Rum fyra:0:0::T:");
+    Control<TResourcesTab>(&reg, "tsResurser")->lbResurserClickCheck(0);
+    QVERIFY(reg.HasUnsavedEdit());
+
+    c.h.fake.dialogs->answers = {mrNo};
+    w.SwitchServer(1);
+    QCOMPARE(c.h.fake.dialogs->questions.size(), 1);
+    QVERIFY(c.h.fake.dialogs->questions[0].contains("Ändringarna i Systemregistret har inte sparats"));
+    QVERIFY(c.h.fake.dialogs->questions[0].contains("Klinik B"));
+    // No: everything stays with the first clinic.
+    QCOMPARE(c.h.state(), ConnectionState::Connected);
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->currentText(), QString("Klinik A"));
+    QCOMPARE(Stored("ServerList", "Current"), QString("Klinik A"));
+    QCOMPARE(Stored("ServerSettings", "ServerPort"), QString::number(c.h.server.port()));
+    QVERIFY(reg.HasUnsavedEdit());
+
+    c.h.fake.dialogs->answers = {mrYes};
+    w.SwitchServer(1);
+    QCOMPARE(c.h.fake.dialogs->questions.size(), 2);
+    // The register's tabs wait for the new server, then load from it.
+    QVERIFY(reg.activePage() == nullptr);
+    QVERIFY(c.acceptB());
+    QVERIFY(c.b.waitForReceived("\xA4GETALLCALLABLES:"));
+    QCOMPARE(reg.activePage(), static_cast<QWidget*>(Control<TResourcesTab>(&reg, "tsResurser")));
+    QVERIFY(!reg.HasUnsavedEdit());
+    reg.hide();
+    RegisterMode = false;
+  }
+
+ private:
+  static QString h_status(TwoClinics& c) { return c.h.status(); }
+};
+
+QTEST_MAIN(ServerSwitchTest)
+#include "serverswitch_test.moc"
+#include "Controls.h"
+
+using davu::test::Control;

@@ -1,0 +1,82 @@
+// Two clinics, each its own davu-server --demo process: the main window
+// switches between them from its server list and shows each clinic's name.
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "FakePlatform.h"
+#include "FakeServer.h"
+#include "ServerProcess.h"
+#include "SettingsSandbox.h"
+#include "app/UDavuAdminMain.h"
+#include "common/NamedServers.h"
+#include "common/SettingsStore.h"
+#include "common/SharedState.h"
+
+class E2eClinicsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void switchesBetweenTwoClinics() {
+    ResetSharedState();
+    SettingsSandbox settings;
+    QVERIFY(settings.isValid());
+    QTemporaryDir northDir;
+    QTemporaryDir southDir;
+    ServerProcess north(northDir.path(), {"--demo", "--clinic", QStringLiteral("Vårdcentralen Norr")});
+    ServerProcess south(southDir.path(), {"--demo", "--clinic", QStringLiteral("Tandvården Syd")});
+    QVERIFY2(north.port() > 0 && south.port() > 0, "davu-server did not start");
+
+    FakePlatform fakes;
+    InitLocalPaths();
+    // As an older version left them: one server, no list.
+    WriteSetting("ServerSettings", "ServerName", "127.0.0.1");
+    WriteSetting("ServerSettings", "ServerPort", QString::number(north.port()));
+    WriteSetting("DAVU", "ClientNameUseDefault", "1");
+
+    TfrmDAVUAdmin w;
+    w.ExitProcess = [](int) {};
+    w.ShowModal = [](QDialog*) {};
+    w.show();
+    w.FormActivate();
+    const auto titleNames = [&](const QString& clinic) {
+      return WaitUntil([&] { return w.windowTitle().startsWith("DAVU Admin - " + clinic + "  version: "); },
+                       10000);
+    };
+    QVERIFY2(titleNames("Vårdcentralen Norr"), qPrintable(w.windowTitle()));
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->currentText(), QString("127.0.0.1"));
+
+    // The administrator names the first server and adds the second (as the
+    // server tab stores them).
+    davu::NamedServerList list = davu::NamedServerList::Load();
+    QCOMPARE(list.servers.size(), 1);
+    list.servers[0].name = "Norr";
+    list.servers.append({"Syd", "127.0.0.1", QString::number(south.port()), {}, {}});
+    QVERIFY(list.Save());
+    w.ShowServers();
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->count(), 2);
+
+    // One key on the list: the other clinic.
+    Control<QComboBox>(&w, "cbServers")->setFocus();
+    QTest::keyClick(Control<QComboBox>(&w, "cbServers"), Qt::Key_Down);
+    QVERIFY2(titleNames("Tandvården Syd"), qPrintable(w.windowTitle()));
+    QCOMPARE(Control<QLabel>(&w, "Label1")->text(), QString("Ansluten"));
+    QCOMPARE(Control<QComboBox>(&w, "cbServers")->currentText(), QString("Syd"));
+    QCOMPARE(ReadUserSetting("ServerSettings", "ServerPort"), QString::number(south.port()));
+    QCOMPARE(ReadUserSetting("ServerList", "Current"), QString("Syd"));
+
+    QTest::keyClick(Control<QComboBox>(&w, "cbServers"), Qt::Key_Up);
+    QVERIFY2(titleNames("Vårdcentralen Norr"), qPrintable(w.windowTitle()));
+    QCOMPARE(ReadUserSetting("ServerSettings", "ServerPort"), QString::number(north.port()));
+    w.close();
+  }
+};
+
+QTEST_MAIN(E2eClinicsTest)
+#include "e2e_clinics_test.moc"
+#include "Controls.h"
+
+using davu::test::Control;
