@@ -78,6 +78,9 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
 
   cbNamedServers = new QComboBox;
   cbNamedServers->setObjectName(QStringLiteral("cbNamedServers"));
+  // Its caption stands beside the row it shares with its buttons, not beside
+  // the list itself, so the list carries its name.
+  cbNamedServers->setAccessibleName(QStringLiteral("Server:"));
   cbNamedServers->setMinimumWidth(200);
   connect(cbNamedServers, &QComboBox::activated, this, &TServerSettingsTab::cbNamedServersChange);
   btnAddServer = new TAccessKeyButton(QStringLiteral("Lägg till"));

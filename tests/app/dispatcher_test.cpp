@@ -18,6 +18,9 @@
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 #include "register/USystReg.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -408,6 +411,3 @@ void DispatcherTest::resultBrokenOffByAnErrorIsNotShown() {
 
 QTEST_MAIN(DispatcherTest)
 #include "dispatcher_test.moc"
-#include "Controls.h"
-
-using davu::test::Control;

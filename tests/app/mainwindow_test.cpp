@@ -20,6 +20,9 @@
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 #include "register/USystReg.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -362,6 +365,3 @@ void MainWindowTest::startInARemovedFolderShowsTheErrorAndEnds() {
 
 QTEST_MAIN(MainWindowTest)
 #include "mainwindow_test.moc"
-#include "Controls.h"
-
-using davu::test::Control;

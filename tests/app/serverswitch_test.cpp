@@ -12,6 +12,9 @@
 #include "common/SharedState.h"
 #include "register/USystReg.h"
 #include "widgets/Dialogs.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -196,6 +199,3 @@ class ServerSwitchTest : public QObject {
 
 QTEST_MAIN(ServerSwitchTest)
 #include "serverswitch_test.moc"
-#include "Controls.h"
-
-using davu::test::Control;

@@ -20,6 +20,9 @@
 #include "common/ClientIdentity.h"
 #include "common/SettingsStore.h"
 #include "protocol/Catalogue.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 using davu::calllog::TodayCalls;
 
@@ -280,6 +283,3 @@ class IdagTest : public QObject, WindowCase<TfrmDAVUIdag> {
 
 QTEST_MAIN(IdagTest)
 #include "idag_test.moc"
-#include "Controls.h"
-
-using davu::test::Control;

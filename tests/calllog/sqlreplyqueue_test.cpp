@@ -13,6 +13,9 @@
 #include "calllog/UfrmActiveCalls.h"
 #include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -140,6 +143,3 @@ class SqlReplyQueueTest : public QObject {
 
 QTEST_MAIN(SqlReplyQueueTest)
 #include "sqlreplyqueue_test.moc"
-#include "Controls.h"
-
-using davu::test::Control;

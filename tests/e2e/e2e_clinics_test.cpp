@@ -15,6 +15,9 @@
 #include "common/NamedServers.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 class E2eClinicsTest : public QObject {
   Q_OBJECT
@@ -77,6 +80,3 @@ class E2eClinicsTest : public QObject {
 
 QTEST_MAIN(E2eClinicsTest)
 #include "e2e_clinics_test.moc"
-#include "Controls.h"
-
-using davu::test::Control;

@@ -23,6 +23,9 @@
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ClientSocket.h"
 #include "common/SharedState.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -121,6 +124,3 @@ class E2eIdagTest : public QObject {
 
 QTEST_MAIN(E2eIdagTest)
 #include "e2e_idag_test.moc"
-#include "Controls.h"
-
-using davu::test::Control;

@@ -14,6 +14,9 @@
 #include "common/SharedState.h"
 #include "register/USystReg.h"
 #include "widgets/Dialogs.h"
+#include "Controls.h"
+
+using davu::test::Control;
 
 namespace {
 
@@ -267,6 +270,3 @@ class NamedServersTest : public QObject {
 
 QTEST_MAIN(NamedServersTest)
 #include "namedservers_test.moc"
-#include "Controls.h"
-
-using davu::test::Control;
