@@ -76,10 +76,22 @@ class TabInterface final : public QAccessibleInterface, public QAccessibleAction
   int index_;
 };
 
+// The bar's current tab as its currentChanged signal last told it. QTabBar
+// changes its current index, sends its own focus and selection events (naming
+// the tab by its index among all tabs) and only then sends currentChanged:
+// while the two differ, the bar is inside those events.
+constexpr char kToldCurrent[] = "davuToldCurrentTab";
+
+void FollowToldCurrent(QTabBar* bar) {
+  if (bar->property(kToldCurrent).isValid()) return;
+  bar->setProperty(kToldCurrent, bar->currentIndex());
+  QObject::connect(bar, &QTabBar::currentChanged, bar, [bar](int index) { bar->setProperty(kToldCurrent, index); });
+}
+
 // The bar: its children are the shown tabs, in order.
 class TabBarInterface final : public QAccessibleWidget {
  public:
-  explicit TabBarInterface(QTabBar* bar) : QAccessibleWidget(bar, QAccessible::PageTabList) {}
+  explicit TabBarInterface(QTabBar* bar) : QAccessibleWidget(bar, QAccessible::PageTabList) { FollowToldCurrent(bar); }
   ~TabBarInterface() override {
     for (const auto& [index, id] : tabs_) QAccessible::deleteAccessibleInterface(id);
   }
@@ -92,6 +104,11 @@ class TabBarInterface final : public QAccessibleWidget {
     return n;
   }
   QAccessibleInterface* child(int shown) const override {
+    // The bar's own event for a new current tab names it by its index among
+    // all tabs, while the bar has not yet told its change.
+    const int current = bar()->currentIndex();
+    if (shown == current && current != bar()->property(kToldCurrent).toInt() && bar()->isTabVisible(current))
+      return tab(current);
     // QTabBar's own focus and selection events name a tab by its index among
     // all tabs; past the shown ones such an index is taken as that, so that
     // the event for a shown tab behind hidden ones is not lost.

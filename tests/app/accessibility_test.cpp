@@ -295,6 +295,32 @@ class AccessibilityTest : public QObject {
     RegisterMode = false;
   }
 
+  // While the bar changes its current tab it sends its own focus and
+  // selection events, naming the tab by its index among all tabs, before it
+  // tells its change. The tab widget's own currentChanged runs at that point
+  // too (it is connected to the bar first): what a screen reader is told
+  // there must be the chosen tab, behind the hidden settings tab as well.
+  void aTabBarsOwnEventNamesTheChosenTab() {
+    TfrmSystreg* reg = h_->w->frmSystreg;
+    RegisterMode = true;
+    reg->SetTabs(Control<TResourcesTab>(reg, "tsResurser"));
+    reg->show();
+    auto* tabs = Control<QTabWidget>(reg, "PageControl1");
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(tabs->tabBar());
+    QStringList told;
+    const QMetaObject::Connection c = connect(tabs, &QTabWidget::currentChanged, this, [&](int index) {
+      QAccessibleInterface* tab = bar->child(index);
+      told << (tab ? tab->text(QAccessible::Name) : QStringLiteral("(ingen)"));
+    });
+    for (const char* page : {"tsStations", "tsSMS", "tsResurser"}) tabs->setCurrentWidget(Control<QWidget>(reg, page));
+    disconnect(c);
+    QCOMPARE(told, QStringList({"Klienter", "SMS-inställningar", "Resurser"}));
+    // Afterwards the children are the shown tabs again, in order.
+    QCOMPARE(bar->child(1)->text(QAccessible::Name), QStringLiteral("Klienter"));
+    reg->hide();
+    RegisterMode = false;
+  }
+
   void theMainWindowIsAWindow() {
     QAccessibleInterface* i = QAccessible::queryAccessibleInterface(h_->w.get());
     QVERIFY(i);
