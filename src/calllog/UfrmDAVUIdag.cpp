@@ -9,7 +9,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
-#include <QTableWidget>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -25,6 +26,7 @@
 #include "protocol/Catalogue.h"
 #include "widgets/KeyboardAccess.h"
 #include "widgets/ScreenFit.h"
+#include "widgets/ShownCellsGrid.h"
 
 namespace {
 
@@ -78,10 +80,13 @@ TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
   lblTotal->setFont(big);
   lblTotal->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-  grdResurser = new QTableWidget(0, 6, this);
+  resurserRows = new QStandardItemModel(0, 6, this);
+  // Only what shows is told to a screen reader (the row titles are hidden).
+  grdResurser = new davu::ShownCellsGrid(this);
+  grdResurser->setModel(resurserRows);
   grdResurser->setObjectName(QStringLiteral("grdResurser"));
   grdResurser->setAccessibleName(QStringLiteral("Kallelser per resurs idag"));
-  grdResurser->setHorizontalHeaderLabels({QStringLiteral("Resurs"), QStringLiteral("Kallelser"),
+  resurserRows->setHorizontalHeaderLabels({QStringLiteral("Resurs"), QStringLiteral("Kallelser"),
                                           QStringLiteral("Bekräftade"), QStringLiteral("Ej bekräftade"),
                                           QStringLiteral("Senaste kallelse"), QStringLiteral("Median väntetid")});
   grdResurser->verticalHeader()->hide();
@@ -96,6 +101,9 @@ TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
   chTimmar->setAccessibleName(QStringLiteral("Kallelser per timme idag"));
   chTimmar->setRenderHint(QPainter::Antialiasing);
   chTimmar->setMinimumHeight(200);
+  // A picture: the keyboard goes from the table to the buttons.
+  chTimmar->setFocusPolicy(Qt::NoFocus);
+  chTimmar->viewport()->setFocusPolicy(Qt::NoFocus);
 
   auto* bottom = new QWidget(this);
   bottom->setObjectName(QStringLiteral("Panel1"));
@@ -112,10 +120,10 @@ TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
   seIntervall->setSuffix(QStringLiteral(" s"));
   seIntervall->setValue(StoredIntervalSeconds());
   every->setBuddy(seIntervall);
-  btnPaus = new QPushButton(QStringLiteral("Pausa"), bottom);
+  btnPaus = new TAccessKeyButton(QStringLiteral("Pausa"), bottom);
   btnPaus->setObjectName(QStringLiteral("btnPaus"));
   btnPaus->setAutoDefault(false);
-  Avbryt = new QPushButton(QStringLiteral("Stäng"), bottom);
+  Avbryt = new TAccessKeyButton(QStringLiteral("Stäng"), bottom);
   Avbryt->setObjectName(QStringLiteral("Avbryt"));
   Avbryt->setAutoDefault(false);
   davu::keys::SetAccessKey(btnPaus, u'p');
@@ -259,17 +267,18 @@ void TfrmDAVUIdag::showFigures() {
                         .arg(total.confirmed)
                         .arg(total.unconfirmed()));
   const std::vector<const davu::calllog::TodayResource*> resources = calls_.resources();
-  grdResurser->setRowCount(static_cast<int>(resources.size()) + 1);
+  resurserRows->setRowCount(static_cast<int>(resources.size()) + 1);
   auto fill = [this](int row, const QStringList& texts, bool bold) {
     for (int c = 0; c < texts.size(); ++c) {
-      auto* item = new QTableWidgetItem(texts[c]);
+      auto* item = new QStandardItem(texts[c]);
+      item->setEditable(false);
       if (c > 0) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       if (bold) {
         QFont f = item->font();
         f.setBold(true);
         item->setFont(f);
       }
-      grdResurser->setItem(row, c, item);
+      resurserRows->setItem(row, c, item);
     }
   };
   fill(0, RowTexts(total), true);

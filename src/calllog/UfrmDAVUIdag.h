@@ -25,7 +25,8 @@ class QChartView;
 class QLabel;
 class QPushButton;
 class QSpinBox;
-class QTableWidget;
+class QStandardItemModel;
+class QTableView;
 class QTimer;
 
 class TfrmDAVUIdag : public QDialog, public davu::calllog::SqlAsker {
@@ -39,7 +40,8 @@ class TfrmDAVUIdag : public QDialog, public davu::calllog::SqlAsker {
   ClientSocket* ClientSocket1 = nullptr;
 
   QLabel* lblTotal;            // the total on top
-  QTableWidget* grdResurser;   // one row per resource, "Totalt" first
+  QTableView* grdResurser;     // one row per resource, "Totalt" first
+  QStandardItemModel* resurserRows;
   QChartView* chTimmar;        // calls per hour
   QLabel* lblStatus;           // last refresh, or why it failed
   QSpinBox* seIntervall;       // seconds between refreshes

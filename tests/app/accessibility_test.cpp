@@ -18,6 +18,7 @@
 #include "calllog/CallLogRouting.h"
 #include "calllog/TSVVirtualTable.h"
 #include "calllog/UfrmActiveCalls.h"
+#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/Records.h"
 #include "common/SharedState.h"
@@ -129,6 +130,11 @@ class AccessibilityTest : public QObject {
       RouteSqlReply(W(kCalls));
       Control<TSVVirtualTable>(&c, "SVVirtualTable1")->setData(Control<TSVVirtualTable>(&c, "SVVirtualTable1")->index(1, 0), Qt::Checked, Qt::CheckStateRole);
       walk(QStringLiteral("Pågående kallelser"), &c);
+    }
+    {
+      TfrmDAVUIdag today(&w);
+      today.show();
+      walk(QStringLiteral("Idag"), &today);
     }
     qInfo().noquote() << figures_.join(QStringLiteral("\n"));
   }

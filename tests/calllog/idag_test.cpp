@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -46,9 +46,10 @@ QStringList Morning() {
 
 const QDate kDay(2024, 5, 3);
 
-QStringList RowOf(const QTableWidget* grid, int row) {
+QStringList RowOf(const QTableView* grid, int row) {
   QStringList out;
-  for (int c = 0; c < grid->columnCount(); ++c) out << (grid->item(row, c) ? grid->item(row, c)->text() : QString());
+  const QAbstractItemModel* m = grid->model();
+  for (int c = 0; c < m->columnCount(); ++c) out << m->index(row, c).data().toString();
   return out;
 }
 
@@ -163,7 +164,7 @@ class IdagTest : public QObject, WindowCase<TfrmDAVUIdag> {
     auto w = openFilled(Morning());
     QVERIFY(w);
     QCOMPARE(Control<QLabel>(w, "lblTotal")->text(), QStringLiteral("Idag 2024-05-03: 3 kallelser, 1 bekräftade, 2 ej bekräftade"));
-    QCOMPARE(w->grdResurser->rowCount(), 3);
+    QCOMPARE(w->grdResurser->model()->rowCount(), 3);
     QCOMPARE(RowOf(w->grdResurser, 0), (QStringList{"Totalt", "3", "1", "2", "09:40:12", "4:00"}));
     QCOMPARE(RowOf(w->grdResurser, 1), (QStringList{"Rum 1", "2", "1", "1", "09:40:12", "4:00"}));
     QCOMPARE(RowOf(w->grdResurser, 2), (QStringList{"Rum 2", "1", "0", "1", "08:15:00", ""}));
@@ -254,7 +255,7 @@ class IdagTest : public QObject, WindowCase<TfrmDAVUIdag> {
     w->RefreshTimerTimer();
     QCOMPARE(net->sent(), queryOf(davu::calllog::TodayQuery(kDay.addDays(1))));
     RouteSqlReply(SqlPayload({Call(18, 7, "Rum 1", "2024-05-04 00:00:01")}));
-    QCOMPARE(w->grdResurser->rowCount(), 2);
+    QCOMPARE(w->grdResurser->model()->rowCount(), 2);
     QCOMPARE(w->calls().calls(), 1);
   }
 
