@@ -15,7 +15,6 @@ class SqlJob {
   SqlWork work;
   SqlWorkers::PieceFn onPiece;
   SqlWorkers::DoneFn onDone;
-  std::thread thread;
   std::atomic<bool> cancelled{false};
 
   std::mutex m;
@@ -51,8 +50,34 @@ SqlWorkers::~SqlWorkers() {
     }
     job->cv.notify_all();
   }
-  for (auto& job : running_)
-    if (job->thread.joinable()) job->thread.join();
+  {
+    std::lock_guard lock(readyMutex_);
+    ending_ = true;
+    ready_.clear();
+  }
+  readyCv_.notify_all();
+  for (std::thread& t : threads_) t.join();
+}
+
+void SqlWorkers::serveJobs() {
+  for (;;) {
+    std::shared_ptr<SqlJob> job;
+    {
+      std::unique_lock lock(readyMutex_);
+      readyCv_.wait(lock, [this] { return ending_ || !ready_.empty(); });
+      if (ending_) return;
+      job = std::move(ready_.front());
+      ready_.pop_front();
+    }
+    SqlOutcome outcome = run(job, options_);
+    QMetaObject::invokeMethod(
+        this,
+        [this, job, outcome = std::move(outcome)]() mutable {
+          finished(job);
+          if (!job->cancelled) job->onDone(std::move(outcome));
+        },
+        Qt::QueuedConnection);
+  }
 }
 
 std::shared_ptr<SqlJob> SqlWorkers::start(SqlWork work, PieceFn onPiece, DoneFn onDone) {
@@ -107,16 +132,13 @@ void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
   job->deadline = std::chrono::steady_clock::now() +
                   (job->work.exec ? std::min(options_.timeLimit, SqlGate::kConfirmLimit)
                                   : options_.timeLimit);
-  const Options o = options_;
-  job->thread = std::thread([this, job, o] {
-    SqlOutcome outcome = run(job, o);
-    QMetaObject::invokeMethod(
-        this, [this, job, outcome = std::move(outcome)]() mutable {
-          finished(job);
-          if (!job->cancelled) job->onDone(std::move(outcome));
-        },
-        Qt::QueuedConnection);
-  });
+  {
+    std::lock_guard lock(readyMutex_);
+    ready_.push_back(job);
+  }
+  // One thread per job running at once, kept for the next ones.
+  if (threads_.size() < running_.size()) threads_.emplace_back([this] { serveJobs(); });
+  readyCv_.notify_one();
 }
 
 SqlOutcome SqlWorkers::run(const std::shared_ptr<SqlJob>& job, const Options& o) {
@@ -194,7 +216,6 @@ bool SqlWorkers::handOver(const std::shared_ptr<SqlJob>& job, std::string& rows,
 }
 
 void SqlWorkers::finished(const std::shared_ptr<SqlJob>& job) {
-  if (job->thread.joinable()) job->thread.join();  // it posted this as its last act
   running_.erase(std::remove(running_.begin(), running_.end(), job), running_.end());
   launchWaiting();
   if (running_.empty()) watchdog_.stop();

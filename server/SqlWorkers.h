@@ -1,10 +1,11 @@
 #pragma once
 // Runs the clients' SQL away from the thread that serves connections, so
 // that a long report never keeps other clients waiting. Each request runs on
-// a thread of its own with a connection to the database file of its own
-// while it runs (WAL lets readers run beside the writer); a connection is
-// kept for the next statement when it ends, so that a short query does not
-// pay for opening the file and reading the schema again. At most maxRunning
+// one of at most maxRunning worker threads, which wait for the next request
+// when theirs ends, with a connection to the database file of its own while
+// it runs (WAL lets readers run beside the writer); a connection is kept for
+// the next statement when it ends. So a short query pays neither for a new
+// thread nor for opening the file and reading the schema again. At most maxRunning
 // run at once, at most one of them for each client (SqlWork::client), and
 // the rest wait in order: a client's next statement waits for its last,
 // while other clients' go first. A large RETSQL reply comes back in pieces
@@ -18,6 +19,8 @@
 #include <QTimer>
 
 #include <chrono>
+#include <condition_variable>
+#include <thread>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -63,6 +66,8 @@ class SqlWorkers : public QObject {
 
  private:
   void launch(const std::shared_ptr<SqlJob>& job);
+  // A worker thread: runs the jobs handed to it until the workers end.
+  void serveJobs();
   // On the job's thread: runs its statement on a connection of its own.
   SqlOutcome run(const std::shared_ptr<SqlJob>& job, const Options& o);
   // On the job's thread: hands a piece of rows to the serving thread and
@@ -83,6 +88,13 @@ class SqlWorkers : public QObject {
   std::deque<std::shared_ptr<SqlJob>> waiting_;
   std::deque<std::shared_ptr<SqlJob>> running_;
   QTimer watchdog_;
+
+  // Jobs launched and not yet taken by a worker thread.
+  std::mutex readyMutex_;
+  std::condition_variable readyCv_;
+  std::deque<std::shared_ptr<SqlJob>> ready_;
+  bool ending_ = false;
+  std::vector<std::thread> threads_;  // grows to maxRunning
 };
 
 }  // namespace davu::server
