@@ -75,15 +75,20 @@ void DispatchText(std::string_view text, std::span<const ReplyKind> kinds, Reply
     }
   }
 
-  // Round r hands on the r-th reply of each kind that has one.
-  std::size_t rounds = 0;
-  for (const auto& list : byKind) rounds = std::max(rounds, list.size());
-  for (std::size_t r = 0; r < rounds; ++r) {
-    for (std::size_t kind = 0; kind < byKind.size(); ++kind) {
-      if (r >= byKind[kind].size()) continue;
+  // Round r hands on the r-th reply of each kind that has one. Only the
+  // kinds with replies left take part, so many replies of one kind cost one
+  // step each, not one per kind of the table.
+  std::vector<std::size_t> left;
+  for (std::size_t kind = 0; kind < byKind.size(); ++kind)
+    if (!byKind[kind].empty()) left.push_back(kind);
+  for (std::size_t r = 0; !left.empty(); ++r) {
+    std::size_t kept = 0;
+    for (const std::size_t kind : left) {
       const Found& f = byKind[kind][r];
       if (!routes.reply(kind, text.substr(f.from, f.to + 1 - f.from))) return;
+      if (r + 1 < byKind[kind].size()) left[kept++] = kind;
     }
+    left.resize(kept);
   }
   if (errorAt == kNone) {
     routes.settled();
