@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
+#include <csignal>
+#include <sys/prctl.h>
 
 #include "FakeServer.h"
 
@@ -13,6 +15,9 @@ class ServerProcess {
   ServerProcess(const QString& dir, const QStringList& extra) {
     const QString portFile = dir + "/port";
     proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A test that stops on a fatal failure or a timeout never runs the
+    // destructor: the server goes with it rather than serving on for hours.
+    proc_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
     proc_.start(QStringLiteral(DAVU_SERVER_PROGRAM),
                 QStringList{"--port", "0", "--db", dir + "/davu.sqlite", "--port-file", portFile} + extra);
     WaitUntil([&] { return QFile::exists(portFile) && QFileInfo(portFile).size() > 0; }, 20000);
