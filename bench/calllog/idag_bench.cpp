@@ -28,6 +28,7 @@
 #include "calllog/CallLogSql.h"
 #include "calllog/TodayCalls.h"
 #include "protocol/Catalogue.h"
+#include "support/ServerExchange.h"
 
 using davu::calllog::TodayCalls;
 
@@ -102,15 +103,8 @@ struct Exchanged {
 };
 
 Exchanged Exchange(QTcpSocket& socket, const std::string& request, const char* end) {
-  QElapsedTimer t;
-  t.start();
-  socket.write(request.data(), static_cast<qint64>(request.size()));
-  QByteArray reply;
-  while (!reply.endsWith(end)) {
-    if (!socket.waitForReadyRead(60000)) qFatal("no reply");
-    reply += socket.readAll();
-  }
-  return {t.nsecsElapsed() / 1e6, request.size(), static_cast<std::size_t>(reply.size()), reply.toStdString()};
+  const davu::bench::Exchanged e = davu::bench::ExchangeTimed(socket, request, end);
+  return {e.ms, request.size(), static_cast<std::size_t>(e.reply.size()), e.reply.toStdString()};
 }
 
 // The server's user and system CPU time so far, in ms.

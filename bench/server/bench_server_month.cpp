@@ -23,6 +23,7 @@
 #include "HostileMix.h"
 #include "protocol/Catalogue.h"
 #include "server/ServerDatabase.h"
+#include "support/ServerExchange.h"
 
 using namespace davu::server;
 
@@ -82,16 +83,9 @@ double Median(std::vector<double> v) {
 // Sends `request` and reads until `end`; the time in ms.
 double Exchange(QTcpSocket& socket, const std::string& request, const char* end,
                 std::size_t* bytes = nullptr) {
-  QElapsedTimer t;
-  t.start();
-  socket.write(request.data(), static_cast<qint64>(request.size()));
-  QByteArray reply;
-  while (!reply.endsWith(end)) {
-    if (!socket.waitForReadyRead(60000)) qFatal("no reply");
-    reply += socket.readAll();
-  }
-  if (bytes) *bytes = static_cast<std::size_t>(reply.size());
-  return t.nsecsElapsed() / 1e6;
+  const davu::bench::Exchanged e = davu::bench::ExchangeTimed(socket, request, end);
+  if (bytes) *bytes = static_cast<std::size_t>(e.reply.size());
+  return e.ms;
 }
 
 long StatusKiB(qint64 pid, const char* field) {
