@@ -36,6 +36,8 @@
 #include "update/UpdateState.h"
 #include "widgets/UDAVUcommon.h"
 
+using namespace davu;
+
 namespace {
 
 long MaxRssKb() {
@@ -131,7 +133,7 @@ Result Client(bool update, quint16 port, int argc, char** argv) {
   WriteSetting(QStringLiteral("CHECKVERSION"), QStringLiteral("bench"), QStringLiteral("1107"));
 
   TfrmDAVUcommon common(false);
-  TUpdateCheck check(common);
+  UpdateCheck check(common);
   check.programPath = dir.filePath(QStringLiteral("none"));  // own version 1000: 1107 is newer
   check.programFileName = QStringLiteral("bench");
   TfrmDAVUAdmin w;

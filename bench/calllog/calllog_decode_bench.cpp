@@ -26,6 +26,8 @@
 #include "calllog/CallLogSql.h"
 #include "calllog/TSVVirtualTable.h"
 
+using namespace davu;
+
 namespace {
 
 std::size_t MemchrPass(const std::string& s) {

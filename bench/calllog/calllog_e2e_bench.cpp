@@ -33,6 +33,8 @@
 #include "server/ServerDatabase.h"
 #include "server/SqlGate.h"
 
+using namespace davu;
+
 namespace {
 
 constexpr int kStations = 24;

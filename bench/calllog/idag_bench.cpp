@@ -30,6 +30,8 @@
 #include "protocol/Catalogue.h"
 #include "support/ServerExchange.h"
 
+using namespace davu;
+
 using davu::calllog::TodayCalls;
 
 namespace {

@@ -25,6 +25,8 @@
 #include "calllog/TSVVirtualTable.h"
 #include "calllog/XlsxWriter.h"
 
+using namespace davu;
+
 namespace {
 
 struct Loaded {

@@ -17,6 +17,8 @@
 #include "common/Records.h"
 #include "protocol/Reassembler.h"
 
+using namespace davu;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

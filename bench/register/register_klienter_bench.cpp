@@ -17,6 +17,8 @@
 
 #include "register/USystReg.h"
 
+using namespace davu;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -71,7 +73,7 @@ int main(int argc, char** argv) {
   w.setFixedWidth(800);
   w.PageControl1->setCurrentWidget(w.tsStations);
   w.show();
-  TStationsTab* t = w.tsStations;
+  StationsTab* t = w.tsStations;
 
   double machineMs[2] = {};
   for (int k = 0; k < 2; ++k) {
@@ -85,7 +87,7 @@ int main(int argc, char** argv) {
   }
   std::printf("RETALLMACHINES ratio %d/%d: %.2f\n", clients * 2, clients, machineMs[1] / machineMs[0]);
 
-  const TCallableItems all = CallableItems(DecodeCallableList(Callables(10000)));
+  const CallableItemList all = CallableItems(DecodeCallableList(Callables(10000)));
   double stationMs[2] = {};
   for (int k = 0; k < 2; ++k) {
     const std::string payload = StationCallables(pairs << k);

@@ -18,6 +18,8 @@
 
 #include "protocol/Catalogue.h"
 
+using namespace davu;
+
 namespace {
 
 long Peak(qint64 pid, const char* field) {

@@ -37,6 +37,8 @@
 #include "protocol/Catalogue.h"
 #include "server/ServerDatabase.h"
 
+using namespace davu;
+
 namespace {
 
 long StatusKiB(qint64 pid, const char* field) {

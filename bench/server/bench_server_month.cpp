@@ -25,6 +25,8 @@
 #include "server/ServerDatabase.h"
 #include "support/ServerExchange.h"
 
+using namespace davu;
+
 using namespace davu::server;
 
 namespace {
@@ -96,8 +98,6 @@ long StatusKiB(qint64 pid, const char* field) {
     if (line.startsWith(field)) return line.mid(skip).trimmed().split(' ').value(0).toLong();
   return 0;
 }
-
-
 
 }  // namespace
 

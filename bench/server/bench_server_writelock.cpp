@@ -31,6 +31,8 @@
 #include "protocol/Catalogue.h"
 #include "server/ServerDatabase.h"
 
+using namespace davu;
+
 using namespace davu::server;
 
 namespace {

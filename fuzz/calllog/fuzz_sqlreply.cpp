@@ -11,6 +11,8 @@
 #include "calllog/TSVVirtualTable.h"
 #include "protocol/SqlRows.h"
 
+using namespace davu;
+
 namespace {
 void Fail(int line) {
   std::fprintf(stderr, "check failed at line %d\n", line);

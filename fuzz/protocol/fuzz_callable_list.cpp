@@ -5,6 +5,8 @@
 
 #include "common/Records.h"
 
+using namespace davu;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view payload(reinterpret_cast<const char*>(data), size);
   const auto list = DecodeCallableList(payload);

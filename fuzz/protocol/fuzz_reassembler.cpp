@@ -10,6 +10,8 @@
 
 #include "protocol/Reassembler.h"
 
+using namespace davu;
+
 namespace {
 
 void AppendVisible(std::string& out, std::string_view text) {

@@ -14,6 +14,8 @@
 #include "protocol/RegisterLists.h"
 #include "protocol/RegisterUpdates.h"
 
+using namespace davu;
+
 namespace {
 
 using namespace davu::proto;

@@ -25,6 +25,8 @@
 #include "protocol/Reassembler.h"
 #include "protocol/ReplyDispatch.h"
 
+using namespace davu;
+
 namespace {
 
 using davu::proto::kMainReplies;

@@ -12,6 +12,8 @@
 
 #include "protocol/UpdateStream.h"
 
+using namespace davu;
+
 namespace {
 
 using davu::proto::UpdateStream;

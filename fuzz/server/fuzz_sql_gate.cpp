@@ -17,6 +17,8 @@
 #include "server/ServerText.h"
 #include "server/SqlGate.h"
 
+using namespace davu;
+
 using namespace davu::server;
 using davu::fuzz::Require;
 

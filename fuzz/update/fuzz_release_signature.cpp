@@ -10,6 +10,8 @@
 
 #include "update/ReleaseSignature.h"
 
+using namespace davu;
+
 using namespace davu::update;
 
 namespace {

@@ -1,5 +1,5 @@
 // The update connection's whole read path: what a hostile update server
-// sends reaches the real TUpdateCheck over a loopback connection, cut into
+// sends reaches the real UpdateCheck over a loopback connection, cut into
 // writes chosen by the first input bytes, while the check lingers after
 // "nothing newer" or waits for a download. Every message box stays "open" a
 // few turns of the event loop, as a person reading it would keep it.
@@ -38,6 +38,8 @@
 #include "update/UUpdateCheck.h"
 #include "update/UpdateState.h"
 #include "widgets/UDAVUcommon.h"
+
+using namespace davu;
 
 namespace {
 
@@ -90,7 +92,7 @@ struct World {
   std::unique_ptr<TrustedKeyFolder> trusted;
   std::unique_ptr<QApplication> app;
   std::unique_ptr<TfrmDAVUcommon> common;
-  std::unique_ptr<TUpdateCheck> check;
+  std::unique_ptr<UpdateCheck> check;
   QTcpServer server;
   Boxes* boxes = nullptr;
   bool readWhileOpen = false;
@@ -131,7 +133,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   // Connected before the check's own handler, so it sees every read first.
   QObject::connect(w.common->UpdateSocket, &ClientSocket::readReady,
                    [] { world->readWhileOpen = world->readWhileOpen || world->boxes->open > 0; });
-  w.check = std::make_unique<TUpdateCheck>(*w.common);
+  w.check = std::make_unique<UpdateCheck>(*w.common);
   w.check->programPath = w.home.filePath(QStringLiteral("no-such-program"));
   Check(w.server.listen(QHostAddress::LocalHost, 0));
   return 0;

@@ -7,6 +7,8 @@
 #include "register/Themes.h"
 #include "widgets/Dialogs.h"
 
+namespace davu {
+
 StartRequest ParseStartArguments(const QStringList& args) {
   for (const QString& a : args) {
     if (a == QLatin1String("--version") || a == QLatin1String("-v")) return StartRequest::ShowVersion;
@@ -51,3 +53,5 @@ std::unique_ptr<TfrmDAVUAdmin> CreateMainWindow() {
     return nullptr;
   }
 }
+
+}  // namespace davu

@@ -6,6 +6,8 @@
 
 class TfrmDAVUAdmin;
 
+namespace davu {
+
 enum class StartRequest { Run, ShowVersion, ShowHelp };
 
 // "--version" and "--help" (also "-v", "-h") are answered without opening a
@@ -25,3 +27,5 @@ bool ApplyStartTheme();
 // ShowInfoMessage and gives nullptr: the program then ends with status 1,
 // as every end of the program does.
 std::unique_ptr<TfrmDAVUAdmin> CreateMainWindow();
+
+}  // namespace davu

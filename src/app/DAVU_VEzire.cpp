@@ -11,6 +11,8 @@
 #include "widgets/Dialogs.h"
 #include "widgets/UDAVUcommon.h"
 
+using namespace davu;
+
 namespace {
 
 QStringList argumentsOf(int argc, char** argv) {

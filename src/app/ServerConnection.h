@@ -36,7 +36,12 @@
 
 #include "protocol/Reassembler.h"
 
+namespace davu {
+
 class ClientSocket;
+
+}  // namespace davu
+
 class QTimer;
 
 namespace davu {

@@ -16,8 +16,8 @@
 #include "app/ProductVersion.h"
 #include "app/ReplyRouter.h"
 #include "app/Widgets.h"
+#include "calllog/IdagWindow.h"
 #include "calllog/UfrmActiveCalls.h"
-#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ClientSocket.h"
 #include "common/NamedServers.h"
@@ -32,6 +32,8 @@
 #include "widgets/KeyboardAccess.h"
 #include "widgets/ScreenFit.h"
 #include "widgets/UDAVUcommon.h"
+
+using namespace davu;
 
 namespace {
 
@@ -185,7 +187,7 @@ void TfrmDAVUAdmin::buildControls() {
   SetFixedSizeOnScreen(this, QSize(kClientWidth, kClientHeight));
 
   auto bigButton = [this](const char* name, const QString& caption, const QIcon& picture, int x) {
-    auto* b = new TPictureButton(caption, this);
+    auto* b = new PictureButton(caption, this);
     b->setObjectName(QString::fromLatin1(name));
     b->setIcon(picture);
     b->setGeometry(x, 0, kBigButtonWidth, kBigButtonHeight);
@@ -212,7 +214,7 @@ void TfrmDAVUAdmin::buildControls() {
   pnlStatus->setFrameShadow(QFrame::Raised);
   pnlStatus->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
 
-  shServerConnected = new TStatusCircle(pnlStatus);
+  shServerConnected = new StatusCircle(pnlStatus);
   shServerConnected->setObjectName(QStringLiteral("shServerConnected"));
   shServerConnected->move(3, 2);
 
@@ -399,7 +401,7 @@ void TfrmDAVUAdmin::btnIdagClick() {
   // Not modal: it stays open beside the other windows. A second press
   // brings the open one forward.
   if (!frmIdag_) {
-    frmIdag_ = new TfrmDAVUIdag(this);
+    frmIdag_ = new IdagWindow(this);
     frmIdag_->setAttribute(Qt::WA_DeleteOnClose);
     frmIdag_->ClientSocket1 = ClientSocket1;
   }

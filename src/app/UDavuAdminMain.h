@@ -15,7 +15,12 @@
 
 #include "app/ServerConnection.h"
 
+namespace davu {
+
 class ClientSocket;
+
+}  // namespace davu
+
 class QComboBox;
 class QDialog;
 class QFrame;
@@ -23,11 +28,22 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class TCEVersionInfo;
-class TfrmDAVUIdag;
-class TfrmSystreg;
-class TPictureButton;
-class TStatusCircle;
 namespace davu {
+
+class IdagWindow;
+
+}  // namespace davu
+
+class TfrmSystreg;
+namespace davu {
+
+class PictureButton;
+class StatusCircle;
+
+}  // namespace davu
+
+namespace davu {
+
 class ReplyRouter;
 }
 
@@ -42,13 +58,13 @@ class TfrmDAVUAdmin : public QWidget {
   ~TfrmDAVUAdmin() override;
 
   // Controls, under the names the whole program uses.
-  TPictureButton* btnSystemregister;
-  TPictureButton* btnStatistik;
-  TPictureButton* btnKallelser;
-  TPictureButton* btnIdag;  // "Idag...": today's calls as they happen
-  TPictureButton* btnSettings;
+  davu::PictureButton* btnSystemregister;
+  davu::PictureButton* btnStatistik;
+  davu::PictureButton* btnKallelser;
+  davu::PictureButton* btnIdag;  // "Idag...": today's calls as they happen
+  davu::PictureButton* btnSettings;
   QFrame* pnlStatus;
-  TStatusCircle* shServerConnected;
+  davu::StatusCircle* shServerConnected;
   QLabel* lblStatus;
   // The same members under the names the program has always given them
   // (the controls' objectName), for code that knows them by those names.
@@ -60,7 +76,7 @@ class TfrmDAVUAdmin : public QWidget {
 
   // The connection, and its parts under the names the whole program uses.
   davu::ServerConnection& connection() { return *connection_; }
-  ClientSocket* ClientSocket1;
+  davu::ClientSocket* ClientSocket1;
   QTimer* Timer3;
   int& Timer3Tag;  // milliseconds left of the retry countdown
   QTimer* ReconnectTimer;
@@ -122,7 +138,7 @@ class TfrmDAVUAdmin : public QWidget {
   // Hands every reply in `text` (wire bytes, frame markers removed) to its
   // owner, in a fixed order of tags: the first of each kind, then the second
   // of each kind, and so on; then shows an error reply.
-  void DispatchReply(std::string text, ClientSocket* socket);
+  void DispatchReply(std::string text, davu::ClientSocket* socket);
 
  protected:
   bool event(QEvent* e) override;
@@ -144,7 +160,7 @@ class TfrmDAVUAdmin : public QWidget {
   void showPlainTitle();
 
   davu::ReplyRouter* router_ = nullptr;
-  QPointer<TfrmDAVUIdag> frmIdag_;  // one at a time, not modal
+  QPointer<davu::IdagWindow> frmIdag_;  // one at a time, not modal
   QString productVersion_;
   bool activatedOnce_ = false;
 };

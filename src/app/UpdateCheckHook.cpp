@@ -10,10 +10,12 @@
 #include "update/UUpdateCheck.h"
 #include "widgets/UDAVUcommon.h"
 
-TUpdateCheck* InstallUpdateCheck(TfrmDAVUAdmin& w) {
-  auto* check = new TUpdateCheck(EnsureDAVUcommon(), &w);
+namespace davu {
+
+UpdateCheck* InstallUpdateCheck(TfrmDAVUAdmin& w) {
+  auto* check = new UpdateCheck(EnsureDAVUcommon(), &w);
   w.connection().CheckForUpdate = [check, &w] { return check->CheckForUpdate(*w.ClientSocket1); };
-  QObject::connect(check, &TUpdateCheck::updateServerVersionChanged, &w, [&w] {
+  QObject::connect(check, &UpdateCheck::updateServerVersionChanged, &w, [&w] {
     // The reply may come after the server tab was filled.
     if (!w.frmSystreg) return;
     if (auto* field = w.frmSystreg->findChild<QLineEdit*>(QStringLiteral("edUpdateServerver")))
@@ -23,3 +25,5 @@ TUpdateCheck* InstallUpdateCheck(TfrmDAVUAdmin& w) {
   });
   return check;
 }
+
+}  // namespace davu

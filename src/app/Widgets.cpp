@@ -10,14 +10,16 @@
 #include "widgets/KeyboardAccess.h"
 #include "widgets/ShownTabsAccessible.h"
 
-TPictureButton::TPictureButton(const QString& caption, QWidget* parent)
+namespace davu {
+
+PictureButton::PictureButton(const QString& caption, QWidget* parent)
     : QPushButton(caption, parent) {
   setIconSize(QSize(64, 64));
 }
 
-QSize TPictureButton::sizeHint() const { return {113, 136}; }
+QSize PictureButton::sizeHint() const { return {113, 136}; }
 
-void TPictureButton::paintEvent(QPaintEvent*) {
+void PictureButton::paintEvent(QPaintEvent*) {
   QStylePainter p(this);
   QStyleOptionButton opt;
   initStyleOption(&opt);
@@ -52,7 +54,7 @@ QAccessibleInterface* MainWindowParts(const QString& className, QObject* object)
   auto* widget = qobject_cast<QWidget*>(object);
   if (!widget) return nullptr;
   if (className == QLatin1String("TfrmDAVUAdmin")) return new QAccessibleWidget(widget, QAccessible::Window);
-  if (className == QLatin1String("TStatusCircle")) return new QAccessibleWidget(widget, QAccessible::Graphic);
+  if (className == QLatin1String(StatusCircle::staticMetaObject.className())) return new QAccessibleWidget(widget, QAccessible::Graphic);
   return nullptr;
 }
 
@@ -60,27 +62,29 @@ QAccessibleInterface* MainWindowParts(const QString& className, QObject* object)
 
 void InstallMainWindowAccessibility() { davu::a11y::InstallFactoryOnce(MainWindowParts); }
 
-TStatusCircle::TStatusCircle(QWidget* parent) : QWidget(parent) {
+StatusCircle::StatusCircle(QWidget* parent) : QWidget(parent) {
   InstallMainWindowAccessibility();
   setFixedSize(25, 25);
 }
 
-bool TStatusCircle::event(QEvent* e) {
+bool StatusCircle::event(QEvent* e) {
   // Its name is its hint: what a pointer shows, a screen reader says.
   if (e->type() == QEvent::ToolTipChange) setAccessibleName(toolTip());
   return QWidget::event(e);
 }
 
-void TStatusCircle::setBrushColor(const QColor& c) {
+void StatusCircle::setBrushColor(const QColor& c) {
   if (brush_ == c) return;
   brush_ = c;
   update();
 }
 
-void TStatusCircle::paintEvent(QPaintEvent*) {
+void StatusCircle::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(QColor(40, 40, 40), 1));
   p.setBrush(brush_);
   p.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
 }
+
+}  // namespace davu

@@ -5,14 +5,16 @@
 #include <QPushButton>
 #include <QWidget>
 
+namespace davu {
+
 // A push button that draws its caption at the top and its picture centred
 // below it. The picture's disabled image is drawn while the button is
 // disabled.
-class TPictureButton : public QPushButton {
+class PictureButton : public QPushButton {
   Q_OBJECT
 
  public:
-  explicit TPictureButton(const QString& caption, QWidget* parent = nullptr);
+  explicit PictureButton(const QString& caption, QWidget* parent = nullptr);
   QSize sizeHint() const override;
 
  protected:
@@ -24,11 +26,11 @@ class TPictureButton : public QPushButton {
 void InstallMainWindowAccessibility();
 
 // A filled circle with a thin dark outline; its tool tip is the hint text.
-class TStatusCircle : public QWidget {
+class StatusCircle : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TStatusCircle(QWidget* parent = nullptr);
+  explicit StatusCircle(QWidget* parent = nullptr);
   QColor brushColor() const { return brush_; }
   void setBrushColor(const QColor& c);
 
@@ -39,3 +41,5 @@ class TStatusCircle : public QWidget {
  private:
   QColor brush_{255, 0, 0};
 };
+
+}  // namespace davu

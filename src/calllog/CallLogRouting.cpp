@@ -7,6 +7,8 @@
 #include "common/ReplyTarget.h"
 #include "common/SharedState.h"
 
+namespace davu {
+
 void RouteSqlReply(std::string_view payload) {
   // Replies come in the order the queries went out: the oldest waiting
   // query's asker takes this one, or nobody when it has closed.
@@ -29,7 +31,7 @@ bool RouteErrorReply(const QString& shown) {
 }
 
 void RouteSqlReplyArriving(std::uint64_t reply, std::string_view soFar) {
-  TCallLogWindow* w = nullptr;
+  CallLogWindow* w = nullptr;
   if (ReplyTarget == rtStatistics) w = TfrmDAVUStatistik::current();
   else if (ReplyTarget == rtActiveCalls) w = TfrmDAVUActiveCalls::current();
   if (w) w->SVVirtualTable1->StreamSqlReply(reply, soFar);
@@ -46,3 +48,5 @@ void RouteStatisticsMachines(std::string_view payload) {
   if (!StatisticsTakesLists()) return;
   TfrmDAVUStatistik::current()->LoadMachines(DecodeMachineList(payload));
 }
+
+}  // namespace davu

@@ -2,9 +2,11 @@
 // Where the dispatcher hands the replies that the call-log windows wait for.
 // SQL replies go to the askers of the queries in the order the queries were
 // sent (SqlReplyQueue.h); a reply that no query waits for goes to the window
-// ReplyTarget (a TReplyTarget) names.
+// ReplyTarget (a ReplyTargetWindow) names.
 #include <QString>
 #include <string_view>
+
+namespace davu {
 
 // A cut RETSQL payload ("¤RETSQL:" ... ":"), in wire bytes. With no window
 // waiting the reply is dropped. A reply naming a column the table lacks
@@ -25,3 +27,5 @@ bool StatisticsTakesLists();
 // check lists; nothing happens when that window does not take lists.
 void RouteStatisticsCallables(std::string_view payload);
 void RouteStatisticsMachines(std::string_view payload);
+
+}  // namespace davu

@@ -11,26 +11,28 @@
 #include "widgets/Dialogs.h"
 #include "widgets/ScreenFit.h"
 
+namespace davu {
+
 namespace {
 const QString kNotConnected =
     QStringLiteral("Ej ansluten till servern. Försök igen när anslutningen är upprättad.");
 
 // The windows waiting for replies, by ReplyTarget number.
-TCallLogWindow* gWaiting[rtActiveCalls + 1] = {nullptr, nullptr, nullptr};
+CallLogWindow* gWaiting[rtActiveCalls + 1] = {nullptr, nullptr, nullptr};
 }  // namespace
 
-TCallLogWindow* TCallLogWindow::waiting(TReplyTarget replyTarget) {
+CallLogWindow* CallLogWindow::waiting(ReplyTargetWindow replyTarget) {
   return replyTarget > rtNone && replyTarget <= rtActiveCalls ? gWaiting[replyTarget] : nullptr;
 }
 
-TCallLogWindow::TCallLogWindow(TReplyTarget replyTarget, QWidget* parent)
+CallLogWindow::CallLogWindow(ReplyTargetWindow replyTarget, QWidget* parent)
     : QDialog(parent), replyTarget_(replyTarget) {
   gWaiting[replyTarget_] = this;
   ReplyTarget = replyTarget_;
-  connect(this, &QDialog::finished, this, &TCallLogWindow::FormClose);
+  connect(this, &QDialog::finished, this, &CallLogWindow::FormClose);
 }
 
-TCallLogWindow::~TCallLogWindow() {
+CallLogWindow::~CallLogWindow() {
   davu::calllog::Forget(this);
   // A reply that arrives after the window is gone must find nothing to fill.
   if (gWaiting[replyTarget_] == this) {
@@ -39,28 +41,28 @@ TCallLogWindow::~TCallLogWindow() {
   }
 }
 
-void TCallLogWindow::FormClose() {
+void CallLogWindow::FormClose() {
   ReplyTarget = rtNone;
   // The replies to its queries still come; they are dropped in their turn.
   davu::calllog::Forget(this);
 }
 
-void TCallLogWindow::AvbrytClick() { reject(); }
+void CallLogWindow::AvbrytClick() { reject(); }
 
-void TCallLogWindow::FormActivate() {
+void CallLogWindow::FormActivate() {
   if (activated_) return;
   activated_ = true;
   // The main window's connect handler is connected first, so a window's
   // requests follow the introduction on the new connection.
   if (ClientSocket1)
-    connect(ClientSocket1, &ClientSocket::connected, this, &TCallLogWindow::ClientSocket1Connect,
+    connect(ClientSocket1, &ClientSocket::connected, this, &CallLogWindow::ClientSocket1Connect,
             Qt::UniqueConnection);
   firstActivation();
 }
 
-void TCallLogWindow::ClientSocket1Connect() { connectionRestored(); }
+void CallLogWindow::ClientSocket1Connect() { connectionRestored(); }
 
-bool TCallLogWindow::sendRequest(const std::string& bytes) {
+bool CallLogWindow::sendRequest(const std::string& bytes) {
   if (!ClientSocket1 || !ClientSocket1->active()) {
     ShowInfoHint(kNotConnected, this);
     return false;
@@ -69,18 +71,18 @@ bool TCallLogWindow::sendRequest(const std::string& bytes) {
   return true;
 }
 
-bool TCallLogWindow::sendQuery(const std::string& bytes) {
+bool CallLogWindow::sendQuery(const std::string& bytes) {
   if (!sendRequest(bytes)) return false;
   davu::calllog::Expect(ClientSocket1, this);
   return true;
 }
 
-void TCallLogWindow::changeEvent(QEvent* event) {
+void CallLogWindow::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
 }
 
-void TCallLogWindow::showEvent(QShowEvent* event) {
+void CallLogWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!centred_) {
     centred_ = true;
@@ -88,10 +90,10 @@ void TCallLogWindow::showEvent(QShowEvent* event) {
   }
   // Some window systems never activate a window; the first requests must go
   // out anyway.
-  QTimer::singleShot(0, this, &TCallLogWindow::FormActivate);
+  QTimer::singleShot(0, this, &CallLogWindow::FormActivate);
 }
 
-void TCallLogWindow::LoadSqlReply(std::string_view payload) {
+void CallLogWindow::LoadSqlReply(std::string_view payload) {
   loaded_ = true;
   try {
     SVVirtualTable1->LoadSqlReply(payload);
@@ -101,3 +103,5 @@ void TCallLogWindow::LoadSqlReply(std::string_view payload) {
   }
   lblRecordCount->setText(davu::calllog::RecordCountText(SVVirtualTable1->RecordCount()));
 }
+
+}  // namespace davu

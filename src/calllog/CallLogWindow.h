@@ -13,21 +13,28 @@
 #include "calllog/SqlReplyQueue.h"
 #include "common/ReplyTarget.h"
 
+namespace davu {
+
 class ClientSocket;
+
+}  // namespace davu
+
 class QLabel;
 class TSVVirtualTable;
 
-class TCallLogWindow : public QDialog, public davu::calllog::SqlAsker {
+namespace davu {
+
+class CallLogWindow : public QDialog, public davu::calllog::SqlAsker {
   Q_OBJECT
 
  public:
-  ~TCallLogWindow() override;
+  ~CallLogWindow() override;
 
   // The main window's connection, set before the window is shown.
   ClientSocket* ClientSocket1 = nullptr;
 
   // The window waiting under `replyTarget`, if any.
-  static TCallLogWindow* waiting(TReplyTarget replyTarget);
+  static CallLogWindow* waiting(ReplyTargetWindow replyTarget);
 
   // Fills the table and the record count; rethrows decoding errors after the
   // count has been brought up to date.
@@ -49,7 +56,7 @@ class TCallLogWindow : public QDialog, public davu::calllog::SqlAsker {
   void AvbrytClick();
 
  protected:
-  TCallLogWindow(TReplyTarget replyTarget, QWidget* parent);
+  CallLogWindow(ReplyTargetWindow replyTarget, QWidget* parent);
   // The requests of the first activation.
   virtual void firstActivation() = 0;
   // The connection has come up again while the window is open: ask again
@@ -72,7 +79,9 @@ class TCallLogWindow : public QDialog, public davu::calllog::SqlAsker {
   void ClientSocket1Connect();
 
  private:
-  const TReplyTarget replyTarget_;
+  const ReplyTargetWindow replyTarget_;
   bool centred_ = false;
   bool loaded_ = false;
 };
+
+}  // namespace davu

@@ -10,6 +10,8 @@
 #include "calllog/ReportRows.h"
 #include "protocol/WireCodec.h"
 
+namespace davu {
+
 namespace {
 constexpr int kProgressEvery = 8192;
 }
@@ -143,3 +145,5 @@ bool CsvWriter::write(const ReportRows& rows, const QString& path, QString* erro
       },
       error);
 }
+
+}  // namespace davu

@@ -9,6 +9,8 @@
 
 #include "calllog/ReportFile.h"
 
+namespace davu {
+
 class ReportRows;
 
 class CsvWriter {
@@ -22,3 +24,5 @@ class CsvWriter {
   // Appends one field, quoted when it needs to be.
   static void appendField(std::string& out, std::string_view utf8);
 };
+
+}  // namespace davu

@@ -8,7 +8,11 @@
 
 class QChart;
 class QFont;
+namespace davu {
+
 struct ReportFigures;
+
+}  // namespace davu
 
 namespace davu::reportcharts {
 

@@ -5,6 +5,8 @@
 
 #include "calllog/ReportRows.h"
 
+namespace davu {
+
 namespace {
 
 constexpr std::int64_t kMostDays = 3660;
@@ -130,3 +132,5 @@ ReportFigures ReportFigures::compute(const ReportRows& rows) {
   f.total.name = QStringLiteral("Totalt");
   return f;
 }
+
+}  // namespace davu

@@ -8,6 +8,8 @@
 #include <array>
 #include <vector>
 
+namespace davu {
+
 class ReportRows;
 
 // Calls and confirmation times of one resource, one client, or all calls.
@@ -53,3 +55,5 @@ struct ReportFigures {
 double Median(std::vector<int>& values);
 // Nearest-rank percentile `p` (0-100) of `values` (reordered); -1 when empty.
 int Percentile(std::vector<int>& values, int p);
+
+}  // namespace davu

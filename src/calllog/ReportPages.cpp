@@ -21,6 +21,8 @@
 #include "widgets/ChoiceListAccessible.h"
 #include "widgets/ShownCellsGrid.h"
 
+namespace davu {
+
 SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
   lblUrval = new QLabel(QStringLiteral("Ingen rapport ännu: välj urval och tryck på \"Skapa rapport\"."), this);
   lblUrval->setObjectName(QStringLiteral("lblUrval"));
@@ -144,3 +146,5 @@ void ChartsPage::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() == QEvent::PaletteChange) rebuild();
 }
+
+}  // namespace davu

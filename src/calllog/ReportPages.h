@@ -11,6 +11,8 @@ class QComboBox;
 class QLabel;
 class QStackedWidget;
 class QTableView;
+namespace davu {
+
 class ReportRows;
 class SummaryModel;
 class SummarySortProxy;
@@ -51,3 +53,5 @@ class ChartsPage : public QWidget {
   void rebuild();
   std::shared_ptr<const ReportFigures> figures_;
 };
+
+}  // namespace davu

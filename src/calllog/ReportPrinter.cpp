@@ -16,6 +16,8 @@
 #include "calllog/SummaryModel.h"
 #include "common/TextFormats.h"
 
+namespace davu {
+
 namespace {
 
 constexpr double kPointSize = 8.5;
@@ -283,3 +285,5 @@ bool ReportPrinter::writePdf(const ReportRows& rows, const ReportFigures& figure
       },
       error);
 }
+
+}  // namespace davu

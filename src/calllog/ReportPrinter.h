@@ -16,6 +16,8 @@
 class QFontMetricsF;
 class QPagedPaintDevice;
 class QPainter;
+namespace davu {
+
 class ReportRows;
 struct ReportFigures;
 
@@ -73,3 +75,5 @@ class ReportPrinter {
   // fitted texts of each column width and weight, a bounded number of each.
   std::map<std::pair<double, bool>, QHash<QString, QString>> fitted_;
 };
+
+}  // namespace davu

@@ -6,6 +6,8 @@
 #include "common/WireText.h"
 #include "protocol/TextRules.h"
 
+namespace davu {
+
 namespace {
 
 constexpr std::int64_t kDay = 86400;
@@ -150,3 +152,5 @@ QStringList ReportRows::titles() {
   return {QStringLiteral("Klientnamn"), QStringLiteral("Resursnamn"), QStringLiteral("Påkallad"),
           QStringLiteral("Bekräftad"), QStringLiteral("SMS skickat")};
 }
+
+}  // namespace davu

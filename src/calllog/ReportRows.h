@@ -20,6 +20,8 @@
 
 class TSVVirtualTable;
 
+namespace davu {
+
 // What the report was asked for: shown above the summary and on paper.
 struct ReportChoices {
   QDate from;
@@ -98,3 +100,5 @@ class ReportRows {
   std::vector<QString> clientNames_, resourceNames_;
   std::vector<int> clientRows_, resourceRows_;
 };
+
+}  // namespace davu

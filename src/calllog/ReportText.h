@@ -2,7 +2,11 @@
 // How report figures read on screen, in files and on paper.
 #include <QString>
 
+namespace davu {
+
 struct ReportChoices;
+
+}  // namespace davu
 
 namespace davu::reporttext {
 

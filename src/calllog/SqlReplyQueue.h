@@ -24,7 +24,12 @@
 #include <QString>
 #include <string_view>
 
+namespace davu {
+
 class ClientSocket;
+
+}  // namespace davu
+
 class QObject;
 
 namespace davu::calllog {

@@ -32,6 +32,8 @@
 #include "calllog/XlsxWriter.h"
 #include "widgets/Dialogs.h"
 
+namespace davu {
+
 namespace {
 
 // The clinic's name from the main window's title, "DAVU Admin - " + name +
@@ -242,3 +244,5 @@ void StatistikReports::actForhandsgranskaTriggered() {
   });
   ShowPreview(&preview);
 }
+
+}  // namespace davu

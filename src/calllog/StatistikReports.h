@@ -12,13 +12,25 @@
 #include "calllog/ReportFile.h"
 #include "calllog/ReportRows.h"
 
+namespace davu {
+
 class ChartsPage;
+
+}  // namespace davu
+
 class QAction;
 class QPrintPreviewDialog;
 class QProgressBar;
 class QPushButton;
+namespace davu {
+
 class SummaryPage;
+
+}  // namespace davu
+
 class TfrmDAVUStatistik;
+namespace davu {
+
 struct ReportFigures;
 
 class StatistikReports : public QObject {
@@ -77,3 +89,5 @@ class StatistikReports : public QObject {
   QString lastFolder_;
   bool working_ = false;
 };
+
+}  // namespace davu

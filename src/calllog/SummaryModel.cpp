@@ -4,6 +4,8 @@
 
 #include "calllog/ReportText.h"
 
+namespace davu {
+
 namespace {
 const GroupFigures kNone;
 }
@@ -126,3 +128,5 @@ bool SummarySortProxy::lessThan(const QModelIndex& left, const QModelIndex& righ
   if (l.typeId() == QMetaType::QString) return QString::localeAwareCompare(l.toString(), r.toString()) < 0;
   return l.toDouble() < r.toDouble();
 }
+
+}  // namespace davu

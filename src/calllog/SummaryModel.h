@@ -8,6 +8,8 @@
 
 #include "calllog/ReportFigures.h"
 
+namespace davu {
+
 class SummaryModel : public QAbstractTableModel {
   Q_OBJECT
 
@@ -46,3 +48,5 @@ class SummarySortProxy : public QSortFilterProxyModel {
  protected:
   bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 };
+
+}  // namespace davu

@@ -8,6 +8,10 @@
 #include "common/WireText.h"
 #include "protocol/SqlRows.h"
 
+using namespace davu;
+
+namespace davu {
+
 namespace {
 
 // The select list may name this column; it holds longer values.
@@ -48,6 +52,8 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 
 SqlReplyError::SqlReplyError(const QString& text)
     : std::runtime_error(text.toStdString()), text_(text) {}
+
+}  // namespace davu
 
 TSVVirtualTable::TSVVirtualTable(QObject* parent) : QAbstractTableModel(parent) {}
 

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+namespace davu {
+
 // Raised when a reply names a column the table does not have. what() is the
 // message in UTF-8; text() the same as QString.
 class SqlReplyError : public std::runtime_error {
@@ -32,6 +34,8 @@ class SqlReplyError : public std::runtime_error {
  private:
   QString text_;
 };
+
+}  // namespace davu
 
 class TSVVirtualTable : public QAbstractTableModel {
   Q_OBJECT

@@ -23,11 +23,13 @@
 #include "widgets/ScreenFit.h"
 #include "widgets/ShownCellsGrid.h"
 
+using namespace davu;
+
 TfrmDAVUActiveCalls* TfrmDAVUActiveCalls::current() {
   return qobject_cast<TfrmDAVUActiveCalls*>(waiting(rtActiveCalls));
 }
 
-TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : TCallLogWindow(rtActiveCalls, parent) {
+TfrmDAVUActiveCalls::TfrmDAVUActiveCalls(QWidget* parent) : CallLogWindow(rtActiveCalls, parent) {
   setObjectName(QStringLiteral("frmDAVUActiveCalls"));
   setWindowTitle(QStringLiteral("DAVU Pågående kallelser"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -9,7 +9,7 @@ class QPushButton;
 class QTableView;
 class QWidget;
 
-class TfrmDAVUActiveCalls : public TCallLogWindow {
+class TfrmDAVUActiveCalls : public davu::CallLogWindow {
   Q_OBJECT
 
  public:

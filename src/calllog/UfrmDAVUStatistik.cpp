@@ -36,6 +36,8 @@
 #include "widgets/ShownCellsGrid.h"
 #include "widgets/ShownTabsAccessible.h"
 
+using namespace davu;
+
 namespace {
 QGroupBox* Group(const QString& title, const char* name, QWidget* parent) {
   auto* g = new QGroupBox(title, parent);
@@ -95,7 +97,7 @@ TfrmDAVUStatistik* TfrmDAVUStatistik::current() {
   return qobject_cast<TfrmDAVUStatistik*>(waiting(rtStatistics));
 }
 
-TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : TCallLogWindow(rtStatistics, parent) {
+TfrmDAVUStatistik::TfrmDAVUStatistik(QWidget* parent) : CallLogWindow(rtStatistics, parent) {
   setObjectName(QStringLiteral("frmDAVUStatistik"));
   setWindowTitle(QStringLiteral("DAVU Statistik"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -254,11 +256,11 @@ void TfrmDAVUStatistik::showEvent(QShowEvent* event) {
     setMinimumSize(minimumSize().boundedTo(room));
     resize(size().boundedTo(room));
   }
-  TCallLogWindow::showEvent(event);
+  CallLogWindow::showEvent(event);
 }
 
 void TfrmDAVUStatistik::hideEvent(QHideEvent* event) {
-  TCallLogWindow::hideEvent(event);
+  CallLogWindow::hideEvent(event);
   SessionChoice() = {dtFrom->date(), dtTo->date(), cbConfirmedOnly->isChecked(),
                      tickedMachines(), tickedCallables()};
   if (isMaximized() || isMinimized()) return;

@@ -19,9 +19,13 @@ class QPushButton;
 class QTabWidget;
 class QTableView;
 class QWidget;
+namespace davu {
+
 class StatistikReports;
 
-class TfrmDAVUStatistik : public TCallLogWindow {
+}  // namespace davu
+
+class TfrmDAVUStatistik : public davu::CallLogWindow {
   Q_OBJECT
 
  public:
@@ -42,11 +46,11 @@ class TfrmDAVUStatistik : public TCallLogWindow {
 
   // Refill the check lists; the items of the session's choice are ticked,
   // earlier ticks are lost.
-  void LoadCallables(std::vector<CallablePtr> callables);
-  void LoadMachines(std::vector<MachinePtr> machines);
+  void LoadCallables(std::vector<davu::CallablePtr> callables);
+  void LoadMachines(std::vector<davu::MachinePtr> machines);
 
-  const std::vector<CallablePtr>& callables() const { return callables_; }
-  const std::vector<MachinePtr>& machines() const { return machines_; }
+  const std::vector<davu::CallablePtr>& callables() const { return callables_; }
+  const std::vector<davu::MachinePtr>& machines() const { return machines_; }
 
   QWidget* pnlChoices;        // left
   QGroupBox* gbSelection;   // "Urval"
@@ -86,7 +90,7 @@ class TfrmDAVUStatistik : public TCallLogWindow {
   QPushButton*& BitBtn1 = btnCreateReport;
   QPushButton* Avbryt;
   // The summary and chart pages, export and print.
-  StatistikReports* Reports;
+  davu::StatistikReports* Reports;
 
  public slots:
   void BitBtn1Click();
@@ -106,6 +110,6 @@ class TfrmDAVUStatistik : public TCallLogWindow {
   QList<int> tickedMachines() const;
   QList<int> tickedCallables() const;
 
-  std::vector<CallablePtr> callables_;  // clbResources's records, item by item
-  std::vector<MachinePtr> machines_;    // clbClients's records, item by item
+  std::vector<davu::CallablePtr> callables_;  // clbResources's records, item by item
+  std::vector<davu::MachinePtr> machines_;    // clbClients's records, item by item
 };

@@ -13,6 +13,8 @@
 #include "calllog/SummaryModel.h"
 #include "protocol/WireCodec.h"
 
+namespace davu {
+
 namespace {
 
 constexpr int kProgressEvery = 8192;
@@ -180,3 +182,5 @@ bool XlsxWriter::write(const ReportRows& rows, const ReportFigures& figures, con
       },
       error);
 }
+
+}  // namespace davu

@@ -8,6 +8,8 @@
 
 #include "calllog/ReportFile.h"
 
+namespace davu {
+
 class ReportRows;
 struct ReportFigures;
 
@@ -16,3 +18,5 @@ class XlsxWriter {
   static bool write(const ReportRows& rows, const ReportFigures& figures, const QString& path,
                     QString* error, const davu::reportfile::Progress& progress = {});
 };
+
+}  // namespace davu

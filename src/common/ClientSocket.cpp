@@ -7,6 +7,8 @@
 
 #include "common/WireText.h"
 
+using namespace davu;
+
 // The states of one ClientSocket and the events that move it:
 //
 //            open()                    Qt: connected
@@ -28,6 +30,8 @@
 // arriving after the call that caused it has returned, so all Qt signals are
 // turned into queued events here. Each open() or close() starts a new
 // generation; queued events of an older generation are dropped.
+
+namespace davu {
 
 namespace {
 // Every socket of the program, for the modal message scope.
@@ -267,3 +271,5 @@ int ClientSocket::osErrorCode(int qtSocketError, const QString& qtErrorText) {
       return EIO;  // 5
   }
 }
+
+}  // namespace davu

@@ -33,6 +33,8 @@
 
 class QTcpSocket;
 
+namespace davu {
+
 class ClientSocket : public QObject {
   Q_OBJECT
 
@@ -125,3 +127,5 @@ class ClientSocket : public QObject {
   int holds_ = 0;            // modal messages that hold the reads
   bool disconnectHeld_ = false;
 };
+
+}  // namespace davu

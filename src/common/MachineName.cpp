@@ -5,6 +5,8 @@
 #include "common/WireText.h"
 #include "common/platform/Platform.h"
 
+using namespace davu;
+
 namespace {
 
 bool isBlank(const QString& s) { return TrimControl(s).isEmpty(); }

@@ -4,6 +4,8 @@
 #include "protocol/RegisterLists.h"
 #include "protocol/TextRules.h"
 
+using namespace davu;
+
 QString ClientTypeText(int type) {
   switch (type) {
     case ctCall: return QStringLiteral("Call");
@@ -13,6 +15,8 @@ QString ClientTypeText(int type) {
     default: return QString::number(type);
   }
 }
+
+namespace davu {
 
 QString CallableItemText(const TCallable& c) {
   QString status;
@@ -91,3 +95,5 @@ std::vector<std::int32_t> DecodeCallListNumbers(std::string_view payload) {
   while (r.next()) out.push_back(r.number(1));
   return out;
 }
+
+}  // namespace davu

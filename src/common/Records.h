@@ -38,6 +38,8 @@ struct TMachine {
   QString ExtraText;
 };
 
+namespace davu {
+
 using CallablePtr = std::shared_ptr<TCallable>;
 using MachinePtr = std::shared_ptr<TMachine>;
 
@@ -67,3 +69,5 @@ std::int32_t IntFromText(std::string_view text);
 // number gives 0.
 std::vector<std::int32_t> DecodeStationCallableNumbers(std::string_view payload);
 std::vector<std::int32_t> DecodeCallListNumbers(std::string_view payload);
+
+}  // namespace davu

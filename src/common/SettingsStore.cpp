@@ -17,6 +17,8 @@
 #include "protocol/Catalogue.h"
 #include "protocol/TextUtil.h"
 
+using namespace davu;
+
 using davu::platform::Hive;
 
 QString PendingSettingValue;
@@ -132,6 +134,8 @@ QString ReadSetting(const QString& section, const QString& key) {
   return result;
 }
 
+namespace davu {
+
 QString ReadUserSetting(const QString& section, const QString& key) {
   return RegReadText(Hive::CurrentUser, subKeyFor(section), key);
 }
@@ -146,6 +150,8 @@ QString ReadLocalSetting(const QString& section, const QString& key) {
   if (isBlank(result)) result = RegReadText(Hive::LocalMachine, subKey, key);
   return isBlank(result) ? QString() : result;
 }
+
+}  // namespace davu
 
 QString ReadServerSetting(const QString& section, const QString& key) {
   QString result = askServer(section, key, QString());
@@ -180,10 +186,14 @@ void WriteServerSetting(const QString& section, const QString& key, const QStrin
   sendServerWrites(section, key, value);
 }
 
+namespace davu {
+
 void SettingReplyReceived(std::string_view payload) {
   PendingSettingValue = FromWire(davu::proto::ExtractField(payload, 1, ':'));
   SettingReplyArrived = true;
 }
+
+}  // namespace davu
 
 // The working directory names the installation: two installations in
 // different folders keep separate local settings.
@@ -205,6 +215,10 @@ void InitLocalPaths() {
   if (QDir().mkpath(folder)) LocalDataFolder = folder;
 }
 
+namespace davu {
+
 bool SettingReadWaiting() { return settingWaitDepth > 0; }
 
 void UseSettingReplyTimer(QTimer* timer) { handedInReplyTimer = timer; }
+
+}  // namespace davu

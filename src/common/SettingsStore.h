@@ -15,6 +15,8 @@ QString ReadServerSetting(const QString& section, const QString& key);
 QString ReadServerSettingDef(const QString& section, const QString& key, const QString& def);
 void WriteSetting(const QString& section, const QString& key, const QString& value);
 void WriteServerSetting(const QString& section, const QString& key, const QString& value);
+namespace davu {
+
 // The per-user layer alone, for what belongs to this user's desktop only (a
 // window's size): never the machine file, never the server.
 QString ReadUserSetting(const QString& section, const QString& key);
@@ -22,6 +24,8 @@ bool WriteUserSetting(const QString& section, const QString& key, const QString&
 // The two local layers in their order (per-user, then per-machine), never the
 // server; empty when neither holds a value that is not blank.
 QString ReadLocalSetting(const QString& section, const QString& key);
+
+}  // namespace davu
 
 // Start-up: StartFolder, SettingsRootName, LocalDataFolder.
 void InitLocalPaths();
@@ -42,6 +46,8 @@ QString RegReadText(davu::platform::Hive hive, const QString& subKey, const QStr
 // the sub-key path, name or value is longer than 1024 characters.
 bool RegWriteText(davu::platform::Hive hive, const QString& subKey, const QString& name,
                   const QString& value);
+namespace davu {
+
 inline constexpr int kMaxRegistryText = 1024;
 
 // The dispatcher's RETINITEXT branch: `payload` is the cut reply in wire
@@ -58,3 +64,5 @@ bool SettingReadWaiting();
 // SocketTimer while it lives (nullptr hands it back); without one the store
 // uses a timer of its own.
 void UseSettingReplyTimer(QTimer* timer);
+
+}  // namespace davu

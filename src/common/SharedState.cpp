@@ -1,5 +1,7 @@
 #include "common/SharedState.h"
 
+using namespace davu;
+
 TDAVUClientType OwnClientType = ctAdmin;
 ClientSocket* ServerSocket = nullptr;
 bool WasConnected = false;
@@ -7,12 +9,19 @@ bool UpdateCheckPending = true;
 std::function<void()> ConnectProc;
 QString ServerVersion;
 QString UpdateServerVersion;
+namespace davu {
+
 bool UpdateSigningOff = false;
+
+}  // namespace davu
+
 int ReplyTarget = rtNone;
 bool RegisterMode = false;
 QString StartFolder;
 QString SettingsRootName;
 QString LocalDataFolder;
+
+namespace davu {
 
 void ResetSharedState() {
   OwnClientType = ctAdmin;
@@ -26,3 +35,5 @@ void ResetSharedState() {
   ReplyTarget = rtNone;
   RegisterMode = false;
 }
+
+}  // namespace davu

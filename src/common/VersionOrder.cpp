@@ -3,6 +3,8 @@
 #include <QList>
 #include <optional>
 
+namespace davu {
+
 namespace {
 
 std::optional<QList<qulonglong>> VersionParts(const QString& version) {
@@ -36,3 +38,5 @@ bool VersionAtLeast(const QString& version, const QString& minimum) {
   }
   return true;
 }
+
+}  // namespace davu

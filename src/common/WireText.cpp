@@ -4,6 +4,8 @@
 #include "protocol/TextRules.h"
 #include "protocol/WireCodec.h"
 
+namespace davu {
+
 QString FromWire(std::string_view bytes) {
   const std::u16string text = davu::proto::DecodeCp1252(bytes);
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -51,3 +53,5 @@ QString ShownText(std::string_view bytes) {
   if (bytes.size() <= kShownTextLimit) return FromWire(bytes);
   return FromWire(bytes.substr(0, kShownTextLimit)) + QStringLiteral(" …");
 }
+
+}  // namespace davu

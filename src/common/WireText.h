@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace davu {
+
 QString FromWire(std::string_view bytes);
 // A text from a peer as it may be shown to a person: at most
 // kShownTextLimit characters, then " …". Cut before it is converted, so a
@@ -24,3 +26,5 @@ QString FirstUnsendableChar(const QString& text);
 // "Namn får inte innehålla tecknet ':'", for the field named `label` and the
 // character `bad` that FirstUnsendableChar found.
 QString UnsendableCharMessage(const QString& label, const QString& bad);
+
+}  // namespace davu

@@ -7,13 +7,15 @@
 
 #include "widgets/Dialogs.h"
 
+namespace davu {
+
 namespace {
 // The text stands this far right of and below the line's corner.
 constexpr int kTextInset = 2;
 }  // namespace
 
-TCallableItems CallableItems(const std::vector<CallablePtr>& records) {
-  TCallableItems out;
+CallableItemList CallableItems(const std::vector<CallablePtr>& records) {
+  CallableItemList out;
   out.reserve(records.size());
   for (const CallablePtr& c : records) out.push_back({CallableItemText(*c), c});
   return out;
@@ -28,21 +30,21 @@ std::int32_t ColourValue(const QColor& colour) {
   return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
 }
 
-TCallableListModel::TCallableListModel(bool checkable, QObject* parent)
+CallableListModel::CallableListModel(bool checkable, QObject* parent)
     : QAbstractListModel(parent), checkable_(checkable) {}
 
-const TCallableItem* TCallableListModel::item(int row) const {
+const CallableItem* CallableListModel::item(int row) const {
   if (row < 0 || row >= int(items_.size())) return nullptr;
   return &items_[std::size_t(row)];
 }
 
-void TCallableListModel::assign(TCallableItems items) {
+void CallableListModel::assign(CallableItemList items) {
   beginResetModel();
   items_ = std::move(items);
   endResetModel();
 }
 
-void TCallableListModel::append(const TCallableItems& items) {
+void CallableListModel::append(const CallableItemList& items) {
   if (items.empty()) return;
   const int first = int(items_.size());
   beginInsertRows(QModelIndex(), first, first + int(items.size()) - 1);
@@ -50,7 +52,7 @@ void TCallableListModel::append(const TCallableItems& items) {
   endInsertRows();
 }
 
-bool TCallableListModel::removeRecord(const CallablePtr& record) {
+bool CallableListModel::removeRecord(const CallablePtr& record) {
   for (std::size_t i = 0; i < items_.size(); ++i) {
     if (items_[i].record != record) continue;
     beginRemoveRows(QModelIndex(), int(i), int(i));
@@ -61,17 +63,17 @@ bool TCallableListModel::removeRecord(const CallablePtr& record) {
   return false;
 }
 
-void TCallableListModel::recordChanged(int row) {
+void CallableListModel::recordChanged(int row) {
   const QModelIndex i = index(row);
   emit dataChanged(i, i);
 }
 
-int TCallableListModel::rowCount(const QModelIndex& parent) const {
+int CallableListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : int(items_.size());
 }
 
-QVariant TCallableListModel::data(const QModelIndex& index, int role) const {
-  const TCallableItem* it = item(index.row());
+QVariant CallableListModel::data(const QModelIndex& index, int role) const {
+  const CallableItem* it = item(index.row());
   if (!it || index.column() != 0) return {};
   switch (role) {
     case Qt::DisplayRole:
@@ -85,28 +87,28 @@ QVariant TCallableListModel::data(const QModelIndex& index, int role) const {
   }
 }
 
-Qt::ItemFlags TCallableListModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags CallableListModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   if (checkable_) f |= Qt::ItemIsUserCheckable;
   return f;
 }
 
-bool TCallableListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+bool CallableListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!checkable_ || role != Qt::CheckStateRole || !item(index.row())) return false;
   Q_UNUSED(value);
   emit ClickCheck(index.row());
   return true;
 }
 
-void TResourceItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+void ResourceItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                   const QModelIndex& index) const {
   QStyleOptionViewItem opt = option;
   initStyleOption(&opt, index);
   const QWidget* view = opt.widget;
   QStyle* style = view ? view->style() : QApplication::style();
-  const auto* model = qobject_cast<const TCallableListModel*>(index.model());
-  const TCallableItem* it = model ? model->item(index.row()) : nullptr;
+  const auto* model = qobject_cast<const CallableListModel*>(index.model());
+  const CallableItem* it = model ? model->item(index.row()) : nullptr;
   if (!it) return;
 
   // The check box where the list's own click handling expects it.
@@ -154,9 +156,11 @@ void DrawCurrentLineMark(QPainter* painter, const QStyleOptionViewItem& option,
   painter->restore();
 }
 
-QSize TResourceItemDelegate::sizeHint(const QStyleOptionViewItem& option,
+QSize ResourceItemDelegate::sizeHint(const QStyleOptionViewItem& option,
                                       const QModelIndex& index) const {
   QSize s = QStyledItemDelegate::sizeHint(option, index);
   s.setHeight(qMax(s.height(), option.fontMetrics.height() + 2 * kTextInset));
   return s;
 }
+
+}  // namespace davu

@@ -12,28 +12,30 @@
 
 #include "common/Records.h"
 
-struct TCallableItem {
+namespace davu {
+
+struct CallableItem {
   QString text;
   CallablePtr record;
 };
-using TCallableItems = std::vector<TCallableItem>;
+using CallableItemList = std::vector<CallableItem>;
 
 // Lines with the resource item text, one per record, in order.
-TCallableItems CallableItems(const std::vector<CallablePtr>& records);
+CallableItemList CallableItems(const std::vector<CallablePtr>& records);
 
-class TCallableListModel : public QAbstractListModel {
+class CallableListModel : public QAbstractListModel {
   Q_OBJECT
 
  public:
   // `checkable`: each line carries a check mark showing the record's Aktiv.
-  explicit TCallableListModel(bool checkable, QObject* parent = nullptr);
+  explicit CallableListModel(bool checkable, QObject* parent = nullptr);
 
-  const TCallableItems& items() const { return items_; }
-  const TCallableItem* item(int row) const;
+  const CallableItemList& items() const { return items_; }
+  const CallableItem* item(int row) const;
   // Replaces every line.
-  void assign(TCallableItems items);
+  void assign(CallableItemList items);
   void clear() { assign({}); }
-  void append(const TCallableItems& items);
+  void append(const CallableItemList& items);
   // Removes the line showing `record`; false when no line shows it.
   bool removeRecord(const CallablePtr& record);
   // The record's line is painted again (its mark or look changed).
@@ -50,13 +52,13 @@ class TCallableListModel : public QAbstractListModel {
 
  private:
   bool checkable_;
-  TCallableItems items_;
+  CallableItemList items_;
 };
 
 // Paints a line on its resource's colour with the text in ContrastColor,
 // struck out when the resource is inactive; the list draws the check box in
 // front of it.
-class TResourceItemDelegate : public QStyledItemDelegate {
+class ResourceItemDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
  public:
@@ -77,3 +79,5 @@ void DrawCurrentLineMark(QPainter* painter, const QStyleOptionViewItem& option,
 QColor ColourOf(std::int32_t colour);
 // The register's colour value of a chosen colour.
 std::int32_t ColourValue(const QColor& colour);
+
+}  // namespace davu

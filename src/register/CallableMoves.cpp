@@ -2,42 +2,44 @@
 
 #include <unordered_map>
 
-bool HoldsNumber(const TCallableListModel& list, std::int32_t lopnr) {
-  for (const TCallableItem& i : list.items())
+namespace davu {
+
+bool HoldsNumber(const CallableListModel& list, std::int32_t lopnr) {
+  for (const CallableItem& i : list.items())
     if (i.record && i.record->CallableLopnr == lopnr) return true;
   return false;
 }
 
-TCallableItems MarkedLines(const TCallableListModel& list, const std::vector<bool>& marked) {
-  TCallableItems out;
-  const TCallableItems& items = list.items();
+CallableItemList MarkedLines(const CallableListModel& list, const std::vector<bool>& marked) {
+  CallableItemList out;
+  const CallableItemList& items = list.items();
   for (std::size_t i = 0; i < items.size() && i < marked.size(); ++i)
     if (marked[i]) out.push_back(items[i]);
   return out;
 }
 
-void RemoveMarked(TCallableListModel& list, const std::vector<bool>& marked) {
-  TCallableItems kept;
-  const TCallableItems& items = list.items();
+void RemoveMarked(CallableListModel& list, const std::vector<bool>& marked) {
+  CallableItemList kept;
+  const CallableItemList& items = list.items();
   kept.reserve(items.size());
   for (std::size_t i = 0; i < items.size(); ++i)
     if (i >= marked.size() || !marked[i]) kept.push_back(items[i]);
   list.assign(std::move(kept));
 }
 
-void SwapWithNext(TCallableListModel& list, int row) {
-  TCallableItems items = list.items();
+void SwapWithNext(CallableListModel& list, int row) {
+  CallableItemList items = list.items();
   if (row < 0 || row + 1 >= static_cast<int>(items.size())) return;
   std::swap(items[static_cast<std::size_t>(row)], items[static_cast<std::size_t>(row) + 1]);
   list.assign(std::move(items));
 }
 
-void MoveByNumbers(TCallableListModel& from, TCallableListModel& to,
+void MoveByNumbers(CallableListModel& from, CallableListModel& to,
                    const std::vector<std::int32_t>& numbers) {
   // The first row of each number, and for each row the next row with the
   // same number: the first line not yet taken is found without a scan.
   constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  const TCallableItems& items = from.items();
+  const CallableItemList& items = from.items();
   std::unordered_map<std::int32_t, std::size_t> first;
   first.reserve(items.size());
   std::vector<std::size_t> next(items.size(), kNone);
@@ -51,7 +53,7 @@ void MoveByNumbers(TCallableListModel& from, TCallableListModel& to,
   }
 
   std::vector<bool> taken(items.size(), false);
-  TCallableItems moved;
+  CallableItemList moved;
   moved.reserve(numbers.size());
   for (std::int32_t n : numbers) {
     auto it = first.find(n);
@@ -65,3 +67,5 @@ void MoveByNumbers(TCallableListModel& from, TCallableListModel& to,
   to.append(moved);
   RemoveMarked(from, taken);
 }
+
+}  // namespace davu

@@ -6,16 +6,20 @@
 
 #include "register/CallableList.h"
 
+namespace davu {
+
 // True when a line of `list` shows resource number `lopnr`.
-bool HoldsNumber(const TCallableListModel& list, std::int32_t lopnr);
+bool HoldsNumber(const CallableListModel& list, std::int32_t lopnr);
 // The lines of `list` marked true, in list order.
-TCallableItems MarkedLines(const TCallableListModel& list, const std::vector<bool>& marked);
+CallableItemList MarkedLines(const CallableListModel& list, const std::vector<bool>& marked);
 // Removes the lines marked true.
-void RemoveMarked(TCallableListModel& list, const std::vector<bool>& marked);
+void RemoveMarked(CallableListModel& list, const std::vector<bool>& marked);
 // Exchanges line `row` with the line below it.
-void SwapWithNext(TCallableListModel& list, int row);
+void SwapWithNext(CallableListModel& list, int row);
 
 // For each number in turn, the first line of `from` with that number moves to
 // the end of `to`; numbers that match no line are skipped.
-void MoveByNumbers(TCallableListModel& from, TCallableListModel& to,
+void MoveByNumbers(CallableListModel& from, CallableListModel& to,
                    const std::vector<std::int32_t>& numbers);
+
+}  // namespace davu

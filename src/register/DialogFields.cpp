@@ -11,6 +11,8 @@
 #include "register/CallableList.h"
 #include "widgets/Dialogs.h"
 
+namespace davu {
+
 void ShowSwatchColour(QFrame* swatch, std::int32_t colour) {
   QPalette p = swatch->palette();
   p.setColor(QPalette::Window, ColourOf(colour));
@@ -49,3 +51,5 @@ QBoxLayout* OkCancelRow(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel)
   row->addWidget(cancel);
   return row;
 }
+
+}  // namespace davu

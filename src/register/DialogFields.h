@@ -11,6 +11,8 @@ class QFrame;
 class QLineEdit;
 class QPushButton;
 
+namespace davu {
+
 // The dialog's bottom row: `ok` ("OK", `BitBtn1`, the default button) and
 // `cancel` ("Avbryt", `BitBtn2`, which rejects the dialog), at the right.
 QBoxLayout* OkCancelRow(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel);
@@ -27,3 +29,5 @@ bool PickSwatchColour(std::int32_t& colour);
 // character, when `field` holds such text; text as the server sent it
 // (`loaded`) goes back unchanged.
 bool SendableField(QLineEdit* field, const QString& label, const QString& loaded);
+
+}  // namespace davu

@@ -5,13 +5,15 @@
 #include "register/CallableList.h"
 #include "widgets/Dialogs.h"
 
-int TMachineListModel::rowCount(const QModelIndex& parent) const {
+namespace davu {
+
+int MachineListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(FItems.size());
 }
 
-QVariant TMachineListModel::data(const QModelIndex& index, int role) const {
+QVariant MachineListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  const TMachineItem& i = item(index.row());
+  const MachineItem& i = item(index.row());
   switch (role) {
     case Qt::DisplayRole:
       return i.record && i.record->Connected ? i.text + QStringLiteral(" - Ansluten") : i.text;
@@ -23,7 +25,7 @@ QVariant TMachineListModel::data(const QModelIndex& index, int role) const {
   }
 }
 
-void TMachineListModel::setMachines(const std::vector<MachinePtr>& machines) {
+void MachineListModel::setMachines(const std::vector<MachinePtr>& machines) {
   beginResetModel();
   FItems.clear();
   FItems.reserve(machines.size());
@@ -31,14 +33,14 @@ void TMachineListModel::setMachines(const std::vector<MachinePtr>& machines) {
   endResetModel();
 }
 
-void TMachineListModel::append(TMachineItem item) {
+void MachineListModel::append(MachineItem item) {
   const int row = rowCount();
   beginInsertRows({}, row, row);
   FItems.push_back(std::move(item));
   endInsertRows();
 }
 
-void TMachineListModel::removeLast() {
+void MachineListModel::removeLast() {
   if (FItems.empty()) return;
   const int row = rowCount() - 1;
   beginRemoveRows({}, row, row);
@@ -46,7 +48,7 @@ void TMachineListModel::removeLast() {
   endRemoveRows();
 }
 
-void TMachineItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+void MachineItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
   if (!index.isValid()) return;
   painter->save();
@@ -61,7 +63,9 @@ void TMachineItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
   painter->restore();
 }
 
-QSize TMachineItemDelegate::sizeHint(const QStyleOptionViewItem& option,
+QSize MachineItemDelegate::sizeHint(const QStyleOptionViewItem& option,
                                      const QModelIndex& index) const {
   return {QStyledItemDelegate::sizeHint(option, index).width(), kLineHeight};
 }
+
+}  // namespace davu

@@ -8,12 +8,14 @@
 
 #include "common/Records.h"
 
-struct TMachineItem {
+namespace davu {
+
+struct MachineItem {
   QString text;
   MachinePtr record;
 };
 
-class TMachineListModel : public QAbstractListModel {
+class MachineListModel : public QAbstractListModel {
   Q_OBJECT
 
  public:
@@ -22,19 +24,19 @@ class TMachineListModel : public QAbstractListModel {
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
-  const TMachineItem& item(int row) const { return FItems[static_cast<std::size_t>(row)]; }
+  const MachineItem& item(int row) const { return FItems[static_cast<std::size_t>(row)]; }
   // Replaces every item, one per record, in order.
   void setMachines(const std::vector<MachinePtr>& machines);
-  void append(TMachineItem item);
+  void append(MachineItem item);
   void removeLast();
 
  private:
-  std::vector<TMachineItem> FItems;
+  std::vector<MachineItem> FItems;
 };
 
 // Draws a client line: its colour as background, the contrast colour for
 // the text, 2 pixels in from the top-left corner.
-class TMachineItemDelegate : public QStyledItemDelegate {
+class MachineItemDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
  public:
@@ -45,3 +47,5 @@ class TMachineItemDelegate : public QStyledItemDelegate {
              const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
+
+}  // namespace davu

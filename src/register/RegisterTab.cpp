@@ -4,36 +4,38 @@
 
 #include "widgets/Dialogs.h"
 
-const QString TRegisterTab::kFetching = QStringLiteral("Hämtar…");
-const QString TRegisterTab::kNoAnswer =
+namespace davu {
+
+const QString RegisterTab::kFetching = QStringLiteral("Hämtar…");
+const QString RegisterTab::kNoAnswer =
     QStringLiteral("Servern svarade inte. Tryck på Ångra för att hämta igen.");
-const QString TRegisterTab::kNotConnected =
+const QString RegisterTab::kNotConnected =
     QStringLiteral("Inte ansluten till servern. Tryck på Ångra för att hämta igen.");
-const QString TRegisterTab::kNotConnectedNothingSaved = QStringLiteral(
+const QString RegisterTab::kNotConnectedNothingSaved = QStringLiteral(
     "Inget sparades: programmet är inte anslutet till servern. "
     "Ändringen finns kvar; spara igen när anslutningen är tillbaka.");
 
-TRegisterTab::TRegisterTab(QWidget* parent) : QWidget(parent) {
+RegisterTab::RegisterTab(QWidget* parent) : QWidget(parent) {
   FContentsTimer = new QTimer(this);
   FContentsTimer->setObjectName(QStringLiteral("ContentsTimer"));
   FContentsTimer->setSingleShot(true);
   FContentsTimer->setInterval(kContentsWaitMs);
-  connect(FContentsTimer, &QTimer::timeout, this, &TRegisterTab::ContentsTimerTimer);
+  connect(FContentsTimer, &QTimer::timeout, this, &RegisterTab::ContentsTimerTimer);
 }
 
-void TRegisterTab::SetStatus(const QString& text) {
+void RegisterTab::SetStatus(const QString& text) {
   FStatus = text;
   emit StateChanged();
 }
 
-void TRegisterTab::WaitForContents() {
+void RegisterTab::WaitForContents() {
   FWaiting = true;
   FMissing = false;
   FContentsTimer->start();
   SetStatus(kFetching);
 }
 
-void TRegisterTab::Fetch(const std::string& bytes) {
+void RegisterTab::Fetch(const std::string& bytes) {
   WaitForContents();
   if (Channel && Channel(bytes)) return;
   // Nothing can come: say so at once rather than after the wait.
@@ -41,7 +43,7 @@ void TRegisterTab::Fetch(const std::string& bytes) {
   SetStatus(kNotConnected);
 }
 
-void TRegisterTab::ContentsArrived() {
+void RegisterTab::ContentsArrived() {
   FContentsTimer->stop();
   FWaiting = false;
   FMissing = false;
@@ -49,14 +51,14 @@ void TRegisterTab::ContentsArrived() {
   SetStatus(QString());
 }
 
-void TRegisterTab::ContentsTimerTimer() {
+void RegisterTab::ContentsTimerTimer() {
   FContentsTimer->stop();
   if (!FWaiting) return;
   FMissing = true;
   SetStatus(kNoAnswer);
 }
 
-void TRegisterTab::ConnectionLost() {
+void RegisterTab::ConnectionLost() {
   if (FWaiting) ContentsTimerTimer();
   if (!FSaveInFlight) return;
   // The reload that would have shown the saved state cannot come now.
@@ -66,14 +68,16 @@ void TRegisterTab::ConnectionLost() {
   SetStatus(QStringLiteral("Anslutningen bröts innan servern hann svara: ändringen kanske inte sparades."));
 }
 
-bool TRegisterTab::Store(const std::string& bytes) {
+bool RegisterTab::Store(const std::string& bytes) {
   if (Channel && Channel(bytes)) return true;
   ShowInfoMessage(kNotConnectedNothingSaved);
   return false;
 }
 
-void TRegisterTab::SetEdited(bool edited) {
+void RegisterTab::SetEdited(bool edited) {
   FTracksEdits = true;
   FEdited = edited;
   emit StateChanged();
 }
+
+}  // namespace davu

@@ -15,15 +15,17 @@
 
 class QTimer;
 
+namespace davu {
+
 // The register window's client area as designed.
 inline constexpr int kRegisterDesignWidth = 573;
 inline constexpr int kRegisterDesignHeight = 391;
 
-class TRegisterTab : public QWidget {
+class RegisterTab : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TRegisterTab(QWidget* parent = nullptr);
+  explicit RegisterTab(QWidget* parent = nullptr);
 
   // How long a tab waits for the contents it asked for.
   static constexpr int kContentsWaitMs = 5000;
@@ -97,3 +99,5 @@ class TRegisterTab : public QWidget {
   bool FSaveInFlight = false;
   QString FStatus;
 };
+
+}  // namespace davu

@@ -8,6 +8,8 @@
 
 #include "widgets/ColourContrast.h"
 
+namespace davu {
+
 namespace {
 
 QColor Mix(const QColor& a, const QColor& b) {
@@ -100,9 +102,9 @@ QPalette ReadablePalette(QPalette p) {
   return p;
 }
 
-TThemeStyle::TThemeStyle(QStyle* base) : QProxyStyle(base) {}
+ThemeStyle::ThemeStyle(QStyle* base) : QProxyStyle(base) {}
 
-void TThemeStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
+void ThemeStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
                                 QPainter* painter, const QWidget* widget) const {
   QProxyStyle::drawPrimitive(element, option, painter, widget);
   const QPalette& p = option->palette;
@@ -140,7 +142,7 @@ void TThemeStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* op
   }
 }
 
-void TThemeStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+void ThemeStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                                      QPainter* painter, const QWidget* widget) const {
   QProxyStyle::drawComplexControl(control, option, painter, widget);
   // Date pickers and other spin boxes are edit fields too.
@@ -154,12 +156,12 @@ void TThemeStyle::drawComplexControl(ComplexControl control, const QStyleOptionC
   }
 }
 
-int TThemeStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
+int ThemeStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
   if (metric == PM_FocusFrameHMargin || metric == PM_FocusFrameVMargin) return kFocusRingWidth;
   return QProxyStyle::pixelMetric(metric, option, widget);
 }
 
-void TThemeStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+void ThemeStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                               const QWidget* widget) const {
   if (element != CE_FocusFrame) {
     QProxyStyle::drawControl(element, option, painter, widget);
@@ -211,3 +213,5 @@ void FollowFocusWithRing() {
   if (ring || !qApp) return;
   ring = new FocusRing(qApp);
 }
+
+}  // namespace davu

@@ -7,6 +7,8 @@
 #include <QPalette>
 #include <QProxyStyle>
 
+namespace davu {
+
 // The edge of check boxes, radio buttons and edit fields.
 QColor ControlEdgeColour(const QPalette& palette);
 // The frame of the control that has the keyboard focus.
@@ -14,12 +16,12 @@ QColor FocusFrameColour(const QPalette& palette);
 // `palette` with every text colour at 4.5:1 or more against its background.
 QPalette ReadablePalette(QPalette palette);
 
-class TThemeStyle : public QProxyStyle {
+class ThemeStyle : public QProxyStyle {
   Q_OBJECT
 
  public:
   // Takes ownership of `base`.
-  explicit TThemeStyle(QStyle* base);
+  explicit ThemeStyle(QStyle* base);
 
   void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget = nullptr) const override;
@@ -41,3 +43,5 @@ inline constexpr int kFocusRingWidth = 2;
 // control only; the ring stands out from the control and from what is
 // around it. Once per process; later calls do nothing.
 void FollowFocusWithRing();
+
+}  // namespace davu

@@ -9,6 +9,8 @@
 
 #include "register/ThemeStyle.h"
 
+namespace davu {
+
 namespace {
 
 struct ThemeColours {
@@ -114,9 +116,11 @@ bool ApplyTheme(const QString& name) {
   const QString styleKey = theme ? QStringLiteral("Fusion") : plain.styleKey;
   QStyle* base = QStyleFactory::create(styleKey);
   if (!base) return false;
-  QApplication::setStyle(new TThemeStyle(base));
+  QApplication::setStyle(new ThemeStyle(base));
   QApplication::setPalette(ReadablePalette(theme ? PaletteOf(*theme) : plain.palette));
   FollowFocusWithRing();
   Active() = name;
   return true;
 }
+
+}  // namespace davu

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace davu {
+
 // The plain look's name first, then the themes, as the theme list shows them.
 QStringList ThemeNames();
 // Applies the named theme to every window. An unknown or empty name, or the
@@ -14,3 +16,5 @@ bool ApplyTheme(const QString& name);
 QString ActiveThemeName();
 // "Windows": the name the stored setting uses for the plain look.
 QString PlainThemeName();
+
+}  // namespace davu

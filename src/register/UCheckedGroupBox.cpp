@@ -7,6 +7,8 @@
 
 #include "register/Themes.h"
 
+using namespace davu;
+
 namespace {
 
 // Rows the style leaves empty above a group-box frame it draws into a

@@ -15,6 +15,8 @@
 #include "widgets/ScreenFit.h"
 #include "widgets/ShownTabsAccessible.h"
 
+using namespace davu;
+
 TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmSystreg"));
   setWindowTitle(QStringLiteral("Systemregister"));
@@ -27,23 +29,23 @@ TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   PageControl1->setAccessibleName(QStringLiteral("Flikar"));
 
-  tsServersettings = new TServerSettingsTab;
-  tsResurser = new TResourcesTab;
-  tsStations = new TStationsTab;
-  tsSMS = new TSmsSettingsTab;
+  tsServersettings = new ServerSettingsTab;
+  tsResurser = new ResourcesTab;
+  tsStations = new StationsTab;
+  tsSMS = new SmsSettingsTab;
   addTab(tsServersettings, QStringLiteral("Serverinställningar/utseende"));
   addTab(tsResurser, QStringLiteral("Resurser"));
   addTab(tsStations, QStringLiteral("Klienter"));
   addTab(tsSMS, QStringLiteral("SMS-inställningar"));
-  connect(tsServersettings, &TServerSettingsTab::ServerChanged, this, &TfrmSystreg::ServerChanged);
-  connect(tsStations, &TStationsTab::AllResourcesRequested, this,
+  connect(tsServersettings, &ServerSettingsTab::ServerChanged, this, &TfrmSystreg::ServerChanged);
+  connect(tsStations, &StationsTab::AllResourcesRequested, this,
           [this] { ResourceListTarget = TResourceListTarget::ListBox3; });
 
-  btnSave = new TAccessKeyButton(QStringLiteral("Spara"), this);
+  btnSave = new AccessKeyButton(QStringLiteral("Spara"), this);
   btnSave->setObjectName(QStringLiteral("btnSave"));
-  btnCancel = new TAccessKeyButton(QStringLiteral("Ångra"), this);
+  btnCancel = new AccessKeyButton(QStringLiteral("Ångra"), this);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  btnReturn = new TAccessKeyButton(QStringLiteral("Återgå"), this);
+  btnReturn = new AccessKeyButton(QStringLiteral("Återgå"), this);
   btnReturn->setObjectName(QStringLiteral("btnReturn"));
   davu::keys::SetAccessKey(btnSave, u's');
   davu::keys::SetAccessKey(btnCancel, u'g');
@@ -86,17 +88,17 @@ TfrmSystreg::TfrmSystreg(QWidget* parent) : QDialog(parent) {
 
 TfrmSystreg::~TfrmSystreg() = default;
 
-void TfrmSystreg::addTab(TRegisterTab* tab, const QString& caption) {
+void TfrmSystreg::addTab(RegisterTab* tab, const QString& caption) {
   PageControl1->addTab(tab, caption);
   tab->Channel = [this](const std::string& bytes) { return SendRequest(bytes); };
-  connect(tab, &TRegisterTab::ReloadRequested, this, &TfrmSystreg::PageControl1Change);
-  connect(tab, &TRegisterTab::StateChanged, this, [this, tab] {
+  connect(tab, &RegisterTab::ReloadRequested, this, &TfrmSystreg::PageControl1Change);
+  connect(tab, &RegisterTab::StateChanged, this, [this, tab] {
     if (tab == activeTab()) ShowTabState();
   });
 }
 
 void TfrmSystreg::ShowTabState() {
-  const TRegisterTab* tab = activeTab();
+  const RegisterTab* tab = activeTab();
   btnSave->setEnabled(!tab || tab->CanSave());
   btnCancel->setEnabled(!tab || tab->CanUndo());
   lblStatus->setText(tab ? tab->StatusText() : QString());
@@ -108,10 +110,10 @@ QWidget* TfrmSystreg::activePage() const {
   return PageControl1->widget(index);
 }
 
-TRegisterTab* TfrmSystreg::activeTab() const { return qobject_cast<TRegisterTab*>(activePage()); }
+RegisterTab* TfrmSystreg::activeTab() const { return qobject_cast<RegisterTab*>(activePage()); }
 
 bool TfrmSystreg::HasUnsavedEdit() const {
-  const TRegisterTab* tab = activeTab();
+  const RegisterTab* tab = activeTab();
   return tab && tab->HasUnsavedEdit();
 }
 
@@ -147,7 +149,7 @@ void TfrmSystreg::SetTabs(QWidget* page) {
 }
 
 void TfrmSystreg::PageControl1Change() {
-  if (TRegisterTab* tab = activeTab()) tab->Load();
+  if (RegisterTab* tab = activeTab()) tab->Load();
   ShowTabState();
 }
 
@@ -161,16 +163,16 @@ bool TfrmSystreg::SendRequest(const std::string& bytes) {
 }
 
 void TfrmSystreg::ClientSocket1Disconnect() {
-  for (TRegisterTab* tab : {static_cast<TRegisterTab*>(tsServersettings),
-                            static_cast<TRegisterTab*>(tsResurser), static_cast<TRegisterTab*>(tsStations),
-                            static_cast<TRegisterTab*>(tsSMS)})
+  for (RegisterTab* tab : {static_cast<RegisterTab*>(tsServersettings),
+                            static_cast<RegisterTab*>(tsResurser), static_cast<RegisterTab*>(tsStations),
+                            static_cast<RegisterTab*>(tsSMS)})
     tab->ConnectionLost();
 }
 
 void TfrmSystreg::btnSaveClick() {
   FClickedSpara = true;
   // What has not been loaded is never saved over what the server holds.
-  if (TRegisterTab* tab = activeTab(); tab && tab->ContentsComplete()) tab->Save();
+  if (RegisterTab* tab = activeTab(); tab && tab->ContentsComplete()) tab->Save();
 }
 
 void TfrmSystreg::btnCancelClick() { PageControl1Change(); }
@@ -213,7 +215,7 @@ void TfrmSystreg::keyPressEvent(QKeyEvent* event) {
 void TfrmSystreg::HandleRetAllCallables(std::string_view payload) {
   const bool forClients = ResourceListTarget == TResourceListTarget::ListBox3;
   ResourceListTarget = TResourceListTarget::None;
-  TCallableItems items = CallableItems(DecodeCallableList(payload));
+  CallableItemList items = CallableItems(DecodeCallableList(payload));
   if (forClients) {
     tsResurser->Fill({});
     tsStations->AppendAllResources(items);

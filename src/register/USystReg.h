@@ -17,7 +17,12 @@
 #include "register/USystRegSMS.h"
 #include "register/USystRegServer.h"
 
+namespace davu {
+
 class ClientSocket;
+
+}  // namespace davu
+
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -33,13 +38,13 @@ class TfrmSystreg : public QDialog {
   ~TfrmSystreg() override;
 
   // The main window's connection; not owned.
-  ClientSocket* ClientSocket1 = nullptr;
+  davu::ClientSocket* ClientSocket1 = nullptr;
 
   QTabWidget* PageControl1 = nullptr;
-  TServerSettingsTab* tsServersettings = nullptr;
-  TResourcesTab* tsResurser = nullptr;
-  TStationsTab* tsStations = nullptr;
-  TSmsSettingsTab* tsSMS = nullptr;
+  davu::ServerSettingsTab* tsServersettings = nullptr;
+  davu::ResourcesTab* tsResurser = nullptr;
+  davu::StationsTab* tsStations = nullptr;
+  davu::SmsSettingsTab* tsSMS = nullptr;
 
   QPushButton* btnSave = nullptr;
   QPushButton* btnCancel = nullptr;
@@ -83,8 +88,8 @@ class TfrmSystreg : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void addTab(TRegisterTab* tab, const QString& caption);
-  TRegisterTab* activeTab() const;
+  void addTab(davu::RegisterTab* tab, const QString& caption);
+  davu::RegisterTab* activeTab() const;
   bool SendRequest(const std::string& bytes);
   void ClientSocket1Disconnect();
   // "Spara", "Ångra" and the status line follow the active tab.

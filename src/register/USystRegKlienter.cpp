@@ -22,7 +22,11 @@
 #include "widgets/Dialogs.h"
 #include "widgets/KeyboardAccess.h"
 
+using namespace davu;
+
 namespace proto = davu::proto;
+
+namespace davu {
 
 namespace {
 // "Befintliga klienter" at design, and the narrow column of move buttons
@@ -51,7 +55,7 @@ class RedSplitter final : public QSplitter {
 };
 
 QPushButton* Button(const QString& name, const QString& text, QStyle::StandardPixmap icon = {}) {
-  auto* b = new TAccessKeyButton(text);
+  auto* b = new AccessKeyButton(text);
   b->setObjectName(name);
   b->setAutoDefault(false);
   if (text.isEmpty()) {
@@ -112,11 +116,11 @@ proto::MachineUpdate UpdateRecord(const TMachine& m) {
 
 }  // namespace
 
-TStationsTab::TStationsTab(QWidget* parent) : TRegisterTab(parent) {
+StationsTab::StationsTab(QWidget* parent) : RegisterTab(parent) {
   setObjectName(QStringLiteral("tsStations"));
-  FMachines = new TMachineListModel(this);
-  allResourcesModel = new TCallableListModel(false, this);
-  chosenResourcesModel = new TCallableListModel(false, this);
+  FMachines = new MachineListModel(this);
+  allResourcesModel = new CallableListModel(false, this);
+  chosenResourcesModel = new CallableListModel(false, this);
   ShowModal = [](QDialog* dialog) { return dialog->exec(); };
 
   gbKlienter = new QGroupBox(QStringLiteral("Befintliga klienter"));
@@ -146,14 +150,14 @@ TStationsTab::TStationsTab(QWidget* parent) : TRegisterTab(parent) {
   layout->addWidget(Splitter1);
 }
 
-void TStationsTab::BuildClientsPane() {
+void StationsTab::BuildClientsPane() {
   btnAddClient = Button(QStringLiteral("BitBtn11"), QStringLiteral("Lägg till"));
   btnEditClient = Button(QStringLiteral("BitBtn12"), QStringLiteral("Ändra"));
   btnDeleteClient = Button(QStringLiteral("BitBtn13"), QStringLiteral("Radera"));
   lbmachines = new QListView;
   lbmachines->setObjectName(QStringLiteral("lbmachines"));
   lbmachines->setModel(FMachines);
-  lbmachines->setItemDelegate(new TMachineItemDelegate(lbmachines));
+  lbmachines->setItemDelegate(new MachineItemDelegate(lbmachines));
   lbmachines->setUniformItemSizes(true);
   lbmachines->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lbmachines->setAccessibleName(gbKlienter->title());
@@ -173,9 +177,9 @@ void TStationsTab::BuildClientsPane() {
   layout->addLayout(buttons);
   layout->addWidget(lbmachines, 1);
 
-  connect(btnAddClient, &QPushButton::clicked, this, &TStationsTab::BitBtn11Click);
-  connect(btnEditClient, &QPushButton::clicked, this, &TStationsTab::BitBtn12Click);
-  connect(btnDeleteClient, &QPushButton::clicked, this, &TStationsTab::BitBtn13Click);
+  connect(btnAddClient, &QPushButton::clicked, this, &StationsTab::BitBtn11Click);
+  connect(btnEditClient, &QPushButton::clicked, this, &StationsTab::BitBtn12Click);
+  connect(btnDeleteClient, &QPushButton::clicked, this, &StationsTab::BitBtn13Click);
   // Whatever makes a client current (a click, the arrow keys, a drag, code)
   // loads its lists; a click on the client that already was current loads
   // it again.
@@ -184,8 +188,8 @@ void TStationsTab::BuildClientsPane() {
             FollowCurrentClient();
             lbmachinesClick();
           });
-  connect(FMachines, &QAbstractItemModel::modelReset, this, &TStationsTab::FollowCurrentClient);
-  connect(FMachines, &QAbstractItemModel::rowsRemoved, this, &TStationsTab::FollowCurrentClient);
+  connect(FMachines, &QAbstractItemModel::modelReset, this, &StationsTab::FollowCurrentClient);
+  connect(FMachines, &QAbstractItemModel::rowsRemoved, this, &StationsTab::FollowCurrentClient);
   FollowCurrentClient();
   lbmachines->viewport()->installEventFilter(this);
   connect(lbmachines, &QListView::clicked, this, [this](const QModelIndex&) {
@@ -193,7 +197,7 @@ void TStationsTab::BuildClientsPane() {
   });
 }
 
-void TStationsTab::BuildResourcesPane() {
+void StationsTab::BuildResourcesPane() {
   lbAllResources = ResourceList(QStringLiteral("ListBox3"), allResourcesModel);
   lbChosenResources = ResourceList(QStringLiteral("ListBox4"), chosenResourcesModel);
   btnMoveToChosen = Button(QStringLiteral("BitBtn9"), {}, QStyle::SP_ArrowRight);
@@ -215,28 +219,28 @@ void TStationsTab::BuildResourcesPane() {
   layout->addWidget(Column(QStringLiteral("Valda resurser"), lbChosenResources), 1);
   layout->addLayout(ButtonColumn({btnMoveUp, btnMoveDown}));
 
-  connect(btnMoveToChosen, &QPushButton::clicked, this, &TStationsTab::BitBtn9Click);
-  connect(btnMoveBack, &QPushButton::clicked, this, &TStationsTab::BitBtn10Click);
-  connect(btnMoveUp, &QPushButton::clicked, this, &TStationsTab::BitBtn7Click);
-  connect(btnMoveDown, &QPushButton::clicked, this, &TStationsTab::BitBtn8Click);
+  connect(btnMoveToChosen, &QPushButton::clicked, this, &StationsTab::BitBtn9Click);
+  connect(btnMoveBack, &QPushButton::clicked, this, &StationsTab::BitBtn10Click);
+  connect(btnMoveUp, &QPushButton::clicked, this, &StationsTab::BitBtn7Click);
+  connect(btnMoveDown, &QPushButton::clicked, this, &StationsTab::BitBtn8Click);
   connect(lbAllResources, &QListView::doubleClicked, this, [this](const QModelIndex&) { BitBtn9Click(); });
   connect(lbChosenResources, &QListView::doubleClicked, this, [this](const QModelIndex&) { BitBtn10Click(); });
 }
 
 // "Ändra" and "Radera" act on the current client: without one they are off.
-void TStationsTab::FollowCurrentClient() {
+void StationsTab::FollowCurrentClient() {
   const bool chosen = currentMachine() != nullptr;
   btnEditClient->setEnabled(chosen);
   btnDeleteClient->setEnabled(chosen);
 }
 
-MachinePtr TStationsTab::currentMachine() const {
+MachinePtr StationsTab::currentMachine() const {
   const QModelIndex current = lbmachines->currentIndex();
   if (!current.isValid() || current.row() >= FMachines->rowCount()) return nullptr;
   return FMachines->item(current.row()).record;
 }
 
-void TStationsTab::Load() {
+void StationsTab::Load() {
   FHeldChosenNumbers.reset();
   FAwaiting = {};
   // The lists are asked for anew: no client is current until they are here,
@@ -249,30 +253,30 @@ void TStationsTab::Load() {
   Fetch(proto::GetAllMachines(ToWire(GetClientName())));
 }
 
-void TStationsTab::Arrived(bool Awaiting::*which) {
+void StationsTab::Arrived(bool Awaiting::*which) {
   if (!(FAwaiting.*which)) return;
   FAwaiting.*which = false;
   if (!FAwaiting.machines && !FAwaiting.allResources && !FAwaiting.chosen) ContentsArrived();
 }
 
-void TStationsTab::Save() {
+void StationsTab::Save() {
   const MachinePtr m = currentMachine();
   if (!m) return;
   std::vector<int> chosen;
   chosen.reserve(chosenResourcesModel->items().size());
-  for (const TCallableItem& i : chosenResourcesModel->items())
+  for (const CallableItem& i : chosenResourcesModel->items())
     chosen.push_back(i.record ? i.record->CallableLopnr : 0);
   if (Store(proto::PostCallablesList(ToWire(GetClientName()), OwnClientType, m->Lopnr, chosen)))
     SetEdited(false);
 }
 
 // No client is current after a new list.
-void TStationsTab::HandleRetAllMachines(std::string_view payload) {
+void StationsTab::HandleRetAllMachines(std::string_view payload) {
   FMachines->setMachines(DecodeMachineList(payload));
   Arrived(&Awaiting::machines);
 }
 
-void TStationsTab::HandleRetCallList(std::string_view payload, const TCallableItems& resources) {
+void StationsTab::HandleRetCallList(std::string_view payload, const CallableItemList& resources) {
   allResourcesModel->assign(resources);
   chosenResourcesModel->clear();
   MoveByNumbers(*allResourcesModel, *chosenResourcesModel, DecodeCallListNumbers(payload));
@@ -281,7 +285,7 @@ void TStationsTab::HandleRetCallList(std::string_view payload, const TCallableIt
   Arrived(&Awaiting::chosen);
 }
 
-void TStationsTab::HandleRetStationCallables(std::string_view payload, bool allResourcesPending) {
+void StationsTab::HandleRetStationCallables(std::string_view payload, bool allResourcesPending) {
   chosenResourcesModel->clear();
   FHeldChosenNumbers.reset();
   std::vector<std::int32_t> numbers = DecodeStationCallableNumbers(payload);
@@ -293,7 +297,7 @@ void TStationsTab::HandleRetStationCallables(std::string_view payload, bool allR
   Arrived(&Awaiting::chosen);
 }
 
-void TStationsTab::AppendAllResources(const TCallableItems& items) {
+void StationsTab::AppendAllResources(const CallableItemList& items) {
   allResourcesModel->append(items);
   if (FHeldChosenNumbers) {
     MoveByNumbers(*allResourcesModel, *chosenResourcesModel, *FHeldChosenNumbers);
@@ -303,11 +307,11 @@ void TStationsTab::AppendAllResources(const TCallableItems& items) {
   Arrived(&Awaiting::allResources);
 }
 
-void TStationsTab::CopyAllResources(const TCallableItems& resources) {
+void StationsTab::CopyAllResources(const CallableItemList& resources) {
   allResourcesModel->assign(resources);
 }
 
-void TStationsTab::lbmachinesClick() {
+void StationsTab::lbmachinesClick() {
   const MachinePtr m = currentMachine();
   if (!m) return;
   const std::string name = ToWire(m->Name);
@@ -327,7 +331,7 @@ void TStationsTab::lbmachinesClick() {
   if (Channel) Channel(proto::GetStationCallables(name));
 }
 
-void TStationsTab::BitBtn11Click() {
+void StationsTab::BitBtn11Click() {
   auto record = std::make_shared<TMachine>();
   record->Lopnr = -1;
   FMachines->append({QStringLiteral("-= Ny =-"), record});
@@ -337,11 +341,11 @@ void TStationsTab::BitBtn11Click() {
   if (last >= 0 && FMachines->item(last).record == record) FMachines->removeLast();
 }
 
-void TStationsTab::BitBtn12Click() {
+void StationsTab::BitBtn12Click() {
   if (const MachinePtr m = currentMachine()) EditMachine(m);
 }
 
-void TStationsTab::BitBtn13Click() {
+void StationsTab::BitBtn13Click() {
   const MachinePtr m = currentMachine();
   if (!m) return;
   if (AskYesNo(QStringLiteral("Radera klienten ") + m->FriendlyName + QStringLiteral("?")) != mrYes)
@@ -352,7 +356,7 @@ void TStationsTab::BitBtn13Click() {
 
 // The dialog edits a copy: the list keeps what the server holds, and what
 // could not be sent comes back in the dialog until it is sent or dropped.
-bool TStationsTab::EditMachine(const MachinePtr& record) {
+bool StationsTab::EditMachine(const MachinePtr& record) {
   const auto edited = std::make_shared<TMachine>(*record);
   do {
     TfrmAddEditKlient dialog(window());
@@ -364,12 +368,12 @@ bool TStationsTab::EditMachine(const MachinePtr& record) {
   return true;
 }
 
-void TStationsTab::BitBtn9Click() {
+void StationsTab::BitBtn9Click() {
   bool any = false;
   const std::vector<bool> selected = SelectedRows(lbAllResources, allResourcesModel->rowCount(), any);
   if (!any) {
     // Nothing selected: the current item is copied and stays.
-    if (const TCallableItem* current = allResourcesModel->item(lbAllResources->currentIndex().row())) {
+    if (const CallableItem* current = allResourcesModel->item(lbAllResources->currentIndex().row())) {
       chosenResourcesModel->append({*current});
       SetEdited(true);
     }
@@ -380,14 +384,14 @@ void TStationsTab::BitBtn9Click() {
   SetEdited(true);
 }
 
-void TStationsTab::BitBtn10Click() {
+void StationsTab::BitBtn10Click() {
   bool any = false;
   const std::vector<bool> selected = SelectedRows(lbChosenResources, chosenResourcesModel->rowCount(), any);
   if (!any) return;
   // Resource 1 is not put back a second time.
   bool holdsOne = HoldsNumber(*allResourcesModel, 1);
-  TCallableItems back;
-  for (const TCallableItem& item : MarkedLines(*chosenResourcesModel, selected)) {
+  CallableItemList back;
+  for (const CallableItem& item : MarkedLines(*chosenResourcesModel, selected)) {
     const bool isOne = item.record && item.record->CallableLopnr == 1;
     if (isOne && holdsOne) continue;
     holdsOne = holdsOne || isOne;
@@ -398,12 +402,12 @@ void TStationsTab::BitBtn10Click() {
   SetEdited(true);
 }
 
-void TStationsTab::BitBtn7Click() { MoveChosenCurrent(-1); }
-void TStationsTab::BitBtn8Click() { MoveChosenCurrent(1); }
+void StationsTab::BitBtn7Click() { MoveChosenCurrent(-1); }
+void StationsTab::BitBtn8Click() { MoveChosenCurrent(1); }
 
 // The current item of "Valda resurser" changes place with its neighbour and
 // stays current.
-void TStationsTab::MoveChosenCurrent(int step) {
+void StationsTab::MoveChosenCurrent(int step) {
   const int row = lbChosenResources->currentIndex().row();
   const int target = row + step;
   if (row < 0 || target < 0 || target >= chosenResourcesModel->rowCount()) return;
@@ -413,7 +417,7 @@ void TStationsTab::MoveChosenCurrent(int step) {
   SetEdited(true);
 }
 
-void TStationsTab::Splitter1Moved() {
+void StationsTab::Splitter1Moved() {
   if (QLayout* l = window()->layout()) l->activate();
   if (QLayout* l = layout()) l->activate();
   const QList<int> sizes = Splitter1->sizes();
@@ -424,16 +428,18 @@ void TStationsTab::Splitter1Moved() {
 }
 
 // "Alla resurser" takes half the group less the column of move buttons.
-void TStationsTab::UpdateColumnWidth() {
+void StationsTab::UpdateColumnWidth() {
   FAllResourcesColumnWidth = gbResurserAttVisa->contentsRect().width() / 2 - kMoveButtonColumnWidth;
   FAllResourcesColumn->setFixedWidth(qMax(0, FAllResourcesColumnWidth));
 }
 
-bool TStationsTab::eventFilter(QObject* watched, QEvent* event) {
+bool StationsTab::eventFilter(QObject* watched, QEvent* event) {
   if (watched == lbmachines->viewport() && event->type() == QEvent::MouseButtonPress)
     FCurrentAtPress = currentMachine();
   // A window that was hidden while its width changed gets its real geometry
   // only when shown; follow every size the group gets.
   if (watched == gbResurserAttVisa && event->type() == QEvent::Resize) UpdateColumnWidth();
-  return TRegisterTab::eventFilter(watched, event);
+  return RegisterTab::eventFilter(watched, event);
 }
+
+}  // namespace davu

@@ -23,11 +23,13 @@ class QListView;
 class QPushButton;
 class QSplitter;
 
-class TStationsTab : public TRegisterTab {
+namespace davu {
+
+class StationsTab : public RegisterTab {
   Q_OBJECT
 
  public:
-  explicit TStationsTab(QWidget* parent = nullptr);
+  explicit StationsTab(QWidget* parent = nullptr);
 
   QSplitter* Splitter1 = nullptr;
   QGroupBox* gbKlienter = nullptr;
@@ -39,8 +41,8 @@ class TStationsTab : public TRegisterTab {
   QListView* lbmachines = nullptr;
   QListView* lbAllResources = nullptr;  // "Alla resurser"
   QListView* lbChosenResources = nullptr;  // "Valda resurser", in the order sent
-  TCallableListModel* allResourcesModel = nullptr;
-  TCallableListModel* chosenResourcesModel = nullptr;
+  CallableListModel* allResourcesModel = nullptr;
+  CallableListModel* chosenResourcesModel = nullptr;
   QPushButton* btnMoveToChosen = nullptr;   // to the chosen list
   QPushButton* btnMoveBack = nullptr;  // back
   QPushButton* btnMoveUp = nullptr;   // up
@@ -52,14 +54,14 @@ class TStationsTab : public TRegisterTab {
   QPushButton*& BitBtn13 = btnDeleteClient;
   QListView*& ListBox3 = lbAllResources;
   QListView*& ListBox4 = lbChosenResources;
-  TCallableListModel*& ListBox3Items = allResourcesModel;
-  TCallableListModel*& ListBox4Items = chosenResourcesModel;
+  CallableListModel*& ListBox3Items = allResourcesModel;
+  CallableListModel*& ListBox4Items = chosenResourcesModel;
   QPushButton*& BitBtn9 = btnMoveToChosen;
   QPushButton*& BitBtn10 = btnMoveBack;
   QPushButton*& BitBtn7 = btnMoveUp;
   QPushButton*& BitBtn8 = btnMoveDown;
 
-  TMachineListModel* machines() const { return FMachines; }
+  MachineListModel* machines() const { return FMachines; }
   // The current client's record; null when no client is current.
   MachinePtr currentMachine() const;
 
@@ -75,17 +77,17 @@ class TStationsTab : public TRegisterTab {
   // Replies for this tab, as cut from the received text.
   void HandleRetAllMachines(std::string_view payload);
   // `resources` are the items of the "Resurser" tab's list.
-  void HandleRetCallList(std::string_view payload, const TCallableItems& resources);
+  void HandleRetCallList(std::string_view payload, const CallableItemList& resources);
   // With `allResourcesPending` (the list asked for with it has not come yet:
   // both can arrive in one read, the numbers first) the numbers are kept and
   // moved when that list arrives.
   void HandleRetStationCallables(std::string_view payload, bool allResourcesPending = false);
   // A resource list asked for this tab: appended to "Alla resurser"; kept
   // numbers of the client's resources move then.
-  void AppendAllResources(const TCallableItems& items);
+  void AppendAllResources(const CallableItemList& items);
   // The "Resurser" tab's list, copied into "Alla resurser" in place of what
   // it held.
-  void CopyAllResources(const TCallableItems& resources);
+  void CopyAllResources(const CallableItemList& resources);
 
   void lbmachinesClick();
   void BitBtn11Click();
@@ -128,8 +130,10 @@ class TStationsTab : public TRegisterTab {
   Awaiting FAwaiting;
   // The client that was current when the mouse went down in the list.
   MachinePtr FCurrentAtPress;
-  TMachineListModel* FMachines = nullptr;
+  MachineListModel* FMachines = nullptr;
   QWidget* FAllResourcesColumn = nullptr;
   int FAllResourcesColumnWidth = 0;
   std::optional<std::vector<std::int32_t>> FHeldChosenNumbers;
 };
+
+}  // namespace davu

@@ -14,18 +14,20 @@
 #include "widgets/GridAccessible.h"
 #include "widgets/KeyboardAccess.h"
 
-TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
+namespace davu {
+
+ResourcesTab::ResourcesTab(QWidget* parent) : RegisterTab(parent) {
   setObjectName(QStringLiteral("tsResurser"));
   ShowModal = [](QDialog* d) { return d->exec(); };
 
   gbResurser = new QGroupBox(QStringLiteral("Befintliga resurser"));
   gbResurser->setObjectName(QStringLiteral("gbResurser"));
-  lbResurserItems = new TCallableListModel(true, this);
+  lbResurserItems = new CallableListModel(true, this);
   lbResurser = new QListView;
   davu::a11y::TellTicksAsCheckBoxes(lbResurser);
   lbResurser->setObjectName(QStringLiteral("lbResurser"));
   lbResurser->setModel(lbResurserItems);
-  lbResurser->setItemDelegate(new TResourceItemDelegate(lbResurser));
+  lbResurser->setItemDelegate(new ResourceItemDelegate(lbResurser));
   // One line per item, all of one height: thousands of lines scroll freely.
   lbResurser->setUniformItemSizes(true);
   lbResurser->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -33,7 +35,7 @@ TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
   lbResurser->setAccessibleName(QStringLiteral("Befintliga resurser"));
 
   auto button = [](const QString& text, const char* name, QChar key) {
-    auto* b = new TAccessKeyButton(text);
+    auto* b = new AccessKeyButton(text);
     b->setObjectName(QLatin1String(name));
     b->setAutoDefault(false);
     davu::keys::SetAccessKey(b, key);
@@ -55,10 +57,10 @@ TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
   page->setContentsMargins(4, 4, 4, 4);
   page->addWidget(gbResurser);
 
-  connect(btnAddResurs, &QPushButton::clicked, this, &TResourcesTab::btnAddResursClick);
-  connect(btnEditResurs, &QPushButton::clicked, this, &TResourcesTab::btnEditResursClick);
-  connect(btnDeleteResurs, &QPushButton::clicked, this, &TResourcesTab::btnDeleteResursClick);
-  connect(lbResurserItems, &TCallableListModel::ClickCheck, this, &TResourcesTab::lbResurserClickCheck);
+  connect(btnAddResurs, &QPushButton::clicked, this, &ResourcesTab::btnAddResursClick);
+  connect(btnEditResurs, &QPushButton::clicked, this, &ResourcesTab::btnEditResursClick);
+  connect(btnDeleteResurs, &QPushButton::clicked, this, &ResourcesTab::btnDeleteResursClick);
+  connect(lbResurserItems, &CallableListModel::ClickCheck, this, &ResourcesTab::lbResurserClickCheck);
   connect(lbResurser, &QListView::doubleClicked, this, [this] { lbResurserDblClick(); });
   // "Ändra" and "Radera" act on the current line: without one they are off.
   const auto followCurrent = [this] {
@@ -72,20 +74,20 @@ TResourcesTab::TResourcesTab(QWidget* parent) : TRegisterTab(parent) {
   followCurrent();
 }
 
-void TResourcesTab::Load() {
+void ResourcesTab::Load() {
   // Enabled again by a change of a resource's active mark.
   SetEdited(false);
   Fetch(davu::proto::GetAllCallables(ToWire(GetClientName())));
 }
 
-void TResourcesTab::Fill(TCallableItems items) {
+void ResourcesTab::Fill(CallableItemList items) {
   lbResurserItems->assign(std::move(items));
   ContentsArrived();
 }
 
-void TResourcesTab::Save() {
+void ResourcesTab::Save() {
   std::vector<davu::proto::CallableUpdate> changed;
-  for (const TCallableItem& it : lbResurserItems->items())
+  for (const CallableItem& it : lbResurserItems->items())
     if (it.record->Updated) changed.push_back(ToCallableUpdate(*it.record));
   // Empty when no mark changed: nothing is sent, the list is loaded anyway.
   // The marks stay changed until the reloaded list replaces them, so that a
@@ -98,13 +100,13 @@ void TResourcesTab::Save() {
   emit ReloadRequested();
 }
 
-CallablePtr TResourcesTab::CurrentRecord() const {
-  const TCallableItem* it = lbResurserItems->item(lbResurser->currentIndex().row());
+CallablePtr ResourcesTab::CurrentRecord() const {
+  const CallableItem* it = lbResurserItems->item(lbResurser->currentIndex().row());
   return it ? it->record : nullptr;
 }
 
-void TResourcesTab::lbResurserClickCheck(int row) {
-  const TCallableItem* it = lbResurserItems->item(row);
+void ResourcesTab::lbResurserClickCheck(int row) {
+  const CallableItem* it = lbResurserItems->item(row);
   if (!it) return;
   it->record->Aktiv = !it->record->Aktiv;
   it->record->Updated = true;
@@ -112,11 +114,11 @@ void TResourcesTab::lbResurserClickCheck(int row) {
   SetEdited(true);
 }
 
-void TResourcesTab::lbResurserDblClick() { btnEditResursClick(); }
+void ResourcesTab::lbResurserDblClick() { btnEditResursClick(); }
 
 // The dialog edits a copy: the list keeps what the server holds, and what
 // could not be sent comes back in the dialog until it is sent or dropped.
-bool TResourcesTab::EditAndSend(const CallablePtr& record) {
+bool ResourcesTab::EditAndSend(const CallablePtr& record) {
   const auto edited = std::make_shared<TCallable>(*record);
   do {
     TfrmAddEditResurs dialog(window());
@@ -128,7 +130,7 @@ bool TResourcesTab::EditAndSend(const CallablePtr& record) {
   return true;
 }
 
-void TResourcesTab::btnAddResursClick() {
+void ResourcesTab::btnAddResursClick() {
   auto record = std::make_shared<TCallable>();
   record->CallableLopnr = -1;
   lbResurserItems->append({{QStringLiteral("-= Ny =-"), record}});
@@ -136,11 +138,11 @@ void TResourcesTab::btnAddResursClick() {
   if (!EditAndSend(record)) lbResurserItems->removeRecord(record);
 }
 
-void TResourcesTab::btnEditResursClick() {
+void ResourcesTab::btnEditResursClick() {
   if (CallablePtr record = CurrentRecord()) EditAndSend(record);
 }
 
-void TResourcesTab::btnDeleteResursClick() {
+void ResourcesTab::btnDeleteResursClick() {
   const CallablePtr record = CurrentRecord();
   if (!record) return;
   if (AskYesNo(QStringLiteral("Radera resursen ") + record->CallableFriendlyname + u'?') != mrYes)
@@ -151,3 +153,5 @@ void TResourcesTab::btnDeleteResursClick() {
     return;
   emit ReloadRequested();
 }
+
+}  // namespace davu

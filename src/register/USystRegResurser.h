@@ -13,15 +13,17 @@ class QGroupBox;
 class QListView;
 class QPushButton;
 
-class TResourcesTab : public TRegisterTab {
+namespace davu {
+
+class ResourcesTab : public RegisterTab {
   Q_OBJECT
 
  public:
-  explicit TResourcesTab(QWidget* parent = nullptr);
+  explicit ResourcesTab(QWidget* parent = nullptr);
 
   QGroupBox* gbResurser = nullptr;  // "Befintliga resurser"
   QListView* lbResurser = nullptr;
-  TCallableListModel* lbResurserItems = nullptr;
+  CallableListModel* lbResurserItems = nullptr;
   QPushButton* btnAddResurs = nullptr;
   QPushButton* btnEditResurs = nullptr;
   QPushButton* btnDeleteResurs = nullptr;
@@ -35,7 +37,7 @@ class TResourcesTab : public TRegisterTab {
   // Sends every resource whose mark changed, then loads the list again.
   void Save() override;
   // The lines of a RETALLCALLABLES reply that is meant for this list.
-  void Fill(TCallableItems items);
+  void Fill(CallableItemList items);
 
   void btnAddResursClick();
   void btnEditResursClick();
@@ -49,3 +51,5 @@ class TResourcesTab : public TRegisterTab {
   // record then sent as it now stands.
   bool EditAndSend(const CallablePtr& record);
 };
+
+}  // namespace davu

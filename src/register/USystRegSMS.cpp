@@ -14,6 +14,8 @@
 #include "protocol/RegisterLists.h"
 #include "widgets/Dialogs.h"
 
+namespace davu {
+
 namespace {
 
 constexpr int kMaxTyped = 10;
@@ -53,7 +55,7 @@ QLineEdit* Field(const char* name, bool digitsOnly) {
 
 }  // namespace
 
-TSmsSettingsTab::TSmsSettingsTab(QWidget* parent) : TRegisterTab(parent) {
+SmsSettingsTab::SmsSettingsTab(QWidget* parent) : RegisterTab(parent) {
   setObjectName(QStringLiteral("tsSMS"));
   edSMSusername = Field("edSMSusername", false);
   edSMSpassword = Field("edSMSpassword", false);
@@ -87,9 +89,9 @@ TSmsSettingsTab::TSmsSettingsTab(QWidget* parent) : TRegisterTab(parent) {
 }
 
 // Until the account is here, "Spara" would blank the stored one.
-void TSmsSettingsTab::Load() { Fetch(davu::proto::GetSmsSettings(ToWire(GetClientName()))); }
+void SmsSettingsTab::Load() { Fetch(davu::proto::GetSmsSettings(ToWire(GetClientName()))); }
 
-void TSmsSettingsTab::HandleRetSmsSettings(std::string_view payload) {
+void SmsSettingsTab::HandleRetSmsSettings(std::string_view payload) {
   const davu::proto::SmsAccountRecord account = davu::proto::DecodeSmsSettings(payload);
   const std::string* const values[] = {&account.userName, &account.password, &account.customerNo};
   QLineEdit* const fields[] = {edSMSusername, edSMSpassword, edSMSkundnr};
@@ -100,7 +102,7 @@ void TSmsSettingsTab::HandleRetSmsSettings(std::string_view payload) {
   ContentsArrived();
 }
 
-void TSmsSettingsTab::Save() {
+void SmsSettingsTab::Save() {
   const struct {
     QLineEdit* field;
     const char* label;
@@ -120,3 +122,5 @@ void TSmsSettingsTab::Save() {
                                             ToWire(edSMSpassword->text()),
                                             ToWire(edSMSkundnr->text())));
 }
+
+}  // namespace davu

@@ -8,11 +8,13 @@
 
 class QLineEdit;
 
-class TSmsSettingsTab : public TRegisterTab {
+namespace davu {
+
+class SmsSettingsTab : public RegisterTab {
   Q_OBJECT
 
  public:
-  explicit TSmsSettingsTab(QWidget* parent = nullptr);
+  explicit SmsSettingsTab(QWidget* parent = nullptr);
 
   QLineEdit* edSMSusername = nullptr;
   QLineEdit* edSMSpassword = nullptr;
@@ -29,3 +31,5 @@ class TSmsSettingsTab : public TRegisterTab {
   // The texts the last reply put into the fields, sent back as they are.
   QString FReceived[3];
 };
+
+}  // namespace davu

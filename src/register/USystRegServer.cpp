@@ -16,6 +16,8 @@
 #include "widgets/Dialogs.h"
 #include "widgets/KeyboardAccess.h"
 
+namespace davu {
+
 namespace {
 
 const QString kServerSection = QStringLiteral("ServerSettings");
@@ -72,7 +74,7 @@ QLabel* Caption(const char* name, const QString& text, QWidget* buddy) {
 
 }  // namespace
 
-TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
+ServerSettingsTab::ServerSettingsTab(QWidget* parent) : RegisterTab(parent) {
   setObjectName(QStringLiteral("tsServersettings"));
   davu::a11y::NameChoiceListsByCaption();
 
@@ -82,16 +84,16 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   // the list itself, so the list carries its name.
   cbNamedServers->setAccessibleName(QStringLiteral("Server:"));
   cbNamedServers->setMinimumWidth(200);
-  connect(cbNamedServers, &QComboBox::activated, this, &TServerSettingsTab::cbNamedServersChange);
-  btnAddServer = new TAccessKeyButton(QStringLiteral("Lägg till"));
+  connect(cbNamedServers, &QComboBox::activated, this, &ServerSettingsTab::cbNamedServersChange);
+  btnAddServer = new AccessKeyButton(QStringLiteral("Lägg till"));
   btnAddServer->setObjectName(QStringLiteral("btnAddServer"));
   davu::keys::SetAccessKey(btnAddServer, u'l');
-  btnRemoveServer = new TAccessKeyButton(QStringLiteral("Ta bort"));
+  btnRemoveServer = new AccessKeyButton(QStringLiteral("Ta bort"));
   btnRemoveServer->setObjectName(QStringLiteral("btnRemoveServer"));
   davu::keys::SetAccessKey(btnRemoveServer, u'b');
   for (QPushButton* b : {btnAddServer, btnRemoveServer}) b->setAutoDefault(false);
-  connect(btnAddServer, &QPushButton::clicked, this, &TServerSettingsTab::btnAddServerClick);
-  connect(btnRemoveServer, &QPushButton::clicked, this, &TServerSettingsTab::btnRemoveServerClick);
+  connect(btnAddServer, &QPushButton::clicked, this, &ServerSettingsTab::btnAddServerClick);
+  connect(btnRemoveServer, &QPushButton::clicked, this, &ServerSettingsTab::btnRemoveServerClick);
   auto* serverRow = new QWidget;
   serverRow->setObjectName(QStringLiteral("pnlNamedServers"));
   auto* serverRowLayout = new QHBoxLayout(serverRow);
@@ -167,12 +169,12 @@ TServerSettingsTab::TServerSettingsTab(QWidget* parent) : TRegisterTab(parent) {
   FillThemeList();
 }
 
-QString TServerSettingsTab::UpdatePortText() const {
+QString ServerSettingsTab::UpdatePortText() const {
   const qint64 port = DecimalValue(edUpdateServerport->text(), 0);
   return port == 0 ? QString() : QString::number(port);
 }
 
-void TServerSettingsTab::FillThemeList() {
+void ServerSettingsTab::FillThemeList() {
   cbTheme->clear();
   cbTheme->addItems(ThemeNames());
   const int active = cbTheme->findText(ActiveThemeName());
@@ -180,9 +182,9 @@ void TServerSettingsTab::FillThemeList() {
   FThemeChanged = false;
 }
 
-void TServerSettingsTab::ComboBox1Change() { FThemeChanged = true; }
+void ServerSettingsTab::ComboBox1Change() { FThemeChanged = true; }
 
-void TServerSettingsTab::Load() {
+void ServerSettingsTab::Load() {
   FServers = davu::NamedServerList::Load();
   // A first start: the one server typed here becomes the first of the list.
   if (FServers.servers.isEmpty()) {
@@ -202,7 +204,7 @@ void TServerSettingsTab::Load() {
   ShowVersions();
 }
 
-void TServerSettingsTab::FillServerList() {
+void ServerSettingsTab::FillServerList() {
   cbNamedServers->clear();
   for (const davu::NamedServer& s : FServers.servers) cbNamedServers->addItem(s.name);
   cbNamedServers->setCurrentIndex(FShown);
@@ -210,7 +212,7 @@ void TServerSettingsTab::FillServerList() {
 }
 
 // The fields of the shown server go back into the list as typed.
-void TServerSettingsTab::KeepShownFields() {
+void ServerSettingsTab::KeepShownFields() {
   if (FShown < 0 || FShown >= FServers.servers.size()) return;
   davu::NamedServer& s = FServers.servers[FShown];
   s.name = edServerNamn->text().trimmed();
@@ -220,7 +222,7 @@ void TServerSettingsTab::KeepShownFields() {
   s.updatePort = UpdatePortText();
 }
 
-void TServerSettingsTab::ShowServer(int index) {
+void ServerSettingsTab::ShowServer(int index) {
   FShown = index;
   FillServerList();
   const davu::NamedServer& s = FServers.servers[index];
@@ -235,18 +237,18 @@ void TServerSettingsTab::ShowServer(int index) {
   ShowVersions();
 }
 
-void TServerSettingsTab::cbNamedServersChange(int index) {
+void ServerSettingsTab::cbNamedServersChange(int index) {
   if (index < 0 || index >= FServers.servers.size() || index == FShown) return;
   KeepShownFields();
   ShowServer(index);
 }
 
-const davu::NamedServerList& TServerSettingsTab::NamedServers() {
+const davu::NamedServerList& ServerSettingsTab::NamedServers() {
   KeepShownFields();
   return FServers;
 }
 
-void TServerSettingsTab::btnAddServerClick() {
+void ServerSettingsTab::btnAddServerClick() {
   KeepShownFields();
   davu::NamedServer s;
   s.name = FServers.unusedName(QStringLiteral("Ny server"));
@@ -256,7 +258,7 @@ void TServerSettingsTab::btnAddServerClick() {
   edServerNamn->selectAll();
 }
 
-void TServerSettingsTab::btnRemoveServerClick() {
+void ServerSettingsTab::btnRemoveServerClick() {
   if (FShown < 0 || FServers.servers.size() < 2) return;
   KeepShownFields();
   const bool current = ShowsCurrent();
@@ -279,7 +281,7 @@ void TServerSettingsTab::btnRemoveServerClick() {
 // The update server's settings live on the server; without a connection
 // the fields show the server's own values, which are not the stored ones
 // and are not written back unless the administrator types over them.
-void TServerSettingsTab::LoadUpdateServerFields(bool keepTyped) {
+void ServerSettingsTab::LoadUpdateServerFields(bool keepTyped) {
   // Only the current server's update server is asked of the server.
   if (!ShowsCurrent()) return;
   const qint64 port = DecimalValue(edServerport->text(), 0);
@@ -297,7 +299,7 @@ void TServerSettingsTab::LoadUpdateServerFields(bool keepTyped) {
   }
 }
 
-void TServerSettingsTab::ConnectionReady() {
+void ServerSettingsTab::ConnectionReady() {
   ShowVersions();
   // Reading waits for the server: not inside the reply handler that called us.
   QTimer::singleShot(0, this, [this] {
@@ -305,7 +307,7 @@ void TServerSettingsTab::ConnectionReady() {
   });
 }
 
-void TServerSettingsTab::ShowVersions() {
+void ServerSettingsTab::ShowVersions() {
   // The versions are those of the server connected to, the current one.
   edServerver->setText(ShowsCurrent() ? ServerVersion : QString());
   edUpdateServerver->setText(ShowsCurrent() ? UpdateServerVersion : QString());
@@ -314,7 +316,7 @@ void TServerSettingsTab::ShowVersions() {
 
 // What keeps server `index` of the list from being saved: the field to
 // refuse and why; no field when it can be saved.
-TServerSettingsTab::Problem TServerSettingsTab::ProblemOf(int index) const {
+ServerSettingsTab::Problem ServerSettingsTab::ProblemOf(int index) const {
   const davu::NamedServer& s = FServers.servers[index];
   if (s.host.isEmpty()) return {edServername, QStringLiteral("Servernamn får ej vara tomt!")};
   // The settings store's mark for "stored nowhere", shown on a first start.
@@ -333,7 +335,7 @@ TServerSettingsTab::Problem TServerSettingsTab::ProblemOf(int index) const {
   return {};
 }
 
-bool TServerSettingsTab::ValidateList() {
+bool ServerSettingsTab::ValidateList() {
   KeepShownFields();
   for (int i = 0; i < FServers.servers.size(); ++i) {
     davu::NamedServer& s = FServers.servers[i];
@@ -347,7 +349,7 @@ bool TServerSettingsTab::ValidateList() {
   return true;
 }
 
-void TServerSettingsTab::Save() {
+void ServerSettingsTab::Save() {
   // Nothing is written until every server holds something to connect to.
   if (!ValidateList()) return;
   if (FThemeChanged) {
@@ -390,6 +392,8 @@ void TServerSettingsTab::Save() {
   emit ServerChanged();
 }
 
-bool TServerSettingsTab::UpdateField::editedIn(const QLineEdit* field) const {
+bool ServerSettingsTab::UpdateField::editedIn(const QLineEdit* field) const {
   return field->text() != shown;
 }
+
+}  // namespace davu

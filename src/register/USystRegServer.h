@@ -11,11 +11,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class TServerSettingsTab : public TRegisterTab {
+namespace davu {
+
+class ServerSettingsTab : public RegisterTab {
   Q_OBJECT
 
  public:
-  explicit TServerSettingsTab(QWidget* parent = nullptr);
+  explicit ServerSettingsTab(QWidget* parent = nullptr);
 
   // The named servers: the one shown is the one edited; "Spara" stores the
   // list and makes the shown one current.
@@ -101,3 +103,5 @@ class TServerSettingsTab : public TRegisterTab {
   davu::NamedServerList FServers;
   int FShown = -1;
 };
+
+}  // namespace davu

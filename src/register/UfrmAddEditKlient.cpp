@@ -15,6 +15,8 @@
 #include "widgets/Dialogs.h"
 #include "widgets/KeyboardAccess.h"
 
+using namespace davu;
+
 TfrmAddEditKlient::TfrmAddEditKlient(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmAddEditKlient"));
   setWindowTitle(QStringLiteral("Lägg till/redigera klient"));

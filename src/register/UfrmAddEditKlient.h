@@ -20,7 +20,7 @@ class TfrmAddEditKlient : public QDialog {
   explicit TfrmAddEditKlient(QWidget* parent = nullptr);
 
   // The client being edited; set before showing.
-  MachinePtr mc;
+  davu::MachinePtr mc;
 
   QLineEdit* edName = nullptr;  // "Datornamn/namn:"
   QLineEdit* edPlace = nullptr;  // "Plats:"

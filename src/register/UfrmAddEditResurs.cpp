@@ -18,6 +18,8 @@
 #include "widgets/Dialogs.h"
 #include "widgets/KeyboardAccess.h"
 
+using namespace davu;
+
 namespace {
 
 QLineEdit* Edit(const char* name) {

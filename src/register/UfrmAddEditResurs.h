@@ -19,7 +19,7 @@ class TfrmAddEditResurs : public QDialog {
  public:
   explicit TfrmAddEditResurs(QWidget* parent = nullptr);
 
-  CallablePtr cl;
+  davu::CallablePtr cl;
 
   QGroupBox* gbProperties = nullptr;  // "Resurserns egenskaper"
   QCheckBox* cbActive = nullptr;

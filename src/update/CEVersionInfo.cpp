@@ -7,7 +7,11 @@
 #include "update/ExecutableImage.h"
 #include "update/VersionBlock.h"
 
+using namespace davu;
+
 using namespace davu::version;
+
+namespace davu {
 
 QString RunningProgramPath() {
   if (QCoreApplication::instance()) return QCoreApplication::applicationFilePath();
@@ -18,6 +22,8 @@ QString ProductVersionOfRunningProgram() {
   TCEVersionInfo info;
   return info.ProductVersion();
 }
+
+}  // namespace davu
 
 TCEVersionInfo::TCEVersionInfo(QObject* owner) : QObject(owner) {
   setObjectName(QStringLiteral("CEVersionInfo"));

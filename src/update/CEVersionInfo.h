@@ -61,9 +61,13 @@ class TCEVersionInfo : public QObject {
   QString major_, minor_, release_, build_, specialBuild_;
 };
 
+namespace davu {
+
 inline const QString kInfoNotAvailable = QStringLiteral("<info not available>");
 
 // The path of the running program's file.
 QString RunningProgramPath();
 // The product version of the running program, for the main window's title.
 QString ProductVersionOfRunningProgram();
+
+}  // namespace davu

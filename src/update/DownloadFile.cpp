@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace davu {
+
 namespace {
 
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
@@ -70,3 +72,5 @@ void DownloadFile::discard() {
   size_ = 0;
   error_.clear();
 }
+
+}  // namespace davu

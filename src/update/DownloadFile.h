@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace davu {
+
 class DownloadFile {
  public:
   // The temporary file is "<target>.XXXXXX".
@@ -39,3 +41,5 @@ class DownloadFile {
   std::size_t size_ = 0;
   QString error_;
 };
+
+}  // namespace davu

@@ -15,6 +15,8 @@
 #include "update/UpdateKeys.h"
 #include "update/UpdateState.h"
 
+namespace davu {
+
 namespace {
 
 // Makes a finished rename survive a crash of the whole machine.
@@ -124,3 +126,5 @@ ProgramInstaller::Result ProgramInstaller::install(DownloadFile& download, const
   syncFolder(QFileInfo(target).absolutePath());
   return {Outcome::Installed, QString()};
 }
+
+}  // namespace davu

@@ -15,6 +15,8 @@
 
 #include "update/ReleaseSignature.h"
 
+namespace davu {
+
 class DownloadFile;
 
 class ProgramInstaller {
@@ -56,3 +58,5 @@ class ProgramInstaller {
   // `number`. A file without a readable version block never matches.
   static bool carriesVersion(const QString& path, int number);
 };
+
+}  // namespace davu

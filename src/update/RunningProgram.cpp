@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace davu {
+
 namespace {
 
 // When the program file has been replaced while running, the kernel shows
@@ -34,3 +36,5 @@ QStringList StartArguments() {
 }
 
 QStringList RestartArguments() { return QStringList{QStringLiteral("RESTARTING=1")} + StartArguments(); }
+
+}  // namespace davu

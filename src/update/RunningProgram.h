@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace davu {
+
 // The running executable's file name without folder ("davu-admin"), taken
 // from the process itself rather than from how it was started.
 QString RunningProgramFileName();
@@ -13,3 +15,5 @@ QStringList StartArguments();
 
 // What a restarted copy gets: "RESTARTING=1", then every start argument.
 QStringList RestartArguments();
+
+}  // namespace davu

@@ -27,6 +27,8 @@
 #include "widgets/Dialogs.h"
 #include "widgets/UDAVUcommon.h"
 
+namespace davu {
+
 namespace {
 
 const QString kServerSettings = QStringLiteral("ServerSettings");
@@ -48,40 +50,40 @@ QPoint desktopCentre() {
 
 }  // namespace
 
-TUpdateCheck::TUpdateCheck(TfrmDAVUcommon& common, QObject* parent)
+UpdateCheck::UpdateCheck(TfrmDAVUcommon& common, QObject* parent)
     : QObject(parent),
       programPath(RunningProgramPath()),
       programFileName(RunningProgramFileName()),
       restartArguments(RestartArguments()),
       common_(common) {
   setObjectName(QStringLiteral("UpdateCheck"));
-  connect(common_.UpdateSocket, &ClientSocket::connected, this, &TUpdateCheck::UpdateSocketConnect);
-  connect(common_.UpdateSocket, &ClientSocket::readReady, this, &TUpdateCheck::UpdateSocketRead);
-  connect(common_.UpdateSocket, &ClientSocket::errorOccurred, this, &TUpdateCheck::UpdateSocketError);
-  connect(common_.UpdateTimer, &QTimer::timeout, this, &TUpdateCheck::UpdateTimerTimer);
+  connect(common_.UpdateSocket, &ClientSocket::connected, this, &UpdateCheck::UpdateSocketConnect);
+  connect(common_.UpdateSocket, &ClientSocket::readReady, this, &UpdateCheck::UpdateSocketRead);
+  connect(common_.UpdateSocket, &ClientSocket::errorOccurred, this, &UpdateCheck::UpdateSocketError);
+  connect(common_.UpdateTimer, &QTimer::timeout, this, &UpdateCheck::UpdateTimerTimer);
 }
 
-TUpdateCheck::~TUpdateCheck() = default;
+UpdateCheck::~UpdateCheck() = default;
 
-QString TUpdateCheck::localCopy() const { return LocalDataFolder + programFileName; }
+QString UpdateCheck::localCopy() const { return LocalDataFolder + programFileName; }
 
-std::size_t TUpdateCheck::downloadLimit() const {
+std::size_t UpdateCheck::downloadLimit() const {
   const qint64 own = QFileInfo(programPath).size();
   return std::max(downloadLimitFloor, std::size_t(std::max<qint64>(own, 0)) * kDownloadSizeFactor);
 }
 
-bool TUpdateCheck::waitFor(const std::function<bool()>& done) {
+bool UpdateCheck::waitFor(const std::function<bool()>& done) {
   davu::PeerWait::until([&done] { return UpdateTimedOut || done(); });
   return !UpdateTimedOut;
 }
 
-void TUpdateCheck::restartTimer(int ms) {
+void UpdateCheck::restartTimer(int ms) {
   common_.UpdateTimer->stop();
   common_.UpdateTimer->setInterval(ms);
   common_.UpdateTimer->start();
 }
 
-bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
+bool UpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   ++generation_;
   downloading_ = false;
   awaitingSignature_ = false;
@@ -146,7 +148,7 @@ bool TUpdateCheck::CheckForUpdate(const ClientSocket& mainConnection) {
   return false;
 }
 
-void TUpdateCheck::UpdateTimerTimer() {
+void UpdateCheck::UpdateTimerTimer() {
   UpdateTimedOut = true;
   common_.UpdateTimer->stop();
   downloading_ = false;
@@ -155,7 +157,7 @@ void TUpdateCheck::UpdateTimerTimer() {
   common_.UpdateSocket->close();
 }
 
-void TUpdateCheck::UpdateSocketConnect() {
+void UpdateCheck::UpdateSocketConnect() {
   try {
     decide();
   } catch (const std::exception& e) {
@@ -163,7 +165,7 @@ void TUpdateCheck::UpdateSocketConnect() {
   }
 }
 
-void TUpdateCheck::decide() {
+void UpdateCheck::decide() {
   const unsigned generation = generation_;
   TCEVersionInfo own;
   own.GetInfo(programPath);
@@ -208,7 +210,7 @@ void TUpdateCheck::decide() {
   socket->sendBytes(davu::proto::GetNewClient(ToWire(programFileName), client, OwnClientType));
 }
 
-void TUpdateCheck::startLocalCopy() {
+void UpdateCheck::startLocalCopy() {
   QString problem = ProgramInstaller::checkInstalled(localCopy(), keys_, programFileName);
   if (problem.isEmpty()) {
     if (davu::platform::processStarter().startDetached(localCopy(), restartArguments, StartFolder)) {
@@ -227,7 +229,7 @@ void TUpdateCheck::startLocalCopy() {
   UpdateSaveFailed = true;
 }
 
-void TUpdateCheck::UpdateSocketRead() {
+void UpdateCheck::UpdateSocketRead() {
   try {
     // Every byte goes to the stream: a read of blanks only can be part of a
     // program file.
@@ -254,7 +256,7 @@ void TUpdateCheck::UpdateSocketRead() {
   }
 }
 
-void TUpdateCheck::handleReply(std::string text, ErrorReplies& errors) {
+void UpdateCheck::handleReply(std::string text, ErrorReplies& errors) {
   if (auto payload = davu::proto::CutTaggedReply(text, "RETSERVERVERSION")) {
     UpdateServerVersion = FromWire(davu::proto::ExtractField(*payload, 1, ':'));
     emit updateServerVersionChanged();
@@ -275,7 +277,7 @@ void TUpdateCheck::handleReply(std::string text, ErrorReplies& errors) {
 
 // One message for all the error replies of one read: while it is open this
 // connection's reads wait, so a flood of errors is one message at a time.
-void TUpdateCheck::showErrors(const ErrorReplies& errors) {
+void UpdateCheck::showErrors(const ErrorReplies& errors) {
   if (errors.count == 0) return;
   QString text = QStringLiteral("Servern svarade med följande fel: ") + errors.first;
   if (errors.count > 1)
@@ -283,19 +285,19 @@ void TUpdateCheck::showErrors(const ErrorReplies& errors) {
   ShowInfoMessage(text);
 }
 
-void TUpdateCheck::endConnection() {
+void UpdateCheck::endConnection() {
   common_.UpdateTimer->stop();
   downloading_ = false;
   dropDownload();
   common_.UpdateSocket->close();
 }
 
-void TUpdateCheck::dropDownload() {
+void UpdateCheck::dropDownload() {
   stream_.setProgramSink({});
   download_.reset();
 }
 
-void TUpdateCheck::handleProgram(const davu::proto::UpdateStream::Event& event) {
+void UpdateCheck::handleProgram(const davu::proto::UpdateStream::Event& event) {
   if (awaitingSignature_) {
     handleSignature(event.bytes);
     return;
@@ -314,13 +316,13 @@ void TUpdateCheck::handleProgram(const davu::proto::UpdateStream::Event& event) 
 }
 
 // An error reply to the signature request: the update server has none.
-bool TUpdateCheck::signatureRefused(std::string_view reply) {
+bool UpdateCheck::signatureRefused(std::string_view reply) {
   if (!awaitingSignature_ || reply.find("ERROR:") == std::string_view::npos) return false;
   refuse(QStringLiteral("signatur saknas"));
   return true;
 }
 
-void TUpdateCheck::refuse(const QString& reason) {
+void UpdateCheck::refuse(const QString& reason) {
   awaitingSignature_ = false;
   downloading_ = false;
   dropDownload();
@@ -330,7 +332,7 @@ void TUpdateCheck::refuse(const QString& reason) {
   UpdateSaveFailed = true;
 }
 
-void TUpdateCheck::handleSignature(std::string_view bytes) {
+void UpdateCheck::handleSignature(std::string_view bytes) {
   awaitingSignature_ = false;
   stream_.setFrameLimit(downloadLimit());
   const std::unique_ptr<DownloadFile> download = std::move(download_);
@@ -356,7 +358,7 @@ void TUpdateCheck::handleSignature(std::string_view bytes) {
   }
 }
 
-void TUpdateCheck::turnAway(const QString& foundVersion) {
+void UpdateCheck::turnAway(const QString& foundVersion) {
   downloading_ = false;
   dropDownload();
   QString text = QStringLiteral(
@@ -370,6 +372,8 @@ void TUpdateCheck::turnAway(const QString& foundVersion) {
   UpdateSaveFailed = true;
 }
 
-void TUpdateCheck::UpdateSocketError(int code) {
+void UpdateCheck::UpdateSocketError(int code) {
   ShowInfoHintAt(QStringLiteral("Error in UpdateSocket: ") + QString::number(code), desktopCentre());
 }
+
+}  // namespace davu

@@ -36,16 +36,23 @@
 #include "protocol/UpdateStream.h"
 #include "update/ReleaseSignature.h"
 
+namespace davu {
+
 class ClientSocket;
 class DownloadFile;
+
+}  // namespace davu
+
 class TfrmDAVUcommon;
 
-class TUpdateCheck : public QObject {
+namespace davu {
+
+class UpdateCheck : public QObject {
   Q_OBJECT
 
  public:
-  explicit TUpdateCheck(TfrmDAVUcommon& common, QObject* parent = nullptr);
-  ~TUpdateCheck() override;
+  explicit UpdateCheck(TfrmDAVUcommon& common, QObject* parent = nullptr);
+  ~UpdateCheck() override;
 
   // Runs the whole check, letting the event loop run while it waits. True
   // when a newer program has been started and this one must end.
@@ -113,3 +120,5 @@ class TUpdateCheck : public QObject {
   std::unique_ptr<DownloadFile> download_;
   unsigned generation_ = 0;   // counts checks, so that a late decision of a given-up one is dropped
 };
+
+}  // namespace davu

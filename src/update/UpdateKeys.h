@@ -12,6 +12,8 @@
 
 #include "update/ReleaseSignature.h"
 
+namespace davu {
+
 QString UpdateKeysFolder();
 std::vector<davu::update::PublicKey> TrustedUpdateKeys();
 
@@ -27,3 +29,5 @@ QByteArray ReadSignatureFile(const QString& path);
 
 // What was wrong, in a few Swedish words.
 QString SignatureRefusal(davu::update::SignatureVerdict verdict);
+
+}  // namespace davu

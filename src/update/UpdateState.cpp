@@ -1,9 +1,13 @@
 #include "update/UpdateState.h"
 
+using namespace davu;
+
 int UpdateState = 0;
 bool UpdateStarted = false;
 bool UpdateSaveFailed = false;
 bool UpdateTimedOut = false;
+
+namespace davu {
 
 void ResetUpdateState() {
   UpdateState = 0;
@@ -19,3 +23,5 @@ int VersionNumber(const QString& productVersion) {
   const int n = digits.toInt(&ok);
   return ok ? n : 1000;
 }
+
+}  // namespace davu

@@ -13,8 +13,12 @@ extern bool UpdateSaveFailed;
 // UpdateTimer has fired.
 extern bool UpdateTimedOut;
 
+namespace davu {
+
 void ResetUpdateState();
 
 // A product version as a whole number: "1.10.6" gives 1106. Every "." is
 // removed and the rest converted; a text that does not convert gives 1000.
 int VersionNumber(const QString& productVersion);
+
+}  // namespace davu

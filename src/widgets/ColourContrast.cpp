@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace davu {
+
 namespace {
 
 double Linear(double channel) {
@@ -61,3 +63,5 @@ QColor WithContrast(const QColor& colour, const std::vector<QColor>& backgrounds
   }
   return nearestStep <= kSteps ? nearest : strongest;
 }
+
+}  // namespace davu

@@ -6,6 +6,8 @@
 #include <QColor>
 #include <vector>
 
+namespace davu {
+
 double RelativeLuminance(const QColor& c);
 double ContrastRatio(const QColor& a, const QColor& b);
 // The lowest contrast of `colour` against any of the backgrounds.
@@ -18,3 +20,5 @@ inline constexpr double kControlContrast = 3.0;
 // reaches `ratio` against every background; the nearest reachable colour
 // when no shade does.
 QColor WithContrast(const QColor& colour, const std::vector<QColor>& backgrounds, double ratio);
+
+}  // namespace davu

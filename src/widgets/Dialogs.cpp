@@ -15,6 +15,8 @@
 #include "widgets/platform/BalloonHint.h"
 #include "widgets/platform/RealDialogs.h"
 
+using namespace davu;
+
 namespace {
 
 // The seam below cannot make widgets: a program that links these helpers gets
@@ -111,6 +113,8 @@ void LocaliseDialogTexts() {
   QCoreApplication::installTranslator(installed);
 }
 
+namespace davu {
+
 // Windows system colours (high byte 0xFF, index in the low byte) that the
 // register may have stored, mapped to the current palette.
 std::uint32_t ResolveColour(std::uint32_t colour) {
@@ -127,6 +131,8 @@ std::uint32_t ResolveColour(std::uint32_t colour) {
   return std::uint32_t(c.red()) | (std::uint32_t(c.green()) << 8) | (std::uint32_t(c.blue()) << 16);
 }
 
+}  // namespace davu
+
 std::uint32_t ContrastColor(std::uint32_t colour) {
   const std::uint32_t rgb = ResolveColour(colour);
   std::uint32_t out = 0;
@@ -134,6 +140,8 @@ std::uint32_t ContrastColor(std::uint32_t colour) {
     if (((rgb >> shift) & 0xFF) <= 128) out |= 0xFFu << shift;
   return out;
 }
+
+namespace davu {
 
 // A part is a whole decimal number with an optional sign, as the usual
 // integer conversion accepts it; hexadecimal and blanks are refused.
@@ -148,6 +156,8 @@ static bool ipPart(QStringView part) {
   }
   return negative ? v == 0 : v <= 255;  // "-0" is 0
 }
+
+}  // namespace davu
 
 bool IsIPAddress(const QString& text) {
   const QList<QStringView> parts = QStringView(text).split(u'.');

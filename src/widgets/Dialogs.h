@@ -21,13 +21,22 @@ void ShowInfoMessage(const QString& text);
 int AskYesNo(const QString& text);
 void LocaliseDialogTexts();
 
+namespace davu {
+
 // The 0x00BBGGRR value of a colour; a system colour (high byte 0xFF, its
 // index in the low byte) is taken from the current palette.
 std::uint32_t ResolveColour(std::uint32_t colour);
+
+}  // namespace davu
+
 // Black or white per channel for text over `colour` (0x00BBGGRR).
 std::uint32_t ContrastColor(std::uint32_t colour);
 // True for a dotted IPv4 address, judged by its first four parts.
 bool IsIPAddress(const QString& text);
 
+namespace davu {
+
 inline constexpr int mrYes = 6;
 inline constexpr int mrNo = 7;
+
+}  // namespace davu

@@ -90,13 +90,17 @@ void SwitchTabsFromAnywhere(QWidget* window, QTabWidget* tabs) {
 
 }  // namespace davu::keys
 
-TAccessKeyButton::TAccessKeyButton(const QString& caption, QWidget* parent)
+namespace davu {
+
+AccessKeyButton::AccessKeyButton(const QString& caption, QWidget* parent)
     : QPushButton(caption, parent) {}
 
-void TAccessKeyButton::paintEvent(QPaintEvent*) {
+void AccessKeyButton::paintEvent(QPaintEvent*) {
   QStylePainter p(this);
   QStyleOptionButton opt;
   initStyleOption(&opt);
   opt.text = davu::keys::MarkedCaption(text(), shortcut());
   p.drawControl(QStyle::CE_PushButton, opt);
 }
+
+}  // namespace davu

@@ -21,7 +21,7 @@ QString MarkedCaption(const QString& caption, const QKeySequence& key);
 
 // Alt+`letter` presses `button` from anywhere in its window; the caption's
 // text stays as it is, and the letter is drawn underlined by buttons that
-// draw through MarkedCaption (TAccessKeyButton, the main window's buttons).
+// draw through MarkedCaption (AccessKeyButton, the main window's buttons).
 void SetAccessKey(QAbstractButton* button, QChar letter);
 
 // Return and Enter press the push button that has the focus, in `window`
@@ -36,14 +36,18 @@ void SwitchTabsFromAnywhere(QWidget* window, QTabWidget* tabs);
 
 }  // namespace davu::keys
 
+namespace davu {
+
 // A push button that draws its access key's letter underlined while its
 // caption, the text the program and a screen reader see, stays unmarked.
-class TAccessKeyButton : public QPushButton {
+class AccessKeyButton : public QPushButton {
   Q_OBJECT
 
  public:
-  explicit TAccessKeyButton(const QString& caption, QWidget* parent = nullptr);
+  explicit AccessKeyButton(const QString& caption, QWidget* parent = nullptr);
 
  protected:
   void paintEvent(QPaintEvent* e) override;
 };
+
+}  // namespace davu

@@ -9,6 +9,8 @@
 #include <QWindow>
 #include <algorithm>
 
+namespace davu {
+
 namespace {
 
 // The window's frame as the window system reports it; before a window
@@ -100,3 +102,5 @@ void CentreOnScreen(QWidget* window) {
   const QPoint at = area.center() - (outer.center() - outer.topLeft());
   window->move(std::max(at.x(), area.left()), std::max(at.y(), area.top()));
 }
+
+}  // namespace davu

@@ -10,7 +10,11 @@
 
 class QWidget;
 
+namespace davu {
+
 void SetFixedSizeOnScreen(QWidget* window, QSize designed);
 // Places the window, frame included, in the middle of its screen's
 // available area.
 void CentreOnScreen(QWidget* window);
+
+}  // namespace davu

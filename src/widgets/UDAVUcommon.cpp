@@ -12,6 +12,10 @@
 #include "common/platform/SleepWatcher.h"
 #include "widgets/platform/BalloonHint.h"
 
+using namespace davu;
+
+namespace davu {
+
 TfrmDAVUcommon* frmDAVUcommon = nullptr;
 
 TfrmDAVUcommon& EnsureDAVUcommon() {
@@ -63,6 +67,8 @@ QList<QPixmap> DrawBalloonPictures() {
   });
   return {info, question, error};
 }
+
+}  // namespace davu
 
 TfrmDAVUcommon::TfrmDAVUcommon(bool listenForPower, QWidget* parent)
     : QWidget(parent),

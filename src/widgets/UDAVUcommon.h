@@ -9,10 +9,19 @@
 #include <QString>
 #include <QWidget>
 
+namespace davu {
+
 class ClientSocket;
+
+}  // namespace davu
+
 class QTimer;
+namespace davu {
+
 class TBalloonHint;
 class SleepWatcher;
+
+}  // namespace davu
 
 class TfrmDAVUcommon : public QWidget {
   Q_OBJECT
@@ -23,7 +32,7 @@ class TfrmDAVUcommon : public QWidget {
   ~TfrmDAVUcommon() override;
 
   QTimer* SocketTimer;        // 5000 ms one-shot watchdog of a settings request
-  ClientSocket* UpdateSocket; // the update connection, port 0, inactive
+  davu::ClientSocket* UpdateSocket; // the update connection, port 0, inactive
   QTimer* UpdateTimer;        // 5000 ms watchdog of the update check
   QList<QPixmap> ImageList1;  // 0 information, 1 question, 2 error; 32 x 32
   bool DataNotReady = false;
@@ -33,8 +42,8 @@ class TfrmDAVUcommon : public QWidget {
   // title, text followed by one CR, the picture for `kind`, display time.
   void PrepareBalloonHint(const QString& title, const QString& text, int kind, int displayMs);
   // Null until the first PrepareBalloonHint.
-  TBalloonHint* BalloonHint() const { return balloon_; }
-  SleepWatcher* PowerWatcher() const { return sleepWatcher_; }
+  davu::TBalloonHint* BalloonHint() const { return balloon_; }
+  davu::SleepWatcher* PowerWatcher() const { return sleepWatcher_; }
 
   // Picture index for a balloon kind: 1 error (2), 2 information (0),
   // 3 question (1), any other information (0).
@@ -49,9 +58,11 @@ class TfrmDAVUcommon : public QWidget {
   void PowerBroadcast(int eventCode);
 
  private:
-  TBalloonHint* balloon_ = nullptr;
-  SleepWatcher* sleepWatcher_ = nullptr;
+  davu::TBalloonHint* balloon_ = nullptr;
+  davu::SleepWatcher* sleepWatcher_ = nullptr;
 };
+
+namespace davu {
 
 // The one instance; set by its constructor, cleared by its destructor.
 extern TfrmDAVUcommon* frmDAVUcommon;
@@ -61,3 +72,5 @@ TfrmDAVUcommon& EnsureDAVUcommon();
 // The three 32 x 32 pictures, drawn: a white "i" on a blue disc, a white "?"
 // on a blue disc, a white cross on a red disc.
 QList<QPixmap> DrawBalloonPictures();
+
+}  // namespace davu

@@ -9,6 +9,8 @@
 #include "common/SharedState.h"
 #include "register/USystReg.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 std::string Reply(const std::string& tag, const std::string& value) {
@@ -65,7 +67,7 @@ bool AppHarness::acceptVersion(const std::string& version) {
 bool AppHarness::connectAndAccept() { return connectAndIntroduce() && acceptVersion(); }
 
 QString AppHarness::status() const { return Control<QLabel>(w, "Label1")->text(); }
-QString AppHarness::circle() const { return Control<TStatusCircle>(w, "shServerConnected")->brushColor().name(); }
+QString AppHarness::circle() const { return Control<StatusCircle>(w, "shServerConnected")->brushColor().name(); }
 ConnectionState AppHarness::state() const { return w->connectionState(); }
 
 // Requests may arrive several in one chunk or, in principle, split: scan

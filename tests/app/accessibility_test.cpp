@@ -16,9 +16,9 @@
 #include "WireLiteral.h"
 #include "app/Widgets.h"
 #include "calllog/CallLogRouting.h"
+#include "calllog/IdagWindow.h"
 #include "calllog/TSVVirtualTable.h"
 #include "calllog/UfrmActiveCalls.h"
-#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/Records.h"
 #include "common/SharedState.h"
@@ -26,6 +26,8 @@
 #include "register/UfrmAddEditKlient.h"
 #include "register/UfrmAddEditResurs.h"
 #include "widgets/ShownCellsGrid.h"
+
+using namespace davu;
 
 using davu::test::Control;
 
@@ -90,16 +92,16 @@ class AccessibilityTest : public QObject {
 
     TfrmSystreg* reg = w.frmSystreg;
     RegisterMode = true;
-    reg->SetTabs(Control<TResourcesTab>(reg, "tsResurser"));
+    reg->SetTabs(Control<ResourcesTab>(reg, "tsResurser"));
     reg->show();
     reg->HandleRetAllCallables(W(kCallables));
     reg->HandleRetAllMachines(W(kMachines));
     walkTabs(QStringLiteral("Systemregister"), reg, Control<QTabWidget>(reg, "PageControl1"));
-    Control<QListView>(Control<TStationsTab>(reg, "tsStations"), "lbmachines")->setCurrentIndex(Control<QListView>(Control<TStationsTab>(reg, "tsStations"), "lbmachines")->model()->index(0, 0));
+    Control<QListView>(Control<StationsTab>(reg, "tsStations"), "lbmachines")->setCurrentIndex(Control<QListView>(Control<StationsTab>(reg, "tsStations"), "lbmachines")->model()->index(0, 0));
     walk(QStringLiteral("Systemregister [Klienter, klient vald]"), reg);
     reg->hide();
     RegisterMode = false;
-    reg->SetTabs(Control<TServerSettingsTab>(reg, "tsServersettings"));
+    reg->SetTabs(Control<ServerSettingsTab>(reg, "tsServersettings"));
     reg->show();
     walkTabs(QStringLiteral("Inställningar"), reg, Control<QTabWidget>(reg, "PageControl1"));
     reg->hide();
@@ -132,7 +134,7 @@ class AccessibilityTest : public QObject {
       walk(QStringLiteral("Pågående kallelser"), &c);
     }
     {
-      TfrmDAVUIdag today(&w);
+      IdagWindow today(&w);
       today.show();
       walk(QStringLiteral("Idag"), &today);
     }
@@ -200,7 +202,7 @@ class AccessibilityTest : public QObject {
     QFETCH(QString, combo);
     QFETCH(QString, caption);
     TfrmDAVUStatistik s(h_->w.get());
-    QComboBox* box = combo == QLatin1String("ComboBox1") ? Control<QComboBox>(Control<TServerSettingsTab>(h_->w->frmSystreg, "tsServersettings"), "ComboBox1")
+    QComboBox* box = combo == QLatin1String("ComboBox1") ? Control<QComboBox>(Control<ServerSettingsTab>(h_->w->frmSystreg, "tsServersettings"), "ComboBox1")
                                                         : s.findChild<QComboBox*>(combo);
     QVERIFY(box);
     QVERIFY(box->count() > 1);
@@ -288,9 +290,9 @@ class AccessibilityTest : public QObject {
   void aTabPastTheShownOnesIsFoundByItsOwnIndex() {
     TfrmSystreg* reg = h_->w->frmSystreg;
     RegisterMode = true;
-    reg->SetTabs(Control<TResourcesTab>(reg, "tsResurser"));
+    reg->SetTabs(Control<ResourcesTab>(reg, "tsResurser"));
     reg->show();
-    const int own = Control<QTabWidget>(reg, "PageControl1")->indexOf(Control<TSmsSettingsTab>(reg, "tsSMS"));
+    const int own = Control<QTabWidget>(reg, "PageControl1")->indexOf(Control<SmsSettingsTab>(reg, "tsSMS"));
     QAccessibleInterface* i = QAccessible::queryAccessibleInterface(Control<QTabWidget>(reg, "PageControl1")->tabBar());
     QCOMPARE(i->childCount(), 3);
     QCOMPARE(own, 3);
@@ -309,7 +311,7 @@ class AccessibilityTest : public QObject {
   void aTabBarsOwnEventNamesTheChosenTab() {
     TfrmSystreg* reg = h_->w->frmSystreg;
     RegisterMode = true;
-    reg->SetTabs(Control<TResourcesTab>(reg, "tsResurser"));
+    reg->SetTabs(Control<ResourcesTab>(reg, "tsResurser"));
     reg->show();
     auto* tabs = Control<QTabWidget>(reg, "PageControl1");
     QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(tabs->tabBar());

@@ -11,6 +11,8 @@
 #include "common/SharedState.h"
 #include "register/USystReg.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 class ConnectionCountdownTest : public QObject {
@@ -46,12 +48,12 @@ void ConnectionCountdownTest::lostConnectionCountsDownAndReconnects() {
   QCOMPARE(h.status(), QString("Ej ansluten - nästa försök om %1 sekunder").arg(seconds));
   QCOMPARE(h.state(), ConnectionState::WaitingToRetry);
   QCOMPARE(h.circle(), kRed);
-  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
+  QCOMPARE(Control<StatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
   QVERIFY(w.Timer3->isActive());
   QCOMPARE(w.Timer3->interval(), 1000);
   QCOMPARE(w.Timer3Tag, seconds * 1000);
   // The buttons stay enabled for the rest of the run.
-  QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
+  QVERIFY(Control<PictureButton>(&w, "btnStatistik")->isEnabled());
 
   for (int left = seconds - 1; left >= 0; --left) {
     w.Timer3Timer();
@@ -86,7 +88,7 @@ void ConnectionCountdownTest::savingServerSettingsEndsTheCountdown() {
   QVERIFY(WaitUntil([&] { return w.Timer3->isActive(); }));
   h.server.stopListening();
 
-  w.frmSystreg->SetTabs(Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
+  w.frmSystreg->SetTabs(Control<ServerSettingsTab>(w.frmSystreg, "tsServersettings"));
   w.frmSystreg->btnSaveClick();
   QVERIFY(!WasConnected);
   QVERIFY(WaitUntil([&] { return h.fake.dialogs->questions.size() == 1; }));

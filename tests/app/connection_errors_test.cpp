@@ -11,6 +11,8 @@
 #include "common/SharedState.h"
 #include "register/USystReg.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 class ConnectionErrorsTest : public QObject {
@@ -63,7 +65,7 @@ void ConnectionErrorsTest::refusedConnectionAsksToEditTheSettings() {
   if (answer == 6) {
     QCOMPARE(int(h.modals.size()), 1);
     QCOMPARE(h.modals[0].dialog, static_cast<QDialog*>(w.frmSystreg));
-    QCOMPARE(h.modals[0].page, Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
+    QCOMPARE(h.modals[0].page, Control<ServerSettingsTab>(w.frmSystreg, "tsServersettings"));
   } else {
     QVERIFY(h.modals.empty());
   }

@@ -13,6 +13,8 @@
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -66,7 +68,7 @@ void ConnectionStatesTest::introductionAndFirstRequestsAreExactBytes() {
   QVERIFY(h.server.waitForReceived(kFirstRequests));
   QCOMPARE(h.server.received(), kFirstRequests);
   QCOMPARE(h.circle(), kGreen);
-  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ansluten"));
+  QCOMPARE(Control<StatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ansluten"));
   QCOMPARE(ServerVersion, QString("1.10.6"));
 }
 
@@ -106,9 +108,9 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
     QCOMPARE(h.status(), QString("Ansluten"));
     QCOMPARE(h.state(), ConnectionState::Connected);
     QCOMPARE(h.circle(), kGreen);
-    QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
-    QVERIFY(Control<TPictureButton>(&w, "btnKallelser")->isEnabled());
-    QVERIFY(Control<TPictureButton>(&w, "btnIdag")->isEnabled());
+    QVERIFY(Control<PictureButton>(&w, "btnStatistik")->isEnabled());
+    QVERIFY(Control<PictureButton>(&w, "btnKallelser")->isEnabled());
+    QVERIFY(Control<PictureButton>(&w, "btnIdag")->isEnabled());
     QVERIFY(w.windowTitle().startsWith("DAVU Admin - Kliniken  version: "));
     QVERIFY(h.server.waitForReceived(kFirstRequests));
     QVERIFY(w.ReconnectTimer->isActive());
@@ -117,10 +119,10 @@ void ConnectionStatesTest::versionIsTestedWithoutDots() {
     QCOMPARE(h.status(), "Fel serverversion " + version.trimmed() + " INTE ansluten");
     QCOMPARE(h.state(), ConnectionState::Refused);
     QCOMPARE(h.circle(), kRed);
-    QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
-    QVERIFY(!Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
-    QVERIFY(!Control<TPictureButton>(&w, "btnKallelser")->isEnabled());
-    QVERIFY(!Control<TPictureButton>(&w, "btnIdag")->isEnabled());
+    QCOMPARE(Control<StatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
+    QVERIFY(!Control<PictureButton>(&w, "btnStatistik")->isEnabled());
+    QVERIFY(!Control<PictureButton>(&w, "btnKallelser")->isEnabled());
+    QVERIFY(!Control<PictureButton>(&w, "btnIdag")->isEnabled());
     QVERIFY(!w.Timer3->isActive());
     QVERIFY(!w.ReconnectTimer->isActive());
     QVERIFY(!w.ClientSocket1->active());

@@ -9,6 +9,8 @@
 #include "common/ClientSocket.h"
 #include "common/SettingsStore.h"
 
+using namespace davu;
+
 class ConnectionWatchdogTest : public QObject {
   Q_OBJECT
 

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "AppHarness.h"
+#include "Controls.h"
 #include "app/ProductVersion.h"
 #include "app/UDavuAdminMain.h"
 #include "calllog/TSVVirtualTable.h"
@@ -18,7 +19,8 @@
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 #include "register/USystReg.h"
-#include "Controls.h"
+
+using namespace davu;
 
 using davu::test::Control;
 
@@ -253,8 +255,8 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
     dispatch(w, Reply("RETALLMACHINES", kMachine) + Reply("RETALLCALLABLES", kCallable));
     QCOMPARE(Control<QListWidget>(&stats, "CheckListBox2")->count(), 1);
     QCOMPARE(Control<QListWidget>(&stats, "CheckListBox1")->count(), 1);
-    QCOMPARE(Control<TResourcesTab>(w.frmSystreg, "tsResurser")->lbResurserItems->rowCount(), 0);
-    QCOMPARE(Control<TStationsTab>(w.frmSystreg, "tsStations")->allResourcesModel->rowCount(), 0);
+    QCOMPARE(Control<ResourcesTab>(w.frmSystreg, "tsResurser")->lbResurserItems->rowCount(), 0);
+    QCOMPARE(Control<StationsTab>(w.frmSystreg, "tsStations")->allResourcesModel->rowCount(), 0);
     // A resource list taken by the statistics also ends the register's choice of list.
     QVERIFY(w.frmSystreg->ResourceListTarget == TfrmSystreg::TResourceListTarget::None);
     ReplyTarget = rtNone;
@@ -262,8 +264,8 @@ void DispatcherTest::listsGoToStatisticsOnlyWhileItTakesThem() {
     // The register's turn: the statistics lists are left alone.
     QCOMPARE(Control<QListWidget>(&stats, "CheckListBox2")->count(), 1);
     QCOMPARE(Control<QListWidget>(&stats, "CheckListBox1")->count(), 1);
-    QCOMPARE(Control<TResourcesTab>(w.frmSystreg, "tsResurser")->lbResurserItems->rowCount(), 2);
-    QCOMPARE(Control<TStationsTab>(w.frmSystreg, "tsStations")->allResourcesModel->rowCount(), 2);
+    QCOMPARE(Control<ResourcesTab>(w.frmSystreg, "tsResurser")->lbResurserItems->rowCount(), 2);
+    QCOMPARE(Control<StationsTab>(w.frmSystreg, "tsStations")->allResourcesModel->rowCount(), 2);
   }
 }
 
@@ -313,7 +315,7 @@ void DispatcherTest::versionReplyReloadsVisibleRegister() {
     // shows the new versions on the server tab, and leaves what the
     // administrator is typing there, so that "Spara" saves it.
     d->show();
-    TServerSettingsTab* tab = Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings");
+    ServerSettingsTab* tab = Control<ServerSettingsTab>(w.frmSystreg, "tsServersettings");
     QCOMPARE(Control<QLineEdit>(tab, "edServerver")->text(), QString());
     Control<QLineEdit>(tab, "edServername")->setText("nyserver");
     Control<QLineEdit>(tab, "edServerport")->setText("4711");

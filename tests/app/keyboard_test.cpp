@@ -23,6 +23,8 @@
 #include "register/UfrmAddEditResurs.h"
 #include "widgets/Dialogs.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -114,10 +116,10 @@ class KeyboardTest : public QObject {
       expect(received(Sent("GETALLCALLABLES", kMe)), "register asked for the resources");
       h_->server.clearReceived();
       h_->server.send(Reply("RETALLCALLABLES", kCallables));
-      expect(WaitUntil([&] { return Control<TResourcesTab>(reg, "tsResurser")->lbResurserItems->rowCount() == 2; }), "resources shown");
+      expect(WaitUntil([&] { return Control<ResourcesTab>(reg, "tsResurser")->lbResurserItems->rowCount() == 2; }), "resources shown");
 
       // The dialog runs modally; the keys go in once it is active.
-      Control<TResourcesTab>(reg, "tsResurser")->ShowModal = [this](QDialog* dialog) {
+      Control<ResourcesTab>(reg, "tsResurser")->ShowModal = [this](QDialog* dialog) {
         QTimer::singleShot(0, dialog, [this, dialog] {
           expect(Activate(dialog), "resource dialog active");
           Key(Qt::Key_N, Qt::AltModifier);
@@ -135,11 +137,11 @@ class KeyboardTest : public QObject {
       expect(received(Sent("GETALLCALLABLES", kMe)), "list asked for again");
       h_->server.clearReceived();
       h_->server.send(Reply("RETALLCALLABLES", kCallables));
-      expect(WaitUntil([&] { return Control<TResourcesTab>(reg, "tsResurser")->lbResurserItems->rowCount() == 2; }), "list again");
+      expect(WaitUntil([&] { return Control<ResourcesTab>(reg, "tsResurser")->lbResurserItems->rowCount() == 2; }), "list again");
       // The window system activates the register again when the dialog goes.
       expect(Activate(reg), "register active again");
 
-      expect(TabTo(Control<QListView>(Control<TResourcesTab>(reg, "tsResurser"), "lbResurser")), "Tab reaches the resources");
+      expect(TabTo(Control<QListView>(Control<ResourcesTab>(reg, "tsResurser"), "lbResurser")), "Tab reaches the resources");
       Key(Qt::Key_Down);  // to R2, inactive
       Key(Qt::Key_Space);
       expect(Control<QPushButton>(reg, "btnSave")->isEnabled(), "a tick enables Spara");
@@ -163,14 +165,14 @@ class KeyboardTest : public QObject {
     QVERIFY(start([this](QDialog* d) {
       auto* reg = qobject_cast<TfrmSystreg*>(d);
       h_->server.send(Reply("RETALLCALLABLES", kCallables));
-      expect(WaitUntil([&] { return Control<TResourcesTab>(reg, "tsResurser")->lbResurserItems->rowCount() == 2; }), "resources shown");
+      expect(WaitUntil([&] { return Control<ResourcesTab>(reg, "tsResurser")->lbResurserItems->rowCount() == 2; }), "resources shown");
       expect(TabTo(Control<QPushButton>(reg, "btnReturn")), "Tab reaches Återgå");
       h_->server.clearReceived();
       Key(Qt::Key_PageDown, Qt::ControlModifier);
-      expect(reg->activePage() == Control<TStationsTab>(reg, "tsStations"), "Ctrl+PageDown opens Klienter");
+      expect(reg->activePage() == Control<StationsTab>(reg, "tsStations"), "Ctrl+PageDown opens Klienter");
       expect(received(Sent("GETALLMACHINES", kMe)), "clients asked for");
       h_->server.send(Reply("RETALLMACHINES", kMachines));
-      TStationsTab* tab = Control<TStationsTab>(reg, "tsStations");
+      StationsTab* tab = Control<StationsTab>(reg, "tsStations");
       expect(WaitUntil([&] { return tab->machines()->rowCount() == 1; }), "clients shown");
 
       h_->server.clearReceived();
@@ -192,7 +194,7 @@ class KeyboardTest : public QObject {
       expect(received(Sent("POSTCALLABLESLIST", std::string(kMe) + ":2:12:2:0:1:1")), "order saved");
       // Ctrl+PageUp goes back, also from inside a tab.
       Key(Qt::Key_PageUp, Qt::ControlModifier);
-      expect(reg->activePage() == Control<TResourcesTab>(reg, "tsResurser"), "Ctrl+PageUp back to Resurser");
+      expect(reg->activePage() == Control<ResourcesTab>(reg, "tsResurser"), "Ctrl+PageUp back to Resurser");
     }));
     QTest::keyClick(h_->w.get(), Qt::Key_R, Qt::AltModifier);
     QTRY_COMPARE(int(h_->modals.size()), 1);

@@ -7,20 +7,22 @@
 #include <stdexcept>
 
 #include "AppHarness.h"
+#include "Controls.h"
 #include "app/AppStart.h"
 #include "app/ButtonPictures.h"
 #include "app/ProductVersion.h"
 #include "app/UDavuAdminMain.h"
 #include "app/Widgets.h"
+#include "calllog/IdagWindow.h"
 #include "calllog/UfrmActiveCalls.h"
-#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ClientSocket.h"
 #include "common/ReplyTarget.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 #include "register/USystReg.h"
-#include "Controls.h"
+
+using namespace davu;
 
 using davu::test::Control;
 
@@ -87,21 +89,21 @@ void MainWindowTest::windowIsFixedWithStatusBarAndTitle() {
   QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
 
   // The five buttons side by side, the outer two against the edges.
-  QCOMPARE(Control<TPictureButton>(&w, "btnSystemregister")->x(), 0);
-  QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->x() >= 113);
-  QVERIFY(Control<TPictureButton>(&w, "btnKallelser")->x() >= Control<TPictureButton>(&w, "btnStatistik")->x() + 113);
-  QVERIFY(Control<TPictureButton>(&w, "btnIdag")->x() >= Control<TPictureButton>(&w, "btnKallelser")->x() + 113);
-  QVERIFY(Control<TPictureButton>(&w, "btnSettings")->x() >= Control<TPictureButton>(&w, "btnIdag")->x() + 113);
-  QCOMPARE(Control<TPictureButton>(&w, "btnSettings")->geometry().right(), 589);
+  QCOMPARE(Control<PictureButton>(&w, "btnSystemregister")->x(), 0);
+  QVERIFY(Control<PictureButton>(&w, "btnStatistik")->x() >= 113);
+  QVERIFY(Control<PictureButton>(&w, "btnKallelser")->x() >= Control<PictureButton>(&w, "btnStatistik")->x() + 113);
+  QVERIFY(Control<PictureButton>(&w, "btnIdag")->x() >= Control<PictureButton>(&w, "btnKallelser")->x() + 113);
+  QVERIFY(Control<PictureButton>(&w, "btnSettings")->x() >= Control<PictureButton>(&w, "btnIdag")->x() + 113);
+  QCOMPARE(Control<PictureButton>(&w, "btnSettings")->geometry().right(), 589);
 
   QCOMPARE(Control<QFrame>(&w, "Panel3")->objectName(), QString("Panel3"));
   QCOMPARE(Control<QFrame>(&w, "Panel3")->geometry(), QRect(0, 136, 590, 29));
-  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->objectName(), QString("shServerConnected"));
-  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->size(), QSize(25, 25));
-  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->brushColor(), QColor(255, 0, 0));
-  QCOMPARE(Control<TStatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
+  QCOMPARE(Control<StatusCircle>(&w, "shServerConnected")->objectName(), QString("shServerConnected"));
+  QCOMPARE(Control<StatusCircle>(&w, "shServerConnected")->size(), QSize(25, 25));
+  QCOMPARE(Control<StatusCircle>(&w, "shServerConnected")->brushColor(), QColor(255, 0, 0));
+  QCOMPARE(Control<StatusCircle>(&w, "shServerConnected")->toolTip(), QString("Serveranslutning: Ej ansluten"));
   QCOMPARE(w.connectionState(), ConnectionState::NotConnected);
-  QVERIFY(Control<QLabel>(&w, "Label1")->x() > Control<TStatusCircle>(&w, "shServerConnected")->geometry().right());
+  QVERIFY(Control<QLabel>(&w, "Label1")->x() > Control<StatusCircle>(&w, "shServerConnected")->geometry().right());
   QCOMPARE(Control<QPushButton>(&w, "btnClose")->geometry().right(), 589 - 2);
   QCOMPARE(w.ClientSocket1->objectName(), QString("ClientSocket1"));
   QCOMPARE(w.ClientSocket1->port(), 0);
@@ -164,7 +166,7 @@ void MainWindowTest::firstStartWithoutServerNameOpensServerTab() {
   QCOMPARE(h.fake.dialogs->balloons[0].pos, w.mapToGlobal(QPoint(0, 0)));
   QCOMPARE(int(h.modals.size()), 1);
   QCOMPARE(h.modals[0].dialog, static_cast<QDialog*>(w.frmSystreg));
-  QCOMPARE(h.modals[0].page, Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
+  QCOMPARE(h.modals[0].page, Control<ServerSettingsTab>(w.frmSystreg, "tsServersettings"));
   QVERIFY(!h.modals[0].registerMode);
   // No attempt was made.
   QCOMPARE(h.status(), QString("Ej ansluten"));
@@ -194,8 +196,8 @@ void MainWindowTest::newUserSetsServerAndConnects() {
   h.duringModal = [&](QDialog* d) {
     auto* reg = qobject_cast<TfrmSystreg*>(d);
     QVERIFY(reg);
-    Control<QLineEdit>(Control<TServerSettingsTab>(reg, "tsServersettings"), "edServername")->setText("127.0.0.1");
-    Control<QLineEdit>(Control<TServerSettingsTab>(reg, "tsServersettings"), "edServerport")->setText(QString::number(h.server.port()));
+    Control<QLineEdit>(Control<ServerSettingsTab>(reg, "tsServersettings"), "edServername")->setText("127.0.0.1");
+    Control<QLineEdit>(Control<ServerSettingsTab>(reg, "tsServersettings"), "edServerport")->setText(QString::number(h.server.port()));
     reg->btnSaveClick();
     reg->btnReturnClick();
   };
@@ -214,10 +216,10 @@ void MainWindowTest::registerButtonShowsRegisterMode() {
   h.server.clearReceived();
 
   QVERIFY(!RegisterMode);
-  Control<TPictureButton>(&w, "btnSystemregister")->click();
+  Control<PictureButton>(&w, "btnSystemregister")->click();
   QCOMPARE(int(h.modals.size()), 1);
   QVERIFY(h.modals[0].registerMode);
-  QCOMPARE(h.modals[0].page, Control<TResourcesTab>(w.frmSystreg, "tsResurser"));
+  QCOMPARE(h.modals[0].page, Control<ResourcesTab>(w.frmSystreg, "tsResurser"));
   QCOMPARE(w.frmSystreg->width(), 800);
   QVERIFY(!RegisterMode);
   QVERIFY(h.server.waitForReceived("GETALLCALLABLES"));
@@ -239,10 +241,10 @@ void MainWindowTest::settingsButtonShowsServerTab() {
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
   QVERIFY(h.connectAndAccept());
-  Control<TPictureButton>(&w, "btnSystemregister")->click();
-  Control<TPictureButton>(&w, "btnSettings")->click();
+  Control<PictureButton>(&w, "btnSystemregister")->click();
+  Control<PictureButton>(&w, "btnSettings")->click();
   QCOMPARE(int(h.modals.size()), 2);
-  QCOMPARE(h.modals[1].page, Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
+  QCOMPARE(h.modals[1].page, Control<ServerSettingsTab>(w.frmSystreg, "tsServersettings"));
   QVERIFY(!h.modals[1].registerMode);
   // It keeps the width of the register mode.
   QCOMPARE(w.frmSystreg->width(), 800);
@@ -259,10 +261,10 @@ void MainWindowTest::callLogButtonsOpenTheirWindows() {
     if (auto* s = qobject_cast<TfrmDAVUStatistik*>(d)) statsOk = s->ClientSocket1 == w.ClientSocket1;
     if (auto* c = qobject_cast<TfrmDAVUActiveCalls*>(d)) callsOk = c->ClientSocket1 == w.ClientSocket1;
   };
-  Control<TPictureButton>(&w, "btnStatistik")->click();
+  Control<PictureButton>(&w, "btnStatistik")->click();
   QVERIFY(statsOk);
   QCOMPARE(h.modals.back().replyTarget, rtStatistics);
-  Control<TPictureButton>(&w, "btnKallelser")->click();
+  Control<PictureButton>(&w, "btnKallelser")->click();
   QVERIFY(callsOk);
   QCOMPARE(h.modals.back().replyTarget, rtActiveCalls);
   // Each window is freed when it closes.
@@ -272,16 +274,16 @@ void MainWindowTest::callLogButtonsOpenTheirWindows() {
   // "Idag..." is not modal: it stays open beside the main window, and a
   // second press brings the same window forward.
   const auto shown = h.modals.size();
-  Control<TPictureButton>(&w, "btnIdag")->click();
-  auto* today = w.findChild<TfrmDAVUIdag*>();
+  Control<PictureButton>(&w, "btnIdag")->click();
+  auto* today = w.findChild<IdagWindow*>();
   QVERIFY(today && today->isVisible());
   QCOMPARE(today->ClientSocket1, w.ClientSocket1);
   QCOMPARE(ReplyTarget, rtNone);
-  Control<TPictureButton>(&w, "btnIdag")->click();
-  QCOMPARE(w.findChildren<TfrmDAVUIdag*>().size(), 1);
+  Control<PictureButton>(&w, "btnIdag")->click();
+  QCOMPARE(w.findChildren<IdagWindow*>().size(), 1);
   QCOMPARE(h.modals.size(), shown);
   today->close();
-  QTRY_COMPARE(w.findChildren<TfrmDAVUIdag*>().size(), 0);
+  QTRY_COMPARE(w.findChildren<IdagWindow*>().size(), 0);
 }
 
 void MainWindowTest::enterPressesTheFocusedButton_data() {
@@ -312,7 +314,7 @@ void MainWindowTest::enterPressesTheFocusedButton() {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
   QCOMPARE(clicked.count(), 1);
   // What the button does happened: a window was shown, or the program ended.
-  const int today = w.findChildren<TfrmDAVUIdag*>().size();
+  const int today = w.findChildren<IdagWindow*>().size();
   QCOMPARE(int(h.modals.size() + h.exits.size()) + today, 1);
 }
 

@@ -12,11 +12,13 @@
 
 #include "AppHarness.h"
 #include "app/UDavuAdminMain.h"
+#include "calllog/IdagWindow.h"
 #include "calllog/UfrmActiveCalls.h"
-#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/SharedState.h"
 #include "register/USystReg.h"
+
+using namespace davu;
 
 namespace {
 
@@ -48,7 +50,7 @@ class ScreenFitTest : public QObject {
       return new TfrmDAVUActiveCalls(&h.create());
     }) << QSize(671, 440);
     QTest::newRow("idag") << WindowMaker([](AppHarness& h) -> QWidget* {
-      return new TfrmDAVUIdag(&h.create());
+      return new IdagWindow(&h.create());
     }) << QSize(720, 560);
     QTest::newRow("register, settings") << WindowMaker([](AppHarness& h) -> QWidget* {
       TfrmDAVUAdmin& w = h.create();

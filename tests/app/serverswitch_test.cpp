@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "AppHarness.h"
+#include "Controls.h"
 #include "app/UDavuAdminMain.h"
 #include "common/ClientSocket.h"
 #include "common/NamedServers.h"
@@ -12,7 +13,8 @@
 #include "common/SharedState.h"
 #include "register/USystReg.h"
 #include "widgets/Dialogs.h"
-#include "Controls.h"
+
+using namespace davu;
 
 using davu::test::Control;
 
@@ -163,9 +165,9 @@ class ServerSwitchTest : public QObject {
     RegisterMode = true;
     TfrmSystreg& reg = *w.frmSystreg;
     reg.show();
-    reg.SetTabs(Control<TResourcesTab>(&reg, "tsResurser"));
+    reg.SetTabs(Control<ResourcesTab>(&reg, "tsResurser"));
     reg.HandleRetAllCallables("\xA4RETALLCALLABLES:R4:11:Rum fyra:0:0::T:");
-    Control<TResourcesTab>(&reg, "tsResurser")->lbResurserClickCheck(0);
+    Control<ResourcesTab>(&reg, "tsResurser")->lbResurserClickCheck(0);
     QVERIFY(reg.HasUnsavedEdit());
 
     c.h.fake.dialogs->answers = {mrNo};
@@ -187,7 +189,7 @@ class ServerSwitchTest : public QObject {
     QVERIFY(reg.activePage() == nullptr);
     QVERIFY(c.acceptB());
     QVERIFY(c.b.waitForReceived("\xA4GETALLCALLABLES:"));
-    QCOMPARE(reg.activePage(), static_cast<QWidget*>(Control<TResourcesTab>(&reg, "tsResurser")));
+    QCOMPARE(reg.activePage(), static_cast<QWidget*>(Control<ResourcesTab>(&reg, "tsResurser")));
     QVERIFY(!reg.HasUnsavedEdit());
     reg.hide();
     RegisterMode = false;

@@ -15,6 +15,8 @@
 #include "common/TextFormats.h"
 #include "register/Themes.h"
 
+using namespace davu;
+
 using namespace davu::textformats;
 
 class StartTest : public QObject {

@@ -24,7 +24,7 @@ inline std::string SqlPayload(const QStringList& rows) {
 
 struct Connected {
   FakeServer server;
-  ClientSocket socket;
+  davu::ClientSocket socket;
 
   bool open() { return server.connectClient(socket); }
   // Everything sent so far, in order.
@@ -41,7 +41,7 @@ struct WindowCase {
   std::unique_ptr<Connected> net;
 
   bool start() {
-    ResetSharedState();
+    davu::ResetSharedState();
     settings = std::make_unique<SettingsSandbox>();
     fake = std::make_unique<FakePlatform>();
     net = std::make_unique<Connected>();
@@ -51,7 +51,7 @@ struct WindowCase {
     net.reset();
     fake.reset();
     settings.reset();
-    ResetSharedState();
+    davu::ResetSharedState();
   }
   std::unique_ptr<Window> openWindow() {
     auto w = std::make_unique<Window>();

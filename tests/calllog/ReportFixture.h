@@ -55,19 +55,19 @@ inline std::vector<Call> Calls() {
   return c;
 }
 
-inline ReportChoices Choices() {
-  ReportChoices c;
+inline davu::ReportChoices Choices() {
+  davu::ReportChoices c;
   c.from = QDate(2024, 5, 30);
   c.to = QDate(2024, 6, 2);
   c.clinic = QStringLiteral("Vårdcentralen Norr");
   return c;
 }
 
-inline std::shared_ptr<ReportRows> Rows(const std::vector<Call>& calls = Calls(),
-                                        const ReportChoices& choices = Choices()) {
-  auto rows = std::make_shared<ReportRows>(choices);
+inline std::shared_ptr<davu::ReportRows> Rows(const std::vector<Call>& calls = Calls(),
+                                        const davu::ReportChoices& choices = Choices()) {
+  auto rows = std::make_shared<davu::ReportRows>(choices);
   for (const Call& c : calls)
-    rows->append(ToWire(c.client), ToWire(c.resource), ToWire(c.called), ToWire(c.confirmed), ToWire(c.sms));
+    rows->append(davu::ToWire(c.client), davu::ToWire(c.resource), davu::ToWire(c.called), davu::ToWire(c.confirmed), davu::ToWire(c.sms));
   return rows;
 }
 

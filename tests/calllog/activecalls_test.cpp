@@ -21,6 +21,8 @@
 #include "protocol/Catalogue.h"
 #include "widgets/Dialogs.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {

@@ -38,6 +38,8 @@
 #include "server/DavuServer.h"
 #include "server/ServerDatabase.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -86,7 +88,7 @@ class CallLogDemoTest : public QObject {
     main->ClientSocket1->setAddress(QStringLiteral("127.0.0.1"));
     main->ClientSocket1->setPort(server->port());
     main->ClientSocket1->open();
-    QVERIFY(WaitUntil([&] { return Control<TPictureButton>(main, "btnKallelser")->isEnabled(); }, 10000));
+    QVERIFY(WaitUntil([&] { return Control<PictureButton>(main, "btnKallelser")->isEnabled(); }, 10000));
   }
   void cleanup() {
     main.reset();

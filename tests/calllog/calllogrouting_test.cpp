@@ -15,6 +15,8 @@
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/SharedState.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 class CallLogRoutingTest : public QObject {

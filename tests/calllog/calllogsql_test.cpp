@@ -4,6 +4,8 @@
 
 #include "calllog/CallLogSql.h"
 
+using namespace davu;
+
 using IntList = std::vector<int>;
 Q_DECLARE_METATYPE(IntList)
 

@@ -12,15 +12,17 @@
 #include <memory>
 
 #include "CallLogTestUtil.h"
+#include "Controls.h"
 #include "calllog/CallLogRouting.h"
 #include "calllog/CallLogSql.h"
+#include "calllog/IdagWindow.h"
 #include "calllog/SqlReplyQueue.h"
 #include "calllog/TodayCalls.h"
-#include "calllog/UfrmDAVUIdag.h"
 #include "common/ClientIdentity.h"
 #include "common/SettingsStore.h"
 #include "protocol/Catalogue.h"
-#include "Controls.h"
+
+using namespace davu;
 
 using davu::test::Control;
 
@@ -55,13 +57,13 @@ QStringList RowOf(const QTableView* grid, int row) {
 
 }  // namespace
 
-class IdagTest : public QObject, WindowCase<TfrmDAVUIdag> {
+class IdagTest : public QObject, WindowCase<IdagWindow> {
   Q_OBJECT
 
   std::string queryOf(const QString& sql) { return davu::proto::OpenSql(W(GetClientName()), W(sql)); }
 
   // The window shown at 10:22:33 on kDay, its first query answered with `rows`.
-  std::unique_ptr<TfrmDAVUIdag> openFilled(const QStringList& rows) {
+  std::unique_ptr<IdagWindow> openFilled(const QStringList& rows) {
     fake->clock->current = QDateTime(kDay, QTime(10, 22, 33));
     auto w = openWindow();
     w->show();

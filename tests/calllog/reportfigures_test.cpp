@@ -13,6 +13,8 @@
 #include "calllog/ReportText.h"
 #include "calllog/SummaryModel.h"
 
+using namespace davu;
+
 namespace {
 
 // Name, calls, confirmed, share, SMS, median, 90th percentile, longest: the

@@ -13,6 +13,8 @@
 #include "calllog/ReportPrinter.h"
 #include "calllog/XlsxWriter.h"
 
+using namespace davu;
+
 namespace {
 
 // Runs a tool; its standard output, or a failure naming what it said.

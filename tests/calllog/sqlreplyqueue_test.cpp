@@ -7,13 +7,15 @@
 #include <memory>
 
 #include "CallLogTestUtil.h"
+#include "Controls.h"
 #include "calllog/CallLogRouting.h"
+#include "calllog/IdagWindow.h"
 #include "calllog/SqlReplyQueue.h"
 #include "calllog/TSVVirtualTable.h"
 #include "calllog/UfrmActiveCalls.h"
-#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
-#include "Controls.h"
+
+using namespace davu;
 
 using davu::test::Control;
 
@@ -52,7 +54,7 @@ class SqlReplyQueueTest : public QObject {
   // although ReplyTarget names the statistics window.
   void repliesFollowTheOrderOfTheQueries() {
     auto stat = open<TfrmDAVUStatistik>();
-    auto today = open<TfrmDAVUIdag>();
+    auto today = open<IdagWindow>();
     today->show();  // its first query
     stat->BitBtn1Click();
     QCOMPARE(davu::calllog::Waiting(), 2);
@@ -69,7 +71,7 @@ class SqlReplyQueueTest : public QObject {
     auto active = std::make_unique<TfrmDAVUActiveCalls>();
     active->ClientSocket1 = &world.net->socket;
     active->FormActivate();
-    auto today = open<TfrmDAVUIdag>();
+    auto today = open<IdagWindow>();
     today->show();
     Control<QPushButton>(active, "Avbryt")->click();
     RouteSqlReply(SqlPayload({"LOPNR|99~FRIENDLYNAME|Lab~"}));
@@ -85,7 +87,7 @@ class SqlReplyQueueTest : public QObject {
   // statistics window leaves the error to the main window's balloon.
   void anErrorReplyAnswersTheOldestQuery() {
     auto stat = open<TfrmDAVUStatistik>();
-    auto today = open<TfrmDAVUIdag>();
+    auto today = open<IdagWindow>();
     stat->BitBtn1Click();
     today->show();
     QVERIFY(!RouteErrorReply(QStringLiteral("Servern nekade SQL-satsen: resultatet är för stort")));
@@ -106,7 +108,7 @@ class SqlReplyQueueTest : public QObject {
     RouteSqlReply(SqlPayload({"LOPNR|12~FRIENDLYNAME|Lab~"}));
     Control<TSVVirtualTable>(active, "SVVirtualTable1")->setData(Control<TSVVirtualTable>(active, "SVVirtualTable1")->index(0, 0), Qt::Checked, Qt::CheckStateRole);
     world.fake->dialogs->answers = {6};
-    auto today = open<TfrmDAVUIdag>();
+    auto today = open<IdagWindow>();
     today->show();  // Idag's query went out before the confirmation
     active->BitBtn1Click();  // the confirmation, then the list again
     QCOMPARE(davu::calllog::Waiting(), 3);
@@ -129,7 +131,7 @@ class SqlReplyQueueTest : public QObject {
   // The replies of a lost connection never come: the waiting queries fail
   // and the next connection starts with an empty queue.
   void aLostConnectionEmptiesTheQueue() {
-    auto today = open<TfrmDAVUIdag>();
+    auto today = open<IdagWindow>();
     today->show();
     QVERIFY(today->queryInFlight());
     world.net->socket.close();

@@ -24,6 +24,8 @@
 #include "common/SharedState.h"
 #include "protocol/Catalogue.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {

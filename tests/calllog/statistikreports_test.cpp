@@ -34,6 +34,8 @@
 #include "common/ClientIdentity.h"
 #include "protocol/Catalogue.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {

@@ -5,6 +5,8 @@
 #include "WireLiteral.h"
 #include "calllog/TSVVirtualTable.h"
 
+using namespace davu;
+
 namespace {
 
 QStringList Names(const TSVVirtualTable& t) {

@@ -10,6 +10,8 @@
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 
+using namespace davu;
+
 using davu::platform::Hive;
 
 class ClientIdentityTest : public QObject {

@@ -18,6 +18,8 @@
 #include "common/platform/SleepWatcher.h"
 #include "widgets/UDAVUcommon.h"
 
+using namespace davu;
+
 class DavuCommonTest : public QObject {
   Q_OBJECT
 

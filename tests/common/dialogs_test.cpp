@@ -17,6 +17,8 @@
 #include "widgets/UDAVUcommon.h"
 #include "widgets/platform/BalloonHint.h"
 
+using namespace davu;
+
 namespace {
 // Runs `act` on the modal box once it is shown.
 void onModalBox(const std::function<void(QMessageBox*)>& act) {

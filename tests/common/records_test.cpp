@@ -3,6 +3,8 @@
 #include "WireLiteral.h"
 #include "common/Records.h"
 
+using namespace davu;
+
 namespace {
 
 QString Render(const TCallable& c) {

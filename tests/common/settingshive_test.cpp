@@ -12,6 +12,8 @@
 
 #include "common/platform/SettingsHive.h"
 
+using namespace davu;
+
 using namespace davu::platform;
 
 namespace {

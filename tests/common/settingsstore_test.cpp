@@ -17,6 +17,8 @@
 #include "protocol/ReplyCutter.h"
 #include "widgets/UDAVUcommon.h"
 
+using namespace davu;
+
 using davu::platform::Hive;
 
 namespace {

@@ -3,6 +3,8 @@
 
 #include "common/VersionOrder.h"
 
+using namespace davu;
+
 class VersionOrderTest : public QObject {
   Q_OBJECT
 

@@ -20,6 +20,8 @@
 #include "common/SharedState.h"
 #include "protocol/Catalogue.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 class E2eAdminServerTest : public QObject {
@@ -63,14 +65,14 @@ class E2eAdminServerTest : public QObject {
       QVERIFY2(WaitUntil([&] { return w.windowTitle() == title; }, 10000),
                qPrintable(w.windowTitle()));
       QCOMPARE(Control<QLabel>(&w, "Label1")->text(), QStringLiteral("Ansluten"));
-      QVERIFY(Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
-      QVERIFY(Control<TPictureButton>(&w, "btnKallelser")->isEnabled());
+      QVERIFY(Control<PictureButton>(&w, "btnStatistik")->isEnabled());
+      QVERIFY(Control<PictureButton>(&w, "btnKallelser")->isEnabled());
       QCOMPARE(ServerVersion, version);
     } else {
       const QString status = "Fel serverversion " + version + " INTE ansluten";
       QVERIFY2(WaitUntil([&] { return Control<QLabel>(&w, "Label1")->text() == status; }, 10000),
                qPrintable(Control<QLabel>(&w, "Label1")->text()));
-      QVERIFY(!Control<TPictureButton>(&w, "btnStatistik")->isEnabled());
+      QVERIFY(!Control<PictureButton>(&w, "btnStatistik")->isEnabled());
       QVERIFY(!w.Timer3->isActive());
     }
     w.close();

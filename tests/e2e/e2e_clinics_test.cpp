@@ -7,6 +7,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "ServerProcess.h"
@@ -15,7 +16,8 @@
 #include "common/NamedServers.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
-#include "Controls.h"
+
+using namespace davu;
 
 using davu::test::Control;
 

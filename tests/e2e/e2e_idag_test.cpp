@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include "ConnectedAdmin.h"
+#include "Controls.h"
 #include "DatabaseRows.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
@@ -17,13 +18,14 @@
 #include "SettingsSandbox.h"
 #include "app/UDavuAdminMain.h"
 #include "app/Widgets.h"
+#include "calllog/IdagWindow.h"
 #include "calllog/SqlReplyQueue.h"
 #include "calllog/TSVVirtualTable.h"
-#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/ClientSocket.h"
 #include "common/SharedState.h"
-#include "Controls.h"
+
+using namespace davu;
 
 using davu::test::Control;
 
@@ -67,7 +69,7 @@ class E2eIdagTest : public QObject {
     auto main = std::make_unique<TfrmDAVUAdmin>();
     main->ShowModal = [](QDialog*) {};
     QVERIFY(ConnectMainWindow(*main, server.port()));
-    QVERIFY(Control<TPictureButton>(main, "btnIdag")->isEnabled());
+    QVERIFY(Control<PictureButton>(main, "btnIdag")->isEnabled());
 
     const QString day = now.date().toString("yyyy-MM-dd");
     const QString today = QStringLiteral("SELECT COUNT(*) FROM CALLLOG WHERE CALLTSTAMP >= '%1' AND CALLTSTAMP < '%2'")
@@ -75,8 +77,8 @@ class E2eIdagTest : public QObject {
     const int calls = Count(db, today), confirmed = Count(db, today + " AND CONFIRMTSTAMP IS NOT NULL");
     QVERIFY(calls > 0);
 
-    Control<TPictureButton>(main, "btnIdag")->click();
-    auto* w = main->findChild<TfrmDAVUIdag*>();
+    Control<PictureButton>(main, "btnIdag")->click();
+    auto* w = main->findChild<IdagWindow*>();
     QVERIFY(w);
     QVERIFY(WaitUntil([&] { return w->calls().filled(); }, 10000));
     QCOMPARE(w->calls().calls(), calls);
@@ -108,7 +110,7 @@ class E2eIdagTest : public QObject {
       reportRows = Control<TSVVirtualTable>(s, "SVVirtualTable1")->RecordCount();
       s->reject();
     };
-    Control<TPictureButton>(main, "btnStatistik")->click();
+    Control<PictureButton>(main, "btnStatistik")->click();
     const QDate first(now.date().year(), now.date().month(), 1);
     QCOMPARE(reportRows, Count(db, QStringLiteral("SELECT COUNT(*) FROM CALLLOG, STATIONS, CALLABLES WHERE "
                                                   "STATIONS.LOPNR = STATIONSLOPNR AND CALLABLES.LOPNR = CALLABLESLOPNR "

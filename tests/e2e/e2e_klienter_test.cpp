@@ -24,6 +24,8 @@
 #include "register/USystReg.h"
 #include "register/UfrmAddEditKlient.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -37,9 +39,9 @@ int RowOf(const QAbstractItemModel* m, const QString& prefix) {
   return -1;
 }
 
-QList<int> Numbers(const TCallableListModel* m) {
+QList<int> Numbers(const CallableListModel* m) {
   QList<int> out;
-  for (const TCallableItem& i : m->items()) out << i.record->CallableLopnr;
+  for (const CallableItem& i : m->items()) out << i.record->CallableLopnr;
   return out;
 }
 
@@ -73,7 +75,7 @@ class E2eKlienterTest : public QObject {
     QVERIFY(ConnectMainWindow(main, server.port()));
     main.btnSystemregisterClick();
     TfrmSystreg* reg = main.frmSystreg;
-    TStationsTab* tab = Control<TStationsTab>(reg, "tsStations");
+    StationsTab* tab = Control<StationsTab>(reg, "tsStations");
     Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(tab);
     QVERIFY(WaitUntil([&] { return tab->machines()->rowCount() > 1; }));
 
@@ -106,17 +108,17 @@ class E2eKlienterTest : public QObject {
     QVERIFY(WaitUntil([&] { return Rows(db, chosenSql) == expected; }));
 
     // The SMS tab: "Spara" before the account arrives sends nothing.
-    Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(Control<TSmsSettingsTab>(reg, "tsSMS"));
+    Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(Control<SmsSettingsTab>(reg, "tsSMS"));
     reg->btnSaveClick();
     QVERIFY(WaitUntil([&] { return Control<QPushButton>(reg, "btnSave")->isEnabled(); }));
     QCOMPARE(Rows(db, smsSql), smsBefore);
 
     // With the server gone, a save says so and keeps the edit.
-    Control<QLineEdit>(Control<TSmsSettingsTab>(reg, "tsSMS"), "edSMSusername")->setText("ny");
+    Control<QLineEdit>(Control<SmsSettingsTab>(reg, "tsSMS"), "edSMSusername")->setText("ny");
     main.ClientSocket1->close();
     Control<QPushButton>(reg, "btnSave")->click();
     QCOMPARE(fakes.dialogs->infoMessages.size(), 1);
-    QCOMPARE(Control<QLineEdit>(Control<TSmsSettingsTab>(reg, "tsSMS"), "edSMSusername")->text(), QStringLiteral("ny"));
+    QCOMPARE(Control<QLineEdit>(Control<SmsSettingsTab>(reg, "tsSMS"), "edSMSusername")->text(), QStringLiteral("ny"));
     QCOMPARE(Rows(db, smsSql), smsBefore);
     QCOMPARE(Rows(db, chosenSql), expected);
   }
@@ -136,7 +138,7 @@ class E2eKlienterTest : public QObject {
 
     main.btnSystemregisterClick();
     TfrmSystreg* reg = main.frmSystreg;
-    TStationsTab* tab = Control<TStationsTab>(reg, "tsStations");
+    StationsTab* tab = Control<StationsTab>(reg, "tsStations");
     Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(tab);
     QVERIFY(WaitUntil([&] { return tab->machines()->rowCount() > 0; }));
 

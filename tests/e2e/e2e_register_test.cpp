@@ -27,6 +27,8 @@
 #include "register/UfrmAddEditResurs.h"
 #include "widgets/Dialogs.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -44,9 +46,9 @@ QString RowOf(const TCallable& c) {
       .join(u'|');
 }
 
-QStringList ListRows(const TResourcesTab* tab) {
+QStringList ListRows(const ResourcesTab* tab) {
   QStringList out;
-  for (const TCallableItem& it : tab->lbResurserItems->items()) out << RowOf(*it.record);
+  for (const CallableItem& it : tab->lbResurserItems->items()) out << RowOf(*it.record);
   return out;
 }
 
@@ -84,7 +86,7 @@ class E2eRegisterTest : public QObject {
     QVERIFY(before.size() >= 3);
     w.btnSystemregisterClick();
     TfrmSystreg* reg = w.frmSystreg;
-    TResourcesTab* tab = Control<TResourcesTab>(reg, "tsResurser");
+    ResourcesTab* tab = Control<ResourcesTab>(reg, "tsResurser");
     auto shows = [&](const QStringList& rows) {
       return WaitUntil([&] { return ListRows(tab) == rows; }, 10000);
     };
@@ -151,8 +153,8 @@ class E2eRegisterTest : public QObject {
     QCOMPARE(fakes.dialogs->questions.size(), 1);
 
     // The SMS account.
-    Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(Control<TSmsSettingsTab>(reg, "tsSMS"));
-    TSmsSettingsTab* sms = Control<TSmsSettingsTab>(reg, "tsSMS");
+    Control<QTabWidget>(reg, "PageControl1")->setCurrentWidget(Control<SmsSettingsTab>(reg, "tsSMS"));
+    SmsSettingsTab* sms = Control<SmsSettingsTab>(reg, "tsSMS");
     QVERIFY(WaitUntil([&] { return !Control<QLineEdit>(sms, "edSMSusername")->text().isEmpty(); }, 10000));
     Control<QLineEdit>(sms, "edSMSusername")->setText("nyanv");
     Control<QLineEdit>(sms, "edSMSpassword")->setText("hemligt");

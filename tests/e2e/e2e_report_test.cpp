@@ -32,6 +32,8 @@
 #include "common/SharedState.h"
 #include "register/Themes.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -64,7 +66,7 @@ class E2eReportTest : public QObject {
     main->ClientSocket1->setAddress(QStringLiteral("127.0.0.1"));
     main->ClientSocket1->setPort(server.port());
     main->ClientSocket1->open();
-    QVERIFY(WaitUntil([&] { return Control<TPictureButton>(main, "btnStatistik")->isEnabled(); }, 10000));
+    QVERIFY(WaitUntil([&] { return Control<PictureButton>(main, "btnStatistik")->isEnabled(); }, 10000));
 
     // The files go to a temporary folder, or beside the screenshots to be looked at.
     QTemporaryDir temp;

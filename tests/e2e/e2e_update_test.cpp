@@ -19,6 +19,8 @@
 #include "common/SharedState.h"
 #include "protocol/Catalogue.h"
 
+using namespace davu;
+
 namespace {
 
 QByteArray Contents(const QString& path) {

@@ -3,6 +3,8 @@
 #include "WireBytes.h"
 #include "protocol/MessageScanner.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 namespace {

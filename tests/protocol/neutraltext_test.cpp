@@ -3,6 +3,8 @@
 #include "WireBytes.h"
 #include "protocol/NeutralText.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 class NeutralTextTest : public QObject {

@@ -5,6 +5,8 @@
 #include "WireBytes.h"
 #include "protocol/Reassembler.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 namespace {

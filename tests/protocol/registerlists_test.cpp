@@ -4,6 +4,8 @@
 #include "protocol/MessageScanner.h"
 #include "protocol/RegisterLists.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 namespace {

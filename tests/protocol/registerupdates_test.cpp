@@ -5,6 +5,8 @@
 #include "protocol/RegisterUpdates.h"
 #include "protocol/TextRules.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 namespace {

@@ -4,6 +4,8 @@
 #include "protocol/ReplyCutter.h"
 #include "protocol/TextUtil.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 class ReplyCutterTest : public QObject {

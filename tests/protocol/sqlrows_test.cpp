@@ -5,6 +5,8 @@
 #include "protocol/MessageScanner.h"
 #include "protocol/SqlRows.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 namespace {

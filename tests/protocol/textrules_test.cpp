@@ -3,6 +3,8 @@
 #include "WireBytes.h"
 #include "protocol/TextRules.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 class TextRulesTest : public QObject {

@@ -3,6 +3,8 @@
 #include "WireBytes.h"
 #include "protocol/TextUtil.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 class TextUtilTest : public QObject {

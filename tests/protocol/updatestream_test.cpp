@@ -7,6 +7,8 @@
 #include "protocol/Envelope.h"
 #include "protocol/UpdateStream.h"
 
+using namespace davu;
+
 using davu::proto::UpdateStream;
 using Kind = UpdateStream::Event::Kind;
 

@@ -2,6 +2,8 @@
 
 #include "protocol/WireCodec.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 class WireCodecTest : public QObject {

@@ -10,6 +10,8 @@
 #include <QListView>
 #include <QtTest>
 
+using namespace davu;
+
 using davu::test::Control;
 
 RegisterCase::RegisterCase()
@@ -44,7 +46,7 @@ RegisterWindowCase::RegisterWindowCase() {
 
 RegisterWindowCase::~RegisterWindowCase() { w.reset(); }
 
-void ClickCheck(TResourcesTab* tab, int row) {
+void ClickCheck(ResourcesTab* tab, int row) {
   QAbstractItemModel* m = Control<QListView>(tab, "lbResurser")->model();
   const QModelIndex i = m->index(row, 0);
   const auto now = m->data(i, Qt::CheckStateRole).value<Qt::CheckState>();

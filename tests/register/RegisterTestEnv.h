@@ -7,14 +7,19 @@
 
 #include "SettingsSandbox.h"
 
+namespace davu {
 class ClientSocket;
+}  // namespace davu
+
 class FakePlatform;
 class FakeServer;
 class TfrmSystreg;
-class TResourcesTab;
+namespace davu {
+class ResourcesTab;
+}  // namespace davu
 
 // Ticks or unticks a line of "Resurser" the way the list's check box does.
-void ClickCheck(TResourcesTab* tab, int row);
+void ClickCheck(davu::ResourcesTab* tab, int row);
 
 // Empty settings, shared state reset on both ends of the case, the platform
 // faked, and a scripted server with a socket not yet connected to it.
@@ -35,7 +40,7 @@ class RegisterCase {
   SettingsSandbox settings;
   std::unique_ptr<FakePlatform> platform;
   std::unique_ptr<FakeServer> server;
-  std::unique_ptr<ClientSocket> socket;
+  std::unique_ptr<davu::ClientSocket> socket;
 };
 
 // The register window in register mode, its socket connected.

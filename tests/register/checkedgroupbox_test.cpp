@@ -11,6 +11,8 @@
 #include "register/Themes.h"
 #include "register/UCheckedGroupBox.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {

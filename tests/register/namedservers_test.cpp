@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "RegisterTestEnv.h"
@@ -14,7 +15,8 @@
 #include "common/SharedState.h"
 #include "register/USystReg.h"
 #include "widgets/Dialogs.h"
-#include "Controls.h"
+
+using namespace davu;
 
 using davu::test::Control;
 
@@ -39,11 +41,11 @@ class NamedServersTest : public QObject {
   std::unique_ptr<TfrmSystreg> w_;
   int reconnects_ = 0;
 
-  TServerSettingsTab* tab() { return Control<TServerSettingsTab>(w_, "tsServersettings"); }
+  ServerSettingsTab* tab() { return Control<ServerSettingsTab>(w_, "tsServersettings"); }
   void open() {
     w_ = std::make_unique<TfrmSystreg>();
     QObject::connect(w_.get(), &TfrmSystreg::reconnectRequested, [this] { ++reconnects_; });
-    w_->SetTabs(Control<TServerSettingsTab>(w_, "tsServersettings"));
+    w_->SetTabs(Control<ServerSettingsTab>(w_, "tsServersettings"));
   }
   void storeTwo() {
     davu::NamedServerList list;

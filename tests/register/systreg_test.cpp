@@ -19,6 +19,8 @@
 #include "protocol/Catalogue.h"
 #include "register/USystReg.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -72,9 +74,9 @@ class SystRegTest : public QObject {
     QCOMPARE(w.findChild<QPushButton*>("btnCancel")->text(), QStringLiteral("Ångra"));
     QCOMPARE(w.findChild<QPushButton*>("btnReturn")->text(), QStringLiteral("Återgå"));
     QVERIFY(!w.FClickedSpara);
-    QVERIFY(!Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
-    QCOMPARE(Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->widget(0)->property("title").toString(), QStringLiteral("Befintliga klienter"));
-    QCOMPARE(Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->widget(1)->property("title").toString(), QStringLiteral("Resurser att visa/kalla"));
+    QVERIFY(!Control<ServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
+    QCOMPARE(Control<QSplitter>(Control<StationsTab>(&w, "tsStations"), "Splitter1")->widget(0)->property("title").toString(), QStringLiteral("Befintliga klienter"));
+    QCOMPARE(Control<QSplitter>(Control<StationsTab>(&w, "tsStations"), "Splitter1")->widget(1)->property("title").toString(), QStringLiteral("Resurser att visa/kalla"));
   }
 
   // prior: a SetTabs before the one under test, in the given mode and
@@ -182,10 +184,10 @@ class SystRegTest : public QObject {
     w.ClientSocket1 = c_->socket.get();
     QVERIFY(c_->connect());
     RegisterMode = true;
-    w.SetTabs(Control<TResourcesTab>(&w, "tsResurser"));
+    w.SetTabs(Control<ResourcesTab>(&w, "tsResurser"));
     QVERIFY(!Control<QPushButton>(&w, "btnSave")->isEnabled());
 
-    QCOMPARE(c_->sent([&] { Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<TSmsSettingsTab>(&w, "tsSMS")); }),
+    QCOMPARE(c_->sent([&] { Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<SmsSettingsTab>(&w, "tsSMS")); }),
              Request("GETSMSSETTINGS"));
     // Nothing to save until the account is here; the window says it waits.
     QVERIFY(!Control<QPushButton>(&w, "btnSave")->isEnabled());
@@ -195,9 +197,9 @@ class SystRegTest : public QObject {
     QVERIFY(Control<QPushButton>(&w, "btnCancel")->isEnabled());
     QVERIFY(Control<QLabel>(&w, "lblStatus")->text().isEmpty());
     QCOMPARE(c_->sent([&] { Control<QPushButton>(&w, "btnCancel")->click(); }), Request("GETSMSSETTINGS"));
-    QCOMPARE(c_->sent([&] { Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<TStationsTab>(&w, "tsStations")); }),
+    QCOMPARE(c_->sent([&] { Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<StationsTab>(&w, "tsStations")); }),
              Request("GETALLMACHINES"));
-    QCOMPARE(c_->sent([&] { Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<TResourcesTab>(&w, "tsResurser")); }),
+    QCOMPARE(c_->sent([&] { Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<ResourcesTab>(&w, "tsResurser")); }),
              Request("GETALLCALLABLES"));
     // "Ångra" on Resurser asks for the list again (and drops unsent marks).
     QCOMPARE(c_->sent([&] { w.btnCancelClick(); }), Request("GETALLCALLABLES"));
@@ -209,17 +211,17 @@ class SystRegTest : public QObject {
     TfrmSystreg w;
     countConnects(w);
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
+    w.SetTabs(Control<ServerSettingsTab>(&w, "tsServersettings"));
     w.show();
-    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->setText("edited");
-    QTest::keyClick(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername"), Qt::Key_Escape);
+    Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServername")->setText("edited");
+    QTest::keyClick(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServername"), Qt::Key_Escape);
     QVERIFY(w.isVisible());
-    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->text(), QStringLiteral("stored.example"));
+    QCOMPARE(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServername")->text(), QStringLiteral("stored.example"));
 
     // With "Ångra" disabled (Resurser just loaded) Escape does nothing at all.
     QVERIFY(c_->connect());
     RegisterMode = true;
-    w.SetTabs(Control<TResourcesTab>(&w, "tsResurser"));
+    w.SetTabs(Control<ResourcesTab>(&w, "tsResurser"));
     QCOMPARE(c_->sent([&] { QTest::keyClick(&w, Qt::Key_Escape); }), std::string());
     QVERIFY(w.isVisible());
     QCOMPARE(connects_, 0);
@@ -246,7 +248,7 @@ class SystRegTest : public QObject {
     w.ClientSocket1 = c_->socket.get();
     QVERIFY(c_->connect());
     RegisterMode = true;
-    w.SetTabs(Control<TSmsSettingsTab>(&w, "tsSMS"));
+    w.SetTabs(Control<SmsSettingsTab>(&w, "tsSMS"));
     for (int round = 0; round < 2; ++round) {
       w.show();
       w.ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
@@ -275,26 +277,26 @@ class SystRegTest : public QObject {
     w.ClientSocket1 = c_->socket.get();
     QVERIFY(c_->connect());
     RegisterMode = true;
-    w.SetTabs(Control<TResourcesTab>(&w, "tsResurser"));
+    w.SetTabs(Control<ResourcesTab>(&w, "tsResurser"));
     w.setFixedWidth(800);
-    Control<TStationsTab>(&w, "tsStations")->Splitter1Moved();
+    Control<StationsTab>(&w, "tsStations")->Splitter1Moved();
     w.show();
-    Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<TStationsTab>(&w, "tsStations"));
+    Control<QTabWidget>(&w, "PageControl1")->setCurrentWidget(Control<StationsTab>(&w, "tsStations"));
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QTRY_VERIFY(Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->width() > 760);  // laid out at the window's width
-    Control<TStationsTab>(&w, "tsStations")->Splitter1Moved();
+    QTRY_VERIFY(Control<QSplitter>(Control<StationsTab>(&w, "tsStations"), "Splitter1")->width() > 760);  // laid out at the window's width
+    Control<StationsTab>(&w, "tsStations")->Splitter1Moved();
 
     QCOMPARE(w.width(), 800);
-    const QList<int> sizes = Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->sizes();
+    const QList<int> sizes = Control<QSplitter>(Control<StationsTab>(&w, "tsStations"), "Splitter1")->sizes();
     QCOMPARE(sizes.value(0), 249);
-    QCOMPARE(sizes.value(0) + sizes.value(1) + Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->handleWidth(), Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->width());
-    QVERIFY(Control<QSplitter>(Control<TStationsTab>(&w, "tsStations"), "Splitter1")->width() > 760);
-    QCOMPARE(Control<TStationsTab>(&w, "tsStations")->allResourcesColumnWidth(), Control<QGroupBox>(Control<TStationsTab>(&w, "tsStations"), "gbResurserAttVisa")->contentsRect().width() / 2 - 30);
-    QVERIFY(Control<TStationsTab>(&w, "tsStations")->allResourcesColumnWidth() > 200);
+    QCOMPARE(sizes.value(0) + sizes.value(1) + Control<QSplitter>(Control<StationsTab>(&w, "tsStations"), "Splitter1")->handleWidth(), Control<QSplitter>(Control<StationsTab>(&w, "tsStations"), "Splitter1")->width());
+    QVERIFY(Control<QSplitter>(Control<StationsTab>(&w, "tsStations"), "Splitter1")->width() > 760);
+    QCOMPARE(Control<StationsTab>(&w, "tsStations")->allResourcesColumnWidth(), Control<QGroupBox>(Control<StationsTab>(&w, "tsStations"), "gbResurserAttVisa")->contentsRect().width() / 2 - 30);
+    QVERIFY(Control<StationsTab>(&w, "tsStations")->allResourcesColumnWidth() > 200);
 
     Control<QPushButton>(&w, "btnReturn")->click();
     RegisterMode = false;
-    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
+    w.SetTabs(Control<ServerSettingsTab>(&w, "tsServersettings"));
     w.show();
     QCOMPARE(w.width(), 800);
     QCOMPARE(Name(w.activePage()), QStringLiteral("tsServersettings"));

@@ -21,6 +21,8 @@
 #include "register/USystReg.h"
 #include "register/UfrmAddEditKlient.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -40,9 +42,9 @@ std::string Callables() {
   return p;
 }
 
-QList<int> Numbers(const TCallableListModel* m) {
+QList<int> Numbers(const CallableListModel* m) {
   QList<int> out;
-  for (const TCallableItem& i : m->items()) out << i.record->CallableLopnr;
+  for (const CallableItem& i : m->items()) out << i.record->CallableLopnr;
   return out;
 }
 
@@ -81,7 +83,7 @@ class KlienterTest : public QObject {
   }
 
   void tabAsLaidOut() {
-    TStationsTab* t = tab();
+    StationsTab* t = tab();
     const std::pair<const char*, const char*> buttons[] = {
         {"BitBtn11", "Lägg till"}, {"BitBtn12", "Ändra"}, {"BitBtn13", "Radera"}};
     for (const auto& [name, text] : buttons)
@@ -187,7 +189,7 @@ class KlienterTest : public QObject {
                             "R2~2~Rum 2~7~0~~T~1~12~PC12~R77~77~x~0~0~~T~2~12~PC12~"));
     QCOMPARE(Numbers(tab()->chosenResourcesModel), QList<int>({5, 2}));
     QCOMPARE(Numbers(tab()->allResourcesModel), QList<int>({1, 3, 4, 6, 7, 8, 9}));
-    QCOMPARE(tab()->chosenResourcesModel->item(0)->record, Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[4].record);
+    QCOMPARE(tab()->chosenResourcesModel->item(0)->record, Control<ResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[4].record);
 
     // A list taken by the statistics window leaves "Alla resurser" alone.
     ReplyTarget = rtStatistics;
@@ -200,7 +202,7 @@ class KlienterTest : public QObject {
     clickClient(0);
     w_->HandleRetAllCallables(Callables());
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES::"));
-    TStationsTab* t = tab();
+    StationsTab* t = tab();
 
     Select(Control<QListView>(t, "ListBox3"), {5, 1, 3});
     Control<QPushButton>(t, "BitBtn9")->click();
@@ -271,7 +273,7 @@ class KlienterTest : public QObject {
   }
   void everyWayOfChoosingLoads() {
     QFETCH(QString, how);
-    TStationsTab* t = tab();
+    StationsTab* t = tab();
     clickClient(0);
     w_->HandleRetAllCallables(Callables());
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:7:0:3:1:"));
@@ -321,7 +323,7 @@ class KlienterTest : public QObject {
   // The tab shows that it waits; a list that never comes is said so, and
   // "Ångra" asks again. "Ångra" and a reload make no client current.
   void waitingForTheLists() {
-    TStationsTab* t = tab();
+    StationsTab* t = tab();
     clickClient(0);
     QCOMPARE(Control<QLabel>(w_, "lblStatus")->text(), QStringLiteral("Hämtar…"));
     QVERIFY(!Control<QPushButton>(w_, "btnCancel")->isEnabled());
@@ -499,7 +501,7 @@ class KlienterTest : public QObject {
   // "Alla resurser" is half the group less the button column, also after
   // the window changes width.
   void splitAfterResize() {
-    TStationsTab* t = tab();
+    StationsTab* t = tab();
     t->Splitter1Moved();
     QCOMPARE(Control<QSplitter>(t, "Splitter1")->sizes().value(0), 249);
     for (int width : {800, 1000}) {
@@ -511,7 +513,7 @@ class KlienterTest : public QObject {
   }
 
  private:
-  TStationsTab* tab() const { return w_ ? Control<TStationsTab>(w_, "tsStations") : nullptr; }
+  StationsTab* tab() const { return w_ ? Control<StationsTab>(w_, "tsStations") : nullptr; }
   // A mouse click on client `row`, as the administrator makes it current.
   void clickClient(int row) {
     QListView* list = Control<QListView>(tab(), "lbmachines");

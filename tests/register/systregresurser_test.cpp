@@ -17,6 +17,8 @@
 #include "register/UfrmAddEditResurs.h"
 #include "widgets/Dialogs.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -30,12 +32,11 @@ const std::string kThree =
     "R2:7:Rum tv\xE5:16776960:-1:0701234567:F:"
     "Lab~1:9:Labb:65280:0::T:";
 
-QStringList Texts(const TCallableListModel* m) {
+QStringList Texts(const CallableListModel* m) {
   QStringList out;
-  for (const TCallableItem& it : m->items()) out << it.text;
+  for (const CallableItem& it : m->items()) out << it.text;
   return out;
 }
-
 
 }  // namespace
 
@@ -46,7 +47,7 @@ class ResourcesTabTest : public QObject {
   void init() {
     c_ = std::make_unique<RegisterWindowCase>();
     QVERIFY(c_->connected);
-    tab_ = Control<TResourcesTab>(c_->w, "tsResurser");
+    tab_ = Control<ResourcesTab>(c_->w, "tsResurser");
     QCOMPARE(c_->sent([&] { c_->w->SetTabs(tab_); }), kGetAll);
     c_->w->HandleRetAllCallables(kThree);
   }
@@ -65,7 +66,7 @@ class ResourcesTabTest : public QObject {
     QVERIFY(!Control<QPushButton>(c_->w, "btnSave")->isEnabled());
     QVERIFY(!Control<QPushButton>(c_->w, "btnCancel")->isEnabled());
     // The clients tab's "Alla resurser" shows the same records.
-    const TCallableItems& all = Control<TStationsTab>(c_->w, "tsStations")->allResourcesModel->items();
+    const CallableItemList& all = Control<StationsTab>(c_->w, "tsStations")->allResourcesModel->items();
     QCOMPARE(all.size(), std::size_t(3));
     for (std::size_t i = 0; i < all.size(); ++i)
       QCOMPARE(all[i].record, tab_->lbResurserItems->items()[i].record);
@@ -106,7 +107,7 @@ class ResourcesTabTest : public QObject {
     if (forClients) c_->w->ResourceListTarget = TfrmSystreg::TResourceListTarget::ListBox3;
     c_->w->HandleRetAllCallables("\xA4RETALLCALLABLES:R4:11:Rum fyra:0:0::T:");
     QCOMPARE(tab_->lbResurserItems->rowCount(), resources);
-    QCOMPARE(Control<TStationsTab>(c_->w, "tsStations")->allResourcesModel->rowCount(), all);
+    QCOMPARE(Control<StationsTab>(c_->w, "tsStations")->allResourcesModel->rowCount(), all);
     QVERIFY(c_->w->ResourceListTarget == TfrmSystreg::TResourceListTarget::None);
   }
 
@@ -130,7 +131,7 @@ class ResourcesTabTest : public QObject {
     QVERIFY(!Control<QPushButton>(c_->w, "btnSave")->isEnabled());
     // The reloaded list replaces the sent marks: nothing is pending then.
     c_->w->HandleRetAllCallables(kThree);
-    for (const TCallableItem& it : tab_->lbResurserItems->items()) QVERIFY(!it.record->Updated);
+    for (const CallableItem& it : tab_->lbResurserItems->items()) QVERIFY(!it.record->Updated);
     QVERIFY(!Control<QPushButton>(c_->w, "btnSave")->isEnabled());
   }
 
@@ -337,7 +338,7 @@ class ResourcesTabTest : public QObject {
 
  private:
   std::unique_ptr<RegisterWindowCase> c_;
-  TResourcesTab* tab_ = nullptr;
+  ResourcesTab* tab_ = nullptr;
 };
 
 QTEST_MAIN(ResourcesTabTest)

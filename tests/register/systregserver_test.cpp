@@ -17,6 +17,8 @@
 #include "register/Themes.h"
 #include "register/USystReg.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -69,15 +71,15 @@ class ServerTabTest : public QObject {
     UpdateServerVersion = "1.0.2";
 
     TfrmSystreg w;
-    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
-    QCOMPARE((QStringList{Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->text(), Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerport")->text(), Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")->text(),
-                          Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport")->text()}),
+    w.SetTabs(Control<ServerSettingsTab>(&w, "tsServersettings"));
+    QCOMPARE((QStringList{Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServername")->text(), Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServerport")->text(), Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")->text(),
+                          Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport")->text()}),
              fields);
-    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerver")->text(), QStringLiteral("1.10.6"));
-    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerver")->text(), QStringLiteral("1.0.2"));
-    QVERIFY(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerver")->isReadOnly());
-    QVERIFY(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerver")->isReadOnly());
-    QVERIFY(!Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->placeholderText().isEmpty());
+    QCOMPARE(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServerver")->text(), QStringLiteral("1.10.6"));
+    QCOMPARE(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerver")->text(), QStringLiteral("1.0.2"));
+    QVERIFY(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServerver")->isReadOnly());
+    QVERIFY(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerver")->isReadOnly());
+    QVERIFY(!Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServername")->placeholderText().isEmpty());
   }
 
   // While connected the update server's settings come from the server.
@@ -104,9 +106,9 @@ class ServerTabTest : public QObject {
 
     TfrmSystreg w;
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
-    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")->text(), QStringLiteral("upd.example"));
-    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport")->text(), QStringLiteral("8081"));
+    w.SetTabs(Control<ServerSettingsTab>(&w, "tsServersettings"));
+    QCOMPARE(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")->text(), QStringLiteral("upd.example"));
+    QCOMPARE(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport")->text(), QStringLiteral("8081"));
     QVERIFY(c_->server->received().find(davu::proto::GetIniTextForMachine(
                 kMachine, "ServerSettings", "UpdateServerName")) != std::string::npos);
   }
@@ -135,8 +137,8 @@ class ServerTabTest : public QObject {
     WriteSetting("ServerSettings", "ServerPort", "4000");
     TfrmSystreg w;
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
-    TServerSettingsTab* tab = Control<TServerSettingsTab>(&w, "tsServersettings");
+    w.SetTabs(Control<ServerSettingsTab>(&w, "tsServersettings"));
+    ServerSettingsTab* tab = Control<ServerSettingsTab>(&w, "tsServersettings");
     QCOMPARE(Control<QLineEdit>(tab, "edUpdateServername")->text(), QStringLiteral("srv.example"));
     if (typeName) Control<QLineEdit>(tab, "edUpdateServername")->setText("typed.example");
 
@@ -189,21 +191,21 @@ class ServerTabTest : public QObject {
 
     TfrmSystreg w;
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
+    w.SetTabs(Control<ServerSettingsTab>(&w, "tsServersettings"));
     w.show();
     if (connected) {
       QVERIFY(c_->connect());
       ServerSocket = c_->socket.get();
     }
-    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->setText("new.example");
-    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerport")->clear();
-    QTest::keyClicks(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerport"), "65535");
-    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")->setText("upd.example");
-    Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport")->clear();
-    QTest::keyClicks(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport"), "80a81");  // the letter is refused
-    if (chooseTheme) QTest::keyClick(Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1"), Qt::Key_Down);
-    QCOMPARE(Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged, chooseTheme);
-    const QString theme = Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->currentText();
+    Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServername")->setText("new.example");
+    Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServerport")->clear();
+    QTest::keyClicks(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServerport"), "65535");
+    Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")->setText("upd.example");
+    Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport")->clear();
+    QTest::keyClicks(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServerport"), "80a81");  // the letter is refused
+    if (chooseTheme) QTest::keyClick(Control<QComboBox>(Control<ServerSettingsTab>(&w, "tsServersettings"), "ComboBox1"), Qt::Key_Down);
+    QCOMPARE(Control<ServerSettingsTab>(&w, "tsServersettings")->FThemeChanged, chooseTheme);
+    const QString theme = Control<QComboBox>(Control<ServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->currentText();
 
     QStringList steps;
     auto* sleeper = new ProbeSleeper;
@@ -224,8 +226,8 @@ class ServerTabTest : public QObject {
       QVERIFY(!WasConnected);
       QVERIFY(UpdateCheckPending);
       // The tab was applied again and shows what the new attempt will use.
-      QCOMPARE(w.activePage(), Control<TServerSettingsTab>(&w, "tsServersettings"));
-      QVERIFY(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerver")->text().isEmpty());
+      QCOMPARE(w.activePage(), Control<ServerSettingsTab>(&w, "tsServersettings"));
+      QVERIFY(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServerver")->text().isEmpty());
       QCOMPARE(ReadSetting("ServerSettings", "ServerName"), QStringLiteral("new.example"));
       QCOMPARE(ReadSetting("ServerSettings", "ServerPort"), QStringLiteral("65535"));
     });
@@ -234,8 +236,8 @@ class ServerTabTest : public QObject {
 
     QCOMPARE(steps, (QStringList{"sleep 1000", "connect"}));
     QVERIFY(w.FClickedSpara);
-    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername")->text(), QStringLiteral("new.example"));
-    QCOMPARE(Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServerport")->text(), QStringLiteral("65535"));
+    QCOMPARE(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServername")->text(), QStringLiteral("new.example"));
+    QCOMPARE(Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServerport")->text(), QStringLiteral("65535"));
 
     if (chooseTheme) {
       QCOMPARE(c_->platform->dialogs->balloons.size(), std::size_t(1));
@@ -308,11 +310,11 @@ class ServerTabTest : public QObject {
     TfrmSystreg w;
     QObject::connect(&w, &TfrmSystreg::reconnectRequested, [&] { ++connects; });
     w.ClientSocket1 = c_->socket.get();
-    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
+    w.SetTabs(Control<ServerSettingsTab>(&w, "tsServersettings"));
     ServerSocket = c_->socket.get();  // after loading: the fake server answers no settings reads
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    TServerSettingsTab* tab = Control<TServerSettingsTab>(&w, "tsServersettings");
+    ServerSettingsTab* tab = Control<ServerSettingsTab>(&w, "tsServersettings");
     Control<QLineEdit>(tab, "edServername")->setText(name);
     Control<QLineEdit>(tab, "edServerport")->setText(port);
     Control<QLineEdit>(tab, "edUpdateServername")->setText(updateName);
@@ -356,10 +358,10 @@ class ServerTabTest : public QObject {
     for (const QString& theme : ThemeNames()) {
       QVERIFY(ApplyTheme(theme));
       TfrmSystreg w;
-      w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
+      w.SetTabs(Control<ServerSettingsTab>(&w, "tsServersettings"));
       w.show();
       QVERIFY(QTest::qWaitForWindowExposed(&w));
-      for (QLineEdit* field : {Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edServername"), Control<QLineEdit>(Control<TServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")}) {
+      for (QLineEdit* field : {Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edServername"), Control<QLineEdit>(Control<ServerSettingsTab>(&w, "tsServersettings"), "edUpdateServername")}) {
         QVERIFY(field->text().isEmpty() || field->text() == "ERROR");
         const int needed = field->fontMetrics().horizontalAdvance(field->placeholderText());
         // A line edit keeps a few pixels of frame and margin on each side.
@@ -376,15 +378,15 @@ class ServerTabTest : public QObject {
     QVERIFY(ApplyTheme(QStringLiteral("Mörk")));
     TfrmSystreg w;
     QStringList items;
-    for (int i = 0; i < Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->count(); ++i) items << Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->itemText(i);
+    for (int i = 0; i < Control<QComboBox>(Control<ServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->count(); ++i) items << Control<QComboBox>(Control<ServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->itemText(i);
     QCOMPARE(items, ThemeNames());
-    QCOMPARE(Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->currentText(), QStringLiteral("Mörk"));
-    QVERIFY(!Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
+    QCOMPARE(Control<QComboBox>(Control<ServerSettingsTab>(&w, "tsServersettings"), "ComboBox1")->currentText(), QStringLiteral("Mörk"));
+    QVERIFY(!Control<ServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
     // Loading the tab leaves the choice alone.
-    w.SetTabs(Control<TServerSettingsTab>(&w, "tsServersettings"));
-    QVERIFY(!Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
-    QTest::keyClick(Control<QComboBox>(Control<TServerSettingsTab>(&w, "tsServersettings"), "ComboBox1"), Qt::Key_Up);
-    QVERIFY(Control<TServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
+    w.SetTabs(Control<ServerSettingsTab>(&w, "tsServersettings"));
+    QVERIFY(!Control<ServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
+    QTest::keyClick(Control<QComboBox>(Control<ServerSettingsTab>(&w, "tsServersettings"), "ComboBox1"), Qt::Key_Up);
+    QVERIFY(Control<ServerSettingsTab>(&w, "tsServersettings")->FThemeChanged);
   }
 
  private:

@@ -11,6 +11,8 @@
 #include "RegisterTestEnv.h"
 #include "register/USystReg.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -30,7 +32,7 @@ class SmsTabTest : public QObject {
   void init() {
     c_ = std::make_unique<RegisterWindowCase>();
     QVERIFY(c_->connected);
-    tab_ = Control<TSmsSettingsTab>(c_->w, "tsSMS");
+    tab_ = Control<SmsSettingsTab>(c_->w, "tsSMS");
     QCOMPARE(c_->sent([&] { c_->w->SetTabs(tab_); }), kGet);
   }
   void cleanup() {
@@ -63,7 +65,7 @@ class SmsTabTest : public QObject {
     QFETCH(QStringList, fields);
     QFETCH(std::string, posted);
     // Arrives while another tab is active: still fills this tab.
-    c_->w->SetTabs(Control<TResourcesTab>(c_->w, "tsResurser"));
+    c_->w->SetTabs(Control<ResourcesTab>(c_->w, "tsResurser"));
     c_->w->HandleRetSmsSettings(payload);
     QCOMPARE(Fields(), fields);
     Control<QTabWidget>(c_->w, "PageControl1")->setCurrentWidget(tab_);
@@ -147,7 +149,7 @@ class SmsTabTest : public QObject {
 
  private:
   std::unique_ptr<RegisterWindowCase> c_;
-  TSmsSettingsTab* tab_ = nullptr;
+  SmsSettingsTab* tab_ = nullptr;
 };
 
 QTEST_MAIN(SmsTabTest)

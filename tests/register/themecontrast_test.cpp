@@ -26,6 +26,8 @@
 #include "register/Themes.h"
 #include "widgets/ColourContrast.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include "register/Themes.h"
 
+using namespace davu;
+
 namespace {
 // The style a look is built on, under the program's own drawing of edges.
 QString BaseStyleName() {

@@ -19,6 +19,8 @@
 #include "register/UfrmAddEditKlient.h"
 #include "register/UfrmAddEditResurs.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -36,7 +38,6 @@ const std::string kThree =
 const char* kMachines =
     "¤RETALLMACHINES:PC12:12:Reception:255:0:-1:IMEI-1:extra ett:"
     "TV1:13:Väntrum:16776960:1:0:::";
-
 
 }  // namespace
 
@@ -56,23 +57,23 @@ class UnsentSavesTest : public QObject {
   }
 
   void resourceMarkWhileDisconnected() {
-    w_->SetTabs(Control<TResourcesTab>(w_, "tsResurser"));
+    w_->SetTabs(Control<ResourcesTab>(w_, "tsResurser"));
     w_->HandleRetAllCallables(kThree);
-    ClickCheck(Control<TResourcesTab>(w_, "tsResurser"), 1);
+    ClickCheck(Control<ResourcesTab>(w_, "tsResurser"), 1);
     c_->socket->close();
     Control<QPushButton>(w_, "btnSave")->click();
     QCOMPARE(c_->platform->dialogs->infoMessages, QStringList{kNothingSaved});
     QVERIFY(Control<QPushButton>(w_, "btnSave")->isEnabled());
-    QVERIFY(Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[1].record->Aktiv);
-    QVERIFY(Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[1].record->Updated);
+    QVERIFY(Control<ResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[1].record->Aktiv);
+    QVERIFY(Control<ResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[1].record->Updated);
   }
 
   // Sent, but the connection went before the reloaded list could show it:
   // the marks stay changed and "Spara" sends them again.
   void resourceMarkWhenTheConnectionDropsBeforeTheAnswer() {
-    w_->SetTabs(Control<TResourcesTab>(w_, "tsResurser"));
+    w_->SetTabs(Control<ResourcesTab>(w_, "tsResurser"));
     w_->HandleRetAllCallables(kThree);
-    ClickCheck(Control<TResourcesTab>(w_, "tsResurser"), 1);
+    ClickCheck(Control<ResourcesTab>(w_, "tsResurser"), 1);
     const std::string first = c_->sent([&] { Control<QPushButton>(w_, "btnSave")->click(); });
     QVERIFY(first.find("REGISTERUPATECALLABLE") != std::string::npos);
     QVERIFY(!Control<QPushButton>(w_, "btnSave")->isEnabled());
@@ -84,9 +85,9 @@ class UnsentSavesTest : public QObject {
   }
 
   void chosenResourcesWhileDisconnected() {
-    w_->SetTabs(Control<TStationsTab>(w_, "tsStations"));
+    w_->SetTabs(Control<StationsTab>(w_, "tsStations"));
     w_->HandleRetAllMachines(W(kMachines));
-    TStationsTab* t = Control<TStationsTab>(w_, "tsStations");
+    StationsTab* t = Control<StationsTab>(w_, "tsStations");
     Control<QListView>(t, "lbmachines")->setCurrentIndex(t->machines()->index(0));
     w_->HandleRetAllCallables(kThree);
     w_->HandleRetStationCallables(W("¤RETSTATIONCALLABLES:7:0:"));
@@ -100,25 +101,25 @@ class UnsentSavesTest : public QObject {
   }
 
   void smsAccountWhileDisconnected() {
-    w_->SetTabs(Control<TSmsSettingsTab>(w_, "tsSMS"));
+    w_->SetTabs(Control<SmsSettingsTab>(w_, "tsSMS"));
     w_->HandleRetSmsSettings("\xA4RETSMSSETTINGS:a:b:1:");
-    Control<QLineEdit>(Control<TSmsSettingsTab>(w_, "tsSMS"), "edSMSusername")->setText("ny");
+    Control<QLineEdit>(Control<SmsSettingsTab>(w_, "tsSMS"), "edSMSusername")->setText("ny");
     c_->socket->close();
     Control<QPushButton>(w_, "btnSave")->click();
     QCOMPARE(c_->platform->dialogs->infoMessages, QStringList{kNothingSaved});
     QVERIFY(Control<QPushButton>(w_, "btnSave")->isEnabled());
-    QCOMPARE(Control<QLineEdit>(Control<TSmsSettingsTab>(w_, "tsSMS"), "edSMSusername")->text(), QStringLiteral("ny"));
+    QCOMPARE(Control<QLineEdit>(Control<SmsSettingsTab>(w_, "tsSMS"), "edSMSusername")->text(), QStringLiteral("ny"));
   }
 
   // The dialog comes back with what was typed; the list keeps what the
   // server holds until the change is sent.
   void resourceDialogWhileDisconnected() {
-    w_->SetTabs(Control<TResourcesTab>(w_, "tsResurser"));
+    w_->SetTabs(Control<ResourcesTab>(w_, "tsResurser"));
     w_->HandleRetAllCallables(kThree);
-    Control<QListView>(Control<TResourcesTab>(w_, "tsResurser"), "lbResurser")->setCurrentIndex(Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->index(0));
+    Control<QListView>(Control<ResourcesTab>(w_, "tsResurser"), "lbResurser")->setCurrentIndex(Control<ResourcesTab>(w_, "tsResurser")->lbResurserItems->index(0));
     c_->socket->close();
     QStringList shown;
-    Control<TResourcesTab>(w_, "tsResurser")->ShowModal = [&](QDialog* d) {
+    Control<ResourcesTab>(w_, "tsResurser")->ShowModal = [&](QDialog* d) {
       auto* dlg = static_cast<TfrmAddEditResurs*>(d);
       dlg->show();
       shown << Control<QLineEdit>(dlg, "Edit2")->text();
@@ -127,22 +128,22 @@ class UnsentSavesTest : public QObject {
       Control<QPushButton>(dlg, "BitBtn1")->click();
       return dlg->result();
     };
-    Control<QPushButton>(Control<TResourcesTab>(w_, "tsResurser"), "btnEditResurs")->click();
+    Control<QPushButton>(Control<ResourcesTab>(w_, "tsResurser"), "btnEditResurs")->click();
     QCOMPARE(shown, (QStringList{"Rum ett", "Rum nytt"}));
     QCOMPARE(c_->platform->dialogs->infoMessages, QStringList{kNothingSaved});
-    QCOMPARE(Control<TResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[0].record->CallableFriendlyname,
+    QCOMPARE(Control<ResourcesTab>(w_, "tsResurser")->lbResurserItems->items()[0].record->CallableFriendlyname,
              QStringLiteral("Rum ett"));
   }
 
   void clientDeleteWhileDisconnected() {
-    w_->SetTabs(Control<TStationsTab>(w_, "tsStations"));
+    w_->SetTabs(Control<StationsTab>(w_, "tsStations"));
     w_->HandleRetAllMachines(W(kMachines));
-    Control<QListView>(Control<TStationsTab>(w_, "tsStations"), "lbmachines")->setCurrentIndex(Control<TStationsTab>(w_, "tsStations")->machines()->index(1));
+    Control<QListView>(Control<StationsTab>(w_, "tsStations"), "lbmachines")->setCurrentIndex(Control<StationsTab>(w_, "tsStations")->machines()->index(1));
     c_->socket->close();
     c_->platform->dialogs->answers = {6};
-    Control<QPushButton>(Control<TStationsTab>(w_, "tsStations"), "BitBtn13")->click();
+    Control<QPushButton>(Control<StationsTab>(w_, "tsStations"), "BitBtn13")->click();
     QCOMPARE(c_->platform->dialogs->infoMessages, QStringList{kNothingSaved});
-    QCOMPARE(Control<TStationsTab>(w_, "tsStations")->machines()->rowCount(), 2);
+    QCOMPARE(Control<StationsTab>(w_, "tsStations")->machines()->rowCount(), 2);
   }
 
  private:

@@ -11,6 +11,8 @@
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 namespace {

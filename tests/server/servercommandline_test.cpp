@@ -16,6 +16,8 @@
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
 
+using namespace davu;
+
 class tst_ServerCommandLine : public QObject {
   Q_OBJECT
 

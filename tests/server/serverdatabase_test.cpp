@@ -10,6 +10,8 @@
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
 
+using namespace davu;
+
 using namespace davu::proto;
 
 class tst_ServerDatabase : public QObject {

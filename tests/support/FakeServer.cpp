@@ -7,6 +7,8 @@
 
 #include "common/ClientSocket.h"
 
+using namespace davu;
+
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
   QDeadlineTimer deadline(timeoutMs);
   while (!done()) {

@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
+namespace davu {
 class ClientSocket;
+}  // namespace davu
 
 class FakeServer : public QObject {
   Q_OBJECT
@@ -35,11 +37,11 @@ class FakeServer : public QObject {
   // as far as the loopback allows.
   void send(std::string_view bytes);
   // Connects `socket` to this server; true when both ends see the connection.
-  bool connectClient(ClientSocket& socket);
+  bool connectClient(davu::ClientSocket& socket);
   // Everything `socket` has sent since the last call, in order. A marker sent
   // behind it proves that nothing else is still on its way, so a missing
   // request shows as missing rather than as a time-out.
-  std::string takeSent(ClientSocket& socket);
+  std::string takeSent(davu::ClientSocket& socket);
 
   // Closes the current connection from the server side.
   void dropConnection();

@@ -9,6 +9,8 @@
 #include "FakeServer.h"
 #include "common/ClientSocket.h"
 
+using namespace davu;
+
 namespace {
 
 struct Recorder {

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <sodium.h>
 
+
 namespace {
 
 std::string base64(const std::uint8_t* data, std::size_t n) {

@@ -11,6 +11,8 @@
 #include "update/UpdateState.h"
 #include "widgets/UDAVUcommon.h"
 
+using namespace davu;
+
 std::string ProgramReply(std::string_view file) {
   return davu::proto::Frame("\xA4RETNEWCLIENT:" + std::string(file) + ":RETNEWCLIENT\xA4");
 }
@@ -30,7 +32,7 @@ UpdateHarness::UpdateHarness() {
   ResetUpdateState();
   InitLocalPaths();
   common = std::make_unique<TfrmDAVUcommon>(false);
-  check = std::make_unique<TUpdateCheck>(*common);
+  check = std::make_unique<UpdateCheck>(*common);
   check->programPath = QStringLiteral(DAVU_PROBE_1106);
   check->programFileName = QStringLiteral("davu-admin");
   // The client name comes from the local settings, without asking a server.

@@ -16,7 +16,9 @@
 #include "common/ClientSocket.h"
 
 class TfrmDAVUcommon;
-class TUpdateCheck;
+namespace davu {
+class UpdateCheck;
+}  // namespace davu
 
 // "#DATASTART#¤RETNEWCLIENT:" + file + ":RETNEWCLIENT¤#DATAEND#"
 std::string ProgramReply(std::string_view file);
@@ -34,9 +36,9 @@ class UpdateHarness {
   FakeServer server;        // the update server
   TestKey key{1};           // the release key the check trusts
   TrustedKeyFolder trusted{{&key}};
-  ClientSocket main;        // the main connection: gives the update server's default address
+  davu::ClientSocket main;        // the main connection: gives the update server's default address
   std::unique_ptr<TfrmDAVUcommon> common;
-  std::unique_ptr<TUpdateCheck> check;
+  std::unique_ptr<davu::UpdateCheck> check;
 
   // Steps run in order while the check waits, each once its condition holds.
   void then(std::function<bool()> condition, std::function<void()> action);

@@ -8,6 +8,8 @@
 #include "update/ProgramInstaller.h"
 #include "update/UpdateKeys.h"
 
+using namespace davu;
+
 namespace {
 
 QByteArray Contents(const QString& path) {

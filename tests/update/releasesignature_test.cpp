@@ -7,6 +7,8 @@
 #include "TestSigner.h"
 #include "update/ReleaseSignature.h"
 
+using namespace davu;
+
 using namespace davu::update;
 
 namespace {

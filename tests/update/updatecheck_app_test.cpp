@@ -22,6 +22,8 @@
 #include "update/UpdateState.h"
 #include "widgets/UDAVUcommon.h"
 
+using namespace davu;
+
 using davu::test::Control;
 
 namespace {
@@ -30,13 +32,13 @@ const std::string kVersionRequest = davu::proto::GetServerVersion("RECEPTION01_A
 
 // The main window with the real check, as davu-admin has it; the update
 // server's place and the current version are answered by the main server.
-TUpdateCheck& CreateWithCheck(AppHarness& h, quint16 updatePort, const std::string& checkVersion = {}) {
+UpdateCheck& CreateWithCheck(AppHarness& h, quint16 updatePort, const std::string& checkVersion = {}) {
   h.serverSettings["ServerSettings:UpdateServerName"] = "127.0.0.1";
   h.serverSettings["ServerSettings:UpdateServerPort"] = std::to_string(updatePort);
   if (!checkVersion.empty()) h.serverSettings["CHECKVERSION:davu-admin"] = checkVersion;
   TfrmDAVUAdmin& w = h.create();
   h.storeServer();
-  TUpdateCheck* check = InstallUpdateCheck(w);
+  UpdateCheck* check = InstallUpdateCheck(w);
   check->programPath = QStringLiteral(DAVU_PROBE_1106);
   check->programFileName = QStringLiteral("davu-admin");
   return *check;
@@ -91,7 +93,7 @@ class UpdateCheckAppTest : public QObject {
     QCOMPARE(updates.countReceived(kVersionRequest), 1);
 
     // Saving the server settings clears the version and checks again.
-    w.frmSystreg->SetTabs(Control<TServerSettingsTab>(w.frmSystreg, "tsServersettings"));
+    w.frmSystreg->SetTabs(Control<ServerSettingsTab>(w.frmSystreg, "tsServersettings"));
     h.server.clearReceived();
     w.frmSystreg->btnSaveClick();
     QCOMPARE(field->text(), QString());
@@ -102,7 +104,7 @@ class UpdateCheckAppTest : public QObject {
   void newerProgramStartedEndsThisOne() {
     AppHarness h;
     FakeServer updates;
-    TUpdateCheck& check = CreateWithCheck(h, updates.port(), "1107");
+    UpdateCheck& check = CreateWithCheck(h, updates.port(), "1107");
     TfrmDAVUAdmin& w = *h.w;
     const TestKey key(1);
     const TrustedKeyFolder trusted({&key});
@@ -125,7 +127,7 @@ class UpdateCheckAppTest : public QObject {
   void unreachableUpdateServerLetsTheIntroductionGoOn() {
     AppHarness h;
     FakeServer updates;
-    TUpdateCheck& check = CreateWithCheck(h, updates.port(), "1107");
+    UpdateCheck& check = CreateWithCheck(h, updates.port(), "1107");
     updates.stopListening();
     QTimer clock;  // the watchdog's five seconds pass once the balloon is up
     clock.setInterval(1);

@@ -21,6 +21,8 @@
 #include "update/UpdateState.h"
 #include "widgets/UDAVUcommon.h"
 
+using namespace davu;
+
 namespace {
 
 // The two requests, byte for byte.
@@ -357,7 +359,7 @@ class UpdateCheckTest : public QObject {
     setCheckVersion("1107");
     h.check->downloadLimitFloor = 0;
     const std::size_t limit = h.check->downloadLimit();
-    QCOMPARE(limit, std::size_t(QFileInfo(kOld).size()) * TUpdateCheck::kDownloadSizeFactor);
+    QCOMPARE(limit, std::size_t(QFileInfo(kOld).size()) * UpdateCheck::kDownloadSizeFactor);
     std::size_t mostHeld = 0;
     h.then([&] { return h.server.received().find(kProgramRequest) != std::string::npos; }, [&] {
       h.server.send(std::string(davu::proto::kFrameStart) + "\xA4RETNEWCLIENT:");

@@ -5,6 +5,8 @@
 #include "update/ExecutableImage.h"
 #include "update/VersionBlock.h"
 
+using namespace davu;
+
 using namespace davu::version;
 
 namespace {

@@ -8,6 +8,8 @@
 #include "update/ExecutableImage.h"
 #include "update/VersionBlock.h"
 
+using namespace davu;
+
 using namespace davu::version;
 
 class VersionInfoTest : public QObject {

@@ -28,9 +28,9 @@
 
 #include "app/UDavuAdminMain.h"
 #include "calllog/CallLogRouting.h"
+#include "calllog/IdagWindow.h"
 #include "calllog/TSVVirtualTable.h"
 #include "calllog/UfrmActiveCalls.h"
-#include "calllog/UfrmDAVUIdag.h"
 #include "calllog/UfrmDAVUStatistik.h"
 #include "common/NamedServers.h"
 #include "common/SettingsStore.h"
@@ -40,6 +40,8 @@
 #include "register/USystReg.h"
 #include "register/UfrmAddEditKlient.h"
 #include "register/UfrmAddEditResurs.h"
+
+using namespace davu;
 
 namespace {
 
@@ -138,7 +140,7 @@ void saveCheckedGroupBoxes(const QString& prefix) {
 // three of the resources chosen in their order.
 void fillKlienterExample(TfrmSystreg* reg) {
   reg->HandleRetAllMachines(kClinicMachines);
-  TStationsTab* t = reg->tsStations;
+  StationsTab* t = reg->tsStations;
   // Choosing the client asks for its lists; the answers follow.
   t->lbmachines->setCurrentIndex(t->machines()->index(1));
   reg->HandleRetAllCallables(kClinicCallables);
@@ -225,7 +227,7 @@ void saveEnlargedStatistics(TfrmDAVUAdmin* main, const QString& prefix) {
 
 // "Idag" with a morning of calls at five resources, some not confirmed yet.
 void saveToday(TfrmDAVUAdmin* main, const QString& prefix) {
-  TfrmDAVUIdag today(main);
+  IdagWindow today(main);
   today.ClientSocket1 = main->ClientSocket1;
   today.show();  // its own first refresh finds no connection here
   const QDate day = QDate::currentDate();

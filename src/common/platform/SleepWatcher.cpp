@@ -4,6 +4,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+namespace davu {
+
 namespace {
 const QString kPath = QStringLiteral("/org/freedesktop/login1");
 const QString kInterface = QStringLiteral("org.freedesktop.login1.Manager");
@@ -47,3 +49,5 @@ void SleepWatcher::PrepareForSleep(bool start) {
     emit resumed();
   }
 }
+
+}  // namespace davu

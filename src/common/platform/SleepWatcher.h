@@ -8,6 +8,8 @@
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 
+namespace davu {
+
 class SleepWatcher : public QObject {
   Q_OBJECT
 
@@ -35,3 +37,5 @@ class SleepWatcher : public QObject {
   bool listening_ = false;
   QDBusUnixFileDescriptor delayLock_;
 };
+
+}  // namespace davu

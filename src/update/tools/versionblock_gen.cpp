@@ -13,6 +13,8 @@
 
 #include "update/VersionBlock.h"
 
+using namespace davu;
+
 using namespace davu::version;
 
 int main(int argc, char** argv) {

@@ -9,6 +9,8 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+namespace davu {
+
 TBalloonHint::TBalloonHint(QWidget* owner)
     : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       picture_(new QLabel(this)),
@@ -92,3 +94,5 @@ void TBalloonHint::paintEvent(QPaintEvent*) {
   p.setPen(palette().color(QPalette::ToolTipText));
   p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
+
+}  // namespace davu

@@ -10,6 +10,8 @@
 class QLabel;
 class QTimer;
 
+namespace davu {
+
 class TBalloonHint : public QWidget {
   Q_OBJECT
 
@@ -43,3 +45,5 @@ class TBalloonHint : public QWidget {
   int pictureIndex_ = 0;
   int displayMs_ = 5000;
 };
+
+}  // namespace davu

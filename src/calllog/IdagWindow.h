@@ -20,7 +20,12 @@
 #include "calllog/SqlReplyQueue.h"
 #include "calllog/TodayCalls.h"
 
+namespace davu {
+
 class ClientSocket;
+
+}  // namespace davu
+
 class QChartView;
 class QLabel;
 class QPushButton;
@@ -29,12 +34,14 @@ class QStandardItemModel;
 class QTableView;
 class QTimer;
 
-class TfrmDAVUIdag : public QDialog, public davu::calllog::SqlAsker {
+namespace davu {
+
+class IdagWindow : public QDialog, public davu::calllog::SqlAsker {
   Q_OBJECT
 
  public:
-  explicit TfrmDAVUIdag(QWidget* parent = nullptr);
-  ~TfrmDAVUIdag() override;
+  explicit IdagWindow(QWidget* parent = nullptr);
+  ~IdagWindow() override;
 
   // The main window's connection, set before the window is shown.
   ClientSocket* ClientSocket1 = nullptr;
@@ -85,3 +92,5 @@ class TfrmDAVUIdag : public QDialog, public davu::calllog::SqlAsker {
   bool started_ = false;
   QDateTime lastRefresh_;
 };
+
+}  // namespace davu

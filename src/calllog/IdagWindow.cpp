@@ -1,4 +1,4 @@
-#include "calllog/UfrmDAVUIdag.h"
+#include "calllog/IdagWindow.h"
 
 #include <QChart>
 #include <QChartView>
@@ -27,6 +27,8 @@
 #include "widgets/KeyboardAccess.h"
 #include "widgets/ScreenFit.h"
 #include "widgets/ShownCellsGrid.h"
+
+namespace davu {
 
 namespace {
 
@@ -57,14 +59,14 @@ QStringList RowTexts(const davu::calllog::TodayResource& r) {
 
 }  // namespace
 
-int TfrmDAVUIdag::StoredIntervalSeconds() {
+int IdagWindow::StoredIntervalSeconds() {
   bool ok = false;
   const int s = ReadUserSetting(kSection, kIntervalKey).trimmed().toInt(&ok);
   if (!ok) return kDefaultSeconds;
   return std::clamp(s, kFewestSeconds, kMostSeconds);
 }
 
-TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
+IdagWindow::IdagWindow(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmDAVUIdag"));
   setWindowTitle(QStringLiteral("DAVU Idag"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -120,10 +122,10 @@ TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
   seIntervall->setSuffix(QStringLiteral(" s"));
   seIntervall->setValue(StoredIntervalSeconds());
   every->setBuddy(seIntervall);
-  btnPaus = new TAccessKeyButton(QStringLiteral("Pausa"), bottom);
+  btnPaus = new AccessKeyButton(QStringLiteral("Pausa"), bottom);
   btnPaus->setObjectName(QStringLiteral("btnPaus"));
   btnPaus->setAutoDefault(false);
-  Avbryt = new TAccessKeyButton(QStringLiteral("Stäng"), bottom);
+  Avbryt = new AccessKeyButton(QStringLiteral("Stäng"), bottom);
   Avbryt->setObjectName(QStringLiteral("Avbryt"));
   Avbryt->setAutoDefault(false);
   davu::keys::SetAccessKey(btnPaus, u'p');
@@ -146,10 +148,10 @@ TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
   RefreshTimer = new QTimer(this);
   RefreshTimer->setObjectName(QStringLiteral("RefreshTimer"));
   RefreshTimer->setInterval(seIntervall->value() * 1000);
-  connect(RefreshTimer, &QTimer::timeout, this, &TfrmDAVUIdag::RefreshTimerTimer);
-  connect(btnPaus, &QPushButton::clicked, this, &TfrmDAVUIdag::btnPausClick);
+  connect(RefreshTimer, &QTimer::timeout, this, &IdagWindow::RefreshTimerTimer);
+  connect(btnPaus, &QPushButton::clicked, this, &IdagWindow::btnPausClick);
   connect(Avbryt, &QPushButton::clicked, this, &QDialog::close);
-  connect(seIntervall, &QSpinBox::valueChanged, this, &TfrmDAVUIdag::seIntervallChange);
+  connect(seIntervall, &QSpinBox::valueChanged, this, &IdagWindow::seIntervallChange);
   davu::keys::PressFocusedButtonOnReturn(this);
 
   calls_ = davu::calllog::TodayCalls(davu::platform::clock().now().date());
@@ -157,9 +159,9 @@ TfrmDAVUIdag::TfrmDAVUIdag(QWidget* parent) : QDialog(parent) {
   showStatus(QStringLiteral("Hämtar dagens kallelser..."));
 }
 
-TfrmDAVUIdag::~TfrmDAVUIdag() { davu::calllog::Forget(this); }
+IdagWindow::~IdagWindow() { davu::calllog::Forget(this); }
 
-void TfrmDAVUIdag::showEvent(QShowEvent* event) {
+void IdagWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (started_) return;
   started_ = true;
@@ -171,18 +173,18 @@ void TfrmDAVUIdag::showEvent(QShowEvent* event) {
   refresh();
 }
 
-void TfrmDAVUIdag::closeEvent(QCloseEvent* event) {
+void IdagWindow::closeEvent(QCloseEvent* event) {
   RefreshTimer->stop();
   // The reply to a query on its way is dropped in its turn.
   davu::calllog::Forget(this);
   QDialog::closeEvent(event);
 }
 
-void TfrmDAVUIdag::RefreshTimerTimer() {
+void IdagWindow::RefreshTimerTimer() {
   if (!paused_) refresh();
 }
 
-void TfrmDAVUIdag::refresh() {
+void IdagWindow::refresh() {
   if (sending_) return;
   const QDate today = davu::platform::clock().now().date();
   if (today != calls_.day()) {
@@ -209,7 +211,7 @@ void TfrmDAVUIdag::refresh() {
   davu::calllog::Expect(ClientSocket1, this);
 }
 
-void TfrmDAVUIdag::SqlReplyArrived(std::string_view payload) {
+void IdagWindow::SqlReplyArrived(std::string_view payload) {
   const bool asked = inFlight_;
   inFlight_ = false;
   // A reply for the day before midnight: the new day is read at the next tick.
@@ -221,13 +223,13 @@ void TfrmDAVUIdag::SqlReplyArrived(std::string_view payload) {
              (paused_ ? QStringLiteral(" (pausad)") : QString()));
 }
 
-bool TfrmDAVUIdag::SqlReplyFailed(const QString& why) {
+bool IdagWindow::SqlReplyFailed(const QString& why) {
   inFlight_ = false;
   failed(why);
   return true;
 }
 
-void TfrmDAVUIdag::failed(const QString& why) {
+void IdagWindow::failed(const QString& why) {
   QString text = QStringLiteral("Uppdateringen ") +
                  davu::platform::clock().now().toString(QStringLiteral("HH:mm:ss")) +
                  QStringLiteral(" misslyckades: ") + why.left(kShownErrorLimit);
@@ -235,12 +237,12 @@ void TfrmDAVUIdag::failed(const QString& why) {
   showStatus(text);
 }
 
-void TfrmDAVUIdag::showStatus(const QString& text) {
+void IdagWindow::showStatus(const QString& text) {
   lblStatus->setText(text);
   lblStatus->setToolTip(text);
 }
 
-void TfrmDAVUIdag::btnPausClick() {
+void IdagWindow::btnPausClick() {
   paused_ = !paused_;
   btnPaus->setText(paused_ ? QStringLiteral("Fortsätt") : QStringLiteral("Pausa"));
   davu::keys::SetAccessKey(btnPaus, paused_ ? u'f' : u'p');
@@ -254,12 +256,12 @@ void TfrmDAVUIdag::btnPausClick() {
   }
 }
 
-void TfrmDAVUIdag::seIntervallChange(int seconds) {
+void IdagWindow::seIntervallChange(int seconds) {
   WriteUserSetting(kSection, kIntervalKey, QString::number(seconds));
   RefreshTimer->setInterval(seconds * 1000);
 }
 
-void TfrmDAVUIdag::showFigures() {
+void IdagWindow::showFigures() {
   const davu::calllog::TodayResource total = calls_.total();
   lblTotal->setText(QStringLiteral("Idag %1: %2 kallelser, %3 bekräftade, %4 ej bekräftade")
                         .arg(calls_.day().toString(QStringLiteral("yyyy-MM-dd")))
@@ -292,3 +294,5 @@ void TfrmDAVUIdag::showFigures() {
   chTimmar->setChart(chart);
   delete old;
 }
+
+}  // namespace davu
