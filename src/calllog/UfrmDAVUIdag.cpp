@@ -209,6 +209,19 @@ void TfrmDAVUIdag::refresh() {
   davu::calllog::Expect(ClientSocket1, this);
 }
 
+void TfrmDAVUIdag::ServerSwitched() {
+  davu::calllog::Forget(this);
+  inFlight_ = false;
+  clientName_.clear();  // it may be a setting of the old server
+  calls_ = davu::calllog::TodayCalls(davu::platform::clock().now().date());
+  showFigures();
+  showStatus(QStringLiteral("Hämtar dagens kallelser..."));
+}
+
+void TfrmDAVUIdag::ConnectionReady() {
+  if (started_ && !paused_ && !calls_.filled()) refresh();
+}
+
 void TfrmDAVUIdag::SqlReplyArrived(std::string_view payload) {
   const bool asked = inFlight_;
   inFlight_ = false;

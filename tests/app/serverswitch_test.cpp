@@ -1,16 +1,22 @@
 // Switching between named servers from the main window: the connection, the
 // title, the stored settings, the update check and the register follow.
 #include <QComboBox>
+#include <QTableView>
 #include <QTimer>
 #include <QtTest>
 
 #include "AppHarness.h"
 #include "app/UDavuAdminMain.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/UfrmDAVUIdag.h"
+#include "common/ClientIdentity.h"
 #include "common/ClientSocket.h"
 #include "common/NamedServers.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
+#include "common/WireText.h"
 #include "register/USystReg.h"
+#include "protocol/Catalogue.h"
 #include "widgets/Dialogs.h"
 #include "Controls.h"
 
@@ -191,6 +197,58 @@ class ServerSwitchTest : public QObject {
     QVERIFY(!reg.HasUnsavedEdit());
     reg.hide();
     RegisterMode = false;
+  }
+
+  // Idag follows a switch: the old clinic's figures go at once, the new
+  // server is asked for its whole day once it answers, one query at a time,
+  // and what the old server answered too late never shows.
+  void idagStartsTheNewServersDay() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    const QDate day(2024, 5, 3);
+    c.h.fake.clock->current = QDateTime(day, QTime(10, 0));
+    QVERIFY(c.connectA());
+    w.btnIdagClick();
+    auto* idag = w.findChild<TfrmDAVUIdag*>();
+    QVERIFY(idag);
+    const std::string dayQuery =
+        davu::proto::OpenSql(ToWire(GetClientName()), ToWire(davu::calllog::TodayQuery(day)));
+    QVERIFY(c.h.server.waitForReceived(dayQuery));
+    auto rows = [](int lopnr, const char* resource) {
+      return "\xA4RETSQL:\xA4%LOPNR|" + std::to_string(lopnr) + "~CALLABLESLOPNR|7~FULLNAME|" + resource +
+             "~CALLTSTAMP|2024-05-03 09:00:00~CONFIRMTSTAMP|~%\xA4:RETSQL\xA4";
+    };
+    c.h.server.send(rows(12, "Rum A"));
+    QVERIFY(WaitUntil([&] { return idag->calls().calls() == 1; }));
+    idag->RefreshTimerTimer();
+    QVERIFY(c.h.server.waitForReceived("CALLLOG.LOPNR > 12"));
+    QVERIFY(idag->queryInFlight());
+    // The old server answers, but the switch comes before the answer is read.
+    c.h.server.send(rows(13, "Rum A"));
+
+    w.SwitchServer(1);
+    QCOMPARE(idag->calls().calls(), 0);
+    QCOMPARE(idag->grdResurser->model()->rowCount(), 1);  // "Totalt" alone
+    QVERIFY(!idag->queryInFlight());
+    QVERIFY(c.acceptB());
+    QVERIFY(c.b.waitForReceived(dayQuery));
+    idag->RefreshTimerTimer();  // the day's query is still on its way
+    const std::string sentToB = c.b.takeSent(*w.ClientSocket1);
+    QVERIFY(sentToB.find(dayQuery) != std::string::npos);
+    QCOMPARE(sentToB.find("\xA4OPENSQL:"), sentToB.rfind("\xA4OPENSQL:"));  // one query
+    c.b.send(rows(40, "Rum B"));
+    QVERIFY(WaitUntil([&] { return idag->calls().calls() == 1; }));
+    QCOMPARE(idag->calls().lastSeen(), qint64(40));
+    QCOMPARE(idag->grdResurser->model()->index(1, 0).data().toString(), QString("Rum B"));
+    QCOMPARE(idag->grdResurser->model()->rowCount(), 2);
+    idag->RefreshTimerTimer();
+    QVERIFY(c.b.waitForReceived("CALLLOG.LOPNR > 40"));
+
+    // Saved server settings may name another clinic too: the same.
+    emit w.frmSystreg->reconnectRequested();
+    QCOMPARE(idag->calls().calls(), 0);
+    QVERIFY(!idag->queryInFlight());
+    idag->close();
   }
 
  private:
