@@ -1,6 +1,7 @@
 // Switching between named servers from the main window: the connection, the
 // title, the stored settings, the update check and the register follow.
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
@@ -249,6 +250,37 @@ class ServerSwitchTest : public QObject {
     QCOMPARE(idag->calls().calls(), 0);
     QVERIFY(!idag->queryInFlight());
     idag->close();
+  }
+
+  // A settings read that waits on the old server ends at the switch, as a
+  // failed read ends when the connection is lost: not after its time, and
+  // without going on to ask the new server.
+  void settingsReadWaitingOnTheOldServerEndsAtTheSwitch() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    QVERIFY(c.connectA());
+    c.h.answerSettings = false;
+    bool switched = false;
+    c.h.server.onReceive = [&](const std::string& chunk) {
+      if (switched || chunk.find("GETINITEXT") == std::string::npos) return;
+      switched = true;
+      // The new server is connected before the read looks again (a handler
+      // that waits in a loop of its own after the switch, as the update
+      // check does).
+      QTimer::singleShot(0, &w, [&w] {
+        w.SwitchServer(1);
+        WaitUntil([&w] { return w.ClientSocket1->active(); });
+      });
+    };
+    QElapsedTimer waited;
+    waited.start();
+    const QString value = ReadSetting("DAVU", "EndastPaServern");
+    QVERIFY(switched);
+    QVERIFY(!SettingReplyTimedOut);
+    QVERIFY2(waited.elapsed() < 4000, qPrintable(QString::number(waited.elapsed())));
+    QCOMPARE(value, QString("ERROR"));
+    QVERIFY(c.acceptB());
+    QCOMPARE(c.b.countReceived("GETINITEXT"), 0);
   }
 
  private:
