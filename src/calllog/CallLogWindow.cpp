@@ -91,8 +91,23 @@ void TCallLogWindow::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, &TCallLogWindow::FormActivate);
 }
 
+namespace {
+
+// The server a connection goes to, as it was set before opening.
+QString ServerOf(const ClientSocket* socket) {
+  if (!socket) return {};
+  return socket->host() + u'/' + socket->address() + u':' + QString::number(socket->port());
+}
+
+}  // namespace
+
+bool TCallLogWindow::loadedFromAnotherServer() const {
+  return loaded_ && ServerOf(ClientSocket1) != loadedFrom_;
+}
+
 void TCallLogWindow::LoadSqlReply(std::string_view payload) {
   loaded_ = true;
+  loadedFrom_ = ServerOf(ClientSocket1);
   try {
     SVVirtualTable1->LoadSqlReply(payload);
   } catch (...) {

@@ -62,6 +62,10 @@ class TCallLogWindow : public QDialog, public davu::calllog::SqlAsker {
   bool sendQuery(const std::string& bytes);
   // True once a query reply has filled the table.
   bool loaded() const { return loaded_; }
+  // True when the table came from another server than the one the
+  // connection goes to now (the server was switched while the window was
+  // open): its call numbers mean nothing there.
+  bool loadedFromAnotherServer() const;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
@@ -75,4 +79,5 @@ class TCallLogWindow : public QDialog, public davu::calllog::SqlAsker {
   const TReplyTarget replyTarget_;
   bool centred_ = false;
   bool loaded_ = false;
+  QString loadedFrom_;  // the server of the table's rows
 };

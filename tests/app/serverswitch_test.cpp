@@ -9,6 +9,8 @@
 #include "AppHarness.h"
 #include "app/UDavuAdminMain.h"
 #include "calllog/CallLogSql.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmActiveCalls.h"
 #include "calllog/UfrmDAVUIdag.h"
 #include "common/ClientIdentity.h"
 #include "common/ClientSocket.h"
@@ -281,6 +283,39 @@ class ServerSwitchTest : public QObject {
     QCOMPARE(value, QString("ERROR"));
     QVERIFY(c.acceptB());
     QCOMPARE(c.b.countReceived("GETINITEXT"), 0);
+  }
+
+  // The active calls of the old clinic are never confirmed at the new one:
+  // a switch by code while the window is open (its ticks would name calls of
+  // the other clinic's log) reloads the list from the new server, and a
+  // confirmation before that reload only asks for the list again.
+  void activeCallsOfTheOldServerAreNotConfirmedAtTheNew() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    c.h.fake.clock->current = QDateTime(QDate(2024, 5, 3), QTime(10, 0));
+    QVERIFY(c.connectA());
+    TfrmDAVUActiveCalls calls(&w);
+    calls.ClientSocket1 = w.ClientSocket1;
+    calls.show();
+    calls.FormActivate();
+    QVERIFY(c.h.server.waitForReceived("\xA4OPENSQL:"));
+    c.h.server.send("\xA4RETSQL:\xA4%Radera|~FRIENDLYNAME|Reception~LOPNR|12~FULLNAME|Rum A~"
+                    "CALLTSTAMP|2024-05-03 09:00:00~COMINGTSTAMP|~SMSSENT|0~%\xA4:RETSQL\xA4");
+    TSVVirtualTable* table = calls.SVVirtualTable1;
+    QVERIFY(WaitUntil([&] { return table->RecordCount() == 1; }));
+    table->setData(table->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+
+    w.SwitchServer(1);
+    QVERIFY(c.acceptB());
+    c.h.fake.dialogs->answers = {mrYes};
+    calls.BitBtn1Click();
+    const std::string sentToB = c.b.takeSent(*w.ClientSocket1);
+    QVERIFY2(sentToB.find("UPDATE CALLLOG") == std::string::npos, sentToB.c_str());
+    QVERIFY(sentToB.find("\xA4OPENSQL:") != std::string::npos);  // the list from the new server
+    c.b.send("\xA4RETSQL:\xA4%Radera|~FRIENDLYNAME|Lab~LOPNR|40~FULLNAME|Rum B~"
+             "CALLTSTAMP|2024-05-03 09:30:00~COMINGTSTAMP|~SMSSENT|0~%\xA4:RETSQL\xA4");
+    QVERIFY(WaitUntil([&] { return table->RecordCount() == 1 && table->value(0, table->fieldIndex("LOPNR")) == "40"; }));
+    calls.close();
   }
 
  private:
