@@ -215,7 +215,8 @@ void TfrmDAVUIdag::ServerSwitched() {
   clientName_.clear();  // it may be a setting of the old server
   calls_ = davu::calllog::TodayCalls(davu::platform::clock().now().date());
   showFigures();
-  showStatus(QStringLiteral("Hämtar dagens kallelser..."));
+  showStatus(paused_ ? QStringLiteral("Ny server: dagens kallelser hämtas när du fortsätter (pausad)")
+                     : QStringLiteral("Hämtar dagens kallelser..."));
 }
 
 void TfrmDAVUIdag::ConnectionReady() {

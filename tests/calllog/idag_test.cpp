@@ -293,6 +293,22 @@ class IdagTest : public QObject, WindowCase<TfrmDAVUIdag> {
     QCOMPARE(w->calls().calls(), 1);
   }
 
+  // Switched to another server while paused: the old figures go, nothing is
+  // asked until "Fortsätt", which reads the new server's day whole.
+  void serverSwitchedWhilePaused() {
+    auto w = openFilled(Morning());
+    QVERIFY(w);
+    Control<QPushButton>(w, "btnPaus")->click();
+    w->ServerSwitched();
+    QCOMPARE(w->calls().calls(), 0);
+    QCOMPARE(Control<QLabel>(w, "lblStatus")->text(),
+             QStringLiteral("Ny server: dagens kallelser hämtas när du fortsätter (pausad)"));
+    w->ConnectionReady();
+    QCOMPARE(net->sent(), std::string());
+    Control<QPushButton>(w, "btnPaus")->click();
+    QCOMPARE(net->sent(), queryOf(davu::calllog::TodayQuery(kDay)));
+  }
+
   // The refresh interval: a per-user setting of 2 to 300 seconds.
   void refreshSetting_data() {
     QTest::addColumn<QString>("stored");
