@@ -4,7 +4,8 @@
 //  - a refresh with nothing new, against a clinic-name request and against
 //    the least query there is: the round trip (median of many), the server's
 //    CPU time per request (from /proc/<pid>/stat) and the bytes each way;
-//    with 500 calls open (400 asked about) and with 10;
+//    with 10 calls open and with 500 (a bounded number asked about per
+//    refresh, so the two should cost the same);
 //  - the first fill of the busy day: the server's reply and the window's
 //    figures (TodayCalls::apply) separately, and the memory the figures take,
 //    against the same for a day of 2N calls.
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -126,17 +128,29 @@ struct Cost {
   std::size_t sent, received;
 };
 
-Cost Measure(QTcpSocket& socket, qint64 pid, const std::string& request, const char* end, int runs) {
+// Each run sends the request `next` makes (the same one, or the next
+// refresh's); the bytes are the last run's.
+Cost Measure(QTcpSocket& socket, qint64 pid, const std::function<std::string()>& next, const char* end, int runs) {
+  std::vector<std::string> requests;
+  for (int r = 0; r < runs; ++r) requests.push_back(next());
   std::vector<double> ms;
   Exchanged last{};
   const double before = CpuMs(pid);
-  for (int r = 0; r < runs; ++r) {
+  for (const std::string& request : requests) {
     last = Exchange(socket, request, end);
     ms.push_back(last.ms);
   }
   const double cpu = (CpuMs(pid) - before) / runs;
   std::sort(ms.begin(), ms.end());
   return {ms[ms.size() / 2], cpu, last.sent, last.received};
+}
+
+Cost Measure(QTcpSocket& socket, qint64 pid, const std::string& request, const char* end, int runs) {
+  return Measure(socket, pid, [&] { return request; }, end, runs);
+}
+
+void PrintRatio(const Cost& c, const Cost& to, const char* what = "  ratio to the clinic-name request") {
+  std::printf("%-44s %7.2f round trip, %6.2f server CPU\n", what, c.medianMs / to.medianMs, c.cpuMs / to.cpuMs);
 }
 
 // The figures of a day read whole: the reply from the server, then apply.
@@ -206,30 +220,29 @@ int main(int argc, char** argv) {
                              davu::proto::OpenSql("BENCH", "SELECT CALLLOG.LOPNR FROM CALLLOG WHERE CALLLOG.LOPNR = -1"),
                              "#DATAEND#", runs);
   Print("least query (one missing number)", least);
-  std::printf("%-44s %7.2f round trip, %6.2f server CPU\n", "  ratio to the clinic-name request",
-              least.medianMs / clinic.medianMs, least.cpuMs / clinic.cpuMs);
-  {
-    // The open calls it asks about turn round; one query text is measured.
-    TodayCalls open = day;
-    const std::string request = davu::proto::OpenSql("BENCH", open.nextQuery().toStdString());
-    const Cost cost = Measure(socket, pid, request, "#DATAEND#", runs);
-    std::printf("(%d open, %zu asked about)\n", open.openCalls(),
-                std::min<std::size_t>(open.openCalls(), TodayCalls::kMostAsked));
-    Print("refresh, nothing new, busy day", cost);
-    std::printf("%-44s %7.2f round trip, %6.2f server CPU\n", "  ratio to the clinic-name request",
-                cost.medianMs / clinic.medianMs, cost.cpuMs / clinic.cpuMs);
-  }
+  PrintRatio(least, clinic);
   // The usual case: all but a few calls confirmed. The busy day's open
-  // calls are every tenth from its first; ten of them are asked about.
+  // calls are every tenth from its first; ten of them are open.
   const qint64 first = day.lastSeen() - busy + 1;
   std::vector<qint64> tenOpen;
   for (int i = 0; i < 10; ++i) tenOpen.push_back(first + 10 * i);
   const QString tenSql = davu::calllog::TodayChangesQuery(kBusy, day.lastSeen(), tenOpen);
   const Cost few = Measure(socket, pid, davu::proto::OpenSql("BENCH", tenSql.toStdString()), "#DATAEND#", runs);
-  std::printf("(10 open)\n");
+  std::printf("(10 open, all asked about)\n");
   Print("refresh, nothing new, 10 calls open", few);
-  std::printf("%-44s %7.2f round trip, %6.2f server CPU\n", "  ratio to the clinic-name request",
-              few.medianMs / clinic.medianMs, few.cpuMs / clinic.cpuMs);
+  PrintRatio(few, clinic);
+  {
+    // Every refresh as the window sends it: the newest open calls and the
+    // next older ones in turn.
+    TodayCalls open = day;
+    const Cost many = Measure(
+        socket, pid, [&] { return davu::proto::OpenSql("BENCH", open.nextQuery().toStdString()); }, "#DATAEND#", runs);
+    std::printf("(%d open, %zu asked about per refresh)\n", open.openCalls(),
+                std::min<std::size_t>(open.openCalls(), TodayCalls::kMostAsked));
+    Print("refresh, nothing new, busy day", many);
+    PrintRatio(many, clinic);
+    PrintRatio(many, few, "  ratio to the refresh with 10 open");
+  }
   server.terminate();
   server.waitForFinished();
   return 0;

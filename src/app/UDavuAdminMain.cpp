@@ -108,6 +108,7 @@ void TfrmDAVUAdmin::followConnection() {
     btnStatistik->setEnabled(true);
     btnKallelser->setEnabled(true);
     btnIdag->setEnabled(true);
+    if (frmIdag_) frmIdag_->ConnectionReady();
   });
   connect(connection_, &C::versionRefused, this, [this](const QString& version) {
     ShowInfoHint(QStringLiteral("Fel serverversion!\r\rDAVU-Servern har version ") + version +
@@ -300,6 +301,7 @@ void TfrmDAVUAdmin::createRegisterWindow() {
     // The saved server may be another clinic's.
     ShowServers();
     showPlainTitle();
+    if (frmIdag_) frmIdag_->ServerSwitched();
     connection_->ConnectAfresh();
   });
 }
@@ -340,6 +342,8 @@ void TfrmDAVUAdmin::SwitchServer(int index) {
   UpdateCheckPending = true;
   showPlainTitle();
   ClientSocket1->close();
+  // Idag starts the new server's day; the old clinic's figures go.
+  if (frmIdag_) frmIdag_->ServerSwitched();
   // The register shows what belongs to the new server once it answers.
   if (frmSystreg && frmSystreg->isVisible()) frmSystreg->SetTabs(frmSystreg->activePage());
   connection_->ConnectAfresh();

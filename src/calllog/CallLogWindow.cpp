@@ -93,8 +93,23 @@ void CallLogWindow::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, &CallLogWindow::FormActivate);
 }
 
+namespace {
+
+// The server a connection goes to, as it was set before opening.
+QString ServerOf(const ClientSocket* socket) {
+  if (!socket) return {};
+  return socket->host() + u'/' + socket->address() + u':' + QString::number(socket->port());
+}
+
+}  // namespace
+
+bool CallLogWindow::loadedFromAnotherServer() const {
+  return loaded_ && ServerOf(ClientSocket1) != loadedFrom_;
+}
+
 void CallLogWindow::LoadSqlReply(std::string_view payload) {
   loaded_ = true;
+  loadedFrom_ = ServerOf(ClientSocket1);
   try {
     SVVirtualTable1->LoadSqlReply(payload);
   } catch (...) {

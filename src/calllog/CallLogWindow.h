@@ -69,6 +69,10 @@ class CallLogWindow : public QDialog, public davu::calllog::SqlAsker {
   bool sendQuery(const std::string& bytes);
   // True once a query reply has filled the table.
   bool loaded() const { return loaded_; }
+  // True when the table came from another server than the one the
+  // connection goes to now (the server was switched while the window was
+  // open): its call numbers mean nothing there.
+  bool loadedFromAnotherServer() const;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
@@ -82,6 +86,7 @@ class CallLogWindow : public QDialog, public davu::calllog::SqlAsker {
   const ReplyTargetWindow replyTarget_;
   bool centred_ = false;
   bool loaded_ = false;
+  QString loadedFrom_;  // the server of the table's rows
 };
 
 }  // namespace davu

@@ -211,6 +211,20 @@ void IdagWindow::refresh() {
   davu::calllog::Expect(ClientSocket1, this);
 }
 
+void IdagWindow::ServerSwitched() {
+  davu::calllog::Forget(this);
+  inFlight_ = false;
+  clientName_.clear();  // it may be a setting of the old server
+  calls_ = davu::calllog::TodayCalls(davu::platform::clock().now().date());
+  showFigures();
+  showStatus(paused_ ? QStringLiteral("Ny server: dagens kallelser hämtas när du fortsätter (pausad)")
+                     : QStringLiteral("Hämtar dagens kallelser..."));
+}
+
+void IdagWindow::ConnectionReady() {
+  if (started_ && !paused_ && !calls_.filled()) refresh();
+}
+
 void IdagWindow::SqlReplyArrived(std::string_view payload) {
   const bool asked = inFlight_;
   inFlight_ = false;

@@ -64,6 +64,14 @@ class IdagWindow : public QDialog, public davu::calllog::SqlAsker {
   static constexpr int kDefaultSeconds = 10, kFewestSeconds = 2, kMostSeconds = 300;
   static int StoredIntervalSeconds();
 
+  // The main connection now goes to another server (a switch, or saved
+  // server settings): the old clinic's figures go at once, whatever the old
+  // server still answers is dropped, and the day is read whole from the new
+  // one (ConnectionReady, or the next tick).
+  void ServerSwitched();
+  // The connection is up (again): a day not yet read is read now.
+  void ConnectionReady();
+
   void SqlReplyArrived(std::string_view payload) override;
   bool SqlReplyFailed(const QString& why) override;
 

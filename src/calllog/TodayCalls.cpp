@@ -45,12 +45,19 @@ QString TodayCalls::nextQuery() const {
   if (!filled_) return TodayQuery(day_);
   std::vector<qint64> asked;
   asked.reserve(std::min(open_.size(), kMostAsked));
-  // From the one after the last asked, round to the start again.
-  for (auto it = open_.upper_bound(askedUpTo_); it != open_.end() && asked.size() < kMostAsked; ++it)
-    asked.push_back(*it);
-  for (auto it = open_.begin(); it != open_.end() && asked.size() < kMostAsked && *it <= askedUpTo_; ++it)
-    asked.push_back(*it);
-  askedUpTo_ = asked.empty() ? 0 : asked.back();
+  auto older = open_.end();
+  for (std::size_t i = 0; i < kNewestAsked && older != open_.begin(); ++i) asked.push_back(*--older);
+  // The older ones are [open_.begin(), older): from the one after the last
+  // asked, round to the start again.
+  if (older != open_.begin()) {
+    const std::size_t most = asked.size() + kInTurnAsked;
+    const bool round = askedUpTo_ < *std::prev(older);
+    auto it = round ? open_.upper_bound(askedUpTo_) : open_.begin();
+    for (; it != older && asked.size() < most; ++it) asked.push_back(*it);
+    if (round)
+      for (it = open_.begin(); it != older && asked.size() < most && *it <= askedUpTo_; ++it) asked.push_back(*it);
+    askedUpTo_ = asked.back();
+  }
   std::sort(asked.begin(), asked.end());
   return TodayChangesQuery(day_, lastSeen_, asked);
 }

@@ -55,9 +55,14 @@ class TodayCalls {
   qint64 lastSeen() const { return lastSeen_; }
   int openCalls() const { return static_cast<int>(open_.size()); }
 
-  // The open calls one refresh asks about at most; with more open, each
-  // refresh asks about the next ones in turn.
-  static constexpr std::size_t kMostAsked = 400;
+  // The open calls one refresh asks about, so that a refresh costs the
+  // server the same with five open calls and with five hundred: the newest
+  // ones every time (most calls are confirmed soon after they are made), and
+  // as many of the older ones in turn. An older open call's confirmation
+  // shows within (open - kNewestAsked) / kInTurnAsked refreshes, rounded up.
+  static constexpr std::size_t kNewestAsked = 8;
+  static constexpr std::size_t kInTurnAsked = 8;
+  static constexpr std::size_t kMostAsked = kNewestAsked + kInTurnAsked;
   // The calls of one day kept at most; a server that sends more is not
   // believed further (no clinic calls this many times a day).
   static constexpr std::size_t kMostCalls = 200000;
@@ -80,7 +85,7 @@ class TodayCalls {
   qint64 lastSeen_ = 0;
   std::unordered_map<qint64, Call> calls_;
   std::set<qint64> open_;
-  mutable qint64 askedUpTo_ = 0;  // the last open call asked about
+  mutable qint64 askedUpTo_ = 0;  // the last older open call asked about
   std::vector<TodayResource> resources_;
   std::unordered_map<qint64, std::uint32_t> resourceByLopnr_;
   std::array<int, 24> hours_{};

@@ -83,12 +83,22 @@ void TfrmDAVUActiveCalls::firstActivation() {
 }
 
 void TfrmDAVUActiveCalls::connectionRestored() {
-  if (!loaded()) firstActivation();
+  // After a switch of server the list is the other clinic's: it is replaced.
+  if (!loaded() || loadedFromAnotherServer()) firstActivation();
 }
 
 // Confirms every ticked call with one UPDATE, waits a second for the server
 // to store it and asks for the list again.
 void TfrmDAVUActiveCalls::BitBtn1Click() {
+  // The ticks name calls of another clinic's log: confirming them here would
+  // stamp unrelated calls of this one.
+  if (loadedFromAnotherServer()) {
+    ShowInfoHint(QStringLiteral("Servern har bytts sedan listan hämtades. Listan hämtas nu från den nya servern; "
+                                "markera kallelserna på nytt."),
+                 this);
+    firstActivation();
+    return;
+  }
   if (AskYesNo(QStringLiteral("Markera alla markerade kallelser som bekräftad?")) != mrYes) return;
   const QDateTime now = davu::platform::clock().now();
 

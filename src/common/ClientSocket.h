@@ -54,6 +54,9 @@ class ClientSocket : public QObject {
   void open();
   void close();
   bool active() const;
+  // Changes at every open() and close(): a wait that began on one
+  // connection can tell that it has gone, even when another is up by now.
+  quint64 connectionNumber() const { return generation_; }
 
   // Hands the whole byte string to the socket; the result is not looked at.
   void sendBytes(std::string_view bytes);

@@ -41,6 +41,19 @@ bool tooLong(const QString& subKey, const QString& name, const QString& value) {
 
 bool connected() { return ServerSocket && ServerSocket->active(); }
 
+// The connection a read asks on. The read ends when that connection has gone
+// (closed, lost, or replaced by a switch of server), even when another is up
+// by the time it looks: no answer can come from the old one, and the new
+// server was never asked.
+struct AskedOn {
+  const ClientSocket* socket = nullptr;
+  quint64 number = 0;
+};
+AskedOn currentConnection() { return {ServerSocket, ServerSocket ? ServerSocket->connectionNumber() : 0}; }
+bool stillOn(const AskedOn& on) {
+  return connected() && ServerSocket == on.socket && ServerSocket->connectionNumber() == on.number;
+}
+
 int settingWaitDepth = 0;
 
 QTimer* handedInReplyTimer = nullptr;
@@ -60,9 +73,10 @@ QTimer* settingReplyTimer() {
 }
 
 // Sends one request and lets the event loop run until a settings reply has
-// arrived, the reply timer has fired, or the connection has gone (then no reply
-// can come). Without a reply the result stays `current`.
-QString WaitForSettingReply(const std::string& message, const QString& current) {
+// arrived, the reply timer has fired, or the connection `on` has gone (then no
+// reply can come). Without a reply on that connection the result stays
+// `current`.
+QString WaitForSettingReply(const std::string& message, const QString& current, const AskedOn& on) {
   QTimer* timer = settingReplyTimer();
   timer->stop();
   timer->start(5000);
@@ -72,9 +86,9 @@ QString WaitForSettingReply(const std::string& message, const QString& current) 
     Depth() { ++settingWaitDepth; }
     ~Depth() { --settingWaitDepth; }
   } depth;
-  davu::PeerWait::until([] { return SettingReplyArrived || SettingReplyTimedOut || !connected(); });
+  davu::PeerWait::until([&on] { return SettingReplyArrived || SettingReplyTimedOut || !stillOn(on); });
   timer->stop();
-  return SettingReplyArrived ? PendingSettingValue : current;
+  return SettingReplyArrived && stillOn(on) ? PendingSettingValue : current;
 }
 
 // The two server steps of a read: this computer's address, then the global one.
@@ -82,15 +96,16 @@ QString askServer(const QString& section, const QString& key, QString result) {
   const std::string wSection = ToWire(section), wKey = ToWire(key);
   PendingSettingValue.clear();
   SettingReplyArrived = false;
-  if (connected()) {
-    const std::string machine = ToWire(GetMachineName());
-    result = WaitForSettingReply(davu::proto::GetIniTextForMachine(machine, wSection, wKey), result);
-  }
+  if (!connected()) return result;
+  const std::string machine = ToWire(GetMachineName());
+  // Both steps ask the server that was there when the read began.
+  const AskedOn on = currentConnection();
+  if (!stillOn(on)) return result;
+  result = WaitForSettingReply(davu::proto::GetIniTextForMachine(machine, wSection, wKey), result, on);
   if (isBlank(result)) {
     PendingSettingValue.clear();
     SettingReplyArrived = false;
-    if (connected())
-      result = WaitForSettingReply(davu::proto::GetIniTextGlobal(wSection, wKey), result);
+    if (stillOn(on)) result = WaitForSettingReply(davu::proto::GetIniTextGlobal(wSection, wKey), result, on);
   }
   return result;
 }

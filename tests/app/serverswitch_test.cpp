@@ -1,16 +1,25 @@
 // Switching between named servers from the main window: the connection, the
 // title, the stored settings, the update check and the register follow.
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QTableView>
 #include <QTimer>
 #include <QtTest>
 
 #include "AppHarness.h"
 #include "Controls.h"
 #include "app/UDavuAdminMain.h"
+#include "calllog/CallLogSql.h"
+#include "calllog/IdagWindow.h"
+#include "calllog/TSVVirtualTable.h"
+#include "calllog/UfrmActiveCalls.h"
+#include "common/ClientIdentity.h"
 #include "common/ClientSocket.h"
 #include "common/NamedServers.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
+#include "common/WireText.h"
+#include "protocol/Catalogue.h"
 #include "register/USystReg.h"
 #include "widgets/Dialogs.h"
 
@@ -193,6 +202,122 @@ class ServerSwitchTest : public QObject {
     QVERIFY(!reg.HasUnsavedEdit());
     reg.hide();
     RegisterMode = false;
+  }
+
+  // Idag follows a switch: the old clinic's figures go at once, the new
+  // server is asked for its whole day once it answers, one query at a time,
+  // and what the old server answered too late never shows.
+  void idagStartsTheNewServersDay() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    const QDate day(2024, 5, 3);
+    c.h.fake.clock->current = QDateTime(day, QTime(10, 0));
+    QVERIFY(c.connectA());
+    w.btnIdagClick();
+    auto* idag = w.findChild<IdagWindow*>();
+    QVERIFY(idag);
+    const std::string dayQuery =
+        davu::proto::OpenSql(ToWire(GetClientName()), ToWire(davu::calllog::TodayQuery(day)));
+    QVERIFY(c.h.server.waitForReceived(dayQuery));
+    auto rows = [](int lopnr, const char* resource) {
+      return "\xA4RETSQL:\xA4%LOPNR|" + std::to_string(lopnr) + "~CALLABLESLOPNR|7~FULLNAME|" + resource +
+             "~CALLTSTAMP|2024-05-03 09:00:00~CONFIRMTSTAMP|~%\xA4:RETSQL\xA4";
+    };
+    c.h.server.send(rows(12, "Rum A"));
+    QVERIFY(WaitUntil([&] { return idag->calls().calls() == 1; }));
+    idag->RefreshTimerTimer();
+    QVERIFY(c.h.server.waitForReceived("CALLLOG.LOPNR > 12"));
+    QVERIFY(idag->queryInFlight());
+    // The old server answers, but the switch comes before the answer is read.
+    c.h.server.send(rows(13, "Rum A"));
+
+    w.SwitchServer(1);
+    QCOMPARE(idag->calls().calls(), 0);
+    QCOMPARE(Control<QTableView>(idag, "grdResurser")->model()->rowCount(), 1);  // "Totalt" alone
+    QVERIFY(!idag->queryInFlight());
+    QVERIFY(c.acceptB());
+    QVERIFY(c.b.waitForReceived(dayQuery));
+    idag->RefreshTimerTimer();  // the day's query is still on its way
+    const std::string sentToB = c.b.takeSent(*w.ClientSocket1);
+    QVERIFY(sentToB.find(dayQuery) != std::string::npos);
+    QCOMPARE(sentToB.find("\xA4OPENSQL:"), sentToB.rfind("\xA4OPENSQL:"));  // one query
+    c.b.send(rows(40, "Rum B"));
+    QVERIFY(WaitUntil([&] { return idag->calls().calls() == 1; }));
+    QCOMPARE(idag->calls().lastSeen(), qint64(40));
+    QCOMPARE(Control<QTableView>(idag, "grdResurser")->model()->index(1, 0).data().toString(), QString("Rum B"));
+    QCOMPARE(Control<QTableView>(idag, "grdResurser")->model()->rowCount(), 2);
+    idag->RefreshTimerTimer();
+    QVERIFY(c.b.waitForReceived("CALLLOG.LOPNR > 40"));
+
+    // Saved server settings may name another clinic too: the same.
+    emit w.frmSystreg->reconnectRequested();
+    QCOMPARE(idag->calls().calls(), 0);
+    QVERIFY(!idag->queryInFlight());
+    idag->close();
+  }
+
+  // A settings read that waits on the old server ends at the switch, as a
+  // failed read ends when the connection is lost: not after its time, and
+  // without going on to ask the new server.
+  void settingsReadWaitingOnTheOldServerEndsAtTheSwitch() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    QVERIFY(c.connectA());
+    c.h.answerSettings = false;
+    bool switched = false;
+    c.h.server.onReceive = [&](const std::string& chunk) {
+      if (switched || chunk.find("GETINITEXT") == std::string::npos) return;
+      switched = true;
+      // The new server is connected before the read looks again (a handler
+      // that waits in a loop of its own after the switch, as the update
+      // check does).
+      QTimer::singleShot(0, &w, [&w] {
+        w.SwitchServer(1);
+        WaitUntil([&w] { return w.ClientSocket1->active(); });
+      });
+    };
+    QElapsedTimer waited;
+    waited.start();
+    const QString value = ReadSetting("DAVU", "EndastPaServern");
+    QVERIFY(switched);
+    QVERIFY(!SettingReplyTimedOut);
+    QVERIFY2(waited.elapsed() < 4000, qPrintable(QString::number(waited.elapsed())));
+    QCOMPARE(value, QString("ERROR"));
+    QVERIFY(c.acceptB());
+    QCOMPARE(c.b.countReceived("GETINITEXT"), 0);
+  }
+
+  // The active calls of the old clinic are never confirmed at the new one:
+  // a switch by code while the window is open (its ticks would name calls of
+  // the other clinic's log) reloads the list from the new server, and a
+  // confirmation before that reload only asks for the list again.
+  void activeCallsOfTheOldServerAreNotConfirmedAtTheNew() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    c.h.fake.clock->current = QDateTime(QDate(2024, 5, 3), QTime(10, 0));
+    QVERIFY(c.connectA());
+    TfrmDAVUActiveCalls calls(&w);
+    calls.ClientSocket1 = w.ClientSocket1;
+    calls.show();
+    calls.FormActivate();
+    QVERIFY(c.h.server.waitForReceived("\xA4OPENSQL:"));
+    c.h.server.send("\xA4RETSQL:\xA4%Radera|~FRIENDLYNAME|Reception~LOPNR|12~FULLNAME|Rum A~"
+                    "CALLTSTAMP|2024-05-03 09:00:00~COMINGTSTAMP|~SMSSENT|0~%\xA4:RETSQL\xA4");
+    TSVVirtualTable* table = Control<TSVVirtualTable>(&calls, "SVVirtualTable1");
+    QVERIFY(WaitUntil([&] { return table->RecordCount() == 1; }));
+    table->setData(table->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+
+    w.SwitchServer(1);
+    QVERIFY(c.acceptB());
+    c.h.fake.dialogs->answers = {mrYes};
+    calls.BitBtn1Click();
+    const std::string sentToB = c.b.takeSent(*w.ClientSocket1);
+    QVERIFY2(sentToB.find("UPDATE CALLLOG") == std::string::npos, sentToB.c_str());
+    QVERIFY(sentToB.find("\xA4OPENSQL:") != std::string::npos);  // the list from the new server
+    c.b.send("\xA4RETSQL:\xA4%Radera|~FRIENDLYNAME|Lab~LOPNR|40~FULLNAME|Rum B~"
+             "CALLTSTAMP|2024-05-03 09:30:00~COMINGTSTAMP|~SMSSENT|0~%\xA4:RETSQL\xA4");
+    QVERIFY(WaitUntil([&] { return table->RecordCount() == 1 && table->value(0, table->fieldIndex("LOPNR")) == "40"; }));
+    calls.close();
   }
 
  private:

@@ -9,7 +9,10 @@
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "CallLogTestUtil.h"
 #include "Controls.h"
@@ -22,9 +25,10 @@
 #include "common/SettingsStore.h"
 #include "protocol/Catalogue.h"
 
+using davu::test::Control;
+
 using namespace davu;
 
-using davu::test::Control;
 
 using davu::calllog::TodayCalls;
 
@@ -104,19 +108,50 @@ class IdagTest : public QObject, WindowCase<IdagWindow> {
     QCOMPARE(empty.nextQuery(), head + QStringLiteral("((CALLTSTAMP >= #2024-05-03# AND CALLTSTAMP < #2024-05-04#))"));
   }
 
-  // Many open calls are asked about a bounded number at a time, in turn.
+  // Many open calls are asked about a bounded number at a time, so that a
+  // refresh costs the same whatever the day holds: the newest every time,
+  // the older ones in turn, each of them within a bounded number of
+  // refreshes; newer calls and confirmations move the window along.
   void manyOpenCallsAreAskedInTurn() {
     TodayCalls calls(kDay);
     QStringList rows;
-    const int open = int(TodayCalls::kMostAsked) + 10;
+    const int open = 500;
     for (int n = 1; n <= open; ++n) rows << Call(n, 7, "Rum 1", "2024-05-03 08:00:00");
     calls.apply(SqlPayload(rows), true);
-    const QString first = calls.nextQuery(), second = calls.nextQuery();
-    QVERIFY(first.contains(QStringLiteral("IN (1, 2, ")));
-    QVERIFY(first.contains(QStringLiteral(", %1))").arg(TodayCalls::kMostAsked)));
-    QVERIFY(second.contains(QStringLiteral("IN (1, 2, ")));  // the ten left, then round from the start
-    QVERIFY(second.contains(QStringLiteral("%1, %2))").arg(open - 1).arg(open)));
-    QVERIFY(!second.contains(QStringLiteral(" %1, %2, ").arg(TodayCalls::kMostAsked - 9).arg(TodayCalls::kMostAsked - 8)));
+    auto askedIn = [](const QString& sql) {
+      std::set<int> asked;
+      const int from = sql.indexOf(QStringLiteral("IN (")), to = sql.indexOf(u')', from);
+      if (from < 0) return asked;
+      for (const QString& n : sql.mid(from + 4, to - from - 4).split(QStringLiteral(", "))) asked.insert(n.toInt());
+      return asked;
+    };
+    const std::set<int> newest{493, 494, 495, 496, 497, 498, 499, 500};
+    const int turns = (open - int(TodayCalls::kNewestAsked) + int(TodayCalls::kInTurnAsked) - 1) /
+                      int(TodayCalls::kInTurnAsked);
+    std::map<int, int> times;
+    for (int r = 0; r < turns; ++r) {
+      const std::set<int> asked = askedIn(calls.nextQuery());
+      QCOMPARE(asked.size(), TodayCalls::kMostAsked);
+      QVERIFY(std::includes(asked.begin(), asked.end(), newest.begin(), newest.end()));
+      for (int n : asked) ++times[n];
+    }
+    QCOMPARE(int(times.size()), open);  // every open call within so many refreshes
+    QVERIFY(std::all_of(times.begin(), times.end(), [&](auto t) { return t.second <= (t.first > 492 ? turns : 2); }));
+    QCOMPARE(askedIn(calls.nextQuery()), (std::set<int>{5, 6, 7, 8, 9, 10, 11, 12, 493, 494, 495, 496, 497, 498, 499, 500}));
+
+    // Call 501 is new and open, 500 and 14 are confirmed: 501 takes 500's
+    // place among the newest, and the turn goes on after 12 without 14.
+    calls.apply(SqlPayload({Call(501, 7, "Rum 1", "2024-05-03 10:00:00"),
+                            Call(500, 7, "Rum 1", "2024-05-03 08:00:00", "2024-05-03 10:00:00"),
+                            Call(14, 7, "Rum 1", "2024-05-03 08:00:00", "2024-05-03 10:00:00")}),
+                false);
+    QCOMPARE(askedIn(calls.nextQuery()), (std::set<int>{13, 15, 16, 17, 18, 19, 20, 21, 493, 494, 495, 496, 497, 498, 499, 501}));
+
+    // A few open calls are all asked about every time.
+    TodayCalls few(kDay);
+    few.apply(SqlPayload({Call(3, 7, "Rum 1", "2024-05-03 08:00:00"), Call(4, 7, "Rum 1", "2024-05-03 08:00:00")}), true);
+    QCOMPARE(askedIn(few.nextQuery()), (std::set<int>{3, 4}));
+    QCOMPARE(askedIn(few.nextQuery()), (std::set<int>{3, 4}));
   }
 
   // The figures after the first fill and after later replies: a row that
@@ -166,10 +201,10 @@ class IdagTest : public QObject, WindowCase<IdagWindow> {
     auto w = openFilled(Morning());
     QVERIFY(w);
     QCOMPARE(Control<QLabel>(w, "lblTotal")->text(), QStringLiteral("Idag 2024-05-03: 3 kallelser, 1 bekräftade, 2 ej bekräftade"));
-    QCOMPARE(w->grdResurser->model()->rowCount(), 3);
-    QCOMPARE(RowOf(w->grdResurser, 0), (QStringList{"Totalt", "3", "1", "2", "09:40:12", "4:00"}));
-    QCOMPARE(RowOf(w->grdResurser, 1), (QStringList{"Rum 1", "2", "1", "1", "09:40:12", "4:00"}));
-    QCOMPARE(RowOf(w->grdResurser, 2), (QStringList{"Rum 2", "1", "0", "1", "08:15:00", ""}));
+    QCOMPARE(Control<QTableView>(w, "grdResurser")->model()->rowCount(), 3);
+    QCOMPARE(RowOf(Control<QTableView>(w, "grdResurser"), 0), (QStringList{"Totalt", "3", "1", "2", "09:40:12", "4:00"}));
+    QCOMPARE(RowOf(Control<QTableView>(w, "grdResurser"), 1), (QStringList{"Rum 1", "2", "1", "1", "09:40:12", "4:00"}));
+    QCOMPARE(RowOf(Control<QTableView>(w, "grdResurser"), 2), (QStringList{"Rum 2", "1", "0", "1", "08:15:00", ""}));
     QCOMPARE(Control<QLabel>(w, "lblStatus")->text(), QStringLiteral("Senast uppdaterad 10:22:33"));
     QVERIFY(Control<QChartView>(w, "chTimmar")->chart());
     QCOMPARE(w->RefreshTimer->interval(), 10000);
@@ -188,8 +223,8 @@ class IdagTest : public QObject, WindowCase<IdagWindow> {
     QVERIFY(sent.find("CALLLOG.LOPNR IN (14, 15)") != std::string::npos);
     RouteSqlReply(SqlPayload({Call(14, 8, "Rum 2", "2024-05-03 08:15:00", "2024-05-03 08:25:00"),
                               Call(16, 8, "Rum 2", "2024-05-03 10:22:40")}));
-    QCOMPARE(RowOf(w->grdResurser, 2), (QStringList{"Rum 2", "2", "1", "1", "10:22:40", "10:00"}));
-    QCOMPARE(RowOf(w->grdResurser, 0).mid(1, 3), (QStringList{"4", "2", "2"}));
+    QCOMPARE(RowOf(Control<QTableView>(w, "grdResurser"), 2), (QStringList{"Rum 2", "2", "1", "1", "10:22:40", "10:00"}));
+    QCOMPARE(RowOf(Control<QTableView>(w, "grdResurser"), 0).mid(1, 3), (QStringList{"4", "2", "2"}));
     QCOMPARE(Control<QLabel>(w, "lblStatus")->text(), QStringLiteral("Senast uppdaterad 10:22:43"));
     w->RefreshTimerTimer();
     QVERIFY(net->sent().find("CALLLOG.LOPNR > 16)") != std::string::npos);
@@ -257,8 +292,24 @@ class IdagTest : public QObject, WindowCase<IdagWindow> {
     w->RefreshTimerTimer();
     QCOMPARE(net->sent(), queryOf(davu::calllog::TodayQuery(kDay.addDays(1))));
     RouteSqlReply(SqlPayload({Call(18, 7, "Rum 1", "2024-05-04 00:00:01")}));
-    QCOMPARE(w->grdResurser->model()->rowCount(), 2);
+    QCOMPARE(Control<QTableView>(w, "grdResurser")->model()->rowCount(), 2);
     QCOMPARE(w->calls().calls(), 1);
+  }
+
+  // Switched to another server while paused: the old figures go, nothing is
+  // asked until "Fortsätt", which reads the new server's day whole.
+  void serverSwitchedWhilePaused() {
+    auto w = openFilled(Morning());
+    QVERIFY(w);
+    Control<QPushButton>(w, "btnPaus")->click();
+    w->ServerSwitched();
+    QCOMPARE(w->calls().calls(), 0);
+    QCOMPARE(Control<QLabel>(w, "lblStatus")->text(),
+             QStringLiteral("Ny server: dagens kallelser hämtas när du fortsätter (pausad)"));
+    w->ConnectionReady();
+    QCOMPARE(net->sent(), std::string());
+    Control<QPushButton>(w, "btnPaus")->click();
+    QCOMPARE(net->sent(), queryOf(davu::calllog::TodayQuery(kDay)));
   }
 
   // The refresh interval: a per-user setting of 2 to 300 seconds.

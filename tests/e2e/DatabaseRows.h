@@ -22,3 +22,15 @@ inline QStringList Rows(const QString& file, const char* sql) {
   sqlite3_close(db);
   return out;
 }
+
+// Runs `sql` on the database beside the running server; true when it ran.
+inline bool Write(const QString& file, const QString& sql) {
+  sqlite3* db = nullptr;
+  bool ok = sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+  if (ok) {
+    sqlite3_busy_timeout(db, 5000);
+    ok = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  sqlite3_close(db);
+  return ok;
+}

@@ -8,11 +8,14 @@
 #include <memory>
 
 #include "Controls.h"
+#include "DatabaseRows.h"
 #include "FakePlatform.h"
 #include "FakeServer.h"
 #include "ServerProcess.h"
 #include "SettingsSandbox.h"
 #include "app/UDavuAdminMain.h"
+#include "app/Widgets.h"
+#include "calllog/IdagWindow.h"
 #include "common/NamedServers.h"
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
@@ -36,6 +39,20 @@ class E2eClinicsTest : public QObject {
     QVERIFY2(north.port() > 0 && south.port() > 0, "davu-server did not start");
 
     FakePlatform fakes;
+    const QDateTime now = QDateTime::currentDateTime();
+    if (now.time() > QTime(23, 58)) QSKIP("too close to midnight for the demo's day");
+    fakes.clock->current = now;  // the demo's calls are made up to now
+    // Syd has three calls more today than Norr, so Idag tells them apart.
+    const QString northDb = northDir.filePath("davu.sqlite"), southDb = southDir.filePath("davu.sqlite");
+    QVERIFY(Write(southDb, QStringLiteral("INSERT INTO CALLLOG (STATIONSLOPNR, CALLABLESLOPNR, CALLTSTAMP) SELECT "
+                                          "(SELECT MIN(LOPNR) FROM STATIONS), (SELECT MIN(LOPNR) FROM CALLABLES), '%1' "
+                                          "FROM (SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3)")
+                                   .arg(now.toString("yyyy-MM-dd HH:mm:ss"))));
+    const QString todaySql = QStringLiteral("SELECT COUNT(*) FROM CALLLOG WHERE CALLTSTAMP >= '%1' AND CALLTSTAMP < '%2'")
+                                 .arg(now.date().toString("yyyy-MM-dd"), now.date().addDays(1).toString("yyyy-MM-dd"));
+    const int northCalls = Rows(northDb, todaySql.toUtf8().constData()).value(0).toInt();
+    const int southCalls = Rows(southDb, todaySql.toUtf8().constData()).value(0).toInt();
+    QVERIFY(southCalls != northCalls);
     InitLocalPaths();
     // As an older version left them: one server, no list.
     WriteSetting("ServerSettings", "ServerName", "127.0.0.1");
@@ -63,6 +80,12 @@ class E2eClinicsTest : public QObject {
     QVERIFY(list.Save());
     w.ShowServers();
     QCOMPARE(Control<QComboBox>(&w, "cbServers")->count(), 2);
+    // Idag is open on Norr's day.
+    Control<PictureButton>(&w, "btnIdag")->click();
+    auto* idag = w.findChild<IdagWindow*>();
+    QVERIFY(idag);
+    QVERIFY(WaitUntil([&] { return idag->calls().filled(); }, 10000));
+    QCOMPARE(idag->calls().calls(), northCalls);
 
     // One key on the list: the other clinic.
     Control<QComboBox>(&w, "cbServers")->setFocus();
@@ -72,6 +95,9 @@ class E2eClinicsTest : public QObject {
     QCOMPARE(Control<QComboBox>(&w, "cbServers")->currentText(), QString("Syd"));
     QCOMPARE(ReadUserSetting("ServerSettings", "ServerPort"), QString::number(south.port()));
     QCOMPARE(ReadUserSetting("ServerList", "Current"), QString("Syd"));
+    // Idag shows Syd's day, read whole, without waiting for its next tick.
+    QVERIFY(WaitUntil([&] { return idag->calls().filled(); }, 10000));
+    QCOMPARE(idag->calls().calls(), southCalls);
 
     QTest::keyClick(Control<QComboBox>(&w, "cbServers"), Qt::Key_Up);
     QVERIFY2(titleNames("Vårdcentralen Norr"), qPrintable(w.windowTitle()));

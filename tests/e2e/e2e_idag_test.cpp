@@ -31,18 +31,6 @@ using davu::test::Control;
 
 namespace {
 
-// Runs `sql` on the server's database beside the running server.
-bool Write(const QString& file, const QString& sql) {
-  sqlite3* db = nullptr;
-  bool ok = sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
-  if (ok) {
-    sqlite3_busy_timeout(db, 5000);
-    ok = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-  }
-  sqlite3_close(db);
-  return ok;
-}
-
 int Count(const QString& file, const QString& sql) {
   const QStringList rows = Rows(file, sql.toUtf8().constData());
   return rows.isEmpty() ? -1 : rows.front().toInt();
