@@ -101,3 +101,7 @@ void TCallLogWindow::LoadSqlReply(std::string_view payload) {
   }
   lblRecordCount->setText(davu::calllog::RecordCountText(SVVirtualTable1->RecordCount()));
 }
+
+void TCallLogWindow::SqlReplyArriving(std::uint64_t reply, std::string_view soFar) {
+  SVVirtualTable1->StreamSqlReply(reply, soFar);
+}

@@ -22,6 +22,7 @@
 // first rows, puts the queue one place ahead until the connection is opened
 // again.
 #include <QString>
+#include <cstdint>
 #include <string_view>
 
 class ClientSocket;
@@ -37,6 +38,10 @@ class SqlAsker {
   // The query failed: the server's error text, or the connection was lost.
   // True when the asker has shown `why` itself (no balloon is then needed).
   virtual bool SqlReplyFailed(const QString& why) = 0;
+  // The first bytes of the RETSQL reply that will answer this asker's query,
+  // while the rest still arrives (`reply` numbers it on its connection).
+  // Nothing of it may be shown yet: only SqlReplyArrived finishes it.
+  virtual void SqlReplyArriving(std::uint64_t /*reply*/, std::string_view /*soFar*/) {}
 };
 
 // Puts a query just sent on `socket` at the back of the queue. The queue
@@ -59,6 +64,9 @@ Oldest TakeOldest();
 // are removed first (they were carried out: their errors would have come
 // before this reply).
 Oldest TakeOldestQuery();
+// The oldest waiting query, left in its place: the asker a RETSQL reply
+// arriving now will answer.
+Oldest PeekOldestQuery();
 // How many queries and statements wait.
 int Waiting();
 // Empties the queue without telling anyone (tests, between cases).

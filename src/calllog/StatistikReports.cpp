@@ -97,6 +97,7 @@ StatistikReports::StatistikReports(TfrmDAVUStatistik* window) : QObject(window),
 
   connect(window->BitBtn1, &QPushButton::clicked, this, &StatistikReports::takeChoices);
   connect(window->SVVirtualTable1, &QAbstractItemModel::modelReset, this, &StatistikReports::reportArrived);
+  connect(window->SVVirtualTable1, &TSVVirtualTable::rowsArriving, this, &StatistikReports::rowsArriving);
   connect(btnExportera, &QPushButton::clicked, this, &StatistikReports::btnExporteraClick);
   connect(actForhandsgranska, &QAction::triggered, this, &StatistikReports::actForhandsgranskaTriggered);
   connect(actSparaPdf, &QAction::triggered, this, &StatistikReports::actSparaPdfTriggered);
@@ -120,11 +121,30 @@ void StatistikReports::takeChoices() {
   choices_ = c;
 }
 
+void StatistikReports::rowsArriving() {
+  const TSVVirtualTable& table = *window_->SVVirtualTable1;
+  if (!arriving_ || arrivingSerial_ != table.arrivingSerial() ||
+      std::size_t(arriving_->size()) > table.arrivingRows()) {
+    if (!choices_.from.isValid()) takeChoices();
+    arriving_ = std::make_shared<ReportRows>(choices_);
+    arrivingSerial_ = table.arrivingSerial();
+  }
+  arriving_->appendTableRows(table, int(table.arrivingRows()), ReportRows::TableRows::Arriving);
+}
+
 void StatistikReports::reportArrived() {
   // Before any "Skapa rapport" the window's range stands for the choices.
   if (!choices_.from.isValid()) takeChoices();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  rows_ = ReportRows::fromTable(*window_->SVVirtualTable1, choices_);
+  // The rows built while the reply arrived stand first in the table when the
+  // table kept them; the rest are added now.
+  const TSVVirtualTable& table = *window_->SVVirtualTable1;
+  std::shared_ptr<ReportRows> rows = std::move(arriving_);
+  arriving_.reset();
+  if (!rows || arrivingSerial_ != table.aheadSerial() || std::size_t(rows->size()) > table.rowsDecodedAhead())
+    rows = std::make_shared<ReportRows>(choices_);
+  rows->appendTableRows(table, table.RecordCount(), ReportRows::TableRows::Shown);
+  rows_ = std::move(rows);
   figures_ = std::make_shared<const ReportFigures>(ReportFigures::compute(*rows_));
   tsSummary->setReport(*rows_, figures_);
   tsCharts->setFigures(figures_);

@@ -118,6 +118,7 @@ void TSVVirtualTable::clearRows() {
   std::string().swap(spareArena_);
   std::vector<Cell>().swap(spareCells_);
   stream_.reset();
+  aheadRows_ = 0;
 }
 
 void TSVVirtualTable::close() {
@@ -186,8 +187,10 @@ void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar
     spareArena_.clear();
     spareCells_.clear();
     stream_ = Stream{reply};
+    ++streamSerial_;
   }
   Stream& s = *stream_;
+  const std::size_t rowsBefore = s.rows;
   // Offsets are 32-bit: a reply that large is left to LoadSqlReply to refuse.
   if (s.broken || soFar.size() >= std::numeric_limits<std::uint32_t>::max()) {
     s.broken = true;
@@ -199,6 +202,14 @@ void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar
   s.used = used;
   // The finished reply is decoded whole and refused there.
   s.broken = missing.has_value();
+  if (s.rows > rowsBefore) emit rowsArriving();
+}
+
+std::string_view TSVVirtualTable::arrivingValue(std::size_t row, int column) const {
+  if (!stream_ || row >= stream_->rows || column < 0 || static_cast<std::size_t>(column) >= defs_.size())
+    return {};
+  const Cell& cell = spareCells_[row * defs_.size() + static_cast<std::size_t>(column)];
+  return std::string_view(spareArena_).substr(cell.offset, cell.length);
 }
 
 // The reply is decoded into the spare buffers, which then change places with
@@ -217,6 +228,8 @@ void TSVVirtualTable::LoadSqlReply(std::string_view payload) {
     spareArena_.clear();
     spareCells_.clear();
   }
+  aheadRows_ = rows;
+  aheadSerial_ = streamSerial_;
   stream_.reset();
   const auto publish = [&] {
     beginResetModel();
