@@ -117,4 +117,34 @@ void AppendSqlValue(std::string& out, std::string_view wire) {
   out += NeutralText(wire, "~", '-');  // "~" ends an entry
 }
 
+bool AppendLatin1SqlValue(std::string& out, std::string_view utf8) {
+  const std::size_t start = out.size();
+  const std::size_t n = utf8.size();
+  std::size_t run = 0;  // start of the bytes that go as they are
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80 && c != '~' && c != '#') continue;
+    out.append(utf8.substr(run, i - run));
+    if (c == '~') {
+      out += '-';  // "~" ends an entry
+    } else if (c == '#') {
+      const std::string_view rest = utf8.substr(i);
+      out += rest.starts_with(kFrameStart) || rest.starts_with(kFrameEnd) ? "# " : "#";
+    } else {
+      // Two bytes C2/C3 xx are U+0080..U+00FF; below U+00A0 the code page differs.
+      const auto next = i + 1 < n ? static_cast<unsigned char>(utf8[i + 1]) : 0u;
+      const unsigned code = ((c & 0x1Fu) << 6) | (next & 0x3Fu);
+      if ((c != 0xC2 && c != 0xC3) || (next & 0xC0u) != 0x80u || code < 0xA0) {
+        out.resize(start);
+        return false;
+      }
+      out += code == static_cast<unsigned char>(kCurrency) ? '?' : static_cast<char>(code);
+      ++i;
+    }
+    run = i + 1;
+  }
+  out.append(utf8.substr(run));
+  return true;
+}
+
 }  // namespace davu::proto
