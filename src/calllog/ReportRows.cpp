@@ -124,6 +124,19 @@ void ReportRows::appendTableRows(const TSVVirtualTable& table, int end, TableRow
     append(cell(r, Client), cell(r, Resource), cell(r, Called), cell(r, Confirmed), cell(r, SmsSent));
 }
 
+void ReportRows::clear(ReportChoices choices) {
+  choices_ = std::move(choices);
+  rows_.clear();
+  arena_.clear();
+  cells_.clear();
+  clientIndex_.clear();
+  resourceIndex_.clear();
+  clientNames_.clear();
+  resourceNames_.clear();
+  clientRows_.clear();
+  resourceRows_.clear();
+}
+
 std::uint32_t ReportRows::intern(NameIndex& index, std::vector<QString>& names, std::vector<int>& counts,
                                  std::string_view bytes) {
   if (auto it = index.find(bytes); it != index.end()) {

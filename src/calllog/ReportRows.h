@@ -64,6 +64,9 @@ class ReportRows {
   // is shown.
   void appendTableRows(const TSVVirtualTable& table, int end, TableRows which);
 
+  // Empties the rows for a new report, keeping the buffers.
+  void clear(ReportChoices choices);
+
   ReportRows() = default;
   explicit ReportRows(ReportChoices choices) : choices_(std::move(choices)) {}
   // Appends one row of wire bytes (benchmarks and tests build reports so).

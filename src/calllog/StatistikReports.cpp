@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <utility>
 
 #include "calllog/CsvWriter.h"
 #include "calllog/ReportFigures.h"
@@ -126,10 +127,16 @@ void StatistikReports::rowsArriving() {
   if (!arriving_ || arrivingSerial_ != table.arrivingSerial() ||
       std::size_t(arriving_->size()) > table.arrivingRows()) {
     if (!choices_.from.isValid()) takeChoices();
-    arriving_ = std::make_shared<ReportRows>(choices_);
+    arriving_ = emptyRows();
     arrivingSerial_ = table.arrivingSerial();
   }
   arriving_->appendTableRows(table, int(table.arrivingRows()), ReportRows::TableRows::Arriving);
+}
+
+std::shared_ptr<ReportRows> StatistikReports::emptyRows() {
+  if (!spare_ || spare_.use_count() > 1) return std::make_shared<ReportRows>(choices_);
+  spare_->clear(choices_);
+  return std::move(spare_);
 }
 
 void StatistikReports::reportArrived() {
@@ -142,9 +149,9 @@ void StatistikReports::reportArrived() {
   std::shared_ptr<ReportRows> rows = std::move(arriving_);
   arriving_.reset();
   if (!rows || arrivingSerial_ != table.aheadSerial() || std::size_t(rows->size()) > table.rowsDecodedAhead())
-    rows = std::make_shared<ReportRows>(choices_);
+    rows = emptyRows();
   rows->appendTableRows(table, table.RecordCount(), ReportRows::TableRows::Shown);
-  rows_ = std::move(rows);
+  spare_ = std::exchange(rows_, std::move(rows));
   figures_ = std::make_shared<const ReportFigures>(ReportFigures::compute(*rows_));
   tsSummary->setReport(*rows_, figures_);
   tsCharts->setFigures(figures_);

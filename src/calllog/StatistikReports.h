@@ -75,11 +75,15 @@ class StatistikReports : public QObject {
 
   TfrmDAVUStatistik* window_;
   ReportChoices choices_;  // as at the last "Skapa rapport"
-  std::shared_ptr<const ReportRows> rows_;
+  std::shared_ptr<ReportRows> rows_;
   // The report being built from the rows of the reply still arriving, and
   // the table's serial of that stream.
   std::shared_ptr<ReportRows> arriving_;
   std::uint64_t arrivingSerial_ = 0;
+  // The report before the shown one: its buffers take the next report
+  // unless an export still holds it. Fresh pages cost more than the rows.
+  std::shared_ptr<ReportRows> spare_;
+  std::shared_ptr<ReportRows> emptyRows();
   std::shared_ptr<const ReportFigures> figures_;
   QString lastFolder_;
   bool working_ = false;
