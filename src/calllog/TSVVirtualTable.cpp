@@ -35,6 +35,21 @@ const std::array<unsigned char, 256>& FoldTable() {
   return table;
 }
 
+// Byte equality without a library call for the short names of columns.
+bool SameBytes(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n >= 8 && n <= 16) {
+    std::uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, a.data(), 8);
+    std::memcpy(&b0, b.data(), 8);
+    std::memcpy(&a1, a.data() + n - 8, 8);
+    std::memcpy(&b1, b.data() + n - 8, 8);
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+  }
+  return a == b;
+}
+
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   const auto& fold = FoldTable();
@@ -104,7 +119,7 @@ int TSVVirtualTable::findColumn(std::string_view wireName, int hint) const {
   const int n = static_cast<int>(wireNames_.size());
   // Servers send the entries in select-list order and in the declared case,
   // so the column after the previous one usually matches byte for byte.
-  if (hint >= 0 && hint < n && (wireNames_[hint] == wireName || SameIgnoringCase(wireNames_[hint], wireName)))
+  if (hint >= 0 && hint < n && (SameBytes(wireNames_[hint], wireName) || SameIgnoringCase(wireNames_[hint], wireName)))
     return hint;
   for (int i = 0; i < n; ++i)
     if (SameIgnoringCase(wireNames_[i], wireName)) return i;
@@ -163,6 +178,7 @@ std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from
     if (cells.size() + columns > cells.capacity()) cells.reserve(std::max<std::size_t>(64, 2 * cells.capacity()));
     cells.resize(cells.size() + columns);
     Cell* row = cells.data() + rows * columns;
+    std::fill_n(row, columns, Cell(0, 0));  // a column the row lacks is empty
     int hint = 0;
     while (reader.nextEntry(name, value)) {
       const int column = findColumn(name, hint);

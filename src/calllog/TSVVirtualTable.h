@@ -151,8 +151,12 @@ class TSVVirtualTable : public QAbstractTableModel {
 
  private:
   struct Cell {
-    std::uint32_t offset = 0;
-    std::uint32_t length = 0;
+    // Made without a value: the decoder writes every cell of a row, so
+    // growing the table by a row writes its cells once, not twice.
+    Cell() {}
+    Cell(std::uint32_t o, std::uint32_t l) : offset(o), length(l) {}
+    std::uint32_t offset;
+    std::uint32_t length;
   };
 
   void SQLChanged();
