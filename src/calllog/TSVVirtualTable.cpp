@@ -36,9 +36,17 @@ const std::array<unsigned char, 256>& FoldTable() {
 }
 
 // Byte equality without a library call for the short names of columns.
-bool SameBytes(std::string_view a, std::string_view b) {
+[[gnu::always_inline]] inline bool SameBytes(std::string_view a, std::string_view b) {
   const std::size_t n = a.size();
   if (n != b.size()) return false;
+  if (n >= 4 && n < 8) {
+    std::uint32_t a0, a1, b0, b1;
+    std::memcpy(&a0, a.data(), 4);
+    std::memcpy(&b0, b.data(), 4);
+    std::memcpy(&a1, a.data() + n - 4, 4);
+    std::memcpy(&b1, b.data() + n - 4, 4);
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+  }
   if (n >= 8 && n <= 16) {
     std::uint64_t a0, a1, b0, b1;
     std::memcpy(&a0, a.data(), 8);
@@ -181,7 +189,9 @@ std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from
     std::fill_n(row, columns, Cell(0, 0));  // a column the row lacks is empty
     int hint = 0;
     while (reader.nextEntry(name, value)) {
-      const int column = findColumn(name, hint);
+      // The column after the previous one, as servers send them, is tried here.
+      const int column = hint < int(columns) && SameBytes(wireNames_[std::size_t(hint)], name) ? hint
+                                                                                                : findColumn(name, hint);
       if (column < 0) {
         cells.resize(rows * columns);  // the half-read row is not kept
         missing = name;
