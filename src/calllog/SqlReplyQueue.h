@@ -18,9 +18,11 @@
 //
 // An error reply does not say which request it answers. It is taken as the
 // answer of the oldest waiting query; an error for another request (a refused
-// register change) while a query waits, or an error that follows a query's
-// first rows, puts the queue one place ahead until the connection is opened
-// again.
+// register change) while a query waits, or an error that follows a finished
+// reply in a later read, puts the queue one place ahead until the connection
+// is opened again. A query that fails after its first rows went out is
+// answered by its error alone: davu-server never finishes such a reply, and
+// a finished one with the error right behind it in the same text is dropped.
 #include <QString>
 #include <cstdint>
 #include <string_view>

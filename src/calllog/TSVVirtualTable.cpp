@@ -35,26 +35,23 @@ const std::array<unsigned char, 256>& FoldTable() {
   return table;
 }
 
+// The first and the last sizeof(Word) bytes of two texts of n bytes agree.
+template <typename Word>
+bool SameEnds(const char* a, const char* b, std::size_t n) {
+  Word a0, a1, b0, b1;
+  std::memcpy(&a0, a, sizeof(Word));
+  std::memcpy(&b0, b, sizeof(Word));
+  std::memcpy(&a1, a + n - sizeof(Word), sizeof(Word));
+  std::memcpy(&b1, b + n - sizeof(Word), sizeof(Word));
+  return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+
 // Byte equality without a library call for the short names of columns.
 [[gnu::always_inline]] inline bool SameBytes(std::string_view a, std::string_view b) {
   const std::size_t n = a.size();
   if (n != b.size()) return false;
-  if (n >= 4 && n < 8) {
-    std::uint32_t a0, a1, b0, b1;
-    std::memcpy(&a0, a.data(), 4);
-    std::memcpy(&b0, b.data(), 4);
-    std::memcpy(&a1, a.data() + n - 4, 4);
-    std::memcpy(&b1, b.data() + n - 4, 4);
-    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
-  }
-  if (n >= 8 && n <= 16) {
-    std::uint64_t a0, a1, b0, b1;
-    std::memcpy(&a0, a.data(), 8);
-    std::memcpy(&b0, b.data(), 8);
-    std::memcpy(&a1, a.data() + n - 8, 8);
-    std::memcpy(&b1, b.data() + n - 8, 8);
-    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
-  }
+  if (n >= 4 && n < 8) return SameEnds<std::uint32_t>(a.data(), b.data(), n);
+  if (n >= 8 && n <= 16) return SameEnds<std::uint64_t>(a.data(), b.data(), n);
   return a == b;
 }
 
