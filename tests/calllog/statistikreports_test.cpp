@@ -26,6 +26,7 @@
 #include "calllog/CallLogRouting.h"
 #include "calllog/CallLogSql.h"
 #include "calllog/CsvWriter.h"
+#include "calllog/ReportFigures.h"
 #include "calllog/ReportPages.h"
 #include "calllog/ReportText.h"
 #include "calllog/StatistikReports.h"
@@ -173,6 +174,34 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     // A new reply replaces the figures.
     RouteSqlReply(SqlPayload(fixture::Pieces({fixture::Calls().front()})));
     QCOMPARE(m->rowCount(), 3);
+  }
+
+  // A report made again over the same range keeps the charts whose shape
+  // stays and changes their bars; a chart of another shape is made anew. Either
+  // way the charts show the new figures.
+  void chartsFollowANewReply() {
+    makeReport();
+    ChartsPage* charts = Control<ChartsPage>(w, "TabSheet3");
+    QChart* perDay = Control<QChartView>(charts, "chartPerDag")->chart();
+    const auto bars = [&](const char* view) {
+      QList<qreal> values;
+      for (QAbstractSeries* s : Control<QChartView>(charts, view)->chart()->series())
+        for (QBarSet* set : static_cast<QAbstractBarSeries*>(s)->barSets())
+          for (int i = 0; i < set->count(); ++i) values << set->at(i);
+      return values;
+    };
+    const QList<qreal> before = bars("chartPerDag");
+    RouteSqlReply(SqlPayload(fixture::Pieces({fixture::Calls().front()})));
+    QCOMPARE(Control<QChartView>(charts, "chartPerDag")->chart(), perDay);  // the same days
+    QList<qreal> expected;
+    for (const DayCalls& d : r->figures()->days) expected << d.confirmed;
+    for (const DayCalls& d : r->figures()->days) expected << d.unconfirmed;
+    QCOMPARE(bars("chartPerDag"), expected);
+    QVERIFY(bars("chartPerDag") != before);
+    qreal calls = 0;
+    for (qreal v : bars("chartPerTimme")) calls += v;
+    QCOMPARE(calls, 1.0);
+    QCOMPARE(bars("chartResurser"), QList<qreal>{1});
   }
 
   // The charts take the colours of the theme in use, light or dark.
