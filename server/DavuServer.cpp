@@ -12,6 +12,7 @@
 #include <deque>
 #include <optional>
 
+#include "protocol/Envelope.h"
 #include "protocol/NeutralText.h"
 #include "protocol/Reassembler.h"
 #include "protocol/SqlRows.h"
@@ -305,8 +306,10 @@ void DavuServer::sqlDone(QTcpSocket* socket, bool exec, SqlOutcome outcome) {
   if (outcome.ok) {
     if (!exec) enqueue(*c, {std::move(outcome.rows) + davu::proto::RetSqlTail(), 0});
   } else {
-    // Rows already sent keep a well-formed reply; the error follows it.
-    if (outcome.streamed > 0) enqueue(*c, {davu::proto::RetSqlTail(), 0});
+    // Rows already sent end their frame but not their reply: a reply whose
+    // closing marker never came is never taken for a result, however the
+    // error behind it is cut into reads. The error answers the query.
+    if (outcome.streamed > 0) enqueue(*c, {std::string(davu::proto::kFrameEnd), 0});
     enqueue(*c, handler_->refusal(exec ? "EXECSQL" : "OPENSQL", outcome.error, c->session));
   }
   flush(socket);

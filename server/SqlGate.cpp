@@ -217,7 +217,7 @@ void AppendValue(std::string& out, sqlite3_stmt* s, int col, bool booleanColumn)
       std::string_view v(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
       // Plain text travels as it is; anything else is converted first.
       if (davu::proto::SqlValueIsPlain(v)) out.append(v);
-      else davu::proto::AppendSqlValue(out, Utf8ToWire(v));
+      else if (!davu::proto::AppendLatin1SqlValue(out, v)) davu::proto::AppendSqlValue(out, Utf8ToWire(v));
       return;
     }
   }

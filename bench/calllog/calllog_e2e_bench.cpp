@@ -3,7 +3,7 @@
 // real main window, its dispatcher and a davu-server process; against the
 // same query in the sqlite3 shell on the same file.
 //
-//   calllog_e2e_bench [calls]     (default 1000000, spread over 2024)
+//   calllog_e2e_bench [calls] [runs]    (default 1000000, spread over 2024; 3 runs)
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -100,6 +100,7 @@ bool Pump(F done) {
 
 int main(int argc, char** argv) {
   const int calls = argc > 1 ? std::atoi(argv[1]) : 1000000;
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
   QTemporaryDir tmp;
   for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "DAVU_MACHINE_CONFIG_DIR"})
     qputenv(v, (tmp.path() + "/" + v).toUtf8());
@@ -135,7 +136,7 @@ int main(int argc, char** argv) {
     Pump([&] { return w->CheckListBox1->count() > 0 && w->CheckListBox2->count() > 0; });
     w->DateTimePicker1->setDate(from);
     w->DateTimePicker2->setDate(to);
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < runs; ++run) {
       QEventLoop filled;
       const auto c = QObject::connect(w->SVVirtualTable1, &QAbstractItemModel::modelReset, &filled, &QEventLoop::quit);
       QTimer::singleShot(60000, &filled, &QEventLoop::quit);
@@ -212,7 +213,7 @@ int main(int argc, char** argv) {
   server.waitForFinished(5000);
 
   std::printf("month report 2024-05: %d rows in the grid (sqlite3 printed %d)\n", rows, shellRows);
-  std::printf("Skapa rapport -> filled grid: %.0f ms (best of 3)\n", best * 1e3);
+  std::printf("Skapa rapport -> filled grid: %.0f ms (best of %d)\n", best * 1e3, runs);
   std::printf("sqlite3 shell, same query:    %.0f ms (best of 3, process start included)\n", shell * 1e3);
   std::printf("server alone (plain socket, same request): %.0f ms\n", raw * 1e3);
   std::printf("ratio end-to-end / sqlite3 shell = %.2f\n", best / shell);

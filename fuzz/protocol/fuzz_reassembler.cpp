@@ -2,6 +2,7 @@
 // input bytes. Both must hand out the same text (blanks aside, which may fall
 // on either side of a read boundary), never a text of blanks only, and what
 // is held stays bounded by twice the limit and one read.
+#include <cstring>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -39,7 +40,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     seed = seed * 1103515245u + 12345u;
     const std::size_t len = std::min<std::size_t>((seed >> 16) % 97, stream.size() - p);
     largest = std::max(largest, len);
-    if (auto t = split.feed(stream.substr(p, len))) {
+    // Reads alternate between a copied chunk and one that lands straight in
+    // the reassembler's buffer, in room larger than what arrives.
+    const std::string_view chunk = stream.substr(p, len);
+    std::optional<std::string> text;
+    if (seed & 0x100u) {
+      text = split.feed(chunk);
+    } else {
+      text = split.feedFrom(len + (seed >> 24) % 64, [&](char* to, std::size_t) {
+        std::memcpy(to, chunk.data(), chunk.size());
+        return chunk.size();
+      });
+    }
+    if (auto& t = text) {
       bool blank = true;  // texts of blanks only are never handed out
       for (char c : *t) blank = blank && static_cast<unsigned char>(c) <= 32;
       if (blank) std::abort();

@@ -252,7 +252,11 @@ void ServerConnection::rearmWatchdog() {
 // bytes back (an unfinished message, the first bytes of a marker) holds them
 // at most for the quiet time.
 void ServerConnection::ClientSocket1Read() {
-  reassemble([this] { return reassembler_.feed(ClientSocket1->takeBytes()); });
+  // The read lands straight in the buffer the reply is put together in.
+  reassemble([this] {
+    return reassembler_.feedFrom(ClientSocket1->bytesWaiting(),
+                                 [this](char* to, std::size_t most) { return ClientSocket1->readInto(to, most); });
+  });
 }
 
 void ServerConnection::ReplyQuietTimerTimer() {

@@ -31,10 +31,18 @@ bool RouteErrorReply(const QString& shown) {
 }
 
 void RouteSqlReplyArriving(std::uint64_t reply, std::string_view soFar) {
+  // The reply goes where RouteSqlReply will send it when it is finished: to
+  // the oldest waiting query's asker, or, when no query waits, to the window
+  // ReplyTarget names.
+  const davu::calllog::Oldest oldest = davu::calllog::PeekOldestQuery();
+  if (oldest.waited) {
+    if (oldest.asker) oldest.asker->SqlReplyArriving(reply, soFar);
+    return;
+  }
   CallLogWindow* w = nullptr;
   if (ReplyTarget == rtStatistics) w = TfrmDAVUStatistik::current();
   else if (ReplyTarget == rtActiveCalls) w = TfrmDAVUActiveCalls::current();
-  if (w) w->SVVirtualTable1->StreamSqlReply(reply, soFar);
+  if (w) w->SqlReplyArriving(reply, soFar);
 }
 
 bool StatisticsTakesLists() { return ReplyTarget == rtStatistics && TfrmDAVUStatistik::current() != nullptr; }

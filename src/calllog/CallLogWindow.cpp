@@ -119,4 +119,8 @@ void CallLogWindow::LoadSqlReply(std::string_view payload) {
   lblRecordCount->setText(davu::calllog::RecordCountText(SVVirtualTable1->RecordCount()));
 }
 
+void CallLogWindow::SqlReplyArriving(std::uint64_t reply, std::string_view soFar) {
+  SVVirtualTable1->StreamSqlReply(reply, soFar);
+}
+
 }  // namespace davu

@@ -44,6 +44,8 @@ class CallLogWindow : public QDialog, public davu::calllog::SqlAsker {
   // shown by the main window's balloon.
   void SqlReplyArrived(std::string_view payload) override { LoadSqlReply(payload); }
   bool SqlReplyFailed(const QString&) override { return false; }
+  // Its rows are decoded ahead into the table, not shown.
+  void SqlReplyArriving(std::uint64_t reply, std::string_view soFar) override;
 
   TSVVirtualTable* SVVirtualTable1 = nullptr;
   QLabel* lblRecordCount = nullptr;  // "Antal poster: " + count

@@ -106,6 +106,63 @@ void SetFont(QChart* chart, const QFont& font) {
   }
 }
 
+namespace {
+
+// Qt's getters of categories are not const: the axes are taken as they are.
+bool SameAxis(QAbstractAxis* a, QAbstractAxis* b) {
+  if (a->type() != b->type() || a->titleText() != b->titleText() || a->alignment() != b->alignment()) return false;
+  if (auto* x = qobject_cast<QBarCategoryAxis*>(a))
+    return x->categories() == static_cast<QBarCategoryAxis*>(b)->categories();
+  if (auto* x = qobject_cast<QCategoryAxis*>(a)) {
+    auto* y = static_cast<QCategoryAxis*>(b);
+    if (x->categoriesLabels() != y->categoriesLabels() || x->min() != y->min() || x->max() != y->max()) return false;
+    for (const QString& label : x->categoriesLabels())
+      if (x->endValue(label) != y->endValue(label)) return false;
+    return true;
+  }
+  return qobject_cast<QValueAxis*>(a) != nullptr;  // its range is taken
+}
+
+bool SameShape(const QChart* a, const QChart* b) {
+  const auto sa = a->series(), sb = b->series();
+  const auto xa = a->axes(), xb = b->axes();
+  if (a->title() != b->title() || sa.size() != sb.size() || xa.size() != xb.size()) return false;
+  for (qsizetype i = 0; i < sa.size(); ++i) {
+    auto* x = qobject_cast<const QAbstractBarSeries*>(sa[i]);
+    auto* y = qobject_cast<const QAbstractBarSeries*>(sb[i]);
+    if (!x || !y || x->type() != y->type() || x->count() != y->count()) return false;
+    for (qsizetype k = 0; k < x->count(); ++k)
+      if (x->barSets()[k]->label() != y->barSets()[k]->label() || x->barSets()[k]->count() != y->barSets()[k]->count())
+        return false;
+  }
+  for (qsizetype i = 0; i < xa.size(); ++i)
+    if (!SameAxis(xa[i], xb[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+bool TakeValues(QChart* shown, const QChart* made) {
+  if (!shown || !made || !SameShape(shown, made)) return false;
+  const auto from = made->series(), to = shown->series();
+  for (qsizetype i = 0; i < to.size(); ++i) {
+    const auto sets = static_cast<QAbstractBarSeries*>(to[i])->barSets();
+    const auto values = static_cast<const QAbstractBarSeries*>(from[i])->barSets();
+    for (qsizetype k = 0; k < sets.size(); ++k)
+      for (int v = 0; v < sets[k]->count(); ++v)
+        if (sets[k]->at(v) != values[k]->at(v)) sets[k]->replace(v, values[k]->at(v));
+  }
+  const auto axesFrom = made->axes(), axesTo = shown->axes();
+  for (qsizetype i = 0; i < axesTo.size(); ++i) {
+    auto* to = qobject_cast<QValueAxis*>(axesTo[i]);
+    auto* from = qobject_cast<const QValueAxis*>(axesFrom[i]);
+    if (!to || !from) continue;
+    if (to->tickCount() != from->tickCount()) to->setTickCount(from->tickCount());
+    if (to->min() != from->min() || to->max() != from->max()) to->setRange(from->min(), from->max());
+  }
+  return true;
+}
+
 QChart* CallsPerDay(const ReportFigures& f, const QPalette& p) {
   QChart* chart = NewChart(QStringLiteral("Kallelser per dag"), p);
   auto* confirmed = Set(kConfirmed, kConfirmedColour);

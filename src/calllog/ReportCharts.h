@@ -23,6 +23,13 @@ QChart* TopResources(const ReportFigures& f, const QPalette& palette);
 // Sets the texts' font: labels and legend in `font`, titles a little larger.
 void SetFont(QChart* chart, const QFont& font);
 
+// When `shown` has the same titles, series, bar sets and categories as
+// `made` (a report made again over the same range), it takes made's bar
+// values and count range and true is returned: laying out a new chart in a
+// view costs far more than changing the bars of one that is there.
+// Otherwise nothing changes and false is returned.
+bool TakeValues(QChart* shown, const QChart* made);
+
 // The bar sets' names, also the legends' texts.
 inline constexpr const char16_t* kConfirmed = u"Bekräftade";
 inline constexpr const char16_t* kUnconfirmed = u"Ej bekräftade";

@@ -120,10 +120,10 @@ ChartsPage::ChartsPage(QWidget* parent) : QWidget(parent) {
 
 void ChartsPage::setFigures(std::shared_ptr<const ReportFigures> figures) {
   figures_ = std::move(figures);
-  rebuild();
+  rebuild(true);
 }
 
-void ChartsPage::rebuild() {
+void ChartsPage::rebuild(bool keepShape) {
   if (!figures_) return;
   const QPalette p = palette();
   const struct {
@@ -135,16 +135,22 @@ void ChartsPage::rebuild() {
   for (const auto& c : charts) {
     QChart* old = c.view->chart();
     QChart* chart = c.make(*figures_, p);
+    // A chart of the same shape takes the new values where it stands.
+    if (keepShape && built_ && davu::reportcharts::TakeValues(old, chart)) {
+      delete chart;
+      continue;
+    }
     davu::reportcharts::SetFont(chart, font());
     c.view->setChart(chart);
     c.view->setBackgroundBrush(p.color(QPalette::Base));
     delete old;  // the view gives up the chart it held
   }
+  built_ = true;
 }
 
 void ChartsPage::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::PaletteChange) rebuild();
+  if (event->type() == QEvent::PaletteChange) rebuild(false);
 }
 
 }  // namespace davu

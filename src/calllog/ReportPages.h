@@ -50,8 +50,11 @@ class ChartsPage : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
-  void rebuild();
+  // Makes the charts anew; with `keepShape`, a chart whose titles, sets and
+  // categories stay only takes the new values.
+  void rebuild(bool keepShape);
   std::shared_ptr<const ReportFigures> figures_;
+  bool built_ = false;  // the views show charts made here
 };
 
 }  // namespace davu

@@ -1,5 +1,6 @@
 #include "calllog/ReportRows.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "calllog/TSVVirtualTable.h"
@@ -95,21 +96,47 @@ int HourOfMoment(std::int64_t moment) {
 std::shared_ptr<const ReportRows> ReportRows::fromTable(const TSVVirtualTable& table,
                                                         ReportChoices choices) {
   auto rows = std::make_shared<ReportRows>(std::move(choices));
+  rows->appendTableRows(table, table.RecordCount(), TableRows::Shown);
+  return rows;
+}
+
+void ReportRows::appendTableRows(const TSVVirtualTable& table, int end, TableRows which) {
   static const char* const kColumns[FieldCount] = {"FRIENDLYNAME", "FULLNAME", "CALLTSTAMP",
                                                    "CONFIRMTSTAMP", "SMSSENT"};
   int col[FieldCount];
   for (int f = 0; f < FieldCount; ++f) col[f] = table.fieldIndex(QLatin1String(kColumns[f]));
-  const auto cell = [&](int r, int f) { return col[f] < 0 ? std::string_view() : table.rawValue(r, col[f]); };
-  const int n = table.RecordCount();
+  const auto cell = [&](int r, int f) {
+    if (col[f] < 0) return std::string_view();
+    return which == TableRows::Shown ? table.rawValue(r, col[f]) : table.arrivingValue(std::size_t(r), col[f]);
+  };
+  const int begin = size();
+  if (end <= begin) return;
   std::size_t bytes = 0;
-  for (int r = 0; r < n; ++r)
+  for (int r = begin; r < end; ++r)
     for (int f = 0; f < FieldCount; ++f) bytes += cell(r, f).size();
-  rows->arena_.reserve(bytes);
-  rows->rows_.reserve(static_cast<std::size_t>(n));
-  rows->cells_.reserve(static_cast<std::size_t>(n) * FieldCount);
-  for (int r = 0; r < n; ++r)
-    rows->append(cell(r, Client), cell(r, Resource), cell(r, Called), cell(r, Confirmed), cell(r, SmsSent));
-  return rows;
+  // Room at least doubles, so rows added a read at a time are not moved
+  // again and again.
+  const auto grow = [](auto& v, std::size_t n) {
+    if (n > v.capacity()) v.reserve(std::max(n, 2 * v.capacity()));
+  };
+  grow(arena_, arena_.size() + bytes);
+  grow(rows_, static_cast<std::size_t>(end));
+  grow(cells_, static_cast<std::size_t>(end) * FieldCount);
+  for (int r = begin; r < end; ++r)
+    append(cell(r, Client), cell(r, Resource), cell(r, Called), cell(r, Confirmed), cell(r, SmsSent));
+}
+
+void ReportRows::clear(ReportChoices choices) {
+  choices_ = std::move(choices);
+  rows_.clear();
+  arena_.clear();
+  cells_.clear();
+  clientIndex_.clear();
+  resourceIndex_.clear();
+  clientNames_.clear();
+  resourceNames_.clear();
+  clientRows_.clear();
+  resourceRows_.clear();
 }
 
 std::uint32_t ReportRows::intern(NameIndex& index, std::vector<QString>& names, std::vector<int>& counts,

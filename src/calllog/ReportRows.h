@@ -58,6 +58,17 @@ class ReportRows {
   static std::shared_ptr<const ReportRows> fromTable(const TSVVirtualTable& table,
                                                      ReportChoices choices = {});
 
+  // Where appendTableRows reads: the rows of the reply still arriving, or
+  // the rows the table shows.
+  enum class TableRows { Arriving, Shown };
+  // Appends the table's rows from size() up to `end`, so that a report is
+  // built while its reply arrives and only the last rows are left when it
+  // is shown.
+  void appendTableRows(const TSVVirtualTable& table, int end, TableRows which);
+
+  // Empties the rows for a new report, keeping the buffers.
+  void clear(ReportChoices choices);
+
   ReportRows() = default;
   explicit ReportRows(ReportChoices choices) : choices_(std::move(choices)) {}
   // Appends one row of wire bytes (benchmarks and tests build reports so).

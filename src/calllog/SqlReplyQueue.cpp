@@ -84,6 +84,12 @@ Oldest TakeOldestQuery() {
   return TakeOldest();
 }
 
+Oldest PeekOldestQuery() {
+  for (const Entry& e : Queue())
+    if (!e.statement) return {true, e.asker};
+  return {};
+}
+
 int Waiting() { return static_cast<int>(Queue().size()); }
 
 void ClearQueue() { Queue().clear(); }

@@ -18,10 +18,13 @@
 //
 // An error reply does not say which request it answers. It is taken as the
 // answer of the oldest waiting query; an error for another request (a refused
-// register change) while a query waits, or an error that follows a query's
-// first rows, puts the queue one place ahead until the connection is opened
-// again.
+// register change) while a query waits, or an error that follows a finished
+// reply in a later read, puts the queue one place ahead until the connection
+// is opened again. A query that fails after its first rows went out is
+// answered by its error alone: davu-server never finishes such a reply, and
+// a finished one with the error right behind it in the same text is dropped.
 #include <QString>
+#include <cstdint>
 #include <string_view>
 
 namespace davu {
@@ -42,6 +45,10 @@ class SqlAsker {
   // The query failed: the server's error text, or the connection was lost.
   // True when the asker has shown `why` itself (no balloon is then needed).
   virtual bool SqlReplyFailed(const QString& why) = 0;
+  // The first bytes of the RETSQL reply that will answer this asker's query,
+  // while the rest still arrives (`reply` numbers it on its connection).
+  // Nothing of it may be shown yet: only SqlReplyArrived finishes it.
+  virtual void SqlReplyArriving(std::uint64_t /*reply*/, std::string_view /*soFar*/) {}
 };
 
 // Puts a query just sent on `socket` at the back of the queue. The queue
@@ -64,6 +71,9 @@ Oldest TakeOldest();
 // are removed first (they were carried out: their errors would have come
 // before this reply).
 Oldest TakeOldestQuery();
+// The oldest waiting query, left in its place: the asker a RETSQL reply
+// arriving now will answer.
+Oldest PeekOldestQuery();
 // How many queries and statements wait.
 int Waiting();
 // Empties the queue without telling anyone (tests, between cases).

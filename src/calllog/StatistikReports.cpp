@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <utility>
 
 #include "calllog/CsvWriter.h"
 #include "calllog/ReportFigures.h"
@@ -99,6 +100,7 @@ StatistikReports::StatistikReports(TfrmDAVUStatistik* window) : QObject(window),
 
   connect(window->BitBtn1, &QPushButton::clicked, this, &StatistikReports::takeChoices);
   connect(window->SVVirtualTable1, &QAbstractItemModel::modelReset, this, &StatistikReports::reportArrived);
+  connect(window->SVVirtualTable1, &TSVVirtualTable::rowsArriving, this, &StatistikReports::rowsArriving);
   connect(btnExportera, &QPushButton::clicked, this, &StatistikReports::btnExporteraClick);
   connect(actForhandsgranska, &QAction::triggered, this, &StatistikReports::actForhandsgranskaTriggered);
   connect(actSparaPdf, &QAction::triggered, this, &StatistikReports::actSparaPdfTriggered);
@@ -122,11 +124,36 @@ void StatistikReports::takeChoices() {
   choices_ = c;
 }
 
+void StatistikReports::rowsArriving() {
+  const TSVVirtualTable& table = *window_->SVVirtualTable1;
+  if (!arriving_ || arrivingSerial_ != table.arrivingSerial() ||
+      std::size_t(arriving_->size()) > table.arrivingRows()) {
+    if (!choices_.from.isValid()) takeChoices();
+    arriving_ = emptyRows();
+    arrivingSerial_ = table.arrivingSerial();
+  }
+  arriving_->appendTableRows(table, int(table.arrivingRows()), ReportRows::TableRows::Arriving);
+}
+
+std::shared_ptr<ReportRows> StatistikReports::emptyRows() {
+  if (!spare_ || spare_.use_count() > 1) return std::make_shared<ReportRows>(choices_);
+  spare_->clear(choices_);
+  return std::move(spare_);
+}
+
 void StatistikReports::reportArrived() {
   // Before any "Skapa rapport" the window's range stands for the choices.
   if (!choices_.from.isValid()) takeChoices();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  rows_ = ReportRows::fromTable(*window_->SVVirtualTable1, choices_);
+  // The rows built while the reply arrived stand first in the table when the
+  // table kept them; the rest are added now.
+  const TSVVirtualTable& table = *window_->SVVirtualTable1;
+  std::shared_ptr<ReportRows> rows = std::move(arriving_);
+  arriving_.reset();
+  if (!rows || arrivingSerial_ != table.aheadSerial() || std::size_t(rows->size()) > table.rowsDecodedAhead())
+    rows = emptyRows();
+  rows->appendTableRows(table, table.RecordCount(), ReportRows::TableRows::Shown);
+  spare_ = std::exchange(rows_, std::move(rows));
   figures_ = std::make_shared<const ReportFigures>(ReportFigures::compute(*rows_));
   tsSummary->setReport(*rows_, figures_);
   tsCharts->setFigures(figures_);

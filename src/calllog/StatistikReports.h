@@ -6,6 +6,7 @@
 // this listens to the window's table and to "Skapa rapport".
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -77,6 +78,8 @@ class StatistikReports : public QObject {
  private:
   void takeChoices();
   void reportArrived();
+  // Rows of the report's reply are decoded while it still arrives.
+  void rowsArriving();
   // Runs `work` with a busy cursor, the buttons off and the progress bar
   // showing; false when it failed, after saying why.
   bool busy(const std::function<bool(const davu::reportfile::Progress&, QString* error)>& work);
@@ -84,7 +87,15 @@ class StatistikReports : public QObject {
 
   TfrmDAVUStatistik* window_;
   ReportChoices choices_;  // as at the last "Skapa rapport"
-  std::shared_ptr<const ReportRows> rows_;
+  std::shared_ptr<ReportRows> rows_;
+  // The report being built from the rows of the reply still arriving, and
+  // the table's serial of that stream.
+  std::shared_ptr<ReportRows> arriving_;
+  std::uint64_t arrivingSerial_ = 0;
+  // The report before the shown one: its buffers take the next report
+  // unless an export still holds it. Fresh pages cost more than the rows.
+  std::shared_ptr<ReportRows> spare_;
+  std::shared_ptr<ReportRows> emptyRows();
   std::shared_ptr<const ReportFigures> figures_;
   QString lastFolder_;
   bool working_ = false;

@@ -39,6 +39,26 @@ const std::array<unsigned char, 256>& FoldTable() {
   return table;
 }
 
+// The first and the last sizeof(Word) bytes of two texts of n bytes agree.
+template <typename Word>
+bool SameEnds(const char* a, const char* b, std::size_t n) {
+  Word a0, a1, b0, b1;
+  std::memcpy(&a0, a, sizeof(Word));
+  std::memcpy(&b0, b, sizeof(Word));
+  std::memcpy(&a1, a + n - sizeof(Word), sizeof(Word));
+  std::memcpy(&b1, b + n - sizeof(Word), sizeof(Word));
+  return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+
+// Byte equality without a library call for the short names of columns.
+[[gnu::always_inline]] inline bool SameBytes(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n >= 4 && n < 8) return SameEnds<std::uint32_t>(a.data(), b.data(), n);
+  if (n >= 8 && n <= 16) return SameEnds<std::uint64_t>(a.data(), b.data(), n);
+  return a == b;
+}
+
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   const auto& fold = FoldTable();
@@ -110,7 +130,7 @@ int TSVVirtualTable::findColumn(std::string_view wireName, int hint) const {
   const int n = static_cast<int>(wireNames_.size());
   // Servers send the entries in select-list order and in the declared case,
   // so the column after the previous one usually matches byte for byte.
-  if (hint >= 0 && hint < n && (wireNames_[hint] == wireName || SameIgnoringCase(wireNames_[hint], wireName)))
+  if (hint >= 0 && hint < n && (SameBytes(wireNames_[hint], wireName) || SameIgnoringCase(wireNames_[hint], wireName)))
     return hint;
   for (int i = 0; i < n; ++i)
     if (SameIgnoringCase(wireNames_[i], wireName)) return i;
@@ -124,6 +144,7 @@ void TSVVirtualTable::clearRows() {
   std::string().swap(spareArena_);
   std::vector<Cell>().swap(spareCells_);
   stream_.reset();
+  aheadRows_ = 0;
 }
 
 void TSVVirtualTable::close() {
@@ -168,9 +189,12 @@ std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from
     if (cells.size() + columns > cells.capacity()) cells.reserve(std::max<std::size_t>(64, 2 * cells.capacity()));
     cells.resize(cells.size() + columns);
     Cell* row = cells.data() + rows * columns;
+    std::fill_n(row, columns, Cell(0, 0));  // a column the row lacks is empty
     int hint = 0;
     while (reader.nextEntry(name, value)) {
-      const int column = findColumn(name, hint);
+      // The column after the previous one, as servers send them, is tried here.
+      const int column = hint < int(columns) && SameBytes(wireNames_[std::size_t(hint)], name) ? hint
+                                                                                                : findColumn(name, hint);
       if (column < 0) {
         cells.resize(rows * columns);  // the half-read row is not kept
         missing = name;
@@ -192,8 +216,10 @@ void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar
     spareArena_.clear();
     spareCells_.clear();
     stream_ = Stream{reply};
+    ++streamSerial_;
   }
   Stream& s = *stream_;
+  const std::size_t rowsBefore = s.rows;
   // Offsets are 32-bit: a reply that large is left to LoadSqlReply to refuse.
   if (s.broken || soFar.size() >= std::numeric_limits<std::uint32_t>::max()) {
     s.broken = true;
@@ -205,6 +231,14 @@ void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar
   s.used = used;
   // The finished reply is decoded whole and refused there.
   s.broken = missing.has_value();
+  if (s.rows > rowsBefore) emit rowsArriving();
+}
+
+std::string_view TSVVirtualTable::arrivingValue(std::size_t row, int column) const {
+  if (!stream_ || row >= stream_->rows || column < 0 || static_cast<std::size_t>(column) >= defs_.size())
+    return {};
+  const Cell& cell = spareCells_[row * defs_.size() + static_cast<std::size_t>(column)];
+  return std::string_view(spareArena_).substr(cell.offset, cell.length);
 }
 
 // The reply is decoded into the spare buffers, which then change places with
@@ -223,6 +257,8 @@ void TSVVirtualTable::LoadSqlReply(std::string_view payload) {
     spareArena_.clear();
     spareCells_.clear();
   }
+  aheadRows_ = rows;
+  aheadSerial_ = streamSerial_;
   stream_.reset();
   const auto publish = [&] {
     beginResetModel();

@@ -80,6 +80,16 @@ class TSVVirtualTable : public QAbstractTableModel {
   // there if the reply begins with exactly these bytes, and starts afresh
   // otherwise. A reply that never finishes is never shown.
   void StreamSqlReply(std::uint64_t reply, std::string_view soFar);
+  // The rows of the reply still arriving that are decoded so far: how many,
+  // and one value (wire bytes, valid until the table changes). The serial
+  // tells the streams apart: a stream that starts afresh takes a new one.
+  std::size_t arrivingRows() const { return stream_ ? stream_->rows : 0; }
+  std::string_view arrivingValue(std::size_t row, int column) const;
+  std::uint64_t arrivingSerial() const { return streamSerial_; }
+  // After LoadSqlReply: the first rows shown are these rows of that stream,
+  // decoded while it arrived (0 when the reply was decoded afresh).
+  std::size_t rowsDecodedAhead() const { return aheadRows_; }
+  std::uint64_t aheadSerial() const { return aheadSerial_; }
   // Closes the table: no rows, definitions kept.
   void close();
 
@@ -97,6 +107,10 @@ class TSVVirtualTable : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
+
+ signals:
+  // More rows of the reply still arriving are decoded (arrivingRows()).
+  void rowsArriving();
 
  public:
   // A hash of a byte string that may be fed in pieces cut anywhere: the same
@@ -141,8 +155,12 @@ class TSVVirtualTable : public QAbstractTableModel {
 
  private:
   struct Cell {
-    std::uint32_t offset = 0;
-    std::uint32_t length = 0;
+    // Made without a value: the decoder writes every cell of a row, so
+    // growing the table by a row writes its cells once, not twice.
+    Cell() {}
+    Cell(std::uint32_t o, std::uint32_t l) : offset(o), length(l) {}
+    std::uint32_t offset;
+    std::uint32_t length;
   };
 
   void SQLChanged();
@@ -175,4 +193,7 @@ class TSVVirtualTable : public QAbstractTableModel {
     bool broken = false;   // an entry of no column: the finished reply decides
   };
   std::optional<Stream> stream_;
+  std::uint64_t streamSerial_ = 0;
+  std::size_t aheadRows_ = 0;
+  std::uint64_t aheadSerial_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "common/ClientSocket.h"
 
 #include <QAbstractSocket>
+#include <algorithm>
 #include <QTcpSocket>
 #include <cerrno>
 #include <netdb.h>
@@ -94,7 +95,6 @@ void ClientSocket::open() {
   // Every per-attempt value starts afresh: a read event still queued for the
   // old attempt is dropped by its generation and must not leave this one deaf.
   state_ = State::Opening;
-  inbox_.clear();
   readPosted_ = false;
   ++generation_;
 
@@ -117,7 +117,6 @@ void ClientSocket::close() {
   retireSocket();
   state_ = State::Idle;
   readPosted_ = false;
-  inbox_.clear();
   disconnectHeld_ = false;
   if (wasOpen) emit disconnected();
 }
@@ -127,11 +126,10 @@ void ClientSocket::socketConnected() {
 }
 
 void ClientSocket::socketReadyRead() {
-  // Take the bytes now and return, so Qt announces later bytes even while a
-  // handler of these ones waits in a nested event loop.
-  if (holds_ > 0) return;  // taken when the message closes
-  const QByteArray bytes = socket_->readAll();
-  inbox_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  // The bytes stay in the Qt socket's buffer until the handler moves them
+  // into its own; the notice goes out from the event loop, so Qt announces
+  // later bytes even while a handler of these ones waits in a nested loop.
+  if (holds_ > 0) return;  // announced when the message closes
   if (readPosted_) return;
   readPosted_ = true;
   queue([this] { readEvent(); });
@@ -153,7 +151,7 @@ void ClientSocket::connectEvent() {
 
 void ClientSocket::readEvent() {
   readPosted_ = false;
-  if (holds_ > 0 || inbox_.empty()) return;
+  if (holds_ > 0 || bytesWaiting() == 0) return;
   const QPointer<ClientSocket> self(this);
   ++handlerDepth_;
   emit readReady();
@@ -164,11 +162,7 @@ void ClientSocket::hold() { ++holds_; }
 
 void ClientSocket::release() {
   if (--holds_ > 0) return;
-  if (socket_) {
-    const QByteArray bytes = socket_->readAll();
-    inbox_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  }
-  if (!inbox_.empty() && !readPosted_) {
+  if (bytesWaiting() > 0 && !readPosted_) {
     readPosted_ = true;
     queue([this] { readEvent(); });
   }
@@ -233,13 +227,19 @@ void ClientSocket::sendBytes(std::string_view bytes) {
 void ClientSocket::sendText(const QString& text) { sendBytes(ToWire(text)); }
 
 std::string ClientSocket::takeBytes() {
-  std::string out;
-  out.swap(inbox_);
+  std::string out(bytesWaiting(), '\0');
+  out.resize(readInto(out.data(), out.size()));
   return out;
 }
 
+std::size_t ClientSocket::readInto(char* to, std::size_t most) {
+  if (!socket_ || most == 0) return 0;
+  const qint64 n = socket_->read(to, static_cast<qint64>(most));
+  return n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
 std::size_t ClientSocket::bytesWaiting() const {
-  return inbox_.size() + (socket_ ? std::size_t(socket_->bytesAvailable()) : 0);
+  return socket_ ? static_cast<std::size_t>(std::max<qint64>(socket_->bytesAvailable(), 0)) : 0;
 }
 
 int ClientSocket::osErrorCode(int qtSocketError, const QString& qtErrorText) {

@@ -6,10 +6,12 @@
 //   close()        disconnected() is emitted before close() returns (if a
 //                  connection or attempt existed)
 //   active()       true from connected() until disconnected()
-//   readReady()    bytes have arrived; the handler takes them with takeBytes().
-//                  The bytes are taken off the Qt socket before the handler
-//                  runs, so a handler that waits in a nested event loop is
-//                  entered again for bytes that arrive meanwhile.
+//   readReady()    bytes have arrived; the handler takes them with takeBytes()
+//                  or readInto(), straight off the Qt socket, before it does
+//                  anything that may wait. The notice is delivered from the
+//                  event loop, outside Qt's own readyRead, so a handler that
+//                  waits in a nested event loop is entered again for bytes
+//                  that arrive meanwhile.
 //   errorOccurred(code)  the operating system's error code (111 refused, ...)
 //
 // A read handler is never entered again from inside a modal message that it
@@ -65,7 +67,11 @@ class ClientSocket : public QObject {
 
   // All bytes that have arrived and not been taken yet.
   std::string takeBytes();
-  // What this side holds of them: taken off the Qt socket or still in it.
+  // Moves up to `most` of them into `to`, the receiver's own buffer, with no
+  // copy in between; returns how many.
+  std::size_t readInto(char* to, std::size_t most);
+  // How many have arrived and not been taken yet (at most kHeldReadLimit:
+  // beyond that the peer is held back by TCP).
   std::size_t bytesWaiting() const;
 
   // The operating system's error code shown to users for a Qt socket error.
@@ -124,7 +130,6 @@ class ClientSocket : public QObject {
   QTcpSocket* socket_ = nullptr;
   State state_ = State::Idle;
   quint64 generation_ = 0;
-  std::string inbox_;        // bytes taken off the Qt socket, not yet taken by the handler
   bool readPosted_ = false;  // a read event is queued
   int handlerDepth_ = 0;     // read handlers running, nested waits included
   int holds_ = 0;            // modal messages that hold the reads

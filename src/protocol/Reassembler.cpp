@@ -49,6 +49,18 @@ std::optional<std::string> Reassembler::feed(std::string_view chunk) {
   overflowed_ = false;
   reserveFor(chunk.size());
   pending_.append(chunk);
+  return afterRead();
+}
+
+std::size_t Reassembler::room(std::size_t most) {
+  overflowed_ = false;
+  reserveFor(most);
+  const std::size_t at = pending_.size();
+  pending_.resize(at + most);
+  return at;
+}
+
+std::optional<std::string> Reassembler::afterRead() {
   if (skipping_ && !skipAbandoned()) return std::nullopt;
   scan();
   return settle();

@@ -34,6 +34,7 @@
 // tells the caller. So at most twice the limit and one read are held: an
 // unfinished frame and a message that ended in the read that started it.
 // Everything runs in time linear in the bytes fed.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -66,6 +67,23 @@ class Reassembler {
 
   // The text to dispatch after this read, if any.
   std::optional<std::string> feed(std::string_view chunk);
+  // The same for a read that lands straight in the reassembler's buffer:
+  // `fill(to, most)` writes at most `most` bytes at `to` and returns how
+  // many it wrote. No copy of the read stands between the socket and the
+  // reply put together here.
+  template <typename Fill>
+  std::optional<std::string> feedFrom(std::size_t most, Fill&& fill) {
+    const std::size_t at = room(most);
+    std::size_t got = 0;
+    try {
+      got = std::min(most, static_cast<std::size_t>(fill(pending_.data() + at, most)));
+    } catch (...) {
+      pending_.resize(at);
+      throw;
+    }
+    pending_.resize(at + got);
+    return afterRead();
+  }
 
   // Where in the stream (bytes fed since the last reset) the bytes held
   // outside a frame begin; nullopt when nothing is held that way. The caller
@@ -98,6 +116,9 @@ class Reassembler {
  private:
   enum class Unit { None, Frame, Message };
 
+  // Makes room for `most` bytes behind what is pending; returns where they go.
+  std::size_t room(std::size_t most);
+  std::optional<std::string> afterRead();
   void scan();
   // Outside a unit: true when a frame or message starts (p is then past its
   // opening); false when the scan waits for more bytes.

@@ -61,6 +61,12 @@ inline bool SqlValueIsPlain(std::string_view text) {
 }
 // Appends a value; what would end an entry, a row or the frame is replaced.
 void AppendSqlValue(std::string& out, std::string_view wire);
+// Appends UTF-8 text as a value, the same bytes as AppendSqlValue of its
+// Windows-1252 form, in one pass and without converting it first, when it
+// holds only ASCII and U+00A0..U+00FF (the Latin-1 letters and signs, which
+// are the same bytes in Windows-1252). Returns false, having appended
+// nothing, when it holds anything else: the caller converts it then.
+bool AppendLatin1SqlValue(std::string& out, std::string_view utf8);
 
 inline void BeginSqlRow(std::string& out, bool firstRow) {
   if (!firstRow) out += ':';

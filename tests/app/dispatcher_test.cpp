@@ -59,6 +59,7 @@ class DispatcherTest : public QObject {
   void replyQuotedInAnotherIsLeftInIt();
   void resultBrokenOffByAnErrorIsNotShown_data();
   void resultBrokenOffByAnErrorIsNotShown();
+  void replyThatNeverEndsIsNotShownWhereverTheErrorFalls();
 };
 
 namespace {
@@ -408,6 +409,33 @@ void DispatcherTest::resultBrokenOffByAnErrorIsNotShown() {
       QCOMPARE(int(h.fake.dialogs->balloons.size()), 1);
       QCOMPARE(h.fake.dialogs->balloons[0].text, balloon);
     }
+  }
+}
+
+// davu-server ends the frame of a query that failed after rows went out, but
+// not its reply: wherever the reads cut, the error in a read of its own
+// included, the window keeps the rows it showed and the error is told.
+void DispatcherTest::replyThatNeverEndsIsNotShownWhereverTheErrorFalls() {
+  const QByteArray first = "#DATASTART#\xA4RETSQL:\xA4%FULLNAME|Rum 1~%\xA4:\xA4%FULLNAME|Rum 2~%\xA4:RETSQL\xA4#DATAEND#";
+  const QByteArray cut = "#DATASTART#\xA4RETSQL:\xA4%FULLNAME|Rum 3~%\xA4:#DATAEND#ERROR: disk I/O error";
+  const qsizetype errorAt = cut.indexOf("ERROR:");
+  AppHarness h;
+  TfrmDAVUAdmin& w = h.create();
+  h.storeLocal("DAVU", "RefreshConnection", "0");
+  h.storeServer();
+  QVERIFY(h.connectAndIntroduce());
+  TfrmDAVUActiveCalls calls(&w);
+  auto* table = Control<TSVVirtualTable>(&calls, "SVVirtualTable1");
+  for (qsizetype i = 1; i <= errorAt; ++i) {
+    h.fake.dialogs->balloons.clear();
+    QVERIFY(SendReads(h, {first}));
+    QVERIFY(WaitUntil([&] { return table->RecordCount() == 2; }));
+    QVERIFY(SendReads(h, {cut.left(i), cut.mid(i)}));
+    QVERIFY(WaitUntil([&] { return !h.fake.dialogs->balloons.empty(); }));
+    QCOMPARE(table->RecordCount(), 2);
+    QCOMPARE(table->value(0, "FULLNAME"), QString("Rum 1"));
+    QCOMPARE(int(h.fake.dialogs->balloons.size()), 1);
+    QCOMPARE(h.fake.dialogs->balloons[0].text, QString("Servern svarade med följande fel: disk I/O error"));
   }
 }
 

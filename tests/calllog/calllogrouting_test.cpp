@@ -10,14 +10,27 @@
 #include "Controls.h"
 #include "FakePlatform.h"
 #include "calllog/CallLogRouting.h"
+#include "calllog/SqlReplyQueue.h"
 #include "calllog/TSVVirtualTable.h"
 #include "calllog/UfrmActiveCalls.h"
 #include "calllog/UfrmDAVUStatistik.h"
+#include "common/ClientSocket.h"
 #include "common/SharedState.h"
 
 using namespace davu;
 
 using davu::test::Control;
+
+namespace {
+// An asker that notes what reaches it.
+struct NotingAsker : davu::calllog::SqlAsker {
+  std::vector<std::string> arriving;
+  std::vector<std::string> arrived;
+  void SqlReplyArrived(std::string_view payload) override { arrived.emplace_back(payload); }
+  bool SqlReplyFailed(const QString&) override { return false; }
+  void SqlReplyArriving(std::uint64_t, std::string_view soFar) override { arriving.emplace_back(soFar); }
+};
+}  // namespace
 
 class CallLogRoutingTest : public QObject {
   Q_OBJECT
@@ -58,6 +71,31 @@ class CallLogRoutingTest : public QObject {
     QCOMPARE(Control<TSVVirtualTable>(&statistics, "SVVirtualTable1")->RecordCount(), statisticsRows);
     QCOMPARE(Control<TSVVirtualTable>(&active, "SVVirtualTable1")->RecordCount(), activeRows);
     QCOMPARE(Control<QListWidget>(&statistics, "CheckListBox1")->count(), statisticsItems);
+  }
+
+  // A reply still arriving goes where the finished reply will go: to the
+  // oldest waiting query's asker, not to the window ReplyTarget names.
+  void arrivingReplyGoesToTheOldestQuery() {
+    TfrmDAVUStatistik statistics;
+    ReplyTarget = rtStatistics;
+    ClientSocket socket;
+    NotingAsker idag;
+    davu::calllog::ExpectStatement(&socket);  // a confirmation in front answers nothing
+    davu::calllog::Expect(&socket, &idag);
+    davu::calllog::Expect(&socket, &statistics);
+    const std::string payload = SqlPayload({"FULLNAME|Rum 1~", "FULLNAME|Rum 2~"});
+    const std::string_view soFar = std::string_view(payload).substr(0, payload.size() / 2);
+    RouteSqlReplyArriving(1, soFar);
+    QCOMPARE(idag.arriving, std::vector<std::string>{std::string(soFar)});
+    RouteSqlReply(payload);
+    QCOMPARE(idag.arrived, std::vector<std::string>{payload});
+    QCOMPARE(Control<TSVVirtualTable>(&statistics, "SVVirtualTable1")->RecordCount(), 0);
+    // The next reply is the statistics window's own.
+    RouteSqlReplyArriving(2, soFar);
+    QCOMPARE(idag.arriving.size(), std::size_t(1));
+    RouteSqlReply(payload);
+    QCOMPARE(Control<TSVVirtualTable>(&statistics, "SVVirtualTable1")->RecordCount(), 2);
+    davu::calllog::ClearQueue();
   }
 
   void missingColumnKeepsEarlierRowsAndCount() {

@@ -26,6 +26,7 @@
 #include "calllog/CallLogRouting.h"
 #include "calllog/CallLogSql.h"
 #include "calllog/CsvWriter.h"
+#include "calllog/ReportFigures.h"
 #include "calllog/ReportPages.h"
 #include "calllog/ReportText.h"
 #include "calllog/StatistikReports.h"
@@ -107,6 +108,40 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     QCOMPARE(Control<SummaryPage>(w, "TabSheet2")->model->rowCount(), 0);
   }
 
+  // The report is built while its reply arrives, cut anywhere: the same rows
+  // as from the whole reply. A stream of another reply leaves nothing behind.
+  void reportBuiltWhileTheReplyArrives() {
+    makeReport();
+    const auto whole = r->rows();
+    const std::string payload = SqlPayload(fixture::Pieces());
+    const std::string other = SqlPayload(fixture::Pieces({fixture::Calls().back(), fixture::Calls().front()}));
+    const auto same = [](const ReportRows& a, const ReportRows& b) {
+      if (a.size() != b.size()) return false;
+      for (int i = 0; i < a.size(); ++i) {
+        const ReportRows::Row &x = a.row(i), &y = b.row(i);
+        if (x.client != y.client || x.resource != y.resource || x.called != y.called || x.confirmed != y.confirmed ||
+            x.isConfirmed != y.isConfirmed || x.smsSent != y.smsSent)
+          return false;
+        for (int f = 0; f < ReportRows::FieldCount; ++f)
+          if (a.raw(i, ReportRows::Field(f)) != b.raw(i, ReportRows::Field(f))) return false;
+      }
+      return a.clientNames() == b.clientNames() && a.resourceNames() == b.resourceNames();
+    };
+    std::uint64_t reply = 100;
+    // A prime step: the cuts fall at every kind of place in the row pieces.
+    for (std::size_t i = 0; i <= payload.size(); i += 37) {
+      for (bool otherFirst : {false, true}) {
+        Control<QPushButton>(w, "BitBtn1")->click();
+        if (otherFirst) RouteSqlReplyArriving(++reply, std::string_view(other).substr(0, std::min(i, other.size())));
+        RouteSqlReplyArriving(++reply, std::string_view(payload).substr(0, i / 2));
+        RouteSqlReplyArriving(reply, std::string_view(payload).substr(0, i));
+        RouteSqlReply(payload);
+        QVERIFY2(r->rows() != whole && same(*r->rows(), *whole), qPrintable(QString::number(i)));
+        QCOMPARE(r->figures()->total.calls, whole->size());
+      }
+    }
+  }
+
   // The query goes out byte for byte as before; the pages fill from its reply.
   void pagesShowTheReport() {
     makeReport();
@@ -141,6 +176,34 @@ class StatistikReportsTest : public QObject, WindowCase<TfrmDAVUStatistik> {
     // A new reply replaces the figures.
     RouteSqlReply(SqlPayload(fixture::Pieces({fixture::Calls().front()})));
     QCOMPARE(m->rowCount(), 3);
+  }
+
+  // A report made again over the same range keeps the charts whose shape
+  // stays and changes their bars; a chart of another shape is made anew. Either
+  // way the charts show the new figures.
+  void chartsFollowANewReply() {
+    makeReport();
+    ChartsPage* charts = Control<ChartsPage>(w, "TabSheet3");
+    QChart* perDay = Control<QChartView>(charts, "chartPerDag")->chart();
+    const auto bars = [&](const char* view) {
+      QList<qreal> values;
+      for (QAbstractSeries* s : Control<QChartView>(charts, view)->chart()->series())
+        for (QBarSet* set : static_cast<QAbstractBarSeries*>(s)->barSets())
+          for (int i = 0; i < set->count(); ++i) values << set->at(i);
+      return values;
+    };
+    const QList<qreal> before = bars("chartPerDag");
+    RouteSqlReply(SqlPayload(fixture::Pieces({fixture::Calls().front()})));
+    QCOMPARE(Control<QChartView>(charts, "chartPerDag")->chart(), perDay);  // the same days
+    QList<qreal> expected;
+    for (const DayCalls& d : r->figures()->days) expected << d.confirmed;
+    for (const DayCalls& d : r->figures()->days) expected << d.unconfirmed;
+    QCOMPARE(bars("chartPerDag"), expected);
+    QVERIFY(bars("chartPerDag") != before);
+    qreal calls = 0;
+    for (qreal v : bars("chartPerTimme")) calls += v;
+    QCOMPARE(calls, 1.0);
+    QCOMPARE(bars("chartResurser"), QList<qreal>{1});
   }
 
   // The charts take the colours of the theme in use, light or dark.

@@ -4,6 +4,7 @@
 #include "protocol/Envelope.h"
 #include "protocol/MessageScanner.h"
 #include "protocol/SqlRows.h"
+#include "protocol/WireCodec.h"
 
 using namespace davu;
 
@@ -60,6 +61,47 @@ class SqlRowsTest : public QObject {
     std::string value;
     AppendSqlValue(value, W("1~2¤ #DATAEND# %¤:"));
     QCOMPARE_BYTES(value, "1-2? # DATAEND# %?:");
+  }
+
+  // UTF-8 text of ASCII and U+00A0..U+00FF goes in one pass to the same
+  // bytes as the value converted first; anything else is left to that
+  // conversion, with nothing appended.
+  void latin1ValuesInOnePass() {
+    const auto utf8 = [](std::u16string_view text) {
+      std::string out;
+      for (const char16_t c : text) {
+        if (c < 0x80) {
+          out += static_cast<char>(c);
+        } else if (c < 0x800) {
+          out += static_cast<char>(0xC0 | (c >> 6));
+          out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+          out += static_cast<char>(0xE0 | (c >> 12));
+          out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+          out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+      }
+      return out;
+    };
+    for (char16_t c = 0; c < 0x300; ++c) {
+      for (const std::u16string& text : {std::u16string(1, c), u"a" + std::u16string(1, c) + u"#DATAEND#~b",
+                                         u"#DATASTART# " + std::u16string(1, c) + u"\u00e5\u00a4"}) {
+        std::string fast = "head";
+        const bool taken = AppendLatin1SqlValue(fast, utf8(text));
+        std::string slow = "head";
+        AppendSqlValue(slow, EncodeCp1252(text));
+        const bool latin1 = c < 0x80 || (c >= 0xA0 && c <= 0xFF);
+        QVERIFY2(taken == latin1, qPrintable(QString::number(c, 16)));
+        if (taken) QCOMPARE_BYTES(fast, slow);
+        else QCOMPARE_BYTES(fast, "head");
+      }
+    }
+    // Cut or malformed sequences are not this path's to judge.
+    for (const std::string bad : {"a\xC3", "\xC3(", "\xC0\xA0", "\xE5", "\xA4", "x\xC2\xC2"}) {
+      std::string out = "head";
+      QVERIFY(!AppendLatin1SqlValue(out, bad));
+      QCOMPARE_BYTES(out, "head");
+    }
   }
 
   void roundTrips() {

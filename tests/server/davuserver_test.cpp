@@ -35,6 +35,7 @@ class tst_DavuServer : public QObject {
   void settingsUnderMachineAndGlobalAddress();
   void smsAccount();
   void reportAndConfirmationSql();
+  void queryFailingAfterRowsEndsNoReply();
   void programFileForUpdate();
   void programFileRefusals_data();
   void programFileRefusals();
@@ -256,6 +257,33 @@ void tst_DavuServer::reportAndConfirmationSql() {
   QCOMPARE(c.change(ExecSql("PC1Admin", "UPDATE CALLLOG SET CONFIRMTSTAMP = #2024-05-04# WHERE  ( LOPNR = 12 )")),
            std::string());
   QCOMPARE(h.query("SELECT CONFIRMTSTAMP FROM CALLLOG WHERE LOPNR = 12"), std::string("2024-05-04 00:00:00"));
+}
+
+// A query that fails after rows went out: those rows end their frame but
+// never their reply, and the error follows. However a client's reads cut
+// the bytes, it never holds a finished reply of a query that failed.
+void tst_DavuServer::queryFailingAfterRowsEndsNoReply() {
+  ServerHarness h;
+  std::string calls = "INSERT INTO CALLLOG (LOPNR, STATIONSLOPNR, CALLABLESLOPNR, CALLTSTAMP) VALUES ";
+  for (int i = 1; i <= 3000; ++i)
+    calls += (i > 1 ? ", (" : "(") + std::to_string(i) + ", 3, 7, '2024-05-03 09:00:00')";
+  h.db().exec((std::string("INSERT INTO STATIONS (LOPNR, NAME, FRIENDLYNAME) VALUES (3, 'PC3', '") +
+               std::string(200, 'R') + "'); INSERT INTO CALLABLES (LOPNR, NAME, FULLNAME) VALUES (7, 'R7', 'Rum 7'); " +
+               calls + ";")
+                  .c_str());
+  WireClient c(h.port());
+  // Rows of 2,900 calls (over 600 kB, sent as they come), then an integer
+  // overflow.
+  const std::string got = c.change(OpenSql(
+      "PC1Admin",
+      "SELECT STATIONS.FRIENDLYNAME, abs(CASE WHEN CALLLOG.LOPNR < 2900 THEN 1 ELSE -9223372036854775807 - 1 END) "
+      "FROM STATIONS, CALLLOG WHERE STATIONS.LOPNR = CALLLOG.STATIONSLOPNR"));
+  QVERIFY2(got.starts_with(W("#DATASTART#¤RETSQL:¤%FRIENDLYNAME|")), got.substr(0, 100).c_str());
+  QVERIFY(got.size() > 600000);
+  QVERIFY(got.find(W(":RETSQL¤")) == std::string::npos);
+  const std::size_t end = got.find("#DATAEND#");
+  QVERIFY(end != std::string::npos);
+  QVERIFY2(got.substr(end + 9).starts_with("ERROR: "), got.substr(end).c_str());
 }
 
 void tst_DavuServer::programFileForUpdate() {
