@@ -46,7 +46,7 @@ ReplyRouter::ReplyRouter(ServerConnection& c, std::function<TfrmSystreg*()> regi
     if (ToStatistics()) {
       RouteStatisticsCallables(p);
       // The register's pending choice of list ends with every resource list.
-      if (TfrmSystreg* r = register_()) r->ResourceListTarget = TfrmSystreg::TResourceListTarget::None;
+      if (TfrmSystreg* r = register_()) r->AllCallablesTakenElsewhere();
     } else if (TfrmSystreg* r = register_()) {
       r->HandleRetAllCallables(p);
     }

@@ -224,6 +224,7 @@ void TfrmSystreg::HandleRetAllCallables(std::string_view payload) {
   tsResurser->Fill(std::move(items));
   if (ReplyTarget == rtNone) tsStations->CopyAllResources(tsResurser->lbResurserItems->items());
 }
+void TfrmSystreg::AllCallablesTakenElsewhere() { ResourceListTarget = TResourceListTarget::None; }
 void TfrmSystreg::HandleRetAllMachines(std::string_view p) { tsStations->HandleRetAllMachines(p); }
 void TfrmSystreg::HandleRetCallList(std::string_view p) {
   tsStations->HandleRetCallList(p, tsResurser->lbResurserItems->items());

@@ -69,6 +69,9 @@ class TfrmSystreg : public QDialog {
   void HandleRetCallList(std::string_view payload);
   void HandleRetStationCallables(std::string_view payload);
   void HandleRetSmsSettings(std::string_view payload);
+  // A resource list went to another window: the choice of list it ends is
+  // the register's own, so the register forgets it here.
+  void AllCallablesTakenElsewhere();
 
   void btnSaveClick();
   void btnCancelClick();
