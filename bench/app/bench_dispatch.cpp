@@ -19,8 +19,6 @@
 #include "common/SettingsStore.h"
 #include "protocol/Reassembler.h"
 
-using namespace davu;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -26,8 +26,6 @@
 #include "calllog/CallLogSql.h"
 #include "calllog/TSVVirtualTable.h"
 
-using namespace davu;
-
 namespace {
 
 std::size_t MemchrPass(const std::string& s) {

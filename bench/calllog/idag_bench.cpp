@@ -32,8 +32,6 @@
 #include "protocol/Catalogue.h"
 #include "support/ServerExchange.h"
 
-using namespace davu;
-
 using davu::calllog::TodayCalls;
 
 namespace {

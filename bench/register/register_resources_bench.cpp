@@ -19,8 +19,6 @@
 #include "common/SharedState.h"
 #include "register/USystReg.h"
 
-using namespace davu;
-
 namespace {
 
 // This thread's CPU time: the machine may be shared, and time spent waiting

@@ -18,8 +18,6 @@
 
 #include "protocol/Catalogue.h"
 
-using namespace davu;
-
 namespace {
 
 long Peak(qint64 pid, const char* field) {

@@ -37,8 +37,6 @@
 #include "protocol/Catalogue.h"
 #include "server/ServerDatabase.h"
 
-using namespace davu;
-
 namespace {
 
 long StatusKiB(qint64 pid, const char* field) {

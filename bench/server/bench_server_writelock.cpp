@@ -31,8 +31,6 @@
 #include "protocol/Catalogue.h"
 #include "server/ServerDatabase.h"
 
-using namespace davu;
-
 using namespace davu::server;
 
 namespace {

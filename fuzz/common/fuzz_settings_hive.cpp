@@ -8,8 +8,6 @@
 
 #include "common/platform/SettingsHive.h"
 
-using namespace davu;
-
 using namespace davu::platform;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -11,8 +11,6 @@
 
 #include "protocol/Reassembler.h"
 
-using namespace davu;
-
 namespace {
 
 void AppendVisible(std::string& out, std::string_view text) {

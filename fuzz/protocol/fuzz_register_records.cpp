@@ -14,8 +14,6 @@
 #include "protocol/RegisterLists.h"
 #include "protocol/RegisterUpdates.h"
 
-using namespace davu;
-
 namespace {
 
 using namespace davu::proto;

@@ -25,8 +25,6 @@
 #include "protocol/Reassembler.h"
 #include "protocol/ReplyDispatch.h"
 
-using namespace davu;
-
 namespace {
 
 using davu::proto::kMainReplies;

@@ -9,8 +9,6 @@
 #include "protocol/ReplyCutter.h"
 #include "protocol/TextUtil.h"
 
-using namespace davu;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   const char sep = ":~$"[data[0] % 3];

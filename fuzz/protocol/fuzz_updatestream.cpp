@@ -12,8 +12,6 @@
 
 #include "protocol/UpdateStream.h"
 
-using namespace davu;
-
 namespace {
 
 using davu::proto::UpdateStream;

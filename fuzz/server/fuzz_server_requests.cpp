@@ -18,8 +18,6 @@
 #include "server/DemoData.h"
 #include "server/RequestHandler.h"
 
-using namespace davu;
-
 using namespace davu::server;
 using davu::fuzz::DbMark;
 using davu::fuzz::Require;

@@ -17,8 +17,6 @@
 #include "server/ServerText.h"
 #include "server/SqlGate.h"
 
-using namespace davu;
-
 using namespace davu::server;
 using davu::fuzz::Require;
 

@@ -17,8 +17,6 @@
 #include "server/RequestHandler.h"
 #include "server/ServerText.h"
 
-using namespace davu;
-
 using namespace davu::server;
 using davu::fuzz::Require;
 

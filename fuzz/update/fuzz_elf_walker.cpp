@@ -5,8 +5,6 @@
 #include "FuzzQueries.h"
 #include "update/ExecutableImage.h"
 
-using namespace davu;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view file(reinterpret_cast<const char*>(data), size);
   if (const auto block = davu::version::FindElfSection(file, davu::version::kElfSectionName))

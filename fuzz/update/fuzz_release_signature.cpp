@@ -10,8 +10,6 @@
 
 #include "update/ReleaseSignature.h"
 
-using namespace davu;
-
 using namespace davu::update;
 
 namespace {

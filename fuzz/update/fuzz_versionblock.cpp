@@ -4,8 +4,6 @@
 
 #include "FuzzQueries.h"
 
-using namespace davu;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   QueryEverything(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;

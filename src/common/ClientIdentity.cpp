@@ -5,8 +5,6 @@
 #include "common/SettingsStore.h"
 #include "common/SharedState.h"
 
-using namespace davu;
-
 QString GetClientName() {
   if (ReadSettingDef(QStringLiteral("DAVU"), QStringLiteral("ClientNameUseDefault"), QStringLiteral("1")) ==
       QLatin1String("1"))

@@ -8,8 +8,6 @@
 
 #include "common/WireText.h"
 
-using namespace davu;
-
 // The states of one ClientSocket and the events that move it:
 //
 //            open()                    Qt: connected

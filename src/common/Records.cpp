@@ -4,8 +4,6 @@
 #include "protocol/RegisterLists.h"
 #include "protocol/TextRules.h"
 
-using namespace davu;
-
 QString ClientTypeText(int type) {
   switch (type) {
     case ctCall: return QStringLiteral("Call");

@@ -22,8 +22,6 @@
 #include "widgets/Dialogs.h"
 #include "widgets/KeyboardAccess.h"
 
-using namespace davu;
-
 namespace proto = davu::proto;
 
 namespace davu {

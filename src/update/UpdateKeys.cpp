@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace davu;
-
 using davu::update::PublicKey;
 using davu::update::SignatureVerdict;
 

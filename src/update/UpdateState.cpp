@@ -1,7 +1,5 @@
 #include "update/UpdateState.h"
 
-using namespace davu;
-
 int UpdateState = 0;
 bool UpdateStarted = false;
 bool UpdateSaveFailed = false;

@@ -9,8 +9,6 @@
 #include "common/ClientSocket.h"
 #include "common/SettingsStore.h"
 
-using namespace davu;
-
 class ConnectionWatchdogTest : public QObject {
   Q_OBJECT
 

@@ -4,8 +4,6 @@
 
 #include "calllog/CallLogSql.h"
 
-using namespace davu;
-
 using IntList = std::vector<int>;
 Q_DECLARE_METATYPE(IntList)
 

@@ -6,8 +6,6 @@
 
 #include "common/platform/SettingsHive.h"
 
-using namespace davu;
-
 int main(int argc, char** argv) {
   if (argc != 5) return 2;
   const davu::platform::SettingsHiveFile hive(QString::fromLocal8Bit(argv[1]), false);

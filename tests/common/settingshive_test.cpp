@@ -12,8 +12,6 @@
 
 #include "common/platform/SettingsHive.h"
 
-using namespace davu;
-
 using namespace davu::platform;
 
 namespace {

@@ -19,8 +19,6 @@
 #include "common/SharedState.h"
 #include "protocol/Catalogue.h"
 
-using namespace davu;
-
 namespace {
 
 QByteArray Contents(const QString& path) {

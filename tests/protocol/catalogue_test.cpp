@@ -4,8 +4,6 @@
 #include "protocol/Catalogue.h"
 #include "protocol/Envelope.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 namespace {

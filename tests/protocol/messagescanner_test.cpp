@@ -3,8 +3,6 @@
 #include "WireBytes.h"
 #include "protocol/MessageScanner.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 namespace {

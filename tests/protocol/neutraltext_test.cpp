@@ -3,8 +3,6 @@
 #include "WireBytes.h"
 #include "protocol/NeutralText.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 class NeutralTextTest : public QObject {

@@ -7,8 +7,6 @@
 #include "WireBytes.h"
 #include "protocol/Reassembler.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 namespace {

@@ -4,8 +4,6 @@
 #include "protocol/MessageScanner.h"
 #include "protocol/RegisterLists.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 namespace {

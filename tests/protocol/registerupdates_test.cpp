@@ -5,8 +5,6 @@
 #include "protocol/RegisterUpdates.h"
 #include "protocol/TextRules.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 namespace {

@@ -4,8 +4,6 @@
 #include "protocol/ReplyCutter.h"
 #include "protocol/TextUtil.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 class ReplyCutterTest : public QObject {

@@ -6,8 +6,6 @@
 #include "protocol/SqlRows.h"
 #include "protocol/WireCodec.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 namespace {

@@ -7,8 +7,6 @@
 #include "protocol/Envelope.h"
 #include "protocol/UpdateStream.h"
 
-using namespace davu;
-
 using davu::proto::UpdateStream;
 using Kind = UpdateStream::Event::Kind;
 

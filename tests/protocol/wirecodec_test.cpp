@@ -2,8 +2,6 @@
 
 #include "protocol/WireCodec.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 class WireCodecTest : public QObject {

@@ -7,8 +7,6 @@
 
 #include <algorithm>
 
-using namespace davu;
-
 ServerHarness::ServerHarness(davu::server::ServerOptions options) {
   options.port = 0;
   options.quiet = true;

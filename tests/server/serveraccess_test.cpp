@@ -6,8 +6,6 @@
 #include "protocol/Catalogue.h"
 #include "server/AllowList.h"
 
-using namespace davu;
-
 using namespace davu::server;
 
 class tst_ServerAccess : public QObject {

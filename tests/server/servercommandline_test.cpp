@@ -16,8 +16,6 @@
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
 
-using namespace davu;
-
 class tst_ServerCommandLine : public QObject {
   Q_OBJECT
 

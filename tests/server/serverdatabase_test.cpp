@@ -10,8 +10,6 @@
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 class tst_ServerDatabase : public QObject {

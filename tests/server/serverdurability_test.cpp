@@ -11,8 +11,6 @@
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 class tst_ServerDurability : public QObject {

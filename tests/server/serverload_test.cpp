@@ -14,8 +14,6 @@
 #include "ServerHarness.h"
 #include "protocol/Catalogue.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 namespace {

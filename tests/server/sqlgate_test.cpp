@@ -8,8 +8,6 @@
 #include "server/SqlGate.h"
 #include "server/SqlLimits.h"
 
-using namespace davu;
-
 using namespace davu::proto;
 
 class tst_SqlGate : public QObject {

@@ -2,8 +2,6 @@
 
 #include <stdexcept>
 
-using namespace davu;
-
 bool FakeHostIdentity::citrixClientName(QString& name) {
   calls << QStringLiteral("citrix");
   if (!citrixThrows.isEmpty()) throw std::runtime_error(citrixThrows.toStdString());

@@ -7,8 +7,6 @@
 #include "TestSigner.h"
 #include "update/ReleaseSignature.h"
 
-using namespace davu;
-
 using namespace davu::update;
 
 namespace {

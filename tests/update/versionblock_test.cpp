@@ -5,8 +5,6 @@
 #include "update/ExecutableImage.h"
 #include "update/VersionBlock.h"
 
-using namespace davu;
-
 using namespace davu::version;
 
 namespace {

@@ -13,8 +13,6 @@
 
 #include "update/VersionBlock.h"
 
-using namespace davu;
-
 using namespace davu::version;
 
 int main(int argc, char** argv) {
