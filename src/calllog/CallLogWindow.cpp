@@ -19,6 +19,12 @@ const QString kNotConnected =
 
 // The windows waiting for replies, by ReplyTarget number.
 CallLogWindow* gWaiting[rtActiveCalls + 1] = {nullptr, nullptr, nullptr};
+
+// The server a connection goes to, as it was set before opening.
+QString ServerOf(const ClientSocket* socket) {
+  if (!socket) return {};
+  return socket->host() + u'/' + socket->address() + u':' + QString::number(socket->port());
+}
 }  // namespace
 
 CallLogWindow* CallLogWindow::waiting(ReplyTargetWindow replyTarget) {
@@ -92,16 +98,6 @@ void CallLogWindow::showEvent(QShowEvent* event) {
   // out anyway.
   QTimer::singleShot(0, this, &CallLogWindow::FormActivate);
 }
-
-namespace {
-
-// The server a connection goes to, as it was set before opening.
-QString ServerOf(const ClientSocket* socket) {
-  if (!socket) return {};
-  return socket->host() + u'/' + socket->address() + u':' + QString::number(socket->port());
-}
-
-}  // namespace
 
 bool CallLogWindow::loadedFromAnotherServer() const {
   return loaded_ && ServerOf(ClientSocket1) != loadedFrom_;
