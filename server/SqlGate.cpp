@@ -8,6 +8,7 @@
 #include <charconv>
 #include <optional>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <sys/resource.h>
@@ -99,9 +100,12 @@ struct AuthState {
   std::string refusal;  // first reason, for the administrator
 };
 
+// `user` is the gate's slot for the client statement being prepared or run;
+// between client statements the connection is the server's own.
 int Authorize(void* user, int action, const char* a, const char* b, const char* dbName,
               const char* /*trigger*/) {
-  auto* st = static_cast<AuthState*>(user);
+  auto* st = static_cast<AuthState*>(*static_cast<void**>(user));
+  if (st == nullptr) return SQLITE_OK;
   auto deny = [&](std::string why) {
     if (st->refusal.empty()) st->refusal = std::move(why);
     return SQLITE_DENY;
@@ -154,20 +158,25 @@ int Progress(void* user) {
   return 0;
 }
 
-// Nothing is left set on the connection when a client statement is done.
+// Nothing of a client statement is left on the connection when it is done.
+// The authorizer stays installed (setting one makes SQLite plan every kept
+// statement again) and checks only while the slot names a statement.
 class GuardScope {
  public:
-  GuardScope(sqlite3* db, AuthState* auth, Watch* watch) : db_(db), limits_(db) {
-    sqlite3_set_authorizer(db_, Authorize, auth);
+  GuardScope(sqlite3* db, void*& slot, AuthState* auth, Watch* watch) : db_(db), slot_(slot), limits_(db) {
+    slot_ = auth;
     sqlite3_progress_handler(db_, 2000, Progress, watch);
   }
   ~GuardScope() {
-    sqlite3_set_authorizer(db_, nullptr, nullptr);
+    slot_ = nullptr;
     sqlite3_progress_handler(db_, 0, nullptr, nullptr);
   }
+  GuardScope(const GuardScope&) = delete;
+  GuardScope& operator=(const GuardScope&) = delete;
 
  private:
   sqlite3* db_;
+  void*& slot_;
   QueryLimits limits_;
 };
 
@@ -281,7 +290,12 @@ bool TranslateDialect(std::string_view sql, std::string& out, std::string& error
   return true;
 }
 
-SqlGate::SqlGate(sqlite3* db) : db_(db) { InstallBoundedFunctions(db_); }
+SqlGate::SqlGate(sqlite3* db) : db_(db) {
+  InstallBoundedFunctions(db_);
+  sqlite3_set_authorizer(db_, Authorize, &clientStatement_);
+}
+
+SqlGate::~SqlGate() { sqlite3_set_authorizer(db_, nullptr, nullptr); }
 
 SqlOutcome SqlGate::execSql(std::string_view clientSql) {
   SqlOutcome r;
@@ -398,6 +412,90 @@ Why StreamRows(sqlite3* db, sqlite3_stmt* s, const AuthState& auth, Watch& watch
 
 }  // namespace
 
+namespace {
+
+// Whether a bound list shows in a result column's name ("LOPNR IN (?, ?)").
+bool NamesShowParameters(sqlite3_stmt* s) {
+  for (int c = 0; c < sqlite3_column_count(s); ++c) {
+    const char* name = sqlite3_column_name(s, c);
+    if (name == nullptr || std::strchr(name, '?') != nullptr) return true;
+  }
+  return false;
+}
+
+// The statement a query runs on: one the cache keeps, reset and unbound when
+// the query is done (it must not hold its read transaction while the
+// connection waits for the next query), or one of its own.
+class QueryStatement {
+ public:
+  QueryStatement(StatementCache& cache, bool reuse) : cache_(cache), reuse_(reuse) {}
+  ~QueryStatement() {
+    if (!kept_) return;
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+  }
+  QueryStatement(const QueryStatement&) = delete;
+  QueryStatement& operator=(const QueryStatement&) = delete;
+
+  sqlite3_stmt* get() const { return kept_ ? s_ : own_.s; }
+
+  // Finds or prepares the statement for `sql`, with its whole-number lists
+  // bound when that leaves the reply as it is.
+  Why prepare(sqlite3* db, const std::string& sql, const AuthState& auth) {
+    if (!reuse_) text_ = sql;
+    else ListsAsParameters(sql, static_cast<std::size_t>(kMaxParameters), text_, values_);
+    if (reuse_ && (s_ = cache_.find(text_)) != nullptr) {
+      kept_ = true;
+      return bind();
+    }
+    Why why = PrepareOne(db, text_, auth, own_);
+    if (!why) why = CheckQuery(own_.s, auth);
+    // Bound lists must not show, in a column's name or in the reason for a
+    // refusal, and SQLite must have read every one of them as a list (not,
+    // say, after a NUL that ends its text): the text as it came answers then.
+    if (!values_.empty() && (why || NamesShowParameters(own_.s) ||
+                             sqlite3_bind_parameter_count(own_.s) != static_cast<int>(values_.size()))) {
+      sqlite3_finalize(own_.s);
+      own_.s = nullptr;
+      text_ = sql;
+      values_.clear();
+      why = PrepareOne(db, text_, auth, own_);
+      if (!why) why = CheckQuery(own_.s, auth);
+    }
+    if (why) return why;
+    if (reuse_ && cache_.keep(text_, own_.s)) {
+      s_ = own_.s;
+      own_.s = nullptr;
+      kept_ = true;
+    }
+    return bind();
+  }
+
+  // A statement that failed is not kept: it is prepared afresh next time.
+  void failed() {
+    if (!kept_) return;
+    cache_.drop(text_);
+    kept_ = false;
+  }
+
+ private:
+  Why bind() {
+    for (std::size_t i = 0; i < values_.size(); ++i)
+      if (sqlite3_bind_int64(get(), static_cast<int>(i + 1), values_[i]) != SQLITE_OK) return "SQL-fel vid bindning.";
+    return std::nullopt;
+  }
+
+  StatementCache& cache_;
+  bool reuse_;
+  std::string text_;
+  std::vector<std::int64_t> values_;
+  StmtHolder own_;
+  sqlite3_stmt* s_ = nullptr;  // the cache's
+  bool kept_ = false;
+};
+
+}  // namespace
+
 SqlOutcome SqlGate::openSql(std::string_view clientSql, std::string_view head) {
   SqlOutcome r;
   std::string sql;
@@ -409,13 +507,13 @@ SqlOutcome SqlGate::openSql(std::string_view clientSql, std::string_view head) {
   watch.until = start + timeLimit_;
   watch.yieldAt = yieldAfter_.count() > 0 ? start + yieldAfter_ : std::chrono::steady_clock::time_point::max();
   watch.cancelled = cancelled_;
-  GuardScope guard(db_, &auth, &watch);
+  GuardScope guard(db_, clientStatement_, &auth, &watch);
 
-  StmtHolder stmt;
-  Why why = PrepareOne(db_, sql, auth, stmt);
-  if (!why) why = CheckQuery(stmt.s, auth);
-  if (!why) why = StreamRows(db_, stmt.s, auth, watch, {replyLimit_, pieceBytes_, sink_}, head, r);
+  QueryStatement stmt(statements_, reuse_);
+  Why why = stmt.prepare(db_, sql, auth);
+  if (!why) why = StreamRows(db_, stmt.get(), auth, watch, {replyLimit_, pieceBytes_, sink_}, head, r);
   if (why) {
+    stmt.failed();
     r.ok = false;
     r.rows.clear();
     r.error = std::string(kPrefix) + *why;

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "server/StatementCache.h"
+
 namespace davu::server {
 
 // Translates the "#...#" literals into SQLite text literals
@@ -39,8 +41,12 @@ class SqlGate {
   // Takes a piece of a reply that is being built; false stops the statement.
   using PieceSink = std::function<bool(std::string& piece)>;
 
-  // Installs the bounded string functions on `db` (see SqlLimits.h).
+  // Installs the bounded string functions and the authorizer on `db` (see
+  // SqlLimits.h). The gate must go before its connection is closed.
   explicit SqlGate(sqlite3* db);
+  ~SqlGate();
+  SqlGate(const SqlGate&) = delete;
+  SqlGate& operator=(const SqlGate&) = delete;
 
   // A statement that runs longer than this is stopped. A change (EXECSQL)
   // gets at most kConfirmLimit, including its wait for the write lock.
@@ -60,6 +66,10 @@ class SqlGate {
   // so that short requests on other threads come first. Zero: never.
   void setYieldAfter(std::chrono::milliseconds after) { yieldAfter_ = after; }
 
+  // Keeps the statements of the queries run last for the next time they are
+  // asked (on by default). The gate is then kept with its connection.
+  void setStatementReuse(bool on) { reuse_ = on; }
+
   // `sql` is UTF-8 in the client's dialect. The rows are appended to `head`
   // in SqlOutcome::rows, so a reply is built in one buffer.
   SqlOutcome openSql(std::string_view sql, std::string_view head = {});
@@ -73,6 +83,9 @@ class SqlGate {
   PieceSink sink_;
   const std::atomic<bool>* cancelled_ = nullptr;
   std::chrono::milliseconds yieldAfter_{0};
+  bool reuse_ = true;
+  void* clientStatement_ = nullptr;  // what the authorizer checks, while a client statement is prepared or runs
+  StatementCache statements_;
 };
 
 }  // namespace davu::server

@@ -20,7 +20,7 @@ const std::array<QueryLimits::Limit, 9> QueryLimits::kLimits = {{
     {SQLITE_LIMIT_FUNCTION_ARG, 32},
     {SQLITE_LIMIT_ATTACHED, 0},
     {SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 200},
-    {SQLITE_LIMIT_VARIABLE_NUMBER, 32},
+    {SQLITE_LIMIT_VARIABLE_NUMBER, kMaxParameters},
 }};
 
 QueryLimits::QueryLimits(sqlite3* db) : db_(db) {

@@ -20,6 +20,9 @@ namespace davu::server {
 
 // Longest string or blob a client statement may make, in bytes.
 inline constexpr int kMaxValueBytes = 1000000;
+// Most parameters a client statement may have, the server's own bound lists
+// included.
+inline constexpr int kMaxParameters = 32;
 
 // Replaces instr, replace, trim, ltrim and rtrim on `db`.
 void InstallBoundedFunctions(sqlite3* db);

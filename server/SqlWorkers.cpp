@@ -29,6 +29,12 @@ class SqlJob {
   std::chrono::steady_clock::time_point deadline;
 };
 
+struct SqlWorkers::Connection {
+  explicit Connection(std::unique_ptr<Database> opened) : database(std::move(opened)), gate(database->handle()) {}
+  std::unique_ptr<Database> database;
+  SqlGate gate;  // before the database is closed, the gate finalizes its statements
+};
+
 namespace {
 // A statement past its limit is interrupted after this much more.
 constexpr auto kWatchdogGrace = std::chrono::milliseconds(1500);
@@ -147,18 +153,18 @@ SqlOutcome SqlWorkers::run(const std::shared_ptr<SqlJob>& job, const Options& o)
   // the same durability for a confirmation. Nothing is written on opening,
   // so a report does not wait for another connection's write lock.
   std::string error;
-  std::unique_ptr<Database> database = takeConnection(o, error);
-  if (!database) {
+  std::unique_ptr<Connection> connection = takeConnection(o, error);
+  if (!connection) {
     outcome.error = "Servern nekade SQL-satsen: databasen kan inte öppnas: " + error;
     return outcome;
   }
-  sqlite3* db = database->handle();
+  sqlite3* db = connection->database->handle();
   sqlite3_busy_timeout(db, 2000);
   {
     std::lock_guard lock(job->m);
     job->db = db;
   }
-  SqlGate gate(db);
+  SqlGate& gate = connection->gate;
   gate.setTimeLimit(o.timeLimit);
   gate.setReplyLimit(o.replyLimit);
   gate.setCancelFlag(&job->cancelled);
@@ -170,25 +176,30 @@ SqlOutcome SqlWorkers::run(const std::shared_ptr<SqlJob>& job, const Options& o)
     std::lock_guard lock(job->m);
     job->db = nullptr;
   }
-  keepConnection(std::move(database));
+  // The kept gate holds nothing of the job.
+  gate.setCancelFlag(nullptr);
+  gate.setPieceSink(0, {});
+  keepConnection(std::move(connection));
   return outcome;
 }
 
-std::unique_ptr<Database> SqlWorkers::takeConnection(const Options& o, std::string& error) {
+std::unique_ptr<SqlWorkers::Connection> SqlWorkers::takeConnection(const Options& o, std::string& error) {
   {
     std::lock_guard lock(idleMutex_);
     if (!idle_.empty()) {
-      std::unique_ptr<Database> kept = std::move(idle_.back());
+      std::unique_ptr<Connection> kept = std::move(idle_.back());
       idle_.pop_back();
       return kept;
     }
   }
-  return Database::open(o.databasePath, &error, false);
+  std::unique_ptr<Database> opened = Database::open(o.databasePath, &error, false);
+  return opened ? std::make_unique<Connection>(std::move(opened)) : nullptr;
 }
 
-void SqlWorkers::keepConnection(std::unique_ptr<Database> database) {
+void SqlWorkers::keepConnection(std::unique_ptr<Connection> connection) {
   std::lock_guard lock(idleMutex_);
-  if (idle_.size() < static_cast<std::size_t>(std::max(options_.maxRunning, 1))) idle_.push_back(std::move(database));
+  if (idle_.size() < static_cast<std::size_t>(std::max(options_.maxRunning, 1)))
+    idle_.push_back(std::move(connection));
 }
 
 bool SqlWorkers::handOver(const std::shared_ptr<SqlJob>& job, std::string& rows, const Options& o) {

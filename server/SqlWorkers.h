@@ -4,8 +4,9 @@
 // one of at most maxRunning worker threads, which wait for the next request
 // when theirs ends, with a connection to the database file of its own while
 // it runs (WAL lets readers run beside the writer); a connection is kept for
-// the next statement when it ends. So a short query pays neither for a new
-// thread nor for opening the file and reading the schema again. At most maxRunning
+// the next statement when it ends, with the statements it prepared. So a
+// short query pays neither for a new thread nor for opening the file and
+// reading the schema again, and one asked again is not planned again. At most maxRunning
 // run at once, at most one of them for each client (SqlWork::client), and
 // the rest wait in order: a client's next statement waits for its last,
 // while other clients' go first. A large RETSQL reply comes back in pieces
@@ -78,13 +79,16 @@ class SqlWorkers : public QObject {
   void finished(const std::shared_ptr<SqlJob>& job);
   void watch();
 
+  // A worker's connection with its gate, kept with the statements the gate
+  // prepared on it.
+  struct Connection;
   // A kept connection, or a new one; null with `error` when none opens.
-  std::unique_ptr<Database> takeConnection(const Options& o, std::string& error);
-  void keepConnection(std::unique_ptr<Database> database);
+  std::unique_ptr<Connection> takeConnection(const Options& o, std::string& error);
+  void keepConnection(std::unique_ptr<Connection> connection);
 
   Options options_;
   std::mutex idleMutex_;
-  std::vector<std::unique_ptr<Database>> idle_;  // at most maxRunning
+  std::vector<std::unique_ptr<Connection>> idle_;  // at most maxRunning
   std::deque<std::shared_ptr<SqlJob>> waiting_;
   std::deque<std::shared_ptr<SqlJob>> running_;
   QTimer watchdog_;
