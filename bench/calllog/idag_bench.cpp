@@ -2,8 +2,9 @@
 // of a year's history (100,000 calls), a day of 2N calls and the busy day of
 // N calls (5,000 by default) last, every tenth call still open:
 //  - a refresh with nothing new, against a clinic-name request and against
-//    the least query there is: the round trip (median of many), the server's
-//    CPU time per request (from /proc/<pid>/stat) and the bytes each way;
+//    the least query there is, sent in turn: the round trip (median of many),
+//    the server's CPU time per request (the scheduler's count of all its
+//    threads) and the bytes each way;
 //    with 10 calls open and with 500 (a bounded number asked about per
 //    refresh, so the two should cost the same);
 //  - the first fill of the busy day: the server's reply and the window's
@@ -11,6 +12,7 @@
 //    against the same for a day of 2N calls.
 //   idag_bench [calls]
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -109,42 +111,61 @@ Exchanged Exchange(QTcpSocket& socket, const std::string& request, const char* e
   return {e.ms, request.size(), static_cast<std::size_t>(e.reply.size()), e.reply.toStdString()};
 }
 
-// The server's user and system CPU time so far, in ms.
+// The server's CPU time so far, all its threads, in ms: the scheduler's own
+// count in ns, fine enough to charge a few requests.
 double CpuMs(qint64 pid) {
-  QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-  if (!f.open(QIODevice::ReadOnly)) return 0;
-  const QByteArray stat = f.readAll();
-  const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-  return (fields.value(11).toDouble() + fields.value(12).toDouble()) * 1000.0 / sysconf(_SC_CLK_TCK);
+  double ns = 0;
+  const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+  for (const QString& tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile f(tasks + '/' + tid + QStringLiteral("/schedstat"));
+    if (f.open(QIODevice::ReadOnly)) ns += f.readAll().split(' ').value(0).toDouble();
+  }
+  return ns / 1e6;
 }
 
 // What the heap holds, in KiB.
 long HeapKiB() { return static_cast<long>(mallinfo2().uordblks / 1024); }
 
 struct Cost {
-  double medianMs, cpuMs;
-  std::size_t sent, received;
+  double medianMs = 0, cpuMs = 0;
+  std::size_t sent = 0, received = 0;
 };
 
-// Each run sends the request `next` makes (the same one, or the next
-// refresh's); the bytes are the last run's.
-Cost Measure(QTcpSocket& socket, qint64 pid, const std::function<std::string()>& next, const char* end, int runs) {
-  std::vector<std::string> requests;
-  for (int r = 0; r < runs; ++r) requests.push_back(next());
+// One kind of request; `next` makes the next one to send (the same, or the
+// next refresh's).
+struct Kind {
+  Kind(std::function<std::string()> make, const char* endMarker) : next(std::move(make)), end(endMarker) {}
+  std::function<std::string()> next;
+  const char* end;
   std::vector<double> ms;
-  Exchanged last{};
-  const double before = CpuMs(pid);
-  for (const std::string& request : requests) {
-    last = Exchange(socket, request, end);
-    ms.push_back(last.ms);
-  }
-  const double cpu = (CpuMs(pid) - before) / runs;
-  std::sort(ms.begin(), ms.end());
-  return {ms[ms.size() / 2], cpu, last.sent, last.received};
-}
+  double cpuMs = 0;
+  Cost cost;
+};
 
-Cost Measure(QTcpSocket& socket, qint64 pid, const std::string& request, const char* end, int runs) {
-  return Measure(socket, pid, [&] { return request; }, end, runs);
+// Sends the kinds in turn, a few of each at a time, so that whatever else
+// the machine does weighs on all of them alike; the bytes are the last
+// request's.
+void MeasureInTurn(QTcpSocket& socket, qint64 pid, std::vector<Kind*> kinds, int runs) {
+  const int block = 10;
+  for (int done = 0; done < runs; done += block)
+    for (Kind* k : kinds) {
+      std::vector<std::string> requests;
+      for (int i = 0; i < block; ++i) requests.push_back(k->next());
+      const double before = CpuMs(pid);
+      Exchanged last{};
+      for (const std::string& request : requests) {
+        last = Exchange(socket, request, k->end);
+        k->ms.push_back(last.ms);
+      }
+      k->cpuMs += CpuMs(pid) - before;
+      k->cost.sent = last.sent;
+      k->cost.received = last.received;
+    }
+  for (Kind* k : kinds) {
+    std::sort(k->ms.begin(), k->ms.end());
+    k->cost.medianMs = k->ms[k->ms.size() / 2];
+    k->cost.cpuMs = k->cpuMs / static_cast<double>(k->ms.size());
+  }
 }
 
 void PrintRatio(const Cost& c, const Cost& to, const char* what = "  ratio to the clinic-name request") {
@@ -210,37 +231,36 @@ int main(int argc, char** argv) {
   std::printf("ratio 2N/N:                  %8.2f server, %12.2f figures\n\n", serverMs2 / serverMs, applyMs2 / applyMs);
 
   const int runs = 2000;
-  const Cost clinic = Measure(socket, pid, davu::proto::GetKliniknamn("BENCH", "2"), ":RETKLINIKNAMN\xA4", runs);
-  Print("clinic-name request (GETKLINIKNAMN)", clinic);
+  Kind clinicName{[] { return davu::proto::GetKliniknamn("BENCH", "2"); }, ":RETKLINIKNAMN\xA4"};
   // What any OPENSQL costs this server, whatever it asks: a query that finds
   // one missing number.
-  const Cost least = Measure(socket, pid,
-                             davu::proto::OpenSql("BENCH", "SELECT CALLLOG.LOPNR FROM CALLLOG WHERE CALLLOG.LOPNR = -1"),
-                             "#DATAEND#", runs);
-  Print("least query (one missing number)", least);
-  PrintRatio(least, clinic);
+  Kind least{[] { return davu::proto::OpenSql("BENCH", "SELECT CALLLOG.LOPNR FROM CALLLOG WHERE CALLLOG.LOPNR = -1"); },
+             "#DATAEND#"};
   // The usual case: all but a few calls confirmed. The busy day's open
   // calls are every tenth from its first; ten of them are open.
   const qint64 first = day.lastSeen() - busy + 1;
   std::vector<qint64> tenOpen;
   for (int i = 0; i < 10; ++i) tenOpen.push_back(first + 10 * i);
-  const QString tenSql = davu::calllog::TodayChangesQuery(kBusy, day.lastSeen(), tenOpen);
-  const Cost few = Measure(socket, pid, davu::proto::OpenSql("BENCH", tenSql.toStdString()), "#DATAEND#", runs);
+  const std::string tenSql =
+      davu::proto::OpenSql("BENCH", davu::calllog::TodayChangesQuery(kBusy, day.lastSeen(), tenOpen).toStdString());
+  Kind few{[&] { return tenSql; }, "#DATAEND#"};
+  // Every refresh as the window sends it: the newest open calls and the
+  // next older ones in turn.
+  TodayCalls open = day;
+  Kind many{[&] { return davu::proto::OpenSql("BENCH", open.nextQuery().toStdString()); }, "#DATAEND#"};
+  MeasureInTurn(socket, pid, {&clinicName, &least, &few, &many}, runs);
+
+  Print("clinic-name request (GETKLINIKNAMN)", clinicName.cost);
+  Print("least query (one missing number)", least.cost);
+  PrintRatio(least.cost, clinicName.cost);
   std::printf("(10 open, all asked about)\n");
-  Print("refresh, nothing new, 10 calls open", few);
-  PrintRatio(few, clinic);
-  {
-    // Every refresh as the window sends it: the newest open calls and the
-    // next older ones in turn.
-    TodayCalls open = day;
-    const Cost many = Measure(
-        socket, pid, [&] { return davu::proto::OpenSql("BENCH", open.nextQuery().toStdString()); }, "#DATAEND#", runs);
-    std::printf("(%d open, %zu asked about per refresh)\n", open.openCalls(),
-                std::min<std::size_t>(open.openCalls(), TodayCalls::kMostAsked));
-    Print("refresh, nothing new, busy day", many);
-    PrintRatio(many, clinic);
-    PrintRatio(many, few, "  ratio to the refresh with 10 open");
-  }
+  Print("refresh, nothing new, 10 calls open", few.cost);
+  PrintRatio(few.cost, clinicName.cost);
+  std::printf("(%d open, %zu asked about per refresh)\n", open.openCalls(),
+              std::min<std::size_t>(open.openCalls(), TodayCalls::kMostAsked));
+  Print("refresh, nothing new, busy day", many.cost);
+  PrintRatio(many.cost, clinicName.cost);
+  PrintRatio(many.cost, few.cost, "  ratio to the refresh with 10 open");
   server.terminate();
   server.waitForFinished();
   return 0;
