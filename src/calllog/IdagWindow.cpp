@@ -198,9 +198,16 @@ void IdagWindow::refresh() {
     return;
   }
   sending_ = true;
-  // Reading the name may wait for the server with the event loop running.
-  if (clientName_.isEmpty()) clientName_ = GetClientName();
+  // Reading the name may wait for the server with the event loop running. A
+  // switch of server ends that read with the default: the new server's name
+  // is read when it is connected, and nothing is sent meanwhile.
+  const int switches = switches_;
+  if (clientName_.isEmpty()) {
+    const QString name = GetClientName();
+    if (switches == switches_) clientName_ = name;
+  }
   sending_ = false;
+  if (switches != switches_) return;
   if (!ClientSocket1->active()) {
     failed(QStringLiteral("ej ansluten till servern."));
     return;
@@ -212,6 +219,7 @@ void IdagWindow::refresh() {
 }
 
 void IdagWindow::ServerSwitched() {
+  ++switches_;
   davu::calllog::Forget(this);
   inFlight_ = false;
   clientName_.clear();  // it may be a setting of the old server

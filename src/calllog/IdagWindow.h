@@ -95,6 +95,7 @@ class IdagWindow : public QDialog, public davu::calllog::SqlAsker {
   QString clientName_;        // read once: every read may ask the server
   bool inFlight_ = false;     // a query is on its way
   bool sending_ = false;      // inside refresh(), which may wait for a setting
+  int switches_ = 0;          // servers switched to, so a read across a switch is known
   QDate inFlightDay_;
   bool paused_ = false;
   bool started_ = false;

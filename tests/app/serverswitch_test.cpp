@@ -287,6 +287,40 @@ class ServerSwitchTest : public QObject {
     QCOMPARE(c.b.countReceived("GETINITEXT"), 0);
   }
 
+  // Idag reads its client name before its first query. A switch that ends
+  // that read leaves the name unread: the new server is asked for it, and
+  // no query goes out under the default that the ended read gave.
+  void idagReadsItsNameFromTheNewServerAfterASwitchDuringTheRead() {
+    TwoClinics c;
+    TfrmDAVUAdmin& w = c.w();
+    c.h.fake.clock->current = QDateTime(QDate(2024, 5, 3), QTime(10, 0));
+    QVERIFY(c.connectA());
+    c.h.storeLocal("DAVU", "ClientNameUseDefault", "");  // the name is the server's setting
+    c.h.answerSettings = false;
+    bool switched = false;
+    c.h.server.onReceive = [&](const std::string& chunk) {
+      if (switched || chunk.find("GETINITEXT") == std::string::npos) return;
+      switched = true;
+      QTimer::singleShot(0, &w, [&w] { w.SwitchServer(1); });
+    };
+    // B keeps its client's name on the server; its answers come while the
+    // window waits for them.
+    c.b.onReceive = [&](const std::string& chunk) {
+      if (chunk.find(":ClientNameUseDefault:") != std::string::npos) c.b.send(Reply("RETINITEXT", "0"));
+      if (chunk.find(":ClientName:") != std::string::npos) c.b.send(Reply("RETINITEXT", "Kliniken B"));
+    };
+    w.btnIdagClick();
+    QVERIFY(WaitUntil([&] { return switched; }));
+    // The main window introduces itself to B under B's name for it too.
+    QVERIFY(c.b.waitForConnection() && c.b.waitForReceived("\xA4GETSERVERVERSION:Kliniken B:"));
+    c.b.send(Reply("RETSERVERVERSION", "1.10.6") + Reply("RETKLINIKNAMN", "V\xE5rdcentralen B"));
+    QVERIFY(c.b.waitForReceived("\xA4OPENSQL:"));
+    QCOMPARE(c.b.countReceived("\xA4OPENSQL:Kliniken B:"), 1);
+    QCOMPARE(c.b.countReceived("\xA4OPENSQL:"), 1);
+    QCOMPARE(c.h.server.countReceived("OPENSQL"), 0);
+    w.findChild<IdagWindow*>()->close();
+  }
+
   // The active calls of the old clinic are never confirmed at the new one:
   // a switch by code while the window is open (its ticks would name calls of
   // the other clinic's log) reloads the list from the new server, and a
