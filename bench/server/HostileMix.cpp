@@ -98,9 +98,12 @@ void HostileMix(quint16 port, qint64 pid, long idleKiB) {
     const std::string& r = stalling[static_cast<std::size_t>(i) % stalling.size()];
     sqlClients.back()->write(r.data(), static_cast<qint64>(r.size()));
   }
-  // And 150 well-behaved clients.
+  // And 150 well-behaved clients, from machines of their own: the server
+  // holds at most 100 connections from one address, and the hostile ones
+  // all come from 127.0.0.1.
   for (int i = 0; i < 150; ++i) {
     good.push_back(std::make_unique<QTcpSocket>());
+    good.back()->bind(QHostAddress(QStringLiteral("127.0.1.%1").arg(1 + i / 50)));
     good.back()->connectToHost(QHostAddress::LocalHost, port);
     good.back()->waitForConnected(5000);
   }
