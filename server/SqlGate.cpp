@@ -240,33 +240,10 @@ bool TranslateDialect(std::string_view sql, std::string& out, std::string& error
   std::size_t i = 0;
   const std::size_t n = sql.size();
   while (i < n) {
-    char c = sql[i];
-    if (c == '\'' || c == '"' || c == '`' || c == '[') {
-      char close = c == '[' ? ']' : c;
-      std::size_t j = i + 1;
-      while (j < n) {
-        if (sql[j] == close) {
-          if (close != ']' && j + 1 < n && sql[j + 1] == close) {
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        ++j;
-      }
-      std::size_t end = j < n ? j + 1 : n;
-      out.append(sql.substr(i, end - i));
-      i = end;
-    } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-      std::size_t j = sql.find('\n', i);
-      std::size_t end = j == std::string_view::npos ? n : j;
-      out.append(sql.substr(i, end - i));
-      i = end;
-    } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
-      std::size_t j = sql.find("*/", i + 2);
-      std::size_t end = j == std::string_view::npos ? n : j + 2;
-      out.append(sql.substr(i, end - i));
-      i = end;
+    const char c = sql[i];
+    if (const std::size_t skipped = SkipQuotedOrComment(sql, i); skipped != i) {
+      out.append(sql.substr(i, skipped - i));
+      i = skipped;
     } else if (c == '#') {
       std::size_t j = sql.find('#', i + 1);
       std::string_view lit =

@@ -14,36 +14,6 @@ bool WordChar(char c) {
          static_cast<unsigned char>(c) >= 0x80;
 }
 
-// Where the quoted text or comment starting at `i` ends, or `i` when none starts there.
-std::size_t SkipQuotedOrComment(std::string_view sql, std::size_t i) {
-  const std::size_t n = sql.size();
-  const char c = sql[i];
-  if (c == '\'' || c == '"' || c == '`' || c == '[') {
-    const char close = c == '[' ? ']' : c;
-    std::size_t j = i + 1;
-    while (j < n) {
-      if (sql[j] == close) {
-        if (close != ']' && j + 1 < n && sql[j + 1] == close) {
-          j += 2;
-          continue;
-        }
-        return j + 1;
-      }
-      ++j;
-    }
-    return n;
-  }
-  if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-    const std::size_t j = sql.find('\n', i);
-    return j == std::string_view::npos ? n : j;
-  }
-  if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
-    const std::size_t j = sql.find("*/", i + 2);
-    return j == std::string_view::npos ? n : j + 2;
-  }
-  return i;
-}
-
 struct Number {
   std::size_t at, length;
   std::int64_t value;
@@ -79,6 +49,35 @@ bool ReadList(std::string_view sql, std::size_t i, std::vector<Number>& list, st
 }
 
 }  // namespace
+
+std::size_t SkipQuotedOrComment(std::string_view sql, std::size_t i) {
+  const std::size_t n = sql.size();
+  const char c = sql[i];
+  if (c == '\'' || c == '"' || c == '`' || c == '[') {
+    const char close = c == '[' ? ']' : c;
+    std::size_t j = i + 1;
+    while (j < n) {
+      if (sql[j] == close) {
+        if (close != ']' && j + 1 < n && sql[j + 1] == close) {
+          j += 2;
+          continue;
+        }
+        return j + 1;
+      }
+      ++j;
+    }
+    return n;
+  }
+  if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+    const std::size_t j = sql.find('\n', i);
+    return j == std::string_view::npos ? n : j;
+  }
+  if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+    const std::size_t j = sql.find("*/", i + 2);
+    return j == std::string_view::npos ? n : j + 2;
+  }
+  return i;
+}
 
 bool ListsAsParameters(std::string_view sql, std::size_t most, std::string& text,
                        std::vector<std::int64_t>& values) {

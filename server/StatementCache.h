@@ -17,6 +17,10 @@
 
 namespace davu::server {
 
+// Where the quoted text ('...', "...", `...`, [...]) or comment (-- or
+// /* */) that starts at `i` of a statement ends, or `i` when none starts there.
+std::size_t SkipQuotedOrComment(std::string_view sql, std::size_t i);
+
 // Rewrites each "IN (n, n, ...)" of plain decimal numbers in `sql` (outside
 // quotes and comments) as "IN (?, ?, ...)" in `text` and appends the numbers
 // to `values`, in order. Nothing is rewritten, and false is returned, when
