@@ -489,6 +489,7 @@ SqlOutcome SqlGate::openSql(std::string_view clientSql, std::string_view head) {
   QueryStatement stmt(statements_, reuse_);
   Why why = stmt.prepare(db_, sql, auth);
   if (!why) why = StreamRows(db_, stmt.get(), auth, watch, {replyLimit_, pieceBytes_, sink_}, head, r);
+  r.lowered = watch.yielded;
   if (why) {
     stmt.failed();
     r.ok = false;

@@ -34,6 +34,9 @@ struct SqlOutcome {
   std::size_t rowCount = 0;
   std::size_t streamed = 0;  // bytes already handed to the piece sink
   int changes = 0;        // EXECSQL: rows updated
+  // The statement ran long enough to lower its thread's priority, which the
+  // thread cannot raise again.
+  bool lowered = false;
 };
 
 class SqlGate {

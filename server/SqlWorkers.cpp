@@ -76,6 +76,14 @@ void SqlWorkers::serveJobs() {
       ready_.pop_front();
     }
     SqlOutcome outcome = run(job, options_);
+    const bool retire = outcome.lowered;
+    if (retire) {
+      // Before the outcome is posted: a job launched when this one is done
+      // must find the thread gone and start another.
+      std::lock_guard lock(readyMutex_);
+      --liveThreads_;
+      retired_.push_back(std::this_thread::get_id());
+    }
     QMetaObject::invokeMethod(
         this,
         [this, job, outcome = std::move(outcome)]() mutable {
@@ -83,6 +91,7 @@ void SqlWorkers::serveJobs() {
           if (!job->cancelled) job->onDone(std::move(outcome));
         },
         Qt::QueuedConnection);
+    if (retire) return;
   }
 }
 
@@ -94,6 +103,16 @@ std::shared_ptr<SqlJob> SqlWorkers::start(SqlWork work, PieceFn onPiece, DoneFn 
   waiting_.push_back(job);
   launchWaiting();
   return job;
+}
+
+void SqlWorkers::joinRetired() {
+  for (const std::thread::id id : retired_) {
+    auto it = std::find_if(threads_.begin(), threads_.end(), [&](const std::thread& t) { return t.get_id() == id; });
+    if (it == threads_.end()) continue;
+    it->join();  // it has left its loop: this waits for no job
+    threads_.erase(it);
+  }
+  retired_.clear();
 }
 
 bool SqlWorkers::clientRunning(const std::string& client) const {
@@ -141,9 +160,13 @@ void SqlWorkers::launch(const std::shared_ptr<SqlJob>& job) {
   {
     std::lock_guard lock(readyMutex_);
     ready_.push_back(job);
+    // One thread per job running at once, kept for the next ones.
+    joinRetired();
+    if (liveThreads_ < static_cast<int>(running_.size())) {
+      threads_.emplace_back([this] { serveJobs(); });
+      ++liveThreads_;
+    }
   }
-  // One thread per job running at once, kept for the next ones.
-  if (threads_.size() < running_.size()) threads_.emplace_back([this] { serveJobs(); });
   readyCv_.notify_one();
 }
 

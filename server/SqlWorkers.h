@@ -4,7 +4,10 @@
 // one of at most maxRunning worker threads, which wait for the next request
 // when theirs ends, with a connection to the database file of its own while
 // it runs (WAL lets readers run beside the writer); a connection is kept for
-// the next statement when it ends, with the statements it prepared. So a
+// the next statement when it ends, with the statements it prepared. A thread
+// whose statement ran long enough to give way to others (its priority
+// lowered, which it cannot undo) ends after it, so that later short
+// statements do not run at that priority. So a
 // short query pays neither for a new thread nor for opening the file and
 // reading the schema again, and one asked again is not planned again. At most maxRunning
 // run at once, at most one of them for each client (SqlWork::client), and
@@ -76,6 +79,8 @@ class SqlWorkers : public QObject {
   bool handOver(const std::shared_ptr<SqlJob>& job, std::string& rows, const Options& o);
   bool clientRunning(const std::string& client) const;
   void launchWaiting();
+  // Joins the threads that ended; under readyMutex_.
+  void joinRetired();
   void finished(const std::shared_ptr<SqlJob>& job);
   void watch();
 
@@ -98,7 +103,9 @@ class SqlWorkers : public QObject {
   std::condition_variable readyCv_;
   std::deque<std::shared_ptr<SqlJob>> ready_;
   bool ending_ = false;
-  std::vector<std::thread> threads_;  // grows to maxRunning
+  std::vector<std::thread> threads_;  // grows to maxRunning, with the retired not yet joined
+  int liveThreads_ = 0;               // taking jobs
+  std::vector<std::thread::id> retired_;  // ended, to be joined
 };
 
 }  // namespace davu::server
