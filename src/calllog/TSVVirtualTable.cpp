@@ -183,39 +183,48 @@ std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from
   std::vector<Cell>& cells = spareCells_;
   if (arena.capacity() < arena.size() + (bytes.size() - from))
     arena.reserve(std::max(arena.size() + (bytes.size() - from), 2 * arena.capacity()));
-  davu::proto::SqlRowReader reader(bytes.substr(from));
-  std::string_view name, value;
-  while (reader.nextRow()) {
+  using davu::proto::SqlRowReader;
+  SqlRowReader reader(bytes.substr(from));
+  for (;;) {
     if (cells.size() + columns > cells.capacity()) cells.reserve(std::max<std::size_t>(64, 2 * cells.capacity()));
     cells.resize(cells.size() + columns);
     Cell* row = cells.data() + rows * columns;
     std::fill_n(row, columns, Cell(0, 0));  // a column the row lacks is empty
+    const std::size_t arenaBefore = arena.size();
     int hint = 0;
-    while (reader.nextEntry(name, value)) {
+    const SqlRowReader::Row read = reader.readRow([&](std::string_view name, std::string_view value) {
       // The column after the previous one, as servers send them, is tried here.
       const int column = hint < int(columns) && SameBytes(wireNames_[std::size_t(hint)], name) ? hint
                                                                                                 : findColumn(name, hint);
       if (column < 0) {
-        cells.resize(rows * columns);  // the half-read row is not kept
         missing = name;
-        return from + reader.used();
+        return false;
       }
       const std::size_t size = static_cast<std::size_t>(defs_[static_cast<std::size_t>(column)].size);
       if (value.size() > size) value = value.substr(0, size);
       row[column] = {static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(value.size())};
       arena.append(value);
       hint = column + 1;
+      return true;
+    });
+    if (read == SqlRowReader::Row::Read) {
+      ++rows;
+      continue;
     }
-    ++rows;
+    // A refused row, or the start of one still arriving, is not kept.
+    cells.resize(rows * columns);
+    arena.resize(arenaBefore);
+    if (read == SqlRowReader::Row::None) missing.reset();
+    return from + reader.used();
   }
-  return from + reader.used();
 }
 
 void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar) {
   if (!stream_ || stream_->reply != reply || soFar.size() < stream_->used) {
     spareArena_.clear();
     spareCells_.clear();
-    stream_ = Stream{reply};
+    stream_.emplace();
+    stream_->reply = reply;
     ++streamSerial_;
   }
   Stream& s = *stream_;

@@ -14,14 +14,52 @@
 //
 // The reader walks the payload once, handing out views into it: no copies,
 // time linear in the payload. The writer below builds what the reader reads.
+#include <cstddef>
 #include <string>
 #include <string_view>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "protocol/TextRules.h"
 
 namespace davu::proto {
 
+namespace sqlrows_detail {
+
+// The first of `a`, `b` or `c` in p[from, n), or n. Entries are a few dozen
+// bytes: sixteen are looked at in one step where the processor can, and a
+// library call per entry would cost more than the search.
+[[gnu::always_inline]] inline std::size_t FindAny(const char* p, std::size_t n, std::size_t from, char a,
+                                                 char b, char c) {
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi8(a);
+  const __m128i vb = _mm_set1_epi8(b);
+  const __m128i vc = _mm_set1_epi8(c);
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i hit =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+#endif
+  while (i < n && p[i] != a && p[i] != b && p[i] != c) ++i;
+  return i;
+}
+
+// The first "%¤" in p[from, n), or npos.
+std::size_t FindEntriesClose(const char* p, std::size_t n, std::size_t from);
+// The first "%¤:" in p[from, n), or npos.
+std::size_t FindPieceEnd(const char* p, std::size_t n, std::size_t from);
+
+}  // namespace sqlrows_detail
+
 class SqlRowReader {
  public:
-  explicit SqlRowReader(std::string_view payload) : begin_(payload.data()), rest_(payload) {}
+  explicit SqlRowReader(std::string_view payload)
+      : begin_(payload.data()), size_(payload.size()), rest_(payload) {}
 
   // Moves to the next row; false when no row piece is left.
   bool nextRow();
@@ -32,12 +70,109 @@ class SqlRowReader {
   // reads the same pieces as a reader of the whole, up to here.
   std::size_t used() const { return used_; }
 
+  // How readRow ended: a row was read; a row was refused by the caller; no
+  // whole row piece is left.
+  enum class Row { Read, Refused, None };
+  // The next row, read in one walk over its piece: the same rows and entries
+  // as nextRow and nextEntry, but the entries go to onEntry(name, value) as
+  // they are met, before the piece's end is known. onEntry returns false to
+  // refuse the row; the walk then only looks for the piece's end. On None,
+  // the entries handed out since the last row belong to no row. Not to be
+  // mixed with nextRow on one reader.
+  template <typename OnEntry>
+  Row readRow(OnEntry&& onEntry);
+
  private:
+  static bool Blank(char c) { return static_cast<unsigned char>(c) <= 32; }
+  // The row piece ends at the first "%¤:" from the close of its entries.
+  Row endPiece(std::size_t close, Row read);
+
   const char* begin_;
+  std::size_t size_;
   std::string_view rest_;     // the payload after the current piece
   std::string_view entries_;  // what is left of the current row's entries
   std::size_t used_ = 0;
 };
+
+inline SqlRowReader::Row SqlRowReader::endPiece(std::size_t close, Row read) {
+  const std::size_t end = close + 2 < size_ && begin_[close + 2] == ':'
+                              ? close
+                              : sqlrows_detail::FindPieceEnd(begin_, size_, close + 1);
+  if (end == std::string_view::npos) return Row::None;
+  used_ = end + 3;
+  return read;
+}
+
+template <typename OnEntry>
+SqlRowReader::Row SqlRowReader::readRow(OnEntry&& onEntry) {
+  using sqlrows_detail::FindAny;
+  constexpr std::size_t npos = std::string_view::npos;
+  constexpr char kCurrencyByte = '\xA4';
+  const char* const p = begin_;
+  const std::size_t n = size_;
+  for (;;) {
+    // A piece whose text before its first ':' is blank is skipped.
+    std::size_t i = used_;
+    while (i < n && Blank(p[i])) ++i;
+    if (i == n) return Row::None;
+    if (p[i] == ':') {
+      const std::size_t end = sqlrows_detail::FindPieceEnd(p, n, i);
+      if (end == npos) return Row::None;
+      used_ = end + 3;
+      continue;
+    }
+    // The entries open at the first "¤%" that lies wholly before the first
+    // "%¤"; without one the row has no entries.
+    std::size_t at = i;
+    for (;;) {
+      at = FindAny(p, n, at, kCurrencyByte, '%', '%');
+      if (at + 2 >= n) return Row::None;  // no room left for the piece's end
+      if (p[at] == '%' && p[at + 1] == kCurrencyByte) return endPiece(at, Row::Read);
+      if (p[at] == kCurrencyByte && p[at + 1] == '%') break;
+      ++at;
+    }
+    if (p[at + 2] == kCurrencyByte) return endPiece(at + 1, Row::Read);
+
+    // Entries run to the next '~' or the close; the first '|' of one splits
+    // it. Bytes behind an empty entry or a refused one up to the close are
+    // not read as entries.
+    std::size_t part = at + 2;
+    std::size_t bar = npos;
+    for (std::size_t j = part;;) {
+      j = bar == npos ? FindAny(p, n, j, '~', '|', '%') : FindAny(p, n, j, '~', '%', '%');
+      if (j + 1 >= n) return Row::None;
+      if (p[j] == '|') {
+        bar = j++;
+        continue;
+      }
+      const bool close = p[j] == '%';
+      if (close && p[j + 1] != kCurrencyByte) {
+        ++j;
+        continue;
+      }
+      const std::string_view whole(p + part, j - part);
+      // Most entries have nothing to trim: two bytes tell.
+      const std::string_view trimmed =
+          !whole.empty() && !Blank(whole.front()) && !Blank(whole.back()) ? whole : TrimControl(whole);
+      bool more = !trimmed.empty();  // an empty entry ends the row
+      if (more && bar != npos) {
+        const std::size_t split = bar - static_cast<std::size_t>(trimmed.data() - p);
+        if (!onEntry(trimmed.substr(0, split), trimmed.substr(split + 1))) {
+          if (close) return endPiece(j, Row::Refused);
+          const std::size_t c = sqlrows_detail::FindEntriesClose(p, n, j + 1);
+          return c == npos ? Row::None : endPiece(c, Row::Refused);
+        }
+      }
+      if (close) return endPiece(j, Row::Read);
+      if (!more) {
+        const std::size_t c = sqlrows_detail::FindEntriesClose(p, n, j + 1);
+        return c == npos ? Row::None : endPiece(c, Row::Read);
+      }
+      part = ++j;
+      bar = npos;
+    }
+  }
+}
 
 // Writing a RETSQL reply: the head, the rows joined by ':', the tail. Rows
 // are appended to one buffer as the query yields them, so a reply may be
