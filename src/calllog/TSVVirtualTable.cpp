@@ -138,10 +138,10 @@ int TSVVirtualTable::findColumn(std::string_view wireName, int hint) const {
 }
 
 void TSVVirtualTable::clearRows() {
-  std::string().swap(arena_);
+  arena_.release();
   std::vector<Cell>().swap(cells_);
   rowCount_ = 0;
-  std::string().swap(spareArena_);
+  spareArena_.release();
   std::vector<Cell>().swap(spareCells_);
   stream_.reset();
   aheadRows_ = 0;
@@ -179,10 +179,11 @@ std::uint64_t HashOf(std::string_view s) {
 std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from, std::size_t& rows,
                                         std::optional<std::string_view>& missing) {
   const std::size_t columns = defs_.size();
-  std::string& arena = spareArena_;
+  davu::calllog::CellBytes& arena = spareArena_;
   std::vector<Cell>& cells = spareCells_;
-  if (arena.capacity() < arena.size() + (bytes.size() - from))
-    arena.reserve(std::max(arena.size() + (bytes.size() - from), 2 * arena.capacity()));
+  // Values are never longer than the bytes they come from.
+  arena.reserveMore(bytes.size() - from);
+  const char* const readable = bytes.data() + bytes.size();
   using davu::proto::SqlRowReader;
   SqlRowReader reader(bytes.substr(from));
   for (;;) {
@@ -203,7 +204,7 @@ std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from
       const std::size_t size = static_cast<std::size_t>(defs_[static_cast<std::size_t>(column)].size);
       if (value.size() > size) value = value.substr(0, size);
       row[column] = {static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(value.size())};
-      arena.append(value);
+      arena.appendReserved(value, readable);
       hint = column + 1;
       return true;
     });
@@ -213,7 +214,7 @@ std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from
     }
     // A refused row, or the start of one still arriving, is not kept.
     cells.resize(rows * columns);
-    arena.resize(arenaBefore);
+    arena.truncate(arenaBefore);
     if (read == SqlRowReader::Row::None) missing.reset();
     return from + reader.used();
   }
@@ -247,7 +248,7 @@ std::string_view TSVVirtualTable::arrivingValue(std::size_t row, int column) con
   if (!stream_ || row >= stream_->rows || column < 0 || static_cast<std::size_t>(column) >= defs_.size())
     return {};
   const Cell& cell = spareCells_[row * defs_.size() + static_cast<std::size_t>(column)];
-  return std::string_view(spareArena_).substr(cell.offset, cell.length);
+  return spareArena_.view().substr(cell.offset, cell.length);
 }
 
 // The reply is decoded into the spare buffers, which then change places with
@@ -272,7 +273,7 @@ void TSVVirtualTable::LoadSqlReply(std::string_view payload) {
   const auto publish = [&] {
     beginResetModel();
     open_ = true;
-    arena_.swap(spareArena_);
+    std::swap(arena_, spareArena_);
     cells_.swap(spareCells_);
     rowCount_ = rows;
     endResetModel();
@@ -296,7 +297,7 @@ std::string_view TSVVirtualTable::rawValue(int row, int column) const {
       static_cast<std::size_t>(column) >= defs_.size())
     return {};
   const Cell& cell = cells_[static_cast<std::size_t>(row) * defs_.size() + static_cast<std::size_t>(column)];
-  return std::string_view(arena_).substr(cell.offset, cell.length);
+  return arena_.view().substr(cell.offset, cell.length);
 }
 
 QString TSVVirtualTable::value(int row, int column) const { return FromWire(rawValue(row, column)); }

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "calllog/CellBytes.h"
+
 namespace davu {
 
 // Raised when a reply names a column the table does not have. what() is the
@@ -178,11 +180,11 @@ class TSVVirtualTable : public QAbstractTableModel {
   QString checkField_;
   bool open_ = false;
 
-  std::string arena_;
+  davu::calllog::CellBytes arena_;
   std::vector<Cell> cells_;  // row-major, defs_.size() per row
   std::size_t rowCount_ = 0;
   // The buffers the next reply is decoded into, kept from the one before.
-  std::string spareArena_;
+  davu::calllog::CellBytes spareArena_;
   std::vector<Cell> spareCells_;
   // The reply being decoded into the spare buffers as it arrives.
   struct Stream {
