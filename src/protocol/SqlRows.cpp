@@ -22,30 +22,6 @@ bool BeginsWithColon(std::string_view piece) {
 
 }  // namespace
 
-namespace sqlrows_detail {
-
-std::size_t FindEntriesClose(const char* p, std::size_t n, std::size_t from) {
-  for (std::size_t i = from; i + 1 < n;) {
-    const void* hit = std::memchr(p + i, '%', n - 1 - i);
-    if (!hit) break;
-    i = static_cast<std::size_t>(static_cast<const char*>(hit) - p);
-    if (p[i + 1] == kEntriesClose[1]) return i;
-    ++i;
-  }
-  return std::string_view::npos;
-}
-
-std::size_t FindPieceEnd(const char* p, std::size_t n, std::size_t from) {
-  for (std::size_t i = from;;) {
-    i = FindEntriesClose(p, n, i);
-    if (i == std::string_view::npos || i + 2 >= n) return std::string_view::npos;
-    if (p[i + 2] == kPieceEnd[2]) return i;
-    ++i;
-  }
-}
-
-}  // namespace sqlrows_detail
-
 bool SqlRowReader::nextRow() {
   for (;;) {
     // One walk over the piece's '%' bytes finds both its end, the first

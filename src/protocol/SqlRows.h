@@ -15,6 +15,7 @@
 // The reader walks the payload once, handing out views into it: no copies,
 // time linear in the payload. The writer below builds what the reader reads.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #if defined(__SSE2__)
@@ -49,17 +50,59 @@ namespace sqlrows_detail {
   return i;
 }
 
-// The first "%¤" in p[from, n), or npos.
-std::size_t FindEntriesClose(const char* p, std::size_t n, std::size_t from);
-// The first "%¤:" in p[from, n), or npos.
-std::size_t FindPieceEnd(const char* p, std::size_t n, std::size_t from);
+// The places of '~', '|' and '%' in p[0, n), in order: the bytes a row's
+// walk stops at. Found 64 bytes at a time, one bit per byte, so the walk
+// neither looks at every byte nor searches again for every entry.
+class Marks {
+ public:
+  Marks(const char* p, std::size_t n) : p_(p), n_(n) {}
+  // Starts again at `at`.
+  void seek(std::size_t at) { load(at); }
+  // The next place, or n when none is left.
+  [[gnu::always_inline]] std::size_t next() {
+    while (bits_ == 0) {
+      if (base_ + 64 >= n_) return n_;
+      load(base_ + 64);
+    }
+    const std::size_t at = base_ + static_cast<std::size_t>(__builtin_ctzll(bits_));
+    bits_ &= bits_ - 1;
+    return at;
+  }
+
+ private:
+  void load(std::size_t at) {
+    base_ = at;
+    bits_ = 0;
+#if defined(__SSE2__)
+    if (at < n_ && n_ - at >= 64) {
+      const __m128i tilde = _mm_set1_epi8('~');
+      const __m128i bar = _mm_set1_epi8('|');
+      const __m128i percent = _mm_set1_epi8('%');
+      for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + at + 16 * k));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, tilde), _mm_cmpeq_epi8(v, bar)),
+                                         _mm_cmpeq_epi8(v, percent));
+        bits_ |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
+      }
+      return;
+    }
+#endif
+    for (std::size_t i = at; i < n_ && i - at < 64; ++i)
+      if (p_[i] == '~' || p_[i] == '|' || p_[i] == '%') bits_ |= std::uint64_t(1) << (i - at);
+  }
+
+  const char* p_;
+  std::size_t n_;
+  std::size_t base_ = 0;
+  std::uint64_t bits_ = 0;
+};
 
 }  // namespace sqlrows_detail
 
 class SqlRowReader {
  public:
   explicit SqlRowReader(std::string_view payload)
-      : begin_(payload.data()), size_(payload.size()), rest_(payload) {}
+      : begin_(payload.data()), size_(payload.size()), rest_(payload), marks_(begin_, size_) {}
 
   // Moves to the next row; false when no row piece is left.
   bool nextRow();
@@ -84,91 +127,100 @@ class SqlRowReader {
 
  private:
   static bool Blank(char c) { return static_cast<unsigned char>(c) <= 32; }
+  // The first "%¤" from the next mark on; n when none is left.
+  std::size_t nextClose();
   // The row piece ends at the first "%¤:" from the close of its entries.
   Row endPiece(std::size_t close, Row read);
+  Row none() {
+    marksAt_ = kNoMarks;
+    return Row::None;
+  }
 
   const char* begin_;
   std::size_t size_;
   std::string_view rest_;     // the payload after the current piece
   std::string_view entries_;  // what is left of the current row's entries
   std::size_t used_ = 0;
+  // readRow's walk, which stands at used_ when marksAt_ is used_.
+  static constexpr std::size_t kNoMarks = ~std::size_t(0);
+  sqlrows_detail::Marks marks_;
+  std::size_t marksAt_ = kNoMarks;
 };
 
+inline std::size_t SqlRowReader::nextClose() {
+  for (;;) {
+    const std::size_t j = marks_.next();
+    if (j + 1 >= size_) return size_;
+    if (begin_[j] == '%' && begin_[j + 1] == '\xA4') return j;
+  }
+}
+
 inline SqlRowReader::Row SqlRowReader::endPiece(std::size_t close, Row read) {
-  const std::size_t end = close + 2 < size_ && begin_[close + 2] == ':'
-                              ? close
-                              : sqlrows_detail::FindPieceEnd(begin_, size_, close + 1);
-  if (end == std::string_view::npos) return Row::None;
-  used_ = end + 3;
-  return read;
+  for (std::size_t end = close;; end = nextClose()) {
+    if (end + 2 >= size_) return none();
+    if (begin_[end + 2] == ':') {
+      used_ = end + 3;
+      marksAt_ = used_;  // the walk has passed the '%', and "¤:" holds no mark
+      return read;
+    }
+  }
 }
 
 template <typename OnEntry>
 SqlRowReader::Row SqlRowReader::readRow(OnEntry&& onEntry) {
-  using sqlrows_detail::FindAny;
   constexpr std::size_t npos = std::string_view::npos;
   constexpr char kCurrencyByte = '\xA4';
   const char* const p = begin_;
   const std::size_t n = size_;
+  if (marksAt_ != used_) marks_.seek(used_);
   for (;;) {
     // A piece whose text before its first ':' is blank is skipped.
     std::size_t i = used_;
     while (i < n && Blank(p[i])) ++i;
-    if (i == n) return Row::None;
-    if (p[i] == ':') {
-      const std::size_t end = sqlrows_detail::FindPieceEnd(p, n, i);
-      if (end == npos) return Row::None;
-      used_ = end + 3;
-      continue;
-    }
-    // The entries open at the first "¤%" that lies wholly before the first
-    // "%¤"; without one the row has no entries.
-    std::size_t at = i;
+    if (i == n) return none();
+    const bool skipped = p[i] == ':';
+    // The entries open at the first "¤%" that lies wholly in front of the
+    // first "%¤"; without one the row has no entries.
+    std::size_t j;
     for (;;) {
-      at = FindAny(p, n, at, kCurrencyByte, '%', '%');
-      if (at + 2 >= n) return Row::None;  // no room left for the piece's end
-      if (p[at] == '%' && p[at + 1] == kCurrencyByte) return endPiece(at, Row::Read);
-      if (p[at] == kCurrencyByte && p[at + 1] == '%') break;
-      ++at;
+      j = marks_.next();
+      if (j + 2 >= n) return none();  // no room left for the piece's end
+      if (p[j] != '%') continue;
+      if (p[j + 1] == kCurrencyByte) break;
+      if (!skipped && j > i && p[j - 1] == kCurrencyByte) break;
     }
-    if (p[at + 2] == kCurrencyByte) return endPiece(at + 1, Row::Read);
+    if (p[j + 1] == kCurrencyByte) {
+      const Row read = endPiece(j, Row::Read);
+      if (skipped && read == Row::Read) continue;
+      return read;
+    }
 
     // Entries run to the next '~' or the close; the first '|' of one splits
     // it. Bytes behind an empty entry or a refused one up to the close are
     // not read as entries.
-    std::size_t part = at + 2;
+    std::size_t part = j + 1;
     std::size_t bar = npos;
-    for (std::size_t j = part;;) {
-      j = bar == npos ? FindAny(p, n, j, '~', '|', '%') : FindAny(p, n, j, '~', '%', '%');
-      if (j + 1 >= n) return Row::None;
+    for (;;) {
+      j = marks_.next();
+      if (j + 1 >= n) return none();
       if (p[j] == '|') {
-        bar = j++;
+        if (bar == npos) bar = j;
         continue;
       }
       const bool close = p[j] == '%';
-      if (close && p[j + 1] != kCurrencyByte) {
-        ++j;
-        continue;
-      }
+      if (close && p[j + 1] != kCurrencyByte) continue;
       const std::string_view whole(p + part, j - part);
       // Most entries have nothing to trim: two bytes tell.
       const std::string_view trimmed =
           !whole.empty() && !Blank(whole.front()) && !Blank(whole.back()) ? whole : TrimControl(whole);
-      bool more = !trimmed.empty();  // an empty entry ends the row
+      const bool more = !trimmed.empty();  // an empty entry ends the row
       if (more && bar != npos) {
         const std::size_t split = bar - static_cast<std::size_t>(trimmed.data() - p);
-        if (!onEntry(trimmed.substr(0, split), trimmed.substr(split + 1))) {
-          if (close) return endPiece(j, Row::Refused);
-          const std::size_t c = sqlrows_detail::FindEntriesClose(p, n, j + 1);
-          return c == npos ? Row::None : endPiece(c, Row::Refused);
-        }
+        if (!onEntry(trimmed.substr(0, split), trimmed.substr(split + 1)))
+          return endPiece(close ? j : nextClose(), Row::Refused);
       }
-      if (close) return endPiece(j, Row::Read);
-      if (!more) {
-        const std::size_t c = sqlrows_detail::FindEntriesClose(p, n, j + 1);
-        return c == npos ? Row::None : endPiece(c, Row::Read);
-      }
-      part = ++j;
+      if (close || !more) return endPiece(close ? j : nextClose(), Row::Read);
+      part = j + 1;
       bar = npos;
     }
   }
