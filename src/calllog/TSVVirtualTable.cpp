@@ -155,11 +155,11 @@ void TSVVirtualTable::close() {
 }
 
 void TSVVirtualTable::putCell(std::size_t row, int column, std::string_view bytes) {
+  static_assert(kLongSize <= kLongestValue && kDefaultSize <= kLongestValue, "a cell's length is one byte");
   const std::size_t size = static_cast<std::size_t>(defs_[column].size);
   if (bytes.size() > size) bytes = bytes.substr(0, size);
   Cell& cell = cells_[row * defs_.size() + static_cast<std::size_t>(column)];
-  cell.offset = static_cast<std::uint32_t>(arena_.size());
-  cell.length = static_cast<std::uint32_t>(bytes.size());
+  cell = {static_cast<std::uint32_t>(arena_.size()), bytes.size()};
   arena_.append(bytes);
 }
 
@@ -203,7 +203,7 @@ std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from
       }
       const std::size_t size = static_cast<std::size_t>(defs_[static_cast<std::size_t>(column)].size);
       if (value.size() > size) value = value.substr(0, size);
-      row[column] = {static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(value.size())};
+      row[column] = {static_cast<std::uint32_t>(arena.size()), value.size()};
       arena.appendReserved(value, readable);
       hint = column + 1;
       return true;

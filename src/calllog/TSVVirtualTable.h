@@ -156,14 +156,17 @@ class TSVVirtualTable : public QAbstractTableModel {
   };
 
  private:
-  struct Cell {
+  // Five bytes: no value is longer than 255 bytes, and what the decoder
+  // writes besides the values is mostly cells.
+  struct [[gnu::packed]] Cell {
     // Made without a value: the decoder writes every cell of a row, so
     // growing the table by a row writes its cells once, not twice.
     Cell() {}
-    Cell(std::uint32_t o, std::uint32_t l) : offset(o), length(l) {}
+    Cell(std::uint32_t o, std::size_t l) : offset(o), length(static_cast<std::uint8_t>(l)) {}
     std::uint32_t offset;
-    std::uint32_t length;
+    std::uint8_t length;
   };
+  static constexpr std::size_t kLongestValue = 255;
 
   void SQLChanged();
   void clearRows();
