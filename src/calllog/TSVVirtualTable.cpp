@@ -224,8 +224,7 @@ void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar
   if (!stream_ || stream_->reply != reply || soFar.size() < stream_->used) {
     spareArena_.clear();
     spareCells_.clear();
-    stream_.emplace();
-    stream_->reply = reply;
+    stream_.emplace(reply);
     ++streamSerial_;
   }
   Stream& s = *stream_;

@@ -120,27 +120,43 @@ class TSVVirtualTable : public QAbstractTableModel {
   class PrefixHash {
    public:
     void add(std::string_view s) {
+      const std::size_t n = s.size();
       std::size_t i = 0;
-      while (held_ > 0 && i < s.size()) hold(static_cast<unsigned char>(s[i++]));
-      for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, s.data() + i, 8);
-        mix(w);
+      while (held_ > 0 && i < n) hold(static_cast<unsigned char>(s[i++]));
+      // Whole words go to four lanes in turn (by their place in the whole
+      // text), whose mixing runs side by side: a reply is hashed at about
+      // the speed it is read from memory.
+      for (; lane_ != 0 && i + 8 <= n; i += 8) mix(load(s.data() + i));
+      for (; i + 32 <= n; i += 32) {
+        for (unsigned k = 0; k < kLanes; ++k) h_[k] = Mixed(h_[k], load(s.data() + i + 8 * k));
       }
-      while (i < s.size()) hold(static_cast<unsigned char>(s[i++]));
+      for (; i + 8 <= n; i += 8) mix(load(s.data() + i));
+      while (i < n) hold(static_cast<unsigned char>(s[i++]));
     }
     std::uint64_t value() const {
+      std::uint64_t h = kMul;
+      for (unsigned k = 0; k < kLanes; ++k) h = Mixed(h, h_[k]);
       // A part word holds at most 7 bytes: the count fits above them.
-      std::uint64_t h = h_ ^ word_ ^ (std::uint64_t(held_) << 56);
+      h ^= word_ ^ (std::uint64_t(held_) << 56) ^ (std::uint64_t(lane_) << 59);
       h *= kMul;
       return h ^ (h >> 31);
     }
 
    private:
     static constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    static constexpr unsigned kLanes = 4;
+    static std::uint64_t load(const char* p) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      return w;
+    }
+    static std::uint64_t Mixed(std::uint64_t h, std::uint64_t w) {
+      h = (h ^ w) * kMul;
+      return h ^ (h >> 29);
+    }
     void mix(std::uint64_t w) {
-      h_ = (h_ ^ w) * kMul;
-      h_ ^= h_ >> 29;
+      h_[lane_] = Mixed(h_[lane_], w);
+      lane_ = (lane_ + 1) % kLanes;
     }
     void hold(unsigned char c) {
       word_ |= std::uint64_t(c) << (8 * held_);
@@ -150,9 +166,10 @@ class TSVVirtualTable : public QAbstractTableModel {
         held_ = 0;
       }
     }
-    std::uint64_t h_ = kMul;
+    std::uint64_t h_[kLanes] = {kMul, kMul + 1, kMul + 2, kMul + 3};
     std::uint64_t word_ = 0;
     unsigned held_ = 0;
+    unsigned lane_ = 0;  // the lane of the next whole word
   };
 
  private:
@@ -191,7 +208,8 @@ class TSVVirtualTable : public QAbstractTableModel {
   std::vector<Cell> spareCells_;
   // The reply being decoded into the spare buffers as it arrives.
   struct Stream {
-    std::uint64_t reply = 0;
+    explicit Stream(std::uint64_t number) : reply(number) {}
+    std::uint64_t reply;
     std::size_t used = 0;  // bytes of it decoded: up to the end of a row piece
     std::size_t rows = 0;
     PrefixHash hash;       // of those bytes
