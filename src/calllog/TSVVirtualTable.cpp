@@ -221,7 +221,7 @@ std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from
 }
 
 void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar) {
-  if (!stream_ || stream_->reply != reply || soFar.size() < stream_->used) {
+  if (!stream_ || stream_->reply != reply || soFar.size() < stream_->searched) {
     spareArena_.clear();
     spareCells_.clear();
     stream_.emplace(reply);
@@ -234,6 +234,12 @@ void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar
     s.broken = true;
     return;
   }
+  // A read that ends no row piece adds no row. Each byte is searched for a
+  // piece's end once, so a piece that takes many reads (a server may send
+  // one of any length) is walked when it ends, not again at every read.
+  const bool ends = davu::proto::EndsSqlRowPiece(soFar, s.searched);
+  s.searched = soFar.size();
+  if (!ends) return;
   std::optional<std::string_view> missing;
   const std::size_t used = decodeRows(soFar, s.used, s.rows, missing);
   s.hash.add(soFar.substr(s.used, used - s.used));

@@ -211,6 +211,7 @@ class TSVVirtualTable : public QAbstractTableModel {
     explicit Stream(std::uint64_t number) : reply(number) {}
     std::uint64_t reply;
     std::size_t used = 0;  // bytes of it decoded: up to the end of a row piece
+    std::size_t searched = 0;  // bytes of it seen: from `used` on, no row piece ends in them
     std::size_t rows = 0;
     PrefixHash hash;       // of those bytes
     bool broken = false;   // an entry of no column: the finished reply decides

@@ -226,6 +226,14 @@ SqlRowReader::Row SqlRowReader::readRow(OnEntry&& onEntry) {
   }
 }
 
+// True when a row piece may end in `payload` other than wholly inside its
+// first `seen` bytes: a reader that stopped for want of a piece's end there
+// has nothing more to read unless this holds.
+inline bool EndsSqlRowPiece(std::string_view payload, std::size_t seen) {
+  const std::size_t from = seen > 2 ? seen - 2 : 0;
+  return from < payload.size() && payload.find(std::string_view("%\xA4:", 3), from) != std::string_view::npos;
+}
+
 // Writing a RETSQL reply: the head, the rows joined by ':', the tail. Rows
 // are appended to one buffer as the query yields them, so a reply may be
 // handed out in pieces between rows.
