@@ -127,8 +127,19 @@ class TSVVirtualTable : public QAbstractTableModel {
       // text), whose mixing runs side by side: a reply is hashed at about
       // the speed it is read from memory.
       for (; lane_ != 0 && i + 8 <= n; i += 8) mix(load(s.data() + i));
-      for (; i + 32 <= n; i += 32) {
-        for (unsigned k = 0; k < kLanes; ++k) h_[k] = Mixed(h_[k], load(s.data() + i + 8 * k));
+      if (i + 32 <= n) {
+        std::uint64_t a = h_[0], b = h_[1], c = h_[2], d = h_[3];  // in registers, not memory
+        for (; i + 32 <= n; i += 32) {
+          const char* p = s.data() + i;
+          a = Mixed(a, load(p));
+          b = Mixed(b, load(p + 8));
+          c = Mixed(c, load(p + 16));
+          d = Mixed(d, load(p + 24));
+        }
+        h_[0] = a;
+        h_[1] = b;
+        h_[2] = c;
+        h_[3] = d;
       }
       for (; i + 8 <= n; i += 8) mix(load(s.data() + i));
       while (i < n) hold(static_cast<unsigned char>(s[i++]));
