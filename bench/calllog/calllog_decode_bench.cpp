@@ -149,10 +149,11 @@ int main(int argc, char** argv) {
   const double mb = reply.size() / 1048576.0;
 
   volatile std::size_t sink = 0;
-  const double scan = BestSeconds(7, [&] { sink = sink + MemchrPass(reply); });
-  // The two sizes alternate so that both meet the same machine load.
-  double t1 = 1e9, t2 = 1e9;
+  // The two sizes and the memchr pass alternate so that all meet the same
+  // machine load.
+  double scan = 1e9, t1 = 1e9, t2 = 1e9;
   for (int round = 0; round < 3; ++round) {
+    scan = std::min(scan, BestSeconds(7, [&] { sink = sink + MemchrPass(reply); }));
     t1 = std::min(t1, DecodeSeconds(reply, rows));
     t2 = std::min(t2, DecodeSeconds(reply2, 2 * rows));
   }
