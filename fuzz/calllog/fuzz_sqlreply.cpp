@@ -1,5 +1,6 @@
 // RETSQL payloads from the network: the row reader must stay inside the
-// payload and hand out well-formed entries, and the table must load any
+// payload and hand out well-formed entries, its one-walk reading must give
+// the same rows, entries and piece ends, and the table must load any
 // payload or refuse it with SqlReplyError, staying consistent either way;
 // the payload streamed in two cuts and then loaded ends as loaded whole.
 #include <cstddef>
@@ -7,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "calllog/TSVVirtualTable.h"
 #include "protocol/SqlRows.h"
@@ -27,15 +30,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   davu::proto::SqlRowReader reader(payload);
   std::string_view name, value;
   std::size_t rows = 0;
+  std::vector<std::pair<std::string_view, std::string_view>> entries;  // of every row, in order
+  std::vector<std::size_t> ends;                                       // where each row's piece ends
   while (reader.nextRow()) {
     ++rows;
     while (reader.nextEntry(name, value)) {
       Check(name.data() >= payload.data() && value.data() + value.size() <= payload.data() + size);
       Check(name.find('|') == std::string_view::npos && name.find('~') == std::string_view::npos);
       Check(value.find('~') == std::string_view::npos);
+      entries.emplace_back(name, value);
     }
+    entries.emplace_back();  // between rows
+    ends.push_back(reader.used());
   }
   Check(rows <= size / 3);
+
+  // The one-walk reader reads the same rows, entries and piece ends; what
+  // it hands out of a piece that never ends belongs to no row.
+  davu::proto::SqlRowReader walk(payload);
+  std::size_t at = 0, row = 0;
+  std::vector<std::pair<std::string_view, std::string_view>> walked;
+  for (;;) {
+    walked.clear();
+    const auto read = walk.readRow([&](std::string_view n, std::string_view v) {
+      Check(n.data() >= payload.data() && v.data() + v.size() <= payload.data() + size);
+      walked.emplace_back(n, v);
+      return true;
+    });
+    if (read == davu::proto::SqlRowReader::Row::None) break;
+    Check(read == davu::proto::SqlRowReader::Row::Read && row < rows && walk.used() == ends[row]);
+    for (const auto& [n, v] : walked) {
+      Check(entries[at].first.data() == n.data() && entries[at].first.size() == n.size() &&
+            entries[at].second.data() == v.data() && entries[at].second.size() == v.size());
+      ++at;
+    }
+    Check(entries[at].first.data() == nullptr);
+    ++at;
+    ++row;
+  }
+  Check(row == rows);
 
   static TSVVirtualTable* table = [] {
     auto* t = new TSVVirtualTable;

@@ -138,10 +138,10 @@ int TSVVirtualTable::findColumn(std::string_view wireName, int hint) const {
 }
 
 void TSVVirtualTable::clearRows() {
-  std::string().swap(arena_);
+  arena_.release();
   std::vector<Cell>().swap(cells_);
   rowCount_ = 0;
-  std::string().swap(spareArena_);
+  spareArena_.release();
   std::vector<Cell>().swap(spareCells_);
   stream_.reset();
   aheadRows_ = 0;
@@ -155,11 +155,11 @@ void TSVVirtualTable::close() {
 }
 
 void TSVVirtualTable::putCell(std::size_t row, int column, std::string_view bytes) {
+  static_assert(kLongSize <= kLongestValue && kDefaultSize <= kLongestValue, "a cell's length is one byte");
   const std::size_t size = static_cast<std::size_t>(defs_[column].size);
   if (bytes.size() > size) bytes = bytes.substr(0, size);
   Cell& cell = cells_[row * defs_.size() + static_cast<std::size_t>(column)];
-  cell.offset = static_cast<std::uint32_t>(arena_.size());
-  cell.length = static_cast<std::uint32_t>(bytes.size());
+  cell = {static_cast<std::uint32_t>(arena_.size()), bytes.size()};
   arena_.append(bytes);
 }
 
@@ -179,43 +179,52 @@ std::uint64_t HashOf(std::string_view s) {
 std::size_t TSVVirtualTable::decodeRows(std::string_view bytes, std::size_t from, std::size_t& rows,
                                         std::optional<std::string_view>& missing) {
   const std::size_t columns = defs_.size();
-  std::string& arena = spareArena_;
+  davu::calllog::CellBytes& arena = spareArena_;
   std::vector<Cell>& cells = spareCells_;
-  if (arena.capacity() < arena.size() + (bytes.size() - from))
-    arena.reserve(std::max(arena.size() + (bytes.size() - from), 2 * arena.capacity()));
-  davu::proto::SqlRowReader reader(bytes.substr(from));
-  std::string_view name, value;
-  while (reader.nextRow()) {
+  // Values are never longer than the bytes they come from.
+  arena.reserveMore(bytes.size() - from);
+  const char* const readable = bytes.data() + bytes.size();
+  using davu::proto::SqlRowReader;
+  SqlRowReader reader(bytes.substr(from));
+  for (;;) {
     if (cells.size() + columns > cells.capacity()) cells.reserve(std::max<std::size_t>(64, 2 * cells.capacity()));
     cells.resize(cells.size() + columns);
     Cell* row = cells.data() + rows * columns;
     std::fill_n(row, columns, Cell(0, 0));  // a column the row lacks is empty
+    const std::size_t arenaBefore = arena.size();
     int hint = 0;
-    while (reader.nextEntry(name, value)) {
+    const SqlRowReader::Row read = reader.readRow([&](std::string_view name, std::string_view value) {
       // The column after the previous one, as servers send them, is tried here.
       const int column = hint < int(columns) && SameBytes(wireNames_[std::size_t(hint)], name) ? hint
                                                                                                 : findColumn(name, hint);
       if (column < 0) {
-        cells.resize(rows * columns);  // the half-read row is not kept
         missing = name;
-        return from + reader.used();
+        return false;
       }
       const std::size_t size = static_cast<std::size_t>(defs_[static_cast<std::size_t>(column)].size);
       if (value.size() > size) value = value.substr(0, size);
-      row[column] = {static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(value.size())};
-      arena.append(value);
+      row[column] = {static_cast<std::uint32_t>(arena.size()), value.size()};
+      arena.appendReserved(value, readable);
       hint = column + 1;
+      return true;
+    });
+    if (read == SqlRowReader::Row::Read) {
+      ++rows;
+      continue;
     }
-    ++rows;
+    // A refused row, or the start of one still arriving, is not kept.
+    cells.resize(rows * columns);
+    arena.truncate(arenaBefore);
+    if (read == SqlRowReader::Row::None) missing.reset();
+    return from + reader.used();
   }
-  return from + reader.used();
 }
 
 void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar) {
-  if (!stream_ || stream_->reply != reply || soFar.size() < stream_->used) {
+  if (!stream_ || stream_->reply != reply || soFar.size() < stream_->searched) {
     spareArena_.clear();
     spareCells_.clear();
-    stream_ = Stream{reply};
+    stream_.emplace(reply);
     ++streamSerial_;
   }
   Stream& s = *stream_;
@@ -225,6 +234,12 @@ void TSVVirtualTable::StreamSqlReply(std::uint64_t reply, std::string_view soFar
     s.broken = true;
     return;
   }
+  // A read that ends no row piece adds no row. Each byte is searched for a
+  // piece's end once, so a piece that takes many reads (a server may send
+  // one of any length) is walked when it ends, not again at every read.
+  const bool ends = davu::proto::EndsSqlRowPiece(soFar, s.searched);
+  s.searched = soFar.size();
+  if (!ends) return;
   std::optional<std::string_view> missing;
   const std::size_t used = decodeRows(soFar, s.used, s.rows, missing);
   s.hash.add(soFar.substr(s.used, used - s.used));
@@ -238,7 +253,7 @@ std::string_view TSVVirtualTable::arrivingValue(std::size_t row, int column) con
   if (!stream_ || row >= stream_->rows || column < 0 || static_cast<std::size_t>(column) >= defs_.size())
     return {};
   const Cell& cell = spareCells_[row * defs_.size() + static_cast<std::size_t>(column)];
-  return std::string_view(spareArena_).substr(cell.offset, cell.length);
+  return spareArena_.view().substr(cell.offset, cell.length);
 }
 
 // The reply is decoded into the spare buffers, which then change places with
@@ -263,7 +278,7 @@ void TSVVirtualTable::LoadSqlReply(std::string_view payload) {
   const auto publish = [&] {
     beginResetModel();
     open_ = true;
-    arena_.swap(spareArena_);
+    std::swap(arena_, spareArena_);
     cells_.swap(spareCells_);
     rowCount_ = rows;
     endResetModel();
@@ -287,7 +302,7 @@ std::string_view TSVVirtualTable::rawValue(int row, int column) const {
       static_cast<std::size_t>(column) >= defs_.size())
     return {};
   const Cell& cell = cells_[static_cast<std::size_t>(row) * defs_.size() + static_cast<std::size_t>(column)];
-  return std::string_view(arena_).substr(cell.offset, cell.length);
+  return arena_.view().substr(cell.offset, cell.length);
 }
 
 QString TSVVirtualTable::value(int row, int column) const { return FromWire(rawValue(row, column)); }

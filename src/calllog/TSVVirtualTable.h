@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "calllog/CellBytes.h"
+
 namespace davu {
 
 // Raised when a reply names a column the table does not have. what() is the
@@ -118,27 +120,54 @@ class TSVVirtualTable : public QAbstractTableModel {
   class PrefixHash {
    public:
     void add(std::string_view s) {
+      const std::size_t n = s.size();
       std::size_t i = 0;
-      while (held_ > 0 && i < s.size()) hold(static_cast<unsigned char>(s[i++]));
-      for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, s.data() + i, 8);
-        mix(w);
+      while (held_ > 0 && i < n) hold(static_cast<unsigned char>(s[i++]));
+      // Whole words go to four lanes in turn (by their place in the whole
+      // text), whose mixing runs side by side: a reply is hashed at about
+      // the speed it is read from memory.
+      for (; lane_ != 0 && i + 8 <= n; i += 8) mix(load(s.data() + i));
+      if (i + 32 <= n) {
+        std::uint64_t a = h_[0], b = h_[1], c = h_[2], d = h_[3];  // in registers, not memory
+        for (; i + 32 <= n; i += 32) {
+          const char* p = s.data() + i;
+          a = Mixed(a, load(p));
+          b = Mixed(b, load(p + 8));
+          c = Mixed(c, load(p + 16));
+          d = Mixed(d, load(p + 24));
+        }
+        h_[0] = a;
+        h_[1] = b;
+        h_[2] = c;
+        h_[3] = d;
       }
-      while (i < s.size()) hold(static_cast<unsigned char>(s[i++]));
+      for (; i + 8 <= n; i += 8) mix(load(s.data() + i));
+      while (i < n) hold(static_cast<unsigned char>(s[i++]));
     }
     std::uint64_t value() const {
+      std::uint64_t h = kMul;
+      for (unsigned k = 0; k < kLanes; ++k) h = Mixed(h, h_[k]);
       // A part word holds at most 7 bytes: the count fits above them.
-      std::uint64_t h = h_ ^ word_ ^ (std::uint64_t(held_) << 56);
+      h ^= word_ ^ (std::uint64_t(held_) << 56) ^ (std::uint64_t(lane_) << 59);
       h *= kMul;
       return h ^ (h >> 31);
     }
 
    private:
     static constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    static constexpr unsigned kLanes = 4;
+    static std::uint64_t load(const char* p) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      return w;
+    }
+    static std::uint64_t Mixed(std::uint64_t h, std::uint64_t w) {
+      h = (h ^ w) * kMul;
+      return h ^ (h >> 29);
+    }
     void mix(std::uint64_t w) {
-      h_ = (h_ ^ w) * kMul;
-      h_ ^= h_ >> 29;
+      h_[lane_] = Mixed(h_[lane_], w);
+      lane_ = (lane_ + 1) % kLanes;
     }
     void hold(unsigned char c) {
       word_ |= std::uint64_t(c) << (8 * held_);
@@ -148,20 +177,24 @@ class TSVVirtualTable : public QAbstractTableModel {
         held_ = 0;
       }
     }
-    std::uint64_t h_ = kMul;
+    std::uint64_t h_[kLanes] = {kMul, kMul + 1, kMul + 2, kMul + 3};
     std::uint64_t word_ = 0;
     unsigned held_ = 0;
+    unsigned lane_ = 0;  // the lane of the next whole word
   };
 
  private:
-  struct Cell {
+  // Five bytes: no value is longer than 255 bytes, and what the decoder
+  // writes besides the values is mostly cells.
+  struct [[gnu::packed]] Cell {
     // Made without a value: the decoder writes every cell of a row, so
     // growing the table by a row writes its cells once, not twice.
     Cell() {}
-    Cell(std::uint32_t o, std::uint32_t l) : offset(o), length(l) {}
+    Cell(std::uint32_t o, std::size_t l) : offset(o), length(static_cast<std::uint8_t>(l)) {}
     std::uint32_t offset;
-    std::uint32_t length;
+    std::uint8_t length;
   };
+  static constexpr std::size_t kLongestValue = 255;
 
   void SQLChanged();
   void clearRows();
@@ -178,16 +211,18 @@ class TSVVirtualTable : public QAbstractTableModel {
   QString checkField_;
   bool open_ = false;
 
-  std::string arena_;
+  davu::calllog::CellBytes arena_;
   std::vector<Cell> cells_;  // row-major, defs_.size() per row
   std::size_t rowCount_ = 0;
   // The buffers the next reply is decoded into, kept from the one before.
-  std::string spareArena_;
+  davu::calllog::CellBytes spareArena_;
   std::vector<Cell> spareCells_;
   // The reply being decoded into the spare buffers as it arrives.
   struct Stream {
-    std::uint64_t reply = 0;
+    explicit Stream(std::uint64_t number) : reply(number) {}
+    std::uint64_t reply;
     std::size_t used = 0;  // bytes of it decoded: up to the end of a row piece
+    std::size_t searched = 0;  // bytes of it seen: from `used` on, no row piece ends in them
     std::size_t rows = 0;
     PrefixHash hash;       // of those bytes
     bool broken = false;   // an entry of no column: the finished reply decides

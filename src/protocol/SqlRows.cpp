@@ -1,9 +1,6 @@
 #include "protocol/SqlRows.h"
 
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "protocol/Envelope.h"
 #include "protocol/NeutralText.h"
@@ -21,25 +18,6 @@ constexpr std::string_view kEntriesClose{"%\xA4", 2}; // "%¤"
 bool BeginsWithColon(std::string_view piece) {
   const std::string_view t = TrimControl(piece);
   return !t.empty() && t.front() == ':';
-}
-
-// The first of `a` or `b` in p[from, n), or n. Entries are a few dozen
-// bytes: sixteen are looked at in one step where the processor can, and a
-// library call per entry would cost more than the search.
-[[gnu::always_inline]] inline std::size_t FindEither(const char* p, std::size_t n, std::size_t from, char a,
-                                                    char b) {
-  std::size_t i = from;
-#if defined(__SSE2__)
-  const __m128i va = _mm_set1_epi8(a);
-  const __m128i vb = _mm_set1_epi8(b);
-  for (; i + 16 <= n; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)));
-    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-  }
-#endif
-  while (i < n && p[i] != a && p[i] != b) ++i;
-  return i;
 }
 
 }  // namespace
@@ -95,10 +73,10 @@ bool SqlRowReader::nextEntry(std::string_view& name, std::string_view& value) {
     const char* const p = entries_.data();
     const std::size_t n = entries_.size();
     std::size_t bar = std::string_view::npos;
-    std::size_t i = FindEither(p, n, 0, '~', '|');
+    std::size_t i = sqlrows_detail::FindAny(p, n, 0, '~', '|', '|');
     if (i < n && p[i] == '|') {
       bar = i;
-      i = FindEither(p, n, i, '~', '~');
+      i = sqlrows_detail::FindAny(p, n, i, '~', '~', '~');
     }
     std::string_view part = entries_.substr(0, i);
     if (i < n) {

@@ -190,6 +190,29 @@ class TSVVirtualTableTest : public QObject {
     }
   }
 
+  // What was decoded while the reply arrived is kept, however its reads
+  // were cut, when the finished reply begins with those bytes.
+  void rowsDecodedAheadAreKeptAtEveryCut() {
+    QString payload = QStringLiteral("¤RETSQL:");
+    for (int r = 0; r < 7; ++r)
+      payload += QStringLiteral("¤%FULLNAME|Rum %1 ").arg(r) + QString(r * 5, u'x') + QStringLiteral("~LOPNR|%1~%¤:").arg(r);
+    const std::string reply = W(payload);
+    TSVVirtualTable t;
+    t.setSQL(QStringLiteral("SELECT FULLNAME, LOPNR FROM CALLLOG"));
+    std::uint64_t number = 0;
+    for (std::size_t i = 0; i <= reply.size(); ++i) {
+      for (std::size_t j = i; j <= reply.size(); ++j) {
+        ++number;
+        t.StreamSqlReply(number, std::string_view(reply).substr(0, i));
+        t.StreamSqlReply(number, std::string_view(reply).substr(0, j));
+        const std::size_t ahead = t.arrivingRows();
+        t.LoadSqlReply(reply);
+        QVERIFY2(t.rowsDecodedAhead() == ahead && t.RecordCount() == 7,
+                 qPrintable(QStringLiteral("cut at %1, %2").arg(i).arg(j)));
+      }
+    }
+  }
+
   // Bytes of another reply, or a reply that was never finished, are not
   // taken for the reply that is loaded.
   void streamOfAnotherReplyIsNotUsed() {
