@@ -83,8 +83,8 @@ class E2eUpdateTest : public QObject {
     env.insert("DAVU_UPDATE_KEYS_DIR", keys.path());
 
     // The admin's own settings, under the root its start folder gives.
-    for (const QString& name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "DAVU_MACHINE_CONFIG_DIR"})
-      qputenv(name.toLatin1(), QFile::encodeName(env.value(name)));
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "DAVU_MACHINE_CONFIG_DIR"})
+      qputenv(name, QFile::encodeName(env.value(QString::fromLatin1(name))));
     const QString here = QDir::currentPath();
     QVERIFY(QDir::setCurrent(start));
     InitLocalPaths();
