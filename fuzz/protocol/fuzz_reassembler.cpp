@@ -55,6 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (char c : *t) blank = blank && static_cast<unsigned char>(c) <= 32;
       if (blank) std::abort();
       AppendVisible(got, *t);
+      // Handed back, its old bytes become room for the next reads: they
+      // must never show in a text.
+      split.recycle(std::move(*t));
     }
     // An unfinished frame (up to the limit) may hold in front of it a message
     // that ended in the frame's first read (up to the limit) and that read.

@@ -18,19 +18,23 @@ bool IsPartial(std::string_view rest, std::string_view marker) {
 
 Reassembler::Reassembler(std::size_t limit, StreamGrammar grammar) : limit_(limit), grammar_(grammar) {}
 
-std::size_t Reassembler::pendingSize() const { return pending_.size(); }
+std::size_t Reassembler::pendingSize() const { return size_; }
 
 void Reassembler::recycle(std::string&& text) {
   // What is pending then is at most the start of a unit that arrived with
   // the handed-out text; it moves over only while that is a small copy.
-  if (text.capacity() <= pending_.capacity() || pending_.size() > kRecycleCopyLimit) return;
-  text.assign(pending_);
+  if (text.capacity() <= pending_.capacity() || size_ > kRecycleCopyLimit) return;
+  // The handed-back text keeps its length: its bytes are room for the reads
+  // of the next reply, already written once.
+  if (text.size() < size_) text.resize(size_);
+  std::memcpy(text.data(), pending_.data(), size_);
   pending_.swap(text);
 }
 
 void Reassembler::reset() {
   pending_.clear();
   pending_.shrink_to_fit();
+  size_ = 0;
   dropped_ = 0;
   scanFrom_ = 0;
   overflowed_ = false;
@@ -48,16 +52,17 @@ void Reassembler::reset() {
 std::optional<std::string> Reassembler::feed(std::string_view chunk) {
   overflowed_ = false;
   reserveFor(chunk.size());
-  pending_.append(chunk);
+  if (pending_.size() - size_ >= chunk.size()) std::memcpy(pending_.data() + size_, chunk.data(), chunk.size());
+  else pending_.replace(size_, std::string::npos, chunk);
+  size_ += chunk.size();
   return afterRead();
 }
 
 std::size_t Reassembler::room(std::size_t most) {
   overflowed_ = false;
   reserveFor(most);
-  const std::size_t at = pending_.size();
-  pending_.resize(at + most);
-  return at;
+  if (pending_.size() < size_ + most) pending_.resize(size_ + most);
+  return size_;
 }
 
 std::optional<std::string> Reassembler::afterRead() {
@@ -69,7 +74,7 @@ std::optional<std::string> Reassembler::afterRead() {
 std::optional<std::uint64_t> Reassembler::heldFrom() const {
   if (skipping_) return unit_ == Unit::Message ? std::optional(skipFrom_) : std::nullopt;
   if (unit_ == Unit::Message) return dropped_ + unitStart_;
-  if (unit_ == Unit::None && !pending_.empty()) return dropped_;
+  if (unit_ == Unit::None && size_ > 0) return dropped_;
   return std::nullopt;
 }
 
@@ -79,7 +84,7 @@ std::size_t Reassembler::openFrameBegin() const {
 
 std::string_view Reassembler::openFrame() const {
   if (unit_ != Unit::Frame || skipping_) return {};
-  return std::string_view(pending_).substr(std::min(openFrameBegin(), pending_.size()));
+  return held().substr(std::min(openFrameBegin(), size_));
 }
 
 std::uint64_t Reassembler::openFrameAt() const { return dropped_ + openFrameBegin(); }
@@ -93,7 +98,7 @@ std::optional<std::string> Reassembler::expire() {
   skipping_ = false;
   unit_ = Unit::None;
   headDropped_ = 0;
-  scanFrom_ = complete_ = pending_.size();
+  scanFrom_ = complete_ = size_;
   return takeUpTo(complete_);
 }
 
@@ -101,7 +106,7 @@ std::optional<std::string> Reassembler::expire() {
 // once: growing step by step would copy it and touch fresh pages at every
 // step. Pages of the reserve that no byte reaches are never touched.
 void Reassembler::reserveFor(std::size_t incoming) {
-  const std::size_t needed = pending_.size() + incoming;
+  const std::size_t needed = size_ + incoming;
   if (needed <= pending_.capacity() || unit_ != Unit::Frame || skipping_ || needed < kLargeFrame) return;
   pending_.reserve(std::max(needed, unitStart_ + limit_ + 2 * incoming));
 }
@@ -111,8 +116,7 @@ std::size_t Reassembler::unitSize(std::size_t end) const { return end - unitStar
 
 // After a scan: abandons an oversized unit, or hands out what is complete.
 std::optional<std::string> Reassembler::settle() {
-  const std::size_t size = pending_.size();
-  if (unit_ != Unit::None && unitSize(size) > limit_) {
+  if (unit_ != Unit::None && unitSize(size_) > limit_) {
     // Abandon the open unit: hand out what is complete in front of it and
     // keep only enough of its tail to find its end across the next read.
     overflowed_ = true;
@@ -120,7 +124,7 @@ std::optional<std::string> Reassembler::settle() {
     skipFrom_ = dropped_ + unitStart_;
     headDropped_ = 0;
     std::optional<std::string> text = takeUpTo(unitStart_);
-    dropFront(std::min(scanFrom_, pending_.size()));
+    dropFront(std::min(scanFrom_, size_));
     scanFrom_ = 0;
     unitStart_ = 0;
     complete_ = 0;
@@ -131,17 +135,19 @@ std::optional<std::string> Reassembler::settle() {
 }
 
 void Reassembler::dropFront(std::size_t n) {
-  pending_.erase(0, n);
+  // Only what is held moves; the room behind it stays.
+  std::memmove(pending_.data(), pending_.data() + n, size_ - n);
+  size_ -= n;
   dropped_ += n;
 }
 
 // Drops the rest of an abandoned unit. Returns false while its end has not
 // arrived; then pending_ holds only the bytes that may start its end marker.
 bool Reassembler::skipAbandoned() {
-  const std::size_t end = pending_.find(closing_);
-  if (end == std::string::npos) {
-    const std::size_t keep = std::min(pending_.size(), closing_.size() - 1);
-    dropFront(pending_.size() - keep);
+  const std::size_t end = held().find(closing_);
+  if (end == std::string_view::npos) {
+    const std::size_t keep = std::min(size_, closing_.size() - 1);
+    dropFront(size_ - keep);
     return false;
   }
   dropFront(end + closing_.size());
@@ -154,7 +160,7 @@ bool Reassembler::skipAbandoned() {
 void Reassembler::scan() {
   std::size_t p = scanFrom_;
   // The view is taken afresh per step: a frame's opening may be dropped.
-  while (unit_ == Unit::None ? startUnit(pending_, p) : endUnit(pending_, p)) {
+  while (unit_ == Unit::None ? startUnit(held(), p) : endUnit(held(), p)) {
   }
 }
 
@@ -245,7 +251,7 @@ std::optional<std::string> Reassembler::takeUpTo(std::size_t end) {
   std::size_t used = 0;
   while (used < cuts_.size() && cuts_[used].first < end) ++used;
   std::string text;
-  std::string rest(std::string_view(pending_).substr(end));
+  std::string rest(held().substr(end));
   char* bytes = pending_.data();
   std::size_t to = 0;
   std::size_t from = 0;
@@ -259,6 +265,7 @@ std::optional<std::string> Reassembler::takeUpTo(std::size_t end) {
   pending_.resize(to + end - from);
   text.swap(pending_);
   pending_.swap(rest);
+  size_ = pending_.size();
   dropped_ += end;
   cuts_.erase(cuts_.begin(), cuts_.begin() + static_cast<std::ptrdiff_t>(used));
   for (auto& cut : cuts_) cut.first -= end;

@@ -74,14 +74,7 @@ class Reassembler {
   template <typename Fill>
   std::optional<std::string> feedFrom(std::size_t most, Fill&& fill) {
     const std::size_t at = room(most);
-    std::size_t got = 0;
-    try {
-      got = std::min(most, static_cast<std::size_t>(fill(pending_.data() + at, most)));
-    } catch (...) {
-      pending_.resize(at);
-      throw;
-    }
-    pending_.resize(at + got);
+    size_ = at + std::min(most, static_cast<std::size_t>(fill(pending_.data() + at, most)));
     return afterRead();
   }
 
@@ -118,6 +111,8 @@ class Reassembler {
 
   // Makes room for `most` bytes behind what is pending; returns where they go.
   std::size_t room(std::size_t most);
+  // What is pending: the first size_ bytes of pending_.
+  std::string_view held() const { return {pending_.data(), size_}; }
   std::optional<std::string> afterRead();
   void scan();
   // Outside a unit: true when a frame or message starts (p is then past its
@@ -141,7 +136,11 @@ class Reassembler {
 
   std::size_t limit_;
   StreamGrammar grammar_;
+  // The bytes behind size_ are room for the next read, filled once when the
+  // buffer grows: a std::string cannot grow without writing every new byte,
+  // and the reads that land there write them anyway.
   std::string pending_;
+  std::size_t size_ = 0;
   std::uint64_t dropped_ = 0;  // stream offset of pending_[0]
   std::size_t scanFrom_ = 0;  // where scanning, or the search for the open unit's end, resumes
   bool overflowed_ = false;
