@@ -4,12 +4,12 @@
 // one of at most maxRunning worker threads, which wait for the next request
 // when theirs ends, with a connection to the database file of its own while
 // it runs (WAL lets readers run beside the writer); a connection is kept for
-// the next statement when it ends, with the statements it prepared. A thread
-// whose statement ran long enough to give way to others (its priority
-// lowered, which it cannot undo) ends after it, so that later short
-// statements do not run at that priority. So a
+// the next statement when it ends, with the statements it prepared. So a
 // short query pays neither for a new thread nor for opening the file and
-// reading the schema again, and one asked again is not planned again. At most maxRunning
+// reading the schema again, and one asked again is not planned again. A
+// thread whose statement ran long enough to give way to others (its priority
+// lowered, which it cannot undo) ends after it, so that later short
+// statements do not run at that priority. At most maxRunning
 // run at once, at most one of them for each client (SqlWork::client), and
 // the rest wait in order: a client's next statement waits for its last,
 // while other clients' go first. A large RETSQL reply comes back in pieces
