@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <memory>
+
 #include "AppHarness.h"
 #include "Controls.h"
 #include "app/ProductVersion.h"
@@ -79,6 +81,29 @@ bool SendReads(AppHarness& h, const QByteArrayList& reads) {
   QObject::disconnect(c);
   return ok;
 }
+
+// The main window connected, with the active calls window open beside it;
+// showTwoRows() fills its table with the rows of a finished reply.
+struct ActiveCallsOpen {
+  AppHarness h;
+  std::unique_ptr<TfrmDAVUActiveCalls> calls;
+  TSVVirtualTable* table = nullptr;
+
+  bool open() {
+    TfrmDAVUAdmin& w = h.create();
+    h.storeLocal("DAVU", "RefreshConnection", "0");
+    h.storeServer();
+    if (!h.connectAndIntroduce()) return false;
+    calls = std::make_unique<TfrmDAVUActiveCalls>(&w);
+    table = Control<TSVVirtualTable>(calls.get(), "SVVirtualTable1");
+    return true;
+  }
+  bool showTwoRows() {
+    h.fake.dialogs->balloons.clear();
+    return SendReads(h, {"#DATASTART#\xA4RETSQL:\xA4%FULLNAME|Rum 1~%\xA4:\xA4%FULLNAME|Rum 2~%\xA4:RETSQL\xA4#DATAEND#"}) &&
+           WaitUntil([this] { return table->RecordCount() == 2; });
+  }
+};
 
 }  // namespace
 
@@ -382,32 +407,25 @@ void DispatcherTest::resultBrokenOffByAnErrorIsNotShown() {
   QFETCH(QByteArray, tail);
   QFETCH(int, rows);
   QFETCH(QString, balloon);
-  const QByteArray first = "#DATASTART#\xA4RETSQL:\xA4%FULLNAME|Rum 1~%\xA4:\xA4%FULLNAME|Rum 2~%\xA4:RETSQL\xA4#DATAEND#";
   const QByteArray cut = "#DATASTART#\xA4RETSQL:\xA4%FULLNAME|Rum 3~%\xA4:RETSQL\xA4" + tail;
   // Every split in front of the error text: an error runs to the end of its
   // read, and one that comes in a read of its own follows a finished reply.
   const qsizetype last = tail.size() > 9 ? cut.size() - (tail.size() - 9) - 1 : cut.size();
-  AppHarness h;
-  TfrmDAVUAdmin& w = h.create();
-  h.storeLocal("DAVU", "RefreshConnection", "0");
-  h.storeServer();
-  QVERIFY(h.connectAndIntroduce());
-  TfrmDAVUActiveCalls calls(&w);
+  ActiveCallsOpen a;
+  QVERIFY(a.open());
   for (qsizetype i = 1; i <= last; ++i) {
-    h.fake.dialogs->balloons.clear();
-    QVERIFY(SendReads(h, {first}));
-    QVERIFY(WaitUntil([&] { return Control<TSVVirtualTable>(&calls, "SVVirtualTable1")->RecordCount() == 2; }));
+    QVERIFY(a.showTwoRows());
     QByteArrayList reads{cut.left(i)};
     if (i < cut.size()) reads << cut.mid(i);
-    QVERIFY(SendReads(h, reads));
-    if (rows == 1) QVERIFY(WaitUntil([&] { return Control<TSVVirtualTable>(&calls, "SVVirtualTable1")->RecordCount() == 1; }));
-    QCOMPARE(Control<TSVVirtualTable>(&calls, "SVVirtualTable1")->RecordCount(), rows);
-    QCOMPARE(Control<TSVVirtualTable>(&calls, "SVVirtualTable1")->value(0, "FULLNAME"), rows == 2 ? QString("Rum 1") : QString("Rum 3"));
+    QVERIFY(SendReads(a.h, reads));
+    if (rows == 1) QVERIFY(WaitUntil([&] { return a.table->RecordCount() == 1; }));
+    QCOMPARE(a.table->RecordCount(), rows);
+    QCOMPARE(a.table->value(0, "FULLNAME"), rows == 2 ? QString("Rum 1") : QString("Rum 3"));
     if (balloon.isEmpty()) {
-      QVERIFY(h.fake.dialogs->balloons.empty());
+      QVERIFY(a.h.fake.dialogs->balloons.empty());
     } else {
-      QCOMPARE(int(h.fake.dialogs->balloons.size()), 1);
-      QCOMPARE(h.fake.dialogs->balloons[0].text, balloon);
+      QCOMPARE(int(a.h.fake.dialogs->balloons.size()), 1);
+      QCOMPARE(a.h.fake.dialogs->balloons[0].text, balloon);
     }
   }
 }
@@ -416,26 +434,18 @@ void DispatcherTest::resultBrokenOffByAnErrorIsNotShown() {
 // not its reply: wherever the reads cut, the error in a read of its own
 // included, the window keeps the rows it showed and the error is told.
 void DispatcherTest::replyThatNeverEndsIsNotShownWhereverTheErrorFalls() {
-  const QByteArray first = "#DATASTART#\xA4RETSQL:\xA4%FULLNAME|Rum 1~%\xA4:\xA4%FULLNAME|Rum 2~%\xA4:RETSQL\xA4#DATAEND#";
   const QByteArray cut = "#DATASTART#\xA4RETSQL:\xA4%FULLNAME|Rum 3~%\xA4:#DATAEND#ERROR: disk I/O error";
   const qsizetype errorAt = cut.indexOf("ERROR:");
-  AppHarness h;
-  TfrmDAVUAdmin& w = h.create();
-  h.storeLocal("DAVU", "RefreshConnection", "0");
-  h.storeServer();
-  QVERIFY(h.connectAndIntroduce());
-  TfrmDAVUActiveCalls calls(&w);
-  auto* table = Control<TSVVirtualTable>(&calls, "SVVirtualTable1");
+  ActiveCallsOpen a;
+  QVERIFY(a.open());
   for (qsizetype i = 1; i <= errorAt; ++i) {
-    h.fake.dialogs->balloons.clear();
-    QVERIFY(SendReads(h, {first}));
-    QVERIFY(WaitUntil([&] { return table->RecordCount() == 2; }));
-    QVERIFY(SendReads(h, {cut.left(i), cut.mid(i)}));
-    QVERIFY(WaitUntil([&] { return !h.fake.dialogs->balloons.empty(); }));
-    QCOMPARE(table->RecordCount(), 2);
-    QCOMPARE(table->value(0, "FULLNAME"), QString("Rum 1"));
-    QCOMPARE(int(h.fake.dialogs->balloons.size()), 1);
-    QCOMPARE(h.fake.dialogs->balloons[0].text, QString("Servern svarade med följande fel: disk I/O error"));
+    QVERIFY(a.showTwoRows());
+    QVERIFY(SendReads(a.h, {cut.left(i), cut.mid(i)}));
+    QVERIFY(WaitUntil([&] { return !a.h.fake.dialogs->balloons.empty(); }));
+    QCOMPARE(a.table->RecordCount(), 2);
+    QCOMPARE(a.table->value(0, "FULLNAME"), QString("Rum 1"));
+    QCOMPARE(int(a.h.fake.dialogs->balloons.size()), 1);
+    QCOMPARE(a.h.fake.dialogs->balloons[0].text, QString("Servern svarade med följande fel: disk I/O error"));
   }
 }
 
